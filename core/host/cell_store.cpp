@@ -1,0 +1,112 @@
+// CellStore and cell error texts.
+#include "core/host/cell_store.h"
+
+#include <algorithm>
+
+namespace tessarin::host {
+
+std::string_view CellErrorText(CellError e) {
+  switch (e) {
+    case CellError::kNull: return "#NULL!";
+    case CellError::kDiv0: return "#DIV/0!";
+    case CellError::kValue: return "#VALUE!";
+    case CellError::kRef: return "#REF!";
+    case CellError::kName: return "#NAME?";
+    case CellError::kNum: return "#NUM!";
+    case CellError::kNA: return "#N/A";
+    case CellError::kGettingData: return "#GETTING_DATA";
+  }
+  return "#N/A";
+}
+
+std::optional<CellError> ParseCellError(std::string_view text) {
+  for (int i = 1; i <= 8; ++i) {
+    auto e = static_cast<CellError>(i);
+    if (CellErrorText(e) == text) return e;
+  }
+  return std::nullopt;
+}
+
+const RowData* CellStore::FindRow(int32_t row) const {
+  return const_cast<CellStore*>(this)->FindRow(row);
+}
+
+RowData* CellStore::FindRow(int32_t row) {
+  const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
+  if (row < 1 || b >= blocks_.size() || !blocks_[b]) return nullptr;
+  return &(*blocks_[b])[(row - 1) % kBlockRows];
+}
+
+RowData& CellStore::ObtainRow(int32_t row) {
+  const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
+  if (b >= blocks_.size()) blocks_.resize(b + 1);
+  if (!blocks_[b]) blocks_[b] = std::make_unique<Block>();
+  return (*blocks_[b])[(row - 1) % kBlockRows];
+}
+
+const Cell* CellStore::Find(int32_t row, int32_t col) const {
+  return const_cast<CellStore*>(this)->Find(row, col);
+}
+
+Cell* CellStore::Find(int32_t row, int32_t col) {
+  RowData* rd = FindRow(row);
+  if (!rd || rd->cells.empty()) return nullptr;
+  // Appends and reads in column order hit the last cell; check it before searching.
+  if (rd->cells.back().col == col) return &rd->cells.back();
+  auto it = LowerBoundCol(rd->cells, col);
+  return (it != rd->cells.end() && it->col == col) ? &*it : nullptr;
+}
+
+Cell& CellStore::Obtain(int32_t row, int32_t col, StyleId style) {
+  RowData& rd = ObtainRow(row);
+  if (rd.cells.empty() || rd.cells.back().col < col) {
+    Cell& c = rd.cells.emplace_back();
+    c.col = static_cast<uint16_t>(col);
+    c.style = style;
+    return c;
+  }
+  auto it = LowerBoundCol(rd.cells, col);
+  if (it != rd.cells.end() && it->col == col) return *it;
+  Cell c;
+  c.col = static_cast<uint16_t>(col);
+  c.style = style;
+  return *rd.cells.insert(it, c);
+}
+
+void CellStore::Erase(int32_t row, int32_t col) {
+  RowData* rd = FindRow(row);
+  if (!rd) return;
+  auto it = LowerBoundCol(rd->cells, col);
+  if (it != rd->cells.end() && it->col == col) rd->cells.erase(it);
+}
+
+int32_t CellStore::MaxRow() const {
+  for (int32_t b = static_cast<int32_t>(blocks_.size()) - 1; b >= 0; --b) {
+    if (!blocks_[b]) continue;
+    for (int32_t i = kBlockRows - 1; i >= 0; --i) {
+      if (!(*blocks_[b])[i].Empty()) return b * kBlockRows + i + 1;
+    }
+  }
+  return 0;
+}
+
+size_t CellStore::CellCount() const {
+  size_t n = 0;
+  for (const auto& b : blocks_) {
+    if (!b) continue;
+    for (const RowData& rd : *b) n += rd.cells.size();
+  }
+  return n;
+}
+
+size_t CellStore::MemoryBytes() const {
+  size_t n = blocks_.capacity() * sizeof(void*);
+  for (const auto& b : blocks_) {
+    if (!b) continue;
+    n += sizeof(Block);
+    for (const RowData& rd : *b) n += rd.cells.capacity() * sizeof(Cell) + rd.extra_attrs.capacity();
+  }
+  return n;
+}
+
+}  // namespace tessarin::host

@@ -1,0 +1,82 @@
+// StringPool: arena storage with an open-addressing index.
+#include "core/host/string_pool.h"
+
+#include <cstring>
+
+namespace tessarin::host {
+namespace {
+
+constexpr size_t kBlockBytes = 256 * 1024;
+
+uint32_t HashBytes(std::string_view s) {
+  // FNV-1a: short cell strings dominate, and it needs no setup.
+  uint32_t h = 2166136261u;
+  for (unsigned char c : s) h = (h ^ c) * 16777619u;
+  return h;
+}
+
+}  // namespace
+
+StringPool::StringPool() {
+  slots_.assign(1024, 0);
+  entries_.push_back({"", 0, HashBytes({})});
+  slots_[entries_[0].hash & (slots_.size() - 1)] = 1;
+}
+
+const char* StringPool::Store(std::string_view text) {
+  if (text.size() > kBlockBytes / 4) {
+    auto big = std::make_unique<char[]>(text.size());
+    std::memcpy(big.get(), text.data(), text.size());
+    const char* p = big.get();
+    // Keep the open block last so small strings keep filling it.
+    blocks_.insert(blocks_.empty() ? blocks_.end() : blocks_.end() - 1, std::move(big));
+    stored_bytes_ += text.size();
+    return p;
+  }
+  if (blocks_.empty() || block_used_ + text.size() > block_size_) {
+    blocks_.push_back(std::make_unique<char[]>(kBlockBytes));
+    block_used_ = 0;
+    block_size_ = kBlockBytes;
+  }
+  char* p = blocks_.back().get() + block_used_;
+  std::memcpy(p, text.data(), text.size());
+  block_used_ += text.size();
+  stored_bytes_ += text.size();
+  return p;
+}
+
+void StringPool::Grow() {
+  std::vector<uint32_t> slots(slots_.size() * 2, 0);
+  const size_t mask = slots.size() - 1;
+  for (uint32_t id = 0; id < entries_.size(); ++id) {
+    size_t i = entries_[id].hash & mask;
+    while (slots[i] != 0) i = (i + 1) & mask;
+    slots[i] = id + 1;
+  }
+  slots_.swap(slots);
+}
+
+uint32_t StringPool::Intern(std::string_view text) {
+  const uint32_t h = HashBytes(text);
+  const size_t mask = slots_.size() - 1;
+  size_t i = h & mask;
+  while (uint32_t slot = slots_[i]) {
+    const Entry& e = entries_[slot - 1];
+    if (e.hash == h && e.size == text.size() && std::memcmp(e.data, text.data(), e.size) == 0) {
+      return slot - 1;
+    }
+    i = (i + 1) & mask;
+  }
+  const uint32_t id = static_cast<uint32_t>(entries_.size());
+  entries_.push_back({Store(text), static_cast<uint32_t>(text.size()), h});
+  slots_[i] = id + 1;
+  if (entries_.size() * 2 > slots_.size()) Grow();
+  return id;
+}
+
+size_t StringPool::MemoryBytes() const {
+  return entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(uint32_t) +
+         (blocks_.size() * kBlockBytes > stored_bytes_ ? blocks_.size() * kBlockBytes : stored_bytes_);
+}
+
+}  // namespace tessarin::host

@@ -1,0 +1,102 @@
+// Workbook: its sheets in order, the shared string and style pools, and where it lives on disk.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/host/string_pool.h"
+#include "core/host/style.h"
+#include "core/host/worksheet.h"
+
+namespace tessarin::host {
+
+// What a file reader kept of a package that the model does not understand (defined in core/ooxml).
+struct PackageCarry;
+
+// Size and modification time of the file as it was opened or last saved, so a save can tell
+// whether someone else changed it meanwhile.
+struct FileStamp {
+  int64_t size = -1;
+  int64_t mtime_ns = 0;
+  bool Known() const { return size >= 0; }
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+enum class FileFormat { kNone, kXlsx, kXlsm, kXls, kText, kCsv };
+
+class Workbook {
+ public:
+  explicit Workbook(std::string name);
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+  ~Workbook();
+
+  // "Book1" style name while never saved; the file name afterwards.
+  const std::string& name() const { return name_; }
+  void set_name(std::string name) { name_ = std::move(name); }
+  // The folder, "" while never saved.
+  const std::string& path() const { return path_; }
+  void set_path(std::string path) { path_ = std::move(path); }
+  std::string FullName() const;
+
+  int SheetCount() const { return static_cast<int>(sheets_.size()); }
+  // 1-based. Throws HostError 9 when out of range.
+  Worksheet& Sheet(int index) const;
+  // By name, case-insensitively as the host does; nullptr when missing.
+  Worksheet* FindSheet(std::string_view name) const;
+  // 1-based position of a sheet.
+  int IndexOf(const Worksheet& sheet) const;
+
+  // Adds a sheet at 1-based `position` (SheetCount() + 1 appends). The name is checked.
+  Worksheet& AddSheet(std::string name, int position);
+  // A free name "Sheet<N>" for a new sheet.
+  std::string NextSheetName() const;
+  void RemoveSheet(int index);
+  void MoveSheet(int from, int to);
+  // Throws HostError 1004 with a clear description when `name` breaks the host's rules for
+  // `sheet` (empty, over 31 characters, one of : \ / ? * [ ], a leading or trailing apostrophe,
+  // or the name of another sheet without regard to case).
+  void CheckSheetName(std::string_view name, const Worksheet* sheet) const;
+  void RenameSheet(Worksheet& sheet, std::string name);
+
+  Worksheet* active_sheet() const { return active_sheet_; }
+  void set_active_sheet(Worksheet* sheet) { active_sheet_ = sheet; }
+
+  StringPool& strings() { return strings_; }
+  StylePool& styles() { return styles_; }
+  const Font& default_font() const { return styles_.Get(kDefaultStyle).font; }
+
+  bool saved() const { return saved_; }
+  void set_saved(bool saved) { saved_ = saved; }
+  bool date1904() const { return date1904_; }
+  void set_date1904(bool v) { date1904_ = v; }
+  FileFormat file_format() const { return file_format_; }
+  void set_file_format(FileFormat f) { file_format_ = f; }
+  const FileStamp& disk_stamp() const { return disk_stamp_; }
+  void set_disk_stamp(FileStamp s) { disk_stamp_ = s; }
+
+  std::shared_ptr<PackageCarry>& carry() { return carry_; }
+  const std::shared_ptr<PackageCarry>& carry() const { return carry_; }
+
+ private:
+  std::string name_;
+  std::string path_;
+  std::vector<std::unique_ptr<Worksheet>> sheets_;
+  Worksheet* active_sheet_ = nullptr;
+  StringPool strings_;
+  StylePool styles_;
+  bool saved_ = true;
+  bool date1904_ = false;
+  FileFormat file_format_ = FileFormat::kNone;
+  FileStamp disk_stamp_;
+  std::shared_ptr<PackageCarry> carry_;
+};
+
+// Compares two names as the host compares sheet names: without regard to case (ASCII and
+// full-width Latin letters).
+bool SheetNamesEqual(std::string_view a, std::string_view b);
+
+}  // namespace tessarin::host

@@ -1,0 +1,117 @@
+// Worksheet: the data of one sheet (cells, styles in use, rows, columns, comments, page setup,
+// view) and the primitive edits that the host operations are built from.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/host/cell_store.h"
+#include "core/host/sheet_parts.h"
+#include "core/host/string_pool.h"
+
+namespace tessarin::host {
+
+class Workbook;
+// What a file reader kept of a sheet that the model does not understand (defined in core/ooxml).
+struct SheetCarry;
+
+class Worksheet {
+ public:
+  Worksheet(Workbook* workbook, std::string name);
+  Worksheet(const Worksheet&) = delete;
+  Worksheet& operator=(const Worksheet&) = delete;
+  ~Worksheet();
+
+  Workbook& workbook() const { return *workbook_; }
+  StringPool& strings() const;
+  StylePool& styles() const;
+
+  const std::string& name() const { return name_; }
+  // Renaming goes through Workbook::RenameSheet, which checks the host's naming rules.
+  void set_name_unchecked(std::string name) { name_ = std::move(name); }
+
+  // --- Values ---
+  CellValue Value(int32_t row, int32_t col) const;
+  // The cell's text when it holds text, else "". No copy.
+  std::string_view TextView(int32_t row, int32_t col) const;
+  void SetValue(int32_t row, int32_t col, const CellValue& value);
+  void SetNumber(int32_t row, int32_t col, double value);
+  void SetText(int32_t row, int32_t col, std::string_view text);
+  // Empties the value (and formula, runs and phonetic runs); keeps style and comment.
+  void ClearValue(int32_t row, int32_t col);
+
+  // --- Styles ---
+  // The style that applies to the cell: its own, else its row's, else its column's, else normal.
+  StyleId EffectiveStyle(int32_t row, int32_t col) const;
+  const Style& StyleAt(int32_t row, int32_t col) const { return styles().Get(EffectiveStyle(row, col)); }
+  void SetStyle(int32_t row, int32_t col, StyleId style);
+
+  // --- Extras (runs, phonetic, comment, formula) ---
+  const CellExtra* Extra(int32_t row, int32_t col) const;
+  // Returns the extra record, creating it (and the cell) when missing.
+  CellExtra& ObtainExtra(int32_t row, int32_t col);
+  // Drops the extra record when it no longer holds anything.
+  void PruneExtra(int32_t row, int32_t col);
+  size_t CommentCount() const;
+  void DeleteAllComments();
+  template <typename F>
+  void ForEachExtra(F&& f) const {
+    for (const auto& [key, extra] : extras_) f(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF), extra);
+  }
+
+  // --- Rows and columns ---
+  double RowHeight(int32_t row) const;        // points
+  void SetRowHeight(int32_t row, double points);
+  double ColumnWidth(int32_t col) const;      // characters
+  void SetColumnWidth(int32_t col, double width);
+  const ColumnInfo* Column(int32_t col) const;
+  ColumnInfo& ObtainColumn(int32_t col);
+  int32_t MaxColumnInfo() const { return static_cast<int32_t>(columns_.size()); }
+  double default_row_height() const { return default_row_height_; }
+  void set_default_row_height(double h) { default_row_height_ = h; }
+  double default_column_width() const { return default_column_width_; }
+  void set_default_column_width(double w) { default_column_width_ = w; }
+
+  // Area that holds every stored cell (the used range); empty sheets give A1.
+  Area UsedArea() const;
+
+  CellStore& cells() { return cells_; }
+  const CellStore& cells() const { return cells_; }
+  std::vector<Area>& merges() { return merges_; }
+  const std::vector<Area>& merges() const { return merges_; }
+  PageSetup& page_setup() { return page_setup_; }
+  const PageSetup& page_setup() const { return page_setup_; }
+  SheetView& view() { return view_; }
+  const SheetView& view() const { return view_; }
+  bool is_protected() const { return protected_; }
+  void set_protected(bool p) { protected_ = p; }
+  SheetVisibility visibility() const { return visibility_; }
+  void set_visibility(SheetVisibility v) { visibility_ = v; }
+  // Throws HostError 1004 when the sheet is protected.
+  void CheckWritable() const;
+
+  std::shared_ptr<SheetCarry>& carry() { return carry_; }
+  const std::shared_ptr<SheetCarry>& carry() const { return carry_; }
+
+ private:
+  static uint64_t Key(int32_t row, int32_t col) { return (uint64_t(row) << 16) | uint32_t(col); }
+
+  Workbook* workbook_;
+  std::string name_;
+  CellStore cells_;
+  std::unordered_map<uint64_t, CellExtra> extras_;
+  std::vector<ColumnInfo> columns_;  // index col - 1, grown on demand
+  std::vector<Area> merges_;
+  PageSetup page_setup_;
+  SheetView view_;
+  double default_row_height_ = kDefaultRowHeight;
+  double default_column_width_ = kDefaultColumnWidth;
+  bool protected_ = false;
+  SheetVisibility visibility_ = SheetVisibility::kVisible;
+  std::shared_ptr<SheetCarry> carry_;
+};
+
+}  // namespace tessarin::host
