@@ -1,0 +1,332 @@
+// SettingsFile: the add-in's key:value settings file in the data folder under the documents folder.
+#include "core/settings/settings_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
+
+namespace tessarin::settings {
+
+using host::HostError;
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+[[noreturn]] void ThrowErrno(int err, const std::string& what, const std::string& path) {
+  int number;
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+      number = host::kErrPathNotFound;
+      break;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      number = host::kErrPermissionDenied;
+      break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      number = host::kErrDiskFull;
+      break;
+    default:
+      number = host::kErrPathFileAccess;
+  }
+  throw HostError(number, what + " " + path + ": " + std::system_category().message(err));
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string WithoutTrailingSlash(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// The XDG_DOCUMENTS_DIR entry of a user-dirs.dirs file, the way xdg-user-dirs reads it:
+// `XDG_DOCUMENTS_DIR="$HOME/Docs"` or an absolute path in quotes, the last entry winning.
+std::string DocumentsFromUserDirs(const std::string& file, const std::string& home) {
+  std::ifstream in(file);
+  std::string line, found;
+  constexpr std::string_view kName = "XDG_DOCUMENTS_DIR";
+  while (std::getline(in, line)) {
+    std::string_view s = line;
+    const auto skip_blanks = [&s] {
+      while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    };
+    skip_blanks();
+    if (!s.starts_with(kName)) continue;
+    s.remove_prefix(kName.size());
+    skip_blanks();
+    if (!s.starts_with('=')) continue;
+    s.remove_prefix(1);
+    skip_blanks();
+    if (!s.starts_with('"')) continue;
+    s.remove_prefix(1);
+    std::string value;
+    if (s.starts_with("$HOME") && (s.size() == 5 || s[5] == '/' || s[5] == '"')) {
+      if (home.empty()) continue;
+      value = home;
+      s.remove_prefix(5);
+    } else if (!s.starts_with('/')) {
+      continue;  // only home-relative or absolute paths are allowed
+    }
+    bool closed = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '"') {
+        closed = true;
+        break;
+      }
+      if (s[i] == '\\' && i + 1 < s.size()) ++i;
+      value.push_back(s[i]);
+    }
+    if (closed) found = value;
+  }
+  return found;
+}
+
+// Splits file text into lines as a line-by-line reader sees them: LF or CR LF ends a line (a CR
+// just before the end of the file too), and a final line end does not start another line.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    lines.push_back(line);
+    start = next;
+  }
+  return lines;
+}
+
+// The file's text as UTF-8, or nullopt when there is no file.
+std::optional<std::string> ReadText(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    ThrowErrno(errno, "cannot open the settings file", path);
+  }
+  std::string bytes;
+  char buffer[16384];
+  while (true) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      close(fd);
+      ThrowErrno(err, "cannot read the settings file", path);
+    }
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+
+  if (host::IsValidUtf8(bytes)) {
+    if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
+    return bytes;
+  }
+  // Not UTF-8: a file written by the Windows add-in, in code page 932.
+  if (auto text = host::TryCp932ToUtf8(bytes)) return text;
+  throw HostError(host::kErrPathFileAccess,
+                  "the settings file " + path + " is neither UTF-8 nor code page 932 text");
+}
+
+// Replaces the file at `path` with `text`: a temporary file beside it is written, flushed and
+// renamed over it, so the old file stays whole until the new one is complete.
+void ReplaceFile(const std::string& path, std::string_view text) {
+  std::string target = path;
+  struct stat st;
+  const bool exists = lstat(path.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
+    // Write through a symbolic link rather than replacing the link itself.
+    if (char* real = realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    temp = folder + "." + name + ".tmp" + std::to_string(getpid()) + "-" +
+           std::to_string(counter++);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt > 100)) {
+      ThrowErrno(errno, "cannot write the settings file", path);
+    }
+  }
+  const auto fail = [&](int err, const char* what) {
+    close(fd);
+    unlink(temp.c_str());
+    ThrowErrno(err, what, path);
+  };
+  struct stat old;
+  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(errno, "cannot write the settings file");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (fsync(fd) != 0) fail(errno, "cannot write the settings file");
+  if (close(fd) != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    ThrowErrno(err, "cannot write the settings file", path);
+  }
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    unlink(temp.c_str());
+    ThrowErrno(err, "cannot replace the settings file", path);
+  }
+  // Make the rename itself durable; the new file is already in place if this fails.
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+}
+
+void RequireStorable(std::string_view what, std::string_view text) {
+  if (text.find_first_of("\r\n") != std::string_view::npos) {
+    throw HostError(host::kErrInvalidProcedureCall,
+                    "a settings " + std::string(what) + " cannot hold a line break");
+  }
+  if (!host::IsValidUtf8(text)) {
+    throw HostError(host::kErrInvalidProcedureCall,
+                    "a settings " + std::string(what) + " must be valid UTF-8 text");
+  }
+}
+
+}  // namespace
+
+std::string DocumentsFolder() {
+  const std::string home = WithoutTrailingSlash(Env("HOME"));
+  const std::string from_env = Env("XDG_DOCUMENTS_DIR");
+  if (from_env.starts_with('/')) return WithoutTrailingSlash(from_env);
+
+  std::string config = Env("XDG_CONFIG_HOME");
+  if (!config.starts_with('/')) config = home.empty() ? std::string() : home + "/.config";
+  if (!config.empty()) {
+    const std::string from_file = DocumentsFromUserDirs(config + "/user-dirs.dirs", home);
+    if (!from_file.empty()) return WithoutTrailingSlash(from_file);
+  }
+  if (home.empty()) return std::string();
+  if (IsDirectory(home + "/Documents")) return home + "/Documents";
+  return home;
+}
+
+SettingsFile::SettingsFile() : SettingsFile(std::string(kDataFolderName), std::string(kIniFileName)) {}
+
+SettingsFile::SettingsFile(std::string data_folder_name, std::string ini_file_name)
+    : data_folder_name_(std::move(data_folder_name)), ini_file_name_(std::move(ini_file_name)) {}
+
+std::string SettingsFile::DataFolderPath() const {
+  // With no documents folder the data folder sits at the root of the file system.
+  std::string documents = DocumentsFolder();
+  if (documents == "/") documents.clear();
+  return documents + "/" + data_folder_name_;
+}
+
+const std::string& SettingsFile::IniFilePath() {
+  const std::string folder = DataFolderPath();
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) {
+    if (errno != ENOENT) ThrowErrno(errno, "cannot reach the data folder", folder);
+    if (mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && IsDirectory(folder))) {
+      ThrowErrno(errno, "cannot create the data folder", folder);
+    }
+  } else if (!S_ISDIR(st.st_mode)) {
+    throw HostError(host::kErrPathFileAccess,
+                    "cannot create the data folder " + folder + ": a file of that name exists");
+  }
+  ini_path_ = folder + "/" + ini_file_name_;
+  return ini_path_;
+}
+
+std::string SettingsFile::GetIniValue(std::string_view key, std::string_view default_value) {
+  IniFilePath();
+  const std::string prefix = std::string(key) + ":";
+  const std::optional<std::string> text = ReadText(ini_path_);
+  if (!text) return std::string(default_value);
+  for (std::string_view line : SplitLines(*text)) {
+    if (line.starts_with(prefix)) return std::string(line.substr(prefix.size()));
+  }
+  return std::string(default_value);
+}
+
+void SettingsFile::SetIniValue(std::string_view key, std::string_view value, bool remove) {
+  RequireStorable("key", key);
+  if (!remove) RequireStorable("value", value);
+  IniFilePath();
+  const std::string prefix = std::string(key) + ":";
+  const std::string entry = prefix + std::string(value);
+
+  const std::optional<std::string> text = ReadText(ini_path_);
+  if (!text) {
+    if (!remove) ReplaceFile(ini_path_, entry + std::string(kCrLf));
+    return;
+  }
+
+  // The first line of the key keeps its place; the lines before it form the head, the other
+  // lines after it the tail. Appending to an empty part drops empty lines at its start.
+  std::string head, found, tail;
+  const auto append = [](std::string& part, std::string_view line) {
+    if (!part.empty()) part.append(kCrLf);
+    part.append(line);
+  };
+  for (std::string_view line : SplitLines(*text)) {
+    if (line.starts_with(prefix)) {
+      found = entry;  // later lines of the same key are dropped
+    } else {
+      append(found.empty() ? head : tail, line);
+    }
+  }
+  if (found.empty()) found = entry;
+
+  std::string out;
+  if (!head.empty()) {
+    out.append(head);
+    if (!(tail.empty() && remove)) out.append(kCrLf);
+  }
+  if (!remove) {
+    out.append(found);
+    if (!tail.empty()) out.append(kCrLf);
+  }
+  out.append(tail);
+  out.append(kCrLf);
+  ReplaceFile(ini_path_, out);
+}
+
+}  // namespace tessarin::settings

@@ -1,0 +1,79 @@
+// SettingsFile: the add-in's key:value settings file in the data folder under the documents folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tessarin::settings {
+
+// The names the product gives its data folder and settings file.
+inline constexpr std::string_view kDataFolderName = "ミラトス保存データ";
+inline constexpr std::string_view kIniFileName = "ミラトス_設定値.ini";
+
+// The user's documents folder, looked up afresh on every call: $XDG_DOCUMENTS_DIR when it is an
+// absolute path; else the XDG_DOCUMENTS_DIR entry of ($XDG_CONFIG_HOME or ~/.config)/
+// user-dirs.dirs ("$HOME/..." or an absolute path, the last entry winning); else ~/Documents
+// when it is a directory; else $HOME. Empty when none of them is set. Never creates anything,
+// and does not check that the first two exist. A trailing "/" is dropped (except for "/").
+std::string DocumentsFolder();
+
+// The settings file: one "key:value" line per entry, CR LF line ends. There is no cache: every
+// call opens, scans and closes the file, so two objects (or another program) see each other's
+// writes at once.
+//
+// Character set: the file is read as UTF-8 when it is valid UTF-8 (a leading byte order mark is
+// skipped), else as code page 932 (a file copied from Windows), and is always written as UTF-8,
+// so any path or value this platform can name survives. Reading accepts CR LF and bare LF.
+//
+// A rewrite goes to a temporary file in the same folder, is flushed to disk and renamed over the
+// settings file, so a failed or interrupted write leaves the previous file whole.
+//
+// Failures throw tessarin::host::HostError with a description naming the path:
+//   70 permission denied, 76 path not found (e.g. the documents folder is missing), 61 disk full
+//   (also a file size limit), 75 any other path/file access failure (e.g. the settings path is a
+//   directory, or the file is neither UTF-8 nor code page 932 text);
+//   5 invalid procedure call for a key or value that holds a line break or is not valid UTF-8,
+//   which could not be stored without corrupting the file.
+class SettingsFile {
+ public:
+  // Uses the product's names kDataFolderName and kIniFileName.
+  SettingsFile();
+  // Other names, for callers that keep their data elsewhere.
+  SettingsFile(std::string data_folder_name, std::string ini_file_name);
+
+  const std::string& DataFolderName() const { return data_folder_name_; }
+  const std::string& IniFileName() const { return ini_file_name_; }
+  // The settings file path as the last IniFilePath() computed it; empty before the first call.
+  const std::string& IniPath() const { return ini_path_; }
+
+  // DocumentsFolder() + "/" + DataFolderName(). With no documents folder it is "/" +
+  // DataFolderName(), a folder at the root of the file system. Creates nothing.
+  std::string DataFolderPath() const;
+
+  // Computes IniPath = DataFolderPath() + "/" + IniFileName() and returns it. Creates the data
+  // folder (one level, never its parents) when it is missing. Throws HostError when the folder
+  // cannot be created (76 when its parent is missing, 70 when not allowed, 75 otherwise, e.g. a
+  // file stands in its place).
+  const std::string& IniFilePath();
+
+  // The value of the first line that starts with `key` + ":", up to the end of that line (it
+  // may itself contain ":"), or `default_value` when the file or the key is missing. A stored
+  // empty value is returned as "". Creates the data folder, never the file.
+  std::string GetIniValue(std::string_view key, std::string_view default_value);
+
+  // With `remove` false, the key's line becomes key ":" value: the first line of the key keeps
+  // its place, later lines of the same key are dropped, and a new key goes after all lines (the
+  // file is created holding that one line when it is missing). With `remove` true the key's
+  // lines are taken out and `value` is ignored; a missing file stays missing. Other lines stay
+  // as they are, in order, except that empty lines before the first other line of the file,
+  // and those between the key's first line and the next other line, are dropped. The file
+  // always ends with CR LF.
+  void SetIniValue(std::string_view key, std::string_view value, bool remove);
+
+ private:
+  std::string data_folder_name_;
+  std::string ini_file_name_;
+  std::string ini_path_;
+};
+
+}  // namespace tessarin::settings
