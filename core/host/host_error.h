@@ -21,6 +21,7 @@ enum ErrorNumber : int {
   kErrPermissionDenied = 70,
   kErrPathFileAccess = 75,
   kErrPathNotFound = 76,
+  kErrObjectVariableNotSet = 91,  // using the host's Nothing (no comment, no workbook)
   kErrObjectRequired = 424,
   kErrNotSupported = 438,  // "object doesn't support this property or method"
   kErrApplicationDefined = 1004,

@@ -13,6 +13,8 @@
 
 namespace tessarin::host {
 
+class Application;
+
 // What a file reader kept of a package that the model does not understand (defined in core/ooxml).
 struct PackageCarry;
 
@@ -78,6 +80,11 @@ class Workbook {
   const FileStamp& disk_stamp() const { return disk_stamp_; }
   void set_disk_stamp(FileStamp s) { disk_stamp_ = s; }
 
+  // The Application that holds the workbook (set when it adopts it), nullptr for a workbook
+  // made on its own (file tests, tools).
+  Application* application() const { return application_; }
+  void set_application(Application* app) { application_ = app; }
+
   std::shared_ptr<PackageCarry>& carry() { return carry_; }
   const std::shared_ptr<PackageCarry>& carry() const { return carry_; }
 
@@ -93,6 +100,7 @@ class Workbook {
   FileFormat file_format_ = FileFormat::kNone;
   FileStamp disk_stamp_;
   std::shared_ptr<PackageCarry> carry_;
+  Application* application_ = nullptr;
 };
 
 // Compares two names as the host compares sheet names: without regard to case (ASCII and
