@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +32,16 @@ class AreaList {
   // Index-based iteration, so `for (const Area& a : list)` works over the split storage.
   class const_iterator {
    public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Area;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const Area*;
+    using reference = const Area&;
     const_iterator(const AreaList* list, size_t i) : list_(list), i_(i) {}
     const Area& operator*() const { return (*list_)[i_]; }
     const Area* operator->() const { return &(*list_)[i_]; }
     const_iterator& operator++() { ++i_; return *this; }
+    const_iterator operator++(int) { const_iterator old = *this; ++i_; return old; }
     bool operator==(const const_iterator& o) const { return i_ == o.i_; }
     bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
 

@@ -298,6 +298,7 @@ class Application {
   friend class Sheet;
   friend class WorkbookCollection;
   friend class SheetCollection;
+  friend class SelectedSheets;
 
   Workbook& AdoptWorkbook(std::unique_ptr<Workbook> workbook);
   void NotifySheetActivated();

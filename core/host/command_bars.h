@@ -41,7 +41,6 @@ class ControlList {
   friend class CommandBarControl;
   friend class CommandBar;
   void Remove(const CommandBarControl* control);
-  CommandBarControl* owner_ = nullptr;
   std::vector<std::unique_ptr<CommandBarControl>> controls_;
 };
 
@@ -72,6 +71,7 @@ class CommandBarControl {
 
  private:
   friend class ControlList;
+  friend class CommandBar;
   int type_;
   bool built_in_;
   std::string caption_;

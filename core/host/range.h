@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -223,6 +224,8 @@ class RangeFont {
  private:
   friend class Range;
   friend class RangeCharacters;
+  // Applies `change` to the fonts the proxy covers (cell fonts and their runs, or runs).
+  void Edit(const std::function<void(Font&)>& change) const;
   RangeFont(Range range, uint32_t start, uint32_t length, bool characters)
       : range_(std::move(range)), start_(start), length_(length), characters_(characters) {}
   Range range_;
@@ -267,6 +270,8 @@ class RangeBorder {
  private:
   friend class Range;
   RangeBorder(Range range, int index) : range_(std::move(range)), index_(index) {}
+  const BorderLine& Line() const;
+  void Edit(const std::function<void(BorderLine&)>& change) const;
   Range range_;
   int index_;
 };
@@ -304,7 +309,7 @@ class RangeComment {
 
  private:
   friend class Range;
-  friend class Sheet;
+  friend class SheetComments;
   RangeComment(Worksheet* sheet, int32_t row, int32_t col) : sheet_(sheet), row_(row), col_(col) {}
   const Comment& Get() const;
   Worksheet* sheet_;

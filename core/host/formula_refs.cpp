@@ -1,0 +1,144 @@
+// Reference conversion for formula text: a small scanner that skips strings and names.
+#include "core/host/formula_refs.h"
+
+#include <optional>
+
+#include "core/host/address.h"
+#include "core/host/geometry.h"
+
+namespace tessarin::host {
+namespace {
+
+bool IsWordChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '$' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Calls `convert(word)` for every word that is not inside quotes and not a function name, and
+// copies everything else as it stands.
+template <typename Convert>
+std::string Rewrite(std::string_view f, Convert convert) {
+  std::string out;
+  out.reserve(f.size() + 8);
+  size_t i = 0;
+  while (i < f.size()) {
+    const char c = f[i];
+    if (c == '"' || c == '\'') {  // string literal or quoted sheet name, doubled quotes inside
+      size_t j = i + 1;
+      while (j < f.size()) {
+        if (f[j] == c) {
+          if (j + 1 < f.size() && f[j + 1] == c) {
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        ++j;
+      }
+      j = std::min(j + 1, f.size());
+      out.append(f.substr(i, j - i));
+      i = j;
+    } else if (IsWordChar(c) || c == '[') {
+      size_t j = i;
+      // R[1]C[-1] has brackets inside the word.
+      while (j < f.size() && (IsWordChar(f[j]) || f[j] == '[' || f[j] == ']' ||
+                              (f[j] == '-' && j > i && f[j - 1] == '['))) {
+        ++j;
+      }
+      std::string_view word = f.substr(i, j - i);
+      const bool function = j < f.size() && f[j] == '(';
+      std::optional<std::string> replaced;
+      if (!function) replaced = convert(word);
+      out.append(replaced ? *replaced : std::string(word));
+      i = j;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> A1WordToR1C1(std::string_view w, int32_t row, int32_t col) {
+  size_t i = 0;
+  const bool col_abs = i < w.size() && w[i] == '$';
+  if (col_abs) ++i;
+  size_t l = i;
+  while (i < w.size() && ((w[i] >= 'A' && w[i] <= 'Z') || (w[i] >= 'a' && w[i] <= 'z'))) ++i;
+  if (i == l || i - l > 3) return std::nullopt;
+  const int32_t c = ColumnNumber(w.substr(l, i - l));
+  const bool row_abs = i < w.size() && w[i] == '$';
+  if (row_abs) ++i;
+  size_t d = i;
+  int64_t r = 0;
+  while (i < w.size() && w[i] >= '0' && w[i] <= '9' && r <= kMaxRows) r = r * 10 + (w[i++] - '0');
+  if (i == d || i != w.size() || c == 0 || r < 1 || r > kMaxRows) return std::nullopt;
+  std::string out = "R";
+  if (row_abs) {
+    out += std::to_string(r);
+  } else if (r != row) {
+    out += "[" + std::to_string(r - row) + "]";
+  }
+  out += "C";
+  if (col_abs) {
+    out += std::to_string(c);
+  } else if (c != col) {
+    out += "[" + std::to_string(c - col) + "]";
+  }
+  return out;
+}
+
+// Parses one "R", "R3" or "R[-2]" part; returns false when it is not one.
+bool ParseR1C1Part(std::string_view w, size_t& i, char letter, bool& present, bool& relative, int64_t& n) {
+  present = false;
+  relative = true;
+  n = 0;
+  if (i >= w.size() || (w[i] | 0x20) != (letter | 0x20)) return true;
+  present = true;
+  ++i;
+  if (i < w.size() && w[i] == '[') {
+    ++i;
+    bool neg = false;
+    if (i < w.size() && (w[i] == '-' || w[i] == '+')) neg = w[i++] == '-';
+    size_t d = i;
+    while (i < w.size() && w[i] >= '0' && w[i] <= '9' && n < 10000000) n = n * 10 + (w[i++] - '0');
+    if (i == d || i >= w.size() || w[i] != ']') return false;
+    ++i;
+    if (neg) n = -n;
+  } else if (i < w.size() && w[i] >= '0' && w[i] <= '9') {
+    relative = false;
+    while (i < w.size() && w[i] >= '0' && w[i] <= '9' && n < 10000000) n = n * 10 + (w[i++] - '0');
+  }
+  return true;
+}
+
+std::optional<std::string> R1C1WordToA1(std::string_view w, int32_t row, int32_t col) {
+  size_t i = 0;
+  bool r_present, r_rel, c_present, c_rel;
+  int64_t rn, cn;
+  if (!ParseR1C1Part(w, i, 'R', r_present, r_rel, rn)) return std::nullopt;
+  if (!ParseR1C1Part(w, i, 'C', c_present, c_rel, cn)) return std::nullopt;
+  // Both parts are needed: a lone "R" or "C" is more likely a name than a whole row or column.
+  if (i != w.size() || !r_present || !c_present) return std::nullopt;
+  const int64_t r = r_rel ? row + rn : rn;
+  const int64_t c = c_rel ? col + cn : cn;
+  if (!IsValidCell(r, c)) return std::string("#REF!");
+  std::string out;
+  if (!c_rel) out += '$';
+  out += ColumnLetters(static_cast<int32_t>(c));
+  if (!r_rel) out += '$';
+  out += std::to_string(r);
+  return out;
+}
+
+}  // namespace
+
+std::string FormulaA1ToR1C1(std::string_view formula, int32_t row, int32_t col) {
+  return Rewrite(formula, [&](std::string_view w) { return A1WordToR1C1(w, row, col); });
+}
+
+std::string FormulaR1C1ToA1(std::string_view formula, int32_t row, int32_t col) {
+  return Rewrite(formula, [&](std::string_view w) { return R1C1WordToA1(w, row, col); });
+}
+
+}  // namespace tessarin::host

@@ -1,0 +1,19 @@
+// Converting the cell references of formula text between A1 and R1C1 notation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tessarin::host {
+
+// Rewrites the references of a formula (text after "=") written in A1 style ("$B$3", "B3",
+// "A1:B2") into R1C1 style relative to the cell at (row, col) ("R3C2", "R[1]C[-1]"). Quoted
+// strings, function names and other names are left alone.
+std::string FormulaA1ToR1C1(std::string_view formula, int32_t row, int32_t col);
+
+// The reverse: "R3C2" becomes "$B$3", "R[1]C[-1]" the A1 text of that cell relative to (row,
+// col), "RC" the cell itself. A relative reference that leaves the sheet becomes "#REF!".
+std::string FormulaR1C1ToA1(std::string_view formula, int32_t row, int32_t col);
+
+}  // namespace tessarin::host
