@@ -1,0 +1,97 @@
+// WorkbookFiles: opening workbook files of every supported kind and saving them safely as .xlsx.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/host/file_service.h"
+#include "core/host/host_error.h"
+#include "core/host/workbook.h"
+
+namespace tessarin::ooxml {
+
+// Puts the bytes of a save on disk. The default writes with write(2) and flushes with fsync(2);
+// tests install one that fails part way to prove that a failed save keeps the old file.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // Writes all of `data` to the open file `fd`. Returns 0, or the errno value of the failure.
+  virtual int Write(int fd, std::string_view data);
+  // Makes what was written durable. Returns 0, or an errno value.
+  virtual int Sync(int fd);
+};
+
+// Thrown by Save (as HostError 1004) when writing would silently replace a file that this
+// workbook does not own: the file changed on disk since it was opened or last saved, or an
+// imported workbook's .xlsx name is taken by another file. A front end asks the user and, if
+// told to, saves again with SaveOptions::force.
+class SaveConflict : public host::HostError {
+ public:
+  enum class Kind { kChangedOnDisk, kTargetExists };
+  SaveConflict(Kind kind, std::string target, std::string description)
+      : HostError(host::kErrApplicationDefined, std::move(description)), kind_(kind), target_(std::move(target)) {}
+  Kind kind() const { return kind_; }
+  const std::string& target() const { return target_; }
+
+ private:
+  Kind kind_;
+  std::string target_;
+};
+
+struct SaveOptions {
+  // Write even when the target changed on disk or belongs to another file (see SaveConflict).
+  bool force = false;
+  // Keep the file being replaced as BackupPath(target).
+  bool keep_backup = true;
+};
+
+struct OpenLimits {
+  uint64_t max_file_bytes = uint64_t{256} << 20;
+};
+
+class WorkbookFiles : public host::FileService {
+ public:
+  // `writer` puts saved bytes on disk; nullptr selects the default FileWriter.
+  explicit WorkbookFiles(std::shared_ptr<FileWriter> writer = nullptr, OpenLimits limits = {});
+
+  // Opens `path` by its content: a zip package as .xlsx/.xlsm, an OLE container as .xls (or
+  // refused when it holds an encrypted package); other files by extension, .csv as comma- and
+  // .txt/.tsv as tab-separated text. Sets the workbook's name (the file name), folder (absolute),
+  // format, disk stamp, and saved flag. Throws HostError 53 naming the path when it does not
+  // exist, 76 when its folder does not, 70 when it may not be read, 75 for other access failures
+  // (a folder, a device), and 1004 naming the file and what is wrong when the content cannot be
+  // read (see ReadXlsx, ImportText, ImportXls) or the file is larger than the limit.
+  std::unique_ptr<host::Workbook> Open(const std::string& path) override;
+
+  // Save with default options: refuses to overwrite changes made by another program.
+  std::string Save(host::Workbook& workbook, const std::string& path) override;
+
+  // Writes `workbook` as .xlsx to SaveTarget(path) and returns that path, which differs from
+  // `path` for imported formats: a .xls, .txt or .csv is never written over, the workbook goes
+  // to NAME.xlsx beside it. The bytes go to a temporary file in the same folder, are flushed,
+  // and the temporary file is renamed over the target, so the target holds the old or the new
+  // content at every moment; the replaced file is kept as BackupPath(target). A symbolic link
+  // at the target is followed, not replaced. On success the workbook's name, folder, format,
+  // disk stamp and saved flag describe the new file.
+  // Throws (leaving every existing file as it was and no temporary file behind): SaveConflict
+  // (1004) as described there unless `options.force`; HostError 76 when the folder does not
+  // exist, 70 when it or the target may not be written, 61 when the disk is full, 75 for other
+  // write failures, each naming the file and the reason; and whatever WriteXlsx throws.
+  std::string Save(host::Workbook& workbook, const std::string& path, const SaveOptions& options);
+
+  // The file a save of `path` writes: `path` made absolute, with .xls, .txt, .csv, .tsv or .prn
+  // replaced by .xlsx and ".xlsx" added when there is no extension.
+  static std::string SaveTarget(const std::string& path);
+  // Where the previous version of `target` is kept: the full file name plus ".bak".
+  static std::string BackupPath(const std::string& target);
+  // Size and modification time of `path`, or an unknown stamp when it does not exist.
+  static host::FileStamp StampOf(const std::string& path);
+
+ private:
+  std::shared_ptr<FileWriter> writer_;
+  OpenLimits limits_;
+};
+
+}  // namespace tessarin::ooxml
