@@ -222,12 +222,8 @@ CellValue Range::Value() const { return sheet_->Value(Row(), Column()); }
 
 void Range::SetValue(const CellValue& value) const {
   sheet_->CheckWritable();
-  if (value.IsEmpty()) {
-    for (const Area& a : areas_) {
-      std::vector<CellRef> cells;
-      sheet_->cells().ForEachCell(a, [&](int32_t r, Cell& c) { cells.push_back({r, c.col}); });
-      for (const CellRef& ref : cells) sheet_->ClearValue(ref.row, ref.col);
-    }
+  if (value.IsEmpty()) {  // the host's Value = Empty is ClearContents
+    ClearContents();
     return;
   }
   if (areas_.CellCount() > kMaxCellsPerWrite) {
