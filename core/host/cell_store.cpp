@@ -57,8 +57,21 @@ Cell* CellStore::Find(int32_t row, int32_t col) {
   return (it != rd->cells.end() && it->col == col) ? &*it : nullptr;
 }
 
+void CellStore::GrowRow(int32_t row, RowData& rd) {
+  // Rows of a sheet tend to have the same shape: size a new row like the row above it, so a
+  // sheet typed row by row allocates each row once and wastes no capacity.
+  size_t want = rd.cells.size() + rd.cells.size() / 2 + 2;
+  if (rd.cells.empty() && row > 1) {
+    if (const RowData* above = FindRow(row - 1); above && above->cells.size() > 1) {
+      want = above->cells.size();
+    }
+  }
+  rd.cells.reserve(want);
+}
+
 Cell& CellStore::Obtain(int32_t row, int32_t col, StyleId style) {
   RowData& rd = ObtainRow(row);
+  if (rd.cells.size() == rd.cells.capacity()) GrowRow(row, rd);
   if (rd.cells.empty() || rd.cells.back().col < col) {
     Cell& c = rd.cells.emplace_back();
     c.col = static_cast<uint16_t>(col);

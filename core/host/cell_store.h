@@ -57,6 +57,8 @@ class CellStore {
 
  private:
   using Block = std::array<RowData, kBlockRows>;
+  // Makes room for one more cell in a full row.
+  void GrowRow(int32_t row, RowData& rd);
   std::vector<std::unique_ptr<Block>> blocks_;
 };
 

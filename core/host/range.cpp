@@ -23,11 +23,12 @@ constexpr int64_t kMaxCellsPerWrite = 16 * 1024 * 1024;
 
 [[noreturn]] void Fail(std::string msg) { throw HostError(kErrApplicationDefined, std::move(msg)); }
 
+[[noreturn]] void OutsideSheet(const char* what) {
+  Fail(std::string(what) + ": the reference lies outside the sheet (rows 1 to 1048576, columns A to XFD).");
+}
+
 Area Checked(int64_t top, int64_t left, int64_t bottom, int64_t right, const char* what) {
-  if (!IsValidCell(top, left) || !IsValidCell(bottom, right)) {
-    Fail(std::string(what) + ": the reference lies outside the sheet (rows 1 to 1048576, columns "
-                              "A to XFD).");
-  }
+  if (!IsValidCell(top, left) || !IsValidCell(bottom, right)) OutsideSheet(what);
   return {static_cast<int32_t>(top), static_cast<int32_t>(left), static_cast<int32_t>(bottom),
           static_cast<int32_t>(right)};
 }
@@ -122,11 +123,7 @@ CellValue ParseInput(std::string_view typed) {
 
 Range Range::All(Worksheet& sheet) { return Range(sheet, Area{1, 1, kMaxRows, kMaxColumns}); }
 
-Range Range::Cells(int64_t row, int64_t col) const {
-  const Area& a = areas_.front();
-  const int64_t r = a.top + row - 1, c = a.left + col - 1;
-  return Range(*sheet_, Checked(r, c, r, c, "Cells"));
-}
+void Range::ThrowOutsideSheet(const char* what) { OutsideSheet(what); }
 
 Range Range::SubRange(std::string_view address) const {
   const AreaList parsed = ParseAddress(address);

@@ -53,7 +53,12 @@ class Range {
   // --- Addressing. All positions are relative to the first area's top-left cell; a result
   // outside the sheet throws HostError 1004.
   Range Cells() const { return Range(*sheet_, areas_, Kind::kCells); }
-  Range Cells(int64_t row, int64_t col) const;
+  Range Cells(int64_t row, int64_t col) const {  // inline: the hot path of typing a sheet
+    const Area& a = areas_.front();
+    const int64_t r = a.top + row - 1, c = a.left + col - 1;
+    if (!IsValidCell(r, c)) ThrowOutsideSheet("Cells");
+    return Range(*sheet_, Area::Cell(static_cast<int32_t>(r), static_cast<int32_t>(c)));
+  }
   // The host's Range(address) on a range: A1 text taken relative to the first area's top-left
   // cell (Range("B2").SubRange("A1") is B2). Whole rows/columns stay whole in the other direction.
   Range SubRange(std::string_view address) const;
@@ -173,6 +178,8 @@ class Range {
   }
 
  private:
+  [[noreturn]] static void ThrowOutsideSheet(const char* what);
+
   friend class RangeFont;
   friend class RangeBorder;
   friend class RangePhonetics;

@@ -32,7 +32,9 @@ class StringPool {
   void Grow();
 
   std::vector<Entry> entries_;
-  std::vector<uint32_t> slots_;  // open addressing: id + 1, 0 = free
+  // Open addressing: (hash << 32) | (id + 1), 0 = free. The hash in the slot spares a look at
+  // the entry for every probe that cannot match.
+  std::vector<uint64_t> slots_;
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t block_used_ = 0;
   size_t block_size_ = 0;

@@ -54,13 +54,33 @@ StyleId Worksheet::EffectiveStyle(int32_t row, int32_t col) const {
   return kDefaultStyle;
 }
 
+Cell& Worksheet::WritableCell(int32_t row, int32_t col) {
+  RowData& rd = cells_.ObtainRow(row);
+  if (!rd.cells.empty()) {
+    // Typing row by row appends; rewriting a cell finds it.
+    if (rd.cells.back().col == col) return rd.cells.back();
+    if (rd.cells.back().col > col) {
+      auto it = LowerBoundCol(rd.cells, col);
+      if (it->col == col) return *it;
+    }
+  }
+  // A new cell starts with the format it showed while empty: its row's, else its column's.
+  StyleId style = kDefaultStyle;
+  if (rd.has_style) {
+    style = rd.style;
+  } else if (const ColumnInfo* ci = Column(col); ci && ci->has_style) {
+    style = ci->style;
+  }
+  return cells_.Obtain(row, col, style);
+}
+
 void Worksheet::SetValue(int32_t row, int32_t col, const CellValue& value) {
   switch (value.type) {
     case ValueType::kEmpty: ClearValue(row, col); return;
     case ValueType::kText: SetText(row, col, value.text); return;
     default: break;
   }
-  Cell& c = cells_.Obtain(row, col, EffectiveStyle(row, col));
+  Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
     e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_xml_attrs.clear();
@@ -77,7 +97,7 @@ void Worksheet::SetNumber(int32_t row, int32_t col, double value) {
 }
 
 void Worksheet::SetText(int32_t row, int32_t col, std::string_view text) {
-  Cell& c = cells_.Obtain(row, col, EffectiveStyle(row, col));
+  Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
     e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_xml_attrs.clear();
@@ -111,7 +131,7 @@ const CellExtra* Worksheet::Extra(int32_t row, int32_t col) const {
 }
 
 CellExtra& Worksheet::ObtainExtra(int32_t row, int32_t col) {
-  Cell& c = cells_.Obtain(row, col, EffectiveStyle(row, col));
+  Cell& c = WritableCell(row, col);
   c.flags |= Cell::kHasExtra;
   return extras_[Key(row, col)];
 }

@@ -97,6 +97,8 @@ class Worksheet {
   const std::shared_ptr<SheetCarry>& carry() const { return carry_; }
 
  private:
+  // The cell at (row, col), made with the format it shows while empty when missing.
+  Cell& WritableCell(int32_t row, int32_t col);
   static uint64_t Key(int32_t row, int32_t col) { return (uint64_t(row) << 16) | uint32_t(col); }
 
   Workbook* workbook_;

@@ -1,0 +1,45 @@
+// Tests of the model's storage: the string pool and the cell store.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/host/cell_store.h"
+#include "core/host/string_pool.h"
+
+namespace tessarin::host {
+namespace {
+
+TEST(StringPool, EqualTextsShareAnIdAndViewsStayValid) {
+  StringPool pool;
+  EXPECT_EQ(pool.Intern(""), 0u);
+  // Texts that differ only in length, in a zero byte, or past the eight-byte steps of the hash.
+  const std::vector<std::string> texts = {"a", std::string("a\0", 2), "abcdefgh", "abcdefghi", "abcdefgH",
+                                          "漢字の書き取り", "漢字の書き取る", std::string(300000, 'x')};
+  std::vector<uint32_t> ids;
+  for (const std::string& t : texts) ids.push_back(pool.Intern(t));
+  const std::string_view first = pool.Get(ids[0]);
+  for (int i = 0; i < 100000; ++i) pool.Intern("q" + std::to_string(i));  // grows many times
+  for (size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(pool.Intern(texts[i]), ids[i]) << i;
+    EXPECT_EQ(pool.Get(ids[i]), texts[i]) << i;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
+  }
+  EXPECT_EQ(first.data(), pool.Get(ids[0]).data());
+  EXPECT_EQ(pool.size(), texts.size() + 1 + 100000);
+}
+
+TEST(CellStore, RowsTypedLikeTheRowAboveAllocateOnce) {
+  CellStore store;
+  for (int c = 1; c <= 18; ++c) store.Obtain(1, c, kDefaultStyle);
+  for (int c = 1; c <= 18; ++c) store.Obtain(2, c, kDefaultStyle);
+  EXPECT_EQ(store.FindRow(2)->cells.capacity(), 18u);
+  store.Obtain(2, 30, kDefaultStyle);  // a longer row still grows
+  store.Obtain(2, 25, kDefaultStyle);  // and stays sorted
+  ASSERT_NE(store.Find(2, 25), nullptr);
+  EXPECT_EQ(store.FindRow(2)->cells[18].col, 25);
+  EXPECT_EQ(store.CellCount(), 38u);
+  EXPECT_EQ(store.MaxRow(), 2);
+}
+
+}  // namespace
+}  // namespace tessarin::host
