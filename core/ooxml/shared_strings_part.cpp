@@ -1,0 +1,262 @@
+// The shared strings part: a fast scan for the plain items that make up most of it.
+#include "core/ooxml/shared_strings_part.h"
+
+#include <algorithm>
+
+#include "core/host/text_encoding.h"
+#include "core/ooxml/styles_part.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+bool NeedsPreserve(std::string_view t) {
+  if (t.empty()) return false;
+  auto ws = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  return ws(t.front()) || ws(t.back());
+}
+
+void AppendT(std::string& out, std::string_view text) {
+  out.append(NeedsPreserve(text) ? "<t xml:space=\"preserve\">" : "<t>");
+  AppendCellText(out, text);
+  out.append("</t>");
+}
+
+// Text of a <t> element: entities expanded, then the _xHHHH_ escapes.
+std::string ReadT(XmlScanner& sc) {
+  std::string raw = sc.ElementText();
+  if (raw.find("_x") == std::string::npos) return raw;
+  return DecodeXmlEscapes(raw);
+}
+
+}  // namespace
+
+uint32_t Utf16ToCodePoints(std::string_view text, uint32_t offset) {
+  uint32_t units = 0, cps = 0;
+  size_t i = 0;
+  while (i < text.size() && units < offset) {
+    const char32_t cp = host::NextCodePoint(text, i);
+    units += cp >= 0x10000 ? 2 : 1;
+    ++cps;
+  }
+  return cps + (units < offset ? offset - units : 0);
+}
+
+uint32_t CodePointsToUtf16(std::string_view text, uint32_t code_points) {
+  uint32_t units = 0, cps = 0;
+  size_t i = 0;
+  while (i < text.size() && cps < code_points) {
+    const char32_t cp = host::NextCodePoint(text, i);
+    units += cp >= 0x10000 ? 2 : 1;
+    ++cps;
+  }
+  return units + (code_points - cps);
+}
+
+void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const host::Font& base) {
+  text.clear();
+  const int depth = sc.depth();
+  uint32_t cp_len = 0;
+  struct RawPhonetic {
+    uint32_t sb, eb;
+    std::string text;
+  };
+  std::vector<RawPhonetic> readings;
+  std::string properties;
+  for (;;) {
+    const auto tok = sc.Next();
+    if (tok == XmlScanner::kEnd && sc.depth() < depth) break;
+    if (tok == XmlScanner::kEof) sc.Error("unexpected end of document");
+    if (tok != XmlScanner::kStart || sc.depth() != depth + 1) continue;
+    const std::string_view name = sc.name();
+    if (name == "t") {
+      std::string t = ReadT(sc);
+      cp_len += static_cast<uint32_t>(host::Utf8Length(t));
+      text += t;
+    } else if (name == "r") {
+      bool has_font = false;
+      host::Font font;
+      std::string t;
+      for (;;) {
+        const auto rt = sc.Next();
+        if (rt == XmlScanner::kEnd && sc.depth() <= depth) break;
+        if (rt == XmlScanner::kEof) sc.Error("unexpected end of document");
+        if (rt != XmlScanner::kStart || sc.depth() != depth + 2) continue;
+        if (sc.name() == "rPr") {
+          font = FontFromElements(ChildElements(sc), base);
+          has_font = true;
+        } else if (sc.name() == "t") {
+          t += ReadT(sc);
+        } else {
+          sc.SkipElement();
+        }
+      }
+      const auto len = static_cast<uint32_t>(host::Utf8Length(t));
+      if (has_font && len > 0) rich.runs.push_back({cp_len, len, std::move(font)});
+      cp_len += len;
+      text += t;
+    } else if (name == "rPh") {
+      RawPhonetic p{0, 0, {}};
+      int64_t v;
+      if (const auto* a = sc.FindAttr("sb"); a && ParseInt(a->raw, v) && v >= 0) p.sb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
+      if (const auto* a = sc.FindAttr("eb"); a && ParseInt(a->raw, v) && v >= 0) p.eb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
+      for (;;) {
+        const auto rt = sc.Next();
+        if (rt == XmlScanner::kEnd && sc.depth() <= depth) break;
+        if (rt == XmlScanner::kEof) sc.Error("unexpected end of document");
+        if (rt == XmlScanner::kStart && sc.name() == "t") p.text += ReadT(sc);
+      }
+      readings.push_back(std::move(p));
+    } else if (name == "phoneticPr") {
+      properties = "<phoneticPr";
+      for (const auto& a : sc.attrs()) {
+        if (a.qname.substr(0, 5) != "xmlns") AppendAttr(properties, a.name, Unescape(a.raw, &sc));
+      }
+      properties += "/>";
+      sc.SkipElement();
+    } else {
+      sc.SkipElement();
+    }
+  }
+  if (!readings.empty()) {
+    host::Phonetic ph;
+    ph.properties_xml = std::move(properties);
+    for (RawPhonetic& r : readings) {
+      const uint32_t s = Utf16ToCodePoints(text, r.sb);
+      const uint32_t e = Utf16ToCodePoints(text, std::max(r.sb, r.eb));
+      ph.runs.push_back({s, e - s, std::move(r.text)});
+    }
+    rich.phonetic = std::move(ph);
+  }
+}
+
+SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
+                                host::Workbook& workbook) {
+  SharedStrings sst;
+  XmlScanner sc(xml, file, part);
+  host::StringPool& pool = workbook.strings();
+  const host::Font base = workbook.default_font();
+  std::string text;
+  for (;;) {
+    const auto tok = sc.Next();
+    if (tok == XmlScanner::kEof) break;
+    if (tok == XmlScanner::kStart && sc.depth() == 1) {
+      if (const auto* a = sc.FindAttr("uniqueCount")) {
+        int64_t n;
+        // The count is only a hint (some writers get it wrong); cap what it reserves.
+        if (ParseInt(a->raw, n) && n > 0) sst.ids.reserve(static_cast<size_t>(std::min<int64_t>(n, xml.size() / 8 + 1)));
+      }
+      continue;
+    }
+    if (tok != XmlScanner::kStart || sc.depth() != 2) continue;
+    if (sc.name() != "si") {
+      sc.SkipElement();
+      continue;
+    }
+    // Fast path for <si><t>plain</t></si>.
+    const std::string_view buf = sc.buffer();
+    size_t p = sc.pos();
+    if (!sc.self_closing() && buf.compare(p, 3, "<t>") == 0) {
+      const size_t e = buf.find('<', p + 3);
+      if (e != std::string_view::npos && buf.compare(e, 9, "</t></si>") == 0) {
+        std::string_view raw = buf.substr(p + 3, e - p - 3);
+        if (raw.find('&') == std::string_view::npos && raw.find("_x") == std::string_view::npos) {
+          sst.ids.push_back(pool.Intern(raw));
+          // Let the scanner walk the same bytes so its checks still run.
+          sc.SkipElement();
+          continue;
+        }
+      }
+    }
+    RichText rich;
+    ReadStringItem(sc, text, rich, base);
+    if (!rich.runs.empty() || rich.phonetic) sst.rich.emplace(static_cast<uint32_t>(sst.ids.size()), std::move(rich));
+    sst.ids.push_back(pool.Intern(text));
+  }
+  return sst;
+}
+
+SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool) : pool_(pool), index_(pool.size(), 0) {}
+
+uint32_t SharedStringsWriter::Add(uint32_t pool_id) {
+  ++count_;
+  if (pool_id >= index_.size()) index_.resize(pool_id + 1, 0);
+  uint32_t& slot = index_[pool_id];
+  if (slot == 0) {
+    items_.append("<si>");
+    AppendT(items_, pool_.Get(pool_id));
+    items_.append("</si>");
+    slot = ++unique_;
+  }
+  return slot - 1;
+}
+
+uint32_t SharedStringsWriter::AddRich(std::string_view text, const host::CellExtra& extra) {
+  ++count_;
+  items_.append("<si>");
+  AppendStringItemBody(items_, text, extra.runs, extra.phonetic);
+  items_.append("</si>");
+  return unique_++;
+}
+
+void AppendStringItemBody(std::string& out, std::string_view text, const std::vector<host::TextRun>& runs,
+                          const std::optional<host::Phonetic>& phonetic) {
+  if (runs.empty()) {
+    AppendT(out, text);
+  } else {
+    std::vector<host::TextRun> sorted = runs;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    const auto total = static_cast<uint32_t>(host::Utf8Length(text));
+    uint32_t pos = 0;
+    auto piece = [&](uint32_t from, uint32_t to) {
+      const size_t b = host::Utf8Offset(text, from), e = host::Utf8Offset(text, to);
+      return text.substr(b, e - b);
+    };
+    for (const host::TextRun& r : sorted) {
+      const uint32_t s = std::max(r.start, pos);
+      const uint32_t e = std::min<uint32_t>(total, r.start + r.length);
+      if (s >= e) continue;
+      if (s > pos) {
+        out.append("<r>");
+        AppendT(out, piece(pos, s));
+        out.append("</r>");
+      }
+      out.append("<r>");
+      AppendFontXml(out, r.font, true);
+      AppendT(out, piece(s, e));
+      out.append("</r>");
+      pos = e;
+    }
+    if (pos < total || pos == 0) {
+      out.append("<r>");
+      AppendT(out, piece(pos, total));
+      out.append("</r>");
+    }
+  }
+  if (phonetic) {
+    for (const host::PhoneticRun& p : phonetic->runs) {
+      out.append("<rPh");
+      AppendAttr(out, "sb", CodePointsToUtf16(text, p.start));
+      AppendAttr(out, "eb", CodePointsToUtf16(text, p.start + p.length));
+      out.append(">");
+      AppendT(out, p.text);
+      out.append("</rPh>");
+    }
+    out.append(phonetic->properties_xml.empty() ? "<phoneticPr fontId=\"0\" type=\"noConversion\"/>"
+                                                : phonetic->properties_xml);
+  }
+}
+
+std::string SharedStringsWriter::Finish(const Namespaces& ns) const {
+  std::string out;
+  out.reserve(items_.size() + 200);
+  out.append("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst");
+  AppendAttr(out, "xmlns", ns.main);
+  AppendAttr(out, "count", static_cast<int64_t>(count_));
+  AppendAttr(out, "uniqueCount", static_cast<int64_t>(unique_));
+  out.append(">");
+  out.append(items_);
+  out.append("</sst>");
+  return out;
+}
+
+}  // namespace tessarin::ooxml

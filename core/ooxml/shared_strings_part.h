@@ -1,0 +1,67 @@
+// The shared strings part (xl/sharedStrings.xml) and the string items of inline strings.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/host/cell.h"
+#include "core/host/workbook.h"
+#include "core/ooxml/xml_util.h"
+
+namespace tessarin::ooxml {
+
+// Character runs and phonetic readings of one string item.
+struct RichText {
+  std::vector<host::TextRun> runs;
+  std::optional<host::Phonetic> phonetic;
+};
+
+// Reads the content of the scanner's current <si> or <is> element up to its end tag. The text
+// is only the base text: readings of <rPh> go to `rich.phonetic`, never into `text`. Runs
+// without properties are left out (they take the cell's font). `base` fills what a run's
+// properties do not say.
+void ReadStringItem(XmlScanner& scanner, std::string& text, RichText& rich, const host::Font& base);
+
+// The shared string table as read: index -> pool id, and the rich items by index.
+struct SharedStrings {
+  std::vector<uint32_t> ids;
+  std::unordered_map<uint32_t, RichText> rich;
+};
+
+// Reads the part, interning every string in the workbook's pool. Throws HostError 1004 naming
+// file and part when it is malformed.
+SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
+                                host::Workbook& workbook);
+
+// Builds the shared string table while the worksheets are written. Plain strings are shared by
+// pool id; strings with runs or readings get an item of their own.
+class SharedStringsWriter {
+ public:
+  explicit SharedStringsWriter(const host::StringPool& pool);
+  uint32_t Add(uint32_t pool_id);
+  uint32_t AddRich(std::string_view text, const host::CellExtra& extra);
+  bool empty() const { return unique_ == 0; }
+  // The whole part.
+  std::string Finish(const Namespaces& ns) const;
+
+ private:
+  const host::StringPool& pool_;
+  std::vector<uint32_t> index_;  // pool id -> item index + 1, 0 when not added yet
+  std::string items_;
+  uint32_t unique_ = 0;
+  uint64_t count_ = 0;
+};
+
+// Writes one <si>-style body (the <t>, <r>, <rPh> and <phoneticPr> children) for `text`.
+void AppendStringItemBody(std::string& out, std::string_view text, const std::vector<host::TextRun>& runs,
+                          const std::optional<host::Phonetic>& phonetic);
+
+// UTF-16 offsets (as the file counts them) <-> code point offsets (as the model counts them).
+uint32_t Utf16ToCodePoints(std::string_view text, uint32_t utf16_offset);
+uint32_t CodePointsToUtf16(std::string_view text, uint32_t code_points);
+
+}  // namespace tessarin::ooxml

@@ -1,0 +1,58 @@
+// The worksheet part (xl/worksheets/sheetN.xml): cells, rows, columns, merges, views, page setup,
+// and the elements the model does not hold, kept in their place.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/host/worksheet.h"
+#include "core/ooxml/carry.h"
+#include "core/ooxml/shared_strings_part.h"
+#include "core/ooxml/xml_util.h"
+
+namespace tessarin::ooxml {
+
+// Column widths: the file stores characters plus cell padding (in 1/256 of a character), the
+// host shows characters of the default font's digit width; both snap to whole pixels.
+int MaxDigitWidth(const host::Font& font);
+double FileWidthToChars(double file_width, int max_digit_width);
+double CharsToFileWidth(double chars, int max_digit_width);
+// The sheet's default width in characters for <sheetFormatPr baseColWidth>.
+double DefaultWidthFromBase(int base_col_width, int max_digit_width);
+
+// Moves the relative A1 references of a formula by (rows, cols), as a shared formula's text is
+// meant for each cell of its range. Text in quotes and absolute parts stay as they are.
+std::string ShiftFormula(std::string_view formula, int32_t rows, int32_t cols);
+
+// ISO 8601 date-time text ("2024-02-29T12:00:00") as a serial day number; false when malformed.
+bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
+
+struct WorksheetReadContext {
+  std::string_view file;
+  std::string_view part;
+  const SharedStrings* shared_strings = nullptr;
+  const std::vector<host::StyleId>* xf_styles = nullptr;
+  int max_digit_width = 8;
+  bool date1904 = false;
+  std::string_view drawing_rel_id;  // r:id of <legacyDrawing> when we rebuild it, "" otherwise
+};
+
+// Reads the part into `sheet`, keeping what the model does not hold in `carry`.
+// Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
+// outside the sheet ...).
+void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
+                   host::SheetCarry& carry);
+
+struct WorksheetWriteContext {
+  const Namespaces* ns = nullptr;
+  int max_digit_width = 8;
+  bool active = false;             // the workbook's active sheet
+  std::string legacy_drawing_id;   // r:id for <legacyDrawing>, "" for none
+};
+
+// Appends the whole part to `out`, adding its strings to `strings`.
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
+                    SharedStringsWriter& strings, const WorksheetWriteContext& context);
+
+}  // namespace tessarin::ooxml

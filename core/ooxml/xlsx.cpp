@@ -1,0 +1,503 @@
+// .xlsx and .xlsm packages: which parts make a workbook, and how they are tied together.
+#include "core/ooxml/xlsx.h"
+
+#include <algorithm>
+#include <deque>
+#include <set>
+
+#include "core/host/host_error.h"
+#include "core/ooxml/carry.h"
+#include "core/ooxml/comments_part.h"
+#include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
+#include "core/ooxml/relationships.h"
+#include "core/ooxml/shared_strings_part.h"
+#include "core/ooxml/styles_part.h"
+#include "core/ooxml/workbook_part.h"
+#include "core/ooxml/worksheet_part.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+std::string BaseName(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
+// The r:id of the sheet's <legacyDrawing>, found without parsing the (possibly huge) cell data.
+std::string LegacyDrawingId(std::string_view xml) {
+  size_t from = xml.rfind("sheetData>");
+  if (from == std::string_view::npos) from = 0;
+  size_t p = from;
+  while ((p = xml.find("legacyDrawing", p)) != std::string_view::npos) {
+    const char before = p > 0 ? xml[p - 1] : ' ';
+    const char after = p + 13 < xml.size() ? xml[p + 13] : ' ';
+    p += 13;
+    if ((before != '<' && before != ':') || !(after == ' ' || after == '/' || after == '\t' || after == '\n' || after == '\r')) continue;
+    const size_t end = xml.find('>', p);
+    std::string_view tag = xml.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p);
+    size_t a = 0;
+    while ((a = tag.find("id=", a)) != std::string_view::npos) {
+      if (a > 0 && tag[a - 1] == ':' && a + 4 < tag.size()) {
+        const char q = tag[a + 3];
+        const size_t e = tag.find(q, a + 4);
+        if (e != std::string_view::npos) return std::string(tag.substr(a + 4, e - a - 4));
+      }
+      a += 3;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool LooksLikeZip(std::string_view bytes) {
+  return bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K' &&
+         ((bytes[2] == 3 && bytes[3] == 4) || (bytes[2] == 5 && bytes[3] == 6));
+}
+
+std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::string& file_name, const ReadLimits& limits) {
+  const std::string file = BaseName(file_name);
+  PackageReader pkg(bytes, file, limits);
+  auto book = std::make_unique<host::Workbook>(file);
+  auto carry = std::make_shared<host::PackageCarry>();
+  std::set<std::string> consumed;  // parts rebuilt on save, not carried
+  auto consume = [&](const std::string& part) { consumed.insert(Lower(part)); };
+
+  const std::string* types_xml = pkg.Find("[Content_Types].xml");
+  if (!types_xml) Fail(file, "[Content_Types].xml", "the part is missing; the file is not an Office Open XML package.");
+  carry->content_types = ReadContentTypes(*types_xml, file);
+  consume("[Content_Types].xml");
+
+  // The workbook part, through the package relationships.
+  std::string workbook_part;
+  if (const std::string* root_rels = pkg.Find("_rels/.rels")) {
+    for (const Relationship& r : ReadRelationships(*root_rels, file, "_rels/.rels")) {
+      if (RelTypeIs(r.type, "officeDocument") && !r.external) workbook_part = ResolvePartName("", r.target);
+    }
+  }
+  if (workbook_part.empty() || !pkg.Has(workbook_part)) {
+    if (!workbook_part.empty()) Fail(file, workbook_part, "the part is missing from the package.");
+    if (!pkg.Has("xl/workbook.xml")) Fail(file, "xl/workbook.xml", "the package has no workbook part.");
+    workbook_part = "xl/workbook.xml";
+  }
+  carry->workbook_part = workbook_part;
+  carry->workbook_content_type = carry->content_types.TypeOf(workbook_part);
+  if (carry->workbook_content_type.empty()) carry->workbook_content_type = std::string(content_type::kWorkbook);
+  if (carry->workbook_content_type != content_type::kWorkbook && carry->workbook_content_type != content_type::kMacroWorkbook &&
+      carry->workbook_content_type.find("spreadsheetml") == std::string::npos &&
+      carry->workbook_content_type.find("ms-excel") == std::string::npos) {
+    Fail(file, workbook_part, "the package is not a workbook (its main part is " + carry->workbook_content_type + ").");
+  }
+  consume(workbook_part);
+  WorkbookInfo info = ReadWorkbookPart(pkg.Get(workbook_part), file, workbook_part, *carry);
+  carry->strict = info.strict;
+  book->set_date1904(info.date1904);
+  book->set_file_format(carry->workbook_content_type == content_type::kMacroWorkbook ? host::FileFormat::kXlsm
+                                                                                    : host::FileFormat::kXlsx);
+
+  const std::string workbook_rels_part = RelsPartName(workbook_part);
+  std::vector<Relationship> wb_rels;
+  if (const std::string* x = pkg.Find(workbook_rels_part)) wb_rels = ReadRelationships(*x, file, workbook_rels_part);
+  consume(workbook_rels_part);
+
+  // Styles, then shared strings (whose runs need the default font).
+  std::vector<host::StyleId> xf_styles{host::kDefaultStyle};
+  if (const Relationship* r = FindRel(wb_rels, "styles")) {
+    const std::string part = ResolvePartName(workbook_part, r->target);
+    if (const std::string* x = pkg.Find(part)) {
+      xf_styles = ReadStyles(*x, file, part, *book, carry->styles);
+      consume(part);
+    }
+  }
+  SharedStrings sst;
+  if (const Relationship* r = FindRel(wb_rels, "sharedStrings")) {
+    const std::string part = ResolvePartName(workbook_part, r->target);
+    if (const std::string* x = pkg.Find(part)) {
+      sst = ReadSharedStrings(*x, file, part, *book);
+      pkg.Take(part);
+      consume(part);
+    }
+  }
+  if (const Relationship* r = FindRel(wb_rels, "calcChain")) consume(ResolvePartName(workbook_part, r->target));
+
+  const int mdw = MaxDigitWidth(book->default_font());
+  std::vector<host::Worksheet*> by_position(info.sheets.size(), nullptr);
+  int last_worksheet = -1;
+  for (size_t i = 0; i < info.sheets.size(); ++i) {
+    const SheetEntry& e = info.sheets[i];
+    const Relationship* rel = nullptr;
+    for (const Relationship& r : wb_rels) {
+      if (r.id == e.rel_id) rel = &r;
+    }
+    if (!rel) Fail(file, workbook_part, "sheet \"" + e.name + "\" has no relationship " + e.rel_id + ".");
+    if (!RelTypeIs(rel->type, "worksheet")) {
+      OtherSheet o;
+      o.name = e.name;
+      o.attrs = " sheetId=\"" + std::to_string(e.sheet_id) + "\"" + (e.state.empty() ? "" : " state=\"" + e.state + "\"") + e.attrs;
+      o.rel = *rel;
+      o.position = static_cast<int>(i);
+      o.after_position = last_worksheet;
+      carry->other_sheets.push_back(std::move(o));
+      continue;
+    }
+    const std::string part = ResolvePartName(workbook_part, rel->target);
+    const std::string* xml = pkg.Find(part);
+    if (!xml) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
+    consume(part);
+    host::Worksheet* sheet;
+    try {
+      sheet = &book->AddSheet(e.name, book->SheetCount() + 1);
+    } catch (const host::HostError& err) {
+      Fail(file, workbook_part, err.description());
+    }
+    auto sc = std::make_shared<host::SheetCarry>();
+    sc->position = static_cast<int>(i);
+    sc->original_name = e.name;
+    sc->part_name = part;
+    sc->sheet_attrs = " sheetId=\"" + std::to_string(e.sheet_id) + "\"" + e.attrs;
+    if (e.state == "hidden") sheet->set_visibility(host::SheetVisibility::kHidden);
+    if (e.state == "veryHidden") sheet->set_visibility(host::SheetVisibility::kVeryHidden);
+
+    // The sheet's links: comments and their drawing are rebuilt, the rest kept.
+    const std::string rels_part = RelsPartName(part);
+    std::vector<Relationship> rels;
+    if (const std::string* x = pkg.Find(rels_part)) rels = ReadRelationships(*x, file, rels_part);
+    consume(rels_part);
+    const std::string legacy_id = LegacyDrawingId(*xml);
+    const Relationship* comments_rel = FindRel(rels, "comments");
+    const Relationship* vml_rel = nullptr;
+    for (const Relationship& r : rels) {
+      if (r.id == legacy_id && RelTypeIs(r.type, "vmlDrawing") && !r.external) vml_rel = &r;
+    }
+    std::string vml_part;
+    if (vml_rel) {
+      vml_part = ResolvePartName(part, vml_rel->target);
+      if (!pkg.Has(vml_part)) vml_rel = nullptr;
+    }
+    for (const Relationship& r : rels) {
+      if (&r != comments_rel && &r != vml_rel) sc->rels.push_back(r);
+    }
+    WorksheetReadContext ctx;
+    ctx.file = file;
+    ctx.part = part;
+    ctx.shared_strings = &sst;
+    ctx.xf_styles = &xf_styles;
+    ctx.max_digit_width = mdw;
+    ctx.date1904 = info.date1904;
+    if (vml_rel) ctx.drawing_rel_id = vml_rel->id;
+    ReadWorksheet(*xml, ctx, *sheet, *sc);
+    pkg.Take(part);
+    if (comments_rel && !comments_rel->external) {
+      const std::string cpart = ResolvePartName(part, comments_rel->target);
+      if (const std::string* x = pkg.Find(cpart)) {
+        ReadComments(*x, file, cpart, *sheet, *sc);
+        consume(cpart);
+      }
+    }
+    if (vml_rel) {
+      ReadCommentShapes(pkg.Get(vml_part), *sheet, *sc);
+      consume(vml_part);
+      const std::string vml_rels = RelsPartName(vml_part);
+      if (const std::string* x = pkg.Find(vml_rels)) {
+        sc->vml_rels = ReadRelationships(*x, file, vml_rels);
+        consume(vml_rels);
+      }
+    }
+    sheet->carry() = std::move(sc);
+    by_position[i] = sheet;
+    last_worksheet = static_cast<int>(i);
+  }
+  if (book->SheetCount() == 0) Fail(file, workbook_part, "the workbook holds no worksheet.");
+
+  // Print areas belong to the sheets; every other name is carried with its sheet index.
+  for (DefinedName& n : info.names) {
+    if (n.name == "_xlnm.Print_Area" && n.local_sheet >= 0 && n.local_sheet < static_cast<int>(by_position.size()) &&
+        by_position[n.local_sheet]) {
+      const std::string area = PrintAreaFromFormula(n.formula);
+      if (!area.empty()) {
+        by_position[n.local_sheet]->page_setup().print_area = area;
+        continue;
+      }
+    }
+    carry->defined_names.push_back(std::move(n));
+  }
+  for (const Relationship& r : wb_rels) {
+    if (RelTypeIs(r.type, "worksheet") || RelTypeIs(r.type, "styles") || RelTypeIs(r.type, "sharedStrings") ||
+        RelTypeIs(r.type, "calcChain")) {
+      continue;
+    }
+    carry->workbook_rels.push_back(r);
+  }
+  carry->file_sheet_count = static_cast<int>(info.sheets.size());
+
+  // The active sheet: the file's active tab when it is a worksheet, else the first visible one.
+  host::Worksheet* active = info.active_tab < static_cast<int>(by_position.size()) ? by_position[info.active_tab] : nullptr;
+  if (!active || active->visibility() != host::SheetVisibility::kVisible) {
+    active = nullptr;
+    for (int i = 1; i <= book->SheetCount() && !active; ++i) {
+      if (book->Sheet(i).visibility() == host::SheetVisibility::kVisible) active = &book->Sheet(i);
+    }
+    if (!active) active = &book->Sheet(1);
+  }
+  book->set_active_sheet(active);
+
+  for (const std::string& name : pkg.names()) {
+    if (consumed.count(Lower(name))) continue;
+    carry->parts.emplace(name, pkg.Take(name));
+  }
+  book->carry() = std::move(carry);
+  return book;
+}
+
+std::string WriteXlsx(const host::Workbook& workbook) {
+  if (workbook.SheetCount() == 0) {
+    throw host::HostError(host::kErrApplicationDefined, "Cannot save " + workbook.name() + ": the workbook has no sheets.");
+  }
+  const host::PackageCarry* carry = workbook.carry().get();
+  const Namespaces& ns = carry && carry->strict ? Namespaces::Strict() : Namespaces::Transitional();
+  const std::string rel = std::string(ns.rel_type_prefix);
+  const std::string workbook_part = carry ? carry->workbook_part : "xl/workbook.xml";
+  const int mdw = MaxDigitWidth(workbook.default_font());
+
+  std::deque<std::string> owned;
+  std::vector<ZipEntry> entries;
+  std::set<std::string> used;  // lower-case names of parts written
+  ContentTypes types = carry ? carry->content_types : ContentTypes{};
+  auto add = [&](const std::string& name, std::string data, std::string_view type = {}) {
+    owned.push_back(std::move(data));
+    entries.push_back({name, owned.back(), true});
+    used.insert(Lower(name));
+    if (!type.empty()) types.SetOverride(name, type);
+  };
+  auto is_free = [&](const std::string& name) {
+    return !used.count(Lower(name)) && !(carry && carry->parts.count(name));
+  };
+  auto free_name = [&](const std::string& stem, const std::string& ext) {
+    for (int n = 1;; ++n) {
+      std::string name = stem + std::to_string(n) + ext;
+      if (is_free(name)) return name;
+    }
+  };
+  const std::string xl_dir = workbook_part.substr(0, workbook_part.rfind('/') + 1);
+
+  // Reserve the part names of the sheets read from the file first, so new sheets never take them.
+  std::vector<std::string> sheet_parts(workbook.SheetCount());
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    if (sc && !sc->part_name.empty() && is_free(sc->part_name)) {
+      sheet_parts[i - 1] = sc->part_name;
+      used.insert(Lower(sc->part_name));
+    }
+  }
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    if (sheet_parts[i - 1].empty()) {
+      sheet_parts[i - 1] = free_name(xl_dir + "worksheets/sheet", ".xml");
+      used.insert(Lower(sheet_parts[i - 1]));
+    }
+  }
+  // VML id blocks: those of kept shapes first, then fresh ones.
+  std::set<int> reserved_blocks;
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    if (sc && sc->vml_idmap > 0 && !sc->vml_shapes.empty()) reserved_blocks.insert(sc->vml_idmap);
+  }
+  int next_block = 1;
+
+  std::vector<Relationship> wb_rels = carry ? carry->workbook_rels : std::vector<Relationship>{};
+  int next_rel = 1;
+  SharedStringsWriter strings(const_cast<host::Workbook&>(workbook).strings());
+  std::vector<SheetOut> sheet_out;
+  std::vector<DefinedName> names;
+  int active_tab = 0;
+  // File positions of the sheets as read -> their position now.
+  std::map<int, int> new_position;
+  int max_sheet_id = 0;
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    if (sc) {
+      const size_t p = sc->sheet_attrs.find("sheetId=\"");
+      if (p != std::string::npos) max_sheet_id = std::max(max_sheet_id, std::atoi(sc->sheet_attrs.c_str() + p + 9));
+    }
+  }
+  if (carry) {
+    for (const OtherSheet& o : carry->other_sheets) {
+      const size_t p = o.attrs.find("sheetId=\"");
+      if (p != std::string::npos) max_sheet_id = std::max(max_sheet_id, std::atoi(o.attrs.c_str() + p + 9));
+    }
+  }
+  auto emit_other = [&](int after_position) {
+    if (!carry) return;
+    for (const OtherSheet& o : carry->other_sheets) {
+      if (o.after_position != after_position) continue;
+      new_position[o.position] = static_cast<int>(sheet_out.size());
+      sheet_out.push_back({o.name, o.rel.id, o.attrs});
+    }
+  };
+  emit_other(-1);
+  std::set<int> emitted_positions;
+  std::vector<std::string> sheet_xml_parts;
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    const host::Worksheet& sheet = workbook.Sheet(i);
+    const host::SheetCarry* sc = sheet.carry().get();
+    // A sheet copied from another shares its carry; only the first keeps the part's links.
+    const bool own_carry = sc && sheet_parts[i - 1] == sc->part_name;
+    const host::SheetCarry* keep = own_carry ? sc : nullptr;
+    const std::string& part = sheet_parts[i - 1];
+    std::vector<Relationship> rels = keep ? keep->rels : std::vector<Relationship>{};
+    int next_sheet_rel = 1;
+    WorksheetWriteContext ctx;
+    ctx.ns = &ns;
+    ctx.max_digit_width = mdw;
+    ctx.active = &sheet == workbook.active_sheet();
+    const bool notes = HasComments(sheet);
+    if (notes || (keep && !keep->vml_shapes.empty())) {
+      std::vector<int> blocks;
+      const int needed = notes ? CommentShapeBlocks(sheet) : 0;
+      while (static_cast<int>(blocks.size()) < needed) {
+        if (!reserved_blocks.count(next_block)) blocks.push_back(next_block);
+        ++next_block;
+      }
+      if (blocks.empty()) {
+        while (reserved_blocks.count(next_block)) ++next_block;
+        blocks.push_back(next_block++);
+      }
+      const std::string vml = free_name(xl_dir + "drawings/vmlDrawing", ".vml");
+      add(vml, WriteCommentShapes(sheet, keep, blocks, mdw));
+      types.SetDefault("vml", content_type::kVml);
+      if (keep && !keep->vml_rels.empty()) add(RelsPartName(vml), WriteRelationships(keep->vml_rels));
+      ctx.legacy_drawing_id = FreeRelId(rels, next_sheet_rel);
+      rels.push_back({ctx.legacy_drawing_id, rel + "vmlDrawing", RelativeTarget(part, vml), false});
+      if (notes) {
+        const std::string comments = free_name(xl_dir + "comments", ".xml");
+        add(comments, WriteComments(sheet, keep, ns), content_type::kComments);
+        const std::string id = FreeRelId(rels, next_sheet_rel);
+        rels.push_back({id, rel + "comments", RelativeTarget(part, comments), false});
+      }
+    }
+    std::string xml;
+    WriteWorksheet(xml, sheet, keep, strings, ctx);
+    add(part, std::move(xml), content_type::kWorksheet);
+    if (!rels.empty()) add(RelsPartName(part), WriteRelationships(rels));
+
+    const std::string id = FreeRelId(wb_rels, next_rel);
+    wb_rels.push_back({id, rel + "worksheet", RelativeTarget(workbook_part, part), false});
+    std::string attrs;
+    if (own_carry && !emitted_positions.count(sc->position)) {
+      attrs = sc->sheet_attrs;
+    } else {
+      attrs = " sheetId=\"" + std::to_string(++max_sheet_id) + "\"";
+    }
+    if (sheet.visibility() == host::SheetVisibility::kHidden) attrs += " state=\"hidden\"";
+    if (sheet.visibility() == host::SheetVisibility::kVeryHidden) attrs += " state=\"veryHidden\"";
+    if (ctx.active) active_tab = static_cast<int>(sheet_out.size());
+    if (own_carry) {
+      new_position[sc->position] = static_cast<int>(sheet_out.size());
+      emitted_positions.insert(sc->position);
+    }
+    const std::string& print_area = sheet.page_setup().print_area;
+    if (!print_area.empty()) {
+      const std::string f = PrintAreaFormula(sheet.name(), print_area);
+      if (!f.empty()) names.push_back({"_xlnm.Print_Area", "", static_cast<int>(sheet_out.size()), f});
+    }
+    sheet_out.push_back({sheet.name(), id, attrs});
+    if (own_carry) emit_other(sc->position);
+  }
+  // Chart sheets whose neighbour went away go last.
+  if (carry) {
+    for (const OtherSheet& o : carry->other_sheets) {
+      if (new_position.count(o.position)) continue;
+      new_position[o.position] = static_cast<int>(sheet_out.size());
+      sheet_out.push_back({o.name, o.rel.id, o.attrs});
+    }
+  }
+
+  // Carried names: sheet indices follow the sheets, renamed sheets follow their new names.
+  if (carry) {
+    std::vector<DefinedName> carried;
+    for (DefinedName n : carry->defined_names) {
+      if (n.local_sheet >= 0) {
+        auto it = new_position.find(n.local_sheet);
+        if (it == new_position.end()) continue;  // its sheet was deleted
+        n.local_sheet = it->second;
+      }
+      for (int i = 1; i <= workbook.SheetCount(); ++i) {
+        const host::Worksheet& s = workbook.Sheet(i);
+        if (s.carry() && s.carry()->original_name != s.name()) {
+          n.formula = RenameSheetInFormula(n.formula, s.carry()->original_name, s.name());
+        }
+      }
+      carried.push_back(std::move(n));
+    }
+    // A print area of ours replaces any the file had for the same sheet.
+    for (const DefinedName& n : names) {
+      carried.erase(std::remove_if(carried.begin(), carried.end(),
+                                   [&](const DefinedName& c) { return c.name == n.name && c.local_sheet == n.local_sheet; }),
+                    carried.end());
+    }
+    names.insert(names.begin(), carried.begin(), carried.end());
+  }
+
+  const std::string styles_part = xl_dir + "styles.xml";
+  add(styles_part, WriteStyles(workbook, carry ? &carry->styles : nullptr, ns), content_type::kStyles);
+  wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "styles", RelativeTarget(workbook_part, styles_part), false});
+  if (!strings.empty()) {
+    const std::string sst_part = xl_dir + "sharedStrings.xml";
+    add(sst_part, strings.Finish(ns), content_type::kSharedStrings);
+    wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "sharedStrings", RelativeTarget(workbook_part, sst_part), false});
+  }
+  const std::string main_type = carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
+  add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, active_tab, names, ns), main_type);
+  add(RelsPartName(workbook_part), WriteRelationships(wb_rels));
+
+  if (!carry || !carry->parts.count("_rels/.rels")) {
+    const std::string pkg_rel = "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
+    std::vector<Relationship> root = {{"rId1", rel + "officeDocument", workbook_part, false}};
+    if (!carry || !carry->parts.count("docProps/core.xml")) {
+      add("docProps/core.xml",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+          "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+          "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+          "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"/>",
+          content_type::kCoreProps);
+    }
+    root.push_back({"rId2", pkg_rel, "docProps/core.xml", false});
+    if (!carry || !carry->parts.count("docProps/app.xml")) {
+      add("docProps/app.xml",
+          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+          "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
+          "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
+          "<Application>Tessarin</Application></Properties>",
+          content_type::kAppProps);
+    }
+    root.push_back({"rId3", rel + "extended-properties", "docProps/app.xml", false});
+    add("_rels/.rels", WriteRelationships(root));
+  }
+  if (carry) {
+    for (const auto& [name, data] : carry->parts) {
+      if (used.count(Lower(name))) continue;
+      entries.push_back({name, data, true});
+      used.insert(Lower(name));
+    }
+  }
+
+  // Content types: keep overrides only for parts that are still there.
+  types.SetDefault("rels", content_type::kRels);
+  types.SetDefault("xml", content_type::kXml);
+  types.overrides.erase(std::remove_if(types.overrides.begin(), types.overrides.end(),
+                                       [&](const auto& o) { return !used.count(Lower(o.first)); }),
+                        types.overrides.end());
+  owned.push_back(WriteContentTypes(types));
+  entries.insert(entries.begin(), ZipEntry{"[Content_Types].xml", owned.back(), true});
+  return WriteZip(entries);
+}
+
+}  // namespace tessarin::ooxml

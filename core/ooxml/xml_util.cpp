@@ -1,0 +1,603 @@
+// Shared XML helpers: the pull scanner, escaping, number and reference formatting.
+#include "core/ooxml/xml_util.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool IsNameEnd(char c) { return IsSpace(c) || c == '/' || c == '>' || c == '='; }
+
+}  // namespace
+
+const Namespaces& Namespaces::Transitional() {
+  static const Namespaces ns{"http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
+                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"};
+  return ns;
+}
+
+const Namespaces& Namespaces::Strict() {
+  static const Namespaces ns{"http://purl.oclc.org/ooxml/spreadsheetml/main",
+                             "http://purl.oclc.org/ooxml/officeDocument/relationships",
+                             "http://purl.oclc.org/ooxml/officeDocument/relationships/"};
+  return ns;
+}
+
+std::string Where(std::string_view file, std::string_view part) {
+  std::string s(file);
+  if (!part.empty()) s.append(", part ").append(part);
+  return s;
+}
+
+void Fail(std::string_view file, std::string_view part, std::string_view what) {
+  throw host::HostError(host::kErrApplicationDefined,
+                        "Cannot read " + Where(file, part) + ": " + std::string(what));
+}
+
+// ---------------------------------------------------------------------------------------------
+// XmlScanner
+
+XmlScanner::XmlScanner(std::string_view xml, std::string_view file, std::string_view part)
+    : xml_(xml), file_(file), part_(part) {
+  // A UTF-8 byte order mark is allowed before the declaration.
+  if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF || static_cast<unsigned char>(xml_[0]) == 0xFE)) {
+    Error("the part is not UTF-8 XML");
+  }
+}
+
+void XmlScanner::Error(std::string_view what) const {
+  size_t line = 1;
+  const size_t end = std::min(pos_, xml_.size());
+  for (size_t i = 0; i < end; ++i) line += xml_[i] == '\n';
+  Fail(file_, part_, "malformed XML at line " + std::to_string(line) + ": " + std::string(what) + ".");
+}
+
+const XmlScanner::Attr* XmlScanner::FindAttr(std::string_view local) const {
+  for (const Attr& a : attrs_) {
+    if (a.name == local) return &a;
+  }
+  return nullptr;
+}
+
+void XmlScanner::SkipMarkup() {
+  // At "<?" or "<!" (not CDATA).
+  if (xml_.compare(pos_, 4, "<!--") == 0) {
+    const size_t e = xml_.find("-->", pos_ + 4);
+    if (e == std::string_view::npos) Error("unterminated comment");
+    pos_ = e + 3;
+  } else if (xml_[pos_ + 1] == '?') {
+    const size_t e = xml_.find("?>", pos_ + 2);
+    if (e == std::string_view::npos) Error("unterminated processing instruction");
+    pos_ = e + 2;
+  } else {
+    // <!DOCTYPE ...> possibly with an internal subset in brackets.
+    int brackets = 0;
+    size_t i = pos_ + 2;
+    for (; i < xml_.size(); ++i) {
+      if (xml_[i] == '[') ++brackets;
+      else if (xml_[i] == ']') --brackets;
+      else if (xml_[i] == '>' && brackets <= 0) break;
+    }
+    if (i >= xml_.size()) Error("unterminated declaration");
+    pos_ = i + 1;
+  }
+}
+
+void XmlScanner::ParseStartTag() {
+  tag_begin_ = pos_;
+  size_t i = pos_ + 1;
+  const size_t n = xml_.size();
+  const size_t name_begin = i;
+  while (i < n && !IsNameEnd(xml_[i])) ++i;
+  if (i == name_begin || i >= n) Error("bad start tag");
+  qname_ = xml_.substr(name_begin, i - name_begin);
+  name_ = LocalName(qname_);
+  attrs_.clear();
+  for (;;) {
+    while (i < n && IsSpace(xml_[i])) ++i;
+    if (i >= n) Error("unterminated start tag");
+    if (xml_[i] == '>') {
+      self_closing_ = false;
+      ++i;
+      break;
+    }
+    if (xml_[i] == '/') {
+      if (i + 1 >= n || xml_[i + 1] != '>') Error("bad empty-element tag");
+      self_closing_ = true;
+      i += 2;
+      break;
+    }
+    const size_t an = i;
+    while (i < n && !IsNameEnd(xml_[i])) ++i;
+    if (i == an) Error("bad attribute in <" + std::string(qname_) + ">");
+    std::string_view aq = xml_.substr(an, i - an);
+    while (i < n && IsSpace(xml_[i])) ++i;
+    if (i >= n || xml_[i] != '=') Error("attribute without value in <" + std::string(qname_) + ">");
+    ++i;
+    while (i < n && IsSpace(xml_[i])) ++i;
+    if (i >= n || (xml_[i] != '"' && xml_[i] != '\'')) Error("unquoted attribute value");
+    const char q = xml_[i++];
+    const void* e = std::memchr(xml_.data() + i, q, n - i);
+    if (!e) Error("unterminated attribute value");
+    const size_t ve = static_cast<const char*>(e) - xml_.data();
+    attrs_.push_back({LocalName(aq), aq, xml_.substr(i, ve - i)});
+    i = ve + 1;
+  }
+  pos_ = i;
+  if (stack_.empty()) {
+    if (seen_root_) Error("a second root element");
+    seen_root_ = true;
+  }
+  stack_.push_back(qname_);
+  pending_end_ = self_closing_;
+}
+
+void XmlScanner::ParseEndTag() {
+  size_t i = pos_ + 2;
+  const size_t n = xml_.size();
+  const size_t nb = i;
+  while (i < n && !IsNameEnd(xml_[i])) ++i;
+  std::string_view q = xml_.substr(nb, i - nb);
+  while (i < n && IsSpace(xml_[i])) ++i;
+  if (i >= n || xml_[i] != '>') Error("bad end tag");
+  if (stack_.empty() || stack_.back() != q) {
+    Error("end tag </" + std::string(q) + "> does not match" +
+          (stack_.empty() ? std::string() : " <" + std::string(stack_.back()) + ">"));
+  }
+  qname_ = q;
+  name_ = LocalName(q);
+  stack_.pop_back();
+  pos_ = i + 1;
+}
+
+XmlScanner::Token XmlScanner::Next() {
+  if (pending_end_) {
+    pending_end_ = false;
+    stack_.pop_back();
+    return kEnd;
+  }
+  const size_t n = xml_.size();
+  for (;;) {
+    if (pos_ >= n) {
+      if (!stack_.empty()) Error("the document ends inside <" + std::string(stack_.back()) + ">");
+      if (!seen_root_) Error("no root element");
+      return kEof;
+    }
+    if (xml_[pos_] != '<') {
+      const void* e = std::memchr(xml_.data() + pos_, '<', n - pos_);
+      const size_t end = e ? static_cast<const char*>(e) - xml_.data() : n;
+      text_ = xml_.substr(pos_, end - pos_);
+      pos_ = end;
+      cdata_ = false;
+      if (stack_.empty()) {
+        for (char c : text_) {
+          if (!IsSpace(c)) Error("text outside the root element");
+        }
+        continue;
+      }
+      return kText;
+    }
+    if (pos_ + 1 >= n) Error("stray '<'");
+    const char c = xml_[pos_ + 1];
+    if (c == '/') {
+      ParseEndTag();
+      return kEnd;
+    }
+    if (c == '!' && xml_.compare(pos_, 9, "<![CDATA[") == 0) {
+      const size_t e = xml_.find("]]>", pos_ + 9);
+      if (e == std::string_view::npos) Error("unterminated CDATA section");
+      if (stack_.empty()) Error("CDATA outside the root element");
+      text_ = xml_.substr(pos_ + 9, e - pos_ - 9);
+      pos_ = e + 3;
+      cdata_ = true;
+      return kText;
+    }
+    if (c == '!' || c == '?') {
+      SkipMarkup();
+      continue;
+    }
+    ParseStartTag();
+    return kStart;
+  }
+}
+
+size_t XmlScanner::SkipElement() {
+  const size_t target = stack_.size() - 1;
+  for (;;) {
+    const Token t = Next();
+    if (t == kEnd && stack_.size() == target) return pos_;
+    if (t == kEof) Error("unexpected end of document");
+  }
+}
+
+std::string XmlScanner::ElementText() {
+  std::string out;
+  const size_t target = stack_.size() - 1;
+  for (;;) {
+    const Token t = Next();
+    if (t == kText) {
+      if (cdata_) out.append(text_);
+      else AppendUnescaped(out, text_, this);
+    } else if (t == kEnd && stack_.size() == target) {
+      return out;
+    } else if (t == kEof) {
+      Error("unexpected end of document");
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Escaping
+
+void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* scanner) {
+  size_t i = 0;
+  while (i < raw.size()) {
+    const size_t amp = raw.find('&', i);
+    if (amp == std::string_view::npos) {
+      out.append(raw.substr(i));
+      return;
+    }
+    out.append(raw.substr(i, amp - i));
+    const size_t semi = raw.find(';', amp);
+    if (semi == std::string_view::npos || semi - amp > 12) {
+      if (scanner) scanner->Error("bad entity reference");
+      out.push_back('&');
+      i = amp + 1;
+      continue;
+    }
+    std::string_view ent = raw.substr(amp + 1, semi - amp - 1);
+    if (ent == "lt") out.push_back('<');
+    else if (ent == "gt") out.push_back('>');
+    else if (ent == "amp") out.push_back('&');
+    else if (ent == "quot") out.push_back('"');
+    else if (ent == "apos") out.push_back('\'');
+    else if (ent.size() >= 2 && ent[0] == '#') {
+      uint32_t cp = 0;
+      const bool hex = ent[1] == 'x' || ent[1] == 'X';
+      std::string_view digits = ent.substr(hex ? 2 : 1);
+      auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+      if (ec != std::errc() || p != digits.data() + digits.size() || digits.empty()) {
+        if (scanner) scanner->Error("bad character reference");
+        cp = 0xFFFD;
+      }
+      host::AppendUtf8(out, cp);
+    } else {
+      if (scanner) scanner->Error("unknown entity &" + std::string(ent) + ";");
+      out.append(raw.substr(amp, semi - amp + 1));
+    }
+    i = semi + 1;
+  }
+}
+
+std::string Unescape(std::string_view raw, const XmlScanner* scanner) {
+  if (raw.find('&') == std::string_view::npos) return std::string(raw);
+  std::string out;
+  AppendUnescaped(out, raw, scanner);
+  return out;
+}
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// True when text[i..i+7) is _xHHHH_.
+bool IsXEscape(std::string_view text, size_t i) {
+  if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return false;
+  for (size_t k = i + 2; k < i + 6; ++k) {
+    if (HexValue(text[k]) < 0) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DecodeXmlEscapes(std::string_view text) {
+  if (text.find("_x") == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '_' && IsXEscape(text, i)) {
+      char32_t cp = 0;
+      for (size_t k = i + 2; k < i + 6; ++k) cp = cp * 16 + HexValue(text[k]);
+      // A UTF-16 surrogate pair written as two escapes.
+      if (cp >= 0xD800 && cp <= 0xDBFF && IsXEscape(text, i + 7)) {
+        char32_t lo = 0;
+        for (size_t k = i + 9; k < i + 13; ++k) lo = lo * 16 + HexValue(text[k]);
+        if (lo >= 0xDC00 && lo <= 0xDFFF) {
+          host::AppendUtf8(out, 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00));
+          i += 14;
+          continue;
+        }
+      }
+      host::AppendUtf8(out, cp);
+      i += 7;
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char* rep = nullptr;
+    if (c == '<') rep = "&lt;";
+    else if (c == '>') rep = "&gt;";
+    else if (c == '&') rep = "&amp;";
+    if (rep) {
+      out.append(text.substr(start, i - start));
+      out.append(rep);
+      start = i + 1;
+    }
+  }
+  out.append(text.substr(start));
+}
+
+void AppendAttrEscaped(std::string& out, std::string_view text) {
+  for (char c : text) {
+    switch (c) {
+      case '<': out.append("&lt;"); break;
+      case '>': out.append("&gt;"); break;
+      case '&': out.append("&amp;"); break;
+      case '"': out.append("&quot;"); break;
+      case '\n': out.append("&#10;"); break;
+      case '\r': out.append("&#13;"); break;
+      case '\t': out.append("&#9;"); break;
+      default: out.push_back(c);
+    }
+  }
+}
+
+void AppendCellText(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '<') out.append("&lt;");
+    else if (c == '>') out.append("&gt;");
+    else if (c == '&') out.append("&amp;");
+    else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+      static const char kHex[] = "0123456789ABCDEF";
+      out.append("_x00");
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+      out.push_back('_');
+    } else if (c == '_' && IsXEscape(text, i)) {
+      out.append("_x005F_");
+    } else {
+      out.push_back(static_cast<char>(c));
+    }
+  }
+}
+
+void AppendAttr(std::string& out, std::string_view name, std::string_view value) {
+  out.push_back(' ');
+  out.append(name);
+  out.append("=\"");
+  AppendAttrEscaped(out, value);
+  out.push_back('"');
+}
+
+void AppendAttr(std::string& out, std::string_view name, int64_t value) {
+  out.push_back(' ');
+  out.append(name);
+  out.append("=\"");
+  AppendInt(out, value);
+  out.push_back('"');
+}
+
+void AppendAttrNumber(std::string& out, std::string_view name, double value) {
+  out.push_back(' ');
+  out.append(name);
+  out.append("=\"");
+  AppendNumber(out, value);
+  out.push_back('"');
+}
+
+void AppendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) value = 0;
+  if (value == 0) value = 0;  // no "-0"
+  char buf[32];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  for (char* q = buf; q < p; ++q) {
+    if (*q == 'e') *q = 'E';
+  }
+  out.append(buf, p);
+}
+
+void AppendInt(std::string& out, int64_t value) {
+  char buf[24];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, p);
+}
+
+bool ParseDouble(std::string_view text, double& value) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && p == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseInt(std::string_view text, int64_t& value) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  if (text.empty()) return false;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec == std::errc() && p == text.data() + text.size()) return true;
+  // Some writers give integers as "10.0".
+  double d;
+  if (ParseDouble(text, d) && d == std::floor(d) && std::fabs(d) < 9e15) {
+    value = static_cast<int64_t>(d);
+    return true;
+  }
+  return false;
+}
+
+bool ParseBool(std::string_view text, bool fallback) {
+  if (text == "1" || text == "true" || text == "on") return true;
+  if (text == "0" || text == "false" || text == "off") return false;
+  return fallback;
+}
+
+// ---------------------------------------------------------------------------------------------
+// References
+
+void AppendColumnName(std::string& out, int32_t col) {
+  char buf[8];
+  int n = 0;
+  while (col > 0 && n < 8) {
+    const int32_t r = (col - 1) % 26;
+    buf[n++] = static_cast<char>('A' + r);
+    col = (col - 1) / 26;
+  }
+  while (n > 0) out.push_back(buf[--n]);
+}
+
+std::string ColumnName(int32_t col) {
+  std::string s;
+  AppendColumnName(s, col);
+  return s;
+}
+
+void AppendCellRef(std::string& out, int32_t row, int32_t col) {
+  AppendColumnName(out, col);
+  char buf[12];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, row);
+  out.append(buf, p);
+}
+
+std::string CellRefText(int32_t row, int32_t col) {
+  std::string s;
+  AppendCellRef(s, row, col);
+  return s;
+}
+
+std::string AreaText(const host::Area& a) {
+  if (a.top == a.bottom && a.left == a.right) return CellRefText(a.top, a.left);
+  if (a.IsWholeColumns() && !a.IsWholeRows()) return ColumnName(a.left) + ":" + ColumnName(a.right);
+  if (a.IsWholeRows() && !a.IsWholeColumns()) {
+    return std::to_string(a.top) + ":" + std::to_string(a.bottom);
+  }
+  return CellRefText(a.top, a.left) + ":" + CellRefText(a.bottom, a.right);
+}
+
+namespace {
+
+// Parses [$]letters and/or [$]digits at text[i...]; fills what it finds.
+size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col, bool& has_row, bool& has_col) {
+  has_row = has_col = false;
+  row = col = 0;
+  if (i < text.size() && text[i] == '$') ++i;
+  size_t letters = 0;
+  while (i < text.size() && letters < 4) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c < 'A' || c > 'Z') break;
+    col = col * 26 + (c - 'A' + 1);
+    ++i, ++letters;
+  }
+  has_col = letters > 0;
+  if (i < text.size() && text[i] == '$') ++i;
+  size_t digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 8) {
+    row = row * 10 + (text[i] - '0');
+    ++i, ++digits;
+  }
+  has_row = digits > 0;
+  return i;
+}
+
+}  // namespace
+
+bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col) {
+  int64_t r, c;
+  bool hr, hc;
+  const size_t end = ParseRefPart(text, 0, r, c, hr, hc);
+  if (end != text.size() || !hr || !hc || !host::IsValidCell(r, c)) return false;
+  row = static_cast<int32_t>(r);
+  col = static_cast<int32_t>(c);
+  return true;
+}
+
+bool ParseArea(std::string_view text, host::Area& area) {
+  const size_t colon = text.find(':');
+  std::string_view a = text.substr(0, colon);
+  std::string_view b = colon == std::string_view::npos ? a : text.substr(colon + 1);
+  int64_t r1, c1, r2, c2;
+  bool hr1, hc1, hr2, hc2;
+  if (ParseRefPart(a, 0, r1, c1, hr1, hc1) != a.size() || ParseRefPart(b, 0, r2, c2, hr2, hc2) != b.size()) {
+    return false;
+  }
+  if (hr1 != hr2 || hc1 != hc2 || (!hr1 && !hc1)) return false;
+  if (!hr1) r1 = 1, r2 = host::kMaxRows;
+  if (!hc1) c1 = 1, c2 = host::kMaxColumns;
+  if (!host::IsValidCell(r1, c1) || !host::IsValidCell(r2, c2)) return false;
+  area = {static_cast<int32_t>(std::min(r1, r2)), static_cast<int32_t>(std::min(c1, c2)),
+          static_cast<int32_t>(std::max(r1, r2)), static_cast<int32_t>(std::max(c1, c2))};
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// pugixml helpers
+
+void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part) {
+  const auto result = doc.load_buffer(bytes.data(), bytes.size(),
+                                      pugi::parse_default | pugi::parse_ws_pcdata_single);
+  if (!result) {
+    Fail(file, part, std::string("malformed XML at byte ") + std::to_string(result.offset) + ": " +
+                         result.description() + ".");
+  }
+  if (!doc.document_element()) Fail(file, part, "the part has no root element.");
+}
+
+std::string_view LocalName(std::string_view qname) {
+  const size_t colon = qname.find(':');
+  return colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+}
+
+pugi::xml_node Child(pugi::xml_node node, std::string_view local) {
+  for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+    if (c.type() == pugi::node_element && LocalName(c.name()) == local) return c;
+  }
+  return {};
+}
+
+pugi::xml_attribute Attr(pugi::xml_node node, std::string_view local) {
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (LocalName(a.name()) == local) return a;
+  }
+  return {};
+}
+
+std::string_view AttrValue(pugi::xml_node node, std::string_view local, std::string_view fallback) {
+  pugi::xml_attribute a = Attr(node, local);
+  return a ? std::string_view(a.value()) : fallback;
+}
+
+std::string NodeXml(pugi::xml_node node) {
+  struct Writer : pugi::xml_writer {
+    std::string out;
+    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+  } writer;
+  node.print(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
+  return writer.out;
+}
+
+}  // namespace tessarin::ooxml

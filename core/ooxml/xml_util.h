@@ -1,0 +1,143 @@
+// Shared XML helpers for the package parts: a fast pull scanner, escaping, numbers, A1 references.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "core/host/geometry.h"
+
+namespace tessarin::ooxml {
+
+// Namespaces of the two SpreadsheetML flavours. Every part we write uses the flavour the package
+// was read in (transitional for new workbooks), so a Strict file stays Strict.
+struct Namespaces {
+  std::string_view main;
+  std::string_view relationships;  // the r: prefix of r:id attributes
+  std::string_view rel_type_prefix;  // officeDocument relationship types
+  static const Namespaces& Transitional();
+  static const Namespaces& Strict();
+};
+
+inline constexpr std::string_view kPackageRelsNs =
+    "http://schemas.openxmlformats.org/package/2006/relationships";
+inline constexpr std::string_view kContentTypesNs =
+    "http://schemas.openxmlformats.org/package/2006/content-types";
+
+// Describes where a part's error happened: "file.xlsx, part xl/workbook.xml".
+std::string Where(std::string_view file, std::string_view part);
+// Throws HostError 1004 "<file>: part <part>: <what>".
+[[noreturn]] void Fail(std::string_view file, std::string_view part, std::string_view what);
+
+// A pull scanner over a complete XML document held in memory. It checks well-formedness as it
+// goes (tag balance, attribute syntax, entities, nothing but white space outside the root) and
+// reports names without their namespace prefix. Views it returns point into the buffer.
+class XmlScanner {
+ public:
+  enum Token { kStart, kEnd, kText, kEof };
+  struct Attr {
+    std::string_view name;   // local name
+    std::string_view qname;  // with prefix
+    std::string_view raw;    // value as written, entities not expanded
+  };
+
+  // `file` and `part` name the source in error messages.
+  XmlScanner(std::string_view xml, std::string_view file, std::string_view part);
+
+  // Moves to the next token. kStart for <a ...> and <a .../> (then the matching kEnd follows at
+  // once, with self_closing() true), kText for character data and CDATA between tags.
+  Token Next();
+  std::string_view name() const { return name_; }    // local name of the current tag
+  std::string_view qname() const { return qname_; }  // with prefix
+  bool self_closing() const { return self_closing_; }
+  const std::vector<Attr>& attrs() const { return attrs_; }
+  // The raw value of the attribute with this local name, or nullptr.
+  const Attr* FindAttr(std::string_view local) const;
+  // Raw text of the current text token (entities not expanded; CDATA without its markers).
+  std::string_view raw_text() const { return text_; }
+  bool text_is_cdata() const { return cdata_; }
+  int depth() const { return static_cast<int>(stack_.size()); }
+  // Byte offset where the current start tag began ('<') and where the last token ended.
+  size_t tag_begin() const { return tag_begin_; }
+  size_t pos() const { return pos_; }
+  std::string_view buffer() const { return xml_; }
+
+  // Skips the rest of the current element (after its kStart); returns the offset just past its
+  // end tag.
+  size_t SkipElement();
+  // Collects the text of the current element and its descendants (entities expanded).
+  std::string ElementText();
+
+  [[noreturn]] void Error(std::string_view what) const;
+
+ private:
+  void ParseStartTag();
+  void ParseEndTag();
+  void SkipMarkup();  // comments, PIs, DOCTYPE
+
+  std::string_view xml_;
+  std::string_view file_, part_;
+  size_t pos_ = 0;
+  size_t tag_begin_ = 0;
+  std::string_view name_, qname_, text_;
+  bool self_closing_ = false;
+  bool pending_end_ = false;
+  bool cdata_ = false;
+  bool seen_root_ = false;
+  std::vector<Attr> attrs_;
+  std::vector<std::string_view> stack_;
+};
+
+// Expands the five predefined entities and character references of attribute or text content.
+// Throws through `scanner` (for its location) on an unknown or malformed reference.
+void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* scanner = nullptr);
+std::string Unescape(std::string_view raw, const XmlScanner* scanner = nullptr);
+// Decodes the _xHHHH_ escapes SpreadsheetML uses for characters XML cannot hold.
+std::string DecodeXmlEscapes(std::string_view text);
+
+// Escaping for output. Text keeps line feeds; attributes escape them too.
+void AppendEscaped(std::string& out, std::string_view text);
+void AppendAttrEscaped(std::string& out, std::string_view text);
+// Shared-string text: XML escaping plus _xHHHH_ for control characters and for a literal
+// "_xHHHH_" pattern.
+void AppendCellText(std::string& out, std::string_view text);
+// Appends ` name="value"` with the value escaped.
+void AppendAttr(std::string& out, std::string_view name, std::string_view value);
+void AppendAttr(std::string& out, std::string_view name, int64_t value);
+void AppendAttrNumber(std::string& out, std::string_view name, double value);
+
+// Shortest decimal form that reads back to the same double ("1", "0.75", "1E+20" style avoided:
+// plain or exponent as the standard library's shortest form gives, with "E" upper case).
+void AppendNumber(std::string& out, double value);
+void AppendInt(std::string& out, int64_t value);
+bool ParseDouble(std::string_view text, double& value);
+bool ParseInt(std::string_view text, int64_t& value);
+// "1", "true" -> true; "0", "false" -> false; anything else -> `fallback`.
+bool ParseBool(std::string_view text, bool fallback);
+
+// A1 references. Column letters <-> numbers and cell/area text, without $.
+void AppendColumnName(std::string& out, int32_t col);
+std::string ColumnName(int32_t col);
+void AppendCellRef(std::string& out, int32_t row, int32_t col);
+std::string CellRefText(int32_t row, int32_t col);
+std::string AreaText(const host::Area& area);
+// Parses "B7" (and "$B$7"); false when malformed or out of the sheet's bounds.
+bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col);
+// Parses "A1:C3", "A1", "A:C", "1:3" (with or without $); false when malformed or out of bounds.
+bool ParseArea(std::string_view text, host::Area& area);
+
+// Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
+// is not well-formed.
+void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);
+// Namespace-blind lookups: element and attribute names compared without their prefix.
+std::string_view LocalName(std::string_view qname);
+pugi::xml_node Child(pugi::xml_node node, std::string_view local);
+pugi::xml_attribute Attr(pugi::xml_node node, std::string_view local);
+std::string_view AttrValue(pugi::xml_node node, std::string_view local, std::string_view fallback = {});
+// The node printed back as XML, no indentation, no declaration.
+std::string NodeXml(pugi::xml_node node);
+
+}  // namespace tessarin::ooxml

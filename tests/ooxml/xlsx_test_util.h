@@ -1,0 +1,58 @@
+// Helpers shared by the .xlsx tests: files, parts of a package, model comparison.
+#pragma once
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/host/workbook.h"
+#include "core/ooxml/package.h"
+#include "core/ooxml/xlsx.h"
+
+namespace tessarin::ooxml::testing {
+
+inline std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline std::string CorpusDir() { return std::string(TESSARIN_SHARED_DIR) + "/corpus/xlsx"; }
+
+// The parts of a package, by name.
+inline std::map<std::string, std::string> Parts(const std::string& zip) {
+  PackageReader reader(zip, "test.xlsx", ReadLimits{});
+  return reader.parts();
+}
+
+inline std::string Part(const std::string& zip, const std::string& name) {
+  auto parts = Parts(zip);
+  auto it = parts.find(name);
+  return it == parts.end() ? std::string("<missing " + name + ">") : it->second;
+}
+
+// Empty when equal, else where two texts first differ, with some context.
+inline std::string FirstDifference(const std::string& a, const std::string& b) {
+  if (a == b) return {};
+  size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  const size_t from = i > 80 ? i - 80 : 0;
+  return "at byte " + std::to_string(i) + ":\n  " + a.substr(from, 200) + "\n  " + b.substr(from, 200);
+}
+
+// Compares everything the model holds of two workbooks; reports the first differences.
+void ExpectSameModel(const host::Workbook& a, const host::Workbook& b);
+
+}  // namespace tessarin::ooxml::testing
+
+namespace tessarin::host {
+inline void PrintTo(const Area& a, std::ostream* os) {
+  *os << "R" << a.top << "C" << a.left << ":R" << a.bottom << "C" << a.right;
+}
+inline void PrintTo(const CellRef& c, std::ostream* os) { *os << "R" << c.row << "C" << c.col; }
+}  // namespace tessarin::host
