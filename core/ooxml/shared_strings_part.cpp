@@ -159,7 +159,7 @@ SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std
       const size_t e = buf.find('<', p + 3);
       if (e != std::string_view::npos && buf.compare(e, 9, "</t></si>") == 0) {
         std::string_view raw = buf.substr(p + 3, e - p - 3);
-        if (raw.find('&') == std::string_view::npos && raw.find("_x") == std::string_view::npos) {
+        if (raw.find_first_of("&\r") == std::string_view::npos && raw.find("_x") == std::string_view::npos) {
           sst.ids.push_back(pool.Intern(raw));
           // Let the scanner walk the same bytes so its checks still run.
           sc.SkipElement();

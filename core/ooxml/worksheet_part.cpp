@@ -291,7 +291,7 @@ class SheetReader {
     const int inside = sc_.depth();
     auto t = sc_.Next();
     if (t == XmlScanner::kEnd && sc_.depth() < inside) return {};
-    if (t == XmlScanner::kText && !sc_.text_is_cdata() && sc_.raw_text().find('&') == std::string_view::npos) {
+    if (t == XmlScanner::kText && !sc_.text_is_cdata() && sc_.raw_text().find_first_of("&\r") == std::string_view::npos) {
       const std::string_view raw = sc_.raw_text();
       t = sc_.Next();
       if (t == XmlScanner::kEnd && sc_.depth() < inside) return raw;
@@ -303,7 +303,7 @@ class SheetReader {
       if (t == XmlScanner::kEnd && sc_.depth() < inside) break;
       if (t == XmlScanner::kEof) sc_.Error("unexpected end of document");
       if (t != XmlScanner::kText) continue;
-      if (sc_.text_is_cdata()) scratch.append(sc_.raw_text());
+      if (sc_.text_is_cdata()) AppendLiteralText(scratch, sc_.raw_text());
       else AppendUnescaped(scratch, sc_.raw_text(), &sc_);
     }
     return scratch;

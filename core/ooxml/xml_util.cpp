@@ -42,6 +42,25 @@ void Fail(std::string_view file, std::string_view part, std::string_view what) {
                         "Cannot read " + Where(file, part) + ": " + std::string(what));
 }
 
+// Appends literal text with XML's line-end handling: CR LF and a lone CR read as LF.
+void AppendLiteralText(std::string& out, std::string_view text) {
+  size_t cr = text.find('\r');
+  if (cr == std::string_view::npos) {
+    out.append(text);
+    return;
+  }
+  size_t i = 0;
+  while (cr != std::string_view::npos) {
+    out.append(text.substr(i, cr - i));
+    out.push_back('\n');
+    i = cr + 1;
+    if (i < text.size() && text[i] == '\n') ++i;
+    cr = text.find('\r', i);
+  }
+  out.append(text.substr(i));
+}
+
+
 // ---------------------------------------------------------------------------------------------
 // XmlScanner
 
@@ -225,7 +244,7 @@ std::string XmlScanner::ElementText() {
   for (;;) {
     const Token t = Next();
     if (t == kText) {
-      if (cdata_) out.append(text_);
+      if (cdata_) AppendLiteralText(out, text_);
       else AppendUnescaped(out, text_, this);
     } else if (t == kEnd && stack_.size() == target) {
       return out;
@@ -243,10 +262,10 @@ void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* s
   while (i < raw.size()) {
     const size_t amp = raw.find('&', i);
     if (amp == std::string_view::npos) {
-      out.append(raw.substr(i));
+      AppendLiteralText(out, raw.substr(i));
       return;
     }
-    out.append(raw.substr(i, amp - i));
+    AppendLiteralText(out, raw.substr(i, amp - i));
     const size_t semi = raw.find(';', amp);
     if (semi == std::string_view::npos || semi - amp > 12) {
       if (scanner) scanner->Error("bad entity reference");
@@ -279,7 +298,7 @@ void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* s
 }
 
 std::string Unescape(std::string_view raw, const XmlScanner* scanner) {
-  if (raw.find('&') == std::string_view::npos) return std::string(raw);
+  if (raw.find_first_of("&\r") == std::string_view::npos) return std::string(raw);
   std::string out;
   AppendUnescaped(out, raw, scanner);
   return out;

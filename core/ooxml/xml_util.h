@@ -95,6 +95,8 @@ class XmlScanner {
 // Throws through `scanner` (for its location) on an unknown or malformed reference.
 void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* scanner = nullptr);
 std::string Unescape(std::string_view raw, const XmlScanner* scanner = nullptr);
+// Appends text as XML reads it: CR LF and a lone CR become LF (for CDATA, which has no entities).
+void AppendLiteralText(std::string& out, std::string_view text);
 // Decodes the _xHHHH_ escapes SpreadsheetML uses for characters XML cannot hold.
 std::string DecodeXmlEscapes(std::string_view text);
 
