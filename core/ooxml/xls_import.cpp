@@ -3,7 +3,9 @@
 // formula results); libfreexl supplies the shared strings and which numbers are dates.
 #include "core/ooxml/xls_import.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -195,7 +197,9 @@ class CompoundFile {
 
 constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kFilePass = 0x002F, kBoundSheet = 0x0085,
                    kNumber = 0x0203, kRk = 0x027E, kMulRk = 0x00BD, kBoolErr = 0x0205,
-                   kFormula = 0x0006, kString = 0x0207, kContinue = 0x003C;
+                   kFormula = 0x0006, kString = 0x0207, kContinue = 0x003C, kLabel = 0x0204,
+                   kRString = 0x00D6, kCodePage = 0x0042, kDateMode = 0x0022, kFormat = 0x041E,
+                   kXf = 0x00E0;
 
 struct Record {
   uint16_t type;
@@ -237,6 +241,7 @@ struct SheetRecord {
 struct RawCell {
   uint16_t row;
   uint16_t col;
+  uint16_t xf;
   bool formula;
   host::CellValue value;
 };
@@ -314,10 +319,78 @@ std::string StringRecordText(const Record& first, RecordReader& reader) {
   return Utf16ToUtf8Lenient(units);
 }
 
+// Decodes the 8-bit text of Excel 5.0/95 files in the code page the workbook declares.
+class CodePageText {
+ public:
+  void SetCodePage(uint16_t code_page) {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    cd_ = iconv_open("UTF-8", CharsetName(code_page));
+  }
+  ~CodePageText() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  std::string Decode(std::string_view bytes) const {
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      return std::string(bytes);
+    }
+    std::string out;
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {  // no converter: read as Latin-1
+      for (char c : bytes) host::AppendUtf8(out, static_cast<unsigned char>(c));
+      return out;
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(bytes.data());
+    size_t in_left = bytes.size();
+    char buf[1024];
+    while (in_left > 0) {
+      char* o = buf;
+      size_t o_left = sizeof buf;
+      const size_t rc = iconv(cd_, &in, &in_left, &o, &o_left);
+      out.append(buf, o - buf);
+      if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+        host::AppendUtf8(out, 0xFFFD);  // a byte the code page does not define
+        ++in, --in_left;
+      }
+    }
+    return out;
+  }
+
+ private:
+  static const char* CharsetName(uint16_t code_page) {
+    switch (code_page) {
+      case 367: return "ASCII";
+      case 932: return "CP932";
+      case 936: return "GBK";
+      case 949: return "CP949";
+      case 950: return "BIG5";
+      case 10000:
+      case 32768: return "MACINTOSH";
+      case 1250: case 1251: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258: {
+        static thread_local char name[8];
+        std::snprintf(name, sizeof name, "CP%u", code_page);
+        return name;
+      }
+      case 437: case 850: case 852: case 855: case 857: case 860: case 861: case 862: case 863: case 864:
+      case 865: case 866: case 869: case 874: {
+        static thread_local char name[8];
+        std::snprintf(name, sizeof name, "CP%u", code_page);
+        return name;
+      }
+      default: return "CP1252";
+    }
+  }
+  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);
+};
+
 struct WorkbookRecords {
   uint16_t version = 0;
   bool encrypted = false;
+  bool date1904 = false;
+  uint16_t code_page = 1252;
   std::vector<SheetRecord> sheets;
+  std::vector<std::string> raw_sheet_names;   // Excel 5.0/95: in the code page
+  std::vector<uint16_t> xf_formats;           // number format index of each XF record
+  std::vector<std::pair<uint16_t, std::string>> formats;  // FORMAT records: index, raw code
 };
 
 WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_name) {
@@ -330,7 +403,22 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
   wb.version = U16(bof->data, 0);
   while (auto r = reader.Next()) {
     if (r->type == kEof) break;
+    const std::string_view d = r->data;
     if (r->type == kFilePass) wb.encrypted = true;
+    if (r->type == kCodePage && d.size() >= 2) wb.code_page = U16(d, 0);
+    if (r->type == kDateMode && d.size() >= 2) wb.date1904 = U16(d, 0) == 1;
+    if (r->type == kXf && d.size() >= 4) wb.xf_formats.push_back(U16(d, 2));
+    if (r->type == kFormat && d.size() >= 3 && wb.version != 0x0600) {
+      wb.formats.emplace_back(U16(d, 0), std::string(d.substr(3, static_cast<unsigned char>(d[2]))));
+    }
+    if (r->type == kBoundSheet && d.size() >= 7 && wb.version != 0x0600) {
+      SheetRecord s;
+      s.offset = U32(d, 0);
+      s.state = d[4] & 3;
+      s.kind = static_cast<unsigned char>(d[5]);
+      wb.raw_sheet_names.emplace_back(d.substr(7));
+      wb.sheets.push_back(std::move(s));
+    }
     if (r->type == kBoundSheet && r->data.size() >= 8 && wb.version == 0x0600) {
       SheetRecord s;
       s.offset = U32(r->data, 0);
@@ -345,8 +433,9 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
   return wb;
 }
 
-// Collects the cell values of one worksheet substream that libfreexl rounds or drops.
-std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset) {
+// Collects the cell values of one worksheet substream: for BIFF8 those that libfreexl rounds or
+// drops; for Excel 5.0/95 (`text` given, strings in its code page) all of them.
+std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset, const CodePageText* text = nullptr) {
   std::vector<RawCell> cells;
   if (offset >= stream.size()) return cells;
   RecordReader reader(stream, offset);
@@ -354,7 +443,7 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset) {
   if (!bof || bof->type != kBof) return cells;
   int depth = 1;  // embedded charts nest their own BOF ... EOF
   auto add = [&](std::string_view d, host::CellValue v, bool formula) {
-    cells.push_back({U16(d, 0), U16(d, 2), formula, std::move(v)});
+    cells.push_back({U16(d, 0), U16(d, 2), U16(d, 4), formula, std::move(v)});
   };
   while (auto r = reader.Next()) {
     if (r->type == kBof) ++depth;
@@ -372,7 +461,7 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset) {
         if (d.size() >= 6) {
           const uint16_t row = U16(d, 0), first = U16(d, 2);
           for (size_t i = 0; 4 + 6 * i + 6 <= d.size() - 2; ++i) {
-            cells.push_back({row, static_cast<uint16_t>(first + i), false,
+            cells.push_back({row, static_cast<uint16_t>(first + i), U16(d, 4 + 6 * i), false,
                              host::CellValue::Number(RkValue(U32(d, 4 + 6 * i + 2)))});
           }
         }
@@ -400,7 +489,11 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset) {
                 auto next = look.Next();
                 if (!next) break;
                 if (next->type == kString) {
-                  add(d, host::CellValue::Text(StringRecordText(*next, look)), true);
+                  if (!text) {
+                    add(d, host::CellValue::Text(StringRecordText(*next, look)), true);
+                  } else if (next->data.size() >= 2) {
+                    add(d, host::CellValue::Text(text->Decode(next->data.substr(2))), true);
+                  }
                   break;
                 }
                 if (next->type == kFormula || next->type == kEof) break;
@@ -415,10 +508,57 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset) {
           }
         }
         break;
+      case kLabel:
+      case kRString:
+        // The count is in characters, and Excel counts a double-byte character as one, so the
+        // bytes are the rest of the record (before the formatting runs of RSTRING).
+        if (text && d.size() >= 8) {
+          size_t bytes = d.size() - 8;
+          if (r->type == kRString) {
+            for (size_t n = std::min<size_t>(U16(d, 6), bytes); n < bytes; ++n) {
+              if (8 + n + 1 + 2 * static_cast<unsigned char>(d[8 + n]) == d.size()) {
+                bytes = n;
+                break;
+              }
+            }
+          }
+          add(d, host::CellValue::Text(text->Decode(d.substr(8, bytes))), false);
+        }
+        break;
       default: break;
     }
   }
   return cells;
+}
+
+// Whether a number format shows a date, a time or both (0 for neither). Built-in formats are
+// known by index; others by their date and time codes outside quotes and brackets.
+enum DateKind { kNotDate = 0, kDate = FREEXL_CELL_DATE, kDateTime = FREEXL_CELL_DATETIME, kTime = FREEXL_CELL_TIME };
+
+DateKind FormatDateKind(uint16_t index, const WorkbookRecords& wb) {
+  if ((index >= 14 && index <= 17) || (index >= 27 && index <= 31) || (index >= 34 && index <= 36) ||
+      (index >= 50 && index <= 58)) {
+    return kDate;
+  }
+  if ((index >= 18 && index <= 21) || index == 32 || index == 33 || (index >= 45 && index <= 47)) return kTime;
+  if (index == 22) return kDateTime;
+  for (const auto& [i, code] : wb.formats) {
+    if (i != index) continue;
+    bool date = false, time = false, quoted = false, bracket = false;
+    for (size_t k = 0; k < code.size(); ++k) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(code[k])));
+      if (c == '"') quoted = !quoted;
+      else if (quoted) continue;
+      else if (c == '\\' || c == '_' || c == '*') ++k;
+      else if (c == '[') bracket = true;
+      else if (c == ']') bracket = false;
+      else if (bracket) continue;
+      else if (c == 'y' || c == 'd' || c == 'e' || c == 'g') date = true;
+      else if (c == 'h' || c == 's') time = true;
+    }
+    return date && time ? kDateTime : date ? kDate : time ? kTime : kNotDate;
+  }
+  return kNotDate;
 }
 
 // --- libfreexl -----------------------------------------------------------------------------
@@ -564,6 +704,76 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The styles given to date and time cells, one per kind, made on first use.
+class DateStyles {
+ public:
+  explicit DateStyles(host::Workbook& workbook) : workbook_(workbook) {}
+  host::StyleId operator()(int kind) {
+    for (auto [k, id] : ids_) {
+      if (k == kind) return id;
+    }
+    host::Style style = workbook_.styles().Get(host::kDefaultStyle);
+    style.number_format = kind == FREEXL_CELL_DATE ? "yyyy/m/d" : kind == FREEXL_CELL_TIME ? "h:mm:ss" : "yyyy/m/d h:mm";
+    const host::StyleId id = workbook_.styles().Intern(style);
+    ids_.emplace_back(kind, id);
+    return id;
+  }
+
+ private:
+  host::Workbook& workbook_;
+  std::vector<std::pair<int, host::StyleId>> ids_;
+};
+
+void SetActiveSheet(host::Workbook& workbook) {
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    if (workbook.Sheet(i).visibility() == host::SheetVisibility::kVisible) {
+      workbook.set_active_sheet(&workbook.Sheet(i));
+      return;
+    }
+  }
+  workbook.Sheet(1).set_visibility(host::SheetVisibility::kVisible);
+  workbook.set_active_sheet(&workbook.Sheet(1));
+}
+
+host::SheetVisibility Visibility(int state) {
+  return state == 0 ? host::SheetVisibility::kVisible
+         : state == 1 ? host::SheetVisibility::kHidden
+                      : host::SheetVisibility::kVeryHidden;
+}
+
+// Excel 5.0/95 workbooks, which libfreexl does not read: every value comes from the record walk.
+std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream, const WorkbookRecords& records,
+                                            const std::string& file_name) {
+  CodePageText text;
+  text.SetCodePage(records.code_page);
+  auto workbook = std::make_unique<host::Workbook>(BaseName(file_name));
+  workbook->set_date1904(records.date1904);
+  DateStyles date_style(*workbook);
+  for (size_t i = 0; i < records.sheets.size(); ++i) {
+    const SheetRecord& record = records.sheets[i];
+    if (record.kind != 0) continue;
+    host::Worksheet& sheet = workbook->AddSheet(
+        UsableSheetName(*workbook, text.Decode(records.raw_sheet_names[i]), workbook->SheetCount() + 1),
+        workbook->SheetCount() + 1);
+    sheet.set_visibility(Visibility(record.state));
+    for (const RawCell& raw : ReadSheetCells(stream, record.offset, &text)) {
+      if (raw.col >= 256) continue;
+      const int32_t row = raw.row + 1, col = raw.col + 1;
+      if (raw.value.type == host::ValueType::kNumber && !std::isfinite(raw.value.number)) continue;
+      sheet.SetValue(row, col, raw.value);
+      if (raw.value.type == host::ValueType::kNumber && !raw.formula && raw.xf < records.xf_formats.size()) {
+        if (DateKind kind = FormatDateKind(records.xf_formats[raw.xf], records)) {
+          sheet.SetStyle(row, col, date_style(kind));
+        }
+      }
+    }
+  }
+  if (workbook->SheetCount() == 0) Fail(file_name, "it holds no worksheet.");
+  SetActiveSheet(*workbook);
+  workbook->set_saved(true);
+  return workbook;
+}
+
 }  // namespace
 
 bool LooksLikeCompoundFile(std::string_view bytes) { return bytes.substr(0, 8) == kCompoundSignature; }
@@ -595,8 +805,9 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
   if (records.encrypted) {
     Fail(file_name, "the workbook is protected with a password; remove the password in the program that made it and save it again.");
   }
+  if (records.version == 0x0500) return ImportBiff5(stream, records, file_name);
   if (records.version != 0x0600) {
-    Fail(file_name, "it is an Excel 5.0/95 or older workbook, which cannot be read; save it as an Excel workbook (.xlsx) in the program that made it.");
+    Fail(file_name, "it is a workbook of Excel 4.0 or older, which cannot be read; save it as an Excel workbook (.xlsx) in the program that made it.");
   }
 
   BytesAsPath staged(bytes);
@@ -635,17 +846,7 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
 
   auto workbook = std::make_unique<host::Workbook>(name);
   workbook->set_date1904(date_mode == FREEXL_BIFF_DATEMODE_1904);
-  auto date_style = [&, ids = std::vector<std::pair<int, host::StyleId>>()](int type) mutable {
-    for (auto [t, id] : ids) {
-      if (t == type) return id;
-    }
-    host::Style style = workbook->styles().Get(host::kDefaultStyle);
-    style.number_format = type == FREEXL_CELL_DATE ? "yyyy/m/d" : type == FREEXL_CELL_TIME ? "h:mm:ss" : "yyyy/m/d h:mm";
-    const host::StyleId id = workbook->styles().Intern(style);
-    ids.emplace_back(type, id);
-    return id;
-  };
-
+  DateStyles date_style(*workbook);
   std::vector<bool> sheet_record_used(records.sheets.size(), false);
   for (unsigned int i = 0; i < sheet_count; ++i) {
     const char* raw_name = nullptr;
@@ -665,9 +866,7 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
     host::Worksheet& sheet = workbook->AddSheet(UsableSheetName(*workbook, sheet_name, workbook->SheetCount() + 1),
                                                 workbook->SheetCount() + 1);
     if (record) {
-      sheet.set_visibility(record->state == 0   ? host::SheetVisibility::kVisible
-                           : record->state == 1 ? host::SheetVisibility::kHidden
-                                                : host::SheetVisibility::kVeryHidden);
+      sheet.set_visibility(Visibility(record->state));
     }
     unsigned int rows = 0;
     unsigned short cols = 0;
@@ -726,16 +925,7 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
     }
   }
   if (workbook->SheetCount() == 0) Fail(file_name, "it holds no worksheet.");
-  for (int i = 1; i <= workbook->SheetCount(); ++i) {
-    if (workbook->Sheet(i).visibility() == host::SheetVisibility::kVisible) {
-      workbook->set_active_sheet(&workbook->Sheet(i));
-      break;
-    }
-  }
-  if (!workbook->active_sheet()) {
-    workbook->Sheet(1).set_visibility(host::SheetVisibility::kVisible);
-    workbook->set_active_sheet(&workbook->Sheet(1));
-  }
+  SetActiveSheet(*workbook);
   workbook->set_saved(true);
   return workbook;
 }

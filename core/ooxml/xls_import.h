@@ -1,4 +1,5 @@
-// Excel 97-2003 (.xls, BIFF8) import: sheets and cell values, read through libfreexl.
+// .xls import: Excel 97-2003 (BIFF8) workbooks through libfreexl, Excel 5.0/95 (BIFF5) ones by
+// their records; sheets and cell values.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +25,12 @@ struct XlsImportLimits {
 // name, order and visibility; cells get their values: text, numbers, Booleans, error values, the
 // last results of formulas (not the formulas), and dates and times as serial numbers in the
 // file's date system with a date or time format. Chart sheets and macro sheets are left out.
-// Formats, comments and everything else are not imported; saving goes to .xlsx.
+// Formats, comments and everything else are not imported; saving goes to .xlsx. Excel 5.0/95
+// text is decoded in the code page the file declares.
 // Throws HostError 1004 naming the file and what is wrong when the bytes are not a readable
-// BIFF8 workbook: a damaged container or record stream, a password-protected or encrypted file,
-// an Excel 5.0/95 workbook, another kind of compound file, declared sizes beyond `limits`, or no
-// worksheet at all. Throws HostError 7 when memory runs out. Never writes the file.
+// workbook: a damaged container or record stream, a password-protected or encrypted file, an
+// Excel 4.0 or older workbook, another kind of compound file, declared sizes beyond `limits`, or
+// no worksheet at all. Throws HostError 7 when memory runs out. Never writes the file.
 std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::string& file_name,
                                           const XlsImportLimits& limits = {});
 

@@ -157,12 +157,31 @@ TEST(XlsImport, ContainerWithoutWorkbookStreamIsNotAWorkbook) {
   EXPECT_THAT(ImportError(b).description(), HasSubstr("holds no workbook stream"));
 }
 
-TEST(XlsImport, Excel95WorkbookIsRefusedWithAdvice) {
+TEST(XlsImport, Excel95WorkbookIsReadInItsDeclaredCodePage) {
+  std::string b = testing::ReadFile(kCorpus + "sheetjs__phonetic_text.xls");
+  auto wb = ImportXls(b, "phonetic_text.xls");
+  // The file declares Mac Roman for bytes that are Shift_JIS; read as declared, in full.
+  EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Text("äøéö"));
+  EXPECT_EQ(wb->Sheet(1).Value(2, 1), CellValue::Text("äøéöwithColor"));
+  const std::string mac_roman("\x42\x00\x02\x00\x10\x27", 6), cp932("\x42\x00\x02\x00\xA4\x03", 6);
+  b.replace(b.find(mac_roman), 6, cp932);
+  wb = ImportXls(b, "phonetic_text.xls");
+  EXPECT_EQ(wb->Sheet(1).name(), "Sheet1");
+  EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Text("漢字"));
+  EXPECT_EQ(wb->Sheet(1).Value(2, 1), CellValue::Text("漢字withColor"));  // RSTRING: runs after the text
+}
+
+TEST(XlsImport, Excel4AndOlderWorkbookIsRefusedWithAdvice) {
   std::string b = Values();
-  b[GlobalsBof(b) + 5] = 0x05;  // BOF version 0x0500
+  b[GlobalsBof(b) + 5] = 0x04;  // BOF version 0x0400
   HostError e = ImportError(b);
-  EXPECT_THAT(e.description(), HasSubstr("Excel 5.0/95"));
+  EXPECT_THAT(e.description(), HasSubstr("Excel 4.0 or older"));
   EXPECT_THAT(e.description(), HasSubstr(".xlsx"));
+}
+
+TEST(XlsImport, Excel95PasswordFileIsRefused) {
+  HostError e = ImportError(testing::ReadFile(kCorpus + "sheetjs__password_2002_40_xor.xls"));
+  EXPECT_THAT(e.description(), HasSubstr("password"));
 }
 
 TEST(XlsImport, PasswordProtectedWorkbookIsRefused) {
