@@ -241,8 +241,8 @@ void AppendStringItemBody(std::string& out, std::string_view text, const std::ve
       AppendT(out, p.text);
       out.append("</rPh>");
     }
-    out.append(phonetic->properties_xml.empty() ? "<phoneticPr fontId=\"0\" type=\"noConversion\"/>"
-                                                : phonetic->properties_xml);
+    // Without properties of its own the reading takes the host's defaults.
+    out.append(phonetic->properties_xml);
   }
 }
 

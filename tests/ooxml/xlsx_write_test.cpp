@@ -1,0 +1,294 @@
+// Writing: the exact parts of a small workbook, and round trips of workbooks built in memory.
+#include "core/host/constants.h"
+#include "core/host/host_error.h"
+#include <set>
+
+#include "core/ooxml/carry.h"
+#include "tests/ooxml/xlsx_test_util.h"
+
+namespace tessarin::ooxml::testing {
+namespace {
+
+using host::Style;
+
+// A question sheet and a test sheet with the formats the add-in uses.
+std::unique_ptr<host::Workbook> BuildSample() {
+  auto book = std::make_unique<host::Workbook>("sample.xlsx");
+  host::Worksheet& q = book->AddSheet("ミラトス問題", 1);
+  host::Worksheet& t = book->AddSheet("テスト用紙 【40】", 2);
+  book->AddSheet("Sheet3", 3);
+
+  q.SetText(1, 4, "漢字");
+  host::Phonetic ph;
+  ph.runs = {{0, 2, "かんじ"}};
+  ph.visible = true;
+  q.ObtainExtra(1, 4).phonetic = ph;
+  q.SetText(2, 4, "赤い字と𠮷");
+  host::Font red;
+  red.bold = true;
+  red.color_index = 3;
+  red.size = 14;
+  q.ObtainExtra(2, 4).runs = {{0, 1, red}};
+  host::Phonetic ph2;
+  ph2.runs = {{4, 1, "よし"}};
+  q.ObtainExtra(2, 4).phonetic = ph2;
+  q.SetNumber(1, 17, 3);
+  q.SetValue(3, 1, host::CellValue::Boolean(true));
+  q.SetValue(3, 2, host::CellValue::Error(host::CellError::kNA));
+  q.SetNumber(4, 1, 0.1 + 0.2);
+  q.SetNumber(5, 1, 4);
+  q.ObtainExtra(5, 1).formula = "A4*2+SUM(Q1:Q3)";
+  q.SetText(6, 1, "  spaces & <tags>\nnext line");
+
+  host::Comment note;
+  note.text = "メモ:\n2行目";
+  note.author = "作者";
+  note.width = 150;
+  note.height = 80.25;
+  note.visible = true;
+  q.ObtainExtra(5, 5).comment = note;  // on a cell without a value
+  host::Comment plain;
+  plain.text = "plain";
+  plain.author = "someone";
+  q.ObtainExtra(7, 2).comment = plain;
+
+  Style vertical;
+  vertical.font.name = "ＭＳ 明朝";
+  vertical.font.size = 20;
+  vertical.orientation = host::kXlVertical;
+  vertical.horizontal = host::kXlCenter;
+  vertical.vertical = host::kXlTop;
+  vertical.shrink = true;
+  vertical.wrap = true;
+  for (int slot : {host::kLeft, host::kTop, host::kBottom, host::kRight}) {
+    vertical.borders[slot].line_style = host::kXlContinuous;
+    vertical.borders[slot].weight = slot == host::kBottom ? host::kXlMedium : host::kXlThin;
+  }
+  vertical.borders[host::kRight].color_index = 5;
+  const host::StyleId vid = book->styles().Intern(vertical);
+  t.SetText(2, 20, "読みの問題");
+  t.SetStyle(2, 20, vid);
+  Style boxed;
+  boxed.borders[host::kDiagonalUp].line_style = host::kXlDash;
+  boxed.number_format = "0.0";
+  boxed.indent = 2;
+  boxed.horizontal = host::kXlLeft;
+  boxed.orientation = -45;
+  boxed.font.underline = host::kXlUnderlineStyleDouble;
+  boxed.font.italic = true;
+  t.SetStyle(3, 20, book->styles().Intern(boxed));  // formatted, no value
+  Style date;
+  date.number_format = "yyyy\"年\"m\"月\"d\"日\"";
+  t.SetNumber(1, 1, 45351);
+  t.SetStyle(1, 1, book->styles().Intern(date));
+  t.SetRowHeight(2, 150.75);
+  t.SetRowHeight(4, 6);
+  t.SetColumnWidth(20, 4.75);
+  t.SetColumnWidth(21, 12.5);
+  t.ObtainColumn(22).hidden = true;
+  t.merges().push_back({1, 19, 1, 21});
+  host::PageSetup& ps = t.page_setup();
+  ps.orientation = host::kXlLandscape;
+  ps.paper_size = host::kXlPaperA4;
+  ps.print_area = "A1:U16";
+  ps.left_margin = 18;
+  ps.top_margin = 36;
+  ps.center_horizontally = true;
+  ps.zoom = 0;
+  ps.fit_wide = 1;
+  ps.fit_tall = 1;
+  t.view().display_gridlines = false;
+  t.view().selection = {host::Area{3, 3, 3, 3}, host::Area{5, 1, 6, 2}};
+  t.view().active_cell = {3, 3};
+  book->set_active_sheet(&t);
+  return book;
+}
+
+TEST(XlsxWrite, SampleRoundTripsIntoTheSameModel) {
+  auto book = BuildSample();
+  const std::string bytes = WriteXlsx(*book);
+  auto back = ReadXlsx(bytes, "sample.xlsx");
+  ExpectSameModel(*book, *back);
+  // And once more from what we read.
+  auto again = ReadXlsx(WriteXlsx(*back), "sample.xlsx");
+  ExpectSameModel(*book, *again);
+
+  const host::Worksheet& q = back->Sheet(1);
+  EXPECT_EQ(q.TextView(1, 4), "漢字");
+  EXPECT_EQ(q.TextView(2, 4), "赤い字と𠮷");
+  EXPECT_EQ(q.Extra(2, 4)->phonetic->runs[0].start, 4u);  // after a character outside the BMP
+  EXPECT_EQ(q.TextView(6, 1), "  spaces & <tags>\nnext line");
+  EXPECT_EQ(q.Extra(5, 1)->formula, "A4*2+SUM(Q1:Q3)");
+  EXPECT_EQ(q.Value(4, 1), host::CellValue::Number(0.1 + 0.2));
+  EXPECT_EQ(q.Extra(5, 5)->comment->text, "メモ:\n2行目");
+  EXPECT_EQ(q.Extra(5, 5)->comment->width, 150);
+  EXPECT_TRUE(q.Extra(5, 5)->comment->visible);
+  const host::Worksheet& t = back->Sheet(2);
+  EXPECT_EQ(t.StyleAt(2, 20).orientation, host::kXlVertical);
+  EXPECT_EQ(t.StyleAt(3, 20).orientation, -45);
+  EXPECT_EQ(t.page_setup().print_area, "A1:U16");
+  EXPECT_EQ(t.ColumnWidth(20), 4.75);
+  EXPECT_EQ(t.RowHeight(2), 150.75);
+  EXPECT_EQ(back->active_sheet(), &t);
+}
+
+TEST(XlsxWrite, PrintAreaAndActiveTabInTheWorkbookPart) {
+  const std::string wb = Part(WriteXlsx(*BuildSample()), "xl/workbook.xml");
+  EXPECT_NE(wb.find("<workbookView xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" windowHeight=\"8192\" activeTab=\"1\"/>"),
+            std::string::npos) << wb;
+  EXPECT_NE(wb.find("<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">"
+                    "'テスト用紙 【40】'!$A$1:$U$16</definedName></definedNames>"),
+            std::string::npos) << wb;
+  EXPECT_NE(wb.find("<sheet name=\"ミラトス問題\" sheetId=\"1\" r:id=\"rId1\"/>"), std::string::npos) << wb;
+}
+
+// A small workbook, part by part, as the host's own files lay them out.
+TEST(XlsxWrite, ExactPartsOfASmallWorkbook) {
+  host::Workbook book("small.xlsx");
+  host::Worksheet& s = book.AddSheet("Sheet1", 1);
+  book.set_active_sheet(&s);
+  s.SetText(1, 1, "x");
+  s.SetText(2, 1, "x");
+  s.SetNumber(1, 2, 1.5);
+  Style bold;
+  bold.font.bold = true;
+  s.SetStyle(1, 2, book.styles().Intern(bold));
+  s.SetRowHeight(1, 20);
+  s.SetColumnWidth(2, 10);
+  host::Comment c;
+  c.text = "hi";
+  c.author = "me";
+  s.ObtainExtra(3, 3).comment = c;
+  const std::string zip = WriteXlsx(book);
+
+  EXPECT_EQ(Part(zip, "xl/worksheets/sheet1.xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+            "<dimension ref=\"A1:B2\"/>"
+            "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1\"/></sheetView></sheetViews>"
+            "<sheetFormatPr defaultRowHeight=\"13.5\"/>"
+            "<cols><col min=\"2\" max=\"2\" width=\"10.625\" customWidth=\"1\"/></cols>"
+            "<sheetData><row r=\"1\" ht=\"20\" customHeight=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>1.5</v></c></row>"
+            "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>0</v></c></row></sheetData>"
+            "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+            "<pageSetup paperSize=\"9\" orientation=\"portrait\"/>"
+            "<legacyDrawing r:id=\"rId1\"/></worksheet>");
+  EXPECT_EQ(Part(zip, "xl/sharedStrings.xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" uniqueCount=\"1\">"
+            "<si><t>x</t></si></sst>");
+  EXPECT_EQ(Part(zip, "xl/styles.xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+            "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font>"
+            "<font><b/><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font></fonts>"
+            "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
+            "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+            "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+            "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+            "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/></cellXfs>"
+            "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+            "<dxfs count=\"0\"/><tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" defaultPivotStyle=\"PivotStyleLight16\"/>"
+            "</styleSheet>");
+  EXPECT_EQ(Part(zip, "xl/comments1.xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>me</author></authors>"
+            "<commentList><comment ref=\"C3\" authorId=\"0\"><text><t>hi</t></text></comment></commentList></comments>");
+  EXPECT_EQ(Part(zip, "xl/worksheets/_rels/sheet1.xml.rels"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+            "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing\" "
+            "Target=\"../drawings/vmlDrawing1.vml\"/>"
+            "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
+            "Target=\"../comments1.xml\"/></Relationships>");
+  EXPECT_EQ(Part(zip, "[Content_Types].xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"vml\" ContentType=\"application/vnd.openxmlformats-officedocument.vmlDrawing\"/>"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+            "<Override PartName=\"/xl/comments1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>"
+            "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+            "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+            "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+            "<Override PartName=\"/docProps/core.xml\" ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
+            "<Override PartName=\"/docProps/app.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
+            "</Types>");
+  const std::string vml = Part(zip, "xl/drawings/vmlDrawing1.vml");
+  EXPECT_NE(vml.find("<o:idmap v:ext=\"edit\" data=\"1\"/>"), std::string::npos);
+  EXPECT_NE(vml.find("<x:Row>2</x:Row>\n   <x:Column>2</x:Column>"), std::string::npos) << vml;
+  EXPECT_NE(vml.find("width:108pt;height:59.25pt"), std::string::npos) << vml;
+}
+
+TEST(XlsxWrite, RenamedAndRemovedSheetsKeepNamesConsistent) {
+  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__19_defined_names.xlsx"), "names.xlsx");
+  ASSERT_GE(book->SheetCount(), 2);
+  const std::string first = book->Sheet(1).name();
+  const std::string second = book->Sheet(2).name();
+  book->RenameSheet(book->Sheet(2), "Renamed sheet");
+  book->RemoveSheet(1);
+  const std::string wb = Part(WriteXlsx(*book), "xl/workbook.xml");
+  // Names of the removed sheet are gone; the others point at the renamed sheet by its new name
+  // and at its new position.
+  EXPECT_EQ(wb.find("localSheetId=\"" + std::to_string(book->SheetCount()) + "\""), std::string::npos) << wb;
+  if (wb.find(second + "!") != std::string::npos || wb.find("'" + second + "'!") != std::string::npos) {
+    ADD_FAILURE() << "old sheet name left in " << wb;
+  }
+  auto back = ReadXlsx(WriteXlsx(*book), "names.xlsx");
+  EXPECT_EQ(back->Sheet(1).name(), "Renamed sheet");
+}
+
+TEST(XlsxWrite, NewSheetsAndCommentsInAReadWorkbook) {
+  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/rustxw__comment01.xlsx"), "c.xlsx");
+  host::Worksheet& added = book->AddSheet("追加", 1);
+  host::Comment note;
+  note.text = "新しいメモ";
+  added.ObtainExtra(1, 1).comment = note;
+  book->Sheet(2).ObtainExtra(10, 3).comment = note;
+  const std::string zip = WriteXlsx(*book);
+  auto back = ReadXlsx(zip, "c.xlsx");
+  EXPECT_EQ(back->Sheet(1).CommentCount(), 1u);
+  EXPECT_EQ(back->Sheet(2).CommentCount(), 2u);
+  EXPECT_EQ(back->Sheet(2).Extra(2, 2)->comment->width, 96);  // the kept shape keeps its size
+  // Each drawing has its own block of shape ids.
+  const auto parts = Parts(zip);
+  std::set<std::string> idmaps;
+  for (const auto& [name, data] : parts) {
+    if (name.find(".vml") == std::string::npos || name.find("_rels") != std::string::npos) continue;
+    const size_t p = data.find("data=\"");
+    ASSERT_NE(p, std::string::npos);
+    EXPECT_TRUE(idmaps.insert(data.substr(p, data.find('"', p + 6) - p)).second) << name;
+  }
+  EXPECT_EQ(idmaps.size(), 2u);
+}
+
+TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
+  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__17_xlsm.xlsm"), "m.xlsm");
+  EXPECT_EQ(book->file_format(), host::FileFormat::kXlsm);
+  const std::string zip = WriteXlsx(*book);
+  EXPECT_NE(Part(zip, "[Content_Types].xml").find("application/vnd.ms-excel.sheet.macroEnabled.main+xml"), std::string::npos);
+  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), book->carry()->parts.at("xl/vbaProject.bin"));
+}
+
+TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
+  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/poi__FormulaEvalTestData_Copy.xlsx"), "f.xlsx");
+  const auto parts = Parts(WriteXlsx(*book));
+  EXPECT_EQ(parts.count("xl/calcChain.xml"), 0u);
+  EXPECT_EQ(parts.at("[Content_Types].xml").find("calcChain"), std::string::npos);
+  EXPECT_EQ(parts.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+}
+
+TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
+  host::Workbook empty("none.xlsx");
+  try {
+    WriteXlsx(empty);
+    FAIL();
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), 1004);
+  }
+}
+
+}  // namespace
+}  // namespace tessarin::ooxml::testing
