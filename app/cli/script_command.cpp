@@ -1,0 +1,34 @@
+// ScriptCommand: `tessarin script [FILE]`.
+#include "app/cli/script_command.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "app/cli/script_runner.h"
+
+namespace tessarin::cli {
+
+CLI::App* ScriptCommand::Register(CLI::App& app) {
+  CLI::App* command = app.add_subcommand(
+      "script",
+      "Run a script of JSON-lines steps and write its transcript as JSON lines");
+  command->add_option("file", file_, "script file; standard input when left out or \"-\"");
+  return command;
+}
+
+int ScriptCommand::Run(Streams& streams) {
+  if (file_.empty() || file_ == "-") {
+    ScriptRunner runner(streams.out);
+    return runner.Run(streams.in);
+  }
+  std::ifstream script(file_, std::ios::binary);
+  if (!script) {
+    streams.err << "tessarin script: cannot read " << file_ << ": " << std::strerror(errno) << "\n";
+    return kExitBadScript;
+  }
+  ScriptRunner runner(streams.out);
+  return runner.Run(script);
+}
+
+}  // namespace tessarin::cli

@@ -1,0 +1,473 @@
+// ScriptRunner: reads JSON-lines steps, drives the host and the add-in, writes the transcript.
+#include "app/cli/script_runner.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "app/cli/format_step.h"
+#include "app/cli/host_json.h"
+#include "app/cli/script_args.h"
+#include "core/addin/tessarin.h"
+#include "core/host/host_error.h"
+#include "core/host/running_object.h"
+#include "core/ooxml/workbook_io.h"
+
+namespace tessarin::cli {
+
+using nlohmann::json;
+
+namespace {
+
+// Deeper steps are refused before anything walks them recursively (copying, printing).
+constexpr int kMaxStepDepth = 64;
+// The classic "internal error", for a failure that is not a host error.
+constexpr int kErrInternal = 51;
+constexpr int kErrCannotCreateObject = 429;
+constexpr int kErrWrongArgumentCount = 450;
+
+bool IsBlank(std::string_view line) {
+  return std::all_of(line.begin(), line.end(),
+                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
+// nlohmann's message without its "[json.exception.parse_error.101] parse error at line 1, " head.
+std::string ParseErrorText(const json::parse_error& e) {
+  std::string text = e.what();
+  if (size_t at = text.find("column "); at != std::string::npos) return text.substr(at);
+  return text;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// The add-in method `name` stands for: exact, else without regard to ASCII case (the macro
+// layer is case-insensitive).
+std::optional<std::string> FindMethod(std::string_view name) {
+  const auto& names = addin::Tessarin::MethodNames();
+  for (const std::string& method : names) {
+    if (method == name) return method;
+  }
+  for (const std::string& method : names) {
+    if (EqualsIgnoringAsciiCase(method, name)) return method;
+  }
+  return std::nullopt;
+}
+
+std::string Quoted(std::string_view text) { return Brief(json(std::string(text))); }
+
+}  // namespace
+
+struct ScriptRunner::StepInfo {
+  std::string_view name;
+  StepHandler handler;
+  std::string_view extra_key;  // a second key the step may carry ("arg", "do"), or empty
+};
+
+const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
+  static const std::array<StepInfo, 22> kSteps = {{
+      {"call", &ScriptRunner::Call, "arg"},
+      {"key", &ScriptRunner::Key, ""},
+      {"menu", &ScriptRunner::Menu, ""},
+      {"open", &ScriptRunner::Open, ""},
+      {"new", &ScriptRunner::New, ""},
+      {"closeworkbook", &ScriptRunner::CloseWorkbook, ""},
+      {"save", &ScriptRunner::Save, ""},
+      {"addsheet", &ScriptRunner::AddSheet, ""},
+      {"rename", &ScriptRunner::Rename, ""},
+      {"activate", &ScriptRunner::Activate, ""},
+      {"protect", &ScriptRunner::Protect, ""},
+      {"select", &ScriptRunner::Select, ""},
+      {"type", &ScriptRunner::Type, ""},
+      {"clear", &ScriptRunner::Clear, ""},
+      {"format", &ScriptRunner::Format, ""},
+      {"print", &ScriptRunner::Print, ""},
+      {"dump", &ScriptRunner::Dump, ""},
+      {"show", &ScriptRunner::Show, ""},
+      {"msgbox", &ScriptRunner::Answer, ""},
+      {"openfile", &ScriptRunner::Answer, ""},
+      {"phonetic", &ScriptRunner::Answer, ""},
+      {"form", &ScriptRunner::Answer, "do"},
+  }};
+  for (const StepInfo& info : kSteps) {
+    if (info.name == name) return &info;
+  }
+  return nullptr;
+}
+
+ScriptRunner::ScriptRunner(std::ostream& out)
+    : transcript_(out), app_(std::make_unique<host::Application>()) {
+  ui_ = std::make_unique<forms::ScriptedUi>([this](const json& event) { transcript_.Write(event); });
+  app_->set_file_service(std::make_shared<ooxml::WorkbookFiles>());
+  // The host's own boxes (Application.GetOpenFilename, PrintPreview) answer from the same queues.
+  app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
+    std::optional<std::string> path = ui_->GetOpenFilename(filter);
+    return path ? *path : "False";
+  });
+  app_->set_print_preview_hook([this](const std::vector<std::string>& sheets) { ui_->PrintPreview(sheets); });
+  host::RegisterRunningApplication(app_.get());
+  addin_ = std::make_unique<addin::Tessarin>(*ui_);
+}
+
+ScriptRunner::~ScriptRunner() {
+  addin_.reset();
+  host::RegisterRunningApplication(nullptr);
+}
+
+int ScriptRunner::Run(std::istream& in) {
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    if (!RunLine(line, ++number)) return kExitBadScript;
+  }
+  return kExitOk;
+}
+
+bool ScriptRunner::RunLine(std::string_view line, int line_number) {
+  line_ = line_number;
+  if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);  // a byte order mark
+  if (IsBlank(line)) return true;
+
+  json step;
+  try {
+    step = json::parse(line);
+  } catch (const json::parse_error& e) {
+    transcript_.Write({{"error", "not valid JSON: " + ParseErrorText(e)}, {"line", line_number}});
+    return false;
+  }
+  if (!step.is_object()) {
+    transcript_.Write({{"error", "a step is a JSON object such as {\"call\": \"START\"}"}, {"line", line_number}});
+    return false;
+  }
+  const StepInfo* info = nullptr;
+  std::vector<std::string> keys;
+  for (const auto& [key, value] : step.items()) {
+    keys.push_back(Quoted(key));
+    const StepInfo* found = FindStep(key);
+    if (found == nullptr) continue;
+    if (info != nullptr) {
+      transcript_.Write({{"error", "one step per line: the line names both \"" + std::string(info->name) +
+                                       "\" and \"" + key + "\""},
+                         {"line", line_number}});
+      return false;
+    }
+    info = found;
+  }
+  if (info == nullptr) {
+    std::string named = keys.empty() ? "nothing" : keys.front();
+    for (size_t i = 1; i < keys.size() && i < 4; ++i) named += ", " + keys[i];
+    if (keys.size() > 4) named += ", ...";
+    transcript_.Write({{"error", "no known step: the line names " + named}, {"line", line_number}});
+    return false;
+  }
+  RunStep(*info, step);
+  return true;
+}
+
+void ScriptRunner::RunStep(const StepInfo& info, const json& step) {
+  try {
+    for (const auto& [key, value] : step.items()) {
+      if (key != info.name && (info.extra_key.empty() || key != info.extra_key)) {
+        throw host::HostError(host::kErrInvalidProcedureCall,
+                              "the " + std::string(info.name) + " step has no key " + Quoted(key));
+      }
+    }
+    if (NestingDepth(step, kMaxStepDepth) > kMaxStepDepth) {
+      throw host::HostError(host::kErrInvalidProcedureCall, "the step is nested too deeply");
+    }
+    (this->*info.handler)(step);
+  } catch (const host::HostError& e) {
+    LogError(e.description(), e.number());
+  } catch (const json::type_error& e) {
+    LogError(e.what(), host::kErrTypeMismatch);
+  } catch (const std::invalid_argument& e) {
+    LogError(e.what(), host::kErrInvalidProcedureCall);
+  } catch (const std::bad_alloc&) {
+    LogError("Out of memory", host::kErrOutOfMemory);
+  } catch (const std::exception& e) {
+    LogError(std::string("internal error: ") + e.what(), kErrInternal);
+  }
+}
+
+void ScriptRunner::LogError(const std::string& text, int number) {
+  transcript_.Write({{"error", text}, {"number", number}, {"line", line_}});
+}
+
+// --- Steps that drive the add-in.
+
+void ScriptRunner::Call(const json& step) {
+  const std::string& name = RequireString(step["call"], "call");
+  std::optional<std::string> method = FindMethod(name);
+  if (!method) {
+    throw host::HostError(host::kErrNotSupported, "the add-in has no method " + Quoted(name));
+  }
+  const bool takes_arg = *method == "SheetActivate";
+  std::string arg;
+  if (auto it = step.find("arg"); it != step.end()) {
+    if (!takes_arg) {
+      throw host::HostError(kErrWrongArgumentCount, *method + " takes no argument");
+    }
+    arg = RequireString(*it, "call.arg");
+  } else if (takes_arg) {
+    throw host::HostError(kErrWrongArgumentCount, "SheetActivate takes the sheet name as \"arg\"");
+  }
+  LogResult(*method, addin_->Call(*method, std::move(arg)));
+}
+
+void ScriptRunner::Key(const json& step) {
+  const std::string& text = RequireString(step["key"], "key");
+  std::string key = ShortcutKeyOf(text);
+  std::optional<std::string> macro;
+  if (!key.empty()) macro = app_->MacroForKey(key);
+  transcript_.Write({{"key", text}, {"macro", macro ? json(*macro) : json()}});
+  if (macro) RunMacro(*macro);
+}
+
+void ScriptRunner::Menu(const json& step) {
+  const json& captions = RequireArray(step["menu"], "menu");
+  if (captions.empty()) {
+    throw host::HostError(host::kErrInvalidProcedureCall, "menu needs the captions to click, from the top");
+  }
+  for (const json& caption : captions) RequireString(caption, "menu caption");
+
+  // A click on a popup only opens it; an item that is missing ends the walk with no macro.
+  std::optional<std::string> macro;
+  const host::ControlList* controls = &app_->CommandBars().Item("cell").Controls();
+  for (size_t i = 0; i < captions.size(); ++i) {
+    const host::CommandBarControl* control = controls->Find(captions[i].get_ref<const std::string&>());
+    if (control == nullptr) break;
+    const bool last = i + 1 == captions.size();
+    if (control->IsPopup()) {
+      if (last) break;
+      controls = &control->Controls();
+    } else {
+      if (last && !control->OnAction().empty()) macro = control->OnAction();
+      break;
+    }
+  }
+  transcript_.Write({{"menu", captions}, {"macro", macro ? json(*macro) : json()}});
+  if (macro) RunMacro(*macro);
+}
+
+void ScriptRunner::RunMacro(const std::string& macro) {
+  std::optional<std::string> method;
+  if (macro.starts_with("K_")) method = FindMethod(std::string_view(macro).substr(2));
+  int result = method ? addin_->RunMacro("K_" + *method) : -1;
+  if (result < 0) {
+    throw host::HostError(host::kErrApplicationDefined,
+                          "cannot run the macro " + Quoted(macro) + ": no such macro");
+  }
+  LogResult(*method, result);
+}
+
+void ScriptRunner::LogResult(const std::string& method, int result) {
+  json event = {{"call", method}, {"result", result}};
+  // The caller of a method shows the user the error's description with its number.
+  if (result != 0) event["description"] = addin_->last_error();
+  transcript_.Write(event);
+}
+
+void ScriptRunner::NotifySheetActivate(const std::string& name) {
+  std::string sheet = name;
+  int result = addin_->SheetActivate(sheet);
+  if (result != 0) LogError(addin_->last_error(), result);
+}
+
+// --- Workbooks and sheets.
+
+void ScriptRunner::Open(const json& step) {
+  app_->Workbooks().Open(ExpandScriptPath(RequireString(step["open"], "open")));
+}
+
+void ScriptRunner::New(const json& step) {
+  if (step["new"] != true) RequireBool(json(), "new");
+  app_->Workbooks().Add();
+}
+
+void ScriptRunner::CloseWorkbook(const json& step) {
+  if (step["closeworkbook"] != true) RequireBool(json(), "closeworkbook");
+  app_->CloseWorkbook(app_->ActiveWorkbook());
+}
+
+void ScriptRunner::Save(const json& step) {
+  const json& target = step["save"];
+  host::Workbook& workbook = app_->ActiveWorkbook();
+  if (target == true) {
+    app_->SaveWorkbook(workbook);
+    return;
+  }
+  const std::string& given = RequireString(target, "save");
+  const std::string path = ExpandScriptPath(given);
+  const std::string written = app_->SaveWorkbookAs(workbook, path);
+  // A format we never write over (.xls) is saved beside it; the user is told where.
+  if (written != path) transcript_.Write({{"save", given}, {"path", written}});
+}
+
+void ScriptRunner::AddSheet(const json& step) {
+  const json& name = step["addsheet"];
+  if (name != true) RequireString(name, "addsheet");
+  host::Workbook& workbook = app_->ActiveWorkbook();
+  // A bad name fails before the sheet is added, so the step changes nothing.
+  if (name.is_string()) workbook.CheckSheetName(name.get_ref<const std::string&>(), nullptr);
+  host::Sheet sheet = app_->Sheets(workbook).Add();
+  if (name.is_string()) sheet.SetName(name.get_ref<const std::string&>());
+  NotifySheetActivate(sheet.Name());
+}
+
+void ScriptRunner::Rename(const json& step) {
+  const json& names = RequireArray(step["rename"], "rename");
+  if (names.size() != 2) {
+    throw host::HostError(host::kErrInvalidProcedureCall, "rename takes [OLD, NEW]");
+  }
+  const std::string& old_name = RequireString(names[0], "rename OLD");
+  const std::string& new_name = RequireString(names[1], "rename NEW");
+  app_->Sheets().Item(old_name).SetName(new_name);
+}
+
+void ScriptRunner::Activate(const json& step) {
+  host::Sheet sheet = app_->Sheets().Item(RequireString(step["activate"], "activate"));
+  sheet.Activate();
+  NotifySheetActivate(sheet.Name());
+}
+
+void ScriptRunner::Protect(const json& step) {
+  app_->Sheets().Item(RequireString(step["protect"], "protect")).Protect();
+}
+
+// --- Cells.
+
+void ScriptRunner::Select(const json& step) {
+  app_->Range(RequireString(step["select"], "select")).Select();
+}
+
+void ScriptRunner::Type(const json& step) {
+  const json& spec = RequireObject(step["type"], "type");
+  RejectUnknownKeys(spec, {"cell", "value"}, "type");
+  const host::Range cell = app_->Range(RequireString(RequireMember(spec, "cell", "type"), "type.cell"));
+  const json& value = RequireMember(spec, "value", "type");
+  host::CellValue typed;
+  if (value.is_string()) {
+    typed = host::ParseInput(value.get_ref<const std::string&>());
+  } else if (value.is_number()) {
+    typed = host::CellValue::Number(value.get<double>());
+  } else if (value.is_boolean()) {
+    typed = host::CellValue::Boolean(value.get<bool>());
+  } else if (!value.is_null()) {
+    RequireString(value, "type.value");
+  }
+  cell.SetValue(typed);
+}
+
+void ScriptRunner::Clear(const json& step) {
+  app_->Range(RequireString(step["clear"], "clear")).ClearContents();
+}
+
+void ScriptRunner::Format(const json& step) { ApplyFormat(*app_, step["format"]); }
+
+// --- Output.
+
+void ScriptRunner::Print(const json& step) {
+  RequireObject(step["print"], "print");
+  throw host::HostError(host::kErrNotSupported, "print is not available yet: printing to PDF is not built");
+}
+
+void ScriptRunner::Dump(const json& step) {
+  const json& spec = RequireObject(step["dump"], "dump");
+  RejectUnknownKeys(spec, {"sheet", "range"}, "dump");
+  std::optional<host::Sheet> sheet;
+  if (auto it = spec.find("sheet"); it != spec.end()) {
+    sheet = app_->Sheets().Item(RequireString(*it, "dump.sheet"));
+  } else {
+    sheet = app_->ActiveSheet();
+  }
+  host::AreaList areas;
+  if (auto it = spec.find("range"); it != spec.end()) {
+    areas = host::ParseAddress(RequireString(*it, "dump.range"));
+  } else {
+    areas = host::AreaList(sheet->worksheet().UsedArea());
+  }
+  transcript_.Write({{"dump", DumpJson(*sheet, areas)}});
+}
+
+void ScriptRunner::Show(const json& step) {
+  const std::string& what = RequireString(step["show"], "show");
+  if (what == "state") {
+    transcript_.Write({{"state", StateJson(*app_)}});
+  } else if (what == "module") {
+    transcript_.Write({{"module", ModuleJson(addin_->module())}});
+  } else if (what == "commandbars") {
+    transcript_.Write({{"commandbars", CommandBarsJson(*app_)}});
+  } else {
+    throw host::HostError(host::kErrInvalidProcedureCall,
+                          "show takes \"state\", \"module\" or \"commandbars\", not " + Quoted(what));
+  }
+}
+
+void ScriptRunner::Answer(const json& step) {
+  if (!ui_->QueueAnswer(step)) {
+    throw host::HostError(host::kErrInvalidProcedureCall, "not an answer step");
+  }
+}
+
+// --- Free functions.
+
+std::string ExpandScriptPath(std::string_view path) {
+  std::string expanded(path);
+  const char* home = std::getenv("HOME");
+  for (std::string_view prefix : {"${HOME}", "$HOME", "~"}) {
+    if (home == nullptr || !path.starts_with(prefix)) continue;
+    std::string_view rest = path.substr(prefix.size());
+    if (!rest.empty() && rest.front() != '/') continue;  // "~user", "$HOMEDIR"
+    expanded = std::string(home) + std::string(rest);
+    break;
+  }
+  if (expanded.empty()) return expanded;
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(expanded, error);
+  return error ? expanded : absolute.lexically_normal().string();
+}
+
+std::string ShortcutKeyOf(std::string_view text) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t plus = text.find('+', start);
+    parts.push_back(text.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start));
+    if (plus == std::string_view::npos) break;
+    start = plus + 1;
+  }
+  bool ctrl = false, shift = false, alt = false;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    bool* flag = EqualsIgnoringAsciiCase(parts[i], "ctrl")    ? &ctrl
+                 : EqualsIgnoringAsciiCase(parts[i], "shift") ? &shift
+                 : EqualsIgnoringAsciiCase(parts[i], "alt")   ? &alt
+                                                              : nullptr;
+    if (flag == nullptr || *flag) {
+      throw host::HostError(host::kErrInvalidProcedureCall,
+                            "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
+    }
+    *flag = true;
+  }
+  std::string_view key = parts.back();
+  if (key.empty()) {
+    throw host::HostError(host::kErrInvalidProcedureCall,
+                          "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
+  }
+  // Only Ctrl+letter and Ctrl+Shift+letter can carry a macro; any other key is simply unbound.
+  const bool letter = key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
+  if (!ctrl || alt || !letter) return "";
+  char c = key[0];
+  if (shift) return std::string(1, static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c));
+  return std::string(1, static_cast<char>(c <= 'Z' ? c - 'A' + 'a' : c));
+}
+
+}  // namespace tessarin::cli

@@ -1,0 +1,27 @@
+// Transcript: the JSON-lines event stream that the script runner writes.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+namespace tessarin::cli {
+
+// Writes one JSON object per line, UTF-8 unescaped (invalid UTF-8 in a text is replaced, never
+// thrown), and flushes each line so a reader sees events as they happen. Does not own `out`.
+class Transcript {
+ public:
+  explicit Transcript(std::ostream& out) : out_(&out) {}
+
+  void Write(const nlohmann::json& event);
+  int events() const { return events_; }
+
+ private:
+  std::ostream* out_;
+  int events_ = 0;
+};
+
+// `value` as compact JSON text, unescaped, with invalid UTF-8 replaced. Never throws.
+std::string ToJsonText(const nlohmann::json& value);
+
+}  // namespace tessarin::cli

@@ -1,0 +1,88 @@
+// The `tessarin` command line: help, version, usage errors and the script subcommand's input.
+#include "app/cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run_process.h"
+
+namespace tessarin::cli {
+namespace {
+
+struct Outcome {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+Outcome Invoke(std::vector<const char*> args, const std::string& input = "") {
+  args.insert(args.begin(), "tessarin");
+  std::istringstream in(input);
+  std::ostringstream out, err;
+  Streams streams{in, out, err};
+  int code = RunCommandLine(static_cast<int>(args.size()), args.data(), streams);
+  return {code, out.str(), err.str()};
+}
+
+TEST(CommandLine, VersionPrintsNameAndVersion) {
+  Outcome run = Invoke({"--version"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "tessarin 1.0.6\n");
+}
+
+TEST(CommandLine, HelpListsTheScriptCommand) {
+  Outcome run = Invoke({"--help"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_NE(run.out.find("script"), std::string::npos);
+  Outcome sub = Invoke({"script", "--help"});
+  EXPECT_EQ(sub.code, 0);
+  EXPECT_NE(sub.out.find("tessarin script"), std::string::npos) << sub.out;
+}
+
+TEST(CommandLine, UsageErrorsExitTwoWithUsageOnStderr) {
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+           {}, {"frobnicate"}, {"--frobnicate"}, {"script", "--frobnicate"}, {"script", "a", "b"}}) {
+    Outcome run = Invoke(args);
+    EXPECT_EQ(run.code, kExitUsage);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find("Usage:"), std::string::npos) << run.err;
+  }
+  EXPECT_NE(Invoke({"frobnicate"}).err.find("unknown subcommand: frobnicate"), std::string::npos);
+}
+
+TEST(CommandLine, ScriptReadsStandardInputWithoutFileOrDash) {
+  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{{"script"}, {"script", "-"}}) {
+    Outcome run = Invoke(args, "{\"show\": \"state\"}\n");
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(run.out.rfind("{\"state\":", 0), 0u) << run.out;
+  }
+}
+
+TEST(CommandLine, ScriptFileThatCannotBeReadExitsTwo) {
+  Outcome run = Invoke({"script", "/nonexistent/script.jsonl"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_NE(run.err.find("/nonexistent/script.jsonl"), std::string::npos) << run.err;
+}
+
+TEST(CommandLine, BinaryWritesUnescapedUtf8AndExitCodes) {
+  testing::TempFolder temp;
+  const std::string script = temp.path() + "/s.jsonl";
+  std::ofstream(script) << "{\"new\": true}\n{\"addsheet\": \"漢字\"}\n{\"show\": \"state\"}\n{\"nope\": 1}\n";
+  testing::ProcessResult run =
+      testing::RunProcess({TESSARIN_CLI_PATH, "script", script}, "", temp.path(), {{"HOME", temp.path()}});
+  EXPECT_EQ(run.exit_code, 2);
+  EXPECT_NE(run.out.find("\"sheets\":[\"Sheet1\",\"漢字\"]"), std::string::npos) << run.out;
+
+  testing::ProcessResult usage = testing::RunProcess({TESSARIN_CLI_PATH, "nope"}, "", temp.path(), {});
+  EXPECT_EQ(usage.exit_code, 2);
+  EXPECT_TRUE(usage.out.empty());
+}
+
+}  // namespace
+}  // namespace tessarin::cli
