@@ -1,0 +1,33 @@
+// How test generation reads question-sheet cells: as their values converted to text, and as
+// numbers where the runtime would see one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/host/application.h"
+#include "core/host/runtime.h"
+
+namespace tessarin::testgen {
+
+// The cell's value converted to text; an error value gives its display text ("#N/A").
+inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) {
+  host::CellValue value = sheet.Cells(row, col).Value();
+  if (value.type == host::ValueType::kText) return std::move(value.text);
+  return host::ValueToText(value);
+}
+
+// The number a cell holds as the runtime's numeric test sees it: a number, an empty cell (0),
+// or text that reads as a number ("3", "３"); nullopt for other text, Booleans and errors.
+inline std::optional<double> NumericValue(const host::CellValue& value) {
+  switch (value.type) {
+    case host::ValueType::kEmpty: return 0.0;
+    case host::ValueType::kNumber: return value.number;
+    case host::ValueType::kText: return host::ParseNumber(value.text);
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace tessarin::testgen

@@ -1,0 +1,124 @@
+// Question selection and numbering.
+#include "core/testgen/selection.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "core/host/application.h"
+#include "core/host/host_error.h"
+#include "core/host/runtime.h"
+#include "core/testgen/cell_reading.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::testgen {
+
+using host::Application;
+using host::HostError;
+using workbook::KanjiModule;
+
+std::string_view TestSheetName(const KanjiModule& module) {
+  return module.Is40Sheet ? workbook::kTestSheet40 : workbook::kTestSheet20;
+}
+
+int32_t RowsPerPage(const KanjiModule& module) { return module.Is40Sheet ? 8 : 4; }
+
+void RateQuestions(KanjiModule& module) {
+  host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
+  const int64_t last_row = sheet.Rows().Count();
+  std::vector<int32_t> weights{0, 0};
+  int32_t i = 1;
+  while (i <= last_row && !CellText(sheet, i, workbook::kQuestionColumn).empty()) {
+    if (static_cast<size_t>(i) >= weights.size()) weights.resize(i + 1, 0);
+    int32_t w = 0;
+    int c = workbook::kFirstMarkColumn;
+    std::string m = CellText(sheet, i, c);
+    // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
+    const std::optional<double> times = NumericValue(sheet.Cells(i, workbook::kTimesSetColumn).Value());
+    const int32_t t = times ? host::ToLong(*times) : 0;
+    const bool must_appear =
+        CellText(sheet, i, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
+    if (must_appear && !module.ConsiderMustAppear) {
+      w = kExcludedWeight;
+    } else if (module.ExcludeAsked && t > 0) {
+      w = kExcludedWeight;
+    } else {
+      if (must_appear) w = kMustAppearWeight;
+      // The marks run from F rightwards and end at the first empty cell or after O.
+      while (!m.empty() && c != workbook::kRemarkColumn) {
+        if (workbook::IsExclusionMarker(m)) {
+          w = kExcludedWeight;
+          break;
+        }
+        if (module.IgnoreWrongCount && w == 0) break;
+        if (workbook::IsWrongAnswerMark(m)) w += kWrongAnswerWeight;
+        ++c;
+        m = c != workbook::kRemarkColumn ? CellText(sheet, i, c) : std::string();
+      }
+    }
+    weights[i] = w;
+    ++i;
+  }
+  module.QuestionWeight = std::move(weights);
+  module.QuestionRowCount = i - 1;
+}
+
+int32_t CountQuestions(KanjiModule& module) {
+  host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
+  const int64_t last_row = sheet.Rows().Count();
+  int32_t i = 1;
+  while (i <= last_row && !sheet.Cells(i, workbook::kQuestionColumn).Text().empty()) ++i;
+  return i - 1;
+}
+
+TestLimits LimitRange(const KanjiModule& module, int32_t start, int32_t end, int32_t requested) {
+  if (end < start) std::swap(start, end);
+  if (module.QuestionRowCount < requested) requested = module.QuestionRowCount;
+  if (module.QuestionRowCount < end) end = module.QuestionRowCount;
+  // 64-bit, so that a range of the whole 32-bit span cannot overflow.
+  const int64_t span = int64_t{end} - start + 1;
+  if (span < requested) requested = static_cast<int32_t>(span);
+  const int32_t per_page = module.QuestionsPerPage;
+  if (per_page <= 0) throw HostError(11, "Division by zero: no page size chosen.");
+  // Integer division truncates like the runtime's Mod; the floor keeps the formula's Int().
+  int32_t pages = requested / per_page;
+  if (requested % per_page != 0 && requested < 0) --pages;
+  if (requested % per_page != 0) ++pages;
+  return {start, end, requested, pages};
+}
+
+TestLimits LimitRange(const KanjiModule& module, std::string_view start_text,
+                      std::string_view end_text, std::string_view count_text) {
+  return LimitRange(module, host::TextToLong(start_text), host::TextToLong(end_text),
+                    host::TextToLong(count_text));
+}
+
+std::string TestIdentification(std::string_view code, int32_t start, int32_t end, int32_t count) {
+  std::string id(code);
+  id += "[" + std::to_string(start) + "-" + std::to_string(end) + "]" + std::to_string(count);
+  return id;
+}
+
+void NumberTestPages(KanjiModule& module, const int32_t& start, const int32_t& end) {
+  Application& app = module.App();
+  const int32_t rows_per_page = RowsPerPage(module);
+  app.Sheets().Item(TestSheetName(module)).Select();
+  const std::string id =
+      TestIdentification(module.GetIniValue("RND", "1234"), start, end, module.RequestedCount);
+  app.Range(module.Is40Sheet ? "U8" : "U4").SetText(id);
+  app.Range("U1").SetNumber(1);
+  const std::string page_block = module.Is40Sheet ? "A1:U8" : "A1:U4";
+  for (int32_t k = 2; k <= module.PageCount; ++k) {
+    app.Range(page_block).Select();
+    app.Selection().Copy();
+    const int32_t first_row = rows_per_page * (k - 1) + 1;
+    app.Cells(first_row, 1).Select();
+    app.ActiveSheet().Paste();
+    app.Cells(first_row, 21).SetNumber(k);
+  }
+  const std::string last_row = std::to_string(int64_t{module.PageCount} * rows_per_page);
+  app.Range("A1:U" + last_row).Select();
+  app.SetCutCopyMode(false);
+  app.ActiveSheet().PageSetup().SetPrintArea("A1:U" + last_row);
+}
+
+}  // namespace tessarin::testgen

@@ -1,0 +1,151 @@
+// A host for test-generation tests: a real Application holding one question workbook, a scripted
+// Ui that records its events, a module wired to both, and a temporary home for the settings file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/forms/form_script.h"
+#include "core/forms/scripted_ui.h"
+#include "core/host/application.h"
+#include "core/host/host_error.h"
+#include "core/host/range.h"
+#include "core/workbook/kanji_module.h"
+#include "tests/testgen/reference_order.h"
+
+namespace tessarin::testgen {
+
+// Points HOME at a fresh folder for the life of the object, so the settings file starts absent.
+class TempHome {
+ public:
+  TempHome() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "testgen-XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
+    Save("HOME", root_.c_str());
+    Save("XDG_DOCUMENTS_DIR", nullptr);
+    Save("XDG_CONFIG_HOME", nullptr);
+  }
+  ~TempHome() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  const std::string& root() const { return root_; }
+
+ private:
+  void Save(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  std::string root_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class TestgenTest : public ::testing::Test {
+ protected:
+  TestgenTest() {
+    module_.XlApp = &app_;
+    module_.ui = &ui_;
+    app_.Workbooks().Add();
+    app_.ActiveSheet().SetName("ミラトス");
+    module_.QSheetName = module_.TestTitle = "ミラトス";
+  }
+
+  host::Sheet Questions() { return app_.Sheets().Item("ミラトス"); }
+  host::Sheet Sheet(std::string_view name) { return app_.Sheets().Item(name); }
+
+  // Types into a cell of the question sheet as a user would ("0427" a number, "'0427" text).
+  void Put(std::string_view address, std::string_view typed) {
+    Questions().Range(address).SetValue(host::ParseInput(typed));
+  }
+  // Questions "問<row>" in D1..D<count>.
+  void MakeQuestions(int count) {
+    for (int row = 1; row <= count; ++row) {
+      Questions().Cells(row, 4).SetText("問" + std::to_string(row));
+    }
+  }
+
+  // A varied sheet of `count` rows: marks, gaps, exclusions, must-appear rows and Q counts
+  // spread by simple arithmetic, written both to the sheet and to the reference rows.
+  std::vector<reference::Row> MakeVariedQuestions(int count) {
+    static const char* kMarks[] = {"X", "x", "Ｘ", "", "除", "3", "X", "S", "X", "外"};
+    std::vector<reference::Row> rows;
+    for (int row = 1; row <= count; ++row) {
+      reference::Row ref;
+      Questions().Cells(row, 4).SetText("問" + std::to_string(row));
+      const int marks = (row * 7) % 5;
+      for (int m = 0; m < marks; ++m) {
+        const char* mark = kMarks[(row + m * 3) % 10];
+        if (row % 9 == 0 && m == marks - 1) mark = "除";
+        ref.marks.push_back(mark);
+        if (*mark) Questions().Cells(row, 6 + m).SetText(mark);
+      }
+      if (row % 11 == 4) {
+        ref.must = true;
+        Questions().Cells(row, 18).SetText("必出");
+      }
+      if (row % 6 == 1) {
+        ref.times = row % 4;
+        Questions().Cells(row, 17).SetNumber(ref.times);
+      }
+      rows.push_back(ref);
+    }
+    return rows;
+  }
+
+  // The settings file's text, "" when it does not exist.
+  std::string SettingsText() {
+    std::ifstream in(module_.settings.IniFilePath(), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::vector<nlohmann::json> Events(std::string_view kind) const {
+    std::vector<nlohmann::json> out;
+    for (const auto& e : events_) {
+      if (e.contains(kind)) out.push_back(e[std::string(kind)]);
+    }
+    return out;
+  }
+  std::vector<std::string> MessageTexts() const {
+    std::vector<std::string> out;
+    for (const auto& box : Events("msgbox")) out.push_back(box["text"]);
+    return out;
+  }
+
+  // Queues what the user does in the next showing of KanjiForm1.
+  void QueueDialog(const nlohmann::json& actions) {
+    ui_.QueueForm(forms::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
+  }
+
+  TempHome home_;
+  host::Application app_;
+  std::vector<nlohmann::json> events_;
+  forms::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
+  workbook::KanjiModule module_;
+};
+
+// The number of a HostError that `action` throws, 0 when it throws none.
+template <class F>
+int ErrorNumber(F&& action) {
+  try {
+    action();
+  } catch (const host::HostError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
+}  // namespace tessarin::testgen
