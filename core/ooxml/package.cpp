@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <stdexcept>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/xml_util.h"
@@ -23,10 +26,6 @@ std::string Lower(std::string_view s) {
 
 std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
-struct ZipCloser {
-  void operator()(zip_t* z) const { zip_discard(z); }
-};
-
 // An OLE compound file holding "EncryptedPackage" is a password-protected OOXML file.
 bool IsEncryptedOle(std::string_view bytes) {
   static const char kName[] = "E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0";
@@ -35,8 +34,12 @@ bool IsEncryptedOle(std::string_view bytes) {
 
 }  // namespace
 
+static void DiscardZip(void* z) {
+  if (z) zip_discard(static_cast<zip_t*>(z));
+}
+
 PackageReader::PackageReader(std::string_view bytes, const std::string& file_name, const ReadLimits& limits)
-    : file_(file_name) {
+    : zip_(nullptr, DiscardZip), file_(file_name) {
   auto fail = [&](const std::string& what) { Fail(file_, {}, what); };
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) {
     if (IsEncryptedOle(bytes)) fail("the workbook is encrypted with a password; remove the password in the program that made it.");
@@ -48,7 +51,7 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
   zip_error_init(&error);
   zip_source_t* src = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
   if (!src) fail("cannot read the zip container.");
-  std::unique_ptr<zip_t, ZipCloser> za(zip_open_from_source(src, ZIP_RDONLY, &error));
+  zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &error);
   if (!za) {
     zip_source_free(src);
     std::string why = zip_error_strerror(&error);
@@ -56,7 +59,8 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
     fail("the zip container is damaged (" + why + ").");
   }
   zip_error_fini(&error);
-  const zip_int64_t count = zip_get_num_entries(za.get(), 0);
+  zip_.reset(za);
+  const zip_int64_t count = zip_get_num_entries(za, 0);
   if (count <= 0) fail("the zip container holds no parts.");
   if (static_cast<uint64_t>(count) > limits.max_entries) {
     fail("the zip container holds " + std::to_string(count) + " entries, more than the " +
@@ -66,7 +70,7 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
     zip_stat_init(&st);
-    if (zip_stat_index(za.get(), i, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
+    if (zip_stat_index(za, i, 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME)) {
       fail("entry " + std::to_string(i) + " of the zip directory is damaged.");
     }
     std::string name = st.name;
@@ -89,61 +93,170 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
     if (total > limits.max_total_expanded) {
       part_fail("the package expands to more than " + MiB(limits.max_total_expanded) + ".");
     }
-    if (parts_.count(name)) continue;
-
-    zip_file_t* zf = zip_fopen_index(za.get(), i, 0);
-    if (!zf) part_fail(std::string("the entry cannot be opened (") + zip_strerror(za.get()) + ").");
-    std::string data;
-    data.resize(size);
-    uint64_t got = 0;
-    for (;;) {
-      // Read one byte past the declared size to catch an entry that inflates to more.
-      if (got == data.size()) data.resize(data.size() + 1);
-      const zip_int64_t n = zip_fread(zf, data.data() + got, data.size() - got);
-      if (n < 0) {
-        std::string why = zip_file_strerror(zf);
-        zip_fclose(zf);
-        part_fail("the entry is damaged (" + why + ").");
-      }
-      if (n == 0) break;
-      got += static_cast<uint64_t>(n);
-      if (got > size) {
-        zip_fclose(zf);
-        part_fail("the entry expands beyond its declared size.");
-      }
-    }
-    zip_fclose(zf);
-    if (got != size) part_fail("the entry is truncated.");
-    data.resize(got);
+    if (entries_.count(name)) continue;
+    entries_[name] = {static_cast<uint64_t>(i), size, false};
     folded_.emplace(Lower(name), name);
-    names_.push_back(name);
-    parts_.emplace(std::move(name), std::move(data));
+    names_.push_back(std::move(name));
   }
 }
 
-const std::string* PackageReader::FindEntry(std::string_view part) const {
-  while (!part.empty() && part.front() == '/') part.remove_prefix(1);
-  auto it = parts_.find(std::string(part));
-  if (it != parts_.end()) return &it->second;
-  auto f = folded_.find(Lower(part));
-  if (f == folded_.end()) return nullptr;
-  return &parts_.at(f->second);
+PackageReader::~PackageReader() = default;
+
+PackageReader::Stream::~Stream() {
+  if (file_) zip_fclose(static_cast<zip_file_t*>(file_));
 }
 
-bool PackageReader::Has(std::string_view part) const { return FindEntry(part) != nullptr; }
+size_t PackageReader::Stream::Read(char* out, size_t size) {
+  if (!file_ || size == 0) return 0;
+  auto* zf = static_cast<zip_file_t*>(file_);
+  const zip_int64_t n = zip_fread(zf, out, size);
+  if (n < 0) Fail(file_name_, part_, std::string("the entry is damaged (") + zip_file_strerror(zf) + ").");
+  got_ += static_cast<uint64_t>(n);
+  // The declared size bounds what we accept: an entry that inflates to more is a bomb in disguise.
+  if (got_ > declared_) Fail(file_name_, part_, "the entry expands beyond its declared size.");
+  if (n == 0 && got_ != declared_) Fail(file_name_, part_, "the entry is truncated.");
+  return static_cast<size_t>(n);
+}
 
-const std::string* PackageReader::Find(std::string_view part) const { return FindEntry(part); }
+std::unique_ptr<PackageReader::Stream> PackageReader::Open(std::string_view part) {
+  const std::string* name = Resolve(part);
+  if (!name) Fail(file_, part, "the part is missing from the package.");
+  const Entry& e = entries_.at(*name);
+  auto* zf = zip_fopen_index(static_cast<zip_t*>(zip_.get()), e.index, 0);
+  if (!zf) Fail(file_, *name, std::string("the entry cannot be opened (") + zip_strerror(static_cast<zip_t*>(zip_.get())) + ").");
+  std::unique_ptr<Stream> s(new Stream());
+  s->file_ = zf;
+  s->declared_ = e.size;
+  s->file_name_ = file_;
+  s->part_ = *name;
+  return s;
+}
 
-const std::string& PackageReader::Get(std::string_view part) const {
-  const std::string* s = FindEntry(part);
+std::string PackageReader::Inflate(const std::string& name) {
+  auto stream = Open(name);
+  std::string data;
+  data.resize(entries_.at(name).size + 1);
+  size_t got = 0;
+  for (;;) {
+    if (got == data.size()) data.resize(data.size() + 1);
+    const size_t n = stream->Read(data.data() + got, data.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  data.resize(got);
+  return data;
+}
+
+const std::string* PackageReader::Resolve(std::string_view part) const {
+  while (!part.empty() && part.front() == '/') part.remove_prefix(1);
+  auto it = entries_.find(std::string(part));
+  if (it != entries_.end()) return &it->first;
+  auto f = folded_.find(Lower(part));
+  return f == folded_.end() ? nullptr : &f->second;
+}
+
+bool PackageReader::Has(std::string_view part) const { return Resolve(part) != nullptr; }
+
+const std::string* PackageReader::Find(std::string_view part) {
+  const std::string* name = Resolve(part);
+  if (!name) return nullptr;
+  Entry& e = entries_.at(*name);
+  if (!e.loaded) {
+    parts_[*name] = Inflate(*name);
+    e.loaded = true;
+  }
+  return &parts_.at(*name);
+}
+
+const std::string& PackageReader::Get(std::string_view part) {
+  const std::string* s = Find(part);
   if (!s) Fail(file_, part, "the part is missing from the package.");
   return *s;
 }
 
 std::string PackageReader::Take(std::string_view part) {
-  std::string* s = const_cast<std::string*>(FindEntry(part));
-  return s ? std::move(*s) : std::string();
+  const std::string* name = Resolve(part);
+  if (!name) return {};
+  Entry& e = entries_.at(*name);
+  if (!e.loaded) return Inflate(*name);
+  std::string out = std::move(parts_[*name]);
+  parts_.erase(*name);
+  e.loaded = false;
+  return out;
 }
+
+const std::map<std::string, std::string>& PackageReader::parts() {
+  for (const std::string& n : names_) Find(n);
+  return parts_;
+}
+
+namespace {
+
+// Feeds a generated entry to libzip piece by piece. Exceptions must not cross libzip's C code:
+// they are kept and thrown again once zip_close has returned.
+struct Generated {
+  const ZipEntry* entry;
+  std::string piece;
+  size_t pos = 0;
+  uint64_t produced = 0;
+  bool done = false;
+  std::exception_ptr failure;
+  zip_error_t error;
+};
+
+zip_int64_t GeneratedCallback(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* g = static_cast<Generated*>(user);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      g->piece.clear(), g->pos = 0, g->produced = 0, g->done = false;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      try {
+        while (g->pos == g->piece.size() && !g->done) {
+          g->piece.clear();
+          g->pos = 0;
+          g->done = !g->entry->generate(g->piece);
+          g->produced += g->piece.size();
+          if (g->produced > g->entry->size) throw std::logic_error("generated part longer than measured: " + g->entry->name);
+        }
+        if (g->done && g->pos == g->piece.size() && g->produced != g->entry->size) {
+          throw std::logic_error("generated part shorter than measured: " + g->entry->name);
+        }
+      } catch (...) {
+        g->failure = std::current_exception();
+        zip_error_set(&g->error, ZIP_ER_INTERNAL, 0);
+        return -1;
+      }
+      const size_t n = std::min<size_t>(len, g->piece.size() - g->pos);
+      std::memcpy(data, g->piece.data() + g->pos, n);
+      g->pos += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+      g->piece = std::string();
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &g->error);
+      if (!st) return -1;
+      zip_stat_init(st);
+      st->size = g->entry->size;
+      st->valid |= ZIP_STAT_SIZE;
+      return sizeof(*st);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&g->error, data, len);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&g->error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+}  // namespace
 
 std::string WriteZip(const std::vector<ZipEntry>& entries) {
   auto fail = [](const std::string& what) {
@@ -159,8 +272,17 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
     zip_source_free(src);
     fail(zip_error_strerror(&error));
   }
+  std::deque<Generated> generated;
   for (const ZipEntry& e : entries) {
-    zip_source_t* s = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
+    zip_source_t* s;
+    if (e.generate) {
+      Generated& g = generated.emplace_back();
+      g.entry = &e;
+      zip_error_init(&g.error);
+      s = zip_source_function(za, GeneratedCallback, &g);
+    } else {
+      s = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
+    }
     const zip_int64_t idx = s ? zip_file_add(za, e.name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) : -1;
     if (idx < 0) {
       if (s) zip_source_free(s);
@@ -170,7 +292,7 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
       fail(e.name + ": " + why);
     }
     // Big sheets trade a little size for a much faster save.
-    const zip_uint32_t level = e.data.size() > (4u << 20) ? 1 : 6;
+    const zip_uint32_t level = std::max<uint64_t>(e.data.size(), e.size) > (4u << 20) ? 1 : 6;
     zip_set_file_compression(za, idx, e.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, level);
     zip_file_set_mtime(za, idx, 315532800 + 86400 * 365 * 30, 0);  // a fixed stamp keeps output stable
   }
@@ -178,6 +300,9 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
     std::string why = zip_strerror(za);
     zip_discard(za);
     zip_source_free(src);
+    for (Generated& g : generated) {
+      if (g.failure) std::rethrow_exception(g.failure);
+    }
     fail(why);
   }
   std::string out;

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,39 +13,73 @@
 
 namespace tessarin::ooxml {
 
-// Reads every entry of a zip archive held in memory, inflating each under the limits (entry
-// count, size of one part, total size, compression ratio), so a zip bomb costs at most the
-// limits. Part names are kept as stored, without a leading "/".
+// Reads the entries of a zip archive held in memory (which must outlive the reader), inflating
+// each under the limits (entry count, size of one part, total size, compression ratio), so a zip
+// bomb costs at most the limits. Parts are inflated when first asked for; big ones can be
+// streamed. Part names are kept as stored, without a leading "/".
 // Throws HostError 1004 naming the file (and the entry) when the archive is damaged, encrypted
 // or over a limit.
 class PackageReader {
  public:
   PackageReader(std::string_view bytes, const std::string& file_name, const ReadLimits& limits);
+  ~PackageReader();
+  PackageReader(const PackageReader&) = delete;
+  PackageReader& operator=(const PackageReader&) = delete;
 
+  // Lookup ignores case, as package part names do.
   bool Has(std::string_view part) const;
   // The part's bytes; throws HostError 1004 naming the part when it is missing.
-  const std::string& Get(std::string_view part) const;
-  // nullptr when missing. Lookup ignores case, as package part names do.
-  const std::string* Find(std::string_view part) const;
-  // Gives up the part's bytes (the entry stays, empty).
+  const std::string& Get(std::string_view part);
+  // nullptr when missing.
+  const std::string* Find(std::string_view part);
+  // Gives up the part's bytes (inflating them if needed).
   std::string Take(std::string_view part);
-  const std::map<std::string, std::string>& parts() const { return parts_; }
+  // Reads the part in pieces: each call fills up to `size` bytes and returns how many, 0 at the
+  // end. Throws HostError 1004 as Get does.
+  class Stream {
+   public:
+    ~Stream();
+    size_t Read(char* out, size_t size);
+
+   private:
+    friend class PackageReader;
+    Stream() = default;
+    void* file_ = nullptr;
+    uint64_t declared_ = 0;
+    uint64_t got_ = 0;
+    std::string file_name_, part_;
+  };
+  std::unique_ptr<Stream> Open(std::string_view part);
+  // Every part, inflated.
+  const std::map<std::string, std::string>& parts();
   // Names in archive order.
   const std::vector<std::string>& names() const { return names_; }
 
  private:
-  const std::string* FindEntry(std::string_view part) const;
+  struct Entry {
+    uint64_t index = 0;
+    uint64_t size = 0;
+    bool loaded = false;
+  };
+  const std::string* Resolve(std::string_view part) const;  // stored name, or nullptr
+  std::string Inflate(const std::string& name);
+
+  std::unique_ptr<void, void (*)(void*)> zip_;
+  std::map<std::string, Entry> entries_;
   std::map<std::string, std::string> parts_;
   std::map<std::string, std::string> folded_;  // lower-case name -> stored name
   std::vector<std::string> names_;
   std::string file_;
 };
 
-// One entry of an archive to write.
+// One entry of an archive to write: its bytes, or a generator that appends the next piece to
+// its argument and returns false after the last one, with the exact total size given.
 struct ZipEntry {
   std::string name;
   std::string_view data;
   bool compress = true;
+  std::function<bool(std::string&)> generate;
+  uint64_t size = 0;
 };
 
 // Writes a zip archive of `entries` in order and returns its bytes. Throws HostError 1004 if

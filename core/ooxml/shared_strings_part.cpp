@@ -129,10 +129,10 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
 }
 
-SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
-                                host::Workbook& workbook) {
+namespace {
+
+SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
   SharedStrings sst;
-  XmlScanner sc(xml, file, part);
   host::StringPool& pool = workbook.strings();
   const host::Font base = workbook.default_font();
   std::string text;
@@ -143,29 +143,22 @@ SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std
       if (const auto* a = sc.FindAttr("uniqueCount")) {
         int64_t n;
         // The count is only a hint (some writers get it wrong); cap what it reserves.
-        if (ParseInt(a->raw, n) && n > 0) sst.ids.reserve(static_cast<size_t>(std::min<int64_t>(n, xml.size() / 8 + 1)));
+        if (ParseInt(a->raw, n) && n > 0) sst.ids.reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
       }
       continue;
     }
+    if (tok == XmlScanner::kEnd && sc.depth() == 1) sc.Compact();  // between items
     if (tok != XmlScanner::kStart || sc.depth() != 2) continue;
     if (sc.name() != "si") {
       sc.SkipElement();
       continue;
     }
     // Fast path for <si><t>plain</t></si>.
-    const std::string_view buf = sc.buffer();
-    size_t p = sc.pos();
-    if (!sc.self_closing() && buf.compare(p, 3, "<t>") == 0) {
-      const size_t e = buf.find('<', p + 3);
-      if (e != std::string_view::npos && buf.compare(e, 9, "</t></si>") == 0) {
-        std::string_view raw = buf.substr(p + 3, e - p - 3);
-        if (raw.find_first_of("&\r") == std::string_view::npos && raw.find("_x") == std::string_view::npos) {
-          sst.ids.push_back(pool.Intern(raw));
-          // Let the scanner walk the same bytes so its checks still run.
-          sc.SkipElement();
-          continue;
-        }
-      }
+    std::string_view raw;
+    if (!sc.self_closing() && sc.TrySimpleChild("t", raw)) {
+      sst.ids.push_back(raw.find("_x") == std::string_view::npos ? pool.Intern(raw) : pool.Intern(DecodeXmlEscapes(raw)));
+      if (sc.depth() == 1) sc.Compact();
+      continue;
     }
     RichText rich;
     ReadStringItem(sc, text, rich, base);
@@ -173,6 +166,20 @@ SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std
     sst.ids.push_back(pool.Intern(text));
   }
   return sst;
+}
+
+}  // namespace
+
+SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
+                                host::Workbook& workbook) {
+  XmlScanner sc(xml, file, part);
+  return ReadTable(sc, workbook);
+}
+
+SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
+                                host::Workbook& workbook) {
+  XmlScanner sc(std::move(source), file, part);
+  return ReadTable(sc, workbook);
 }
 
 SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool) : pool_(pool), index_(pool.size(), 0) {}

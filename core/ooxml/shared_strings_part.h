@@ -36,6 +36,8 @@ struct SharedStrings {
 // file and part when it is malformed.
 SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
                                 host::Workbook& workbook);
+SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
+                                host::Workbook& workbook);
 
 // Builds the shared string table while the worksheets are written. Plain strings are shared by
 // pool id; strings with runs or readings get an item of their own.
@@ -43,6 +45,8 @@ class SharedStringsWriter {
  public:
   explicit SharedStringsWriter(const host::StringPool& pool);
   uint32_t Add(uint32_t pool_id);
+  // The index Add gave `pool_id`; only for strings added before.
+  uint32_t IndexOf(uint32_t pool_id) const { return index_[pool_id] - 1; }
   uint32_t AddRich(std::string_view text, const host::CellExtra& extra);
   bool empty() const { return unique_ == 0; }
   // The whole part.

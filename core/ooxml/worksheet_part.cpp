@@ -3,6 +3,7 @@
 #include "core/ooxml/worksheet_part.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -15,6 +16,7 @@
 namespace tessarin::ooxml {
 namespace {
 
+using namespace std::string_view_literals;
 using host::Area;
 using host::Cell;
 using host::RowData;
@@ -88,8 +90,8 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 
 class SheetReader {
  public:
-  SheetReader(std::string_view xml, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
-      : xml_(xml), ctx_(ctx), sheet_(sheet), carry_(carry), sc_(xml, ctx.file, ctx.part) {}
+  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
+      : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
 
   void Run() {
     auto tok = sc_.Next();
@@ -116,7 +118,7 @@ class SheetReader {
         continue;
       }
       const size_t end = sc_.SkipElement();
-      Element(name, xml_.substr(begin, end - begin));
+      Element(name, sc_.buffer().substr(begin, end - begin));
     }
     while (sc_.Next() != XmlScanner::kEof) {
     }
@@ -190,9 +192,6 @@ class SheetReader {
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
       sheet_.page_setup().header_footer_xml = std::string(raw);
-    } else if (name == "legacyDrawing" && !ctx_.drawing_rel_id.empty() &&
-               AttrValue(Parse(doc, raw), "id") == ctx_.drawing_rel_id) {
-      return;  // rebuilt with the comments
     } else {
       carry_.elements.push_back({name, std::string(raw)});
     }
@@ -316,7 +315,7 @@ class SheetReader {
     host::CellStore& cells = sheet_.cells();
     RowData* rd = nullptr;
     int32_t col = 0;
-    std::string scratch_v, scratch_f, text;
+    std::string scratch_v, scratch_f, text, value_store;
     const auto& sst = *ctx_.shared_strings;
     const auto& xfs = *ctx_.xf_styles;
     host::StringPool& pool = sheet_.strings();
@@ -325,6 +324,8 @@ class SheetReader {
       auto tok = sc_.Next();
       if (tok == XmlScanner::kEnd) {
         if (sc_.depth() < data_depth) return;
+        // Between rows nothing points into the buffer: let a streamed part drop what was read.
+        if (sc_.depth() == data_depth) sc_.Compact();
         continue;
       }
       if (tok != XmlScanner::kStart) continue;
@@ -379,7 +380,7 @@ class SheetReader {
       // A cell.
       int32_t crow = row, ccol = col + 1;
       host::StyleId style = host::kDefaultStyle;
-      std::string_view type;
+      char type = 'n';  // n s str(r) inlineStr(i) b e d
       bool ph = false;
       for (const auto& a : sc_.attrs()) {
         if (a.name == "r") {
@@ -390,7 +391,8 @@ class SheetReader {
           int64_t s;
           if (ParseInt(a.raw, s) && s > 0 && s < static_cast<int64_t>(xfs.size())) style = xfs[s];
         } else if (a.name == "t") {
-          type = a.raw;
+          const std::string_view t = a.raw;
+          type = t == "s" ? 's' : t == "str" ? 'r' : t == "inlineStr" ? 'i' : t == "b" ? 'b' : t == "e" ? 'e' : t == "d" ? 'd' : 'n';
         } else if (a.name == "ph") {
           ph = ParseBool(a.raw, false);
         }
@@ -403,29 +405,36 @@ class SheetReader {
       std::string_view shared_si;
       bool shared_master = false;
       RichText rich;
-      if (!sc_.self_closing()) {
+      std::string_view simple;
+      if (!sc_.self_closing() && sc_.TrySimpleChild("v", simple)) {
+        // The common <c ...><v>text</v></c>, read in one step.
+        value_store.assign(simple);
+        value = value_store;
+        has_value = true;
+      } else if (!sc_.self_closing()) {
         for (;;) {
           tok = sc_.Next();
           if (tok == XmlScanner::kEnd && sc_.depth() <= data_depth + 1) break;
           if (tok != XmlScanner::kStart) continue;
           const std::string_view n = sc_.name();
           if (n == "v") {
-            value = SimpleText(scratch_v);
+            value_store.assign(SimpleText(scratch_v));
+            value = value_store;
             has_value = true;
           } else if (n == "f") {
             has_formula = true;
-            std::string_view ft;
+            std::string ft;
             std::string ref;
             std::string si;
             for (const auto& a : sc_.attrs()) {
-              if (a.name == "t") ft = a.raw;
+              if (a.name == "t") ft = std::string(a.raw);
               else if (a.name == "si") si = std::string(a.raw);
               else if (a.name == "ref") ref = std::string(a.raw);
               else formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
             }
             const bool shared = ft == "shared";
             if (!shared && !ft.empty() && ft != "normal") {
-              formula_attrs = " t=\"" + std::string(ft) + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
+              formula_attrs = " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
             } else if (!shared && !ref.empty()) {
               formula_attrs = " ref=\"" + ref + "\"" + formula_attrs;
             }
@@ -455,7 +464,7 @@ class SheetReader {
       }
       cell->style = style;
       const RichText* rich_src = nullptr;
-      if (type == "s") {
+      if (type == 's') {
         if (has_value) {
           int64_t idx;
           if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.ids.size())) {
@@ -469,7 +478,7 @@ class SheetReader {
             if (it != sst.rich.end()) rich_src = &it->second;
           }
         }
-      } else if (type == "inlineStr" || (has_inline && !has_value)) {
+      } else if (type == 'i' || (has_inline && !has_value)) {
         if (has_inline) {
           cell->type = ValueType::kText;
           cell->v.text = pool.Intern(text);
@@ -478,22 +487,22 @@ class SheetReader {
           cell->type = ValueType::kText;
           cell->v.text = pool.Intern(value);
         }
-      } else if (type == "str") {
+      } else if (type == 'r') {
         if (has_value) {
           cell->type = ValueType::kText;
           cell->v.text = pool.Intern(DecodeXmlEscapes(value));
         }
-      } else if (type == "b") {
+      } else if (type == 'b') {
         if (has_value) {
           cell->type = ValueType::kBoolean;
           cell->v.boolean = value == "1" || value == "true" || value == "TRUE";
         }
-      } else if (type == "e") {
+      } else if (type == 'e') {
         if (has_value) {
           cell->type = ValueType::kError;
           cell->v.error = host::ParseCellError(value).value_or(host::CellError::kNA);
         }
-      } else if (type == "d") {
+      } else if (type == 'd') {
         double serial;
         if (has_value && IsoDateToSerial(value, ctx_.date1904, serial)) {
           cell->type = ValueType::kNumber;
@@ -538,11 +547,10 @@ class SheetReader {
     int32_t row, col;
   };
 
-  std::string_view xml_;
   const WorksheetReadContext& ctx_;
   host::Worksheet& sheet_;
   host::SheetCarry& carry_;
-  XmlScanner sc_;
+  XmlScanner& sc_;
   bool fit_to_page_ = false;
   std::map<std::string, SharedFormula> shared_;
   std::string shared_si_store_;
@@ -859,11 +867,45 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
                    host::SheetCarry& carry) {
-  SheetReader(xml, context, sheet, carry).Run();
+  XmlScanner sc(xml, context.file, context.part);
+  SheetReader(sc, context, sheet, carry).Run();
 }
 
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
-                    SharedStringsWriter& strings, const WorksheetWriteContext& ctx) {
+void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
+                   host::SheetCarry& carry) {
+  XmlScanner sc(std::move(source), context.file, context.part);
+  SheetReader(sc, context, sheet, carry).Run();
+}
+
+namespace {
+
+// Output of the row writer: the text itself, or only its length for the sizing pass.
+struct TextSink {
+  std::string& out;
+  void Put(std::string_view v) { out.append(v); }
+  void Put(char c) { out.push_back(c); }
+  template <typename F>
+  void With(F&& f) { f(out); }
+};
+
+struct CountSink {
+  uint64_t bytes = 0;
+  std::string scratch;
+  void Put(std::string_view v) { bytes += v.size(); }
+  void Put(char) { ++bytes; }
+  template <typename F>
+  void With(F&& f) {
+    scratch.clear();
+    f(scratch);
+    bytes += scratch.size();
+  }
+};
+
+}  // namespace
+
+WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry,
+                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx)
+    : sheet_(sheet), strings_(strings) {
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
   parts.emplace_back(0, SheetPrXml(carry, ps.zoom == 0));
@@ -926,112 +968,160 @@ void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::
   }
   std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
-  out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
-  AppendAttr(out, "xmlns", ctx.ns->main);
-  AppendAttr(out, "xmlns:r", ctx.ns->relationships);
-  if (carry) out += carry->root_attrs;
-  out += ">";
+  head_ = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
+  AppendAttr(head_, "xmlns", ctx.ns->main);
+  AppendAttr(head_, "xmlns:r", ctx.ns->relationships);
+  if (carry) head_ += carry->root_attrs;
+  head_ += ">";
   size_t k = 0;
-  for (; k < parts.size() && parts[k].first < kRankSheetData; ++k) out += parts[k].second;
+  for (; k < parts.size() && parts[k].first < kRankSheetData; ++k) head_ += parts[k].second;
+  head_ += "<sheetData>";
+  tail_ = "</sheetData>";
+  for (; k < parts.size(); ++k) tail_ += parts[k].second;
+  tail_ += "</worksheet>";
 
-  // <sheetData>
-  out += "<sheetData>";
-  const host::StringPool& pool = const_cast<host::Worksheet&>(sheet).strings();
-  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
-    const size_t row_start = out.size();
-    out += "<row r=\"";
-    AppendInt(out, r);
-    out += '"';
-    bool attrs = false;
-    if (rd.has_style) {
-      out += " s=\"";
-      AppendInt(out, rd.style);
-      out += "\" customFormat=\"1\"";
-      attrs = true;
-    }
-    if (rd.height >= 0) {
-      out += " ht=\"";
-      AppendNumber(out, rd.height);
-      out += "\" customHeight=\"1\"";
-      attrs = true;
-    }
-    if (rd.hidden) out += " hidden=\"1\"", attrs = true;
-    if (!rd.extra_attrs.empty()) out += rd.extra_attrs, attrs = true;
-    out += '>';
-    bool any = false;
-    for (const Cell& c : rd.cells) {
-      const host::CellExtra* extra = c.has_extra() ? sheet.Extra(r, c.col) : nullptr;
-      const bool has_formula = extra && !extra->formula.empty();
-      if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet, rd, r, c)) continue;
+  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) { rows_.push_back({r, &rd}); });
+  // The sizing pass: also fixes every string's index in the shared table.
+  CountSink count;
+  for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
+  size_ = head_.size() + count.bytes + tail_.size();
+}
+
+template <typename Sink>
+void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizing) {
+  const host::StringPool& pool = const_cast<host::Worksheet&>(sheet_).strings();
+  char row_digits[12];
+  const auto row_end = std::to_chars(row_digits, row_digits + sizeof row_digits, r).ptr;
+  const std::string_view row_text(row_digits, row_end - row_digits);
+  // Which cells go out, decided first so that an empty row can be left out or closed at once.
+  bool any = false;
+  for (const Cell& c : rd.cells) {
+    if (!(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c))) {
       any = true;
-      out += "<c r=\"";
-      AppendCellRef(out, r, c.col);
-      out += '"';
-      if (c.style != host::kDefaultStyle) {
-        out += " s=\"";
-        AppendInt(out, c.style);
-        out += '"';
-      }
-      switch (c.type) {
-        case ValueType::kText: out += has_formula ? " t=\"str\"" : " t=\"s\""; break;
-        case ValueType::kBoolean: out += " t=\"b\""; break;
-        case ValueType::kError: out += " t=\"e\""; break;
-        default: break;
-      }
-      if (extra && extra->phonetic && extra->phonetic->visible) out += " ph=\"1\"";
-      if (c.type == ValueType::kEmpty && !has_formula) {
-        out += "/>";
-        continue;
-      }
-      out += '>';
-      if (has_formula) {
-        out += "<f";
-        out += extra->formula_xml_attrs;
-        out += '>';
-        AppendEscaped(out, extra->formula);
-        out += "</f>";
-      }
-      switch (c.type) {
-        case ValueType::kNumber:
-          out += "<v>";
-          AppendCellValue(out, c.v.number);
-          out += "</v>";
-          break;
-        case ValueType::kText:
-          out += "<v>";
-          if (has_formula) {
-            AppendCellText(out, pool.Get(c.v.text));
-          } else if (extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()))) {
-            AppendInt(out, strings.AddRich(pool.Get(c.v.text), *extra));
+      break;
+    }
+  }
+  const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || !rd.extra_attrs.empty();
+  if (!any && !attrs) return;
+  k.Put("<row r=\""sv);
+  k.Put(row_text);
+  k.Put('"');
+  if (rd.has_style) {
+    k.Put(" s=\""sv);
+    k.With([&](std::string& o) { AppendInt(o, rd.style); });
+    k.Put("\" customFormat=\"1\""sv);
+  }
+  if (rd.height >= 0) {
+    k.Put(" ht=\""sv);
+    k.With([&](std::string& o) { AppendNumber(o, rd.height); });
+    k.Put("\" customHeight=\"1\""sv);
+  }
+  if (rd.hidden) k.Put(" hidden=\"1\""sv);
+  k.Put(rd.extra_attrs);
+  if (!any) {
+    k.Put("/>"sv);
+    return;
+  }
+  k.Put('>');
+  for (const Cell& c : rd.cells) {
+    if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c)) continue;
+    const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
+    const bool has_formula = extra && !extra->formula.empty();
+    k.Put("<c r=\""sv);
+    if (c.col >= column_names_.size()) {
+      const size_t old = column_names_.size();
+      column_names_.resize(c.col + 1);
+      for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n) column_names_[n] = ColumnName(static_cast<int32_t>(n));
+    }
+    k.Put(column_names_[c.col]);
+    k.Put(row_text);
+    k.Put('"');
+    if (c.style != host::kDefaultStyle) {
+      k.Put(" s=\""sv);
+      k.With([&](std::string& o) { AppendInt(o, c.style); });
+      k.Put('"');
+    }
+    switch (c.type) {
+      case ValueType::kText: k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv); break;
+      case ValueType::kBoolean: k.Put(" t=\"b\""sv); break;
+      case ValueType::kError: k.Put(" t=\"e\""sv); break;
+      default: break;
+    }
+    if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
+    if (c.type == ValueType::kEmpty && !has_formula) {
+      k.Put("/>"sv);
+      continue;
+    }
+    k.Put('>');
+    if (has_formula) {
+      k.Put("<f"sv);
+      k.Put(extra->formula_xml_attrs);
+      k.Put('>');
+      k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
+      k.Put("</f>"sv);
+    }
+    switch (c.type) {
+      case ValueType::kNumber:
+        k.Put("<v>"sv);
+        k.With([&](std::string& o) { AppendCellValue(o, c.v.number); });
+        k.Put("</v>"sv);
+        break;
+      case ValueType::kText: {
+        k.Put("<v>"sv);
+        if (has_formula) {
+          k.With([&](std::string& o) { AppendCellText(o, pool.Get(c.v.text)); });
+        } else {
+          uint32_t index;
+          const bool rich = extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+          if (sizing) {
+            index = rich ? strings_.AddRich(pool.Get(c.v.text), *extra) : strings_.Add(c.v.text);
+            if (rich) rich_indices_.push_back(index);
           } else {
-            AppendInt(out, strings.Add(c.v.text));
+            index = rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
           }
-          out += "</v>";
-          break;
-        case ValueType::kBoolean: out += c.v.boolean ? "<v>1</v>" : "<v>0</v>"; break;
-        case ValueType::kError:
-          out += "<v>";
-          out += host::CellErrorText(c.v.error);
-          out += "</v>";
-          break;
-        default: break;
+          k.With([&](std::string& o) { AppendInt(o, index); });
+        }
+        k.Put("</v>"sv);
+        break;
       }
-      out += "</c>";
+      case ValueType::kBoolean: k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv); break;
+      case ValueType::kError:
+        k.Put("<v>"sv);
+        k.Put(host::CellErrorText(c.v.error));
+        k.Put("</v>"sv);
+        break;
+      default: break;
     }
-    if (!any) {
-      if (!attrs) {
-        out.resize(row_start);
-        return;
-      }
-      out.back() = '/';
-      out += '>';
-      return;
-    }
-    out += "</row>";
-  });
-  out += "</sheetData>";
-  for (; k < parts.size(); ++k) out += parts[k].second;
-  out += "</worksheet>";
+    k.Put("</c>"sv);
+  }
+  k.Put("</row>"sv);
+}
+
+bool WorksheetWriter::Next(std::string& out, size_t piece) {
+  if (stage_ == 0) {
+    out += head_;
+    stage_ = 1;
+  }
+  TextSink sink{out};
+  const size_t start = out.size();
+  while (stage_ == 1 && next_row_ < rows_.size()) {
+    WriteRow(sink, rows_[next_row_].first, *rows_[next_row_].second, false);
+    ++next_row_;
+    if (out.size() - start >= piece) return true;
+  }
+  if (stage_ == 1) {
+    out += tail_;
+    stage_ = 2;
+  }
+  return false;
+}
+
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
+                    SharedStringsWriter& strings, const WorksheetWriteContext& ctx) {
+  WorksheetWriter writer(sheet, carry, strings, ctx);
+  out.reserve(out.size() + writer.size());
+  while (writer.Next(out, SIZE_MAX)) {
+  }
 }
 
 }  // namespace tessarin::ooxml

@@ -35,13 +35,15 @@ struct WorksheetReadContext {
   const std::vector<host::StyleId>* xf_styles = nullptr;
   int max_digit_width = 8;
   bool date1904 = false;
-  std::string_view drawing_rel_id;  // r:id of <legacyDrawing> when we rebuild it, "" otherwise
 };
 
-// Reads the part into `sheet`, keeping what the model does not hold in `carry`.
+// Reads the part (whole, or streamed from `source`) into `sheet`, keeping what the model does
+// not hold in `carry`; <legacyDrawing> is among the kept elements.
 // Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
 // outside the sheet ...).
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
+                   host::SheetCarry& carry);
+void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
                    host::SheetCarry& carry);
 
 struct WorksheetWriteContext {
@@ -49,6 +51,35 @@ struct WorksheetWriteContext {
   int max_digit_width = 8;
   bool active = false;             // the workbook's active sheet
   std::string legacy_drawing_id;   // r:id for <legacyDrawing>, "" for none
+};
+
+// Writes a worksheet part in pieces, so that a big sheet never sits in memory as one text. The
+// constructor adds the sheet's strings to `strings` and measures the part exactly (a zip entry
+// of known size needs no ZIP64 header, which some programs refuse); the sheet must not change
+// while the writer lives.
+class WorksheetWriter {
+ public:
+  WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry, SharedStringsWriter& strings,
+                  const WorksheetWriteContext& context);
+  uint64_t size() const { return size_; }
+  // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
+  // false once the part is complete.
+  bool Next(std::string& out, size_t piece);
+
+ private:
+  template <typename Sink>
+  void WriteRow(Sink& sink, int32_t row, const host::RowData& data, bool sizing);
+
+  const host::Worksheet& sheet_;
+  SharedStringsWriter& strings_;
+  std::string head_, tail_;
+  std::vector<std::pair<int32_t, const host::RowData*>> rows_;
+  std::vector<std::string> column_names_;
+  std::vector<uint32_t> rich_indices_;
+  size_t next_rich_ = 0;
+  size_t next_row_ = 0;
+  int stage_ = 0;
+  uint64_t size_ = 0;
 };
 
 // Appends the whole part to `out`, adding its strings to `strings`.

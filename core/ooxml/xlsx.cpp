@@ -1,6 +1,8 @@
 // .xlsx and .xlsm packages: which parts make a workbook, and how they are tied together.
 #include "core/ooxml/xlsx.h"
 
+#include <pugixml.hpp>
+
 #include <algorithm>
 #include <deque>
 #include <set>
@@ -32,29 +34,10 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// The r:id of the sheet's <legacyDrawing>, found without parsing the (possibly huge) cell data.
-std::string LegacyDrawingId(std::string_view xml) {
-  size_t from = xml.rfind("sheetData>");
-  if (from == std::string_view::npos) from = 0;
-  size_t p = from;
-  while ((p = xml.find("legacyDrawing", p)) != std::string_view::npos) {
-    const char before = p > 0 ? xml[p - 1] : ' ';
-    const char after = p + 13 < xml.size() ? xml[p + 13] : ' ';
-    p += 13;
-    if ((before != '<' && before != ':') || !(after == ' ' || after == '/' || after == '\t' || after == '\n' || after == '\r')) continue;
-    const size_t end = xml.find('>', p);
-    std::string_view tag = xml.substr(p, end == std::string_view::npos ? std::string_view::npos : end - p);
-    size_t a = 0;
-    while ((a = tag.find("id=", a)) != std::string_view::npos) {
-      if (a > 0 && tag[a - 1] == ':' && a + 4 < tag.size()) {
-        const char q = tag[a + 3];
-        const size_t e = tag.find(q, a + 4);
-        if (e != std::string_view::npos) return std::string(tag.substr(a + 4, e - a - 4));
-      }
-      a += 3;
-    }
-  }
-  return {};
+// A streaming source over a part of the package.
+XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
+  std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
+  return [stream](char* out, size_t size) { return stream->Read(out, size); };
 }
 
 }  // namespace
@@ -121,9 +104,8 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   SharedStrings sst;
   if (const Relationship* r = FindRel(wb_rels, "sharedStrings")) {
     const std::string part = ResolvePartName(workbook_part, r->target);
-    if (const std::string* x = pkg.Find(part)) {
-      sst = ReadSharedStrings(*x, file, part, *book);
-      pkg.Take(part);
+    if (pkg.Has(part)) {
+      sst = ReadSharedStrings(StreamOf(pkg, part), file, part, *book);
       consume(part);
     }
   }
@@ -150,8 +132,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
       continue;
     }
     const std::string part = ResolvePartName(workbook_part, rel->target);
-    const std::string* xml = pkg.Find(part);
-    if (!xml) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
+    if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
     host::Worksheet* sheet;
     try {
@@ -172,20 +153,6 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     std::vector<Relationship> rels;
     if (const std::string* x = pkg.Find(rels_part)) rels = ReadRelationships(*x, file, rels_part);
     consume(rels_part);
-    const std::string legacy_id = LegacyDrawingId(*xml);
-    const Relationship* comments_rel = FindRel(rels, "comments");
-    const Relationship* vml_rel = nullptr;
-    for (const Relationship& r : rels) {
-      if (r.id == legacy_id && RelTypeIs(r.type, "vmlDrawing") && !r.external) vml_rel = &r;
-    }
-    std::string vml_part;
-    if (vml_rel) {
-      vml_part = ResolvePartName(part, vml_rel->target);
-      if (!pkg.Has(vml_part)) vml_rel = nullptr;
-    }
-    for (const Relationship& r : rels) {
-      if (&r != comments_rel && &r != vml_rel) sc->rels.push_back(r);
-    }
     WorksheetReadContext ctx;
     ctx.file = file;
     ctx.part = part;
@@ -193,9 +160,31 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     ctx.xf_styles = &xf_styles;
     ctx.max_digit_width = mdw;
     ctx.date1904 = info.date1904;
-    if (vml_rel) ctx.drawing_rel_id = vml_rel->id;
-    ReadWorksheet(*xml, ctx, *sheet, *sc);
-    pkg.Take(part);
+    ReadWorksheet(StreamOf(pkg, part), ctx, *sheet, *sc);
+
+    // The drawing of <legacyDrawing> holds the comment boxes: rebuilt on save with the comments.
+    const Relationship* comments_rel = FindRel(rels, "comments");
+    const Relationship* vml_rel = nullptr;
+    std::string vml_part;
+    for (auto it = sc->elements.begin(); it != sc->elements.end(); ++it) {
+      if (it->name != "legacyDrawing") continue;
+      pugi::xml_document doc;
+      if (!doc.load_buffer(it->xml.data(), it->xml.size())) continue;
+      const std::string_view id = AttrValue(doc.document_element(), "id");
+      for (const Relationship& r : rels) {
+        if (r.id == id && RelTypeIs(r.type, "vmlDrawing") && !r.external && pkg.Has(ResolvePartName(part, r.target))) {
+          vml_rel = &r;
+          vml_part = ResolvePartName(part, r.target);
+        }
+      }
+      if (vml_rel) {
+        sc->elements.erase(it);
+        break;
+      }
+    }
+    for (const Relationship& r : rels) {
+      if (&r != comments_rel && &r != vml_rel) sc->rels.push_back(r);
+    }
     if (comments_rel && !comments_rel->external) {
       const std::string cpart = ResolvePartName(part, comments_rel->target);
       if (const std::string* x = pkg.Find(cpart)) {
@@ -270,11 +259,12 @@ std::string WriteXlsx(const host::Workbook& workbook) {
 
   std::deque<std::string> owned;
   std::vector<ZipEntry> entries;
+  std::vector<std::unique_ptr<WorksheetWriter>> writers;
   std::set<std::string> used;  // lower-case names of parts written
   ContentTypes types = carry ? carry->content_types : ContentTypes{};
   auto add = [&](const std::string& name, std::string data, std::string_view type = {}) {
     owned.push_back(std::move(data));
-    entries.push_back({name, owned.back(), true});
+    entries.push_back({name, owned.back(), true, {}, 0});
     used.insert(Lower(name));
     if (!type.empty()) types.SetOverride(name, type);
   };
@@ -383,9 +373,12 @@ std::string WriteXlsx(const host::Workbook& workbook) {
         rels.push_back({id, rel + "comments", RelativeTarget(part, comments), false});
       }
     }
-    std::string xml;
-    WriteWorksheet(xml, sheet, keep, strings, ctx);
-    add(part, std::move(xml), content_type::kWorksheet);
+    // Big sheets are generated while the archive is compressed, never held whole.
+    WorksheetWriter& writer = *writers.emplace_back(std::make_unique<WorksheetWriter>(sheet, keep, strings, ctx));
+    ZipEntry entry{part, {}, true, [&writer](std::string& out) { return writer.Next(out, 1 << 20); }, writer.size()};
+    entries.push_back(std::move(entry));
+    used.insert(Lower(part));
+    types.SetOverride(part, content_type::kWorksheet);
     if (!rels.empty()) add(RelsPartName(part), WriteRelationships(rels));
 
     const std::string id = FreeRelId(wb_rels, next_rel);
@@ -484,7 +477,7 @@ std::string WriteXlsx(const host::Workbook& workbook) {
   if (carry) {
     for (const auto& [name, data] : carry->parts) {
       if (used.count(Lower(name))) continue;
-      entries.push_back({name, data, true});
+      entries.push_back({name, data, true, {}, 0});
       used.insert(Lower(name));
     }
   }
@@ -496,7 +489,7 @@ std::string WriteXlsx(const host::Workbook& workbook) {
                                        [&](const auto& o) { return !used.count(Lower(o.first)); }),
                         types.overrides.end());
   owned.push_back(WriteContentTypes(types));
-  entries.insert(entries.begin(), ZipEntry{"[Content_Types].xml", owned.back(), true});
+  entries.insert(entries.begin(), ZipEntry{"[Content_Types].xml", owned.back(), true, {}, 0});
   return WriteZip(entries);
 }
 

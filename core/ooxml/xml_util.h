@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,11 @@ std::string Where(std::string_view file, std::string_view part);
 // Throws HostError 1004 "<file>: part <part>: <what>".
 [[noreturn]] void Fail(std::string_view file, std::string_view part, std::string_view what);
 
-// A pull scanner over a complete XML document held in memory. It checks well-formedness as it
-// goes (tag balance, attribute syntax, entities, nothing but white space outside the root) and
-// reports names without their namespace prefix. Views it returns point into the buffer.
+// A pull scanner over an XML document, held in memory or read from a source in pieces. It
+// checks well-formedness as it goes (tag balance, attribute syntax, entities, nothing but white
+// space outside the root) and reports names without their namespace prefix. Views it returns
+// point into its buffer and stay valid until the next call of Next(), SkipElement(),
+// ElementText() or Compact(); copy what must live longer.
 class XmlScanner {
  public:
   enum Token { kStart, kEnd, kText, kEof };
@@ -43,9 +46,12 @@ class XmlScanner {
     std::string_view qname;  // with prefix
     std::string_view raw;    // value as written, entities not expanded
   };
+  // Fills up to `size` bytes and returns how many; 0 at the end.
+  using Source = std::function<size_t(char*, size_t)>;
 
-  // `file` and `part` name the source in error messages.
+  // `file` and `part` name the document in error messages.
   XmlScanner(std::string_view xml, std::string_view file, std::string_view part);
+  XmlScanner(Source source, std::string_view file, std::string_view part);
 
   // Moves to the next token. kStart for <a ...> and <a .../> (then the matching kEnd follows at
   // once, with self_closing() true), kText for character data and CDATA between tags.
@@ -59,8 +65,9 @@ class XmlScanner {
   // Raw text of the current text token (entities not expanded; CDATA without its markers).
   std::string_view raw_text() const { return text_; }
   bool text_is_cdata() const { return cdata_; }
-  int depth() const { return static_cast<int>(stack_.size()); }
-  // Byte offset where the current start tag began ('<') and where the last token ended.
+  int depth() const { return static_cast<int>(stack_offsets_.size()); }
+  // Offsets into buffer(): where the current start tag began ('<'), where scanning stands.
+  // They stay valid until Compact().
   size_t tag_begin() const { return tag_begin_; }
   size_t pos() const { return pos_; }
   std::string_view buffer() const { return xml_; }
@@ -70,15 +77,36 @@ class XmlScanner {
   size_t SkipElement();
   // Collects the text of the current element and its descendants (entities expanded).
   std::string ElementText();
+  // Just after the kStart of an element that is not empty: when its whole content is
+  // <child>text</child> (text without markup, entities or CR), returns true with that text and
+  // leaves the scanner after the element's end tag, as if its kEnd had been read. Otherwise
+  // changes nothing and returns false.
+  bool TrySimpleChild(std::string_view child, std::string_view& text);
+  // Forgets the bytes already scanned, so a streamed document costs about one piece of memory.
+  // Invalidates all views and offsets.
+  void Compact();
 
   [[noreturn]] void Error(std::string_view what) const;
 
  private:
-  void ParseStartTag();
-  void ParseEndTag();
-  void SkipMarkup();  // comments, PIs, DOCTYPE
+  bool Refill();  // appends a piece from the source; false when there is no more
+  // These return false when the buffer ends inside the token and more may come.
+  bool ParseStartTag();
+  bool ParseEndTag();
+  bool SkipMarkup();  // comments, PIs, DOCTYPE
+  std::string_view Top() const {
+    return std::string_view(stack_names_).substr(stack_offsets_.back());
+  }
+  void Pop() {
+    stack_names_.resize(stack_offsets_.back());
+    stack_offsets_.pop_back();
+  }
 
   std::string_view xml_;
+  std::string owned_;
+  Source source_;
+  bool source_done_ = true;
+  size_t line_base_ = 0;
   std::string_view file_, part_;
   size_t pos_ = 0;
   size_t tag_begin_ = 0;
@@ -88,7 +116,8 @@ class XmlScanner {
   bool cdata_ = false;
   bool seen_root_ = false;
   std::vector<Attr> attrs_;
-  std::vector<std::string_view> stack_;
+  std::string stack_names_;  // open elements' qualified names, back to back
+  std::vector<uint32_t> stack_offsets_;
 };
 
 // Expands the five predefined entities and character references of attribute or text content.
