@@ -4,6 +4,8 @@
 #include <set>
 
 #include "core/ooxml/carry.h"
+#include "core/ooxml/shared_strings_part.h"
+#include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
@@ -278,6 +280,52 @@ TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
   EXPECT_EQ(parts.count("xl/calcChain.xml"), 0u);
   EXPECT_EQ(parts.at("[Content_Types].xml").find("calcChain"), std::string::npos);
   EXPECT_EQ(parts.at("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+}
+
+// Several megabytes of sheet, so reading and writing go through many pieces.
+TEST(XlsxWrite, BigSheetRoundTripsThroughStreaming) {
+  host::Workbook book("big.xlsx");
+  host::Worksheet& s = book.AddSheet("Big", 1);
+  book.set_active_sheet(&s);
+  host::Style wrap;
+  wrap.wrap = true;
+  const host::StyleId wrap_id = book.styles().Intern(wrap);
+  host::Font bold;
+  bold.bold = true;
+  for (int32_t r = 1; r <= 40000; ++r) {
+    s.SetText(r, 1, "問" + std::to_string(r % 997));
+    s.SetNumber(r, 2, r * 1.25);
+    s.SetText(r, 3, r % 3 ? "a & b < c" : "line\r\nbreak");
+    s.SetStyle(r, 3, wrap_id);
+    if (r % 1000 == 0) {
+      s.ObtainExtra(r, 1).runs = {{0, 1, bold}};
+      s.ObtainExtra(r, 4).comment = host::Comment{"c" + std::to_string(r), "a", {}, 100, 50, false, ""};
+      s.SetNumber(r, 5, 2);
+      s.ObtainExtra(r, 5).formula = "B" + std::to_string(r) + "*2";
+    }
+  }
+  const std::string zip = WriteXlsx(book);
+  EXPECT_GT(Parts(zip).at("xl/worksheets/sheet1.xml").size(), 3u << 20);
+  auto back = ReadXlsx(zip, "big.xlsx");
+  ExpectSameModel(book, *back);
+}
+
+TEST(XlsxWrite, SheetPiecesAddUpToTheMeasuredPart) {
+  auto book = BuildSample();
+  const host::Worksheet& sheet = book->Sheet(1);
+  SharedStringsWriter a(book->strings()), b(book->strings());
+  WorksheetWriteContext ctx;
+  ctx.ns = &Namespaces::Transitional();
+  std::string whole;
+  WriteWorksheet(whole, sheet, nullptr, a, ctx);
+  WorksheetWriter writer(sheet, nullptr, b, ctx);
+  std::string pieces;
+  int calls = 0;
+  while (writer.Next(pieces, 1)) ++calls;
+  EXPECT_EQ(pieces, whole);
+  EXPECT_EQ(writer.size(), whole.size());
+  EXPECT_GT(calls, 3);
+  EXPECT_EQ(a.Finish(Namespaces::Transitional()), b.Finish(Namespaces::Transitional()));
 }
 
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
