@@ -6,7 +6,7 @@
 namespace tessarin::workbook {
 
 host::Application& KanjiModule::App() const {
-  if (XlApp == nullptr) throw host::HostError(host::kErrObjectRequired, "Object required: the add-in is not attached to the host.");
+  if (XlApp == nullptr) throw host::HostError(91, "Object variable not set: the add-in is not attached to the host yet (Auto_Open has not run).");
   return *XlApp;
 }
 

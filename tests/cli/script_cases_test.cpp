@@ -97,6 +97,11 @@ TEST_P(ScriptCase, TranscriptMatches) {
   fs::create_directory(home);
   if (fs::is_directory(dir / "files")) {
     fs::copy(dir / "files", home, fs::copy_options::recursive);
+    // A prepared settings file may name files in the home folder.
+    if (fs::exists(SettingsPath(home))) {
+      const std::string text = ReplaceHome(ReadFile(SettingsPath(home)), home);
+      std::ofstream(SettingsPath(home), std::ios::binary | std::ios::trunc) << text;
+    }
   }
   const std::string script_path = temp.path() + "/script.jsonl";
   std::ofstream(script_path, std::ios::binary) << ReplaceHome(ReadFile(dir / "script.jsonl"), home);
