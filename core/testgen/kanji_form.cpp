@@ -295,9 +295,14 @@ void KanjiForm1::OrderCandidates(int32_t start, int32_t end) {
   }
   if (module_.IgnoreWrongCount && !module_.ConsiderMustAppear) return;
 
-  // Stable, so rows of equal weight keep the order of the shuffle.
-  std::stable_sort(candidates_.begin() + 1, candidates_.end(),
-                   [&](int32_t a, int32_t b) { return weight(a) > weight(b); });
+  // Stable, so rows of equal weight keep the order of the shuffle. The weights ride along with
+  // the rows (every candidate row was checked above).
+  std::vector<std::pair<int32_t, int32_t>> ranked;
+  ranked.reserve(count);
+  for (int32_t i = 1; i <= count; ++i) ranked.emplace_back(weights[candidates_[i]], candidates_[i]);
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (int32_t i = 1; i <= count; ++i) candidates_[i] = ranked[i - 1].second;
 
   const int32_t set = std::min(module_.RequestedCount, count);
   Reseed();

@@ -211,6 +211,23 @@ TEST_F(CreateTest, SourceNotesFollowTheEntriesAbove) {
   EXPECT_TRUE(Test40().Range("T4").Value().IsEmpty());
 }
 
+TEST_F(CreateTest, EveryNoteOfATestMatchesItsRow) {
+  MakeQuestions(200);
+  Put("A1", "上巻"), Put("A50", "中巻"), Put("A120", "下巻");
+  Put("B10", "一"), Put("B130", "二"), Put("B131", "三");
+  for (int row = 3; row <= 200; row += 7) Questions().Cells(row, 3).SetNumber(row);
+  Create({{"T2", "200"}, {"T3", "40"}, {"T4", "31"}});
+  int notes = 0;
+  for (int q = 1; q <= 40; ++q) {
+    const host::CellRef at = Place(q);
+    const int row = std::stoi(Test40().Cells(at.row, at.col).Text().substr(3));
+    const std::string expected = form_.SourceNote(row);
+    notes += !expected.empty();
+    EXPECT_EQ(Test40().Cells(at.row + 2, at.col).Text(), expected) << row;
+  }
+  EXPECT_GT(notes, 30);
+}
+
 TEST_F(CreateTest, NotesCanBeLeftOut) {
   MakeQuestions(5);
   Put("A1", "本"), Put("B1", "一");
