@@ -838,16 +838,26 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
   };
   int y, m, d, hh = 0, mm = 0;
   double ss = 0;
+  // A time of day "hh:mm[:ss[.fff]]", alone or after "T".
+  auto time_at = [&](size_t p) {
+    if (!num(p, 2, hh) || s.size() < p + 5 || s[p + 2] != ':' || !num(p + 3, 2, mm)) return false;
+    if (s.size() > p + 5 && s[p + 5] == ':') {
+      size_t e = p + 6;
+      while (e < s.size() && ((s[e] >= '0' && s[e] <= '9') || s[e] == '.')) ++e;
+      if (!ParseDouble(s.substr(p + 6, e - p - 6), ss)) return false;
+    }
+    return hh < 24 && mm < 60 && ss < 61;
+  };
+  if (s.size() >= 5 && s[2] == ':') {
+    if (!time_at(0)) return false;
+    serial = (hh * 3600 + mm * 60 + ss) / 86400.0;
+    return true;
+  }
   if (!num(0, 4, y) || s.size() < 10 || s[4] != '-' || !num(5, 2, m) || s[7] != '-' || !num(8, 2, d)) return false;
   if (m < 1 || m > 12 || d < 1 || d > 31) return false;
   if (s.size() > 10) {
     if (s[10] != 'T' && s[10] != ' ') return false;
-    if (!num(11, 2, hh) || s.size() < 16 || s[13] != ':' || !num(14, 2, mm)) return false;
-    if (s.size() > 16 && s[16] == ':') {
-      size_t e = 17;
-      while (e < s.size() && ((s[e] >= '0' && s[e] <= '9') || s[e] == '.')) ++e;
-      if (!ParseDouble(s.substr(17, e - 17), ss)) return false;
-    }
+    if (!time_at(11)) return false;
   }
   auto days = [](int64_t y, int64_t m, int64_t d) {
     y -= m <= 2;

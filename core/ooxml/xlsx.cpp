@@ -302,6 +302,18 @@ std::string WriteXlsx(const host::Workbook& workbook) {
   }
   int next_block = 1;
 
+  // The active sheet must be a visible one, and some sheet must be visible, or the host repairs
+  // the file on opening.
+  const host::Worksheet* active = workbook.active_sheet();
+  const host::Worksheet* first_visible = nullptr;
+  for (int i = 1; i <= workbook.SheetCount() && !first_visible; ++i) {
+    if (workbook.Sheet(i).visibility() == host::SheetVisibility::kVisible) first_visible = &workbook.Sheet(i);
+  }
+  if (!first_visible) first_visible = &workbook.Sheet(1);
+  if (!active || workbook.IndexOf(*active) == 0 || active->visibility() != host::SheetVisibility::kVisible) {
+    active = first_visible;
+  }
+
   std::vector<Relationship> wb_rels = carry ? carry->workbook_rels : std::vector<Relationship>{};
   int next_rel = 1;
   SharedStringsWriter strings(const_cast<host::Workbook&>(workbook).strings());
@@ -347,7 +359,7 @@ std::string WriteXlsx(const host::Workbook& workbook) {
     WorksheetWriteContext ctx;
     ctx.ns = &ns;
     ctx.max_digit_width = mdw;
-    ctx.active = &sheet == workbook.active_sheet();
+    ctx.active = &sheet == active;
     const bool notes = HasComments(sheet);
     if (notes || (keep && !keep->vml_shapes.empty())) {
       std::vector<int> blocks;
@@ -389,8 +401,10 @@ std::string WriteXlsx(const host::Workbook& workbook) {
     } else {
       attrs = " sheetId=\"" + std::to_string(++max_sheet_id) + "\"";
     }
-    if (sheet.visibility() == host::SheetVisibility::kHidden) attrs += " state=\"hidden\"";
-    if (sheet.visibility() == host::SheetVisibility::kVeryHidden) attrs += " state=\"veryHidden\"";
+    if (&sheet != first_visible) {
+      if (sheet.visibility() == host::SheetVisibility::kHidden) attrs += " state=\"hidden\"";
+      if (sheet.visibility() == host::SheetVisibility::kVeryHidden) attrs += " state=\"veryHidden\"";
+    }
     if (ctx.active) active_tab = static_cast<int>(sheet_out.size());
     if (own_carry) {
       new_position[sc->position] = static_cast<int>(sheet_out.size());

@@ -228,6 +228,9 @@ TEST(XlsxRead, IsoDates) {
   EXPECT_DOUBLE_EQ(v, 1);
   ASSERT_TRUE(IsoDateToSerial("1904-01-02", true, v));
   EXPECT_DOUBLE_EQ(v, 1);
+  ASSERT_TRUE(IsoDateToSerial("10:10:10", false, v));
+  EXPECT_DOUBLE_EQ(v, (10 * 3600 + 10 * 60 + 10) / 86400.0);
+  EXPECT_FALSE(IsoDateToSerial("25:00", false, v));
   EXPECT_FALSE(IsoDateToSerial("2024-13-01", false, v));
   EXPECT_FALSE(IsoDateToSerial("yesterday", false, v));
 }

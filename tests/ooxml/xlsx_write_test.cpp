@@ -224,22 +224,25 @@ TEST(XlsxWrite, ExactPartsOfASmallWorkbook) {
   EXPECT_NE(vml.find("width:108pt;height:59.25pt"), std::string::npos) << vml;
 }
 
-TEST(XlsxWrite, RenamedAndRemovedSheetsKeepNamesConsistent) {
+TEST(XlsxWrite, RenamedMovedAndRemovedSheetsKeepNamesConsistent) {
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__19_defined_names.xlsx"), "names.xlsx");
-  ASSERT_GE(book->SheetCount(), 2);
-  const std::string first = book->Sheet(1).name();
-  const std::string second = book->Sheet(2).name();
-  book->RenameSheet(book->Sheet(2), "Renamed sheet");
-  book->RemoveSheet(1);
+  ASSERT_EQ(book->SheetCount(), 3);
+  book->RemoveSheet(1);                                   // Sheet1 and its names go
+  book->RenameSheet(book->Sheet(1), "Renamed sheet");     // was Sheet2
+  book->MoveSheet(2, 1);                                  // Sheet3 first
   const std::string wb = Part(WriteXlsx(*book), "xl/workbook.xml");
-  // Names of the removed sheet are gone; the others point at the renamed sheet by its new name
-  // and at its new position.
-  EXPECT_EQ(wb.find("localSheetId=\"" + std::to_string(book->SheetCount()) + "\""), std::string::npos) << wb;
-  if (wb.find(second + "!") != std::string::npos || wb.find("'" + second + "'!") != std::string::npos) {
-    ADD_FAILURE() << "old sheet name left in " << wb;
-  }
+  const size_t begin = wb.find("<definedNames>");
+  ASSERT_NE(begin, std::string::npos) << wb;
+  const std::string names = wb.substr(begin, wb.find("</definedNames>") - begin);
+  EXPECT_EQ(names,
+            "<definedNames>"
+            "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"1\">'Renamed sheet'!$A:$D</definedName>"
+            "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">Sheet3!$B:$E,Sheet3!$2:$4</definedName>"
+            "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Sheet3!$B$2:$E$4</definedName>"
+            "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">'Renamed sheet'!$B$4</definedName>");
   auto back = ReadXlsx(WriteXlsx(*book), "names.xlsx");
-  EXPECT_EQ(back->Sheet(1).name(), "Renamed sheet");
+  EXPECT_EQ(back->Sheet(2).name(), "Renamed sheet");
+  EXPECT_EQ(back->Sheet(2).page_setup().print_area, "B4");
 }
 
 TEST(XlsxWrite, NewSheetsAndCommentsInAReadWorkbook) {
@@ -326,6 +329,22 @@ TEST(XlsxWrite, SheetPiecesAddUpToTheMeasuredPart) {
   EXPECT_EQ(writer.size(), whole.size());
   EXPECT_GT(calls, 3);
   EXPECT_EQ(a.Finish(Namespaces::Transitional()), b.Finish(Namespaces::Transitional()));
+}
+
+TEST(XlsxWrite, HiddenActiveSheetGivesWayToAVisibleOne) {
+  host::Workbook book("h.xlsx");
+  host::Worksheet& a = book.AddSheet("A", 1);
+  host::Worksheet& b = book.AddSheet("B", 2);
+  a.set_visibility(host::SheetVisibility::kHidden);
+  book.set_active_sheet(&a);
+  auto back = ReadXlsx(WriteXlsx(book), "h.xlsx");
+  EXPECT_EQ(back->active_sheet()->name(), "B");
+  EXPECT_EQ(back->Sheet(1).visibility(), host::SheetVisibility::kHidden);
+  // With every sheet hidden the first one is shown.
+  b.set_visibility(host::SheetVisibility::kVeryHidden);
+  back = ReadXlsx(WriteXlsx(book), "h.xlsx");
+  EXPECT_EQ(back->Sheet(1).visibility(), host::SheetVisibility::kVisible);
+  EXPECT_EQ(back->active_sheet()->name(), "A");
 }
 
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
