@@ -1,14 +1,14 @@
 // The zip container: bounded reading with libzip and writing into memory.
 #include "core/ooxml/package.h"
 
-#include <zip.h>
-
 #include <algorithm>
 #include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <stdexcept>
+
+#include <zip.h>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/xml_util.h"

@@ -1,11 +1,11 @@
 // .xlsx and .xlsm packages: which parts make a workbook, and how they are tied together.
 #include "core/ooxml/xlsx.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <deque>
 #include <set>
+
+#include <pugixml.hpp>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/carry.h"
