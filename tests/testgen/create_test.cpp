@@ -184,7 +184,9 @@ TEST_F(CreateTest, FortyFiveAskedOfThirtyEligibleTakesTwoPages) {
   const std::map<std::string, std::string> page2 = Values(test, 16);
   for (const auto& [address, text] : page2) {
     const int row = std::stoi(address.substr(1));
-    if (row > 8) EXPECT_EQ(address[0], 'U') << address << " " << text;
+    if (row > 8) {
+      EXPECT_EQ(address[0], 'U') << address << " " << text;
+    }
   }
   EXPECT_EQ(test.Rows(16).RowHeight(), 10.5);
   EXPECT_EQ(test.Range("K11").Borders(host::kXlEdgeLeft).LineStyle(), host::kXlContinuous);

@@ -55,7 +55,9 @@ TEST_F(KanjiFormTest, ControlsInTabOrderWithTheirCaptionsAndPlaces) {
     const forms::Control& c = form_.Get(table[i].name);
     SCOPED_TRACE(c.name());
     EXPECT_EQ(c.tab_index(), static_cast<int>(i));
-    if (*table[i].caption) EXPECT_EQ(c.caption(), table[i].caption);
+    if (*table[i].caption) {
+      EXPECT_EQ(c.caption(), table[i].caption);
+    }
     EXPECT_EQ(c.bounds().left, table[i].bounds.left);
     EXPECT_EQ(c.bounds().top, table[i].bounds.top);
     EXPECT_EQ(c.bounds().width, table[i].bounds.width);
