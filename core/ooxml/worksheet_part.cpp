@@ -88,6 +88,31 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
   return !areas.empty();
 }
 
+// Attributes kept from a file may use namespace prefixes; a prefix the part does not declare
+// (a row copied from another workbook) would make the part unreadable, so such attributes go.
+std::string DeclaredAttrs(std::string_view attrs, std::string_view root_attrs) {
+  if (attrs.find(':') == std::string_view::npos) return std::string(attrs);
+  std::string out;
+  size_t i = 0;
+  while (i < attrs.size()) {
+    const size_t eq = attrs.find('=', i);
+    if (eq == std::string_view::npos || eq + 1 >= attrs.size()) break;
+    const char quote = attrs[eq + 1];
+    const size_t end = attrs.find(quote, eq + 2);
+    if (end == std::string_view::npos) break;
+    const std::string_view one = attrs.substr(i, end + 1 - i);
+    std::string_view name = attrs.substr(i, eq - i);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    const size_t colon = name.find(':');
+    if (colon == std::string_view::npos || name.substr(0, colon) == "xml" ||
+        root_attrs.find(" xmlns:" + std::string(name.substr(0, colon)) + "=") != std::string_view::npos) {
+      out.append(one);
+    }
+    i = end + 1;
+  }
+  return out;
+}
+
 class SheetReader {
  public:
   SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
@@ -627,7 +652,7 @@ std::string SheetPrXml(const host::SheetCarry* carry, bool fit) {
   return fit ? "<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>" : "";
 }
 
-std::string ColsXml(const host::Worksheet& sheet, int mdw) {
+std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root_attrs) {
   std::string out;
   const int32_t n = sheet.MaxColumnInfo();
   int32_t c = 1;
@@ -643,11 +668,11 @@ std::string ColsXml(const host::Worksheet& sheet, int mdw) {
     AppendAttr(out, "min", c);
     AppendAttr(out, "max", e);
     const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
-    AppendAttrNumber(out, "width", CharsToFileWidth(chars, mdw));
+    AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
     if (ci->has_style) AppendAttr(out, "style", static_cast<int64_t>(ci->style));
     if (ci->hidden) out += " hidden=\"1\"";
     if (ci->width >= 0) out += " customWidth=\"1\"";
-    out += ci->extra_attrs;
+    out += DeclaredAttrs(ci->extra_attrs, root_attrs);
     out += "/>";
     c = e + 1;
   }
@@ -933,7 +958,8 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     if (carry) f += carry->format_attrs;
     parts.emplace_back(3, f + "/>");
   }
-  parts.emplace_back(4, ColsXml(sheet, ctx.max_digit_width));
+  root_attrs_ = carry ? carry->root_attrs : std::string();
+  parts.emplace_back(4, ColsXml(sheet, ctx.max_digit_width, root_attrs_));
   if (sheet.is_protected()) {
     parts.emplace_back(7, carry && !carry->protection_xml.empty() ? carry->protection_xml
                                                                    : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
@@ -1027,7 +1053,14 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     k.Put("\" customHeight=\"1\""sv);
   }
   if (rd.hidden) k.Put(" hidden=\"1\""sv);
-  k.Put(rd.extra_attrs);
+  if (!rd.extra_attrs.empty()) {
+    // Rows of a sheet mostly share their extra attributes: check each text once.
+    if (rd.extra_attrs != checked_attrs_) {
+      checked_attrs_ = rd.extra_attrs;
+      declared_attrs_ = DeclaredAttrs(rd.extra_attrs, root_attrs_);
+    }
+    k.Put(declared_attrs_);
+  }
   if (!any) {
     k.Put("/>"sv);
     return;

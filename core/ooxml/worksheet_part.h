@@ -73,6 +73,8 @@ class WorksheetWriter {
   const host::Worksheet& sheet_;
   SharedStringsWriter& strings_;
   std::string head_, tail_;
+  std::string root_attrs_;                      // namespaces the part declares
+  std::string checked_attrs_, declared_attrs_;  // the last row attributes checked, and what stays
   std::vector<std::pair<int32_t, const host::RowData*>> rows_;
   std::vector<std::string> column_names_;
   std::vector<uint32_t> rich_indices_;

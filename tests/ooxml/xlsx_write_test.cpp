@@ -347,6 +347,22 @@ TEST(XlsxWrite, HiddenActiveSheetGivesWayToAVisibleOne) {
   EXPECT_EQ(back->active_sheet()->name(), "A");
 }
 
+TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
+  // A row and a column carried from a file, now in a workbook whose parts do not declare x14ac.
+  host::Workbook book("p.xlsx");
+  host::Worksheet& s = book.AddSheet("S", 1);
+  s.SetNumber(1, 1, 1);
+  s.cells().ObtainRow(1).extra_attrs = " outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"";
+  s.ObtainColumn(2).extra_attrs = " bestFit=\"1\" x14ac:foo=\"1\"";
+  const std::string sheet = Part(WriteXlsx(book), "xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<row r=\"1\" outlineLevel=\"1\">"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("bestFit=\"1\"/>"), std::string::npos) << sheet;
+  EXPECT_EQ(sheet.find("x14ac"), std::string::npos) << sheet;
+  // Files that declare the prefix keep the attributes.
+  auto excel = ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "e.xlsx");
+  EXPECT_NE(Part(WriteXlsx(*excel), "xl/worksheets/sheet1.xml").find("x14ac:dyDescent=\"0.2\""), std::string::npos);
+}
+
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
   host::Workbook empty("none.xlsx");
   try {
