@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/create_command.h"
+#include "app/cli/install_sample_command.h"
 #include "app/cli/script_command.h"
 #include "core/version.h"
 
@@ -17,6 +19,8 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
 
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(std::make_unique<ScriptCommand>());
+  commands.push_back(std::make_unique<CreateCommand>());
+  commands.push_back(std::make_unique<InstallSampleCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) registered.push_back(command->Register(app));
 
