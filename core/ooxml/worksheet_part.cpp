@@ -468,6 +468,9 @@ class SheetReader {
               shared_si_store_ = si;
               shared_si = shared_si_store_;
               shared_master = !formula.empty();
+              // Kept so the save can write the group as shared again while it is intact.
+              formula_attrs = " t=\"shared\"" + (shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
+                              " si=\"" + si + "\"" + formula_attrs;
             }
           } else if (n == "is") {
             has_inline = true;
@@ -1020,6 +1023,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
   // The sizing pass: also fixes every string's index in the shared table.
   CountSink count;
   for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
+  shared_groups_.clear();
   size_ = head_.size() + count.bytes + tail_.size();
 }
 
@@ -1097,11 +1101,29 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     }
     k.Put('>');
     if (has_formula) {
-      k.Put("<f"sv);
-      k.Put(extra->formula_xml_attrs);
-      k.Put('>');
-      k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
-      k.Put("</f>"sv);
+      const std::string_view attrs = extra->formula_xml_attrs;
+      if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
+        k.Put("<f"sv);
+        k.Put(attrs);
+        k.Put('>');
+        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
+        k.Put("</f>"sv);
+      } else if (SharedChild(r, c.col, attrs, extra->formula)) {
+        k.Put("<f"sv);
+        k.Put(attrs);
+        k.Put("/>"sv);
+      } else {
+        // A master, or a cell whose group no longer holds: the formula in full.
+        if (const auto master = SharedMaster(r, c.col, attrs, extra->formula); !master.empty()) {
+          k.Put("<f"sv);
+          k.Put(master);
+          k.Put('>');
+        } else {
+          k.Put("<f>"sv);
+        }
+        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
+        k.Put("</f>"sv);
+      }
     }
     switch (c.type) {
       case ValueType::kNumber:
@@ -1110,7 +1132,10 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
         k.Put("</v>"sv);
         break;
       case ValueType::kText: {
-        k.Put("<v>"sv);
+        const std::string_view text = pool.Get(c.v.text);
+        const bool spaced = has_formula && !text.empty() && (text.front() == ' ' || text.back() == ' ' ||
+                                                            text.front() == '\n' || text.back() == '\n');
+        k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
         if (has_formula) {
           k.With([&](std::string& o) { AppendCellText(o, pool.Get(c.v.text)); });
         } else {
@@ -1138,6 +1163,35 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     k.Put("</c>"sv);
   }
   k.Put("</row>"sv);
+}
+
+namespace {
+
+std::string_view AttrIn(std::string_view attrs, std::string_view name) {
+  const std::string key = " " + std::string(name) + "=\"";
+  const size_t p = attrs.find(key);
+  if (p == std::string_view::npos) return {};
+  const size_t b = p + key.size();
+  const size_t e = attrs.find('"', b);
+  return e == std::string_view::npos ? std::string_view() : attrs.substr(b, e - b);
+}
+
+}  // namespace
+
+std::string WorksheetWriter::SharedMaster(int32_t row, int32_t col, std::string_view attrs, const std::string& formula) {
+  const std::string_view si = AttrIn(attrs, "si");
+  Area ref;
+  if (si.empty() || !ParseArea(AttrIn(attrs, "ref"), ref) || ref.top != row || ref.left != col) return {};
+  shared_groups_[std::string(si)] = {formula, ref};
+  return std::string(attrs);
+}
+
+bool WorksheetWriter::SharedChild(int32_t row, int32_t col, std::string_view attrs, const std::string& formula) {
+  if (!AttrIn(attrs, "ref").empty()) return false;
+  auto it = shared_groups_.find(std::string(AttrIn(attrs, "si")));
+  if (it == shared_groups_.end() || !it->second.area.Contains(row, col)) return false;
+  // The cell still holds what the group gives it.
+  return ShiftFormula(it->second.formula, row - it->second.area.top, col - it->second.area.left) == formula;
 }
 
 bool WorksheetWriter::Next(std::string& out, size_t piece) {

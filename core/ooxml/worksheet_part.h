@@ -2,6 +2,7 @@
 // and the elements the model does not hold, kept in their place.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,6 +70,15 @@ class WorksheetWriter {
  private:
   template <typename Sink>
   void WriteRow(Sink& sink, int32_t row, const host::RowData& data, bool sizing);
+  // Shared formulas: a master (the first cell of its range) opens its group and returns the
+  // attributes to write, "" if it is no longer a master; a member is written as a bare
+  // reference only while its formula is still the group's.
+  std::string SharedMaster(int32_t row, int32_t col, std::string_view attrs, const std::string& formula);
+  bool SharedChild(int32_t row, int32_t col, std::string_view attrs, const std::string& formula);
+  struct SharedGroup {
+    std::string formula;
+    host::Area area;
+  };
 
   const host::Worksheet& sheet_;
   SharedStringsWriter& strings_;
@@ -78,6 +88,7 @@ class WorksheetWriter {
   std::vector<std::pair<int32_t, const host::RowData*>> rows_;
   std::vector<std::string> column_names_;
   std::vector<uint32_t> rich_indices_;
+  std::map<std::string, SharedGroup> shared_groups_;
   size_t next_rich_ = 0;
   size_t next_row_ = 0;
   int stage_ = 0;

@@ -363,6 +363,36 @@ TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
   EXPECT_NE(Part(WriteXlsx(*excel), "xl/worksheets/sheet1.xml").find("x14ac:dyDescent=\"0.2\""), std::string::npos);
 }
 
+TEST(XlsxWrite, SharedFormulasStaySharedWhileIntact) {
+  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "f.xlsx");
+  std::string sheet = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f>"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v>"), std::string::npos) << sheet;
+  // A member given its own formula is written in full; the others still follow the group.
+  host::Worksheet& s = book->Sheet(1);
+  s.ObtainExtra(2, 2).formula = "A2*3";
+  sheet = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<c r=\"B2\"><f>A2*3</f>"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<c r=\"B3\"><f t=\"shared\" si=\"0\"/>"), std::string::npos) << sheet;
+  // Without its master the group is gone: every member in full.
+  s.SetNumber(1, 2, 2);
+  sheet = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(sheet.find("t=\"shared\""), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<c r=\"B3\"><f>A3*2</f>"), std::string::npos) << sheet;
+  auto back = ReadXlsx(WriteXlsx(*book), "f.xlsx");
+  EXPECT_EQ(back->Sheet(1).Extra(3, 2)->formula, "A3*2");
+}
+
+TEST(XlsxWrite, FormulaTextResultsKeepTheirSpaces) {
+  host::Workbook book("s.xlsx");
+  host::Worksheet& s = book.AddSheet("S", 1);
+  s.SetText(1, 1, " padded ");
+  s.ObtainExtra(1, 1).formula = "\" padded \"";
+  const std::string sheet = Part(WriteXlsx(book), "xl/worksheets/sheet1.xml");
+  EXPECT_NE(sheet.find("<v xml:space=\"preserve\"> padded </v>"), std::string::npos) << sheet;
+  EXPECT_EQ(ReadXlsx(WriteXlsx(book), "s.xlsx")->Sheet(1).TextView(1, 1), " padded ");
+}
+
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
   host::Workbook empty("none.xlsx");
   try {
