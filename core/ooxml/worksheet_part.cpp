@@ -482,6 +482,10 @@ class SheetReader {
       } else {
         sc_.Next();
       }
+      if (ctx_.cell_budget) {
+        if (*ctx_.cell_budget == 0) Bad("the workbook holds more cells than can be opened.");
+        --*ctx_.cell_budget;
+      }
       RowData& target = crow == row ? *rd : cells.ObtainRow(crow);
       Cell* cell;
       if (target.cells.empty() || target.cells.back().col < ccol) {

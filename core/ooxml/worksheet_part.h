@@ -36,6 +36,7 @@ struct WorksheetReadContext {
   const std::vector<host::StyleId>* xf_styles = nullptr;
   int max_digit_width = 8;
   bool date1904 = false;
+  uint64_t* cell_budget = nullptr;  // cells still allowed; the read fails when it runs out
 };
 
 // Reads the part (whole, or streamed from `source`) into `sheet`, keeping what the model does

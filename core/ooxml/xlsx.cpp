@@ -112,6 +112,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   if (const Relationship* r = FindRel(wb_rels, "calcChain")) consume(ResolvePartName(workbook_part, r->target));
 
   const int mdw = MaxDigitWidth(book->default_font());
+  uint64_t cell_budget = limits.max_cells;
   std::vector<host::Worksheet*> by_position(info.sheets.size(), nullptr);
   int last_worksheet = -1;
   for (size_t i = 0; i < info.sheets.size(); ++i) {
@@ -160,6 +161,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     ctx.xf_styles = &xf_styles;
     ctx.max_digit_width = mdw;
     ctx.date1904 = info.date1904;
+    ctx.cell_budget = &cell_budget;
     ReadWorksheet(StreamOf(pkg, part), ctx, *sheet, *sc);
 
     // The drawing of <legacyDrawing> holds the comment boxes: rebuilt on save with the comments.

@@ -9,18 +9,22 @@
 
 namespace tessarin::ooxml {
 
-// Limits that keep a hostile or damaged file from costing unbounded time or memory.
+// Limits that keep a hostile or damaged file from costing unbounded time or memory. Sizes are
+// checked against the zip directory before anything is inflated, and again while inflating.
 struct ReadLimits {
   uint64_t max_total_expanded = uint64_t{1} << 30;  // all parts together, inflated
   uint64_t max_part_size = uint64_t{512} << 20;     // one part, inflated
-  uint64_t max_ratio = 1000;                        // inflated / compressed for one part
+  uint64_t max_ratio = 1000;                        // inflated / compressed, for parts over 1 MiB
   uint64_t max_entries = 10000;                     // zip entries
+  uint64_t max_cells = 40'000'000;                  // cells of all sheets (16 bytes each in memory)
 };
 
-// Reads an .xlsx or .xlsm package held in `bytes`. `file_name` is used in error descriptions
-// and as the workbook's name (its last path component); the caller sets the folder, format and
-// disk stamp. Only worksheets are modelled; every other part, and every worksheet element the
-// model does not hold, is kept in the workbook's carry() for WriteXlsx.
+// Reads an .xlsx or .xlsm package held in `bytes` (only borrowed for the call). `file_name` is
+// used in error descriptions and as the workbook's name (its last path component); the format
+// is set to kXlsx or kXlsm, and the caller sets the folder and disk stamp. Only worksheets are
+// modelled; every other part (chart sheets among them), and every worksheet element the model
+// does not hold, is kept in the workbook's carry() for WriteXlsx. Big parts are streamed, so
+// memory stays near the size of the model.
 // Throws host::HostError 1004 when the bytes are not a readable package (damaged zip, encrypted
 // file, missing or malformed part, zip bomb, absurd sizes or references); the description names
 // the file, the part and what is wrong.
@@ -28,8 +32,10 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
                                          const ReadLimits& limits = {});
 
 // Writes `workbook` as a complete package (zip bytes). Parts carried from the file it was read
-// from are written back unchanged; a workbook without carry gets a minimal package. The package
-// is a macro workbook (.xlsm content type) when the carry holds a VBA project.
+// from are written back byte for byte, in the flavour (transitional or Strict) it was read in;
+// the calculation chain is dropped, since formulas may have changed. A workbook without carry
+// gets a minimal package. The main part keeps the content type it was read with, so a macro
+// workbook stays one (save it as .xlsm). Output is deterministic for a given model.
 // Throws host::HostError 1004 when the workbook cannot be written (no sheets).
 std::string WriteXlsx(const host::Workbook& workbook);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/host/host_error.h"
+#include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
@@ -133,6 +134,16 @@ TEST(DamagedPackage, ZipBombsAreRefusedBeforeInflating) {
   ReadLimits total;
   total.max_total_expanded = 32 << 20;
   EXPECT_NE(Refusal(bomb, total).find("more than 32 MiB"), std::string::npos);
+}
+
+TEST(DamagedPackage, TooManyCells) {
+  std::string row = "<row r=\"1\">";
+  for (int c = 1; c <= 100; ++c) row += "<c r=\"" + CellRefText(1, c) + "\"/>";
+  ReadLimits few;
+  few.max_cells = 50;
+  EXPECT_NE(Refusal(SheetWith(row + "</row>"), few).find("more cells"), std::string::npos);
+  few.max_cells = 100;
+  EXPECT_EQ(Refusal(SheetWith(row + "</row>"), few), "");
 }
 
 TEST(DamagedPackage, DirectoryThatClaimsGigabytes) {
