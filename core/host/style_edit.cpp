@@ -3,6 +3,7 @@
 #include "core/host/style_edit.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "core/host/worksheet.h"
 
@@ -122,13 +123,25 @@ void EditPlainArea(Worksheet& sheet, const Area& area, StyleMapper& mapper, cons
 // Whole rows that do not span the whole sheet: the rows' formats change, plus cells where a
 // formatted column or an edge of the area needs its own format.
 void EditWholeRows(Worksheet& sheet, const Area& area, StyleMapper& mapper, const StyleEdit& edit) {
-  std::vector<int32_t> special;  // columns whose empty positions need a look
-  for (int32_t c = 1; c <= sheet.MaxColumnInfo(); ++c) {
-    if (ColumnStyle(sheet, c) != kDefaultStyle) special.push_back(c);
+  // A row without a format of its own starts from the format most columns share (normal, or
+  // the whole sheet's after it was formatted); only columns formatted otherwise need cells.
+  std::unordered_map<StyleId, int32_t> counts;
+  counts[kDefaultStyle] = kMaxColumns - sheet.MaxColumnInfo();
+  for (int32_t c = 1; c <= sheet.MaxColumnInfo(); ++c) ++counts[ColumnStyle(sheet, c)];
+  StyleId base = kDefaultStyle;
+  for (const auto& [id, n] : counts) {
+    if (n > counts[base]) base = id;
   }
+  std::vector<int32_t> special;  // columns whose empty positions differ from `base`
+  for (int32_t c = 1; c <= kMaxColumns; ++c) {
+    if (c > sheet.MaxColumnInfo() && base == kDefaultStyle) break;
+    if (ColumnStyle(sheet, c) != base) special.push_back(c);
+  }
+  std::vector<int32_t> edges;
   if (edit.positional) {
     special.push_back(1);
     special.push_back(kMaxColumns);
+    edges = {1, kMaxColumns};
   }
   std::sort(special.begin(), special.end());
   special.erase(std::unique(special.begin(), special.end()), special.end());
@@ -137,14 +150,16 @@ void EditWholeRows(Worksheet& sheet, const Area& area, StyleMapper& mapper, cons
   for (int32_t r = area.top; r <= area.bottom; ++r) {
     RowData* rd = store.FindRow(r);
     const bool had_style = rd && rd->has_style;
-    const StyleId old_row = had_style ? rd->style : kDefaultStyle;
+    const StyleId old_row = had_style ? rd->style : base;
     const StyleId new_row = mapper.Map(old_row, RowEdges(area, r));
-    const bool has_style = had_style || new_row != kDefaultStyle;
+    const bool has_style = had_style || new_row != base;
     auto old_bg = [&](int32_t c) { return had_style ? old_row : ColumnStyle(sheet, c); };
     auto new_bg = [&](int32_t c) { return has_style ? new_row : ColumnStyle(sheet, c); };
+    // Under a row format every column looked alike before, so only the edges can differ.
+    const std::vector<int32_t>& check = had_style ? edges : special;
     if (!rd && !has_style) {
       bool any = false;
-      for (int32_t c : special) {
+      for (int32_t c : check) {
         if (mapper.Map(old_bg(c), RowEdges(area, r) | ColEdges(area, c)) != new_bg(c)) any = true;
       }
       if (!any) continue;
@@ -154,8 +169,8 @@ void EditWholeRows(Worksheet& sheet, const Area& area, StyleMapper& mapper, cons
       row.has_style = true;
       row.style = new_row;
     }
-    if (special.empty() && !(rd && !rd->cells.empty())) continue;
-    EditRow(sheet, r, area, mapper, edit, old_bg, new_bg, &special, inserts);
+    if (check.empty() && !(rd && !rd->cells.empty())) continue;
+    EditRow(sheet, r, area, mapper, edit, old_bg, new_bg, &check, inserts);
   }
 }
 
@@ -182,22 +197,33 @@ void EditWholeColumns(Worksheet& sheet, const Area& area, StyleMapper& mapper, c
     if (rows.empty() || rows.front() != 1) rows.insert(rows.begin(), 1);
     if (rows.back() != kMaxRows) rows.push_back(kMaxRows);
   }
+  const std::vector<int32_t> edge_cols = {area.left, area.right};
   std::vector<Cell> inserts;
   for (int32_t r : rows) {
     RowData* rd = sheet.cells().FindRow(r);
     const bool row_styled = rd && rd->has_style;
-    const bool edge_row = edit.positional && (r == 1 || r == kMaxRows);
-    if (whole_sheet && row_styled && !edit.positional) {
-      // The row format spans the whole width, so editing it covers the row's empty positions.
-      rd->style = mapper.Map(rd->style, 0);
-      EditRow(sheet, r, area, mapper, edit, [](int32_t) { return kDefaultStyle; },
-              [](int32_t) { return kDefaultStyle; }, &kNoColumns, inserts);
+    const uint8_t redges = RowEdges(area, r);
+    if (whole_sheet && row_styled) {
+      // The row format spans the whole width, so editing it covers the row's empty positions;
+      // only the first and last column can differ, by their edges.
+      const StyleId old_row = rd->style, new_row = mapper.Map(old_row, redges);
+      rd->style = new_row;
+      EditRow(sheet, r, area, mapper, edit, [old_row](int32_t) { return old_row; },
+              [new_row](int32_t) { return new_row; }, edit.positional ? &edge_cols : &kNoColumns, inserts);
       continue;
+    }
+    bool visit = false;
+    if (row_styled) {
+      // Only a change that shows in this row needs cells under its format.
+      for (uint8_t cedges : {uint8_t{0}, uint8_t{kAtLeft}, uint8_t{kAtRight}, uint8_t{kAtLeft | kAtRight}}) {
+        visit = visit || mapper.Map(rd->style, redges | cedges) != rd->style;
+      }
+    } else {
+      visit = edit.positional && redges != 0;
     }
     const StyleId row_style = row_styled ? rd->style : kDefaultStyle;
     auto old_bg = [&](int32_t c) { return row_styled ? row_style : old_col[c - area.left]; };
     auto new_bg = [&](int32_t c) { return row_styled ? row_style : new_col[c - area.left]; };
-    const bool visit = row_styled || edge_row;
     EditRow(sheet, r, area, mapper, edit, old_bg, new_bg, visit ? nullptr : &kNoColumns, inserts);
   }
 }

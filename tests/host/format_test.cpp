@@ -290,3 +290,67 @@ TEST_F(FormatTest, CharactersOfANumberFormatTheWholeCell) {
 
 }  // namespace
 }  // namespace tessarin::host
+
+namespace tessarin::host {
+namespace {
+
+// Formats set on an empty sheet through row, column and sparse cell formats must look the same
+// as on a sheet where every watched position is a stored cell (where each cell is just edited).
+TEST(FormatEngine, SparseFormatsLookLikeEditingEveryCell) {
+  Application app;
+  Workbook& book = app.Workbooks().Add();
+  Worksheet& sparse = book.Sheet(1);
+  Worksheet& dense = book.AddSheet("dense", 2);
+  const std::vector<int32_t> rows = {1, 2, 3, 4, 5, 6, 7, 8, 1000, kMaxRows};
+  const std::vector<int32_t> cols = {1, 2, 3, 4, 5, 6, 100, kMaxColumns};
+  for (int32_t r : rows) {
+    for (int32_t c : cols) dense.SetNumber(r, c, 0);
+  }
+  uint32_t seed = 12345;
+  auto next = [&](uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int step = 0; step < 400; ++step) {
+    Area area;
+    switch (next(5)) {
+      case 0: {  // whole rows; the last row only on its own, as a million row formats is slow
+        int32_t r1 = rows[next(rows.size())], r2 = rows[next(rows.size() - 1)];
+        if (r1 == kMaxRows) r2 = kMaxRows;
+        area = {std::min(r1, r2), 1, std::max(r1, r2), kMaxColumns};
+        break;
+      }
+      case 1: {  // whole columns; the last column only on its own
+        int32_t c1 = cols[next(cols.size())], c2 = cols[next(cols.size() - 1)];
+        if (c1 == kMaxColumns) c2 = kMaxColumns;
+        area = {1, std::min(c1, c2), kMaxRows, std::max(c1, c2)};
+        break;
+      }
+      case 2: area = {1, 1, kMaxRows, kMaxColumns}; break;
+      default: {
+        const int32_t r1 = rows[next(8)], r2 = rows[next(8)], c1 = cols[next(6)], c2 = cols[next(6)];
+        area = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+      }
+    }
+    const uint32_t kind = next(6), value = next(4);
+    const int index = kXlDiagonalDown + static_cast<int>(next(8));
+    for (Worksheet* sheet : {&sparse, &dense}) {
+      const Range range(*sheet, area);
+      switch (kind) {
+        case 0: range.Font().SetSize(10 + value); break;
+        case 1: range.Font().SetBold(value % 2 == 0); break;
+        case 2: range.SetHorizontalAlignment(value == 0 ? kXlCenter : kXlGeneral); break;
+        default: range.Borders(index).SetLineStyle(value == 0 ? kXlNone : kXlContinuous); break;
+      }
+    }
+    for (int32_t r : rows) {
+      for (int32_t c : cols) {
+        ASSERT_EQ(sparse.styles().Get(sparse.EffectiveStyle(r, c)), dense.styles().Get(dense.EffectiveStyle(r, c)))
+            << "step " << step << " at " << FormatA1(Area::Cell(r, c)) << " after editing " << FormatA1(area);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessarin::host
