@@ -27,21 +27,9 @@ std::optional<CellError> ParseCellError(std::string_view text) {
   return std::nullopt;
 }
 
-const RowData* CellStore::FindRow(int32_t row) const {
-  return const_cast<CellStore*>(this)->FindRow(row);
-}
-
-RowData* CellStore::FindRow(int32_t row) {
-  const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
-  if (row < 1 || b >= blocks_.size() || !blocks_[b]) return nullptr;
-  return &(*blocks_[b])[(row - 1) % kBlockRows];
-}
-
-RowData& CellStore::ObtainRow(int32_t row) {
-  const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
-  if (b >= blocks_.size()) blocks_.resize(b + 1);
-  if (!blocks_[b]) blocks_[b] = std::make_unique<Block>();
-  return (*blocks_[b])[(row - 1) % kBlockRows];
+void CellStore::MakeBlock(size_t block) {
+  if (block >= blocks_.size()) blocks_.resize(block + 1);
+  if (!blocks_[block]) blocks_[block] = std::make_unique<Block>();
 }
 
 const Cell* CellStore::Find(int32_t row, int32_t col) const {
@@ -70,7 +58,10 @@ void CellStore::GrowRow(int32_t row, RowData& rd) {
 }
 
 Cell& CellStore::Obtain(int32_t row, int32_t col, StyleId style) {
-  RowData& rd = ObtainRow(row);
+  return ObtainInRow(ObtainRow(row), row, col, style);
+}
+
+Cell& CellStore::ObtainInRow(RowData& rd, int32_t row, int32_t col, StyleId style) {
   if (rd.cells.size() == rd.cells.capacity()) GrowRow(row, rd);
   if (rd.cells.empty() || rd.cells.back().col < col) {
     Cell& c = rd.cells.emplace_back();

@@ -29,14 +29,24 @@ class CellStore {
  public:
   static constexpr int32_t kBlockRows = 1024;
 
-  const RowData* FindRow(int32_t row) const;
-  RowData* FindRow(int32_t row);
-  RowData& ObtainRow(int32_t row);
+  const RowData* FindRow(int32_t row) const { return const_cast<CellStore*>(this)->FindRow(row); }
+  RowData* FindRow(int32_t row) {
+    const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
+    if (row < 1 || b >= blocks_.size() || !blocks_[b]) return nullptr;
+    return &(*blocks_[b])[static_cast<size_t>(row - 1) % kBlockRows];
+  }
+  RowData& ObtainRow(int32_t row) {
+    const size_t b = static_cast<size_t>(row - 1) / kBlockRows;
+    if (b >= blocks_.size() || !blocks_[b]) MakeBlock(b);
+    return (*blocks_[b])[static_cast<size_t>(row - 1) % kBlockRows];
+  }
 
   const Cell* Find(int32_t row, int32_t col) const;
   Cell* Find(int32_t row, int32_t col);
   // Returns the cell, inserting an empty one with style `style` when missing.
   Cell& Obtain(int32_t row, int32_t col, StyleId style);
+  // As Obtain, for `rd` = the row `row` that the caller already holds.
+  Cell& ObtainInRow(RowData& rd, int32_t row, int32_t col, StyleId style);
   void Erase(int32_t row, int32_t col);
 
   // Highest row that holds data or row properties (0 when none).
@@ -59,6 +69,7 @@ class CellStore {
   using Block = std::array<RowData, kBlockRows>;
   // Makes room for one more cell in a full row.
   void GrowRow(int32_t row, RowData& rd);
+  [[gnu::cold]] void MakeBlock(size_t block);
   std::vector<std::unique_ptr<Block>> blocks_;
 };
 

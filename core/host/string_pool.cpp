@@ -22,8 +22,17 @@ uint32_t HashBytes(std::string_view s) {
     h ^= h >> 29;
   }
   if (n > 0) {
-    uint64_t w = 0;
-    std::memcpy(&w, p, n);
+    // The tail without a call to memcpy: two overlapping words, or first, middle and last byte.
+    uint64_t w;
+    if (n >= 4) {
+      uint32_t a, b;
+      std::memcpy(&a, p, 4);
+      std::memcpy(&b, p + n - 4, 4);
+      w = (uint64_t{a} << 32) | b;
+    } else {
+      const auto* u = reinterpret_cast<const unsigned char*>(p);
+      w = (uint64_t{u[0]} << 16) | (uint64_t{u[n >> 1]} << 8) | u[n - 1];
+    }
     h = (h ^ w) * kMul;
     h ^= h >> 29;
   }

@@ -71,7 +71,7 @@ Cell& Worksheet::WritableCell(int32_t row, int32_t col) {
   } else if (const ColumnInfo* ci = Column(col); ci && ci->has_style) {
     style = ci->style;
   }
-  return cells_.Obtain(row, col, style);
+  return cells_.ObtainInRow(rd, row, col, style);
 }
 
 void Worksheet::SetValue(int32_t row, int32_t col, const CellValue& value) {
