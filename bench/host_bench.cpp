@@ -43,16 +43,16 @@ const SheetText& Texts() {
         if (c <= 3) {
           s = notes[(i * 7 + c) % notes.size()];
         } else if (c == 4) {
-          s = subjects[i % subjects.size()] + "は" + objects[(i / 13) % objects.size()] +
-              verbs[(i / 143) % verbs.size()] + "（" + std::to_string(r) + "）";
+          s.append(subjects[i % subjects.size()]).append("は").append(objects[(i / 13) % objects.size()]);
+          s.append(verbs[(i / 143) % verbs.size()]).append("（").append(std::to_string(r)).append("）");
         } else if (c == 5) {
-          s = answers[(i / 143) % answers.size()] + std::to_string(r % 977);
+          s.append(answers[(i / 143) % answers.size()]).append(std::to_string(r % 977));
         } else if (c <= 15) {
           s = marks[(i * 31 + c * 7) % marks.size()];
         } else if (c == 16) {
           s = remarks[(i * 3) % remarks.size()];
         } else if (c == 17) {
-          s = std::to_string(i % 6) + "回";
+          s.append(std::to_string(i % 6)).append("回");
         } else {
           s = i % 10 == 0 ? "必出" : "";
         }
