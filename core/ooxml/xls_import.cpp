@@ -41,7 +41,6 @@ uint32_t U32(std::string_view b, size_t at) { return U16(b, at) | static_cast<ui
 
 constexpr std::string_view kCompoundSignature = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
 constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr uint32_t kFreeSector = 0xFFFFFFFF;
 
 // A read-only view of an OLE compound file: its directory and the streams it holds. Every
 // sector chain is checked against the file size and against cycles, so a damaged file costs at
