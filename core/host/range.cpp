@@ -461,6 +461,7 @@ bool RangeComment::Visible() const { return Get().visible; }
 
 void RangeComment::SetVisible(bool visible) const {
   Get();
+  sheet_->CheckWritable();
   sheet_->ObtainExtra(row_, col_).comment->visible = visible;
 }
 
