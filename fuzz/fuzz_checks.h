@@ -1,0 +1,91 @@
+// What each fuzz target checks for one input; shared with the regression test, which replays
+// fuzz/regressions/<target>/* in the ordinary build. A failed check aborts.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "core/host/host_error.h"
+#include "core/host/workbook.h"
+#include "core/host/worksheet.h"
+#include "core/ooxml/text_import.h"
+#include "core/ooxml/xls_import.h"
+#include "core/ooxml/xlsx.h"
+
+namespace tessarin::fuzz {
+
+inline bool SameValues(const host::Workbook& a, const host::Workbook& b) {
+  if (a.SheetCount() != b.SheetCount()) return false;
+  for (int i = 1; i <= a.SheetCount(); ++i) {
+    const host::Worksheet& sa = a.Sheet(i);
+    const host::Worksheet& sb = b.Sheet(i);
+    if (sa.name() != sb.name()) return false;
+    bool same = true;
+    size_t values = 0;
+    sa.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns}, [&](int32_t row, const host::Cell& cell) {
+      const host::CellValue v = sa.Value(row, cell.col);
+      if (v.IsEmpty()) return;
+      ++values;
+      if (!(v == sb.Value(row, cell.col))) same = false;
+    });
+    size_t values_b = 0;
+    sb.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns}, [&](int32_t row, const host::Cell& cell) {
+      values_b += !sb.Value(row, cell.col).IsEmpty();
+    });
+    if (!same || values != values_b) return false;
+  }
+  return true;
+}
+
+// The .xlsx reader refuses or reads; what it reads must write and read back.
+inline void CheckXlsxRead(std::string_view bytes) {
+  ooxml::ReadLimits limits;  // smaller than the defaults to stay within the fuzzer's memory limit
+  limits.max_total_expanded = uint64_t{64} << 20;
+  limits.max_part_size = uint64_t{32} << 20;
+  std::unique_ptr<host::Workbook> workbook;
+  try {
+    workbook = ooxml::ReadXlsx(bytes, "fuzz.xlsx", limits);
+  } catch (const host::HostError&) {
+    return;  // a clear refusal
+  }
+  const std::string written = ooxml::WriteXlsx(*workbook);
+  try {
+    ooxml::ReadXlsx(written, "rewritten.xlsx");
+  } catch (const host::HostError&) {
+    std::abort();  // we wrote a package that we cannot read back
+  }
+}
+
+// The first byte picks the separator, so one corpus serves .csv and .txt. An imported workbook
+// must save as .xlsx and read back with the same values.
+inline void CheckTextImport(std::string_view input) {
+  if (input.empty()) return;
+  const char separator = (input[0] & 1) ? ',' : '\t';
+  std::unique_ptr<host::Workbook> workbook;
+  try {
+    workbook = ooxml::ImportText(input.substr(1), "fuzz.csv", separator);
+  } catch (const host::HostError&) {
+    return;
+  }
+  const std::string written = ooxml::WriteXlsx(*workbook);
+  std::unique_ptr<host::Workbook> again;
+  try {
+    again = ooxml::ReadXlsx(written, "fuzz.xlsx");
+  } catch (const host::HostError&) {
+    std::abort();  // an imported workbook saved as a package we cannot read
+  }
+  if (!SameValues(*workbook, *again)) std::abort();  // values changed on the way through .xlsx
+}
+
+// The .xls import refuses or reads; never more.
+inline void CheckXlsImport(std::string_view bytes) {
+  ooxml::XlsImportLimits limits;
+  limits.max_cell_slots = uint64_t{1} << 20;  // libfreexl allocates every declared cell
+  try {
+    ooxml::ImportXls(bytes, "fuzz.xls", limits);
+  } catch (const host::HostError&) {
+  }
+}
+
+}  // namespace tessarin::fuzz
