@@ -971,10 +971,18 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     parts.emplace_back(7, carry && !carry->protection_xml.empty() ? carry->protection_xml
                                                                    : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
-  if (!sheet.merges().empty()) {
-    std::string m = "<mergeCells count=\"" + std::to_string(sheet.merges().size()) + "\">";
-    for (const Area& a : sheet.merges()) m += "<mergeCell ref=\"" + AreaText(a) + "\"/>";
-    parts.emplace_back(14, m + "</mergeCells>");
+  {
+    // Overlapping or one-cell merges make the host repair the file: keep the first of any overlap.
+    std::vector<Area> merges;
+    for (const Area& a : sheet.merges()) {
+      if (a.CellCount() < 2) continue;
+      if (std::none_of(merges.begin(), merges.end(), [&](const Area& b) { return a.Intersects(b); })) merges.push_back(a);
+    }
+    if (!merges.empty()) {
+      std::string m = "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
+      for (const Area& a : merges) m += "<mergeCell ref=\"" + AreaText(a) + "\"/>";
+      parts.emplace_back(14, m + "</mergeCells>");
+    }
   }
   {
     std::string p;
@@ -1057,7 +1065,7 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
   }
   if (rd.height >= 0) {
     k.Put(" ht=\""sv);
-    k.With([&](std::string& o) { AppendNumber(o, rd.height); });
+    k.With([&](std::string& o) { AppendNumber(o, std::min(rd.height, 409.5f)); });
     k.Put("\" customHeight=\"1\""sv);
   }
   if (rd.hidden) k.Put(" hidden=\"1\""sv);

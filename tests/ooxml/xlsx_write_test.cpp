@@ -393,6 +393,18 @@ TEST(XlsxWrite, FormulaTextResultsKeepTheirSpaces) {
   EXPECT_EQ(ReadXlsx(WriteXlsx(book), "s.xlsx")->Sheet(1).TextView(1, 1), " padded ");
 }
 
+TEST(XlsxWrite, ValuesTheHostWouldRepairAreKeptInItsBounds) {
+  host::Workbook book("b.xlsx");
+  host::Worksheet& s = book.AddSheet("S", 1);
+  s.merges() = {{1, 1, 2, 2}, {2, 2, 3, 3}, {5, 5, 5, 5}, {7, 1, 7, 3}};
+  s.SetRowHeight(1, 500);
+  s.SetColumnWidth(1, 300);
+  auto back = ReadXlsx(WriteXlsx(book), "b.xlsx");
+  EXPECT_EQ(back->Sheet(1).merges(), (std::vector<host::Area>{{1, 1, 2, 2}, {7, 1, 7, 3}}));
+  EXPECT_EQ(back->Sheet(1).RowHeight(1), 409.5);
+  EXPECT_NE(Part(WriteXlsx(book), "xl/worksheets/sheet1.xml").find("width=\"255\""), std::string::npos);
+}
+
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {
   host::Workbook empty("none.xlsx");
   try {
