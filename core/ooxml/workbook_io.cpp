@@ -317,6 +317,16 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   std::unique_ptr<TempFile> temp = WriteTemporary(*writer_, real_folder, base, mode, bytes, target);
   if (exists) chmod(temp->path().c_str(), mode);  // the umask may have narrowed it
 
+  // Writing took a while: look again, so a save made meanwhile by another program is not lost.
+  if (exists && !options.force) {
+    struct stat again;
+    if (stat(real_target.c_str(), &again) == 0 && StampFromStat(again) != StampFromStat(target_st)) {
+      throw SaveConflict(SaveConflict::Kind::kChangedOnDisk, target,
+                         "Cannot save " + target + ": the file was changed by another program while it was being "
+                         "saved here. Saving now would discard those changes.");
+    }
+  }
+
   if (exists && options.keep_backup) {
     // A hard link keeps the old content under the backup name while the target still holds it;
     // where links are not supported the old bytes are copied the same safe way.
@@ -326,18 +336,21 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
     if (kept && rename(link_name.c_str(), backup.c_str()) != 0) {
       const int err = errno;
       unlink(link_name.c_str());
-      ThrowErrno(err, "keep the previous version of", target, " (as " + backup + ") The file on disk was not changed.");
+      ThrowErrno(err, "save", target, " The previous version could not be kept as " + backup + "; the file on disk was not changed.");
     }
     if (!kept) {
       Fd old(open(real_target.c_str(), O_RDONLY | O_CLOEXEC));
       struct stat old_st;
       if (old.get() < 0 || fstat(old.get(), &old_st) != 0) {
-        ThrowErrno(errno, "keep the previous version of", target, " The file on disk was not changed.");
+        ThrowErrno(errno, "save", target, " The previous version could not be read to keep it; the file on disk was not changed.");
       }
       const std::string old_bytes = ReadAll(old.get(), static_cast<uint64_t>(old_st.st_size));
+      if (old_bytes.size() != static_cast<uint64_t>(old_st.st_size)) {
+        ThrowErrno(EIO, "save", target, " The previous version could not be read to keep it; the file on disk was not changed.");
+      }
       auto copy = WriteTemporary(*writer_, real_folder, base + ".bak", mode, old_bytes, backup);
       if (rename(copy->path().c_str(), backup.c_str()) != 0) {
-        ThrowErrno(errno, "keep the previous version of", target, " (as " + backup + ") The file on disk was not changed.");
+        ThrowErrno(errno, "save", target, " The previous version could not be kept as " + backup + "; the file on disk was not changed.");
       }
       copy->Keep();
     }

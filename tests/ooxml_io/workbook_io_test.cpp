@@ -274,6 +274,29 @@ TEST_F(WorkbookFilesTest, FileChangedOnDiskIsNotOverwrittenUnlessForced) {
   EXPECT_NO_THROW(files_.Save(*wb, path));  // ours again
 }
 
+// Another program saves while our bytes are being written.
+class InterruptedWriter : public FileWriter {
+ public:
+  explicit InterruptedWriter(std::string path) : path_(std::move(path)) {}
+  int Write(int fd, std::string_view data) override {
+    Touch(path_, 7);
+    return FileWriter::Write(fd, data);
+  }
+
+ private:
+  std::string path_;
+};
+
+TEST_F(WorkbookFilesTest, FileChangedWhileSavingIsNotOverwritten) {
+  auto wb = SmallBook("mine");
+  const std::string path = files_.Save(*wb, dir_ / "b.xlsx");
+  const std::string before = ReadFile(path);
+  WorkbookFiles interrupted(std::make_shared<InterruptedWriter>(path));
+  EXPECT_THROW(interrupted.Save(*wb, path), SaveConflict);
+  EXPECT_EQ(ReadFile(path), before);
+  EXPECT_THAT(FilesIn(dir_.path()), ElementsAre("b.xlsx"));
+}
+
 TEST_F(WorkbookFilesTest, OpenedFileChangedOnDiskIsDetectedToo) {
   files_.Save(*SmallBook(), dir_ / "b.xlsx");
   auto wb = files_.Open(dir_ / "b.xlsx");
