@@ -48,6 +48,6 @@ for t in $TARGETS; do
       done ;;
   esac
   echo "== $t for ${SECONDS_EACH}s"
-  "$BUILD/fuzz/$t" "$(leaks "$t")" -max_total_time="$SECONDS_EACH" -timeout=20 -rss_limit_mb=2560 \
+  "$BUILD/fuzz/$t" "$(leaks "$t")" -max_total_time="$SECONDS_EACH" -timeout=60 -rss_limit_mb=2560 \
     -max_len=1048576 -print_final_stats=1 -artifact_prefix="$crashes/" "$corpus"
 done

@@ -207,6 +207,25 @@ TEST(XlsImport, EncryptedPackageIsNamedForWhatItIs) {
   EXPECT_THAT(e.description(), HasSubstr("encrypted with a password"));
 }
 
+// libfreexl crashes on this fuzzed file; the crash stays in the reader's child process.
+TEST(XlsImport, ReaderCrashIsContainedAndReported) {
+  HostError e = ImportError(testing::ReadFile(TESSARIN_SOURCE_DIR "/fuzz/regressions/xls_import_fuzzer/freexl-segv-31b0ca6d"));
+  EXPECT_EQ(e.number(), 1004);
+  EXPECT_THAT(e.description(), HasSubstr("damaged"));
+}
+
+TEST(XlsImport, ReaderIsBoundedInTimeAndMemory) {
+  XlsImportLimits limits;
+  limits.max_reader_seconds = 0;
+  EXPECT_THAT(ImportError(Values(), limits).description(), HasSubstr("took longer"));
+  limits = {};
+  limits.max_reader_bytes = 1;  // no room beyond what the process already maps
+  // Depending on where an allocation first fails the reader reports it or dies; refused either way.
+  HostError e = ImportError(Values(), limits);
+  EXPECT_EQ(e.number(), 1004);
+  EXPECT_THAT(e.description(), HasSubstr("/in/book.xls"));
+}
+
 // Every corrupted variant is either read or refused with HostError; none may crash or hang.
 TEST(XlsImport, DamagedBytesNeverCrash) {
   const std::string original = Values();
