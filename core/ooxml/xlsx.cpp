@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 
 #include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
 #include "core/ooxml/carry.h"
 #include "core/ooxml/comments_part.h"
 #include "core/ooxml/content_types.h"
@@ -32,6 +33,31 @@ std::string Lower(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   return out;
+}
+
+// The file's sheet name, or the nearest name the host allows: other programs write names the host
+// refuses (too long, with a colon, twice), and refusing the whole file for that helps no one.
+std::string UsableSheetName(const host::Workbook& book, const std::string& name) {
+  try {
+    book.CheckSheetName(name, nullptr);
+    return name;
+  } catch (const host::HostError&) {
+  }
+  std::string base;
+  for (char c : name) base += std::string_view(":\\/?*[]").find(c) == std::string_view::npos ? c : '_';
+  while (!base.empty() && base.front() == '\'') base.erase(0, 1);
+  while (!base.empty() && base.back() == '\'') base.pop_back();
+  base = host::Utf8Mid(base, 1, 31);
+  if (base.empty() || host::SheetNamesEqual(base, "History")) base = "Sheet";
+  for (int n = 1;; ++n) {
+    const std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
+    const std::string candidate = host::Utf8Mid(base, 1, 31 - host::Utf8Length(suffix)) + suffix;
+    try {
+      book.CheckSheetName(candidate, nullptr);
+      return candidate;
+    } catch (const host::HostError&) {
+    }
+  }
 }
 
 // A streaming source over a part of the package.
@@ -135,12 +161,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     const std::string part = ResolvePartName(workbook_part, rel->target);
     if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
-    host::Worksheet* sheet;
-    try {
-      sheet = &book->AddSheet(e.name, book->SheetCount() + 1);
-    } catch (const host::HostError& err) {
-      Fail(file, workbook_part, err.description());
-    }
+    host::Worksheet* sheet = &book->AddSheet(UsableSheetName(*book, e.name), book->SheetCount() + 1);
     auto sc = std::make_shared<host::SheetCarry>();
     sc->position = static_cast<int>(i);
     sc->original_name = e.name;

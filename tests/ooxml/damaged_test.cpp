@@ -136,6 +136,26 @@ TEST(DamagedPackage, ZipBombsAreRefusedBeforeInflating) {
   EXPECT_NE(Refusal(bomb, total).find("more than 32 MiB"), std::string::npos);
 }
 
+TEST(DamagedPackage, SheetNamesTheHostRefusesAreMadeUsable) {
+  host::Workbook book("names.xlsx");
+  for (const char* n : {"S1", "S2", "S3", "S4"}) book.AddSheet(n, book.SheetCount() + 1);
+  book.Sheet(3).page_setup().print_area = "A1:B2";
+  auto parts = Parts(WriteXlsx(book));
+  std::string& wb = parts["xl/workbook.xml"];
+  auto rename = [&](const std::string& from, const std::string& to) { wb.replace(wb.find(from), from.size(), to); };
+  rename("name=\"S1\"", "name=\"a:b\"");
+  rename("name=\"S2\"", "name=\"" + std::string(40, 'x') + "\"");
+  rename("name=\"S3\"", "name=\"Dup\"");
+  rename("name=\"S4\"", "name=\"dup\"");
+  auto read = ReadXlsx(Zip(parts), "names.xlsx");
+  ASSERT_EQ(read->SheetCount(), 4);
+  EXPECT_EQ(read->Sheet(1).name(), "a_b");
+  EXPECT_EQ(read->Sheet(2).name(), std::string(31, 'x'));
+  EXPECT_EQ(read->Sheet(3).name(), "Dup");
+  EXPECT_EQ(read->Sheet(4).name(), "dup (2)");
+  EXPECT_EQ(read->Sheet(3).page_setup().print_area, "A1:B2");
+}
+
 TEST(DamagedPackage, TooManyCells) {
   std::string row = "<row r=\"1\">";
   for (int c = 1; c <= 100; ++c) row += "<c r=\"" + CellRefText(1, c) + "\"/>";
