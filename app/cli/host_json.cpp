@@ -3,8 +3,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <sstream>
 #include <string>
+#include <unordered_set>
 
+#include "app/cli/transcript.h"
 #include "core/host/application.h"
 #include "core/host/range.h"
 #include "core/host/worksheet.h"
@@ -170,17 +173,22 @@ json PageSetupJson(const host::PageSetup& setup) {
   };
 }
 
-json DumpJson(const host::Sheet& sheet, const host::AreaList& areas) {
+void WriteDump(std::ostream& out, const host::Sheet& sheet, const host::AreaList& areas) {
   host::Worksheet& worksheet = sheet.worksheet();
-
-  json cells = json::object();
+  out << "{\"sheet\":" << ToJsonText(worksheet.name()) << ",\"cells\":{";
+  // Overlapping areas would list a cell twice; one area cannot.
+  std::unordered_set<uint64_t> written;
+  bool first = true;
   for (const host::Area& area : areas) {
     worksheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
       if (!IsListed(worksheet, row, cell)) return;
-      std::string key = host::FormatA1(host::Area::Cell(row, cell.col));
-      if (!cells.contains(key)) cells[key] = CellJson(sheet, row, cell.col);
+      if (areas.size() > 1 && !written.insert(uint64_t(row) << 16 | cell.col).second) return;
+      out << (first ? "" : ",") << ToJsonText(host::FormatA1(host::Area::Cell(row, cell.col))) << ':'
+          << ToJsonText(CellJson(sheet, row, cell.col));
+      first = false;
     });
   }
+  out << '}';
 
   json rows = json::object();
   int listed_rows = 0;
@@ -192,7 +200,6 @@ json DumpJson(const host::Sheet& sheet, const host::AreaList& areas) {
       ++listed_rows;
     }
   }
-
   json cols = json::object();
   for (const host::Area& area : areas) {
     for (int32_t col = area.left; col <= area.right; ++col) {
@@ -200,17 +207,16 @@ json DumpJson(const host::Sheet& sheet, const host::AreaList& areas) {
       if (!cols.contains(key)) cols[key] = MeasureJson(worksheet.ColumnWidth(col));
     }
   }
-
   const host::PageSetup& setup = worksheet.page_setup();
-  return {
-      {"sheet", worksheet.name()},
-      {"cells", std::move(cells)},
-      {"rows", std::move(rows)},
-      {"cols", std::move(cols)},
-      {"comments", worksheet.CommentCount()},
-      {"pagesetup", PageSetupJson(setup)},
-      {"printarea", setup.print_area.empty() ? json() : json(setup.print_area)},
-  };
+  out << ",\"rows\":" << ToJsonText(rows) << ",\"cols\":" << ToJsonText(cols)
+      << ",\"comments\":" << worksheet.CommentCount() << ",\"pagesetup\":" << ToJsonText(PageSetupJson(setup))
+      << ",\"printarea\":" << (setup.print_area.empty() ? "null" : ToJsonText(setup.print_area)) << '}';
+}
+
+json DumpJson(const host::Sheet& sheet, const host::AreaList& areas) {
+  std::ostringstream text;
+  WriteDump(text, sheet, areas);
+  return json::parse(text.str());
 }
 
 json StateJson(host::Application& app) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <ostream>
 
 #include "core/host/address.h"
 #include "core/host/cell.h"
@@ -32,9 +33,13 @@ nlohmann::json FontJson(const host::Font& font);
 // while the page is fitted to pages, as the host's does.
 nlohmann::json PageSetupJson(const host::PageSetup& setup);
 
-// The payload of a dump of `areas` of `sheet` (see the script runner's "dump" step): every
-// listed cell of the areas, the heights of their first 1,000 rows, the widths of their columns,
-// the sheet's comment count, page setup and print area. Reads only; throws nothing of its own.
+// Writes the payload of a dump of `areas` of `sheet` (see the script runner's "dump" step) as
+// one JSON object: every listed cell of the areas, the heights of their first 1,000 rows, the
+// widths of their columns, the sheet's comment count, page setup and print area. Cells are
+// written as they are read, so a dump of millions of cells needs no more memory than one.
+// Reads only; throws nothing of its own.
+void WriteDump(std::ostream& out, const host::Sheet& sheet, const host::AreaList& areas);
+// The same payload as a JSON value, for small ranges.
 nlohmann::json DumpJson(const host::Sheet& sheet, const host::AreaList& areas);
 
 // {"workbooks": [{"name", "path"}], "active_workbook", "sheets", "active_sheet", "selection",

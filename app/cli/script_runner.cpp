@@ -395,7 +395,11 @@ void ScriptRunner::Dump(const json& step) {
   } else {
     areas = host::AreaList(sheet->worksheet().UsedArea());
   }
-  transcript_.Write({{"dump", DumpJson(*sheet, areas)}});
+  transcript_.WriteWith([&](std::ostream& out) {
+    out << "{\"dump\":";
+    WriteDump(out, *sheet, areas);
+    out << '}';
+  });
 }
 
 void ScriptRunner::Show(const json& step) {

@@ -13,4 +13,11 @@ void Transcript::Write(const nlohmann::json& event) {
   ++events_;
 }
 
+void Transcript::WriteWith(const std::function<void(std::ostream&)>& body) {
+  body(*out_);
+  *out_ << '\n';
+  out_->flush();
+  ++events_;
+}
+
 }  // namespace tessarin::cli

@@ -1,6 +1,7 @@
 // Transcript: the JSON-lines event stream that the script runner writes.
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
@@ -14,6 +15,9 @@ class Transcript {
   explicit Transcript(std::ostream& out) : out_(&out) {}
 
   void Write(const nlohmann::json& event);
+  // Writes one event whose JSON text `body` puts on the stream itself (for events too large to
+  // build in memory); `body` must write exactly one JSON object.
+  void WriteWith(const std::function<void(std::ostream&)>& body);
   int events() const { return events_; }
 
  private:

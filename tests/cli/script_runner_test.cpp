@@ -147,6 +147,66 @@ TEST(ScriptRunner, GarbageNeverCrashesAndEveryLineIsJson) {
   EXPECT_GT(count, 100);
 }
 
+// Well-formed steps with odd arguments reach deep into the host: none of them may crash it.
+TEST(ScriptRunner, RandomStepsWithOddArgumentsNeverCrash) {
+  const std::vector<json> addresses = {"A1", "D5:D12", "A1:B2,D4", "3:5", "B:D", "A:XFD", "1:1048576",
+                                       "XFD1048576", "A0", "", "ZZZZ1", "$A$1:$C$3", "A1:A1,A1"};
+  const std::vector<json> cells = {"A1", "D5:D12", "A1:B2,D4", "XFD1048576", "A0", "", "A1:A1,A1"};
+  const std::vector<json> texts = {"", "x", "漢字", "'0427", "12", "TRUE", "#N/A", "=A1",
+                                   std::string(300, 'a'), "テスト用紙 【40】", "Sheet1", "a:b"};
+  const std::vector<json> numbers = {0, -1, 1, 2, 409.5, 1e308, -4108, -4166, 12.24, 100000};
+  std::mt19937 random(7);
+  auto pick = [&](const std::vector<json>& pool) { return pool[random() % pool.size()]; };
+  auto any = [&]() -> json {
+    switch (random() % 5) {
+      case 0: return pick(addresses);
+      case 1: return pick(texts);
+      case 2: return pick(numbers);
+      case 3: return random() % 2 == 0;
+      default: return nullptr;
+    }
+  };
+  auto font = [&]() {
+    return json{{"name", pick(texts)}, {"size", pick(numbers)}, {"bold", any()}, {"underline", pick(numbers)}};
+  };
+  std::ostringstream out;
+  ScriptRunner runner(out);
+  for (int i = 0; i < 2500; ++i) {
+    json step;
+    switch (random() % 17) {
+      case 0: step = {{"new", true}}; break;
+      case 1: step = {{"select", pick(addresses)}}; break;
+      // Values into a few cells only: filling millions makes every later dump slow, not wrong.
+      case 2: step = {{"type", {{"cell", pick(cells)}, {"value", any()}}}}; break;
+      case 3: step = {{"clear", pick(addresses)}}; break;
+      case 4: step = {{"format", {{"cell", pick(addresses)}, {"font", font()}, {"numfmt", pick(texts)}}}}; break;
+      case 5:
+        step = {{"format", {{"cell", pick(addresses)}, {"h", pick(numbers)}, {"orientation", pick(numbers)},
+                            {"merge", random() % 2 == 0}, {"rowheight", pick(numbers)}}}};
+        break;
+      case 6:
+        step = {{"format", {{"cell", pick(addresses)},
+                            {"runs", {{{"start", pick(numbers)}, {"length", pick(numbers)}, {"font", font()}}}},
+                            {"borders", {{"7", {{"linestyle", pick(numbers)}, {"weight", pick(numbers)}}}}}}}};
+        break;
+      case 7: step = {{"format", {{"cell", pick(addresses)}, {"comment", any()}}}}; break;
+      case 8: step = {{"dump", {{"range", pick(addresses)}}}}; break;
+      case 9: step = {{"addsheet", any()}}; break;
+      case 10: step = {{"rename", {pick(texts), pick(texts)}}}; break;
+      case 11: step = {{"activate", pick(texts)}}; break;
+      case 12: step = {{"show", random() % 2 == 0 ? "state" : "commandbars"}}; break;
+      case 13: step = {{"closeworkbook", true}}; break;
+      case 14: step = {{"call", random() % 2 == 0 ? "QVersion" : "END_Shori"}}; break;
+      case 15: step = {{"format", {{"cell", pick(addresses)}, {"phonetic", {{"text", pick(texts)}, {"visible", true}}}}}}; break;
+      default: step = {{"protect", pick(texts)}}; break;
+    }
+    runner.RunLine(step.dump(), i + 1);
+  }
+  std::istringstream lines(out.str());
+  std::string line;
+  while (std::getline(lines, line)) ASSERT_FALSE(json::parse(line, nullptr, false).is_discarded()) << line;
+}
+
 TEST(ScriptRunner, SelectionOfSeveralAreasRowsAndColumns) {
   json state = StateAfter("{\"new\": true}\n{\"select\": \"D5:D12,A1:B2\"}\n");
   EXPECT_EQ(state["selection"], "D5:D12,A1:B2");
