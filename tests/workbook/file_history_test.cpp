@@ -23,6 +23,8 @@ struct HistoryCase {
   std::string after;
 };
 
+void PrintTo(const HistoryCase& c, std::ostream* os) { *os << c.path << " into {" << c.before << "}"; }
+
 class UpdateFileHistoryTest : public ::testing::TestWithParam<HistoryCase> {};
 
 TEST_P(UpdateFileHistoryTest, WritesTheMovedEntriesOnly) {
@@ -65,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         HistoryCase{Ini({{1, "/a"}, {2, "/b"}, {3, "/c"}, {4, "/d"}, {5, "/e"}}), "/e", "NoSave",
                     Ini({{1, "/e"}, {2, "/a"}, {3, "/b"}, {4, "/c"}, {5, "/d"}})},
         // Comparison is exact: another case is another file.
-        HistoryCase{Ini({{1, "/A"}}), "/a", "PATH1", Ini({{1, "/A"}, {2, "/A"}})}));
+        HistoryCase{Ini({{1, "/A"}}), "/a", "PATH1", Ini({{1, "/A"}, {2, "/A"}})}),
+    [](const ::testing::TestParamInfo<HistoryCase>& info) { return "Case" + std::to_string(info.index); });
 
 TEST(UpdateFileHistory, GapStopsTheMoveDown) {
   TempHome home;
