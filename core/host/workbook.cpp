@@ -4,20 +4,10 @@
 #include <algorithm>
 
 #include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
 
 namespace tessarin::host {
 namespace {
-
-// Decodes one UTF-8 code point at s[i], advancing i; invalid bytes decode as themselves.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-  if (i + extra >= s.size() + (extra ? 0 : 1)) extra = 0;
-  char32_t cp = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-  for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  i += 1 + extra;
-  return cp;
-}
 
 char32_t FoldCase(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
@@ -25,12 +15,6 @@ char32_t FoldCase(char32_t c) {
   if (c >= 0x0391 && c <= 0x03A9) return c + 32;  // Greek capitals
   if (c >= 0x0410 && c <= 0x042F) return c + 32;  // Cyrillic capitals
   return c;
-}
-
-size_t CodePointCount(std::string_view s) {
-  size_t n = 0;
-  for (size_t i = 0; i < s.size();) NextCodePoint(s, i), ++n;
-  return n;
 }
 
 }  // namespace
@@ -75,7 +59,7 @@ void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) con
     throw HostError(kErrApplicationDefined, "The sheet name \"" + std::string(name) + "\" is not allowed: " + why);
   };
   if (name.empty()) fail("a sheet name cannot be empty.");
-  if (CodePointCount(name) > 31) fail("a sheet name can have at most 31 characters.");
+  if (Utf8Length(name) > 31) fail("a sheet name can have at most 31 characters.");
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos) {
     fail("a sheet name cannot contain any of : \\ / ? * [ ].");
   }
