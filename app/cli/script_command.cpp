@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "app/cli/script_runner.h"
@@ -25,6 +26,12 @@ int ScriptCommand::Run(Streams& streams) {
   std::ifstream script(file_, std::ios::binary);
   if (!script) {
     streams.err << "tessarin script: cannot read " << file_ << ": " << std::strerror(errno) << "\n";
+    return kExitBadScript;
+  }
+  // A folder opens like a file here and would read as an empty script.
+  std::error_code error;
+  if (std::filesystem::is_directory(file_, error)) {
+    streams.err << "tessarin script: cannot read " << file_ << ": it is a folder\n";
     return kExitBadScript;
   }
   ScriptRunner runner(streams.out);

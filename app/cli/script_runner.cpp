@@ -417,6 +417,11 @@ void ScriptRunner::Show(const json& step) {
 }
 
 void ScriptRunner::Answer(const json& step) {
+  // The open-file box hands back full paths, whatever the script wrote.
+  if (auto it = step.find("openfile"); it != step.end() && it->is_string() && step.size() == 1) {
+    ui_->QueueAnswer({{"openfile", ExpandScriptPath(it->get_ref<const std::string&>())}});
+    return;
+  }
   if (!ui_->QueueAnswer(step)) {
     throw host::HostError(host::kErrInvalidProcedureCall, "not an answer step");
   }

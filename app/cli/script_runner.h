@@ -87,7 +87,8 @@ class ScriptRunner {
   void Dump(const Json& step);
   void Show(const Json& step);
 
-  // {"msgbox"}, {"openfile"}, {"phonetic"}, {"form", "do"}: queued for the scripted Ui.
+  // {"msgbox"}, {"openfile"}, {"phonetic"}, {"form", "do"}: queued for the scripted Ui. An
+  // openfile path is expanded as an open step's is: the box gives full paths.
   void Answer(const Json& step);
 
   Transcript transcript_;

@@ -68,6 +68,10 @@ TEST(CommandLine, ScriptFileThatCannotBeReadExitsTwo) {
   EXPECT_EQ(run.code, 2);
   EXPECT_TRUE(run.out.empty());
   EXPECT_NE(run.err.find("/nonexistent/script.jsonl"), std::string::npos) << run.err;
+  testing::TempFolder folder;
+  Outcome dir = Invoke({"script", folder.path().c_str()});
+  EXPECT_EQ(dir.code, 2);
+  EXPECT_NE(dir.err.find("folder"), std::string::npos) << dir.err;
 }
 
 TEST(CommandLine, BinaryWritesUnescapedUtf8AndExitCodes) {

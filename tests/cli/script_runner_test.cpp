@@ -300,6 +300,24 @@ TEST(ScriptRunner, MenuWalksCaptionsAndLogsNullForAnythingButAMacroButton) {
   EXPECT_EQ(run.events[2]["number"], 5);
 }
 
+TEST(ScriptRunner, HostOpenFileBoxAnswersFromTheQueueWithFullPaths) {
+  std::ostringstream out;
+  ScriptRunner runner(out);
+  runner.RunLine(R"j({"openfile": "~/問題.xlsx"})j", 1);
+  runner.RunLine(R"j({"openfile": null})j", 2);
+  const std::string home = std::getenv("HOME");
+  EXPECT_EQ(runner.app().GetOpenFilename("Excel,*.xlsx"), home + "/問題.xlsx");
+  EXPECT_EQ(runner.app().GetOpenFilename("Excel,*.xlsx"), "False");
+  EXPECT_EQ(runner.app().GetOpenFilename("Excel,*.xlsx"), "False");  // none queued: cancelled
+  std::istringstream lines(out.str());
+  std::string line;
+  std::vector<json> events;
+  while (std::getline(lines, line)) events.push_back(json::parse(line));
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0], json({{"openfile", {{"filter", "Excel,*.xlsx"}, {"answer", home + "/問題.xlsx"}}}}));
+  EXPECT_TRUE(events[1]["openfile"]["answer"].is_null());
+}
+
 TEST(ScriptRunner, PrintIsNotAvailableYet) {
   RunResult run = RunScript("{\"print\": {\"sheet\": \"Sheet1\", \"pdf\": \"x.pdf\"}}\n");
   ASSERT_EQ(run.events.size(), 1u);
