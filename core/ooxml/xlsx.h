@@ -1,6 +1,7 @@
 // Reading and writing .xlsx and .xlsm packages to and from the host workbook model.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
