@@ -28,7 +28,6 @@ namespace {
 constexpr int kMaxStepDepth = 64;
 // The classic "internal error", for a failure that is not a host error.
 constexpr int kErrInternal = 51;
-constexpr int kErrCannotCreateObject = 429;
 constexpr int kErrWrongArgumentCount = 450;
 
 bool IsBlank(std::string_view line) {
