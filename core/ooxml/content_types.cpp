@@ -8,14 +8,6 @@
 namespace tessarin::ooxml {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
 std::string StripSlash(std::string_view s) {
   while (!s.empty() && s.front() == '/') s.remove_prefix(1);
   return std::string(s);

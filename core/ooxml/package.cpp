@@ -16,14 +16,6 @@
 namespace tessarin::ooxml {
 namespace {
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
 std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
 // An OLE compound file holding "EncryptedPackage" is a password-protected OOXML file.

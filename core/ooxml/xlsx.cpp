@@ -27,14 +27,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
 // The file's sheet name, or the nearest name the host allows: other programs write names the host
 // refuses (too long, with a colon, twice), and refusing the whole file for that helps no one.
 std::string UsableSheetName(const host::Workbook& book, const std::string& name) {

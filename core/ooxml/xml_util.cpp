@@ -739,4 +739,12 @@ std::string NodeXml(pugi::xml_node node) {
   return writer.out;
 }
 
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
 }  // namespace tessarin::ooxml

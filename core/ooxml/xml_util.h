@@ -165,6 +165,8 @@ bool ParseArea(std::string_view text, host::Area& area);
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);
 // Namespace-blind lookups: element and attribute names compared without their prefix.
 std::string_view LocalName(std::string_view qname);
+// ASCII lower case: part names in a package compare without regard to ASCII case.
+std::string Lower(std::string_view s);
 pugi::xml_node Child(pugi::xml_node node, std::string_view local);
 pugi::xml_attribute Attr(pugi::xml_node node, std::string_view local);
 std::string_view AttrValue(pugi::xml_node node, std::string_view local, std::string_view fallback = {});
