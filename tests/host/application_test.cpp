@@ -5,18 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "core/host/host_error.h"
+#include "tests/error_number.h"
 
 namespace tessarin::host {
 namespace {
 
-int ErrorNumber(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const HostError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumber;
 
 TEST(Application, StartsWithNothingOpen) {
   Application app;

@@ -6,18 +6,12 @@
 
 #include "core/host/application.h"
 #include "core/host/host_error.h"
+#include "tests/error_number.h"
 
 namespace tessarin::host {
 namespace {
 
-int ErrorNumber(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const HostError& e) {
-    return e.number();
-  }
-  return 0;
-}
+using testing::ErrorNumber;
 
 class RangeTest : public ::testing::Test {
  protected:
