@@ -1,4 +1,4 @@
-// ErrorNumber: the HostError number an action throws, 0 when it throws none.
+// ErrorNumber and ErrorOf: the HostError an action throws (number 0 when it throws none).
 #pragma once
 
 #include <functional>
@@ -14,6 +14,17 @@ inline int ErrorNumber(const std::function<void()>& action) {
     return e.number();
   }
   return 0;
+}
+
+// The HostError `action` throws, or HostError(0, "") when it throws none.
+template <typename F>
+host::HostError ErrorOf(F&& action) {
+  try {
+    action();
+  } catch (const host::HostError& e) {
+    return e;
+  }
+  return host::HostError(0, "");
 }
 
 }  // namespace tessarin::testing

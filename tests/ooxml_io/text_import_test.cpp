@@ -7,6 +7,7 @@
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
 #include "tests/ooxml_io/test_util.h"
+#include "tests/error_number.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -25,16 +26,7 @@ std::string Dump(const std::string& bytes, char separator = ',') {
   return dump.substr(dump.find('\n') + 1);  // without the sheet line
 }
 
-// Runs `f` and returns the HostError it throws (number 0 when it throws none).
-template <typename F>
-HostError ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const HostError& e) {
-    return e;
-  }
-  return HostError(0, "");
-}
+using ::tessarin::testing::ErrorOf;
 
 // --- Encodings ---
 

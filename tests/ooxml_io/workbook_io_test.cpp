@@ -17,6 +17,7 @@
 #include "core/host/host_error.h"
 #include "core/ooxml/xlsx.h"
 #include "tests/ooxml_io/test_util.h"
+#include "tests/error_number.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -51,15 +52,7 @@ class FailingWriter : public FileWriter {
   int sync_error_;
 };
 
-template <typename F>
-HostError ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const HostError& e) {
-    return e;
-  }
-  return HostError(0, "");
-}
+using ::tessarin::testing::ErrorOf;
 
 std::unique_ptr<host::Workbook> SmallBook(const std::string& text = "漢字") {
   auto wb = std::make_unique<host::Workbook>("Book1");

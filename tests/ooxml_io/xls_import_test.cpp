@@ -10,6 +10,7 @@
 
 #include "core/host/host_error.h"
 #include "tests/ooxml_io/test_util.h"
+#include "tests/error_number.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -23,15 +24,7 @@ const std::string kCorpus = TESSARIN_SHARED_DIR "/corpus/xlsx/";
 
 std::string Values() { return testing::ReadFile(kData + "values.xls"); }
 
-template <typename F>
-HostError ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const HostError& e) {
-    return e;
-  }
-  return HostError(0, "");
-}
+using ::tessarin::testing::ErrorOf;
 
 HostError ImportError(const std::string& bytes, const XlsImportLimits& limits = {}) {
   return ErrorOf([&] { ImportXls(bytes, "/in/book.xls", limits); });
