@@ -1,6 +1,7 @@
 // Reference conversion for formula text: a small scanner that skips strings and names.
 #include "core/host/formula_refs.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "core/host/address.h"
@@ -23,19 +24,8 @@ std::string Rewrite(std::string_view f, Convert convert) {
   size_t i = 0;
   while (i < f.size()) {
     const char c = f[i];
-    if (c == '"' || c == '\'') {  // string literal or quoted sheet name, doubled quotes inside
-      size_t j = i + 1;
-      while (j < f.size()) {
-        if (f[j] == c) {
-          if (j + 1 < f.size() && f[j + 1] == c) {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      j = std::min(j + 1, f.size());
+    if (c == '"' || c == '\'') {  // string literal or quoted sheet name
+      const size_t j = QuotedEnd(f, i);
       out.append(f.substr(i, j - i));
       i = j;
     } else if (IsWordChar(c) || c == '[') {
@@ -132,6 +122,22 @@ std::optional<std::string> R1C1WordToA1(std::string_view w, int32_t row, int32_t
 }
 
 }  // namespace
+
+size_t QuotedEnd(std::string_view f, size_t open) {
+  const char quote = f[open];
+  size_t j = open + 1;
+  while (j < f.size()) {
+    if (f[j] == quote) {
+      if (j + 1 < f.size() && f[j + 1] == quote) {
+        j += 2;
+        continue;
+      }
+      break;
+    }
+    ++j;
+  }
+  return std::min(j + 1, f.size());
+}
 
 std::string FormulaA1ToR1C1(std::string_view formula, int32_t row, int32_t col) {
   return Rewrite(formula, [&](std::string_view w) { return A1WordToR1C1(w, row, col); });

@@ -16,4 +16,9 @@ std::string FormulaA1ToR1C1(std::string_view formula, int32_t row, int32_t col);
 // col), "RC" the cell itself. A relative reference that leaves the sheet becomes "#REF!".
 std::string FormulaR1C1ToA1(std::string_view formula, int32_t row, int32_t col);
 
+// For formula text with a quote (" or ') at `open`: the position just past the matching closing
+// quote (doubled quotes stand inside), or the end of the text when it is not closed. Formula
+// scanners copy such strings and quoted sheet names as they stand.
+size_t QuotedEnd(std::string_view formula, size_t open);
+
 }  // namespace tessarin::host

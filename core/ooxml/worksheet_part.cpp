@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 
@@ -775,21 +776,10 @@ std::string ShiftFormula(std::string_view f, int32_t dr, int32_t dc) {
   size_t i = 0;
   while (i < f.size()) {
     const char c = f[i];
-    if (c == '"' || c == '\'') {
-      // A string or a quoted sheet name; doubled quotes stay inside.
-      size_t j = i + 1;
-      while (j < f.size()) {
-        if (f[j] == c) {
-          if (j + 1 < f.size() && f[j + 1] == c) {
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        ++j;
-      }
-      out.append(f.substr(i, std::min(j + 1, f.size()) - i));
-      i = j + 1;
+    if (c == '"' || c == '\'') {  // a string or a quoted sheet name
+      const size_t j = host::QuotedEnd(f, i);
+      out.append(f.substr(i, j - i));
+      i = j;
     } else if (c == '[') {
       int depth = 0;
       size_t j = i;

@@ -191,16 +191,20 @@ void KanjiForm1::TB1_Click() {
   tb1_.set_caption(std::string(tb1_.value() ? kToggle40Caption : kToggle20Caption));
 }
 
-void KanjiForm1::CommandButton1_Click() {
-  Application& app = module_.App();
-  RateQuestions(module_);
-  app.SetScreenUpdating(false);
+void KanjiForm1::SaveCodeAndOptions() {
   module_.SetIniValue("RND", t4_.text(), false);
   module_.SetIniValue("FMU", BoolText(cbox_.value()), false);
   module_.SetIniValue("KMU", BoolText(check_box1_.value()), false);
   module_.SetIniValue("HST", BoolText(check_box2_.value()), false);
   module_.SetIniValue("STN", BoolText(check_box3_.value()), false);
   module_.SetIniValue("1P40", BoolText(tb1_.value()), false);
+}
+
+void KanjiForm1::CommandButton1_Click() {
+  Application& app = module_.App();
+  RateQuestions(module_);
+  app.SetScreenUpdating(false);
+  SaveCodeAndOptions();
   module_.QuestionsPerPage = module_.Is40Sheet ? 40 : 20;
   const std::string sheet_name(TestSheetName(module_));
 
@@ -241,12 +245,7 @@ void KanjiForm1::CommandButton2_Click() {
   module_.SetIniValue("ST", t1_.text(), false);
   module_.SetIniValue("ED", t2_.text(), false);
   module_.SetIniValue("Mo", t3_.text(), false);
-  module_.SetIniValue("RND", t4_.text(), false);
-  module_.SetIniValue("FMU", BoolText(cbox_.value()), false);
-  module_.SetIniValue("KMU", BoolText(check_box1_.value()), false);
-  module_.SetIniValue("HST", BoolText(check_box2_.value()), false);
-  module_.SetIniValue("STN", BoolText(check_box3_.value()), false);
-  module_.SetIniValue("1P40", BoolText(tb1_.value()), false);
+  SaveCodeAndOptions();
   Unload();
 }
 

@@ -86,6 +86,8 @@ class KanjiForm1 : public forms::Form {
   std::string SourceNote(int32_t row, NoteWalks* walks) const;
   // The controls as they stand when the dialog is loaded.
   void ResetControls();
+  // Stores RND and the five option flags, in that order (both the create and close buttons do).
+  void SaveCodeAndOptions();
   // Shows `message` and cancels unless `box` holds a number of at least `bound`.
   void CheckBox(forms::TextBox& box, double bound, std::string_view message, bool& cancel);
   // Reseeds the classic generator with the stored random code.
