@@ -1,12 +1,12 @@
 #!/bin/sh
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 60), seeded from the
-# shared corpus and fuzz/seeds; crashes go to $WORK/<target>/crashes.
+# corpus ($TESSARIN_CORPUS, else ../shared/corpus) and fuzz/seeds; crashes go to $WORK/<target>/crashes.
 #   fuzz/run.sh [SECONDS] [TARGET...]     fuzz (targets: xlsx_read_fuzzer text_import_fuzzer xls_import_fuzzer)
 #   fuzz/run.sh regress                   replay fuzz/regressions/<target>/* once
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${FUZZ_BUILD_DIR:-$ROOT/../build-fuzz}
-CORPUS=${FUZZ_CORPUS:-$ROOT/../shared/corpus/xlsx}
+CORPUS=${FUZZ_CORPUS:-${TESSARIN_CORPUS:-$ROOT/../shared/corpus}/xlsx}
 WORK=${FUZZ_WORK_DIR:-$BUILD/work}
 ALL="xlsx_read_fuzzer text_import_fuzzer xls_import_fuzzer"
 

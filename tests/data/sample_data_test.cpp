@@ -21,7 +21,7 @@ namespace {
 using host::HostError;
 
 constexpr char kSamplePath[] = TESSARIN_SOURCE_DIR "/data/sample_questions.tsv";
-constexpr char kGradeTablePath[] = TESSARIN_SHARED_DIR "/data/kanji-grades-1989.txt";
+constexpr char kGradeTablePath[] = TESSARIN_SOURCE_DIR "/data/kanji-grades-1989.txt";
 
 constexpr int kGrades = 6;
 constexpr int kQuestionsPerGrade = 40;
@@ -117,6 +117,11 @@ class GradeTable {
 
   int grades() const { return grades_; }
   size_t size() const { return grade_of_.size(); }
+  // Kanji taught in `grade` (a kanji listed twice counts where it first appears).
+  size_t CountIn(int grade) const {
+    return static_cast<size_t>(std::count_if(grade_of_.begin(), grade_of_.end(),
+                                             [grade](const auto& entry) { return entry.second == grade; }));
+  }
 
   // 0 when the kanji is in no grade.
   int GradeOf(char32_t kanji) const {
@@ -231,6 +236,19 @@ TEST(SampleChecks, MalformedUtf8IsRefused) {
   EXPECT_THROW(DecodeUtf8("\xE5\x41\x41"), HostError);    // continuation byte missing
   EXPECT_THROW(DecodeUtf8("\xFF"), HostError);
   EXPECT_EQ(DecodeUtf8("山a"), U"山a");
+}
+
+// The 1989 allocation: 1,006 kanji over six grades, none of them in two grades.
+TEST(GradeTable, HoldsTheKanjiOfEachGradeOnItsOwnLine) {
+  const GradeTable& table = GradeTable::Get();
+  ASSERT_EQ(table.grades(), kGrades);
+  const std::array<size_t, kGrades> expected = {80, 160, 200, 200, 185, 181};
+  for (int grade = 1; grade <= kGrades; ++grade) {
+    EXPECT_EQ(table.CountIn(grade), expected[grade - 1]) << "grade " << grade;
+  }
+  size_t listed = 0;
+  for (const std::string& line : Split(ReadFile(kGradeTablePath), '\n')) listed += DecodeUtf8(line).size();
+  EXPECT_EQ(listed, table.size()) << "a kanji is listed twice";
 }
 
 TEST(SampleChecks, GradeTableCountsTaughtKanjiUpToTheGrade) {

@@ -17,6 +17,7 @@ std::unique_ptr<host::Workbook> Open(const std::string& name) {
 std::string Text(const host::Worksheet& s, int32_t r, int32_t c) { return std::string(s.TextView(r, c)); }
 
 TEST(XlsxRead, PhoneticReadingIsNeverPartOfTheText) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("sheetjs__phonetic_text.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   EXPECT_EQ(Text(s, 1, 1), "漢字");
@@ -43,6 +44,7 @@ TEST(XlsxRead, PhoneticReadingIsNeverPartOfTheText) {
 }
 
 TEST(XlsxRead, CellPhoneticVisibilityComesFromTheCell) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("xlnt__15_phonetics.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   EXPECT_EQ(Text(s, 1, 1), "秀");
@@ -58,6 +60,7 @@ TEST(XlsxRead, CellPhoneticVisibilityComesFromTheCell) {
 }
 
 TEST(XlsxRead, StackedVerticalTextAndAlignment) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__format24.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   const host::Style& st = s.StyleAt(1, 1);
@@ -69,6 +72,7 @@ TEST(XlsxRead, StackedVerticalTextAndAlignment) {
 }
 
 TEST(XlsxRead, RotationsShrinkAndWrap) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__bootstrap30.xlsx");
   std::set<int> orientations;
   bool shrink = false, wrap = false;
@@ -87,6 +91,7 @@ TEST(XlsxRead, RotationsShrinkAndWrap) {
 }
 
 TEST(XlsxRead, RichTextRunsSkipUnformattedPieces) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__rich_string01.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   int found = 0;
@@ -106,6 +111,7 @@ TEST(XlsxRead, RichTextRunsSkipUnformattedPieces) {
 }
 
 TEST(XlsxRead, CommentsWithTheirBoxes) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__comment01.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   ASSERT_EQ(s.CommentCount(), 1u);
@@ -120,6 +126,7 @@ TEST(XlsxRead, CommentsWithTheirBoxes) {
 }
 
 TEST(XlsxRead, CommentOnTheLastCellOfTheSheet) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__comment03.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   EXPECT_EQ(s.CommentCount(), 2u);
@@ -129,6 +136,7 @@ TEST(XlsxRead, CommentOnTheLastCellOfTheSheet) {
 }
 
 TEST(XlsxRead, PrintAreaLosesDollarsAndSheetName) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("rustxw__print_options06.xlsx");
   EXPECT_EQ(book->Sheet(1).page_setup().print_area, "A1:G20");
   // Print titles are not modelled: carried with their sheet.
@@ -139,6 +147,7 @@ TEST(XlsxRead, PrintAreaLosesDollarsAndSheetName) {
 }
 
 TEST(XlsxRead, SharedFormulasAreGivenToEachCell) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("calamine__shared_formula_simple.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   ASSERT_TRUE(s.Extra(3, 2));
@@ -149,6 +158,7 @@ TEST(XlsxRead, SharedFormulasAreGivenToEachCell) {
 }
 
 TEST(XlsxRead, ErrorValuesAndHiddenRows) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("calamine__errors.xlsx");
   const host::Worksheet& s = book->Sheet(1);
   EXPECT_EQ(s.Value(1, 1), host::CellValue::Error(host::CellError::kDiv0));
@@ -160,6 +170,7 @@ TEST(XlsxRead, ErrorValuesAndHiddenRows) {
 }
 
 TEST(XlsxRead, SheetStatesAndChartSheetsKeepTheirPlaces) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = Open("calamine__any_sheets.xlsx");
   ASSERT_EQ(book->SheetCount(), 3);
   EXPECT_EQ(book->Sheet(2).visibility(), host::SheetVisibility::kHidden);
@@ -172,12 +183,14 @@ TEST(XlsxRead, SheetStatesAndChartSheetsKeepTheirPlaces) {
 }
 
 TEST(XlsxRead, EscapedCarriageReturnsAndDates) {
+  TESSARIN_REQUIRE_CORPUS();
   EXPECT_EQ(Text(Open("calamine__has_x000D_.xlsx")->Sheet(1), 1, 1), "ABC\r\nDEF");
   EXPECT_TRUE(Open("exceljs__1904.xlsx")->date1904());
   EXPECT_FALSE(Open("calamine__errors.xlsx")->date1904());
 }
 
 TEST(XlsxRead, StrictAndOddPrefixesRead) {
+  TESSARIN_REQUIRE_CORPUS();
   auto strict = Open("calamine__strict_iso_paths.xlsx");
   EXPECT_TRUE(strict->carry()->strict);
   EXPECT_GT(strict->Sheet(1).cells().CellCount(), 0u);
@@ -192,6 +205,7 @@ TEST(XlsxRead, StrictAndOddPrefixesRead) {
 }
 
 TEST(XlsxRead, DefaultFontSizesColumns) {
+  TESSARIN_REQUIRE_CORPUS();
   auto jp = Open("poi__50299.xlsx");
   EXPECT_EQ(jp->default_font().name, "ＭＳ Ｐゴシック");
   EXPECT_EQ(jp->default_font().size, 11);

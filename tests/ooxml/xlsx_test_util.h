@@ -12,6 +12,7 @@
 #include "core/host/workbook.h"
 #include "core/ooxml/package.h"
 #include "core/ooxml/xlsx.h"
+#include "tests/corpus.h"
 
 namespace tessarin::ooxml::testing {
 
@@ -22,7 +23,13 @@ inline std::string ReadFileBytes(const std::string& path) {
   return s.str();
 }
 
-inline std::string CorpusDir() { return std::string(TESSARIN_SHARED_DIR) + "/corpus/xlsx"; }
+// The corpus's folder of workbooks without a trailing "/"; "" when there is no corpus (a test
+// that reads it starts with TESSARIN_REQUIRE_CORPUS()).
+inline std::string CorpusDir() {
+  std::string dir = test_corpus::XlsxDir();
+  if (!dir.empty()) dir.pop_back();
+  return dir;
+}
 
 // The parts of a package, by name.
 inline std::map<std::string, std::string> Parts(const std::string& zip) {

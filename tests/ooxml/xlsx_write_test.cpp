@@ -225,6 +225,7 @@ TEST(XlsxWrite, ExactPartsOfASmallWorkbook) {
 }
 
 TEST(XlsxWrite, RenamedMovedAndRemovedSheetsKeepNamesConsistent) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__19_defined_names.xlsx"), "names.xlsx");
   ASSERT_EQ(book->SheetCount(), 3);
   book->RemoveSheet(1);                                   // Sheet1 and its names go
@@ -246,6 +247,7 @@ TEST(XlsxWrite, RenamedMovedAndRemovedSheetsKeepNamesConsistent) {
 }
 
 TEST(XlsxWrite, NewSheetsAndCommentsInAReadWorkbook) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/rustxw__comment01.xlsx"), "c.xlsx");
   host::Worksheet& added = book->AddSheet("追加", 1);
   host::Comment note;
@@ -270,6 +272,7 @@ TEST(XlsxWrite, NewSheetsAndCommentsInAReadWorkbook) {
 }
 
 TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__17_xlsm.xlsm"), "m.xlsm");
   EXPECT_EQ(book->file_format(), host::FileFormat::kXlsm);
   const std::string zip = WriteXlsx(*book);
@@ -278,6 +281,7 @@ TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
 }
 
 TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/poi__FormulaEvalTestData_Copy.xlsx"), "f.xlsx");
   const auto parts = Parts(WriteXlsx(*book));
   EXPECT_EQ(parts.count("xl/calcChain.xml"), 0u);
@@ -348,6 +352,7 @@ TEST(XlsxWrite, HiddenActiveSheetGivesWayToAVisibleOne) {
 }
 
 TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
+  TESSARIN_REQUIRE_CORPUS();
   // A row and a column carried from a file, now in a workbook whose parts do not declare x14ac.
   host::Workbook book("p.xlsx");
   host::Worksheet& s = book.AddSheet("S", 1);
@@ -364,6 +369,7 @@ TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
 }
 
 TEST(XlsxWrite, SharedFormulasStaySharedWhileIntact) {
+  TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "f.xlsx");
   std::string sheet = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find("<f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f>"), std::string::npos) << sheet;

@@ -15,6 +15,7 @@
 #include "core/host/host_error.h"
 #include "core/ooxml/workbook_io.h"
 #include "core/ooxml/xlsx.h"
+#include "tests/corpus.h"
 #include "tests/ooxml_io/test_util.h"
 
 namespace tessarin::ooxml {
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
 
-const std::string kCorpus = TESSARIN_SHARED_DIR "/corpus/xlsx/";
+std::string Corpus() { return test_corpus::XlsxDir(); }
 // Every sheet to its own UTF-8 file (the last field, -1), cells as shown.
 const char kCsvFilter[] = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false,-1";
 
@@ -112,25 +113,26 @@ const std::set<std::string> kReadDifferently = {
 };
 
 TEST(LibreOffice, CorpusCopiesConvertLikeTheOriginals) {
+  TESSARIN_REQUIRE_CORPUS();
   if (!HaveSoffice()) GTEST_SKIP() << "soffice is not installed";
   TempDir dir;
   fs::create_directories(dir / "orig");
   fs::create_directories(dir / "ours");
   WorkbookFiles files;
   std::map<std::string, std::string> stems;  // f<N> -> corpus name
-  for (const auto& name : testing::FilesIn(kCorpus)) {
+  for (const auto& name : testing::FilesIn(Corpus())) {
     const std::string ext = fs::path(name).extension().string();
     if (ext != ".xlsx" && ext != ".xlsm") continue;
     std::unique_ptr<host::Workbook> wb;
     try {
-      wb = files.Open(kCorpus + name);
+      wb = files.Open(Corpus() + name);
     } catch (const host::HostError&) {
       continue;  // broken and encrypted files are the corpus test's business
     }
     if (!SmallEnoughForCsv(*wb)) continue;
     const std::string stem = "f" + std::to_string(stems.size());
     stems[stem] = name;
-    fs::copy_file(kCorpus + name, dir / ("orig/" + stem + ext));
+    fs::copy_file(Corpus() + name, dir / ("orig/" + stem + ext));
     files.Save(*wb, dir / ("ours/" + stem + ext));
   }
   ASSERT_GT(stems.size(), 40u);

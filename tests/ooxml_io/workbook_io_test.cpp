@@ -31,8 +31,6 @@ using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-const std::string kCorpus = TESSARIN_SHARED_DIR "/corpus/xlsx/";
-
 // Writes the first `budget` bytes for real, then fails as a full disk (or another error) would.
 class FailingWriter : public FileWriter {
  public:

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "core/host/host_error.h"
+#include "tests/corpus.h"
 #include "tests/ooxml_io/test_util.h"
 #include "tests/error_number.h"
 
@@ -20,7 +21,7 @@ using host::HostError;
 using ::testing::HasSubstr;
 
 const std::string kData = TESSARIN_SOURCE_DIR "/tests/ooxml_io/data/";
-const std::string kCorpus = TESSARIN_SHARED_DIR "/corpus/xlsx/";
+std::string Corpus() { return test_corpus::XlsxDir(); }
 
 std::string Values() { return testing::ReadFile(kData + "values.xls"); }
 
@@ -84,7 +85,8 @@ TEST(XlsImport, SheetVisibilityAndOrderSurvive) {
 }
 
 TEST(XlsImport, Reads1904DateSystemWorkbook) {
-  auto wb = ImportXls(testing::ReadFile(kCorpus + "calamine__date_1904.xls"), "date_1904.xls");
+  TESSARIN_REQUIRE_CORPUS();
+  auto wb = ImportXls(testing::ReadFile(Corpus() + "calamine__date_1904.xls"), "date_1904.xls");
   EXPECT_TRUE(wb->date1904());
   // 2021-01-01 is day 42735 counted from 1904-01-01.
   EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Number(42735));
@@ -92,7 +94,8 @@ TEST(XlsImport, Reads1904DateSystemWorkbook) {
 }
 
 TEST(XlsImport, ReadsSharedStringsSplitOverContinueRecords) {
-  auto wb = ImportXls(testing::ReadFile(kCorpus + "calamine__sst_continue.xls"), "sst.xls");
+  TESSARIN_REQUIRE_CORPUS();
+  auto wb = ImportXls(testing::ReadFile(Corpus() + "calamine__sst_continue.xls"), "sst.xls");
   const host::Worksheet& s = wb->Sheet(1);
   for (int row : {1, 68, 134}) {
     char expected[80];
@@ -103,11 +106,12 @@ TEST(XlsImport, ReadsSharedStringsSplitOverContinueRecords) {
 }
 
 TEST(XlsImport, ReadsJapaneseAndChineseSheets) {
-  auto wb = ImportXls(testing::ReadFile(kCorpus + "poi__12843-2.xls"), "12843-2.xls");
+  TESSARIN_REQUIRE_CORPUS();
+  auto wb = ImportXls(testing::ReadFile(Corpus() + "poi__12843-2.xls"), "12843-2.xls");
   ASSERT_EQ(wb->SheetCount(), 4);
   EXPECT_EQ(wb->Sheet(4).name(), "topics");
   EXPECT_EQ(wb->Sheet(4).Value(2, 2), CellValue::Text("大明湖"));
-  auto jp = ImportXls(testing::ReadFile(kCorpus + "poi__12561-1.xls"), "12561-1.xls");
+  auto jp = ImportXls(testing::ReadFile(Corpus() + "poi__12561-1.xls"), "12561-1.xls");
   EXPECT_EQ(jp->Sheet(1).name(), "作業リスト");
   EXPECT_EQ(jp->Sheet(1).Value(3, 1), CellValue::Text("作業NO"));
 }
@@ -151,7 +155,8 @@ TEST(XlsImport, ContainerWithoutWorkbookStreamIsNotAWorkbook) {
 }
 
 TEST(XlsImport, Excel95WorkbookIsReadInItsDeclaredCodePage) {
-  std::string b = testing::ReadFile(kCorpus + "sheetjs__phonetic_text.xls");
+  TESSARIN_REQUIRE_CORPUS();
+  std::string b = testing::ReadFile(Corpus() + "sheetjs__phonetic_text.xls");
   auto wb = ImportXls(b, "phonetic_text.xls");
   // The file declares Mac Roman for bytes that are Shift_JIS; read as declared, in full.
   EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Text("äøéö"));
@@ -173,7 +178,8 @@ TEST(XlsImport, Excel4AndOlderWorkbookIsRefusedWithAdvice) {
 }
 
 TEST(XlsImport, Excel95PasswordFileIsRefused) {
-  HostError e = ImportError(testing::ReadFile(kCorpus + "sheetjs__password_2002_40_xor.xls"));
+  TESSARIN_REQUIRE_CORPUS();
+  HostError e = ImportError(testing::ReadFile(Corpus() + "sheetjs__password_2002_40_xor.xls"));
   EXPECT_THAT(e.description(), HasSubstr("password"));
 }
 
@@ -196,7 +202,8 @@ TEST(XlsImport, DeclaredSizesBeyondTheLimitAreRefusedBeforeReading) {
 }
 
 TEST(XlsImport, EncryptedPackageIsNamedForWhatItIs) {
-  HostError e = ImportError(testing::ReadFile(kCorpus + "xlnt__5_encrypted_agile.xlsx"));
+  TESSARIN_REQUIRE_CORPUS();
+  HostError e = ImportError(testing::ReadFile(Corpus() + "xlnt__5_encrypted_agile.xlsx"));
   EXPECT_THAT(e.description(), HasSubstr("encrypted with a password"));
 }
 
