@@ -504,18 +504,33 @@ void AppendAttrEscaped(std::string& out, std::string_view text) {
   }
 }
 
+namespace {
+
+// _xHHHH_ for one UTF-16 unit.
+void AppendXEscape(std::string& out, unsigned unit) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out.append("_x");
+  for (int shift = 12; shift >= 0; shift -= 4) out.push_back(kHex[(unit >> shift) & 15]);
+  out.push_back('_');
+}
+
+}  // namespace
+
 void AppendCellText(std::string& out, std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c == '<') out.append("&lt;");
     else if (c == '>') out.append("&gt;");
     else if (c == '&') out.append("&amp;");
-    else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
-      static const char kHex[] = "0123456789ABCDEF";
-      out.append("_x00");
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-      out.push_back('_');
+    else if (c < 0x20 && c != '\n' && c != '\t') {
+      // XML holds no C0 control but tab and line feed; a carriage return would read back as a
+      // line feed. DEL and the C1 controls are valid XML characters and are written as they are.
+      AppendXEscape(out, c);
+    } else if (c == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
+               (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+      // U+FFFE and U+FFFF are no XML characters either.
+      AppendXEscape(out, text[i + 2] == '\xBE' ? 0xFFFE : 0xFFFF);
+      i += 2;
     } else if (c == '_' && IsXEscape(text, i)) {
       out.append("_x005F_");
     } else {

@@ -132,8 +132,9 @@ std::string DecodeXmlEscapes(std::string_view text);
 // Escaping for output. Text keeps line feeds; attributes escape them too.
 void AppendEscaped(std::string& out, std::string_view text);
 void AppendAttrEscaped(std::string& out, std::string_view text);
-// Shared-string text: XML escaping plus _xHHHH_ for control characters and for a literal
-// "_xHHHH_" pattern.
+// Cell text: XML escaping plus _xHHHH_ for the characters XML cannot hold (C0 controls but tab
+// and line feed, a carriage return, U+FFFE, U+FFFF) and for a literal "_xHHHH_" pattern. Every
+// other character, DEL (U+007F) included, is written as itself.
 void AppendCellText(std::string& out, std::string_view text);
 // Appends ` name="value"` with the value escaped.
 void AppendAttr(std::string& out, std::string_view name, std::string_view value);

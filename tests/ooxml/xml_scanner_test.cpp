@@ -110,6 +110,16 @@ TEST(XmlEscapes, CellTextSurvivesControlCharactersAndLiteralEscapes) {
   EXPECT_EQ(DecodeXmlEscapes("_xD83D__xDE00_"), "\xF0\x9F\x98\x80");  // a surrogate pair
 }
 
+// Escaping what XML could hold would make other programs read "_x007F_" as seven characters.
+TEST(XmlEscapes, OnlyWhatXmlCannotHoldIsEscaped) {
+  const std::string text = "a\x7F" "b\xC2\x85" "c\xEF\xBF\xBE" "d\xEF\xBF\xBF" "e\xEF\xBF\xBD";
+  std::string xml;
+  AppendCellText(xml, text);
+  EXPECT_EQ(xml, "a\x7F" "b\xC2\x85" "c_xFFFE_d_xFFFF_e\xEF\xBF\xBD");
+  EXPECT_EQ(DecodeXmlEscapes(Unescape(xml)), text);
+  EXPECT_EQ(DecodeXmlEscapes("x_x007F_y"), "x\x7Fy");  // as other writers store it
+}
+
 TEST(References, ParseAndPrintAtTheSheetEdges) {
   int32_t r, c;
   ASSERT_TRUE(ParseCellRef("XFD1048576", r, c));

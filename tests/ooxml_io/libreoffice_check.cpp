@@ -213,6 +213,7 @@ TEST(LibreOffice, WorkbooksWrittenFromScratchShowTheirValues) {
   date.number_format = "yyyy-mm-dd";  // not a built-in format, so no locale decides how it shows
   misc.SetNumber(4, 1, 45383);
   misc.SetStyle(4, 1, wb.styles().Intern(date));
+  misc.SetText(4, 2, "del\x7F" "end");  // DEL is valid XML: written as itself, read as one character
 
   WorkbookFiles files;
   files.Save(wb, dir / "ours/book.xlsx");
