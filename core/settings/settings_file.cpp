@@ -260,6 +260,13 @@ std::string SettingsFile::DataFolderPath() const {
 }
 
 const std::string& SettingsFile::IniFilePath() {
+  // Without a documents folder the data folder would land at the root of the file system.
+  const std::string documents = DocumentsFolder();
+  if (documents.empty() || documents == "/") {
+    throw HostError(host::kErrPathNotFound,
+                    "there is no documents folder to keep the data folder " + data_folder_name_ +
+                        " in: HOME is " + (Env("HOME").empty() ? "not set" : "\"" + Env("HOME") + "\""));
+  }
   const std::string folder = DataFolderPath();
   struct stat st;
   if (stat(folder.c_str(), &st) != 0) {

@@ -47,13 +47,14 @@ class SettingsFile {
   const std::string& IniPath() const { return ini_path_; }
 
   // DocumentsFolder() + "/" + DataFolderName(). With no documents folder it is "/" +
-  // DataFolderName(), a folder at the root of the file system. Creates nothing.
+  // DataFolderName(), which IniFilePath refuses to create. Creates nothing.
   std::string DataFolderPath() const;
 
   // Computes IniPath = DataFolderPath() + "/" + IniFileName() and returns it. Creates the data
   // folder (one level, never its parents) when it is missing. Throws HostError when the folder
-  // cannot be created (76 when its parent is missing, 70 when not allowed, 75 otherwise, e.g. a
-  // file stands in its place).
+  // cannot be created (76 when its parent is missing or there is no documents folder, or it is
+  // the root of the file system; 70 when not allowed, 75 otherwise, e.g. a file stands in its
+  // place).
   const std::string& IniFilePath();
 
   // The value of the first line that starts with `key` + ":", up to the end of that line (it

@@ -124,10 +124,19 @@ TEST_F(SettingsFileTest, DocumentsFolderFallsBackToDocumentsThenHome) {
   EXPECT_EQ(DocumentsFolder(), root_);
 }
 
-TEST_F(SettingsFileTest, NoDocumentsFolderUsesFolderAtRoot) {
-  ScopedEnv home("HOME", nullptr);
-  EXPECT_EQ(DocumentsFolder(), "");
-  EXPECT_EQ(settings_.DataFolderPath(), "/ミラトス保存データ");
+// Without a home the data folder would land at the root of the file system: refused, unmade.
+TEST_F(SettingsFileTest, NoDocumentsFolderWritesNothing) {
+  for (const char* home : {static_cast<const char*>(nullptr), "", "/"}) {
+    ScopedEnv unset("HOME", home);
+    EXPECT_EQ(DocumentsFolder(), home == nullptr ? "" : home);
+    for (auto call : std::vector<std::function<void()>>{[&] { settings_.GetIniValue("ST", "1"); },
+                                                         [&] { settings_.SetIniValue("ST", "2", false); }}) {
+      const auto error = ErrorOf(call);
+      ASSERT_TRUE(error);
+      EXPECT_EQ(error->number(), host::kErrPathNotFound);
+      EXPECT_NE(error->description().find("no documents folder"), std::string::npos) << error->description();
+    }
+  }
 }
 
 TEST_F(SettingsFileTest, IniFilePathCreatesDataFolderOnly) {
