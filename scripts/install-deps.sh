@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk
   libreoffice-calc-nogui poppler-utils
+  gettext locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -20,4 +21,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The command line's messages are tested in Japanese too; the locale makes them read as a user's.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Generating the ja_JP.UTF-8 locale"
+  $sudo localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -1,20 +1,55 @@
 // The `tessarin` program: its options and subcommands.
 #include "app/cli/command_line.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/cli/create_command.h"
 #include "app/cli/install_sample_command.h"
+#include "app/cli/messages.h"
 #include "app/cli/script_command.h"
+#include "core/settings/settings_file.h"
 #include "core/version.h"
 
 namespace tessarin::cli {
 
+namespace {
+
+// The help's own words in the user's language.
+void TranslateHelp(CLI::App& app) {
+  auto formatter = app.get_formatter();
+  for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "REQUIRED", "Positionals", "TEXT", "INT"}) {
+    formatter->label(label, Tr(label));
+  }
+  app.option_defaults()->group(Tr("Options"));
+  app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
+}
+
+// Why no command can run: the settings, the data folder and the sample live under the documents
+// folder, and without one they would land at the root of the file system. Empty when all is well.
+std::string DocumentsFolderProblem() {
+  const std::string documents = settings::DocumentsFolder();
+  if (documents.empty()) {
+    return Tr("HOME is not set, so there is no documents folder to keep the settings and the data folder "
+              "in; set HOME to your home folder");
+  }
+  std::error_code ec;
+  if (documents == "/" || !std::filesystem::is_directory(documents, ec)) {
+    return Tr("the documents folder %1 (from HOME or XDG_DOCUMENTS_DIR) is not a folder the settings can "
+              "be kept in; set HOME to your home folder",
+              {documents});
+  }
+  return "";
+}
+
+}  // namespace
+
 int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
-  CLI::App app("Tessarin: kanji writing tests from a workbook of questions", "tessarin");
-  app.set_version_flag("--version", std::string("tessarin ") + kVersionText);
+  CLI::App app(Tr("Tessarin: kanji writing tests from a workbook of questions"), "tessarin");
+  TranslateHelp(app);
+  app.set_version_flag("--version", std::string("tessarin ") + kVersionText, Tr("Display program version information and exit"));
   app.require_subcommand(1);
 
   std::vector<std::unique_ptr<Command>> commands;
@@ -22,7 +57,10 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   commands.push_back(std::make_unique<CreateCommand>());
   commands.push_back(std::make_unique<InstallSampleCommand>());
   std::vector<CLI::App*> registered;
-  for (auto& command : commands) registered.push_back(command->Register(app));
+  for (auto& command : commands) {
+    registered.push_back(command->Register(app));
+    registered.back()->group(Tr("Subcommands"));
+  }
 
   try {
     app.parse(argc, argv);
@@ -40,12 +78,16 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
     // "tessarin foo" reads better as what it is than as "a subcommand is required".
     std::string message = e.what();
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty()) {
-      message = std::string("unknown subcommand: ") + argv[1];
+      message = Tr("unknown subcommand: %1", {argv[1]});
     }
     streams.err << "tessarin: " << message << "\n\n" << app.help();
     return kExitUsage;
   }
 
+  if (std::string problem = DocumentsFolderProblem(); !problem.empty()) {
+    streams.err << "tessarin: " << problem << "\n";
+    return 1;
+  }
   for (size_t i = 0; i < commands.size(); ++i) {
     if (registered[i]->parsed()) return commands[i]->Run(streams);
   }

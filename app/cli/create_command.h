@@ -17,6 +17,7 @@ class CreateCommand : public Command {
 
  private:
   std::string book_;
+  std::string sheet_;
   std::string range_;
   int count_ = 40;
   std::string code_ = "1234";

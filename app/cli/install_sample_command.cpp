@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "app/cli/messages.h"
 #include "core/host/host_error.h"
 #include "core/settings/settings_file.h"
 #include "core/workbook/file_selection.h"
@@ -32,8 +33,8 @@ std::string ShippedSamplePath() {
 
 CLI::App* InstallSampleCommand::Register(CLI::App& app) {
   return app.add_subcommand("install-sample",
-                            "Put the sample question workbook into the data folder when it is missing "
-                            "and print its path");
+                            Tr("Put the sample question workbook into the data folder when it is missing "
+                               "and print its path"));
 }
 
 int InstallSampleCommand::Run(Streams& streams) {
@@ -43,27 +44,28 @@ int InstallSampleCommand::Run(Streams& streams) {
     const std::string target = workbook::SamplePathIn(settings.DataFolderPath());
     std::error_code ec;
     if (fs::exists(target, ec)) {
-      streams.err << "The sample workbook is already there.\n";
+      streams.err << Tr("The sample workbook is already there.") << "\n";
       streams.out << target << "\n";
       return 0;
     }
     const std::string shipped = ShippedSamplePath();
     if (shipped.empty()) {
-      streams.err << "tessarin install-sample: the shipped sample workbook was not found; build the "
-                     "'sample_workbook' target first.\n";
+      streams.err << "tessarin install-sample: "
+                  << Tr("the shipped sample workbook was not found; build the 'sample_workbook' target first.")
+                  << "\n";
       return 1;
     }
     fs::copy_file(shipped, target, fs::copy_options::none, ec);
     if (ec) {
-      streams.err << "tessarin install-sample: cannot copy " << shipped << " to " << target << ": "
-                  << ec.message() << "\n";
+      streams.err << "tessarin install-sample: "
+                  << Tr("cannot copy %1 to %2: %3", {shipped, target, ec.message()}) << "\n";
       return 1;
     }
-    streams.err << "Installed the sample workbook.\n";
+    streams.err << Tr("Installed the sample workbook.") << "\n";
     streams.out << target << "\n";
     return 0;
   } catch (const host::HostError& e) {
-    streams.err << "tessarin install-sample: " << e.description() << "\n";
+    streams.err << "tessarin install-sample: " << HostErrorText(e.description(), e.number()) << "\n";
     return 1;
   }
 }

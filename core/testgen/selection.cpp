@@ -22,40 +22,37 @@ std::string_view TestSheetName(const KanjiModule& module) {
 
 int32_t RowsPerPage(const KanjiModule& module) { return module.Is40Sheet ? 8 : 4; }
 
+RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& options) {
+  int c = workbook::kFirstMarkColumn;
+  std::string m = CellText(sheet, row, c);
+  // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
+  const std::optional<double> times = NumericValue(sheet.Cells(row, workbook::kTimesSetColumn).Value());
+  const int32_t t = times ? host::ToLong(*times) : 0;
+  const bool must_appear =
+      CellText(sheet, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
+  if (must_appear && !options.consider_must_appear) return {kExcludedWeight, LeftOutBy::kMustAppearOff};
+  if (options.exclude_asked && t > 0) return {kExcludedWeight, LeftOutBy::kAlreadySet};
+  int32_t w = must_appear ? kMustAppearWeight : 0;
+  // The marks run from F rightwards and end at the first empty cell or after O.
+  while (!m.empty() && c != workbook::kRemarkColumn) {
+    if (workbook::IsExclusionMarker(m)) return {kExcludedWeight, LeftOutBy::kExclusionMark};
+    if (options.ignore_wrong_count && w == 0) break;
+    if (workbook::IsWrongAnswerMark(m)) w += kWrongAnswerWeight;
+    ++c;
+    m = c != workbook::kRemarkColumn ? CellText(sheet, row, c) : std::string();
+  }
+  return {w, LeftOutBy::kNothing};
+}
+
 void RateQuestions(KanjiModule& module) {
   host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
   const int64_t last_row = sheet.Rows().Count();
+  const RatingOptions options{module.ConsiderMustAppear, module.ExcludeAsked, module.IgnoreWrongCount};
   std::vector<int32_t> weights{0, 0};
   int32_t i = 1;
   while (i <= last_row && !CellText(sheet, i, workbook::kQuestionColumn).empty()) {
     if (static_cast<size_t>(i) >= weights.size()) weights.resize(i + 1, 0);
-    int32_t w = 0;
-    int c = workbook::kFirstMarkColumn;
-    std::string m = CellText(sheet, i, c);
-    // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
-    const std::optional<double> times = NumericValue(sheet.Cells(i, workbook::kTimesSetColumn).Value());
-    const int32_t t = times ? host::ToLong(*times) : 0;
-    const bool must_appear =
-        CellText(sheet, i, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
-    if (must_appear && !module.ConsiderMustAppear) {
-      w = kExcludedWeight;
-    } else if (module.ExcludeAsked && t > 0) {
-      w = kExcludedWeight;
-    } else {
-      if (must_appear) w = kMustAppearWeight;
-      // The marks run from F rightwards and end at the first empty cell or after O.
-      while (!m.empty() && c != workbook::kRemarkColumn) {
-        if (workbook::IsExclusionMarker(m)) {
-          w = kExcludedWeight;
-          break;
-        }
-        if (module.IgnoreWrongCount && w == 0) break;
-        if (workbook::IsWrongAnswerMark(m)) w += kWrongAnswerWeight;
-        ++c;
-        m = c != workbook::kRemarkColumn ? CellText(sheet, i, c) : std::string();
-      }
-    }
-    weights[i] = w;
+    weights[i] = RateRow(sheet, i, options).weight;
     ++i;
   }
   module.QuestionWeight = std::move(weights);

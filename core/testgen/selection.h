@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/host/application.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::testgen {
@@ -18,6 +19,31 @@ inline constexpr int32_t kWrongAnswerWeight = 10;
 // The name of the current test sheet and its page height, after module.Is40Sheet.
 std::string_view TestSheetName(const workbook::KanjiModule& module);
 int32_t RowsPerPage(const workbook::KanjiModule& module);
+
+// The options that decide a row's weight.
+struct RatingOptions {
+  bool consider_must_appear = false;
+  bool exclude_asked = false;
+  bool ignore_wrong_count = false;
+};
+
+// Why a row is left out of every test (its weight is kExcludedWeight).
+enum class LeftOutBy {
+  kNothing,
+  kMustAppearOff,  // a must-appear row while must-appear questions are not considered
+  kAlreadySet,     // set before (Q above 0) while questions already set are left out
+  kExclusionMark,  // an exclusion marker among its mark cells
+};
+
+struct RowRating {
+  int32_t weight = 0;
+  LeftOutBy left_out = LeftOutBy::kNothing;
+};
+
+// The weight of one question row from its mark cells F..O, its times-set count in Q and its
+// must-appear marker in R, and why it is left out when it is. Reads only. Throws HostError 6
+// when the Q count does not fit a 32-bit integer.
+RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& options);
 
 // Walks column D of the sheet module.QSheetName from row 1 down to the row above the first
 // empty D (at most the sheet's last row) and gives every row its weight from its mark cells

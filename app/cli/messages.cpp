@@ -1,0 +1,97 @@
+// The command line's messages: locale set-up, the catalogue's folder, lookups.
+#include "app/cli/messages.h"
+
+#include <libintl.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace tessarin::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kDomain[] = "tessarin";
+
+std::string& CatalogueFolder() {
+  static std::string folder;
+  return folder;
+}
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+// The locale the environment asks messages in, by the usual precedence.
+std::string RequestedMessageLocale() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    if (std::string value = Env(name); !value.empty()) return value;
+  }
+  return "";
+}
+
+// share/locale of the installed tree (bin/..), else of the build tree (app/cli/../..).
+std::string FindCatalogueFolder() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  const std::string catalogue = std::string("ja/LC_MESSAGES/") + kDomain + ".mo";
+  for (const fs::path& folder : {exe.parent_path() / "../share/locale", exe.parent_path() / "../../share/locale"}) {
+    if (fs::is_regular_file(folder / catalogue, ec)) return fs::weakly_canonical(folder, ec).string();
+  }
+  return "";
+}
+
+}  // namespace
+
+void InitMessages() {
+  if (std::setlocale(LC_ALL, "") == nullptr) {
+    // The named locale is not generated on this machine. UTF-8 text still works in C.UTF-8, and
+    // LANGUAGE (which gettext reads in any locale but plain C) picks the catalogue.
+    std::setlocale(LC_ALL, "C.UTF-8");
+    const std::string wanted = RequestedMessageLocale();
+    if (Env("LANGUAGE").empty() && !wanted.empty() && wanted != "C" && wanted != "POSIX") {
+      setenv("LANGUAGE", wanted.substr(0, wanted.find_first_of(".@")).c_str(), 1);
+    }
+  }
+  CatalogueFolder() = FindCatalogueFolder();
+  if (!CatalogueFolder().empty()) bindtextdomain(kDomain, CatalogueFolder().c_str());
+  bind_textdomain_codeset(kDomain, "UTF-8");
+}
+
+const std::string& MessageCatalogueFolder() { return CatalogueFolder(); }
+
+std::string Tr(const char* msgid) { return dgettext(kDomain, msgid); }
+
+namespace {
+
+std::string Substitute(const std::string& text, std::initializer_list<std::string> args) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : args.size();
+    if (text[i] == '%' && n < args.size()) {
+      out += *(args.begin() + n);
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string Tr(const char* msgid, std::initializer_list<std::string> args) { return Substitute(Tr(msgid), args); }
+
+std::string TrN(const char* singular, const char* plural, long n, std::initializer_list<std::string> args) {
+  return Substitute(dngettext(kDomain, singular, plural, static_cast<unsigned long>(n)), args);
+}
+
+std::string HostErrorText(const std::string& description, int number) {
+  return Tr("%1 (error %2)", {description, std::to_string(number)});
+}
+
+}  // namespace tessarin::cli
