@@ -20,7 +20,8 @@ namespace {
 // The help's own words in the user's language.
 void TranslateHelp(CLI::App& app) {
   auto formatter = app.get_formatter();
-  for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "REQUIRED", "Positionals", "TEXT", "INT"}) {
+  // Type names (TEXT, INT) stay as they are: the help's columns are counted in bytes.
+  for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "REQUIRED", "Positionals"}) {
     formatter->label(label, Tr(label));
   }
   app.option_defaults()->group(Tr("Options"));
@@ -60,6 +61,8 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   for (auto& command : commands) {
     registered.push_back(command->Register(app));
     registered.back()->group(Tr("Subcommands"));
+    // A subcommand's own help flag was made before the option group was renamed.
+    registered.back()->get_help_ptr()->group(Tr("Options"));
   }
 
   try {
