@@ -13,6 +13,7 @@
 #include "app/cli/format_step.h"
 #include "app/cli/host_json.h"
 #include "app/cli/script_args.h"
+#include "core/addin/method_table.h"
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
@@ -51,15 +52,12 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 // The add-in method `name` stands for: exact, else without regard to ASCII case (the macro
 // layer is case-insensitive).
-std::optional<std::string> FindMethod(std::string_view name) {
-  const auto& names = addin::Tessarin::MethodNames();
-  for (const std::string& method : names) {
-    if (method == name) return method;
+const addin::Method* FindMethod(std::string_view name) {
+  if (const addin::Method* exact = addin::FindMethod(name)) return exact;
+  for (const addin::Method& method : addin::kMethods) {
+    if (EqualsIgnoringAsciiCase(method.name, name)) return &method;
   }
-  for (const std::string& method : names) {
-    if (EqualsIgnoringAsciiCase(method, name)) return method;
-  }
-  return std::nullopt;
+  return nullptr;
 }
 
 std::string Quoted(std::string_view text) { return Brief(json(std::string(text))); }
@@ -205,21 +203,21 @@ void ScriptRunner::LogError(const std::string& text, int number) {
 
 void ScriptRunner::Call(const json& step) {
   const std::string& name = RequireString(step["call"], "call");
-  std::optional<std::string> method = FindMethod(name);
-  if (!method) {
+  const addin::Method* method = FindMethod(name);
+  if (method == nullptr) {
     throw host::HostError(host::kErrNotSupported, "the add-in has no method " + Quoted(name));
   }
-  const bool takes_arg = *method == "SheetActivate";
+  const std::string method_name(method->name);
   std::string arg;
   if (auto it = step.find("arg"); it != step.end()) {
-    if (!takes_arg) {
-      throw host::HostError(kErrWrongArgumentCount, *method + " takes no argument");
+    if (!method->TakesArgument()) {
+      throw host::HostError(kErrWrongArgumentCount, method_name + " takes no argument");
     }
     arg = RequireString(*it, "call.arg");
-  } else if (takes_arg) {
-    throw host::HostError(kErrWrongArgumentCount, "SheetActivate takes the sheet name as \"arg\"");
+  } else if (method->TakesArgument()) {
+    throw host::HostError(kErrWrongArgumentCount, method_name + " takes the sheet name as \"arg\"");
   }
-  LogResult(*method, addin_->Call(*method, std::move(arg)));
+  LogResult(method_name, addin_->Call(method_name, std::move(arg)));
 }
 
 void ScriptRunner::Key(const json& step) {
@@ -258,14 +256,14 @@ void ScriptRunner::Menu(const json& step) {
 }
 
 void ScriptRunner::RunMacro(const std::string& macro) {
-  std::optional<std::string> method;
+  const addin::Method* method = nullptr;
   if (macro.starts_with("K_")) method = FindMethod(std::string_view(macro).substr(2));
-  int result = method ? addin_->RunMacro("K_" + *method) : -1;
+  int result = method ? addin_->RunMacro("K_" + std::string(method->name)) : -1;
   if (result < 0) {
     throw host::HostError(host::kErrApplicationDefined,
                           "cannot run the macro " + Quoted(macro) + ": no such macro");
   }
-  LogResult(*method, result);
+  LogResult(std::string(method->name), result);
 }
 
 void ScriptRunner::LogResult(const std::string& method, int result) {
