@@ -103,7 +103,7 @@ const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
 
 ScriptRunner::ScriptRunner(std::ostream& out)
     : transcript_(out), app_(std::make_unique<host::Application>()) {
-  ui_ = std::make_unique<forms::ScriptedUi>([this](const json& event) { transcript_.Write(event); });
+  ui_ = std::make_unique<ScriptedUi>([this](const json& event) { transcript_.Write(event); });
   app_->set_file_service(std::make_shared<ooxml::WorkbookFiles>());
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) answer from the same queues.
   app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {

@@ -23,7 +23,10 @@ constexpr int kNotAvailable = host::kErrNotSupported;
 
 }  // namespace
 
-Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) { module_.ui = &ui; }
+Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) {
+  module_.ui = &ui;
+  ui.set_title(std::string(workbook::kAddinTitle));
+}
 
 Tessarin::~Tessarin() = default;
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/form_script.h"
-#include "core/forms/scripted_ui.h"
+#include "app/cli/form_script.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -57,6 +57,7 @@ class TestgenTest : public ::testing::Test {
   TestgenTest() {
     module_.XlApp = &app_;
     module_.ui = &ui_;
+    ui_.set_title(std::string(workbook::kAddinTitle));  // as the add-in does when it is made
     app_.Workbooks().Add();
     app_.ActiveSheet().SetName("ミラトス");
     module_.QSheetName = module_.TestTitle = "ミラトス";
@@ -127,13 +128,13 @@ class TestgenTest : public ::testing::Test {
 
   // Queues what the user does in the next showing of KanjiForm1.
   void QueueDialog(const nlohmann::json& actions) {
-    ui_.QueueForm(forms::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
+    ui_.QueueForm(cli::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
   }
 
   TempHome home_;
   host::Application app_;
   std::vector<nlohmann::json> events_;
-  forms::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
+  cli::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
   workbook::KanjiModule module_;
 };
 

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/host/running_object.h"
 #include "core/workbook/kanji_module.h"
@@ -58,6 +58,7 @@ struct ScriptedHost {
     host::RegisterRunningApplication(&app);
     module.XlApp = &app;
     module.ui = &ui;
+    ui.set_title(std::string(workbook::kAddinTitle));  // as the add-in does when it is made
   }
   ~ScriptedHost() { host::RegisterRunningApplication(nullptr); }
 
@@ -71,7 +72,7 @@ struct ScriptedHost {
   }
 
   host::Application app;
-  forms::ScriptedUi ui;
+  cli::ScriptedUi ui;
   workbook::KanjiModule module;
   std::vector<nlohmann::json> events;
 };

@@ -1,11 +1,14 @@
 // Scripted answers: parsing form actions and queue entries, and playing an action on a form.
-#include "core/forms/form_script.h"
+#include "app/cli/form_script.h"
 
 #include <stdexcept>
 #include <string>
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
+using forms::Form;
+using forms::Gesture;
+using forms::MsgBoxResult;
 using nlohmann::json;
 
 namespace {
@@ -141,4 +144,4 @@ Gesture FormAction::ApplyTo(Form& form) const {
   return {};
 }
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

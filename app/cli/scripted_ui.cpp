@@ -1,5 +1,5 @@
 // ScriptedUi: answers from queues, one transcript event per box, form step and sound.
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -7,8 +7,12 @@
 
 #include "core/forms/form.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
+using forms::Form;
+using forms::Gesture;
+using forms::MsgBoxButtons;
+using forms::MsgBoxResult;
 using nlohmann::json;
 
 namespace {
@@ -30,7 +34,49 @@ std::optional<std::string> TextOrNull(const json& step, const char* key) {
   return value.get<std::string>();
 }
 
+json ControlSnapshot(const forms::Control& control) {
+  using Kind = forms::Control::Kind;
+  json out = json::object();
+  switch (control.kind()) {
+    case Kind::kTextBox:
+      out["text"] = static_cast<const forms::TextBox&>(control).text();
+      break;
+    case Kind::kCheckBox:
+    case Kind::kToggleButton:
+      out["value"] = static_cast<const forms::CheckBox&>(control).value();
+      out["caption"] = control.caption();
+      break;
+    case Kind::kMultiPage: {
+      const auto& pages = static_cast<const forms::MultiPage&>(control);
+      out["value"] = pages.value();
+      out["pages"] = json::array();
+      for (int i = 0; i < pages.page_count(); ++i) {
+        out["pages"].push_back({{"caption", pages.page(i).caption}, {"enabled", pages.page(i).enabled}});
+      }
+      break;
+    }
+    case Kind::kLabel:
+    case Kind::kCommandButton:
+      out["caption"] = control.caption();
+      break;
+    case Kind::kImage:
+      break;
+  }
+  out["enabled"] = control.enabled();
+  if (!control.tooltip().empty()) out["tooltip"] = control.tooltip();
+  return out;
+}
+
 }  // namespace
+
+json FormSnapshot(const Form& form) {
+  json controls = json::object();
+  for (const forms::Control* control : form.controls()) controls[control->name()] = ControlSnapshot(*control);
+  return {{"name", form.name()},
+          {"caption", form.caption()},
+          {"focus", form.focus() != nullptr ? json(form.focus()->name()) : json()},
+          {"controls", std::move(controls)}};
+}
 
 bool ScriptedUi::QueueAnswer(const json& step) {
   if (!step.is_object()) return false;
@@ -92,7 +138,7 @@ void ScriptedUi::ShowModal(Form& form) {
   }
 
   form.Activated();
-  if (form.visible()) Emit({{"form", form.Snapshot()}});
+  if (form.visible()) Emit({{"form", FormSnapshot(form)}});
 
   std::size_t next = 0;
   for (; next < actions.size() && form.visible(); ++next) {
@@ -102,7 +148,7 @@ void ScriptedUi::ShowModal(Form& form) {
       Error(form.name() + ": " + Show(action.source) + " ignored: " + gesture.reason);
       continue;
     }
-    if (form.visible()) Emit({{"form", form.Snapshot()}});
+    if (form.visible()) Emit({{"form", FormSnapshot(form)}});
   }
   if (next < actions.size()) {
     json left = json::array();
@@ -150,4 +196,4 @@ void ScriptedUi::PrintPreview(const std::vector<std::string>& sheets) {
   Emit({{"preview", {{"sheets", sheets}}}});
 }
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

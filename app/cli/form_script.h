@@ -1,4 +1,4 @@
-// Scripted answers for the Ui: form actions and queue entries, parsed from JSON script steps.
+// The form step of a script: the actions a user takes on a shown form, parsed from JSON.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -9,7 +9,7 @@
 #include "core/forms/form.h"
 #include "core/forms/ui.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
 // One thing a user does to a shown form.
 struct FormAction {
@@ -23,7 +23,7 @@ struct FormAction {
   nlohmann::json source;  // the action as written, for messages
 
   // Performs the action through the form's User* gestures.
-  Gesture ApplyTo(Form& form) const;
+  forms::Gesture ApplyTo(forms::Form& form) const;
 };
 
 // The actions to take on the next showing of the form `form`.
@@ -42,6 +42,6 @@ FormAction ParseFormAction(const nlohmann::json& action);
 // closed.
 FormEntry ParseFormEntry(const nlohmann::json& step);
 // "ok", "yes" or "no".
-MsgBoxResult ParseMsgBoxAnswer(const nlohmann::json& answer);
+forms::MsgBoxResult ParseMsgBoxAnswer(const nlohmann::json& answer);
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli
