@@ -15,6 +15,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/host/date_serial.h"
+
 namespace tessarin::host {
 namespace {
 
@@ -1050,50 +1052,7 @@ constexpr const char* kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday
                                      "Thursday", "Friday", "Saturday"};
 constexpr const char* kJapaneseDays[] = {"日", "月", "火", "水", "木", "金", "土"};
 
-struct DateParts {
-  int year = 1900, month = 1, day = 0, weekday = 6;  // weekday 0 = Sunday
-};
-
-// Days since 1970-01-01 to a civil date.
-void CivilFromDays(int64_t z, DateParts* p) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const auto doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  p->day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  p->month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  p->year = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (p->month <= 2));
-}
-
-constexpr int64_t kDays1899_12_30 = -25569;  // relative to 1970-01-01
-constexpr int64_t kDays1904_01_01 = -24107;
-constexpr int64_t kMaxSerial1900 = 2958465;  // 9999-12-31
-constexpr int64_t kMaxSerial1904 = 2957003;
-
-DateParts DateOfSerial(int64_t serial, bool date1904) {
-  DateParts p;
-  if (date1904) {
-    const int64_t days = kDays1904_01_01 + serial;
-    CivilFromDays(days, &p);
-    p.weekday = static_cast<int>(((days + 4) % 7 + 7) % 7);
-    return p;
-  }
-  // The 1900 system counts a 29 February 1900 (serial 60) and starts at 1900-01-00, so its
-  // weekdays before March 1900 follow the serial rather than the calendar.
-  p.weekday = static_cast<int>((serial + 6) % 7);
-  if (serial == 0) {
-    p.year = 1900, p.month = 1, p.day = 0;
-  } else if (serial == 60) {
-    p.year = 1900, p.month = 2, p.day = 29;
-  } else {
-    CivilFromDays(kDays1899_12_30 + serial + (serial < 60 ? 1 : 0), &p);
-  }
-  return p;
-}
-
-const Era& EraOf(const DateParts& p) {
+const Era& EraOf(const CivilDate& p) {
   const int key = p.year * 10000 + p.month * 100 + p.day;
   for (const Era& e : kEras) {
     if (key >= e.start) return e;
@@ -1114,7 +1073,7 @@ std::string DateText(const Section& s, double v, bool date1904) {
   int64_t per_second = 1;
   for (int i = 0; i < s.subsecond_digits; ++i) per_second *= 10;
   const int64_t per_day = 86400 * per_second;
-  const int64_t max_serial = date1904 ? kMaxSerial1904 : kMaxSerial1900;
+  const int64_t max_serial = date1904 ? kMaxDateSerial1904 : kMaxDateSerial1900;
   if (v >= static_cast<double>(max_serial + 1)) return std::string(kHashes);
   // Times round to the smallest unit shown; larger units are then cut, not rounded.
   const auto total = static_cast<int64_t>(std::floor(v * static_cast<double>(per_day) + 0.5));
@@ -1126,7 +1085,7 @@ std::string DateText(const Section& s, double v, bool date1904) {
   const int64_t second = in_day / per_second % 60;
   const int64_t subsecond = in_day % per_second;
 
-  const DateParts date = DateOfSerial(serial, date1904);
+  const CivilDate date = DateFromSerial(serial, date1904);
   std::string out;
   for (const Token& t : s.tokens) {
     switch (t.kind) {
