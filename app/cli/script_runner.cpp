@@ -347,10 +347,10 @@ void ScriptRunner::Select(const json& step) {
 }
 
 void ScriptRunner::Type(const json& step) {
-  const json& spec = RequireObject(step["type"], "type");
-  RejectUnknownKeys(spec, {"cell", "value"}, "type");
-  const host::Range cell = app_->Range(RequireString(RequireMember(spec, "cell", "type"), "type.cell"));
-  const json& value = RequireMember(spec, "value", "type");
+  const json& fields = RequireObject(step["type"], "type");
+  RejectUnknownKeys(fields, {"cell", "value"}, "type");
+  const host::Range cell = app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
+  const json& value = RequireMember(fields, "value", "type");
   host::CellValue typed;
   if (value.is_string()) {
     typed = host::ParseInput(value.get_ref<const std::string&>());
@@ -378,16 +378,16 @@ void ScriptRunner::Print(const json& step) {
 }
 
 void ScriptRunner::Dump(const json& step) {
-  const json& spec = RequireObject(step["dump"], "dump");
-  RejectUnknownKeys(spec, {"sheet", "range"}, "dump");
+  const json& fields = RequireObject(step["dump"], "dump");
+  RejectUnknownKeys(fields, {"sheet", "range"}, "dump");
   std::optional<host::Sheet> sheet;
-  if (auto it = spec.find("sheet"); it != spec.end()) {
+  if (auto it = fields.find("sheet"); it != fields.end()) {
     sheet = app_->Sheets().Item(RequireString(*it, "dump.sheet"));
   } else {
     sheet = app_->ActiveSheet();
   }
   host::AreaList areas;
-  if (auto it = spec.find("range"); it != spec.end()) {
+  if (auto it = fields.find("range"); it != fields.end()) {
     areas = host::ParseAddress(RequireString(*it, "dump.range"));
   } else {
     areas = host::AreaList(sheet->worksheet().UsedArea());
