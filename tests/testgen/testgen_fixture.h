@@ -19,38 +19,10 @@
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/workbook/kanji_module.h"
+#include "tests/support/temp_home.h"
 #include "tests/testgen/reference_order.h"
 
 namespace tessarin::testgen {
-
-// Points HOME at a fresh folder for the life of the object, so the settings file starts absent.
-class TempHome {
- public:
-  TempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "testgen-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    Save("HOME", root_.c_str());
-    Save("XDG_DOCUMENTS_DIR", nullptr);
-    Save("XDG_CONFIG_HOME", nullptr);
-  }
-  ~TempHome() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  const std::string& root() const { return root_; }
-
- private:
-  void Save(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 class TestgenTest : public ::testing::Test {
  protected:
@@ -131,7 +103,7 @@ class TestgenTest : public ::testing::Test {
     ui_.QueueForm(cli::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
   }
 
-  TempHome home_;
+  testing::TempHome home_;  // the settings file starts absent
   host::Application app_;
   std::vector<nlohmann::json> events_;
   cli::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
