@@ -9,7 +9,8 @@ class Application;
 
 namespace tessarin::cli {
 
-// Applies the step's `fields` to the range its "cell" (or "range") names on the active sheet. Keys, any subset:
+// Applies the step's `fields` to the range its "cell" (or "range") names on the active sheet.
+// Keys, any subset:
 //   "font": {"name", "size", "bold", "italic", "style", "underline" (host number, or true /
 //            false), "colorindex", "strikethrough", "superscript", "subscript", "outline",
 //            "shadow"}

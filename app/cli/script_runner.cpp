@@ -17,6 +17,7 @@
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/host/text_util.h"
 #include "core/ooxml/workbook_io.h"
 
 namespace tessarin::cli {
@@ -43,12 +44,7 @@ std::string ParseErrorText(const json::parse_error& e) {
   return text;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
+using host::EqualsIgnoringAsciiCase;
 
 // The add-in method `name` stands for: exact, else without regard to ASCII case (the macro
 // layer is case-insensitive).

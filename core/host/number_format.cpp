@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/host/date_serial.h"
+#include "core/host/text_util.h"
 
 namespace tessarin::host {
 namespace {
@@ -218,18 +219,8 @@ struct Format {
   bool has_conditions = false;
 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool IEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
-
 bool IStartsWith(std::string_view s, size_t pos, std::string_view prefix) {
-  return s.size() - pos >= prefix.size() && IEquals(s.substr(pos, prefix.size()), prefix);
+  return s.size() - pos >= prefix.size() && EqualsIgnoringAsciiCase(s.substr(pos, prefix.size()), prefix);
 }
 
 size_t Utf8Length(unsigned char lead) {
@@ -258,7 +249,7 @@ bool ParseBracket(std::string_view content, Section* section) {
   static constexpr std::string_view kColours[] = {"black",   "blue", "cyan",  "green",
                                                   "magenta", "red",  "white", "yellow"};
   for (std::string_view c : kColours) {
-    if (IEquals(content, c)) return true;
+    if (EqualsIgnoringAsciiCase(content, c)) return true;
   }
   if (IStartsWith(content, 0, "color")) {
     int n = 0;
@@ -291,17 +282,17 @@ bool ParseBracket(std::string_view content, Section* section) {
     if (dash != std::string_view::npos) {
       std::string_view locale = content.substr(dash + 1);
       // The system date and time formats of the host's locale.
-      if (IEquals(locale, "F800")) section->system_code = "yyyy\"年\"m\"月\"d\"日\"";
-      if (IEquals(locale, "F400")) section->system_code = "h:mm:ss";
+      if (EqualsIgnoringAsciiCase(locale, "F800")) section->system_code = "yyyy\"年\"m\"月\"d\"日\"";
+      if (EqualsIgnoringAsciiCase(locale, "F400")) section->system_code = "h:mm:ss";
       // The first year of an era as "元" rather than 1.
-      if (IEquals(locale, "ja-JP-x-gannen")) section->gannen = true;
+      if (EqualsIgnoringAsciiCase(locale, "ja-JP-x-gannen")) section->gannen = true;
     }
     return true;
   }
-  const char c = Lower(first);
+  const char c = AsciiLower(first);
   if (c == 'h' || c == 'm' || c == 's') {
     for (char x : content) {
-      if (Lower(x) != c) return false;
+      if (AsciiLower(x) != c) return false;
     }
     AddToken(&section->tokens, Kind::kElapsed, c, static_cast<int>(content.size()));
     return true;
@@ -315,7 +306,7 @@ bool Tokenize(std::string_view s, Section* section) {
   const size_t n = s.size();
   while (i < n) {
     const char c = s[i];
-    const char lc = Lower(c);
+    const char lc = AsciiLower(c);
     switch (c) {
       case '"': {
         const size_t end = s.find('"', i + 1);
@@ -408,7 +399,7 @@ bool Tokenize(std::string_view s, Section* section) {
     if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'g' || lc == 'e' ||
         lc == 'a') {
       size_t j = i;
-      while (j < n && Lower(s[j]) == lc) ++j;
+      while (j < n && AsciiLower(s[j]) == lc) ++j;
       const int count = static_cast<int>(j - i);
       if (lc == 'a' && count < 3) return false;
       AddToken(&t, Kind::kDate, lc, count);
@@ -1232,7 +1223,7 @@ std::string FormatGeneral(double value) {
 
 std::string FormatNumber(double value, std::string_view format_code, bool date1904) {
   if (!std::isfinite(value)) return "#NUM!";
-  if (format_code.empty() || IEquals(format_code, "General")) return FormatGeneral(value);
+  if (format_code.empty() || EqualsIgnoringAsciiCase(format_code, "General")) return FormatGeneral(value);
   const Format& f = CachedFormat(format_code);
   if (!f.valid || f.number_sections.empty()) return FormatGeneral(value);
   const std::vector<int>& n = f.number_sections;
@@ -1280,7 +1271,7 @@ std::string FormatText(std::string_view text, std::string_view format_code) {
 }
 
 bool IsDateFormat(std::string_view format_code) {
-  if (format_code.empty() || IEquals(format_code, "General")) return false;
+  if (format_code.empty() || EqualsIgnoringAsciiCase(format_code, "General")) return false;
   const Format& f = CachedFormat(format_code);
   return f.valid && !f.number_sections.empty() &&
          f.sections[f.number_sections[0]].type == SectionType::kDate;
