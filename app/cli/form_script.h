@@ -38,6 +38,9 @@ struct FormEntry {
 //   {"page": ["MultiPage1", 1]}  {"click": "CommandButton1"}  {"click": ["CMD", 2]}
 //   {"close": true}
 FormAction ParseFormAction(const nlohmann::json& action);
+// `value` as one line of JSON for messages; bytes that are not UTF-8 show as U+FFFD.
+std::string JsonText(const nlohmann::json& value);
+
 // {"form": "KanjiForm1", "do": [ACTIONS]}; "do" may be left out for a form that is only to be
 // closed.
 FormEntry ParseFormEntry(const nlohmann::json& step);

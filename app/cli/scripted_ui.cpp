@@ -17,17 +17,13 @@ using nlohmann::json;
 
 namespace {
 
-std::string Show(const json& value) {
-  return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
 json OptionalText(const std::optional<std::string>& text) { return text ? json(*text) : json(); }
 
 // The answer of an {"openfile": ...} or {"phonetic": ...} step: a text, or null to cancel.
 std::optional<std::string> TextOrNull(const json& step, const char* key) {
   const json& value = step[key];
   if (step.size() != 1 || !(value.is_string() || value.is_null())) {
-    throw std::invalid_argument("malformed answer " + Show(step) + ": expected {\"" + key +
+    throw std::invalid_argument("malformed answer " + JsonText(step) + ": expected {\"" + key +
                                 "\": TEXT or null}");
   }
   if (value.is_null()) return std::nullopt;
@@ -82,7 +78,7 @@ bool ScriptedUi::QueueAnswer(const json& step) {
   if (!step.is_object()) return false;
   if (step.contains("msgbox")) {
     if (step.size() != 1) {
-      throw std::invalid_argument("malformed answer " + Show(step) +
+      throw std::invalid_argument("malformed answer " + JsonText(step) +
                                   ": expected {\"msgbox\": \"ok\" | \"yes\" | \"no\"}");
     }
     QueueMsgBox(ParseMsgBoxAnswer(step["msgbox"]));
@@ -114,7 +110,7 @@ MsgBoxResult ScriptedUi::ShowMessage(const std::string& text, const std::string&
     if (Fits(queued, buttons)) {
       answer = queued;
     } else {
-      Error("message box " + Show(text) + " has no button \"" + std::string(ResultName(queued)) +
+      Error("message box " + JsonText(text) + " has no button \"" + std::string(ResultName(queued)) +
             "\"; it took \"" + std::string(ResultName(answer)) + "\"");
     }
   }
@@ -145,7 +141,7 @@ void ScriptedUi::ShowModal(Form& form) {
     const FormAction& action = actions[next];
     Gesture gesture = action.ApplyTo(form);
     if (gesture.outcome == Gesture::Outcome::kRefused) {
-      Error(form.name() + ": " + Show(action.source) + " ignored: " + gesture.reason);
+      Error(form.name() + ": " + JsonText(action.source) + " ignored: " + gesture.reason);
       continue;
     }
     if (form.visible()) Emit({{"form", FormSnapshot(form)}});
@@ -154,7 +150,7 @@ void ScriptedUi::ShowModal(Form& form) {
     json left = json::array();
     for (std::size_t i = next; i < actions.size(); ++i) left.push_back(actions[i].source);
     Error(form.name() + (form.loaded() ? " was hidden" : " closed") + " with " +
-          std::to_string(left.size()) + " action(s) left: " + Show(left));
+          std::to_string(left.size()) + " action(s) left: " + JsonText(left));
   }
 
   // Whatever the script left open is closed as a user would, and closed for good when the
