@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/testgen/kanji_form.h"
 #include "core/testgen/selection.h"
@@ -49,7 +49,7 @@ struct QuestionBook {
 
   std::string home;
   host::Application app;
-  forms::ScriptedUi ui;
+  cli::ScriptedUi ui;
   workbook::KanjiModule module;
 };
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/runtime.h"
@@ -42,10 +41,8 @@ int main(int argc, char** argv) {
   try {
     host::Application app;
     app.set_file_service(std::make_shared<ooxml::WorkbookFiles>());
-    forms::ScriptedUi ui;
     workbook::KanjiModule module;
     module.XlApp = &app;
-    module.ui = &ui;
     workbook::MakeBlankTemplate(module);
     host::Sheet sheet = app.ActiveSheet();
 

@@ -16,28 +16,28 @@ using nlohmann::json;
 
 namespace {
 
-// Checking builds the list of edits; nothing is set until the whole spec has been read.
+// Checking builds the list of edits; nothing is set until the whole step has been read.
 using Edits = std::vector<std::function<void()>>;
 
-// Reads a font spec and adds the setters, in a fixed order so that "style" and "bold" given
+// Reads the fields of a font and adds the setters, in a fixed order so that "style" and "bold" given
 // together end as "bold" says.
-void AddFontEdits(const json& spec, std::string_view what, std::function<host::RangeFont()> font,
+void AddFontEdits(const json& fields, std::string_view what, std::function<host::RangeFont()> font,
                   Edits& edits) {
-  RequireObject(spec, what);
-  RejectUnknownKeys(spec,
+  RequireObject(fields, what);
+  RejectUnknownKeys(fields,
                     {"name", "style", "size", "bold", "italic", "underline", "colorindex",
                      "strikethrough", "superscript", "subscript", "outline", "shadow"},
                     what);
   const std::string prefix = std::string(what) + ".";
-  if (auto it = spec.find("name"); it != spec.end()) {
+  if (auto it = fields.find("name"); it != fields.end()) {
     std::string name = RequireString(*it, prefix + "name");
     edits.push_back([font, name] { font().SetName(name); });
   }
-  if (auto it = spec.find("style"); it != spec.end()) {
+  if (auto it = fields.find("style"); it != fields.end()) {
     std::string style = RequireString(*it, prefix + "style");
     edits.push_back([font, style] { font().SetFontStyle(style); });
   }
-  if (auto it = spec.find("size"); it != spec.end()) {
+  if (auto it = fields.find("size"); it != fields.end()) {
     double size = RequireNumber(*it, prefix + "size");
     edits.push_back([font, size] { font().SetSize(size); });
   }
@@ -52,26 +52,26 @@ void AddFontEdits(const json& spec, std::string_view what, std::function<host::R
       {"shadow", &host::RangeFont::SetShadow},
   };
   for (const auto& [key, setter] : flags) {
-    auto it = spec.find(key);
-    if (it == spec.end()) continue;
+    auto it = fields.find(key);
+    if (it == fields.end()) continue;
     bool on = RequireBool(*it, prefix + key);
     edits.push_back([font, setter = setter, on] { (font().*setter)(on); });
   }
-  if (auto it = spec.find("underline"); it != spec.end()) {
+  if (auto it = fields.find("underline"); it != fields.end()) {
     // true / false read as a user's underline button: single or none.
     int style = it->is_boolean() ? (it->get<bool>() ? host::kXlUnderlineStyleSingle : host::kXlUnderlineStyleNone)
                                  : RequireInt(*it, prefix + "underline", -100000, 100000);
     edits.push_back([font, style] { font().SetUnderline(style); });
   }
-  if (auto it = spec.find("colorindex"); it != spec.end()) {
+  if (auto it = fields.find("colorindex"); it != fields.end()) {
     int index = RequireInt(*it, prefix + "colorindex", -100000, 100000);
     edits.push_back([font, index] { font().SetColorIndex(index); });
   }
 }
 
-void AddBorderEdits(const json& spec, const host::Range& range, Edits& edits) {
-  RequireObject(spec, "format.borders");
-  for (const auto& [key, line] : spec.items()) {
+void AddBorderEdits(const json& fields, const host::Range& range, Edits& edits) {
+  RequireObject(fields, "format.borders");
+  for (const auto& [key, line] : fields.items()) {
     int index = 0;
     if (key.size() == 1 && key[0] >= '5' && key[0] <= '9') index = key[0] - '0';
     if (key == "10" || key == "11" || key == "12") index = std::stoi(key);
@@ -98,11 +98,11 @@ void AddBorderEdits(const json& spec, const host::Range& range, Edits& edits) {
   }
 }
 
-void AddRunEdits(const json& spec, const host::Range& range, Edits& edits) {
-  RequireArray(spec, "format.runs");
-  for (size_t i = 0; i < spec.size(); ++i) {
+void AddRunEdits(const json& fields, const host::Range& range, Edits& edits) {
+  RequireArray(fields, "format.runs");
+  for (size_t i = 0; i < fields.size(); ++i) {
     const std::string what = "format.runs[" + std::to_string(i) + "]";
-    const json& run = RequireObject(spec[i], what);
+    const json& run = RequireObject(fields[i], what);
     RejectUnknownKeys(run, {"start", "length", "font"}, what);
     int start = RequireInt(RequireMember(run, "start", what), what + ".start", 1, 32767);
     int length = -1;
@@ -114,15 +114,15 @@ void AddRunEdits(const json& spec, const host::Range& range, Edits& edits) {
   }
 }
 
-void AddCommentEdit(const json& spec, const host::Range& range, Edits& edits) {
-  if (spec.is_null()) {
+void AddCommentEdit(const json& fields, const host::Range& range, Edits& edits) {
+  if (fields.is_null()) {
     edits.push_back([range] {
       host::RangeComment comment = range.Comment();
       if (comment.exists()) comment.Delete();
     });
     return;
   }
-  std::string text = RequireString(spec, "format.comment");
+  std::string text = RequireString(fields, "format.comment");
   edits.push_back([range, text] {
     host::RangeComment comment = range.Comment();
     if (comment.exists()) {
@@ -133,14 +133,14 @@ void AddCommentEdit(const json& spec, const host::Range& range, Edits& edits) {
   });
 }
 
-void AddPhoneticEdits(const json& spec, const host::Range& range, Edits& edits) {
-  RequireObject(spec, "format.phonetic");
-  RejectUnknownKeys(spec, {"text", "visible"}, "format.phonetic");
-  if (auto it = spec.find("text"); it != spec.end()) {
+void AddPhoneticEdits(const json& fields, const host::Range& range, Edits& edits) {
+  RequireObject(fields, "format.phonetic");
+  RejectUnknownKeys(fields, {"text", "visible"}, "format.phonetic");
+  if (auto it = fields.find("text"); it != fields.end()) {
     std::string text = RequireString(*it, "format.phonetic.text");
     edits.push_back([range, text] { range.Phonetics().SetText(text); });
   }
-  if (auto it = spec.find("visible"); it != spec.end()) {
+  if (auto it = fields.find("visible"); it != fields.end()) {
     bool visible = RequireBool(*it, "format.phonetic.visible");
     edits.push_back([range, visible] { range.Phonetics().SetVisible(visible); });
   }
@@ -148,26 +148,26 @@ void AddPhoneticEdits(const json& spec, const host::Range& range, Edits& edits) 
 
 }  // namespace
 
-void ApplyFormat(host::Application& app, const json& spec) {
-  RequireObject(spec, "format");
-  RejectUnknownKeys(spec,
+void ApplyFormat(host::Application& app, const json& fields) {
+  RequireObject(fields, "format");
+  RejectUnknownKeys(fields,
                     {"cell", "range", "font", "numfmt", "h", "v", "orientation", "shrink", "wrap",
                      "indent", "addindent", "merge", "borders", "runs", "comment", "phonetic",
                      "rowheight", "colwidth"},
                     "format");
-  const bool has_cell = spec.contains("cell");
-  if (has_cell == spec.contains("range")) {
+  const bool has_cell = fields.contains("cell");
+  if (has_cell == fields.contains("range")) {
     throw host::HostError(host::kErrInvalidProcedureCall, "format needs \"cell\" (an address)");
   }
-  const std::string& address = RequireString(spec[has_cell ? "cell" : "range"], "format.cell");
+  const std::string& address = RequireString(fields[has_cell ? "cell" : "range"], "format.cell");
   const host::Range range = app.Range(address);
 
   Edits edits;
-  if (auto it = spec.find("numfmt"); it != spec.end()) {
+  if (auto it = fields.find("numfmt"); it != fields.end()) {
     std::string code = RequireString(*it, "format.numfmt");
     edits.push_back([range, code] { range.SetNumberFormatLocal(code); });
   }
-  if (auto it = spec.find("font"); it != spec.end()) {
+  if (auto it = fields.find("font"); it != fields.end()) {
     AddFontEdits(*it, "format.font", [range] { return range.Font(); }, edits);
   }
   using IntSetter = void (host::Range::*)(int) const;
@@ -178,8 +178,8 @@ void ApplyFormat(host::Application& app, const json& spec) {
       {"indent", &host::Range::SetIndentLevel},
   };
   for (const auto& [key, setter] : numbers) {
-    auto it = spec.find(key);
-    if (it == spec.end()) continue;
+    auto it = fields.find(key);
+    if (it == fields.end()) continue;
     int value = RequireInt(*it, std::string("format.") + key, -100000, 100000);
     edits.push_back([range, setter = setter, value] { (range.*setter)(value); });
   }
@@ -191,20 +191,20 @@ void ApplyFormat(host::Application& app, const json& spec) {
       {"merge", &host::Range::SetMergeCells},
   };
   for (const auto& [key, setter] : flags) {
-    auto it = spec.find(key);
-    if (it == spec.end()) continue;
+    auto it = fields.find(key);
+    if (it == fields.end()) continue;
     bool on = RequireBool(*it, std::string("format.") + key);
     edits.push_back([range, setter = setter, on] { (range.*setter)(on); });
   }
-  if (auto it = spec.find("borders"); it != spec.end()) AddBorderEdits(*it, range, edits);
-  if (auto it = spec.find("runs"); it != spec.end()) AddRunEdits(*it, range, edits);
-  if (auto it = spec.find("comment"); it != spec.end()) AddCommentEdit(*it, range, edits);
-  if (auto it = spec.find("phonetic"); it != spec.end()) AddPhoneticEdits(*it, range, edits);
-  if (auto it = spec.find("rowheight"); it != spec.end()) {
+  if (auto it = fields.find("borders"); it != fields.end()) AddBorderEdits(*it, range, edits);
+  if (auto it = fields.find("runs"); it != fields.end()) AddRunEdits(*it, range, edits);
+  if (auto it = fields.find("comment"); it != fields.end()) AddCommentEdit(*it, range, edits);
+  if (auto it = fields.find("phonetic"); it != fields.end()) AddPhoneticEdits(*it, range, edits);
+  if (auto it = fields.find("rowheight"); it != fields.end()) {
     double height = RequireNumber(*it, "format.rowheight");
     edits.push_back([range, height] { range.SetRowHeight(height); });
   }
-  if (auto it = spec.find("colwidth"); it != spec.end()) {
+  if (auto it = fields.find("colwidth"); it != fields.end()) {
     double width = RequireNumber(*it, "format.colwidth");
     edits.push_back([range, width] { range.SetColumnWidth(width); });
   }

@@ -9,7 +9,8 @@ class Application;
 
 namespace tessarin::cli {
 
-// Applies `spec` to the range its "cell" (or "range") names on the active sheet. Keys, any subset:
+// Applies the step's `fields` to the range its "cell" (or "range") names on the active sheet.
+// Keys, any subset:
 //   "font": {"name", "size", "bold", "italic", "style", "underline" (host number, or true /
 //            false), "colorindex", "strikethrough", "superscript", "subscript", "outline",
 //            "shadow"}
@@ -19,9 +20,9 @@ namespace tessarin::cli {
 //   "runs": [{"start" (1-based), "length" (to the end when left out), "font": {...}}],
 //   "comment": TEXT (adds or replaces) or null (deletes),
 //   "phonetic": {"text", "visible"}, "rowheight", "colwidth".
-// The whole spec is checked before anything is set: an unknown key or a value of the wrong
+// The whole step is checked before anything is set: an unknown key or a value of the wrong
 // type throws host::HostError 5 or 13 and changes nothing. Values the host refuses throw the
 // host's error, leaving what was set before it.
-void ApplyFormat(host::Application& app, const nlohmann::json& spec);
+void ApplyFormat(host::Application& app, const nlohmann::json& fields);
 
 }  // namespace tessarin::cli

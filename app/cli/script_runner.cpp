@@ -13,9 +13,11 @@
 #include "app/cli/format_step.h"
 #include "app/cli/host_json.h"
 #include "app/cli/script_args.h"
+#include "core/addin/method_table.h"
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/host/text_util.h"
 #include "core/ooxml/workbook_io.h"
 
 namespace tessarin::cli {
@@ -42,24 +44,16 @@ std::string ParseErrorText(const json::parse_error& e) {
   return text;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
+using host::EqualsIgnoringAsciiCase;
 
 // The add-in method `name` stands for: exact, else without regard to ASCII case (the macro
 // layer is case-insensitive).
-std::optional<std::string> FindMethod(std::string_view name) {
-  const auto& names = addin::Tessarin::MethodNames();
-  for (const std::string& method : names) {
-    if (method == name) return method;
+const addin::Method* FindMethod(std::string_view name) {
+  if (const addin::Method* exact = addin::FindMethod(name)) return exact;
+  for (const addin::Method& method : addin::kMethods) {
+    if (EqualsIgnoringAsciiCase(method.name, name)) return &method;
   }
-  for (const std::string& method : names) {
-    if (EqualsIgnoringAsciiCase(method, name)) return method;
-  }
-  return std::nullopt;
+  return nullptr;
 }
 
 std::string Quoted(std::string_view text) { return Brief(json(std::string(text))); }
@@ -105,7 +99,7 @@ const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
 
 ScriptRunner::ScriptRunner(std::ostream& out)
     : transcript_(out), app_(std::make_unique<host::Application>()) {
-  ui_ = std::make_unique<forms::ScriptedUi>([this](const json& event) { transcript_.Write(event); });
+  ui_ = std::make_unique<ScriptedUi>([this](const json& event) { transcript_.Write(event); });
   app_->set_file_service(std::make_shared<ooxml::WorkbookFiles>());
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) answer from the same queues.
   app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
@@ -205,21 +199,21 @@ void ScriptRunner::LogError(const std::string& text, int number) {
 
 void ScriptRunner::Call(const json& step) {
   const std::string& name = RequireString(step["call"], "call");
-  std::optional<std::string> method = FindMethod(name);
-  if (!method) {
+  const addin::Method* method = FindMethod(name);
+  if (method == nullptr) {
     throw host::HostError(host::kErrNotSupported, "the add-in has no method " + Quoted(name));
   }
-  const bool takes_arg = *method == "SheetActivate";
+  const std::string method_name(method->name);
   std::string arg;
   if (auto it = step.find("arg"); it != step.end()) {
-    if (!takes_arg) {
-      throw host::HostError(kErrWrongArgumentCount, *method + " takes no argument");
+    if (!method->TakesArgument()) {
+      throw host::HostError(kErrWrongArgumentCount, method_name + " takes no argument");
     }
     arg = RequireString(*it, "call.arg");
-  } else if (takes_arg) {
-    throw host::HostError(kErrWrongArgumentCount, "SheetActivate takes the sheet name as \"arg\"");
+  } else if (method->TakesArgument()) {
+    throw host::HostError(kErrWrongArgumentCount, method_name + " takes the sheet name as \"arg\"");
   }
-  LogResult(*method, addin_->Call(*method, std::move(arg)));
+  LogResult(method_name, addin_->Call(method_name, std::move(arg)));
 }
 
 void ScriptRunner::Key(const json& step) {
@@ -258,14 +252,14 @@ void ScriptRunner::Menu(const json& step) {
 }
 
 void ScriptRunner::RunMacro(const std::string& macro) {
-  std::optional<std::string> method;
+  const addin::Method* method = nullptr;
   if (macro.starts_with("K_")) method = FindMethod(std::string_view(macro).substr(2));
-  int result = method ? addin_->RunMacro("K_" + *method) : -1;
+  int result = method ? addin_->RunMacro("K_" + std::string(method->name)) : -1;
   if (result < 0) {
     throw host::HostError(host::kErrApplicationDefined,
                           "cannot run the macro " + Quoted(macro) + ": no such macro");
   }
-  LogResult(*method, result);
+  LogResult(std::string(method->name), result);
 }
 
 void ScriptRunner::LogResult(const std::string& method, int result) {
@@ -349,10 +343,10 @@ void ScriptRunner::Select(const json& step) {
 }
 
 void ScriptRunner::Type(const json& step) {
-  const json& spec = RequireObject(step["type"], "type");
-  RejectUnknownKeys(spec, {"cell", "value"}, "type");
-  const host::Range cell = app_->Range(RequireString(RequireMember(spec, "cell", "type"), "type.cell"));
-  const json& value = RequireMember(spec, "value", "type");
+  const json& fields = RequireObject(step["type"], "type");
+  RejectUnknownKeys(fields, {"cell", "value"}, "type");
+  const host::Range cell = app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
+  const json& value = RequireMember(fields, "value", "type");
   host::CellValue typed;
   if (value.is_string()) {
     typed = host::ParseInput(value.get_ref<const std::string&>());
@@ -380,16 +374,16 @@ void ScriptRunner::Print(const json& step) {
 }
 
 void ScriptRunner::Dump(const json& step) {
-  const json& spec = RequireObject(step["dump"], "dump");
-  RejectUnknownKeys(spec, {"sheet", "range"}, "dump");
+  const json& fields = RequireObject(step["dump"], "dump");
+  RejectUnknownKeys(fields, {"sheet", "range"}, "dump");
   std::optional<host::Sheet> sheet;
-  if (auto it = spec.find("sheet"); it != spec.end()) {
+  if (auto it = fields.find("sheet"); it != fields.end()) {
     sheet = app_->Sheets().Item(RequireString(*it, "dump.sheet"));
   } else {
     sheet = app_->ActiveSheet();
   }
   host::AreaList areas;
-  if (auto it = spec.find("range"); it != spec.end()) {
+  if (auto it = fields.find("range"); it != fields.end()) {
     areas = host::ParseAddress(RequireString(*it, "dump.range"));
   } else {
     areas = host::AreaList(sheet->worksheet().UsedArea());

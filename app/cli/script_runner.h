@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "app/cli/transcript.h"
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 
 namespace tessarin::addin {
@@ -45,7 +45,7 @@ class ScriptRunner {
   bool RunLine(std::string_view line, int line_number);
 
   host::Application& app() { return *app_; }
-  forms::ScriptedUi& ui() { return *ui_; }
+  ScriptedUi& ui() { return *ui_; }
   addin::Tessarin& addin() { return *addin_; }
 
  private:
@@ -94,7 +94,7 @@ class ScriptRunner {
   Transcript transcript_;
   int line_ = 0;
   std::unique_ptr<host::Application> app_;
-  std::unique_ptr<forms::ScriptedUi> ui_;
+  std::unique_ptr<ScriptedUi> ui_;
   std::unique_ptr<addin::Tessarin> addin_;
 };
 

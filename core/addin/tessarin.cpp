@@ -3,37 +3,17 @@
 
 #include <new>
 
-#include "core/addin/command_surface.h"
+#include "core/addin/dialogs.h"
+#include "core/addin/method_table.h"
 #include "core/forms/ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
-#include "core/testgen/kanji_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::addin {
-
-// One instance of each dialog, made the first time it is shown and reused afterwards.
-class Dialogs {
- public:
-  explicit Dialogs(workbook::KanjiModule& module) : module_(module) {}
-
-  workbook::FILE_Sentaku& FileSelection() {
-    if (!file_selection_) file_selection_ = std::make_unique<workbook::FILE_Sentaku>(module_);
-    return *file_selection_;
-  }
-  testgen::KanjiForm1& TestCreation() {
-    if (!test_creation_) test_creation_ = std::make_unique<testgen::KanjiForm1>(module_);
-    return *test_creation_;
-  }
-
- private:
-  workbook::KanjiModule& module_;
-  std::unique_ptr<workbook::FILE_Sentaku> file_selection_;
-  std::unique_ptr<testgen::KanjiForm1> test_creation_;
-};
 
 namespace {
 
@@ -43,7 +23,10 @@ constexpr int kNotAvailable = host::kErrNotSupported;
 
 }  // namespace
 
-Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) { module_.ui = &ui; }
+Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) {
+  module_.ui = &ui;
+  ui.set_title(std::string(workbook::kAddinTitle));
+}
 
 Tessarin::~Tessarin() = default;
 
@@ -75,19 +58,20 @@ int Tessarin::Auto_Open() {
     cell.Reset();
     cell.Controls().Item(1).SetBeginGroup(true);
     cell.Controls().Add(host::kMsoControlPopup, 1).SetCaption(std::string(kPopupCaption));
-    for (const MenuItem& item : kMenuItems) {
+    for (const Method& method : kMethods) {
+      if (!method.menu) continue;
       host::CommandBarControl& button =
           cell.Controls().Item(kPopupCaption).Controls().Add(host::kMsoControlButton);
-      if (item.face_id) button.SetFaceId(*item.face_id);
-      button.SetCaption(std::string(item.caption));
-      button.SetOnAction(std::string(item.on_action));
-      if (item.begin_group) button.SetBeginGroup(true);
+      if (method.menu->face_id) button.SetFaceId(*method.menu->face_id);
+      button.SetCaption(std::string(method.menu->caption));
+      button.SetOnAction("K_" + std::string(method.name));
+      if (method.menu->begin_group) button.SetBeginGroup(true);
     }
 
     dialogs_->FileSelection().Show(module_.Dialogs());
 
-    for (const ShortcutKey& shortcut : kShortcutKeys) {
-      module_.XlApp->MacroOptions(shortcut.macro, true, shortcut.key);
+    for (const Method& method : kMethods) {
+      if (!method.key.empty()) module_.XlApp->MacroOptions("K_" + std::string(method.name), true, method.key);
     }
   });
 }
@@ -150,42 +134,27 @@ int Tessarin::Command4() { return 0; }
 int Tessarin::Command5() { return 0; }
 
 const std::vector<std::string>& Tessarin::MethodNames() {
-  static const std::vector<std::string> kNames = {
-      "Auto_Open", "START",      "InPutAns",    "ANS_DEL",  "ThisQSisNG", "ThisQSisHITU", "GoJUMP",
-      "Edit_Furigana", "RepeatKanji", "NG_Report", "HITU_Report", "SetPaper", "QVersion",
-      "SheetActivate", "END_Shori", "Command1", "Command2", "Command3", "Command4", "Command5"};
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names;
+    for (const Method& method : kMethods) names.emplace_back(method.name);
+    return names;
+  }();
   return kNames;
 }
 
 int Tessarin::Call(std::string_view name, std::string arg) {
-  if (name == "Auto_Open") return Auto_Open();
-  if (name == "START") return START();
-  if (name == "InPutAns") return InPutAns();
-  if (name == "ANS_DEL") return ANS_DEL();
-  if (name == "ThisQSisNG") return ThisQSisNG();
-  if (name == "ThisQSisHITU") return ThisQSisHITU();
-  if (name == "GoJUMP") return GoJUMP();
-  if (name == "Edit_Furigana") return Edit_Furigana();
-  if (name == "RepeatKanji") return RepeatKanji();
-  if (name == "NG_Report") return NG_Report();
-  if (name == "HITU_Report") return HITU_Report();
-  if (name == "SetPaper") return SetPaper();
-  if (name == "QVersion") return QVersion();
-  if (name == "SheetActivate") return SheetActivate(arg);
-  if (name == "END_Shori") return END_Shori();
-  if (name == "Command1") return Command1();
-  if (name == "Command2") return Command2();
-  if (name == "Command3") return Command3();
-  if (name == "Command4") return Command4();
-  if (name == "Command5") return Command5();
-  return -1;
+  const Method* method = FindMethod(name);
+  if (method == nullptr) return -1;
+  if (auto* member = std::get_if<int (Tessarin::*)()>(&method->member)) return (this->**member)();
+  return (this->*std::get<int (Tessarin::*)(std::string&)>(method->member))(arg);
 }
 
 int Tessarin::RunMacro(std::string_view macro) {
   if (!macro.starts_with("K_")) return -1;
-  const std::string_view method = macro.substr(2);
-  if (method == "SheetActivate") return -1;  // needs an argument; no macro names it
-  return Call(method);
+  const Method* method = FindMethod(macro.substr(2));
+  // A method that needs an argument cannot be a macro: no macro can name one.
+  if (method == nullptr || method->TakesArgument()) return -1;
+  return Call(method->name);
 }
 
 }  // namespace tessarin::addin

@@ -49,10 +49,10 @@ class Tessarin {
   int Command4();
   int Command5();
 
-  // The public methods in interface order.
+  // The names of the public methods, as the method table lists them.
   static const std::vector<std::string>& MethodNames();
-  // Runs the method called `name` (SheetActivate takes `arg`). Returns its result, or nullopt-
-  // like -1 when there is no such method (callers check MethodNames first).
+  // Runs the method called exactly `name` (SheetActivate takes `arg`). Returns its result, or -1
+  // when there is no such method (callers check MethodNames first).
   int Call(std::string_view name, std::string arg = {});
   // Runs the method a macro name stands for ("K_START" -> START); -1 when it names none.
   int RunMacro(std::string_view macro);

@@ -1,4 +1,4 @@
-// Dialog controls: property changes that fire events, and their snapshot fields.
+// Dialog controls: property changes that fire events.
 #include "core/forms/control.h"
 
 #include <string>
@@ -15,30 +15,10 @@ Control::~Control() = default;
 
 bool Control::CanHoldFocus() const { return kind_ != Kind::kLabel && kind_ != Kind::kImage; }
 
-void Control::Describe(nlohmann::json& out) const {
-  switch (kind_) {
-    case Kind::kLabel:
-    case Kind::kCheckBox:
-    case Kind::kToggleButton:
-    case Kind::kCommandButton:
-      out["caption"] = caption_;
-      break;
-    default:
-      break;
-  }
-  out["enabled"] = enabled_;
-  if (!tooltip_.empty()) out["tooltip"] = tooltip_;
-}
-
 void TextBox::set_text(std::string text) {
   if (text == text_) return;
   text_ = std::move(text);
   if (auto change = on_change) change();
-}
-
-void TextBox::Describe(nlohmann::json& out) const {
-  out["text"] = text_;
-  Control::Describe(out);
 }
 
 void CheckBox::set_value(bool value) {
@@ -47,11 +27,6 @@ void CheckBox::set_value(bool value) {
   // Copies: a handler may replace the handlers of its own control.
   if (auto change = on_change) change();
   if (auto click = on_click) click();
-}
-
-void CheckBox::Describe(nlohmann::json& out) const {
-  out["value"] = value_;
-  Control::Describe(out);
 }
 
 void CommandButton::Fire() {
@@ -89,16 +64,6 @@ void MultiPage::set_value(int index) {
   if (index == value_) return;
   value_ = index;
   if (auto change = on_change) change();
-}
-
-void MultiPage::Describe(nlohmann::json& out) const {
-  out["value"] = value_;
-  nlohmann::json pages = nlohmann::json::array();
-  for (const Page& page : pages_) {
-    pages.push_back({{"caption", page.caption}, {"enabled", page.enabled}});
-  }
-  out["pages"] = std::move(pages);
-  Control::Describe(out);
 }
 
 std::string_view KindName(Control::Kind kind) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,10 +90,6 @@ class Control {
   // buttons, MultiPages); labels and pictures never do.
   bool CanHoldFocus() const;
 
-  // Adds this control's part of a form snapshot: those of text, value, caption, enabled and
-  // tooltip (only when set) that the kind has.
-  virtual void Describe(nlohmann::json& out) const;
-
  protected:
   Control(Kind kind, std::string name);
 
@@ -134,8 +129,6 @@ class TextBox : public Control {
   bool multi_line() const { return multi_line_; }
   void set_multi_line(bool multi_line) { multi_line_ = multi_line; }
 
-  void Describe(nlohmann::json& out) const override;
-
   // Runs after the text changed, by the user or by code.
   std::function<void()> on_change;
   // Runs when the focus is about to leave the box; setting cancel keeps the focus in it and
@@ -154,8 +147,6 @@ class CheckBox : public Control {
 
   bool value() const { return value_; }
   void set_value(bool value);
-
-  void Describe(nlohmann::json& out) const override;
 
   std::function<void()> on_change;
   std::function<void()> on_click;
@@ -235,8 +226,6 @@ class MultiPage : public Control {
   // Selects a page from code (a disabled one too) and fires on_change when the selection
   // changes. Throws HostError 380 for an index outside the pages.
   void set_value(int index);
-
-  void Describe(nlohmann::json& out) const override;
 
   std::function<void()> on_change;
 

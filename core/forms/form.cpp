@@ -470,17 +470,4 @@ bool Form::UserCloseBox() {
   return !loaded_;
 }
 
-nlohmann::json Form::Snapshot() const {
-  nlohmann::json controls = nlohmann::json::object();
-  for (const Control* control : order_) {
-    nlohmann::json fields = nlohmann::json::object();
-    control->Describe(fields);
-    controls[control->name()] = std::move(fields);
-  }
-  return {{"name", name_},
-          {"caption", caption_},
-          {"focus", focus_ != nullptr ? nlohmann::json(focus_->name()) : nlohmann::json()},
-          {"controls", std::move(controls)}};
-}
-
 }  // namespace tessarin::forms

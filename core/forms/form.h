@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,9 +152,6 @@ class Form {
   // The window's close box: on_query_close, then Unload unless cancelled. Returns true when
   // the form unloaded.
   bool UserCloseBox();
-
-  // {"name", "caption", "focus" (name or null), "controls": {NAME: {...}}}.
-  nlohmann::json Snapshot() const;
 
  private:
   Control& GetControl(std::string_view name) const;

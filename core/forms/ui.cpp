@@ -31,8 +31,7 @@ bool Fits(MsgBoxResult result, MsgBoxButtons buttons) {
 }
 
 MsgBoxResult Ui::MsgBox(std::string_view text, std::string_view caption, MsgBoxButtons buttons) {
-  // The host titles a box without a caption of its own after the add-in.
-  std::string shown_caption(caption.empty() ? kAddinTitle : caption);
+  std::string shown_caption(caption.empty() ? std::string_view(title_) : caption);
   return ShowMessage(std::string(text), shown_caption, buttons);
 }
 

@@ -11,9 +11,6 @@ namespace tessarin::forms {
 
 class Form;
 
-// The add-in's title, shown by a message box that has no caption of its own.
-inline constexpr std::string_view kAddinTitle = "ミラトス";
-
 // Values as the host's message box constants.
 enum class MsgBoxButtons { kOk = 0, kYesNo = 4 };
 enum class MsgBoxResult { kOk = 1, kYes = 6, kNo = 7 };
@@ -32,9 +29,14 @@ class Ui {
  public:
   virtual ~Ui() = default;
 
-  // A modal message box without icon. An empty caption shows kAddinTitle.
+  // A modal message box without icon. An empty caption shows title().
   MsgBoxResult MsgBox(std::string_view text, std::string_view caption = {},
                       MsgBoxButtons buttons = MsgBoxButtons::kOk);
+
+  // The caption of a box that names none: the host titles it after the add-in, so the add-in
+  // sets it when it attaches to this Ui. Empty until then.
+  const std::string& title() const { return title_; }
+  void set_title(std::string title) { title_ = std::move(title); }
 
   // The open-file box with a filter of description/pattern pairs separated by commas
   // ("Microsoft Excelブック,*.xl*,テキストファイル,*.txt"). The chosen path, or nullopt when
@@ -55,7 +57,7 @@ class Ui {
  protected:
   friend class Form;
 
-  // Shows the box; `caption` is never empty here.
+  // Shows the box; `caption` is the box's own, or title() when it has none.
   virtual MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
                                    MsgBoxButtons buttons) = 0;
 
@@ -68,6 +70,9 @@ class Ui {
   // The form has just been unloaded (unloaded true) or hidden while this Ui showed it; the
   // front end takes its window down.
   virtual void FormClosed(Form& form, bool unloaded) {}
+
+ private:
+  std::string title_;
 };
 
 }  // namespace tessarin::forms

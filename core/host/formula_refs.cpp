@@ -15,7 +15,8 @@ bool IsWordChar(char c) {
          c == '$' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
-// Calls `convert(word)` for every word that is not inside quotes and not a function name, and
+// Calls `convert(word)` for every word that is not inside quotes and not a function or sheet
+// name, and
 // copies everything else as it stands.
 template <typename Convert>
 std::string Rewrite(std::string_view f, Convert convert) {
@@ -36,9 +37,10 @@ std::string Rewrite(std::string_view f, Convert convert) {
         ++j;
       }
       std::string_view word = f.substr(i, j - i);
-      const bool function = j < f.size() && f[j] == '(';
+      // A word before "(" names a function, before "!" a sheet: neither is a reference.
+      const bool name = j < f.size() && (f[j] == '(' || f[j] == '!');
       std::optional<std::string> replaced;
-      if (!function) replaced = convert(word);
+      if (!name) replaced = convert(word);
       out.append(replaced ? *replaced : std::string(word));
       i = j;
     } else {
@@ -49,32 +51,56 @@ std::string Rewrite(std::string_view f, Convert convert) {
   return out;
 }
 
-std::optional<std::string> A1WordToR1C1(std::string_view w, int32_t row, int32_t col) {
+// A cell reference in A1 style: "B3", "$B3", "B$3", "$B$3".
+struct A1Ref {
+  bool col_abs = false;
+  bool row_abs = false;
+  int64_t col = 0;
+  int64_t row = 0;
+};
+
+std::optional<A1Ref> ParseA1Word(std::string_view w) {
+  A1Ref ref;
   size_t i = 0;
-  const bool col_abs = i < w.size() && w[i] == '$';
-  if (col_abs) ++i;
+  ref.col_abs = i < w.size() && w[i] == '$';
+  if (ref.col_abs) ++i;
   size_t l = i;
   while (i < w.size() && ((w[i] >= 'A' && w[i] <= 'Z') || (w[i] >= 'a' && w[i] <= 'z'))) ++i;
   if (i == l || i - l > 3) return std::nullopt;
-  const int32_t c = ColumnNumber(w.substr(l, i - l));
-  const bool row_abs = i < w.size() && w[i] == '$';
-  if (row_abs) ++i;
+  ref.col = ColumnNumber(w.substr(l, i - l));
+  ref.row_abs = i < w.size() && w[i] == '$';
+  if (ref.row_abs) ++i;
   size_t d = i;
-  int64_t r = 0;
-  while (i < w.size() && w[i] >= '0' && w[i] <= '9' && r <= kMaxRows) r = r * 10 + (w[i++] - '0');
-  if (i == d || i != w.size() || c == 0 || r < 1 || r > kMaxRows) return std::nullopt;
+  while (i < w.size() && w[i] >= '0' && w[i] <= '9' && ref.row <= kMaxRows) ref.row = ref.row * 10 + (w[i++] - '0');
+  if (i == d || i != w.size() || ref.col == 0 || ref.row < 1 || ref.row > kMaxRows) return std::nullopt;
+  return ref;
+}
+
+std::optional<std::string> A1WordToR1C1(std::string_view w, int32_t row, int32_t col) {
+  const std::optional<A1Ref> ref = ParseA1Word(w);
+  if (!ref) return std::nullopt;
   std::string out = "R";
-  if (row_abs) {
-    out += std::to_string(r);
-  } else if (r != row) {
-    out += "[" + std::to_string(r - row) + "]";
+  if (ref->row_abs) {
+    out += std::to_string(ref->row);
+  } else if (ref->row != row) {
+    out += "[" + std::to_string(ref->row - row) + "]";
   }
   out += "C";
-  if (col_abs) {
-    out += std::to_string(c);
-  } else if (c != col) {
-    out += "[" + std::to_string(c - col) + "]";
+  if (ref->col_abs) {
+    out += std::to_string(ref->col);
+  } else if (ref->col != col) {
+    out += "[" + std::to_string(ref->col - col) + "]";
   }
+  return out;
+}
+
+std::string A1Text(bool col_abs, int64_t col, bool row_abs, int64_t row) {
+  if (!IsValidCell(row, col)) return "#REF!";
+  std::string out;
+  if (col_abs) out += '$';
+  out += ColumnLetters(static_cast<int32_t>(col));
+  if (row_abs) out += '$';
+  out += std::to_string(row);
   return out;
 }
 
@@ -110,15 +136,7 @@ std::optional<std::string> R1C1WordToA1(std::string_view w, int32_t row, int32_t
   if (!ParseR1C1Part(w, i, 'C', c_present, c_rel, cn)) return std::nullopt;
   // Both parts are needed: a lone "R" or "C" is more likely a name than a whole row or column.
   if (i != w.size() || !r_present || !c_present) return std::nullopt;
-  const int64_t r = r_rel ? row + rn : rn;
-  const int64_t c = c_rel ? col + cn : cn;
-  if (!IsValidCell(r, c)) return std::string("#REF!");
-  std::string out;
-  if (!c_rel) out += '$';
-  out += ColumnLetters(static_cast<int32_t>(c));
-  if (!r_rel) out += '$';
-  out += std::to_string(r);
-  return out;
+  return A1Text(!c_rel, c_rel ? col + cn : cn, !r_rel, r_rel ? row + rn : rn);
 }
 
 }  // namespace
@@ -145,6 +163,15 @@ std::string FormulaA1ToR1C1(std::string_view formula, int32_t row, int32_t col) 
 
 std::string FormulaR1C1ToA1(std::string_view formula, int32_t row, int32_t col) {
   return Rewrite(formula, [&](std::string_view w) { return R1C1WordToA1(w, row, col); });
+}
+
+std::string ShiftFormula(std::string_view formula, int32_t rows, int32_t cols) {
+  return Rewrite(formula, [&](std::string_view w) -> std::optional<std::string> {
+    const std::optional<A1Ref> ref = ParseA1Word(w);
+    if (!ref) return std::nullopt;
+    return A1Text(ref->col_abs, ref->col_abs ? ref->col : ref->col + cols, ref->row_abs,
+                  ref->row_abs ? ref->row : ref->row + rows);
+  });
 }
 
 }  // namespace tessarin::host

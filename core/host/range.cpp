@@ -12,6 +12,7 @@
 #include "core/host/number_format.h"
 #include "core/host/runtime.h"
 #include "core/host/text_encoding.h"
+#include "core/host/text_util.h"
 #include "core/host/workbook.h"
 #include "core/host/worksheet.h"
 
@@ -85,16 +86,6 @@ bool IsNumberText(std::string_view s) {
   return i == s.size();
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x -= 32;
-    if (y >= 'a' && y <= 'z') y -= 32;
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string ConstantText(const CellValue& v) {
   switch (v.type) {
@@ -113,8 +104,8 @@ CellValue ParseInput(std::string_view typed) {
   if (typed.empty()) return {};
   if (typed.front() == '\'') return CellValue::Text(std::string(typed.substr(1)));
   if (IsNumberText(typed)) return CellValue::Number(std::strtod(std::string(typed).c_str(), nullptr));
-  if (EqualsIgnoreCase(typed, "TRUE")) return CellValue::Boolean(true);
-  if (EqualsIgnoreCase(typed, "FALSE")) return CellValue::Boolean(false);
+  if (EqualsIgnoringAsciiCase(typed, "TRUE")) return CellValue::Boolean(true);
+  if (EqualsIgnoringAsciiCase(typed, "FALSE")) return CellValue::Boolean(false);
   if (std::optional<CellError> e = ParseCellError(typed)) return CellValue::Error(*e);
   return CellValue::Text(std::string(typed));
 }

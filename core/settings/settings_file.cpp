@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/host/file_writer.h"
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
 
@@ -158,7 +159,7 @@ std::optional<std::string> ReadText(const std::string& path) {
 
 // Replaces the file at `path` with `text`: a temporary file beside it is written, flushed and
 // renamed over it, so the old file stays whole until the new one is complete.
-void ReplaceFile(const std::string& path, std::string_view text) {
+void ReplaceFile(const std::string& path, std::string_view text, host::FileWriter& writer) {
   std::string target = path;
   struct stat st;
   const bool exists = lstat(path.c_str(), &st) == 0;
@@ -191,15 +192,8 @@ void ReplaceFile(const std::string& path, std::string_view text) {
   };
   struct stat old;
   if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno, "cannot write the settings file");
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (fsync(fd) != 0) fail(errno, "cannot write the settings file");
+  if (int err = writer.Write(fd, text)) fail(err, "cannot write the settings file");
+  if (int err = writer.Sync(fd)) fail(err, "cannot write the settings file");
   if (close(fd) != 0) {
     const int err = errno;
     unlink(temp.c_str());
@@ -302,7 +296,7 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
 
   const std::optional<std::string> text = ReadText(ini_path_);
   if (!text) {
-    if (!remove) ReplaceFile(ini_path_, entry + std::string(kCrLf));
+    if (!remove) ReplaceFile(ini_path_, entry + std::string(kCrLf), *writer_);
     return;
   }
 
@@ -333,7 +327,11 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
   }
   out.append(tail);
   out.append(kCrLf);
-  ReplaceFile(ini_path_, out);
+  ReplaceFile(ini_path_, out, *writer_);
+}
+
+void SettingsFile::set_writer(std::shared_ptr<host::FileWriter> writer) {
+  writer_ = writer ? std::move(writer) : std::make_shared<host::FileWriter>();
 }
 
 }  // namespace tessarin::settings

@@ -1,8 +1,11 @@
 // SettingsFile: the add-in's key:value settings file in the data folder under the documents folder.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "core/host/file_writer.h"
 
 namespace tessarin::settings {
 
@@ -71,7 +74,11 @@ class SettingsFile {
   // always ends with CR LF.
   void SetIniValue(std::string_view key, std::string_view value, bool remove);
 
+  // Puts rewrites on disk through `writer` (nullptr: the default FileWriter).
+  void set_writer(std::shared_ptr<host::FileWriter> writer);
+
  private:
+  std::shared_ptr<host::FileWriter> writer_ = std::make_shared<host::FileWriter>();
   std::string data_folder_name_;
   std::string ini_file_name_;
   std::string ini_path_;

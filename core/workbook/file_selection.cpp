@@ -6,6 +6,7 @@
 #include "core/forms/ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
+#include "core/host/text_util.h"
 #include "core/workbook/kanji_module.h"
 #include "core/workbook/question_sheet.h"
 
@@ -76,8 +77,7 @@ FILE_Sentaku::FILE_Sentaku(KanjiModule& module)
 }
 
 bool FILE_Sentaku::ExistFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  last_file_name_ = slash == std::string::npos ? path : path.substr(slash + 1);
+  last_file_name_ = host::BaseName(path);
   std::error_code ec;
   return !path.empty() && std::filesystem::is_regular_file(path, ec);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/settings/settings_file.h"
@@ -16,6 +17,9 @@ class Ui;
 }
 
 namespace tessarin::workbook {
+
+// The add-in's title: the caption of every message box that names none.
+inline constexpr std::string_view kAddinTitle = "ミラトス";
 
 struct KanjiModule {
   // The host every operation goes through, and the front end's dialogs; both outlive the

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/addin/command_surface.h"
+#include <cctype>
+#include <set>
+#include <string>
+
+#include "core/addin/method_table.h"
 #include "core/host/application.h"
 #include "core/host/running_object.h"
 #include "tests/workbook/test_env.h"
@@ -127,6 +131,36 @@ TEST_F(TessarinTest, LaterCommandsAreNotAvailableYet) {
   EXPECT_EQ(addin.Call("NoSuchMethod"), -1);
   EXPECT_EQ(addin.RunMacro("K_QVersion"), 0);
   EXPECT_EQ(addin.RunMacro("QVersion"), -1);
+}
+
+TEST(MethodTable, NamesAreDistinctEvenIgnoringCase) {
+  // The script runner finds a method without regard to case; two rows must never both match.
+  std::set<std::string> lowered;
+  for (const Method& method : kMethods) {
+    std::string name(method.name);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(lowered.insert(name).second) << method.name;
+  }
+  EXPECT_EQ(Tessarin::MethodNames().size(), kMethods.size());
+}
+
+TEST_F(TessarinTest, EveryMenuItemAndKeyRunsItsRow) {
+  ASSERT_EQ(addin.Auto_Open(), 0);
+  host::CommandBarControl& popup = CellBar().Controls().Item(kPopupCaption);
+  int item = 0;
+  for (const Method& method : kMethods) {
+    const std::string macro = "K_" + std::string(method.name);
+    if (method.menu) {
+      EXPECT_EQ(popup.Controls().Item(++item).OnAction(), macro);
+    }
+    if (!method.key.empty()) {
+      EXPECT_EQ(host.app.MacroForKey(method.key), macro);
+    }
+  }
+  EXPECT_EQ(item, popup.Controls().Count());
+  EXPECT_EQ(addin.RunMacro("K_SheetActivate"), -1);
+  EXPECT_EQ(addin.Call("SheetActivate", "テスト用紙 【20】"), 0);
+  EXPECT_FALSE(addin.module().Is40Sheet);
 }
 
 TEST_F(TessarinTest, ErrorsComeBackAsNumbers) {

@@ -4,7 +4,9 @@
 //   script.jsonl            the script
 //   expected.jsonl          transcript lines that must appear in this order (others may come
 //                           between): an expected object matches a transcript object when each
-//                           key it gives matches, recursively; arrays and scalars must be equal
+//                           key it gives matches, recursively; arrays and scalars must be equal.
+//                           Every error event and message box of the transcript must be matched
+//                           by one of them: an unexpected error or box fails the case.
 //   exit_code               the expected exit code (0 when missing)
 //   files/                  copied into the temporary home folder before the run
 //   expected_settings.ini   the settings file the run must leave, byte for byte
@@ -70,6 +72,11 @@ bool Matches(const json& expected, const json& actual) {
   return true;
 }
 
+// The lines a case must expect: what went wrong, and what the user was asked or told.
+bool IsErrorOrBox(const json& line) {
+  return line.is_object() && (line.contains("error") || line.contains("msgbox"));
+}
+
 std::vector<std::string> CaseNames() {
   std::vector<std::string> names;
   std::error_code error;
@@ -124,6 +131,7 @@ TEST_P(ScriptCase, TranscriptMatches) {
   }
 
   size_t next = 0;
+  std::vector<bool> matched(transcript.size(), false);
   for (const json& expected :
        ParseLines(ReplaceHome(ReadFile(dir / "expected.jsonl"), home), "expected.jsonl")) {
     size_t found = next;
@@ -132,7 +140,13 @@ TEST_P(ScriptCase, TranscriptMatches) {
       ADD_FAILURE() << "no transcript line from line " << next + 1 << " on matches\n  " << expected;
       break;
     }
+    matched[found] = true;
     next = found + 1;
+  }
+  for (size_t i = 0; i < transcript.size(); ++i) {
+    if (!matched[i] && IsErrorOrBox(transcript[i])) {
+      ADD_FAILURE() << "transcript line " << i + 1 << " is not expected: " << transcript[i];
+    }
   }
 
   if (fs::exists(dir / "expected_settings.ini")) {

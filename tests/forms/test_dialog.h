@@ -7,9 +7,15 @@
 #include <vector>
 
 #include "core/forms/form.h"
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 
 namespace tessarin::forms {
+
+// Forms are shown through the script runner's Ui, as the command line shows them.
+using cli::FormSnapshot;
+using cli::ParseFormAction;
+using cli::ParseFormEntry;
+using cli::ScriptedUi;
 
 // Tab order as added: T1, Label1, T2, CBox, CheckBox1, TB1, CommandButton1, CommandButton2,
 // CMD(0..2), MultiPage1 (TextBox8 on page 1, Image1 on page 0).

@@ -17,6 +17,7 @@
 #include "core/host/host_error.h"
 #include "core/ooxml/xlsx.h"
 #include "tests/ooxml_io/test_util.h"
+#include "tests/support/failing_writer.h"
 #include "tests/error_number.h"
 
 namespace tessarin::ooxml {
@@ -31,24 +32,8 @@ using testing::WriteFile;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-// Writes the first `budget` bytes for real, then fails as a full disk (or another error) would.
-class FailingWriter : public FileWriter {
- public:
-  FailingWriter(size_t budget, int write_error, int sync_error = 0)
-      : budget_(budget), write_error_(write_error), sync_error_(sync_error) {}
-  int Write(int fd, std::string_view data) override {
-    const size_t n = std::min(budget_, data.size());
-    if (int err = FileWriter::Write(fd, data.substr(0, n))) return err;
-    budget_ -= n;
-    return n < data.size() ? write_error_ : 0;
-  }
-  int Sync(int fd) override { return sync_error_ ? sync_error_ : FileWriter::Sync(fd); }
-
- private:
-  size_t budget_;
-  int write_error_;
-  int sync_error_;
-};
+// The save path's writer seam, failing after a byte budget.
+using FailingWriter = ::tessarin::testing::FailingWriterOf<FileWriter>;
 
 using ::tessarin::testing::ErrorOf;
 

@@ -5,11 +5,14 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -17,6 +20,8 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "tests/support/failing_writer.h"
+#include "tests/support/temp_home.h"
 
 namespace tessarin::settings {
 namespace {
@@ -24,19 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 using host::HostError;
 
-// Sets an environment variable for one test and puts the old value back afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -57,24 +50,11 @@ std::optional<HostError> ErrorOf(const std::function<void()>& f) {
   return std::nullopt;
 }
 
-class SettingsFileTest : public testing::Test {
+class SettingsFileTest : public ::testing::Test {
  protected:
-  SettingsFileTest()
-      : root_(MakeTempDir()),
-        home_("HOME", root_.c_str()),
-        documents_("XDG_DOCUMENTS_DIR", nullptr),
-        config_("XDG_CONFIG_HOME", nullptr) {
-    fs::create_directory(root_ + "/Documents");
-  }
   ~SettingsFileTest() override {
-    std::error_code ignored;
+    std::error_code ignored;  // so that the home folder can be removed
     fs::permissions(Folder(), fs::perms::owner_all, ignored);
-    fs::remove_all(root_, ignored);
-  }
-
-  static std::string MakeTempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "settings_test.XXXXXX").string();
-    return mkdtemp(tmpl.data());
   }
 
   std::string Folder() const { return root_ + "/Documents/ミラトス保存データ"; }
@@ -92,8 +72,8 @@ class SettingsFileTest : public testing::Test {
     return names;
   }
 
-  const std::string root_;
-  ScopedEnv home_, documents_, config_;
+  testing::TempHome home_;
+  const std::string root_ = home_.path();
   SettingsFile settings_;
 };
 
@@ -299,6 +279,33 @@ TEST_F(SettingsFileTest, FailedRewriteLeavesOldFileWhole) {
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"ミラトス_設定値.ini"});  // no leftovers
 }
 
+TEST_F(SettingsFileTest, WriteFailingOnAnyByteLeavesOldFileWhole) {
+  const std::string old = "PATH1:/a.xlsx\r\nST:1\r\n";
+  const std::string next = "PATH1:/a.xlsx\r\nST:2\r\n";
+  for (size_t budget = 0; budget < next.size(); budget += 5) {
+    WriteIni(old);
+    settings_.set_writer(std::make_shared<testing::FailingWriter>(budget, ENOSPC));
+    const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
+    ASSERT_TRUE(error) << budget;
+    EXPECT_EQ(error->number(), host::kErrDiskFull) << budget;
+    EXPECT_EQ(ReadIni(), old) << budget;
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"ミラトス_設定値.ini"}) << budget;
+  }
+  settings_.set_writer(std::make_shared<testing::FailingWriter>(next.size(), ENOSPC));
+  settings_.SetIniValue("ST", "2", false);  // exactly enough room
+  EXPECT_EQ(ReadIni(), next);
+}
+
+TEST_F(SettingsFileTest, FailedFlushLeavesOldFileWhole) {
+  WriteIni("ST:1\r\n");
+  settings_.set_writer(std::make_shared<testing::FailingWriter>(SIZE_MAX, 0, EIO));
+  const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), host::kErrPathFileAccess);
+  EXPECT_EQ(ReadIni(), "ST:1\r\n");
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"ミラトス_設定値.ini"});
+}
+
 TEST_F(SettingsFileTest, ReadOnlyFolderIsPermissionDenied) {
   WriteIni("ST:1\r\n");
   fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec);
@@ -323,7 +330,7 @@ struct Rewrite {
 void PrintTo(const Rewrite& rewrite, std::ostream* os) { *os << rewrite.name; }
 
 class SettingsRewriteTest : public SettingsFileTest,
-                            public testing::WithParamInterface<Rewrite> {};
+                            public ::testing::WithParamInterface<Rewrite> {};
 
 TEST_P(SettingsRewriteTest, GivesExactFile) {
   const Rewrite& c = GetParam();
@@ -334,7 +341,7 @@ TEST_P(SettingsRewriteTest, GivesExactFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     SettingsFile, SettingsRewriteTest,
-    testing::Values(
+    ::testing::Values(
         Rewrite{"RemovingOnlyLineLeavesOneEmptyLine", "ST:1\r\n", "ST", "", true, "\r\n"},
         Rewrite{"RemovingAbsentKeyKeepsLines", "A:1\r\nB:2\r\n", "ST", "x", true,
                 "A:1\r\nB:2\r\n"},
@@ -359,7 +366,7 @@ INSTANTIATE_TEST_SUITE_P(
                 false, "no colon\r\n:x\r\nST\r\nst:4\r\nST:1\r\n"},
         Rewrite{"EmptyFileGetsOneLine", "", "ST", "1", false, "ST:1\r\n"},
         Rewrite{"EmptyValueIsStored", "ST:1\r\n", "ST", "", false, "ST:\r\n"}),
-    [](const testing::TestParamInfo<Rewrite>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Rewrite>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tessarin::settings

@@ -13,50 +13,23 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/form_script.h"
-#include "core/forms/scripted_ui.h"
+#include "app/cli/form_script.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/workbook/kanji_module.h"
+#include "tests/support/temp_home.h"
 #include "tests/testgen/reference_order.h"
 
 namespace tessarin::testgen {
-
-// Points HOME at a fresh folder for the life of the object, so the settings file starts absent.
-class TempHome {
- public:
-  TempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "testgen-XXXXXX").string();
-    root_ = mkdtemp(pattern.data());
-    Save("HOME", root_.c_str());
-    Save("XDG_DOCUMENTS_DIR", nullptr);
-    Save("XDG_CONFIG_HOME", nullptr);
-  }
-  ~TempHome() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      it->second ? setenv(it->first.c_str(), it->second->c_str(), 1) : unsetenv(it->first.c_str());
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  const std::string& root() const { return root_; }
-
- private:
-  void Save(const char* name, const char* value) {
-    const char* old = std::getenv(name);
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    value ? setenv(name, value, 1) : unsetenv(name);
-  }
-  std::string root_;
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 class TestgenTest : public ::testing::Test {
  protected:
   TestgenTest() {
     module_.XlApp = &app_;
     module_.ui = &ui_;
+    ui_.set_title(std::string(workbook::kAddinTitle));  // as the add-in does when it is made
     app_.Workbooks().Add();
     app_.ActiveSheet().SetName("ミラトス");
     module_.QSheetName = module_.TestTitle = "ミラトス";
@@ -127,13 +100,13 @@ class TestgenTest : public ::testing::Test {
 
   // Queues what the user does in the next showing of KanjiForm1.
   void QueueDialog(const nlohmann::json& actions) {
-    ui_.QueueForm(forms::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
+    ui_.QueueForm(cli::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
   }
 
-  TempHome home_;
+  testing::TempHome home_;  // the settings file starts absent
   host::Application app_;
   std::vector<nlohmann::json> events_;
-  forms::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
+  cli::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
   workbook::KanjiModule module_;
 };
 

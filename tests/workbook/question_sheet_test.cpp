@@ -82,7 +82,9 @@ TEST(BlankTemplate, LayoutAndComments) {
     host::Range cell = sheet.Range(c.cell);
     EXPECT_DOUBLE_EQ(cell.ColumnWidth(), c.width) << c.cell;
     EXPECT_EQ(cell.HorizontalAlignment(), c.h) << c.cell;
-    if (c.width != host::kDefaultColumnWidth) EXPECT_EQ(cell.VerticalAlignment(), host::kXlCenter) << c.cell;
+    if (c.width != host::kDefaultColumnWidth) {
+      EXPECT_EQ(cell.VerticalAlignment(), host::kXlCenter) << c.cell;
+    }
   }
   EXPECT_DOUBLE_EQ(sheet.Range("A1").RowHeight(), 26);
   EXPECT_DOUBLE_EQ(sheet.Range("A5000").RowHeight(), 26);

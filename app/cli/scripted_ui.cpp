@@ -1,5 +1,5 @@
 // ScriptedUi: answers from queues, one transcript event per box, form step and sound.
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -7,15 +7,15 @@
 
 #include "core/forms/form.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
+using forms::Form;
+using forms::Gesture;
+using forms::MsgBoxButtons;
+using forms::MsgBoxResult;
 using nlohmann::json;
 
 namespace {
-
-std::string Show(const json& value) {
-  return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
 
 json OptionalText(const std::optional<std::string>& text) { return text ? json(*text) : json(); }
 
@@ -23,20 +23,62 @@ json OptionalText(const std::optional<std::string>& text) { return text ? json(*
 std::optional<std::string> TextOrNull(const json& step, const char* key) {
   const json& value = step[key];
   if (step.size() != 1 || !(value.is_string() || value.is_null())) {
-    throw std::invalid_argument("malformed answer " + Show(step) + ": expected {\"" + key +
+    throw std::invalid_argument("malformed answer " + JsonText(step) + ": expected {\"" + key +
                                 "\": TEXT or null}");
   }
   if (value.is_null()) return std::nullopt;
   return value.get<std::string>();
 }
 
+json ControlSnapshot(const forms::Control& control) {
+  using Kind = forms::Control::Kind;
+  json out = json::object();
+  switch (control.kind()) {
+    case Kind::kTextBox:
+      out["text"] = static_cast<const forms::TextBox&>(control).text();
+      break;
+    case Kind::kCheckBox:
+    case Kind::kToggleButton:
+      out["value"] = static_cast<const forms::CheckBox&>(control).value();
+      out["caption"] = control.caption();
+      break;
+    case Kind::kMultiPage: {
+      const auto& pages = static_cast<const forms::MultiPage&>(control);
+      out["value"] = pages.value();
+      out["pages"] = json::array();
+      for (int i = 0; i < pages.page_count(); ++i) {
+        out["pages"].push_back({{"caption", pages.page(i).caption}, {"enabled", pages.page(i).enabled}});
+      }
+      break;
+    }
+    case Kind::kLabel:
+    case Kind::kCommandButton:
+      out["caption"] = control.caption();
+      break;
+    case Kind::kImage:
+      break;
+  }
+  out["enabled"] = control.enabled();
+  if (!control.tooltip().empty()) out["tooltip"] = control.tooltip();
+  return out;
+}
+
 }  // namespace
+
+json FormSnapshot(const Form& form) {
+  json controls = json::object();
+  for (const forms::Control* control : form.controls()) controls[control->name()] = ControlSnapshot(*control);
+  return {{"name", form.name()},
+          {"caption", form.caption()},
+          {"focus", form.focus() != nullptr ? json(form.focus()->name()) : json()},
+          {"controls", std::move(controls)}};
+}
 
 bool ScriptedUi::QueueAnswer(const json& step) {
   if (!step.is_object()) return false;
   if (step.contains("msgbox")) {
     if (step.size() != 1) {
-      throw std::invalid_argument("malformed answer " + Show(step) +
+      throw std::invalid_argument("malformed answer " + JsonText(step) +
                                   ": expected {\"msgbox\": \"ok\" | \"yes\" | \"no\"}");
     }
     QueueMsgBox(ParseMsgBoxAnswer(step["msgbox"]));
@@ -68,7 +110,7 @@ MsgBoxResult ScriptedUi::ShowMessage(const std::string& text, const std::string&
     if (Fits(queued, buttons)) {
       answer = queued;
     } else {
-      Error("message box " + Show(text) + " has no button \"" + std::string(ResultName(queued)) +
+      Error("message box " + JsonText(text) + " has no button \"" + std::string(ResultName(queued)) +
             "\"; it took \"" + std::string(ResultName(answer)) + "\"");
     }
   }
@@ -92,23 +134,23 @@ void ScriptedUi::ShowModal(Form& form) {
   }
 
   form.Activated();
-  if (form.visible()) Emit({{"form", form.Snapshot()}});
+  if (form.visible()) Emit({{"form", FormSnapshot(form)}});
 
   std::size_t next = 0;
   for (; next < actions.size() && form.visible(); ++next) {
     const FormAction& action = actions[next];
     Gesture gesture = action.ApplyTo(form);
     if (gesture.outcome == Gesture::Outcome::kRefused) {
-      Error(form.name() + ": " + Show(action.source) + " ignored: " + gesture.reason);
+      Error(form.name() + ": " + JsonText(action.source) + " ignored: " + gesture.reason);
       continue;
     }
-    if (form.visible()) Emit({{"form", form.Snapshot()}});
+    if (form.visible()) Emit({{"form", FormSnapshot(form)}});
   }
   if (next < actions.size()) {
     json left = json::array();
     for (std::size_t i = next; i < actions.size(); ++i) left.push_back(actions[i].source);
     Error(form.name() + (form.loaded() ? " was hidden" : " closed") + " with " +
-          std::to_string(left.size()) + " action(s) left: " + Show(left));
+          std::to_string(left.size()) + " action(s) left: " + JsonText(left));
   }
 
   // Whatever the script left open is closed as a user would, and closed for good when the
@@ -150,4 +192,4 @@ void ScriptedUi::PrintPreview(const std::vector<std::string>& sheets) {
   Emit({{"preview", {{"sheets", sheets}}}});
 }
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

@@ -1,21 +1,24 @@
 // Scripted answers: parsing form actions and queue entries, and playing an action on a form.
-#include "core/forms/form_script.h"
+#include "app/cli/form_script.h"
 
 #include <stdexcept>
 #include <string>
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
+using forms::Form;
+using forms::Gesture;
+using forms::MsgBoxResult;
 using nlohmann::json;
 
-namespace {
-
-std::string Show(const json& value) {
+std::string JsonText(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+namespace {
+
 [[noreturn]] void Malformed(const json& action, const std::string& expected) {
-  throw std::invalid_argument("malformed form action " + Show(action) + ": expected " + expected);
+  throw std::invalid_argument("malformed form action " + JsonText(action) + ": expected " + expected);
 }
 
 // [NAME, X] with a non-empty control name.
@@ -39,7 +42,7 @@ int Index(const json& action, const json& value, const std::string& expected) {
 
 FormAction ParseFormAction(const json& action) {
   if (!action.is_object() || action.size() != 1) {
-    throw std::invalid_argument("malformed form action " + Show(action) +
+    throw std::invalid_argument("malformed form action " + JsonText(action) +
                                 ": expected an object with one key, such as "
                                 "{\"click\": \"CommandButton1\"}");
   }
@@ -76,7 +79,7 @@ FormAction ParseFormAction(const json& action) {
     result.kind = FormAction::Kind::kClose;
     return result;
   } else {
-    throw std::invalid_argument("unknown form action \"" + key + "\" in " + Show(action) +
+    throw std::invalid_argument("unknown form action \"" + key + "\" in " + JsonText(action) +
                                 ": expected set, check, toggle, page, click or close");
   }
   result.control = value.is_string() ? value.get<std::string>() : value[0].get<std::string>();
@@ -86,21 +89,21 @@ FormAction ParseFormAction(const json& action) {
 FormEntry ParseFormEntry(const json& step) {
   if (!step.is_object() || !step.contains("form") || !step["form"].is_string() ||
       step["form"].get_ref<const std::string&>().empty()) {
-    throw std::invalid_argument("malformed form entry " + Show(step) +
+    throw std::invalid_argument("malformed form entry " + JsonText(step) +
                                 ": expected {\"form\": NAME, \"do\": [ACTIONS]}");
   }
   FormEntry entry;
   entry.form = step["form"].get<std::string>();
   for (const auto& [key, value] : step.items()) {
     if (key != "form" && key != "do") {
-      throw std::invalid_argument("malformed form entry " + Show(step) + ": unknown key \"" + key +
+      throw std::invalid_argument("malformed form entry " + JsonText(step) + ": unknown key \"" + key +
                                   "\"");
     }
   }
   if (!step.contains("do")) return entry;
   const json& actions = step["do"];
   if (!actions.is_array()) {
-    throw std::invalid_argument("malformed form entry " + Show(step) +
+    throw std::invalid_argument("malformed form entry " + JsonText(step) +
                                 ": \"do\" must be a list of actions");
   }
   for (std::size_t i = 0; i < actions.size(); ++i) {
@@ -118,7 +121,7 @@ MsgBoxResult ParseMsgBoxAnswer(const json& answer) {
   if (answer == "ok") return MsgBoxResult::kOk;
   if (answer == "yes") return MsgBoxResult::kYes;
   if (answer == "no") return MsgBoxResult::kNo;
-  throw std::invalid_argument("malformed message box answer " + Show(answer) +
+  throw std::invalid_argument("malformed message box answer " + JsonText(answer) +
                               ": expected \"ok\", \"yes\" or \"no\"");
 }
 
@@ -141,4 +144,4 @@ Gesture FormAction::ApplyTo(Form& form) const {
   return {};
 }
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

@@ -1,4 +1,4 @@
-// Scripted answers for the Ui: form actions and queue entries, parsed from JSON script steps.
+// The form step of a script: the actions a user takes on a shown form, parsed from JSON.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -9,7 +9,7 @@
 #include "core/forms/form.h"
 #include "core/forms/ui.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
 // One thing a user does to a shown form.
 struct FormAction {
@@ -23,7 +23,7 @@ struct FormAction {
   nlohmann::json source;  // the action as written, for messages
 
   // Performs the action through the form's User* gestures.
-  Gesture ApplyTo(Form& form) const;
+  forms::Gesture ApplyTo(forms::Form& form) const;
 };
 
 // The actions to take on the next showing of the form `form`.
@@ -38,10 +38,13 @@ struct FormEntry {
 //   {"page": ["MultiPage1", 1]}  {"click": "CommandButton1"}  {"click": ["CMD", 2]}
 //   {"close": true}
 FormAction ParseFormAction(const nlohmann::json& action);
+// `value` as one line of JSON for messages; bytes that are not UTF-8 show as U+FFFD.
+std::string JsonText(const nlohmann::json& value);
+
 // {"form": "KanjiForm1", "do": [ACTIONS]}; "do" may be left out for a form that is only to be
 // closed.
 FormEntry ParseFormEntry(const nlohmann::json& step);
 // "ok", "yes" or "no".
-MsgBoxResult ParseMsgBoxAnswer(const nlohmann::json& answer);
+forms::MsgBoxResult ParseMsgBoxAnswer(const nlohmann::json& answer);
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

@@ -1,5 +1,5 @@
 // Tests of the scripted Ui: form actions, answer queues, transcript events and script parsing.
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,10 @@
 
 #include "tests/forms/test_dialog.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 namespace {
+
+using namespace forms;  // the dialog under test and the Ui's answers
 
 using nlohmann::json;
 using ::testing::HasSubstr;
@@ -162,7 +164,7 @@ TEST_F(ScriptedUiTest, SnapshotGivesEachControlWhatItHas) {
   form_.Get<MultiPage>("MultiPage1").set_value(1);
   form_.Load();
   form_.SetFocus("T2");
-  json snapshot = form_.Snapshot();
+  json snapshot = FormSnapshot(form_);
   EXPECT_EQ(snapshot["name"], "TestForm1");
   EXPECT_EQ(snapshot["caption"], "テスト");
   EXPECT_EQ(snapshot["focus"], "T2");
@@ -181,9 +183,9 @@ TEST_F(ScriptedUiTest, SnapshotGivesEachControlWhatItHas) {
                                            {{{"caption", "４０題"}, {"enabled", false}},
                                             {{"caption", "２０題"}, {"enabled", true}}}}}));
   EXPECT_EQ(controls["Image1"], (json{{"enabled", true}}));
-  EXPECT_EQ(form_.Snapshot()["focus"], "T2");
+  EXPECT_EQ(FormSnapshot(form_)["focus"], "T2");
   form_.Unload();
-  EXPECT_TRUE(form_.Snapshot()["focus"].is_null());
+  EXPECT_TRUE(FormSnapshot(form_)["focus"].is_null());
 }
 
 TEST_F(ScriptedUiTest, ToggleRunsItsClickHandler) {
@@ -200,6 +202,7 @@ TEST_F(ScriptedUiTest, MessageBoxesTakeQueuedAnswersThatFit) {
   EXPECT_EQ(ui_.MsgBox("本当に履歴を消去してもよろしいですか？", "確認", MsgBoxButtons::kYesNo),
             MsgBoxResult::kNo);
   EXPECT_EQ(ui_.MsgBox("問題文が１題もありません。", "エラー"), MsgBoxResult::kOk);
+  ui_.set_title("題名");
   EXPECT_EQ(ui_.MsgBox("消去しますか？", "", MsgBoxButtons::kYesNo), MsgBoxResult::kYes);
   ASSERT_EQ(transcript_.events.size(), 4u);
   EXPECT_EQ(transcript_.events[0]["msgbox"],
@@ -211,7 +214,7 @@ TEST_F(ScriptedUiTest, MessageBoxesTakeQueuedAnswersThatFit) {
   EXPECT_THAT(transcript_.events[1]["error"].get<std::string>(), HasSubstr("no button \"yes\""));
   EXPECT_EQ(transcript_.events[2]["msgbox"]["answer"], "ok");
   EXPECT_EQ(transcript_.events[2]["msgbox"]["auto"], false);
-  EXPECT_EQ(transcript_.events[3]["msgbox"]["caption"], "ミラトス");
+  EXPECT_EQ(transcript_.events[3]["msgbox"]["caption"], "題名");
   EXPECT_EQ(transcript_.events[3]["msgbox"]["auto"], true);
   EXPECT_EQ(ui_.pending_msgbox(), 0u);
 }
@@ -304,4 +307,4 @@ TEST(FormScript, QueueAnswerTakesOnlyAnswerSteps) {
 }
 
 }  // namespace
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli

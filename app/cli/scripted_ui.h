@@ -1,5 +1,5 @@
-// ScriptedUi: the Ui that answers from queues and reports every box, form and sound as a
-// transcript event; the tests and the command line use it.
+// ScriptedUi: the Ui of the script runner. It answers from queues that script steps fill and
+// reports every box, form and sound as a transcript event; the tests drive dialogs through it.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/form_script.h"
+#include "app/cli/form_script.h"
 #include "core/forms/ui.h"
 
-namespace tessarin::forms {
+namespace tessarin::cli {
 
 // Answers are queued before the step that needs them. Events go to the sink, in order:
 //   {"msgbox": {"text", "caption", "buttons": "ok"|"yesno", "answer", "auto"}}
@@ -29,7 +29,12 @@ namespace tessarin::forms {
 // A shown form takes the first queued entry with its name and plays its actions; a form with
 // no entry, or still open after them, is closed with its close box, and unloaded regardless
 // when its QueryClose cancels that, so that a run cannot hang.
-class ScriptedUi : public Ui {
+// {"name", "caption", "focus" (name or null), "controls": {NAME: {...}}}: each control with those
+// of text, value, caption, enabled and tooltip (only when set) that its kind has; a MultiPage
+// also with "pages": [{"caption", "enabled"}].
+nlohmann::json FormSnapshot(const forms::Form& form);
+
+class ScriptedUi : public forms::Ui {
  public:
   using Sink = std::function<void(const nlohmann::json& event)>;
 
@@ -38,7 +43,7 @@ class ScriptedUi : public Ui {
 
   void set_sink(Sink sink) { sink_ = std::move(sink); }
 
-  void QueueMsgBox(MsgBoxResult answer) { msgbox_answers_.push_back(answer); }
+  void QueueMsgBox(forms::MsgBoxResult answer) { msgbox_answers_.push_back(answer); }
   // nullopt cancels the box.
   void QueueOpenFile(std::optional<std::string> path) {
     openfile_answers_.push_back(std::move(path));
@@ -66,20 +71,20 @@ class ScriptedUi : public Ui {
   std::optional<std::string> EditPhonetic(std::string_view cell, std::string_view reading) override;
 
  protected:
-  MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
-                           MsgBoxButtons buttons) override;
-  void ShowModal(Form& form) override;
-  void FormClosed(Form& form, bool unloaded) override;
+  forms::MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
+                           forms::MsgBoxButtons buttons) override;
+  void ShowModal(forms::Form& form) override;
+  void FormClosed(forms::Form& form, bool unloaded) override;
 
  private:
   void Emit(const nlohmann::json& event);
   void Error(const std::string& text);
 
   Sink sink_;
-  std::deque<MsgBoxResult> msgbox_answers_;
+  std::deque<forms::MsgBoxResult> msgbox_answers_;
   std::deque<std::optional<std::string>> openfile_answers_;
   std::deque<std::optional<std::string>> phonetic_answers_;
   std::deque<FormEntry> form_entries_;
 };
 
-}  // namespace tessarin::forms
+}  // namespace tessarin::cli
