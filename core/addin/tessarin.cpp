@@ -9,6 +9,7 @@
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
 #include "core/testgen/kanji_form.h"
+#include "core/testgen/print_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
 #include "core/workbook/question_sheet.h"
@@ -28,11 +29,16 @@ class Dialogs {
     if (!test_creation_) test_creation_ = std::make_unique<testgen::KanjiForm1>(module_);
     return *test_creation_;
   }
+  testgen::PrintForm& PaperAdjustment() {
+    if (!paper_adjustment_) paper_adjustment_ = std::make_unique<testgen::PrintForm>(module_);
+    return *paper_adjustment_;
+  }
 
  private:
   workbook::KanjiModule& module_;
   std::unique_ptr<workbook::FILE_Sentaku> file_selection_;
   std::unique_ptr<testgen::KanjiForm1> test_creation_;
+  std::unique_ptr<testgen::PrintForm> paper_adjustment_;
 };
 
 namespace {
@@ -105,7 +111,9 @@ int Tessarin::Edit_Furigana() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::RepeatKanji() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::NG_Report() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::HITU_Report() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::SetPaper() { return Guard([] { NotAvailableYet(); }); }
+int Tessarin::SetPaper() {
+  return Guard([this] { testgen::SetPaper(module_, dialogs_->PaperAdjustment()); });
+}
 
 int Tessarin::QVersion() {
   return Guard([this] {
