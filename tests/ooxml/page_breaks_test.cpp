@@ -2,16 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "core/ooxml/carry.h"
+#include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
 namespace {
-
-std::string Zip(const std::map<std::string, std::string>& parts) {
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
-  return WriteZip(entries);
-}
 
 TEST(RowBreaks, WrittenAfterThePageSetupAndReadBack) {
   host::Workbook book("breaks.xlsx");
@@ -41,15 +37,16 @@ TEST(RowBreaks, WrittenAfterThePageSetupAndReadBack) {
 
 TEST(RowBreaks, OnlyManualWellFormedBreaksAreKept) {
   host::Workbook book("breaks.xlsx");
-  book.set_active_sheet(&book.AddSheet("Sheet1", 1));
-  auto parts = Parts(WriteXlsx(book));
-  parts["xl/worksheets/sheet1.xml"] =
+  host::Worksheet& sheet = book.AddSheet("Sheet1", 1);
+  host::SheetCarry carry;
+  ReadWorksheet(
       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
       "<rowBreaks count=\"6\" manualBreakCount=\"2\"><brk id=\"40\" man=\"1\"/><brk id=\"12\" max=\"16383\"/>"
       "<brk id=\"8\" man=\"true\"/><brk id=\"x\" man=\"1\"/><brk id=\"0\" man=\"1\"/>"
-      "<brk id=\"1048576\" man=\"1\"/></rowBreaks></worksheet>";
-  const auto read = ReadXlsx(Zip(parts), "breaks.xlsx");
-  EXPECT_EQ(read->Sheet(1).row_breaks(), (std::vector<int32_t>{9, 41}));
+      "<brk id=\"1048576\" man=\"1\"/></rowBreaks></worksheet>",
+      WorksheetReadContext{"breaks.xlsx", "xl/worksheets/sheet1.xml"}, sheet, carry);
+  EXPECT_EQ(sheet.row_breaks(), (std::vector<int32_t>{9, 41}));
+  EXPECT_TRUE(carry.elements.empty());  // read into the model, not carried a second time
 }
 
 }  // namespace
