@@ -133,8 +133,9 @@ void Sheet::ResetAllPageBreaks() const {
 
 int32_t HPageBreakCollection::Item(int index) const {
   if (index < 1 || index > Count()) {
-    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: the sheet has " + std::to_string(Count()) +
-                                                 " horizontal page breaks, not " + std::to_string(index) + ".");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: the sheet has " +
+                                                 std::to_string(Count()) + " horizontal page breaks, not " +
+                                                 std::to_string(index) + ".");
   }
   return sheet_->row_breaks()[index - 1];
 }
@@ -142,7 +143,9 @@ int32_t HPageBreakCollection::Item(int index) const {
 void HPageBreakCollection::Add(const host::Range& before) const {
   sheet_->CheckWritable();
   const int32_t row = before.Row();
-  if (&before.sheet() != sheet_ || row < 2) Fail("Add method of HPageBreaks class failed: no page can start at that row.");
+  if (&before.sheet() != sheet_ || row < 2) {
+    Fail("Add method of HPageBreaks class failed: no page can start at that row.");
+  }
   sheet_->AddRowBreak(row);
 }
 

@@ -54,9 +54,10 @@ PaperExtent PrintableArea(const PageSetup& setup) {
 int FittingZoom(const PageSetup& setup, double width, double height) {
   const PaperExtent area = PrintableArea(setup);
   int zoom = 100;
-  while (zoom > 10 && (width * zoom > area.width * 100 + kSlack || height * zoom > area.height * 100 + kSlack)) {
-    --zoom;
-  }
+  auto fits = [&](int percent) {
+    return width * percent <= area.width * 100 + kSlack && height * percent <= area.height * 100 + kSlack;
+  };
+  while (zoom > 10 && !fits(zoom)) --zoom;
   return zoom;
 }
 

@@ -104,7 +104,8 @@ void PrintForm::UserForm_Activate() {
   if (!has20) pages_.page(1).enabled = false;
   module_.settings.IniFilePath();
   for (size_t i = 0; i < kMetricBoxes.size(); ++i) {
-    boxes_[i]->set_text(module_.GetIniValue(std::string(kMetricBoxes[i].key), std::string(kMetricBoxes[i].fallback)));
+    const MetricBox& metric = kMetricBoxes[i];
+    boxes_[i]->set_text(module_.GetIniValue(std::string(metric.key), std::string(metric.fallback)));
   }
   const std::string active = app.ActiveSheet().Name();
   if (active == workbook::kTestSheet40) {
