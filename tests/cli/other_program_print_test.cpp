@@ -60,8 +60,12 @@ TEST(OtherProgramPrint, LibreOfficePrintsEachTestPageOnOneSheet) {
   const std::string soffice = FindProgram("soffice");
   const std::string pdfinfo = FindProgram("pdfinfo");
   const std::string pdftotext = FindProgram("pdftotext");
-  if (soffice.empty() || pdfinfo.empty() || pdftotext.empty()) {
-    GTEST_SKIP() << "needs soffice (libreoffice-calc-nogui) and poppler-utils";
+  const std::string fc_list = FindProgram("fc-list");
+  if (soffice.empty() || pdfinfo.empty() || pdftotext.empty() || fc_list.empty()) {
+    GTEST_SKIP() << "needs soffice (libreoffice-calc-nogui), poppler-utils and fontconfig";
+  }
+  if (RunProcess({fc_list, "Noto Sans CJK JP", "family"}, "", ".", {}).out.empty()) {
+    GTEST_SKIP() << "needs the Japanese font Noto Sans CJK JP (fonts-noto-cjk)";
   }
   TempFolder home;
   const std::map<std::string, std::string> env = {{"HOME", home.path()}, {"XDG_DOCUMENTS_DIR", ""}};
