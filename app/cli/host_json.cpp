@@ -210,7 +210,8 @@ void WriteDump(std::ostream& out, const host::Sheet& sheet, const host::AreaList
   const host::PageSetup& setup = worksheet.page_setup();
   out << ",\"rows\":" << ToJsonText(rows) << ",\"cols\":" << ToJsonText(cols)
       << ",\"comments\":" << worksheet.CommentCount() << ",\"pagesetup\":" << ToJsonText(PageSetupJson(setup))
-      << ",\"printarea\":" << (setup.print_area.empty() ? "null" : ToJsonText(setup.print_area)) << '}';
+      << ",\"printarea\":" << (setup.print_area.empty() ? "null" : ToJsonText(setup.print_area))
+      << ",\"hpagebreaks\":" << ToJsonText(json(worksheet.row_breaks())) << '}';
 }
 
 json DumpJson(const host::Sheet& sheet, const host::AreaList& areas) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/testgen/kanji_form.h"
+#include "core/testgen/print_form.h"
 #include "core/workbook/file_selection.h"
 #include "core/workbook/kanji_module.h"
 
@@ -17,6 +18,7 @@ class Dialogs {
 
   workbook::FILE_Sentaku& FileSelection() { return Get(file_selection_); }
   testgen::KanjiForm1& TestCreation() { return Get(test_creation_); }
+  testgen::PrintForm& PaperAdjustment() { return Get(paper_adjustment_); }
 
  private:
   template <typename T>
@@ -28,6 +30,7 @@ class Dialogs {
   workbook::KanjiModule& module_;
   std::unique_ptr<workbook::FILE_Sentaku> file_selection_;
   std::unique_ptr<testgen::KanjiForm1> test_creation_;
+  std::unique_ptr<testgen::PrintForm> paper_adjustment_;
 };
 
 }  // namespace tessarin::addin

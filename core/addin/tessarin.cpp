@@ -9,6 +9,7 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/testgen/print_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
 #include "core/workbook/question_sheet.h"
@@ -89,7 +90,9 @@ int Tessarin::Edit_Furigana() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::RepeatKanji() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::NG_Report() { return Guard([] { NotAvailableYet(); }); }
 int Tessarin::HITU_Report() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::SetPaper() { return Guard([] { NotAvailableYet(); }); }
+int Tessarin::SetPaper() {
+  return Guard([this] { testgen::SetPaper(module_, dialogs_->PaperAdjustment()); });
+}
 
 int Tessarin::QVersion() {
   return Guard([this] {

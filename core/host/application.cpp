@@ -124,6 +124,31 @@ void Sheet::Paste() const {
   view.active_cell = {pasted.top, pasted.left};
 }
 
+void Sheet::ResetAllPageBreaks() const {
+  sheet_->CheckWritable();
+  sheet_->ClearRowBreaks();
+}
+
+// --- HPageBreakCollection ---
+
+int32_t HPageBreakCollection::Item(int index) const {
+  if (index < 1 || index > Count()) {
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: the sheet has " +
+                                                 std::to_string(Count()) + " horizontal page breaks, not " +
+                                                 std::to_string(index) + ".");
+  }
+  return sheet_->row_breaks()[index - 1];
+}
+
+void HPageBreakCollection::Add(const host::Range& before) const {
+  sheet_->CheckWritable();
+  const int32_t row = before.Row();
+  if (&before.sheet() != sheet_ || row < 2) {
+    Fail("Add method of HPageBreaks class failed: no page can start at that row.");
+  }
+  sheet_->AddRowBreak(row);
+}
+
 host::Range Sheet::Rows(std::string_view rows) const { return WholeLines(*sheet_, rows, true); }
 host::Range Sheet::Columns(std::string_view columns) const { return WholeLines(*sheet_, columns, false); }
 host::Range Sheet::UsedRange() const { return host::Range(*sheet_, sheet_->UsedArea()); }

@@ -89,6 +89,21 @@ class SheetComments {
   Worksheet* sheet_;
 };
 
+// A sheet's HPageBreaks collection: its manual breaks between rows, top to bottom.
+class HPageBreakCollection {
+ public:
+  explicit HPageBreakCollection(Worksheet& sheet) : sheet_(&sheet) {}
+  int Count() const { return static_cast<int>(sheet_->row_breaks().size()); }
+  // The first row of the page that break `index` (1-based) starts; HostError 9 when out of range.
+  int32_t Item(int index) const;
+  // A break above the first row of `before` (a range of this sheet). HostError 1004 on a
+  // protected sheet or above row 1.
+  void Add(const host::Range& before) const;
+
+ private:
+  Worksheet* sheet_;
+};
+
 // The host's Worksheet object: a handle (application, model sheet), cheap to copy. The sheet
 // belongs to a workbook of the application and must outlive the handle.
 class Sheet {
@@ -122,6 +137,9 @@ class Sheet {
   host::Range UsedRange() const;
   SheetComments Comments() const { return SheetComments(*sheet_); }
   PageSetupRef PageSetup() const { return PageSetupRef(*sheet_); }
+  HPageBreakCollection HPageBreaks() const { return HPageBreakCollection(*sheet_); }
+  // Removes every manual page break (HostError 1004 on a protected sheet).
+  void ResetAllPageBreaks() const;
   // Protects the sheet: writes to its cells, formats and comments are then HostError 1004.
   void Protect() const { sheet_->set_protected(true); }
   void Unprotect() const { sheet_->set_protected(false); }

@@ -184,6 +184,12 @@ double Worksheet::ColumnWidth(int32_t col) const {
 
 void Worksheet::SetColumnWidth(int32_t col, double width) { ObtainColumn(col).width = width; }
 
+void Worksheet::AddRowBreak(int32_t row) {
+  if (row < 2 || row > kMaxRows) return;
+  const auto at = std::lower_bound(row_breaks_.begin(), row_breaks_.end(), row);
+  if (at == row_breaks_.end() || *at != row) row_breaks_.insert(at, row);
+}
+
 Area Worksheet::UsedArea() const {
   Area a{kMaxRows + 1, kMaxColumns + 1, 0, 0};
   cells_.ForEachRow(1, kMaxRows, [&](int32_t r, const RowData& rd) {

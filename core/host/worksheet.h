@@ -84,6 +84,11 @@ class Worksheet {
   const std::vector<Area>& merges() const { return merges_; }
   PageSetup& page_setup() { return page_setup_; }
   const PageSetup& page_setup() const { return page_setup_; }
+  // Manual page breaks between rows: each the first row of a new printed page, ascending, in
+  // 2 .. kMaxRows. Adding a row outside that range or one already there changes nothing.
+  const std::vector<int32_t>& row_breaks() const { return row_breaks_; }
+  void AddRowBreak(int32_t row);
+  void ClearRowBreaks() { row_breaks_.clear(); }
   SheetView& view() { return view_; }
   const SheetView& view() const { return view_; }
   bool is_protected() const { return protected_; }
@@ -108,6 +113,7 @@ class Worksheet {
   std::vector<ColumnInfo> columns_;  // index col - 1, grown on demand
   std::vector<Area> merges_;
   PageSetup page_setup_;
+  std::vector<int32_t> row_breaks_;
   SheetView view_;
   double default_row_height_ = kDefaultRowHeight;
   double default_column_width_ = kDefaultColumnWidth;

@@ -13,6 +13,7 @@
 #include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/page_breaks.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -218,6 +219,8 @@ class SheetReader {
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
       sheet_.page_setup().header_footer_xml = std::string(raw);
+    } else if (name == "rowBreaks") {
+      ReadRowBreaks(Parse(doc, raw), sheet_);
     } else {
       carry_.elements.push_back({name, std::string(raw)});
     }
@@ -963,6 +966,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
   }
   parts.emplace_back(21, PageSetupXml(ps, carry));
   if (!ps.header_footer_xml.empty()) parts.emplace_back(22, ps.header_footer_xml);
+  if (std::string breaks = RowBreaksXml(sheet); !breaks.empty()) parts.emplace_back(SheetRank("rowBreaks"), breaks);
   if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(30, "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
   if (carry) {
     int last = 0;

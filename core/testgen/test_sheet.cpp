@@ -1,10 +1,12 @@
 // Test sheet layout.
 #include "core/testgen/test_sheet.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/host/application.h"
 #include "core/host/constants.h"
+#include "core/host/units.h"
 #include "core/testgen/selection.h"
 #include "core/workbook/question_sheet.h"
 
@@ -199,6 +201,36 @@ void ApplyPageMetrics(KanjiModule& module) {
   const int64_t rows = int64_t{RowsPerPage(module)} * module.PageCount;
   for (int32_t row = 1; row <= rows; ++row) SetRowHeight(module, row);
   SetColumnWidths(module);
+  FitTestPages(module, module.PageCount);
+}
+
+host::PaperExtent TestPageExtent(KanjiModule& module, int32_t page) {
+  const host::Worksheet& sheet = module.App().ActiveSheet().worksheet();
+  host::PaperExtent extent;
+  for (int32_t col = 1; col <= kHeaderColumn; ++col) extent.width += host::ColumnPoints(sheet, col);
+  const int32_t rows = RowsPerPage(module);
+  const int64_t first = int64_t{page - 1} * rows + 1;
+  for (int64_t row = first; row < first + rows && row <= host::kMaxRows; ++row) {
+    extent.height += host::RowPoints(sheet, static_cast<int32_t>(row));
+  }
+  return extent;
+}
+
+void FitTestPages(KanjiModule& module, int32_t page_count) {
+  const host::Sheet sheet = module.App().ActiveSheet();
+  const host::PageSetupRef setup = sheet.PageSetup();
+  // Pages usually share their metrics, but a row sized by hand must not push its page over.
+  int zoom = 100;
+  for (int32_t page = 1; page <= std::max(page_count, 1); ++page) {
+    const host::PaperExtent extent = TestPageExtent(module, page);
+    zoom = std::min(zoom, host::FittingZoom(setup.Get(), extent.width, extent.height));
+  }
+  setup.SetZoom(zoom);
+  sheet.ResetAllPageBreaks();
+  const int32_t rows = RowsPerPage(module);
+  for (int64_t page = 1; page < page_count && page * rows < host::kMaxRows; ++page) {
+    sheet.HPageBreaks().Add(sheet.Cells(page * rows + 1, 1));
+  }
 }
 
 void SetRowHeight(KanjiModule& module, const int32_t& row) {

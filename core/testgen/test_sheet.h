@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/host/paper.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::testgen {
@@ -16,6 +17,8 @@ inline constexpr std::string_view kTimeLimit20 = "　   制限時間３分";
 inline constexpr std::string_view kNameAndScore20 = "氏名　　　　　　　　　　得点";
 inline constexpr std::string_view kTimeLimit40 = "制限時間５分";
 inline constexpr std::string_view kPageNumberFormat = "\"No.\"0";
+// Column U: the header column, the right edge of every test page.
+inline constexpr int32_t kHeaderColumn = 21;
 
 // All of these act on the active workbook through the host, selecting what they format, and
 // throw the host's HostError (1004 for a protected sheet, 9 for a missing one, 13 for a metric
@@ -38,8 +41,20 @@ void ClearTestSheet(workbook::KanjiModule& module);
 // thin box around every cell.
 void FormatAnswerRows(workbook::KanjiModule& module);
 
-// Activates the current test sheet and sizes rows 1 .. PageCount * RowsPerPage and the columns.
+// Activates the current test sheet, sizes rows 1 .. PageCount * RowsPerPage and the columns,
+// and fits the pages to the paper (FitTestPages).
 void ApplyPageMetrics(workbook::KanjiModule& module);
+
+// The printed size in points of test page `page` (1-based: columns A to U, its RowsPerPage
+// rows) of the active sheet at its row heights and column widths.
+host::PaperExtent TestPageExtent(workbook::KanjiModule& module, int32_t page);
+
+// Makes each of the first `page_count` test pages of the active sheet print on one sheet of
+// paper in any spreadsheet program: Zoom becomes the largest whole percent, at most 100, at
+// which every one of them fits the printable area of the sheet's paper and margins, and the
+// sheet's manual page breaks become exactly one after each of those pages but the last.
+// Nothing else of the page setup changes. HostError 1004 on a protected sheet.
+void FitTestPages(workbook::KanjiModule& module, int32_t page_count);
 
 // Sets the height of `row` of the active sheet from the metric setting of the row's place in
 // its page (module.Is40Sheet chooses the keys); leaves the row selected.

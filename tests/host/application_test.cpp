@@ -112,6 +112,26 @@ TEST(Application, WindowAndPrintPreviewHook) {
   EXPECT_EQ(previewed, std::vector<std::string>{"Sheet1"});
 }
 
+TEST(Application, ManualPageBreaksAboveRows) {
+  Application app;
+  app.Workbooks().Add();
+  const Sheet sheet = app.ActiveSheet();
+  sheet.HPageBreaks().Add(sheet.Range("C17"));
+  sheet.HPageBreaks().Add(sheet.Range("A9:B12"));
+  sheet.HPageBreaks().Add(sheet.Range("A9"));
+  ASSERT_EQ(sheet.HPageBreaks().Count(), 2);
+  EXPECT_EQ(sheet.HPageBreaks().Item(1), 9);
+  EXPECT_EQ(sheet.HPageBreaks().Item(2), 17);
+  EXPECT_EQ(ErrorNumber([&] { sheet.HPageBreaks().Item(3); }), kErrSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumber([&] { sheet.HPageBreaks().Add(sheet.Range("A1")); }), kErrApplicationDefined);
+  sheet.Protect();
+  EXPECT_EQ(ErrorNumber([&] { sheet.ResetAllPageBreaks(); }), kErrApplicationDefined);
+  EXPECT_EQ(sheet.HPageBreaks().Count(), 2);
+  sheet.Unprotect();
+  sheet.ResetAllPageBreaks();
+  EXPECT_EQ(sheet.HPageBreaks().Count(), 0);
+}
+
 TEST(Application, GetOpenFilenameAndSendKeysGoThroughHooks) {
   Application app;
   EXPECT_EQ(app.GetOpenFilename("Excel,*.xls*"), "False");

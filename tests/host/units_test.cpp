@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/host/constants.h"
+#include "core/host/paper.h"
 #include "core/host/workbook.h"
 #include "core/host/worksheet.h"
 
@@ -85,6 +87,38 @@ TEST(Units, SheetMeasuresUseItsWorkbookFontAndHiding) {
   EXPECT_DOUBLE_EQ(RowPoints(sheet, 4), 190);
   sheet.cells().ObtainRow(4).hidden = true;
   EXPECT_DOUBLE_EQ(RowPoints(sheet, 4), 0);
+}
+
+TEST(Paper, PrintableAreaTurnsWithTheOrientation) {
+  PageSetup setup;  // A4 portrait, 0.7 and 0.75 inch margins
+  PaperExtent area = PrintableArea(setup);
+  EXPECT_NEAR(area.width, 595.2756 - 100.8, 1e-4);
+  EXPECT_NEAR(area.height, 841.8898 - 108, 1e-4);
+  setup.orientation = kXlLandscape;
+  setup.left_margin = setup.right_margin = setup.top_margin = setup.bottom_margin = 12.24;
+  area = PrintableArea(setup);
+  EXPECT_NEAR(area.width, 817.4098, 1e-4);
+  EXPECT_NEAR(area.height, 570.7956, 1e-4);
+  setup.paper_size = 8;  // A3 is twice A4
+  EXPECT_NEAR(PrintableArea(setup).height, 841.8898 - 24.48, 1e-4);
+  setup.paper_size = 117;  // a number without a known size prints as A4
+  EXPECT_NEAR(PrintableArea(setup).width, 817.4098, 1e-4);
+  setup.left_margin = 1000;
+  EXPECT_EQ(PrintableArea(setup).width, 0);
+}
+
+TEST(Paper, FittingZoomIsTheLargestWholePercentThatFits) {
+  PageSetup setup;
+  setup.orientation = kXlLandscape;
+  setup.left_margin = setup.right_margin = setup.top_margin = setup.bottom_margin = 12.24;
+  // The test pages at their default metrics: 20 columns of 42 pt and one of 45.75 pt, rows of
+  // 628.5 pt (40 questions) and 627.25 pt (20), against 570.7956 pt of printable height.
+  EXPECT_EQ(FittingZoom(setup, 885.75, 628.5), 90);
+  EXPECT_EQ(FittingZoom(setup, 885.75, 627.25), 90);  // at 91 % it is 0.002 pt too tall
+  EXPECT_EQ(FittingZoom(setup, 885.75, 627.2), 91);
+  EXPECT_EQ(FittingZoom(setup, 817.4, 570.79), 100);
+  EXPECT_EQ(FittingZoom(setup, 1560.75, 628.5), 52);  // the width decides
+  EXPECT_EQ(FittingZoom(setup, 100000, 10), 10);      // never below the host's least zoom
 }
 
 }  // namespace

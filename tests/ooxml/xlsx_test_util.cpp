@@ -41,6 +41,7 @@ void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
     EXPECT_EQ(pa.center_vertically, pb.center_vertically);
     EXPECT_EQ(pa.print_area, pb.print_area);
     EXPECT_EQ(pa.header_footer_xml, pb.header_footer_xml);
+    EXPECT_EQ(sa.row_breaks(), sb.row_breaks());
     const host::SheetView &va = sa.view(), &vb = sb.view();
     EXPECT_EQ(va.display_gridlines, vb.display_gridlines);
     EXPECT_EQ(va.selection, vb.selection);

@@ -99,6 +99,8 @@ std::unique_ptr<host::Workbook> BuildSample() {
   ps.zoom = 0;
   ps.fit_wide = 1;
   ps.fit_tall = 1;
+  t.AddRowBreak(9);
+  t.AddRowBreak(17);
   t.view().display_gridlines = false;
   t.view().selection = {host::Area{3, 3, 3, 3}, host::Area{5, 1, 6, 2}};
   t.view().active_cell = {3, 3};

@@ -203,6 +203,58 @@ TEST_F(TestSheetTest, DefaultMetricsForBothSheets) {
   EXPECT_NE(t.Rows(5).RowHeight(), 20);  // only the rows of the pages in use
 }
 
+std::vector<int32_t> Breaks(const host::Sheet& sheet) {
+  std::vector<int32_t> rows;
+  for (int i = 1; i <= sheet.HPageBreaks().Count(); ++i) rows.push_back(sheet.HPageBreaks().Item(i));
+  return rows;
+}
+
+TEST_F(TestSheetTest, DefaultMetricsPrintEachPageOnOneSheetAtNinetyPercent) {
+  host::Sheet s = AddTestSheet(true);
+  module_.PageCount = 3;
+  ApplyPageMetrics(module_);
+  const host::PaperExtent page = TestPageExtent(module_, 1);
+  EXPECT_DOUBLE_EQ(page.width, 20 * 42 + 45.75);  // 56 and 61 pixels at the default font
+  EXPECT_DOUBLE_EQ(page.height, 628.5);
+  EXPECT_EQ(s.PageSetup().Zoom(), 90);
+  EXPECT_EQ(Breaks(s), (std::vector<int32_t>{9, 17}));
+  EXPECT_EQ(s.PageSetup().Orientation(), host::kXlLandscape);  // the rest stays
+  EXPECT_DOUBLE_EQ(s.PageSetup().TopMargin(), 12.24);
+
+  host::Sheet t = AddTestSheet(false);
+  module_.PageCount = 2;
+  ApplyPageMetrics(module_);
+  EXPECT_DOUBLE_EQ(TestPageExtent(module_, 2).height, 627.25);
+  EXPECT_EQ(t.PageSetup().Zoom(), 90);
+  EXPECT_EQ(Breaks(t), (std::vector<int32_t>{5}));
+  EXPECT_EQ(Breaks(s), (std::vector<int32_t>{9, 17}));  // the other sheet keeps its own
+}
+
+TEST_F(TestSheetTest, ZoomAndBreaksFollowTheMetricsAndThePages) {
+  host::Sheet s = AddTestSheet(true);
+  module_.SetIniValue("Qs", "150", false);
+  module_.SetIniValue("C1", "5", false);
+  module_.PageCount = 3;
+  ApplyPageMetrics(module_);
+  EXPECT_EQ(s.PageSetup().Zoom(), 100);  // 720.75 x 548.5 points fit as they are
+
+  module_.SetIniValue("C1", "12", false);  // 101 pixels a column: 1560.75 points in all
+  module_.PageCount = 1;
+  ApplyPageMetrics(module_);
+  EXPECT_EQ(s.PageSetup().Zoom(), 52);
+  EXPECT_TRUE(Breaks(s).empty());  // the breaks of the longer test are gone
+
+  // A row enlarged by hand on a later page decides for every page.
+  module_.SetIniValue("C1", "6.4", false);
+  module_.PageCount = 2;
+  ApplyPageMetrics(module_);
+  EXPECT_EQ(s.PageSetup().Zoom(), 92);  // 885.75 points wide; the 548.5 points of height fit
+  s.Rows(10).SetRowHeight(409.5);
+  FitTestPages(module_, 2);
+  EXPECT_EQ(s.PageSetup().Zoom(), 70);  // page 2 is 808 points tall: 565.6 at 70 %
+  EXPECT_EQ(Breaks(s), (std::vector<int32_t>{9}));
+}
+
 TEST_F(TestSheetTest, MetricKeysAreDistinctPerSheet) {
   module_.SetIniValue("No20", "30", false);
   module_.SetIniValue("Qs", "200", false);
