@@ -8,6 +8,7 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/reports/form1.h"
 #include "core/testgen/kanji_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
@@ -28,11 +29,16 @@ class Dialogs {
     if (!test_creation_) test_creation_ = std::make_unique<testgen::KanjiForm1>(module_);
     return *test_creation_;
   }
+  reports::Form1& GradeSearch() {
+    if (!grade_search_) grade_search_ = std::make_unique<reports::Form1>(module_);
+    return *grade_search_;
+  }
 
  private:
   workbook::KanjiModule& module_;
   std::unique_ptr<workbook::FILE_Sentaku> file_selection_;
   std::unique_ptr<testgen::KanjiForm1> test_creation_;
+  std::unique_ptr<reports::Form1> grade_search_;
 };
 
 namespace {
@@ -144,7 +150,9 @@ int Tessarin::Command1() {
   return Guard([this] { dialogs_->FileSelection().Show(module_.Dialogs()); });
 }
 
-int Tessarin::Command2() { return Guard([] { NotAvailableYet(); }); }
+int Tessarin::Command2() {
+  return Guard([this] { dialogs_->GradeSearch().Show(module_.Dialogs()); });
+}
 int Tessarin::Command3() { return 0; }
 int Tessarin::Command4() { return 0; }
 int Tessarin::Command5() { return 0; }
