@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli/create_command.h"
+#include "app/cli/grades_command.h"
 #include "app/cli/install_sample_command.h"
 #include "app/cli/messages.h"
 #include "app/cli/script_command.h"
@@ -56,6 +57,7 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   std::vector<std::unique_ptr<Command>> commands;
   commands.push_back(std::make_unique<ScriptCommand>());
   commands.push_back(std::make_unique<CreateCommand>());
+  commands.push_back(std::make_unique<GradesCommand>());
   commands.push_back(std::make_unique<InstallSampleCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/cli/messages.h"
+#include "app/cli/recipe.h"
 #include "app/cli/script_runner.h"
 #include "core/addin/tessarin.h"
 #include "core/host/runtime.h"
@@ -22,48 +23,6 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 namespace {
-
-// Runs steps one by one and keeps the transcript lines each step produced.
-class Recipe {
- public:
-  Recipe() : runner_(transcript_) {}
-
-  // Runs one step; returns the events it logged.
-  std::vector<Json> Step(const Json& step) {
-    const size_t start = transcript_.str().size();
-    runner_.RunLine(step.dump(), ++line_);
-    std::vector<Json> events;
-    std::istringstream lines(transcript_.str().substr(start));
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
-    }
-    return events;
-  }
-  ScriptRunner& runner() { return runner_; }
-
- private:
-  std::ostringstream transcript_;
-  ScriptRunner runner_;
-  int line_ = 0;
-};
-
-// The first problem among `events`: a logged error, a message box the add-in showed, a failed
-// call. Empty when there is none.
-std::string Problem(const std::vector<Json>& events) {
-  for (const Json& e : events) {
-    if (e.contains("error") && e["error"].is_string()) {
-      const std::string text = e["error"].get<std::string>();
-      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>()) : text;
-    }
-    if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
-    if (e.contains("call") && e.contains("result") && e["result"] != 0) {
-      return Tr("the add-in's %1 failed: %2",
-                {e["call"].get<std::string>(),
-                 HostErrorText(e.value("description", std::string()), e["result"].get<int>())});
-    }
-  }
-  return "";
-}
 
 // A random code as the dialog's box takes it: a whole number that fits a 32-bit integer.
 bool ParseCode(const std::string& text, int32_t* code) {
@@ -159,10 +118,7 @@ int CreateCommand::Run(Streams& streams) {
   }
 
   Recipe recipe;
-  // Start the add-in and open the workbook from its file dialog.
-  recipe.Step({{"openfile", book}});
-  recipe.Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  if (std::string p = Problem(recipe.Step({{"call", "Auto_Open"}})); !p.empty()) return fail(p);
+  if (std::string p = StartWithBook(recipe, book); !p.empty()) return fail(p);
 
   host::Application& app = recipe.runner().app();
   std::vector<std::string> sheets, question_sheets;

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "core/reports/form1.h"
 #include "core/testgen/kanji_form.h"
 #include "core/testgen/print_form.h"
 #include "core/workbook/file_selection.h"
@@ -19,6 +20,7 @@ class Dialogs {
   workbook::FILE_Sentaku& FileSelection() { return Get(file_selection_); }
   testgen::KanjiForm1& TestCreation() { return Get(test_creation_); }
   testgen::PrintForm& PaperAdjustment() { return Get(paper_adjustment_); }
+  reports::Form1& GradeSearch() { return Get(grade_search_); }
 
  private:
   template <typename T>
@@ -31,6 +33,7 @@ class Dialogs {
   std::unique_ptr<workbook::FILE_Sentaku> file_selection_;
   std::unique_ptr<testgen::KanjiForm1> test_creation_;
   std::unique_ptr<testgen::PrintForm> paper_adjustment_;
+  std::unique_ptr<reports::Form1> grade_search_;
 };
 
 }  // namespace tessarin::addin

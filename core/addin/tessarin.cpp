@@ -9,6 +9,7 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/reports/form1.h"
 #include "core/testgen/print_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
@@ -131,7 +132,9 @@ int Tessarin::Command1() {
   return Guard([this] { dialogs_->FileSelection().Show(module_.Dialogs()); });
 }
 
-int Tessarin::Command2() { return Guard([] { NotAvailableYet(); }); }
+int Tessarin::Command2() {
+  return Guard([this] { dialogs_->GradeSearch().Show(module_.Dialogs()); });
+}
 int Tessarin::Command3() { return 0; }
 int Tessarin::Command4() { return 0; }
 int Tessarin::Command5() { return 0; }

@@ -12,6 +12,7 @@ enum ErrorNumber : int {
   kErrOverflow = 6,
   kErrOutOfMemory = 7,
   kErrSubscriptOutOfRange = 9,
+  kErrDivisionByZero = 11,
   kErrTypeMismatch = 13,
   kErrBadFileName = 52,
   kErrFileNotFound = 53,

@@ -1,0 +1,86 @@
+// GradesCommand: a recipe of script steps over the grade search dialog Form1.
+#include "app/cli/grades_command.h"
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "app/cli/recipe.h"
+#include "core/host/application.h"
+#include "core/host/range.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::cli {
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+CLI::App* GradesCommand::Register(CLI::App& app) {
+  CLI::App* c = app.add_subcommand("grades", "List the kanji of cells by school grade (the kanji grade search)");
+  c->add_option("book", book_, "the question workbook (.xlsx, .xls, .txt, .csv)")->required();
+  c->add_option("--range", range_,
+                "cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)");
+  c->add_option("--sheet", sheet_, "the sheet to read (default: the question sheet)");
+  c->add_flag("--missing", missing_, "list the kanji of each level that the cells do not use");
+  return c;
+}
+
+int GradesCommand::Run(Streams& streams) {
+  auto fail = [&](const std::string& why) {
+    streams.err << "tessarin grades: " << why << "\n";
+    return 1;
+  };
+  std::error_code ec;
+  const std::string book = fs::absolute(book_, ec).string();
+  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+
+  Recipe recipe;
+  if (std::string p = StartWithBook(recipe, book); !p.empty()) return fail(p);
+  host::Application& app = recipe.runner().app();
+  std::string sheet = sheet_;
+  if (sheet.empty()) {
+    std::string problem;
+    sheet = FindQuestionSheetName(app, problem);
+    if (sheet.empty()) return fail(problem + "; name the sheet with --sheet");
+  }
+  if (std::string p = Problem(recipe.Step({{"activate", sheet}})); !p.empty()) return fail(p);
+
+  std::string range = range_;
+  if (range.empty()) {
+    int32_t questions = 0;
+    const host::Sheet active = app.ActiveSheet();
+    while (questions < host::kMaxRows &&
+           !active.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
+      ++questions;
+    }
+    if (questions == 0) return fail("the sheet " + sheet + " has no questions in column D; give --range");
+    range = "D1:D" + std::to_string(questions);
+  }
+  if (std::string p = Problem(recipe.Step({{"select", range}})); !p.empty()) return fail(p);
+
+  Json actions = Json::array();
+  if (missing_) actions.push_back({{"click", "CD1"}});
+  actions.push_back({{"click", "Command1"}});
+  recipe.Step({{"form", "Form1"}, {"do", actions}});
+  const std::vector<Json> events = recipe.Step({{"call", "Command2"}});
+  if (std::string p = Problem(events); !p.empty()) return fail(p);
+
+  // The report is the text box as the dialog last showed it.
+  std::string report;
+  for (const Json& e : events) {
+    const Json* text = nullptr;
+    if (e.contains("form") && e["form"].contains("controls")) {
+      text = &e["form"]["controls"]["Text1"]["text"];
+    }
+    if (text != nullptr && text->is_string()) report = text->get<std::string>();
+  }
+  std::string out;
+  for (size_t i = 0; i < report.size(); ++i) {
+    if (report.compare(i, 2, "\r\n") == 0) ++i;
+    out += report[i];
+  }
+  if (out.empty() || out.back() != '\n') out += '\n';
+  streams.out << out;
+  return 0;
+}
+
+}  // namespace tessarin::cli

@@ -1,0 +1,60 @@
+// Recipe: script steps one at a time, and the checks the friendly subcommands share.
+#include "app/cli/recipe.h"
+
+#include "app/cli/messages.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::cli {
+
+using Json = nlohmann::json;
+
+std::vector<Json> Recipe::Step(const Json& step) {
+  const size_t start = transcript_.str().size();
+  runner_.RunLine(step.dump(), ++line_);
+  std::vector<Json> events;
+  std::istringstream lines(transcript_.str().substr(start));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
+  }
+  return events;
+}
+
+std::string Problem(const std::vector<Json>& events) {
+  for (const Json& e : events) {
+    if (e.contains("error") && e["error"].is_string()) {
+      const std::string text = e["error"].get<std::string>();
+      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>()) : text;
+    }
+    if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
+    if (e.contains("call") && e.contains("result") && e["result"] != 0) {
+      return Tr("the add-in's %1 failed: %2",
+                {e["call"].get<std::string>(),
+                 HostErrorText(e.value("description", std::string()), e["result"].get<int>())});
+    }
+  }
+  return "";
+}
+
+std::string StartWithBook(Recipe& recipe, const std::string& book) {
+  recipe.Step({{"openfile", book}});
+  recipe.Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
+  return Problem(recipe.Step({{"call", "Auto_Open"}}));
+}
+
+std::string FindQuestionSheetName(host::Application& app, std::string& problem) {
+  std::string question_sheet;
+  for (int i = 1; i <= app.Sheets().Count(); ++i) {
+    const std::string& name = app.Sheets().Item(i).Name();
+    if (workbook::IsQuestionSheetName(name)) {
+      if (!question_sheet.empty()) {
+        problem = "the workbook has several question sheets; keep one whose name starts with ミラトス";
+        return "";
+      }
+      question_sheet = name;
+    }
+  }
+  if (question_sheet.empty()) problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
+  return question_sheet;
+}
+
+}  // namespace tessarin::cli
