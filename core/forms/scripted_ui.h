@@ -63,7 +63,7 @@ class ScriptedUi : public Ui {
   std::optional<std::string> GetOpenFilename(std::string_view filter) override;
   void Beep(int type) override;
   void PrintPreview(const std::vector<std::string>& sheets) override;
-  std::optional<std::string> EditPhonetic(std::string_view cell, std::string_view reading) override;
+  std::optional<std::string> EditPhonetic(const PhoneticEdit& edit) override;
 
  protected:
   MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
