@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/cli/recipe.h"
 #include "app/cli/script_runner.h"
 #include "core/addin/tessarin.h"
 #include "core/host/runtime.h"
@@ -14,48 +15,6 @@
 namespace tessarin::cli {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-namespace {
-
-// Runs steps one by one and keeps the transcript lines each step produced.
-class Recipe {
- public:
-  Recipe() : runner_(transcript_) {}
-
-  // Runs one step; returns the events it logged.
-  std::vector<Json> Step(const Json& step) {
-    const size_t start = transcript_.str().size();
-    runner_.RunLine(step.dump(), ++line_);
-    std::vector<Json> events;
-    std::istringstream lines(transcript_.str().substr(start));
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
-    }
-    return events;
-  }
-  ScriptRunner& runner() { return runner_; }
-
- private:
-  std::ostringstream transcript_;
-  ScriptRunner runner_;
-  int line_ = 0;
-};
-
-// The first problem among `events`: a logged error, a message box the add-in showed, a failed
-// call. Empty when there is none.
-std::string Problem(const std::vector<Json>& events) {
-  for (const Json& e : events) {
-    if (e.contains("error") && e["error"].is_string()) return e["error"].get<std::string>();
-    if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
-    if (e.contains("call") && e.contains("result") && e["result"] != 0) {
-      return "the add-in's " + e["call"].get<std::string>() + " failed with error " + e["result"].dump() +
-             (e.contains("description") ? ": " + e["description"].get<std::string>() : "");
-    }
-  }
-  return "";
-}
-
-}  // namespace
 
 CLI::App* CreateCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand("create", "Make a kanji test from a question workbook and save it");
@@ -89,20 +48,12 @@ int CreateCommand::Run(Streams& streams) {
 
   Recipe recipe;
   // Start the add-in and open the workbook from its file dialog.
-  recipe.Step({{"openfile", book}});
-  recipe.Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  if (std::string p = Problem(recipe.Step({{"call", "Auto_Open"}})); !p.empty()) return fail(p);
+  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
 
   host::Application& app = recipe.runner().app();
-  std::string question_sheet;
-  for (int i = 1; i <= app.Sheets().Count(); ++i) {
-    const std::string& name = app.Sheets().Item(i).Name();
-    if (workbook::IsQuestionSheetName(name)) {
-      if (!question_sheet.empty()) return fail("the workbook has several question sheets; keep one whose name starts with ミラトス");
-      question_sheet = name;
-    }
-  }
-  if (question_sheet.empty()) return fail("the workbook has no question sheet (a sheet whose name starts with ミラトス)");
+  std::string problem;
+  const std::string question_sheet = QuestionSheetName(app, &problem);
+  if (question_sheet.empty()) return fail(problem);
   recipe.Step({{"activate", question_sheet}});
   recipe.Step({{"select", "A1"}});
 

@@ -1,0 +1,62 @@
+// Recipe: steps through the script runner, and reading their events.
+#include "app/cli/recipe.h"
+
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::cli {
+
+using Json = nlohmann::json;
+
+std::vector<Json> Recipe::Step(const Json& step) {
+  const size_t start = transcript_.str().size();
+  runner_.RunLine(step.dump(), ++line_);
+  std::vector<Json> events;
+  std::istringstream lines(transcript_.str().substr(start));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
+  }
+  return events;
+}
+
+std::string Recipe::OpenBook(const std::string& book) {
+  Step({{"openfile", book}});
+  Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
+  return Problem(Step({{"call", "Auto_Open"}}));
+}
+
+std::string Problem(const std::vector<Json>& events) {
+  for (const Json& e : events) {
+    if (e.contains("error") && e["error"].is_string()) return e["error"].get<std::string>();
+    if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
+    if (e.contains("call") && e.contains("result") && e["result"] != 0) {
+      return "the add-in's " + e["call"].get<std::string>() + " failed with error " + e["result"].dump() +
+             (e.contains("description") ? ": " + e["description"].get<std::string>() : "");
+    }
+  }
+  return "";
+}
+
+std::string QuestionSheetName(host::Application& app, std::string* problem) {
+  std::string found;
+  for (int i = 1; i <= app.Sheets().Count(); ++i) {
+    const std::string& name = app.Sheets().Item(i).Name();
+    if (!workbook::IsQuestionSheetName(name)) continue;
+    if (!found.empty()) {
+      *problem = "the workbook has several question sheets; keep one whose name starts with ミラトス";
+      return "";
+    }
+    found = name;
+  }
+  if (found.empty()) *problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
+  return found;
+}
+
+std::vector<std::string> MessageTexts(const std::vector<Json>& events) {
+  std::vector<std::string> texts;
+  for (const Json& e : events) {
+    if (e.contains("msgbox") && e["msgbox"].is_object()) texts.push_back(e["msgbox"].value("text", std::string()));
+  }
+  return texts;
+}
+
+}  // namespace tessarin::cli
