@@ -1,6 +1,7 @@
 // answers, mark and report: recipes over the add-in's after-the-test commands.
 #include "app/cli/marking_commands.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 
@@ -142,6 +143,14 @@ int MarkCommand::Run(Streams& streams) {
     return code;
   };
   if (wrong_.empty() && must_.empty()) return fail("give --wrong or --must with question numbers", 2);
+  // Each mark adds an "X", so a number typed twice would count one mistake twice.
+  for (const std::vector<int>* numbers : {&wrong_, &must_}) {
+    std::vector<int> sorted = *numbers;
+    std::sort(sorted.begin(), sorted.end());
+    if (auto twice = std::adjacent_find(sorted.begin(), sorted.end()); twice != sorted.end()) {
+      return fail("question " + std::to_string(*twice) + " is given twice", 2);
+    }
+  }
   OpenedTest opened;
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
   host::Application& app = opened.recipe.runner().app();

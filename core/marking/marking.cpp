@@ -45,9 +45,8 @@ bool RefuseSeveralCells(KanjiModule& module) {
 // Writes "X" into the first empty mark cell of `row`; false when all ten are filled.
 bool AddWrongMark(const host::Sheet& questions, int32_t row) {
   for (int col = workbook::kFirstMarkColumn; col <= workbook::kLastMarkColumn; ++col) {
-    const host::Range cell = questions.Cells(row, col);
     if (testgen::CellText(questions, row, col).empty()) {
-      cell.SetText(kWrongMark);
+      questions.Cells(row, col).SetText(kWrongMark);
       return true;
     }
   }

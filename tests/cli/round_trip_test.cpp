@@ -125,6 +125,8 @@ TEST_F(RoundTrip, MarkRefusesANumberNotOnTheTestAndSavesNothing) {
   EXPECT_EQ(mark.exit_code, 1);
   EXPECT_NE(mark.err.find("there is no question 6"), std::string::npos) << mark.err;
   EXPECT_EQ(fs::last_write_time(Path("test.xlsx")), before);
+  EXPECT_EQ(Tessarin({"mark", Path("test.xlsx"), "--wrong", "2,3,2"}).exit_code, 2);
+  EXPECT_EQ(fs::last_write_time(Path("test.xlsx")), before);
   EXPECT_EQ(Tessarin({"answers", book, "--show"}).exit_code, 1);  // no test sheet in the source book
 }
 
