@@ -29,20 +29,22 @@ void AppendLine(std::string& out, const AnswerColumn& rows, size_t index) {
 
 std::string DuplicateReport(const AnswerColumn& rows) {
   const size_t n = rows.answers.size();
-  // The rows of each answer, in order; a row's group is itself and the rows after it.
-  std::unordered_map<std::string_view, std::vector<size_t>> rows_of;
-  rows_of.reserve(n);
-  std::vector<size_t> place(n);
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  // next[i] is the next row with row i's answer: a row's group is the chain from it onwards.
+  std::vector<size_t> next(n, kNone);
+  std::unordered_map<std::string_view, size_t> last_row_of;
+  last_row_of.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    std::vector<size_t>& same = rows_of[rows.answers[i]];
-    place[i] = same.size();
-    same.push_back(i);
+    auto [it, first] = last_row_of.try_emplace(rows.answers[i], i);
+    if (!first) {
+      next[it->second] = i;
+      it->second = i;
+    }
   }
   std::string report;
   for (size_t i = 0; i < n; ++i) {
-    const std::vector<size_t>& same = rows_of.find(rows.answers[i])->second;
-    if (place[i] + 1 >= same.size()) continue;
-    for (size_t k = place[i]; k < same.size(); ++k) AppendLine(report, rows, same[k]);
+    if (next[i] == kNone) continue;
+    for (size_t k = i; k != kNone; k = next[k]) AppendLine(report, rows, k);
     report += kLineBreak;
   }
   return report;
