@@ -116,7 +116,7 @@ TEST_F(RoundTrip, MarkedQuestionsComeBackInTheNextTest) {
   EXPECT_EQ(FirstAttemptCount(after.out), FirstAttemptCount(before.out) + 3) << before.out << after.out;
 }
 
-TEST_F(RoundTrip, MarkRefusesANumberNotOnTheTestAndSavesNothing) {
+TEST_F(RoundTrip, RefusalsSaveNothingAndReportsPrintTheirTexts) {
   const std::string book = Path("ミラトス.xlsx");
   fs::copy_file(TESSARIN_SAMPLE_WORKBOOK, book);
   ASSERT_EQ(Tessarin({"create", book, "--count", "5", "-o", Path("test.xlsx")}).exit_code, 0);
@@ -128,6 +128,11 @@ TEST_F(RoundTrip, MarkRefusesANumberNotOnTheTestAndSavesNothing) {
   EXPECT_EQ(Tessarin({"mark", Path("test.xlsx"), "--wrong", "2,3,2"}).exit_code, 2);
   EXPECT_EQ(fs::last_write_time(Path("test.xlsx")), before);
   EXPECT_EQ(Tessarin({"answers", book, "--show"}).exit_code, 1);  // no test sheet in the source book
+
+  ProcessResult must = Tessarin({"report", book, "must"});
+  EXPECT_EQ(must.out, "必出に設定している問題数は、8 題です。\n") << must.err;
+  ProcessResult duplicates = Tessarin({"report", book, "duplicates"});
+  EXPECT_EQ(duplicates.out, "重複なし\n") << duplicates.err;
 }
 
 }  // namespace
