@@ -1,65 +1,78 @@
-// Grade search speed: the code page table's first build, the classification of a long text,
-// and the dialog reading a whole question column of 100,000 rows.
+// The duplicate check: the whole RepeatKanji command on 100,000 questions (one answer in ten
+// repeated), and the pairwise rule it replaced on 10,000 questions, for the ratio.
 #include <benchmark/benchmark.h>
 
+#include <random>
 #include <string>
 
 #include "core/forms/scripted_ui.h"
 #include "core/host/application.h"
-#include "core/reports/form1.h"
-#include "core/reports/grade_cp932.h"
-#include "core/reports/grade_report.h"
-#include "core/reports/kanji_tables.h"
+#include "core/reports/repeat_kanji.h"
 #include "core/workbook/kanji_module.h"
 
 namespace {
 
 using namespace tessarin;
 
-constexpr int kRows = 100000;
-
-// Every kanji of the nine tables in turn, with kana between them, `n` times over.
-std::string LongText(int n) {
-  std::string text;
-  for (int i = 0; i < n; ++i) {
-    for (int g = 1; g <= reports::kLevelCount; ++g) {
-      text += reports::KanjiTableText(g);
-      text += "をかきなさい。";
+// Answers "答N", each unique except that one row in ten repeats the answer of an earlier row.
+std::vector<std::string> Answers(int rows) {
+  std::mt19937 random(7);
+  std::vector<std::string> answers;
+  for (int r = 0; r < rows; ++r) {
+    if (r > 0 && r % 10 == 0) {
+      answers.push_back(answers[std::uniform_int_distribution<int>(0, r - 1)(random)]);
+    } else {
+      answers.push_back("答" + std::to_string(r));
     }
   }
-  return text;
+  return answers;
 }
 
-void BM_ClassifyLongText(benchmark::State& state) {
-  const std::string text = LongText(static_cast<int>(state.range(0)));
-  reports::IsCp932Kanji(U'一');  // the table is built once per process; measured apart
-  for (auto _ : state) {
-    reports::KanjiGrades grades;
-    benchmark::DoNotOptimize(grades.Kanji_Hantei(text));
-    benchmark::DoNotOptimize(grades.NotSetReport());
+struct QuestionBook {
+  explicit QuestionBook(int rows) {
+    module.XlApp = &app;
+    module.ui = &ui;
+    app.Workbooks().Add();
+    app.ActiveSheet().SetName("ミラトス");
+    host::Sheet sheet = app.ActiveSheet();
+    const std::vector<std::string> answers = Answers(rows);
+    for (int r = 1; r <= rows; ++r) {
+      sheet.Cells(r, 4).SetText("モンダイ" + std::to_string(r) + "をよむ。");
+      sheet.Cells(r, 5).SetText(answers[r - 1]);
+    }
   }
-  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
-}
-BENCHMARK(BM_ClassifyLongText)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond);
-
-// The whole column D of a question sheet, selected as "D:D": a million rows by address.
-void BM_Form1WholeColumn(benchmark::State& state) {
   host::Application app;
   forms::ScriptedUi ui;
   workbook::KanjiModule module;
-  module.XlApp = &app;
-  module.ui = &ui;
-  app.Workbooks().Add();
-  host::Sheet sheet = app.ActiveSheet();
-  for (int r = 1; r <= kRows; ++r) {
-    sheet.Cells(r, 4).SetText("モンダイ" + std::to_string(r) + "をよむ。問題");
-    sheet.Cells(r, 5).SetText("問題");
-  }
-  app.Range("D:D").Select();
-  reports::Form1 form(module);
-  for (auto _ : state) form.Show(ui);
+};
+
+void BM_RepeatKanjiCommand(benchmark::State& state) {
+  QuestionBook book(static_cast<int>(state.range(0)));
+  size_t shown = 0;
+  book.ui.set_sink([&](const nlohmann::json& event) { shown += event.dump().size(); });
+  for (auto _ : state) reports::RepeatKanji(book.module);
+  benchmark::DoNotOptimize(shown);
 }
-BENCHMARK(BM_Form1WholeColumn)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepeatKanjiCommand)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+reports::AnswerColumn Column(int rows) {
+  reports::AnswerColumn column;
+  column.answers = Answers(rows);
+  for (int r = 1; r <= rows; ++r) column.questions.push_back("モンダイ" + std::to_string(r) + "をよむ。");
+  return column;
+}
+
+void BM_DuplicateReportOnePass(benchmark::State& state) {
+  const reports::AnswerColumn column = Column(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(reports::DuplicateReport(column));
+}
+BENCHMARK(BM_DuplicateReportOnePass)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_DuplicateReportPairwise(benchmark::State& state) {
+  const reports::AnswerColumn column = Column(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(reports::DuplicateReportPairwise(column));
+}
+BENCHMARK(BM_DuplicateReportPairwise)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -8,6 +8,7 @@ packages=(
   nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk
+  libmecab-dev mecab-ipadic-utf8
   libreoffice-calc-nogui poppler-utils
   gettext locales
 )

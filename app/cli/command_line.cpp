@@ -9,6 +9,7 @@
 #include "app/cli/create_command.h"
 #include "app/cli/grades_command.h"
 #include "app/cli/install_sample_command.h"
+#include "app/cli/marking_commands.h"
 #include "app/cli/messages.h"
 #include "app/cli/script_command.h"
 #include "core/settings/settings_file.h"
@@ -59,6 +60,9 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   commands.push_back(std::make_unique<CreateCommand>());
   commands.push_back(std::make_unique<GradesCommand>());
   commands.push_back(std::make_unique<InstallSampleCommand>());
+  commands.push_back(std::make_unique<AnswersCommand>());
+  commands.push_back(std::make_unique<MarkCommand>());
+  commands.push_back(std::make_unique<ReportCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) {
     registered.push_back(command->Register(app));

@@ -118,7 +118,7 @@ int CreateCommand::Run(Streams& streams) {
   }
 
   Recipe recipe;
-  if (std::string p = StartWithBook(recipe, book); !p.empty()) return fail(p);
+  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
 
   host::Application& app = recipe.runner().app();
   std::vector<std::string> sheets, question_sheets;

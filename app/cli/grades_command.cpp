@@ -34,12 +34,12 @@ int GradesCommand::Run(Streams& streams) {
   if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
 
   Recipe recipe;
-  if (std::string p = StartWithBook(recipe, book); !p.empty()) return fail(p);
+  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
   host::Application& app = recipe.runner().app();
   std::string sheet = sheet_;
   if (sheet.empty()) {
     std::string problem;
-    sheet = FindQuestionSheetName(app, problem);
+    sheet = QuestionSheetName(app, &problem);
     if (sheet.empty()) return fail(problem + "; name the sheet with --sheet");
   }
   if (std::string p = Problem(recipe.Step({{"activate", sheet}})); !p.empty()) return fail(p);

@@ -1,4 +1,4 @@
-// Recipe: script steps one at a time, and the checks the friendly subcommands share.
+// Recipe: steps through the script runner, and reading their events.
 #include "app/cli/recipe.h"
 
 #include "app/cli/messages.h"
@@ -19,11 +19,18 @@ std::vector<Json> Recipe::Step(const Json& step) {
   return events;
 }
 
+std::string Recipe::OpenBook(const std::string& book) {
+  Step({{"openfile", book}});
+  Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
+  return Problem(Step({{"call", "Auto_Open"}}));
+}
+
 std::string Problem(const std::vector<Json>& events) {
   for (const Json& e : events) {
     if (e.contains("error") && e["error"].is_string()) {
       const std::string text = e["error"].get<std::string>();
-      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>()) : text;
+      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>())
+                                                                     : text;
     }
     if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
     if (e.contains("call") && e.contains("result") && e["result"] != 0) {
@@ -35,26 +42,27 @@ std::string Problem(const std::vector<Json>& events) {
   return "";
 }
 
-std::string StartWithBook(Recipe& recipe, const std::string& book) {
-  recipe.Step({{"openfile", book}});
-  recipe.Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  return Problem(recipe.Step({{"call", "Auto_Open"}}));
-}
-
-std::string FindQuestionSheetName(host::Application& app, std::string& problem) {
-  std::string question_sheet;
+std::string QuestionSheetName(host::Application& app, std::string* problem) {
+  std::string found;
   for (int i = 1; i <= app.Sheets().Count(); ++i) {
     const std::string& name = app.Sheets().Item(i).Name();
-    if (workbook::IsQuestionSheetName(name)) {
-      if (!question_sheet.empty()) {
-        problem = "the workbook has several question sheets; keep one whose name starts with ミラトス";
-        return "";
-      }
-      question_sheet = name;
+    if (!workbook::IsQuestionSheetName(name)) continue;
+    if (!found.empty()) {
+      *problem = "the workbook has several question sheets; keep one whose name starts with ミラトス";
+      return "";
     }
+    found = name;
   }
-  if (question_sheet.empty()) problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
-  return question_sheet;
+  if (found.empty()) *problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
+  return found;
+}
+
+std::vector<std::string> MessageTexts(const std::vector<Json>& events) {
+  std::vector<std::string> texts;
+  for (const Json& e : events) {
+    if (e.contains("msgbox") && e["msgbox"].is_object()) texts.push_back(e["msgbox"].value("text", std::string()));
+  }
+  return texts;
 }
 
 }  // namespace tessarin::cli

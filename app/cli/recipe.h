@@ -19,6 +19,10 @@ class Recipe {
   std::vector<nlohmann::json> Step(const nlohmann::json& step);
   ScriptRunner& runner() { return runner_; }
 
+  // Starts the add-in and opens `book` (an absolute path) from its file selection dialog, as a
+  // user would. The problem that stopped it (see Problem), or "".
+  std::string OpenBook(const std::string& book);
+
  private:
   std::ostringstream transcript_;
   ScriptRunner runner_;
@@ -29,12 +33,11 @@ class Recipe {
 // call (with its description). Empty when there is none.
 std::string Problem(const std::vector<nlohmann::json>& events);
 
-// Starts the add-in with the workbook at `book` (an absolute path) opened from the file
-// selection dialog, as a user would. Returns the problem, or empty on success.
-std::string StartWithBook(Recipe& recipe, const std::string& book);
-
 // The name of the one question sheet of the active workbook. Empty with `problem` set when
 // there is none or there are several.
-std::string FindQuestionSheetName(host::Application& app, std::string& problem);
+std::string QuestionSheetName(host::Application& app, std::string* problem);
+
+// The texts of the message boxes among `events`, in order.
+std::vector<std::string> MessageTexts(const std::vector<nlohmann::json>& events);
 
 }  // namespace tessarin::cli

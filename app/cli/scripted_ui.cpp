@@ -175,14 +175,13 @@ std::optional<std::string> ScriptedUi::GetOpenFilename(std::string_view filter) 
   return answer;
 }
 
-std::optional<std::string> ScriptedUi::EditPhonetic(std::string_view cell,
-                                                    std::string_view reading) {
+std::optional<std::string> ScriptedUi::EditPhonetic(const PhoneticEdit& edit) {
   std::optional<std::string> answer;
   if (!phonetic_answers_.empty()) {
     answer = std::move(phonetic_answers_.front());
     phonetic_answers_.pop_front();
   }
-  Emit({{"phonetic", {{"cell", cell}, {"answer", OptionalText(answer)}}}});
+  Emit({{"phonetic", {{"cell", edit.cell}, {"answer", OptionalText(answer)}}}});
   return answer;
 }
 

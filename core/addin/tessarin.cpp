@@ -9,7 +9,14 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/running_object.h"
+#include "core/marking/answers.h"
+#include "core/marking/marking.h"
+#include "core/marking/phonetic_editor.h"
 #include "core/reports/form1.h"
+#include "core/reports/mistake_report.h"
+#include "core/reports/must_report.h"
+#include "core/reports/repeat_kanji.h"
+#include "core/testgen/kanji_form.h"
 #include "core/testgen/print_form.h"
 #include "core/version.h"
 #include "core/workbook/file_selection.h"
@@ -17,13 +24,6 @@
 
 namespace tessarin::addin {
 
-namespace {
-
-constexpr int kNotAvailable = host::kErrNotSupported;
-
-[[noreturn]] void NotAvailableYet() { throw host::HostError(kNotAvailable, "not available yet"); }
-
-}  // namespace
 
 Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) {
   module_.ui = &ui;
@@ -82,15 +82,22 @@ int Tessarin::START() {
   return Guard([this] { testgen::START(module_, dialogs_->TestCreation()); });
 }
 
-int Tessarin::InPutAns() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::ANS_DEL() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::ThisQSisNG() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::ThisQSisHITU() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::GoJUMP() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::Edit_Furigana() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::RepeatKanji() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::NG_Report() { return Guard([] { NotAvailableYet(); }); }
-int Tessarin::HITU_Report() { return Guard([] { NotAvailableYet(); }); }
+int Tessarin::InPutAns() { return Guard([this] { marking::InPutAns(module_); }); }
+int Tessarin::ANS_DEL() { return Guard([this] { marking::ANS_DEL(module_); }); }
+int Tessarin::ThisQSisNG() { return Guard([this] { marking::ThisQSisNG(module_); }); }
+int Tessarin::ThisQSisHITU() { return Guard([this] { marking::ThisQSisHITU(module_); }); }
+int Tessarin::GoJUMP() { return Guard([this] { marking::GoJUMP(module_); }); }
+
+int Tessarin::Edit_Furigana() {
+  return Guard([this] {
+    if (!readings_) readings_ = marking::MakeMecabSuggester();
+    marking::Edit_Furigana(module_, readings_.get());
+  });
+}
+
+int Tessarin::RepeatKanji() { return Guard([this] { reports::RepeatKanji(module_); }); }
+int Tessarin::NG_Report() { return Guard([this] { reports::NG_Report(module_); }); }
+int Tessarin::HITU_Report() { return Guard([this] { reports::HITU_Report(module_); }); }
 int Tessarin::SetPaper() {
   return Guard([this] { testgen::SetPaper(module_, dialogs_->PaperAdjustment()); });
 }

@@ -15,6 +15,10 @@ namespace tessarin::forms {
 class Ui;
 }
 
+namespace tessarin::marking {
+class ReadingSuggester;
+}
+
 namespace tessarin::addin {
 
 class Dialogs;
@@ -67,6 +71,8 @@ class Tessarin {
 
   workbook::KanjiModule module_;
   std::unique_ptr<Dialogs> dialogs_;
+  // Proposes readings in the phonetic-guide editor; made when the editor is first opened.
+  std::unique_ptr<marking::ReadingSuggester> readings_;
   std::string last_error_;
 };
 

@@ -2,6 +2,7 @@
 // print preview and the phonetic-guide editor.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,24 @@ std::string_view ResultName(MsgBoxResult result);
 MsgBoxResult FirstButton(MsgBoxButtons buttons);
 // True when `result` is one of the buttons of `buttons`.
 bool Fits(MsgBoxResult result, MsgBoxButtons buttons);
+
+// One run of kanji in the text of a cell that the phonetic-guide editor shows.
+struct PhoneticSpan {
+  uint32_t start = 0;    // 0-based, in characters (code points)
+  uint32_t length = 0;
+  std::string base;      // the kanji themselves
+  std::string reading;   // the reading the cell holds for them now, "" when none
+  std::string proposal;  // a proposed reading, "" when there is none
+};
+
+// What the editor shows. The answer is the readings of the spans in order, separated by
+// spaces (ASCII or ideographic); an answer with another number of parts is one reading of the
+// whole text, and an empty answer removes the guide.
+struct PhoneticEdit {
+  std::string cell;  // A1 address, no $ signs
+  std::string text;  // the cell's text
+  std::vector<PhoneticSpan> spans;
+};
 
 // Everything runs on one thread; every call is modal and returns when the user has answered.
 // The Ui does not own the forms it shows.
@@ -49,10 +68,10 @@ class Ui {
   // The print preview of the named sheets of the active workbook; returns when it is closed.
   virtual void PrintPreview(const std::vector<std::string>& sheets) = 0;
 
-  // The phonetic-guide editor for the cell at `cell` (A1 address) whose guide reads
-  // `reading` now. The new reading, or nullopt when the user cancels.
-  virtual std::optional<std::string> EditPhonetic(std::string_view cell,
-                                                  std::string_view reading) = 0;
+  // The phonetic-guide editor of one cell: shows its text with the current reading and the
+  // proposed reading of each kanji run, and lets the user type the readings. Returns what the
+  // user typed (see PhoneticEdit), or nullopt when the user cancels.
+  virtual std::optional<std::string> EditPhonetic(const PhoneticEdit& edit) = 0;
 
  protected:
   friend class Form;

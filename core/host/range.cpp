@@ -574,4 +574,24 @@ void RangePhonetics::SetText(std::string_view reading) const {
   }
 }
 
+void RangePhonetics::Add(int64_t start, int64_t length, std::string_view text) const {
+  Worksheet& sheet = range_.sheet();
+  sheet.CheckWritable();
+  const int32_t row = range_.Row(), col = range_.Column();
+  const int64_t text_length = static_cast<int64_t>(Utf8Length(sheet.TextView(row, col)));
+  if (start < 1 || length < 1 || start + length - 1 > text_length || text.empty()) {
+    throw HostError(kErrInvalidProcedureCall, "Invalid procedure call: Phonetics.Add needs a reading and a span inside the text (" +
+                                                  std::to_string(text_length) + " characters).");
+  }
+  CellExtra& extra = sheet.ObtainExtra(row, col);
+  if (!extra.phonetic) extra.phonetic.emplace();
+  std::vector<PhoneticRun>& runs = extra.phonetic->runs;
+  const uint32_t first = static_cast<uint32_t>(start - 1), end = static_cast<uint32_t>(start - 1 + length);
+  std::erase_if(runs, [&](const PhoneticRun& r) { return r.start < end && first < r.start + r.length; });
+  PhoneticRun added{first, end - first, std::string(text)};
+  runs.insert(std::lower_bound(runs.begin(), runs.end(), added,
+                               [](const PhoneticRun& a, const PhoneticRun& b) { return a.start < b.start; }),
+              std::move(added));
+}
+
 }  // namespace tessarin::host

@@ -336,6 +336,10 @@ class RangePhonetics {
   // Sets the reading of every text cell of the range as one run over its whole text; "" removes
   // the runs (visibility stays).
   void SetText(std::string_view reading) const;
+  // Adds a reading over characters start .. start + length - 1 (1-based) of the first cell's
+  // text, replacing the runs it overlaps (the host's Phonetics.Add). HostError 5 for a span
+  // outside the text or an empty reading; 1004 on a protected sheet.
+  void Add(int64_t start, int64_t length, std::string_view text) const;
 
  private:
   friend class Range;

@@ -283,8 +283,8 @@ TEST(ScriptRunner, CallLogsResultAndDescription) {
   ASSERT_EQ(run.events.size(), 7u);
   EXPECT_EQ(run.events[0]["msgbox"]["auto"], true);
   EXPECT_EQ(run.events[1], json({{"call", "QVersion"}, {"result", 0}}));
-  EXPECT_EQ(run.events[2]["result"], 438);
-  EXPECT_EQ(run.events[2]["description"], "not available yet");
+  EXPECT_EQ(run.events[2]["result"], 91);  // no host attached before Auto_Open
+  EXPECT_NE(run.events[2]["description"].get<std::string>().find("Auto_Open"), std::string::npos);
   EXPECT_EQ(run.events[3]["number"], 438);
   EXPECT_EQ(run.events[4]["number"], 450);
   EXPECT_EQ(run.events[5], json({{"call", "SheetActivate"}, {"result", 0}}));

@@ -227,8 +227,8 @@ TEST_F(ScriptedUiTest, OpenFileAndPhoneticCancelWhenNothingIsQueued) {
   EXPECT_EQ(ui_.GetOpenFilename(filter), std::nullopt);
   EXPECT_EQ(ui_.GetOpenFilename(filter), std::nullopt);
   ui_.QueuePhonetic("かんじ");
-  EXPECT_EQ(ui_.EditPhonetic("D5", "かん"), "かんじ");
-  EXPECT_EQ(ui_.EditPhonetic("D6", ""), std::nullopt);
+  EXPECT_EQ(ui_.EditPhonetic({"D5", "漢字", {{0, 2, "漢字", "かん", ""}}}), "かんじ");
+  EXPECT_EQ(ui_.EditPhonetic({"D6", "", {}}), std::nullopt);
   ui_.Beep(64);
   ui_.PrintPreview({"テスト用紙 【40】"});
   EXPECT_EQ(

@@ -269,6 +269,17 @@ TEST_F(RangeTest, PhoneticsVisibleAndText) {
   EXPECT_EQ(At("A1").Phonetics().Text(), "");  // new text, no reading
 }
 
+TEST_F(RangeTest, PhoneticsAddReplacesTheRunsItOverlaps) {
+  At("A1").SetText("漢字を書く");
+  At("A1").Phonetics().Add(4, 1, "か");
+  At("A1").Phonetics().Add(1, 2, "かん");
+  At("A1").Phonetics().Add(1, 2, "かんじ");
+  EXPECT_EQ(At("A1").Phonetics().Text(), "かんじか");  // in text order, the first reading replaced
+  EXPECT_EQ(ErrorNumber([&] { At("A1").Phonetics().Add(5, 2, "く"); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumber([&] { At("A1").Phonetics().Add(1, 1, ""); }), kErrInvalidProcedureCall);
+  EXPECT_EQ(ErrorNumber([&] { At("B1").Phonetics().Add(1, 1, "x"); }), kErrInvalidProcedureCall);
+}
+
 TEST_F(RangeTest, ProtectedSheetRefusesEveryWrite) {
   At("A1").SetText("x");
   At("B1").AddComment("c");

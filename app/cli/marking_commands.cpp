@@ -1,0 +1,238 @@
+// answers, mark and report: recipes over the add-in's after-the-test commands.
+#include "app/cli/marking_commands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "app/cli/recipe.h"
+#include "core/host/address.h"
+#include "core/host/application.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::cli {
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+namespace {
+
+// A workbook opened through the add-in with its test sheet active.
+struct OpenedTest {
+  Recipe recipe;
+  std::string book;
+  std::string test_sheet;
+};
+
+std::string Absolute(const std::string& path) {
+  std::error_code ec;
+  return fs::absolute(path, ec).string();
+}
+
+// Opens the book and activates the test sheet the options name; the problem, or "".
+std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
+  opened.book = Absolute(options.book);
+  std::error_code ec;
+  if (!fs::is_regular_file(opened.book, ec)) return "no such file: " + options.book;
+  if (std::string p = opened.recipe.OpenBook(opened.book); !p.empty()) return p;
+
+  host::Application& app = opened.recipe.runner().app();
+  auto exists = [&](std::string_view name) { return app.ActiveWorkbook().FindSheet(name) != nullptr; };
+  const bool has40 = exists(workbook::kTestSheet40), has20 = exists(workbook::kTestSheet20);
+  std::string_view sheet;
+  if (options.sheet != 0) {
+    sheet = options.sheet == 40 ? workbook::kTestSheet40 : workbook::kTestSheet20;
+    if (!exists(sheet)) return "the workbook has no sheet " + std::string(sheet);
+  } else if (has40 && has20) {
+    const std::string& active = app.ActiveSheet().Name();
+    sheet = active == workbook::kTestSheet20 ? workbook::kTestSheet20 : workbook::kTestSheet40;
+  } else if (has40 || has20) {
+    sheet = has40 ? workbook::kTestSheet40 : workbook::kTestSheet20;
+  } else {
+    return "the workbook has no test sheet; make a test first (tessarin create)";
+  }
+  opened.test_sheet = sheet;
+  return Problem(opened.recipe.Step({{"activate", opened.test_sheet}}));
+}
+
+// Saves in place (the replaced file stays as the backup) or to `out`; the problem, or "".
+std::string SaveBook(OpenedTest& opened, const std::string& out, std::ostream& report) {
+  const Json target = out.empty() ? Json(true) : Json(Absolute(out));
+  const std::vector<Json> events = opened.recipe.Step({{"save", target}});
+  if (std::string p = Problem(events); !p.empty()) return p;
+  std::string written = out.empty() ? opened.book : Absolute(out);
+  for (const Json& e : events) {
+    if (e.contains("path")) written = e["path"].get<std::string>();
+  }
+  report << "Saved " << written << "\n";
+  return "";
+}
+
+// The cell of the question numbered `number` on the active test sheet: the number row holds
+// the number, the question lies below it.
+std::optional<host::CellRef> QuestionCell(host::Application& app, int number) {
+  const host::Sheet sheet = app.ActiveSheet();
+  const int32_t last_row = sheet.worksheet().UsedArea().bottom;
+  for (int32_t row = 1; row <= last_row; row += 4) {
+    for (int32_t col = 20; col >= 1; --col) {
+      const host::CellValue value = sheet.Cells(row, col).Value();
+      if (value.type == host::ValueType::kNumber && value.number == number) return host::CellRef{row + 1, col};
+    }
+  }
+  return std::nullopt;
+}
+
+// A step's failure that is not one of the add-in's messages: a logged error or a failed call.
+std::string Failure(const std::vector<Json>& events) {
+  for (const Json& e : events) {
+    if (e.contains("error") && e["error"].is_string()) return e["error"].get<std::string>();
+    if (e.contains("call") && e.contains("result") && e["result"] != 0) return Problem({e});
+  }
+  return "";
+}
+
+}  // namespace
+
+void TestSheetOptions::Add(CLI::App& command) {
+  command.add_option("book", book, "the workbook with the test sheet (.xlsx)")->required();
+  command.add_option("--sheet", sheet, "the test sheet: 40 or 20 (default: the one there is)")
+      ->check(CLI::IsMember({40, 20}));
+  command.add_option("-o,--output", out, "save to this file instead of over BOOK");
+}
+
+CLI::App* AnswersCommand::Register(CLI::App& app) {
+  CLI::App* c = app.add_subcommand("answers", "Show the answers on the test sheet, or erase them, and save");
+  options_.Add(*c);
+  c->add_flag("--show", show_, "write every answer below its question");
+  c->add_flag("--erase", erase_, "empty the answer cells again");
+  return c;
+}
+
+int AnswersCommand::Run(Streams& streams) {
+  auto fail = [&](const std::string& why, int code = 1) {
+    streams.err << "tessarin answers: " << why << "\n";
+    return code;
+  };
+  if (show_ == erase_) return fail("give one of --show and --erase", 2);
+  OpenedTest opened;
+  if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
+  // The add-in leaves the selection where the user had it; the recipe starts at the top.
+  opened.recipe.Step({{"select", "A1"}});
+  if (std::string p = Problem(opened.recipe.Step({{"call", show_ ? "InPutAns" : "ANS_DEL"}})); !p.empty()) {
+    return fail(p);
+  }
+  streams.out << (show_ ? "Showed the answers on " : "Erased the answers on ") << opened.test_sheet << "\n";
+  if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
+  return 0;
+}
+
+CLI::App* MarkCommand::Register(CLI::App& app) {
+  CLI::App* c = app.add_subcommand("mark", "Mark questions of the test wrong or must-appear, by their numbers, and save");
+  options_.Add(*c);
+  c->add_option("--wrong", wrong_, "numbers of the questions answered wrongly (3,7,12)")->delimiter(',')
+      ->check(CLI::PositiveNumber);
+  c->add_option("--must", must_, "numbers of the questions that must appear in every test")->delimiter(',')
+      ->check(CLI::PositiveNumber);
+  return c;
+}
+
+int MarkCommand::Run(Streams& streams) {
+  auto fail = [&](const std::string& why, int code = 1) {
+    streams.err << "tessarin mark: " << why << "\n";
+    return code;
+  };
+  if (wrong_.empty() && must_.empty()) return fail("give --wrong or --must with question numbers", 2);
+  // Each mark adds an "X", so a number typed twice would count one mistake twice.
+  for (const std::vector<int>* numbers : {&wrong_, &must_}) {
+    std::vector<int> sorted = *numbers;
+    std::sort(sorted.begin(), sorted.end());
+    if (auto twice = std::adjacent_find(sorted.begin(), sorted.end()); twice != sorted.end()) {
+      return fail("question " + std::to_string(*twice) + " is given twice", 2);
+    }
+  }
+  OpenedTest opened;
+  if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
+  host::Application& app = opened.recipe.runner().app();
+
+  // Every number is found before anything is marked, so a typing slip changes nothing.
+  struct Job {
+    int number;
+    bool wrong;
+    host::CellRef cell;
+  };
+  std::vector<Job> jobs;
+  for (const auto& [numbers, wrong] : {std::pair{&wrong_, true}, std::pair{&must_, false}}) {
+    for (int number : *numbers) {
+      std::optional<host::CellRef> cell = QuestionCell(app, number);
+      if (!cell) return fail("there is no question " + std::to_string(number) + " on " + opened.test_sheet);
+      jobs.push_back({number, wrong, *cell});
+    }
+  }
+  for (const Job& job : jobs) {
+    opened.recipe.Step({{"activate", opened.test_sheet}});
+    const std::string question = app.ActiveSheet().Cells(job.cell.row, job.cell.col).Text();
+    opened.recipe.Step({{"select", host::FormatA1(host::Area::Cell(job.cell.row, job.cell.col))}});
+    const std::vector<Json> events = opened.recipe.Step({{"call", job.wrong ? "ThisQSisNG" : "ThisQSisHITU"}});
+    if (std::string p = Problem(events); !p.empty()) {
+      return fail("question " + std::to_string(job.number) + " (" + question + "): " + p + " Nothing was saved.");
+    }
+    // Marking wrong leaves the test sheet active unless the ten mark cells were already full.
+    if (job.wrong && app.ActiveSheet().Name() != opened.test_sheet) {
+      return fail("question " + std::to_string(job.number) + " (" + question +
+                  "): its ten mark cells F to O are full. Nothing was saved.");
+    }
+    streams.out << "Question " << job.number << " (" << question << "): marked "
+                << (job.wrong ? "wrong" : "must-appear") << "\n";
+  }
+  if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
+  return 0;
+}
+
+CLI::App* ReportCommand::Register(CLI::App& app) {
+  CLI::App* c = app.add_subcommand("report", "Print a report on the question sheet (nothing is saved)");
+  c->add_option("book", book_, "the question workbook")->required();
+  c->add_option("report", report_, "mistakes (wrong answers per attempt), must (must-appear total) or duplicates")
+      ->required()
+      ->check(CLI::IsMember({"mistakes", "must", "duplicates"}));
+  return c;
+}
+
+int ReportCommand::Run(Streams& streams) {
+  auto fail = [&](const std::string& why) {
+    streams.err << "tessarin report: " << why << "\n";
+    return 1;
+  };
+  const std::string book = Absolute(book_);
+  std::error_code ec;
+  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+  Recipe recipe;
+  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
+  std::string problem;
+  const std::string question_sheet = QuestionSheetName(recipe.runner().app(), &problem);
+  if (question_sheet.empty()) return fail(problem);
+  // The duplicate check works on the active sheet; the other two find the sheet themselves.
+  recipe.Step({{"activate", question_sheet}});
+
+  std::vector<Json> events;
+  if (report_ == "mistakes") {
+    // With nothing queued every "go on?" takes its first button, Yes: the chain stops by
+    // itself at an attempt without marks or at attempt 10.
+    events = recipe.Step({{"call", "NG_Report"}});
+  } else if (report_ == "must") {
+    events = recipe.Step({{"call", "HITU_Report"}});
+  } else {
+    events = recipe.Step({{"call", "RepeatKanji"}});
+  }
+  if (std::string p = Failure(events); !p.empty()) return fail(p);
+  for (const Json& e : events) {
+    if (!e.contains("msgbox") || !e["msgbox"].is_object() || e["msgbox"]["buttons"] == "yesno") continue;
+    std::string text = e["msgbox"]["text"].get<std::string>();
+    std::erase(text, '\r');
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    streams.out << text << "\n";
+  }
+  return 0;
+}
+
+}  // namespace tessarin::cli

@@ -1,0 +1,61 @@
+// The after-the-test subcommands, each a recipe of script steps over the add-in's commands:
+//   tessarin answers BOOK --show | --erase   the answers on or off the test sheet
+//   tessarin mark BOOK --wrong 3,7,12 | --must 5   marks questions by their number on the test
+//   tessarin report BOOK mistakes | must | duplicates   prints a report
+// The first two save the workbook in place (the replaced file is kept as a backup) or to -o.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/cli/command.h"
+
+namespace tessarin::cli {
+
+// Options both workbook-changing commands share: the book, the test sheet and where to save.
+struct TestSheetOptions {
+  std::string book;
+  int sheet = 0;  // 40 or 20; 0: the only test sheet, else the workbook's active one, else 40
+  std::string out;
+  void Add(CLI::App& command);
+};
+
+class AnswersCommand : public Command {
+ public:
+  CLI::App* Register(CLI::App& app) override;
+  // Exit 0 when the answers were shown or erased and the book saved; 1 when the add-in refused
+  // or an error occurred; 2 for bad options.
+  int Run(Streams& streams) override;
+
+ private:
+  TestSheetOptions options_;
+  bool show_ = false;
+  bool erase_ = false;
+};
+
+class MarkCommand : public Command {
+ public:
+  CLI::App* Register(CLI::App& app) override;
+  // Exit 0 when every question was marked and the book saved; 1 when a number is not on the
+  // test sheet, the add-in refused or an error occurred (nothing is saved then); 2 for bad
+  // options.
+  int Run(Streams& streams) override;
+
+ private:
+  TestSheetOptions options_;
+  std::vector<int> wrong_;
+  std::vector<int> must_;
+};
+
+class ReportCommand : public Command {
+ public:
+  CLI::App* Register(CLI::App& app) override;
+  // Prints the report's texts; never saves. Exit 0, or 1 when the add-in refused.
+  int Run(Streams& streams) override;
+
+ private:
+  std::string book_;
+  std::string report_;
+};
+
+}  // namespace tessarin::cli

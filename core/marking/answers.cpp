@@ -1,0 +1,112 @@
+// InPutAns and ANS_DEL.
+#include "core/marking/answers.h"
+
+#include <string>
+
+#include "core/forms/ui.h"
+#include "core/host/application.h"
+#include "core/marking/test_sheet_cells.h"
+#include "core/testgen/cell_reading.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::marking {
+
+using host::Application;
+
+namespace {
+
+constexpr int kLastQuestionColumn = 20;  // T
+
+// Sets Is40Sheet from the active sheet; false after the message when it is no test sheet.
+bool TakeActiveTestSheet(workbook::KanjiModule& module) {
+  const std::string& name = module.App().ActiveSheet().Name();
+  if (name == workbook::kTestSheet40) {
+    module.Is40Sheet = true;
+  } else if (name == workbook::kTestSheet20) {
+    module.Is40Sheet = false;
+  } else {
+    module.Dialogs().MsgBox(kChooseTestSheet, "テスト用紙選択");
+    return false;
+  }
+  return true;
+}
+
+// The row of the question sheet where the scan for `text` stops: the first row holding it or
+// the first empty question cell, whichever comes first.
+int32_t ScanForQuestion(const host::Sheet& questions, const std::string& text, bool* found) {
+  for (int32_t row = 1;; ++row) {
+    const std::string cell = testgen::CellText(questions, row, workbook::kQuestionColumn);
+    if (cell == text || cell.empty()) {
+      *found = cell == text;
+      return row;
+    }
+  }
+}
+
+enum class AnswerForm { kDisplayedText, kStoredValue };
+
+// Fills the answer row below question row `row`; false once an empty question cell ends the test.
+bool FillAnswerRow(const host::Sheet& test, const host::Sheet& questions, int32_t row, AnswerForm form) {
+  for (int col = kLastQuestionColumn; col >= 1; --col) {
+    const std::string text = test.Cells(row, col).Text();
+    if (text.empty()) return false;
+    bool found = false;
+    const int32_t question_row = ScanForQuestion(questions, text, &found);
+    if (!found) continue;
+    const host::Range answer = questions.Cells(question_row, workbook::kAnswerColumn);
+    if (form == AnswerForm::kDisplayedText) {
+      test.Cells(row + 1, col).SetText(answer.Text());
+    } else {
+      test.Cells(row + 1, col).SetValue(answer.Value());
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void InPutAns(workbook::KanjiModule& module) {
+  Application& app = module.App();
+  app.SetScreenUpdating(false);
+  const std::string question_sheet = workbook::FindQuestionSheet(module);
+  if (question_sheet.empty()) return;
+  module.QSheetName = question_sheet;
+  if (!TakeActiveTestSheet(module)) return;
+
+  const host::Sheet test = app.Sheets().Item(CurrentTestSheet(module));
+  const host::Sheet questions = app.Sheets().Item(question_sheet);
+  const int32_t height = RowsPerPage(module);
+  // The page count divides by 8 on both sheets; the first empty question cell ends the loop
+  // long before the 20-question sheet would run short of pages.
+  const int64_t pages = app.ActiveSheet().Rows().Count() / 8;
+  for (int64_t page = 1; page <= pages; ++page) {
+    const int32_t base = static_cast<int32_t>((page - 1) * height);
+    if (!FillAnswerRow(test, questions, base + 2, AnswerForm::kDisplayedText)) return;
+    if (!FillAnswerRow(test, questions, base + 6, AnswerForm::kStoredValue)) return;
+  }
+}
+
+void ANS_DEL(workbook::KanjiModule& module) {
+  Application& app = module.App();
+  app.SetScreenUpdating(false);
+  const std::string start_sheet = app.ActiveSheet().Name();
+  const host::Range selection = app.Selection();
+  const int32_t start_row = selection.Row(), start_col = selection.Column();
+  if (!TakeActiveTestSheet(module)) return;
+
+  app.Sheets().Item(CurrentTestSheet(module)).Select();
+  const int32_t height = RowsPerPage(module);
+  for (int32_t base = 0;; base += height) {
+    if (testgen::CellText(app.ActiveSheet(), base + 2, kLastQuestionColumn).empty()) {
+      app.Sheets().Item(start_sheet).Select();
+      app.Cells(start_row, start_col).Select();
+      return;
+    }
+    for (int32_t row : {base + 3, base + 7}) {
+      app.Range("A" + std::to_string(row) + ":T" + std::to_string(row)).Select();
+      app.Selection().ClearContents();
+    }
+  }
+}
+
+}  // namespace tessarin::marking
