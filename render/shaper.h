@@ -1,0 +1,28 @@
+// Shaper: HarfBuzz shaping of one font's text, left to right or top to bottom.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "render/font_catalog.h"
+
+namespace tessarin::render {
+
+// One shaped glyph; lengths in em. For top-to-bottom text the pen moves down (y_advance > 0
+// down) and the offset places the glyph's horizontal origin from the pen on the column's centre
+// line, y down.
+struct ShapedGlyph {
+  uint32_t glyph = 0;
+  uint32_t cluster = 0;  // index into the shaped text
+  double x_advance = 0;
+  double y_advance = 0;
+  double x_offset = 0;
+  double y_offset = 0;
+};
+
+// Shapes `text` (Japanese, so vertical shaping applies the font's vert/vrt2 forms and vertical
+// metrics). Clusters index `text`.
+std::vector<ShapedGlyph> Shape(const FontFace& face, std::u32string_view text, bool vertical);
+
+}  // namespace tessarin::render
