@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include <QString>
+#include <hb.h>
 
 #include "core/host/constants.h"
 #include "render/shaper.h"

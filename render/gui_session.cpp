@@ -7,8 +7,22 @@
 
 namespace tessarin::render {
 
+namespace {
+
+QtMessageHandler previous_handler = nullptr;
+
+// Qt's note that XDG_RUNTIME_DIR is unset (usual under ssh, cron and CI) is noise on a
+// command's error stream; everything else goes to Qt's own handler.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("QStandardPaths:"))) return;
+  if (previous_handler) previous_handler(type, context, message);
+}
+
+}  // namespace
+
 void EnsureGuiApplication() {
   if (QCoreApplication::instance()) return;
+  previous_handler = qInstallMessageHandler(QuietHandler);
   // A printing command must work over ssh and in CI: no display needed.
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   static int argc = 1;

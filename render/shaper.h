@@ -21,8 +21,11 @@ struct ShapedGlyph {
   double y_offset = 0;
 };
 
-// Shapes `text` (Japanese, so vertical shaping applies the font's vert/vrt2 forms and vertical
-// metrics). Clusters index `text`.
+// Shapes `text` as Japanese. Vertical shaping uses the font's vertical metrics and applies its
+// vertical forms (vert/vrt2) to the characters that Japanese vertical setting turns or moves:
+// punctuation, long vowel marks, dashes and brackets. Every other character keeps its ordinary
+// glyph, which a PDF maps back to its character, so the question stays searchable. Clusters
+// index `text`.
 std::vector<ShapedGlyph> Shape(const FontFace& face, std::u32string_view text, bool vertical);
 
 }  // namespace tessarin::render

@@ -21,6 +21,8 @@ bool TurnsInVerticalText(char32_t c) {
   return In(c, U"ー―—–‐‑〜～…‥＝＿｜「」『』（）［］｛｝〔〕【】〈〉《》〘〙〚〛＜＞｢｣()[]{}<>");
 }
 
+bool HasVerticalForm(char32_t c) { return IsVerticalCornerPunctuation(c) || TurnsInVerticalText(c); }
+
 bool IsNoLineStart(char32_t c) {
   return IsVerticalCornerPunctuation(c) || IsSmallKana(c) ||
          In(c, U"ー」』）］｝〕】〉》〙〛＞｣)]}>!?！？・：；:;,.ゝゞヽヾ々");

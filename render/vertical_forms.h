@@ -10,6 +10,9 @@ bool IsVerticalCornerPunctuation(char32_t c);
 bool IsSmallKana(char32_t c);
 // Long vowel marks, dashes, wave dashes, leaders and brackets turn a quarter in vertical text.
 bool TurnsInVerticalText(char32_t c);
+// The characters whose vertical form the font should supply: corner punctuation and those
+// that turn. Small kana keep their ordinary glyph, moved (so a PDF can map them back).
+bool HasVerticalForm(char32_t c);
 // Characters that may not begin a line (closing brackets, punctuation, small kana, ー).
 bool IsNoLineStart(char32_t c);
 // Ideographs, kana and full-width forms: a line may break before and after them.

@@ -7,6 +7,7 @@
 
 #include "app/cli/create_command.h"
 #include "app/cli/install_sample_command.h"
+#include "app/cli/print_command.h"
 #include "app/cli/script_command.h"
 #include "core/version.h"
 
@@ -21,6 +22,7 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   commands.push_back(std::make_unique<ScriptCommand>());
   commands.push_back(std::make_unique<CreateCommand>());
   commands.push_back(std::make_unique<InstallSampleCommand>());
+  commands.push_back(std::make_unique<PrintCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) registered.push_back(command->Register(app));
 

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/cli/print_command.h"
+#include "app/cli/recipe.h"
 #include "app/cli/script_runner.h"
 #include "core/addin/tessarin.h"
 #include "core/host/runtime.h"
@@ -14,48 +16,6 @@
 namespace tessarin::cli {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
-
-namespace {
-
-// Runs steps one by one and keeps the transcript lines each step produced.
-class Recipe {
- public:
-  Recipe() : runner_(transcript_) {}
-
-  // Runs one step; returns the events it logged.
-  std::vector<Json> Step(const Json& step) {
-    const size_t start = transcript_.str().size();
-    runner_.RunLine(step.dump(), ++line_);
-    std::vector<Json> events;
-    std::istringstream lines(transcript_.str().substr(start));
-    for (std::string line; std::getline(lines, line);) {
-      if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
-    }
-    return events;
-  }
-  ScriptRunner& runner() { return runner_; }
-
- private:
-  std::ostringstream transcript_;
-  ScriptRunner runner_;
-  int line_ = 0;
-};
-
-// The first problem among `events`: a logged error, a message box the add-in showed, a failed
-// call. Empty when there is none.
-std::string Problem(const std::vector<Json>& events) {
-  for (const Json& e : events) {
-    if (e.contains("error") && e["error"].is_string()) return e["error"].get<std::string>();
-    if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
-    if (e.contains("call") && e.contains("result") && e["result"] != 0) {
-      return "the add-in's " + e["call"].get<std::string>() + " failed with error " + e["result"].dump() +
-             (e.contains("description") ? ": " + e["description"].get<std::string>() : "");
-    }
-  }
-  return "";
-}
-
-}  // namespace
 
 CLI::App* CreateCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand("create", "Make a kanji test from a question workbook and save it");
@@ -69,7 +29,11 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_flag("--exclude-asked", exclude_asked_, "leave out questions already set once");
   c->add_flag("--must-appear", must_appear_, "set the must-appear questions first");
   c->add_flag("--no-source", no_source_, "no source note under each question");
-  c->add_option("-o,--output", out_, "where to save the workbook with the test (default: beside BOOK)");
+  c->add_option("-o,--output", out_,
+                 "where to save the workbook with the test (default: beside BOOK); NAME.pdf saves NAME.xlsx "
+                 "and prints the test to NAME.pdf beside it");
+  pdf_option_ = c->add_option("--pdf", pdf_, "also print the test to a PDF (default: beside the saved workbook)")
+                    ->expected(0, 1);
   return c;
 }
 
@@ -145,7 +109,13 @@ int CreateCommand::Run(Streams& streams) {
   host::Sheet test = app.Sheets().Item(test_sheet);
   const std::string identification = test.Range(module.Is40Sheet ? "U8" : "U4").Text();
 
-  std::string out = out_;
+  std::string out = out_, pdf = pdf_;
+  bool want_pdf = pdf_option_->count() > 0;
+  if (fs::path(out).extension() == ".pdf" || fs::path(out).extension() == ".PDF") {
+    pdf = out;
+    out = fs::path(out).replace_extension(".xlsx").string();
+    want_pdf = true;
+  }
   if (out.empty()) {
     const fs::path source(book);
     const std::string code = identification.substr(0, identification.find('['));
@@ -163,6 +133,13 @@ int CreateCommand::Run(Streams& streams) {
               << "Made the test " << identification << " on sheet " << test_sheet << ": " << placed
               << " questions on " << module.PageCount << (module.PageCount == 1 ? " page" : " pages") << "\n"
               << "Saved " << app.ActiveWorkbook().FullName() << "\n";
+  if (want_pdf) {
+    if (pdf.empty()) pdf = fs::path(app.ActiveWorkbook().FullName()).replace_extension(".pdf").string();
+    int pages = 0;
+    if (std::string p = PrintSheetTo(recipe, test_sheet, pdf, 100, pages); !p.empty()) return fail(p);
+    streams.out << "Printed the test to " << fs::absolute(pdf, ec).string() << " (" << pages
+                << (pages == 1 ? " page" : " pages") << ")\n";
+  }
   return 0;
 }
 
