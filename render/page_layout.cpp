@@ -72,7 +72,8 @@ QSizeF PaperSizePoints(int paper_size) {
     case 13: id = QPageSize::JisB5; break;
     default: break;
   }
-  return QPageSize(id).size(QPageSize::Point);
+  // Exact points from the millimetre definition (QPageSize rounds its point sizes).
+  return QPageSize(id).size(QPageSize::Millimeter) * (72 / 25.4);
 }
 
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
