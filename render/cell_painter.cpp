@@ -10,7 +10,7 @@
 #include <QString>
 
 #include "core/host/range.h"
-#include "render/sheet_units.h"
+#include "core/host/units.h"
 
 namespace tessarin::render {
 namespace {
@@ -20,6 +20,11 @@ const host::Area* MergeAt(const host::Worksheet& sheet, int32_t row, int32_t col
     if (m.Contains(row, col)) return &m;
   }
   return nullptr;
+}
+
+// One indent level: three digits of the workbook's default font (pixels of 0.75 points).
+double IndentPoints(const host::Worksheet& sheet) {
+  return 3 * host::MaxDigitWidth(sheet.styles().Get(host::kDefaultStyle).font) * 0.75;
 }
 
 bool IsEmptyCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
@@ -80,9 +85,9 @@ GridGeometry::GridGeometry(const host::Worksheet& sheet, const host::Area& area)
   y_.reserve(static_cast<size_t>(area.Rows()) + 1);
   double x = 0, y = 0;
   x_.push_back(0);
-  for (int32_t c = area.left; c <= area.right; ++c) x_.push_back(x += ColumnWidthPoints(sheet, c));
+  for (int32_t c = area.left; c <= area.right; ++c) x_.push_back(x += host::ColumnPoints(sheet, c));
   y_.push_back(0);
-  for (int32_t r = area.top; r <= area.bottom; ++r) y_.push_back(y += RowHeightPoints(sheet, r));
+  for (int32_t r = area.top; r <= area.bottom; ++r) y_.push_back(y += host::RowPoints(sheet, r));
 }
 
 QRectF GridGeometry::Box(int32_t top, int32_t left, int32_t bottom, int32_t right) const {

@@ -9,7 +9,7 @@
 #include "core/host/address.h"
 #include "core/host/host_error.h"
 #include "core/workbook/question_sheet.h"
-#include "render/sheet_units.h"
+#include "core/host/units.h"
 
 namespace tessarin::render {
 namespace {
@@ -46,13 +46,13 @@ std::vector<Band> CutBands(int32_t first, int32_t last, double room, double scal
 
 double RowsHeight(const host::Worksheet& sheet, int32_t top, int32_t bottom) {
   double h = 0;
-  for (int32_t r = top; r <= bottom; ++r) h += RowHeightPoints(sheet, r);
+  for (int32_t r = top; r <= bottom; ++r) h += host::RowPoints(sheet, r);
   return h;
 }
 
 double ColumnsWidth(const host::Worksheet& sheet, int32_t left, int32_t right) {
   double w = 0;
-  for (int32_t c = left; c <= right; ++c) w += ColumnWidthPoints(sheet, c);
+  for (int32_t c = left; c <= right; ++c) w += host::ColumnPoints(sheet, c);
   return w;
 }
 
@@ -147,9 +147,9 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   int number = setup.first_page_number == host::kXlAutomatic ? 1 : setup.first_page_number;
   for (const host::Area& a : areas) {
     const std::vector<Band> rows = CutBands(a.top, a.bottom, out.printable.height(), scale, breaks,
-                                            [&](int32_t r) { return RowHeightPoints(sheet, r); });
+                                            [&](int32_t r) { return host::RowPoints(sheet, r); });
     const std::vector<Band> cols = CutBands(a.left, a.right, out.printable.width(), scale, {},
-                                            [&](int32_t c) { return ColumnWidthPoints(sheet, c); });
+                                            [&](int32_t c) { return host::ColumnPoints(sheet, c); });
     const bool down_first = setup.order != host::kXlOverThenDown;
     const size_t outer = down_first ? cols.size() : rows.size(), inner = down_first ? rows.size() : cols.size();
     for (size_t i = 0; i < outer; ++i) {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "render/sheet_units.h"
 #include "tests/render/render_fixture.h"
 
 namespace tessarin::render {
@@ -17,17 +16,6 @@ void SizeTestRows(host::Worksheet& sheet, int pages) {
   for (int r = 1; r <= 8 * pages; ++r) sheet.SetRowHeight(r, kRows[(r - 1) % 8]);
   for (int c = 1; c <= 20; ++c) sheet.SetColumnWidth(c, 6.4);
   sheet.SetColumnWidth(21, 7);
-}
-
-TEST_F(PageLayoutTest, ColumnWidthsSnapToPixelsOfTheDefaultDigit) {
-  Worksheet().SetColumnWidth(1, 6.4);
-  Worksheet().SetColumnWidth(2, 7);
-  Worksheet().SetColumnWidth(3, 0);
-  EXPECT_DOUBLE_EQ(ColumnWidthPoints(Worksheet(), 1), 42.0);   // 51 + 5 pixels
-  EXPECT_DOUBLE_EQ(ColumnWidthPoints(Worksheet(), 2), 45.75);  // 56 + 5 pixels
-  EXPECT_DOUBLE_EQ(ColumnWidthPoints(Worksheet(), 3), 0.0);
-  Worksheet().ObtainColumn(2).hidden = true;
-  EXPECT_DOUBLE_EQ(ColumnWidthPoints(Worksheet(), 2), 0.0);
 }
 
 TEST_F(PageLayoutTest, EachTestPageGoesOnOneLandscapeA4SheetAtNinetyPercent) {
