@@ -7,7 +7,8 @@ packages=(
   qt6-base-dev
   nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk
+  fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk fonts-klee
+  libharfbuzz-dev
   libreoffice-calc-nogui poppler-utils
 )
 missing=()
