@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QTransform>
 
 #include "render/cell_painter.h"
@@ -191,6 +192,42 @@ TEST_F(CellTextTest, WorkbookFontNamesMapToInstalledFreeFonts) {
   const FontFace& gothic = fonts_.Face("ＭＳ Ｐゴシック", false, false);
   EXPECT_EQ(fonts_.FaceFor(gothic, U'山', false).FamilyName(), "BIZ UDPGothic");
   EXPECT_EQ(fonts_.FaceFor(gothic, U'한', false).FamilyName(), std::string(kFallbackFamily));
+}
+
+}  // namespace
+}  // namespace tessarin::render
+
+namespace tessarin::render {
+namespace {
+
+TEST_F(CellTextTest, VerticalSettingLooksAsCheckedByEye) {
+  // Brackets, small kana, ー, ～, —, upright Latin and digits, 。、; a side line and ruby in
+  // Mincho; a long question shrunk to its cell.
+  const auto vertical = [&](const char* address, const char* text, const char* font) {
+    host::Range cell = At(address);
+    cell.SetText(text);
+    cell.SetOrientation(host::kXlVertical);
+    cell.SetVerticalAlignment(host::kXlTop);
+    cell.SetShrinkToFit(true);
+    cell.Font().SetName(font);
+    cell.Font().SetSize(20);
+  };
+  vertical("A1", "「ガッコウ」でケーキ～—AB12。、", "ＭＳ Ｐゴシック");
+  vertical("B1", "山にのぼる", "ＭＳ 明朝");
+  At("B1").Characters(3, 3).Font().SetUnderline(host::kXlUnderlineStyleSingle);
+  Worksheet().ObtainExtra(1, 2).phonetic = host::Phonetic{{{0, 1, "やま"}}, true, ""};
+  vertical("C1", "ムカシムカシアルトコロニオジイサントオバアサンガスンデイマシタ。", "Klee One");
+  Worksheet().SetRowHeight(1, 380);
+  for (int c = 1; c <= 3; ++c) Worksheet().SetColumnWidth(c, 6.4);
+  At("A1:C1").Borders(host::kXlInsideVertical).SetLineStyle(host::kXlContinuous);
+
+  QImage image(QSize(3 * 42 * 2, 380 * 2), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.scale(2, 2);
+  CellPainter(fonts_).Paint(painter, Worksheet(), host::Area{1, 1, 1, 3}, QPointF());
+  painter.end();
+  ExpectLooksLike(image, "vertical-cells.png");
 }
 
 }  // namespace

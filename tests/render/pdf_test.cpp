@@ -18,6 +18,7 @@
 #include "core/ooxml/workbook_io.h"
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
+#include "tests/render/render_fixture.h"
 
 namespace tessarin::render {
 namespace {
@@ -139,30 +140,6 @@ TEST_F(SampleTestPdf, TitleNumbersQuestionsAndIdentificationReadInOrder) {
     }
   }
   EXPECT_NE(text.find("制限時間５分"), std::string::npos);
-}
-
-// Mean difference per channel and the share of clearly different pixels against a golden image.
-void ExpectLooksLike(const QImage& got, const std::string& golden_name) {
-  const std::string golden_path = std::string(TESSARIN_SOURCE_DIR) + "/tests/render/golden/" + golden_name;
-  if (std::getenv("TESSARIN_UPDATE_GOLDEN")) got.save(QString::fromStdString(golden_path));
-  const QImage want(QString::fromStdString(golden_path));
-  ASSERT_FALSE(want.isNull()) << golden_path;
-  ASSERT_EQ(got.size(), want.size());
-  const QImage a = got.convertToFormat(QImage::Format_Grayscale8), b = want.convertToFormat(QImage::Format_Grayscale8);
-  double sum = 0;
-  int64_t different = 0;
-  for (int y = 0; y < a.height(); ++y) {
-    const uchar* pa = a.constScanLine(y);
-    const uchar* pb = b.constScanLine(y);
-    for (int x = 0; x < a.width(); ++x) {
-      const int d = std::abs(int(pa[x]) - int(pb[x]));
-      sum += d;
-      different += d > 96;
-    }
-  }
-  const double pixels = double(a.width()) * a.height();
-  EXPECT_LT(sum / pixels, 2.0) << golden_name;
-  EXPECT_LT(different / pixels, 0.004) << golden_name;
 }
 
 TEST_F(SampleTestPdf, PagesLookAsCheckedByEye) {
