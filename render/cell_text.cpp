@@ -3,13 +3,13 @@
 #include "render/cell_text.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include <QString>
 #include <hb.h>
 
 #include "core/host/constants.h"
+#include "core/host/palette.h"
 #include "render/shaper.h"
 #include "render/vertical_forms.h"
 
@@ -420,17 +420,6 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
   return out;
 }
 
-QColor ColorOfIndex(int index) {
-  // The host's default palette, indexes 1 to 56.
-  static constexpr std::array<uint32_t, 56> kPalette = {
-      0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0x800000, 0x008000,
-      0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080, 0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF,
-      0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF, 0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000,
-      0x008080, 0x0000FF, 0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-      0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696, 0x003366, 0x339966,
-      0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333};
-  if (index < 1 || index > 56) return QColor(Qt::black);
-  return QColor(QRgb(kPalette[static_cast<size_t>(index - 1)]));
-}
+QColor ColorOfIndex(int index) { return QColor(QRgb(host::PaletteRgb(index))); }
 
 }  // namespace tessarin::render
