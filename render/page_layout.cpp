@@ -14,6 +14,9 @@
 namespace tessarin::render {
 namespace {
 
+// The row-number column of printed headings, in points at 100%.
+constexpr double kHeadingWidth = 27;
+
 struct Band {
   int32_t first = 0;
   int32_t last = 0;
@@ -143,12 +146,14 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   }
   scale = std::clamp(scale, 0.1, 4.0);
   out.scale = scale;
+  if (setup.print_headings) out.headings = QSizeF(kHeadingWidth, sheet.default_row_height());
+  const QRectF room = out.printable.adjusted(out.headings.width() * scale, out.headings.height() * scale, 0, 0);
 
   int number = setup.first_page_number == host::kXlAutomatic ? 1 : setup.first_page_number;
   for (const host::Area& a : areas) {
-    const std::vector<Band> rows = CutBands(a.top, a.bottom, out.printable.height(), scale, breaks,
+    const std::vector<Band> rows = CutBands(a.top, a.bottom, room.height(), scale, breaks,
                                             [&](int32_t r) { return host::RowPoints(sheet, r); });
-    const std::vector<Band> cols = CutBands(a.left, a.right, out.printable.width(), scale, {},
+    const std::vector<Band> cols = CutBands(a.left, a.right, room.width(), scale, {},
                                             [&](int32_t c) { return host::ColumnPoints(sheet, c); });
     const bool down_first = setup.order != host::kXlOverThenDown;
     const size_t outer = down_first ? cols.size() : rows.size(), inner = down_first ? rows.size() : cols.size();
@@ -157,9 +162,9 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
         const Band& r = rows[down_first ? j : i];
         const Band& c = cols[down_first ? i : j];
         const QSizeF size(c.length * scale, r.length * scale);
-        QPointF at = out.printable.topLeft();
-        if (setup.center_horizontally) at.rx() += (out.printable.width() - size.width()) / 2;
-        if (setup.center_vertically) at.ry() += (out.printable.height() - size.height()) / 2;
+        QPointF at = room.topLeft();
+        if (setup.center_horizontally) at.rx() += (room.width() - size.width()) / 2;
+        if (setup.center_vertically) at.ry() += (room.height() - size.height()) / 2;
         out.pages.push_back({host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
       }
     }

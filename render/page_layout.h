@@ -26,6 +26,8 @@ struct PrintLayout {
   int paper_size = 9;  // the host's paper size code
   double scale = 1;  // the zoom the pages are printed at
   QRectF printable;  // the paper inside the margins
+  QSizeF headings{0, 0};  // row-number column width and column-letter row height (points at 100%),
+                     // empty unless the setup prints headings; they stand left of and above frame
   std::vector<PrintPage> pages;
 };
 

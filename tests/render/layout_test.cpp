@@ -101,3 +101,22 @@ TEST_F(PageLayoutTest, SeveralPrintAreasPrintOneAfterAnother) {
 
 }  // namespace
 }  // namespace tessarin::render
+
+namespace tessarin::render {
+namespace {
+
+TEST_F(PageLayoutTest, PrintedHeadingsTakeRoomLeftOfAndAboveTheCells) {
+  for (int r = 1; r <= 100; ++r) At("A" + std::to_string(r)).SetNumber(r);
+  for (int r = 1; r <= 100; ++r) Worksheet().SetRowHeight(r, 15);
+  Worksheet().page_setup().print_headings = true;
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  // The letters row (13.5 points) leaves room for 48 rows still: 733.89 - 13.5 = 720.39.
+  EXPECT_EQ(layout.pages[0].area.bottom, 48);
+  EXPECT_NEAR(layout.pages[0].frame.left(), layout.printable.left() + 27, 1e-9);
+  EXPECT_NEAR(layout.pages[0].frame.top(), layout.printable.top() + 13.5, 1e-9);
+  Worksheet().SetRowHeight(1, 30);  // now 48 rows need 735 points
+  EXPECT_EQ(LayoutPrintPages(Worksheet()).pages[0].area.bottom, 47);
+}
+
+}  // namespace
+}  // namespace tessarin::render
