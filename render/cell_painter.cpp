@@ -2,7 +2,6 @@
 #include "render/cell_painter.h"
 
 #include <algorithm>
-#include <map>
 
 #include <QGlyphRun>
 #include <QPainter>
@@ -139,43 +138,53 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
     painter.rotate(-layout.rotation);
     painter.translate(-cell.center());
   }
-  // One glyph run per face, size and colour; turned glyphs each with their own quarter turn.
-  struct Key {
-    const FontFace* face;
-    double size;
-    QRgb color;
-    bool operator<(const Key& o) const {
-      return std::tie(face, size, color) < std::tie(o.face, o.size, o.color);
-    }
+  // Consecutive glyphs of one face, size and colour make one glyph run; runs go out in text
+  // order, so a PDF's text reads in order. Turned glyphs get their own quarter turn.
+  struct Run {
+    const FontFace* face = nullptr;
+    double size = 0;
+    QColor color;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
   };
-  std::map<Key, std::pair<QList<quint32>, QList<QPointF>>> runs;
+  Run run;
+  const auto flush = [&] {
+    if (run.glyphs.isEmpty()) return;
+    QGlyphRun glyphs;
+    glyphs.setRawFont(run.face->AtSize(run.size));
+    glyphs.setGlyphIndexes(run.glyphs);
+    glyphs.setPositions(run.positions);
+    painter.setPen(run.color);
+    painter.drawGlyphRun(QPointF(), glyphs);
+    run.glyphs.clear();
+    run.positions.clear();
+  };
+  const auto add = [&](const FontFace* face, double size, const QColor& color, uint32_t glyph, QPointF at) {
+    if (face != run.face || size != run.size || color != run.color) {
+      flush();
+      run.face = face;
+      run.size = size;
+      run.color = color;
+    }
+    run.glyphs.push_back(glyph);
+    run.positions.push_back(at);
+  };
   for (const PlacedGlyph& g : layout.glyphs) {
     if (g.turned) {
+      flush();
       painter.save();
       painter.translate(g.square.center());
       painter.rotate(90);
       painter.translate(-g.square.center());
-      QGlyphRun run;
-      run.setRawFont(g.face->AtSize(g.size));
-      run.setGlyphIndexes({g.glyph});
-      run.setPositions({g.origin});
-      painter.setPen(g.color);
-      painter.drawGlyphRun(QPointF(), run);
+      add(g.face, g.size, g.color, g.glyph, g.origin);
+      flush();
       painter.restore();
       continue;
     }
-    auto& [glyphs, positions] = runs[{g.face, g.size, g.color.rgb()}];
-    glyphs.push_back(g.glyph);
-    positions.push_back(g.origin);
+    add(g.face, g.size, g.color, g.glyph, g.origin);
+    if (g.text_glyph != 0) add(g.face, g.size, Qt::transparent, g.text_glyph, g.origin);
   }
-  for (const auto& [key, run_data] : runs) {
-    QGlyphRun run;
-    run.setRawFont(key.face->AtSize(key.size));
-    run.setGlyphIndexes(run_data.first);
-    run.setPositions(run_data.second);
-    painter.setPen(QColor(key.color));
-    painter.drawGlyphRun(QPointF(), run);
-  }
+  flush();
   for (const TextLine& l : layout.lines) {
     QPen pen(l.color, l.width);
     pen.setCapStyle(Qt::FlatCap);

@@ -103,6 +103,7 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
       // A font without vertical forms leaves the horizontal glyph: correct it by hand.
       uint32_t nominal = 0;
       const bool unchanged = hb_font_get_nominal_glyph(item.face->hb(), c, &nominal) && nominal == g.glyph;
+      if (!unchanged && nominal != 0 && HasVerticalForm(c)) p.text_glyph = nominal;
       if (unchanged && TurnsInVerticalText(c)) {
         p.turned = true;
         const double adv = item.face->AdvanceEm(g.glyph) * size;

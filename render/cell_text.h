@@ -41,6 +41,9 @@ struct PlacedGlyph {
   QColor color;
   int32_t index = -1;     // character of the cell text; -1 for ruby
   bool turned = false;
+  // For a vertical form, which a PDF cannot map back to its character: the character's ordinary
+  // glyph, painted invisibly in the same place so the text stays searchable. 0 when none.
+  uint32_t text_glyph = 0;
 };
 
 struct TextLine {

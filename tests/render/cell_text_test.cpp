@@ -75,7 +75,11 @@ TEST_F(CellTextTest, FullStopAndCommaSitInTheUpperRightOfTheirSquare) {
       const QRectF ink = Ink(glyphs[i]), square = glyphs[i].square;
       EXPECT_GT(ink.left(), square.center().x()) << family << " " << i;
       EXPECT_LT(ink.bottom(), square.center().y()) << family << " " << i;
+      // The vertical form cannot be mapped back to 、 or 。: the ordinary glyph goes with it.
+      EXPECT_NE(glyphs[i].text_glyph, 0u);
+      EXPECT_NE(glyphs[i].text_glyph, glyphs[i].glyph);
     }
+    EXPECT_EQ(glyphs[0].text_glyph, 0u);
   }
 }
 

@@ -34,13 +34,14 @@ std::string Capture(const std::string& command) {
   return out;
 }
 
-// Drops what a PDF cannot give back from vertical text: the vertical forms of punctuation,
-// long vowel marks and brackets have no character of their own.
+// The text without line breaks and spaces: pdftotext puts each character of a column on a line
+// of its own. Punctuation, long vowel marks and brackets must be there: their vertical forms
+// carry the ordinary glyph invisibly.
 std::string Searchable(const std::string& text) {
   std::string out;
   const QList<uint> chars = QString::fromStdString(text).toUcs4();
   for (uint c : chars) {
-    if (std::u32string_view(U"、。ー「」～\n\r\f \u3000").find(char32_t(c)) != std::u32string_view::npos) continue;
+    if (std::u32string_view(U"\n\r\f \u3000").find(char32_t(c)) != std::u32string_view::npos) continue;
     out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1).toStdString();
   }
   return out;
