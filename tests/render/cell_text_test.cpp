@@ -236,3 +236,49 @@ TEST_F(CellTextTest, VerticalSettingLooksAsCheckedByEye) {
 
 }  // namespace
 }  // namespace tessarin::render
+
+namespace tessarin::render {
+namespace {
+
+// Columns of `image` (2 pixels a point) that hold ink in the first row of cells.
+std::vector<bool> InkColumns(const QImage& image) {
+  std::vector<bool> ink(static_cast<size_t>(image.width()), false);
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ink[static_cast<size_t>(x)] = ink[static_cast<size_t>(x)] || qGray(image.pixel(x, y)) < 128;
+  }
+  return ink;
+}
+
+TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
+  At("A1").SetText("AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA");
+  At("E1").SetText("x");
+  for (int c = 1; c <= 5; ++c) Worksheet().SetColumnWidth(c, 6.4);  // 42 points each
+  QImage image(QSize(5 * 42 * 2, 14 * 2), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.scale(2, 2);
+  CellPainter(fonts_).Paint(painter, Worksheet(), host::Area{1, 1, 1, 5}, QPointF());
+  painter.end();
+  const std::vector<bool> ink = InkColumns(image);
+  const auto any_in = [&](double from, double to) {
+    for (int x = int(from * 2) + 1; x < int(to * 2) - 1; ++x) {
+      if (ink[static_cast<size_t>(x)]) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(any_in(42, 84));    // over B1
+  EXPECT_TRUE(any_in(126, 168));  // over D1
+  // E1 holds its own text at its left edge; the A's stop at its border.
+  At("E1").SetText("");
+  QImage without(image.size(), QImage::Format_RGB32);
+  without.fill(Qt::white);
+  QPainter again(&without);
+  again.scale(2, 2);
+  CellPainter(fonts_).Paint(again, Worksheet(), host::Area{1, 1, 1, 5}, QPointF());
+  again.end();
+  EXPECT_GT(std::count(InkColumns(without).begin() + 168 * 2, InkColumns(without).end(), true),
+            std::count(ink.begin() + 168 * 2, ink.end(), true) + 10);
+}
+
+}  // namespace
+}  // namespace tessarin::render
