@@ -276,7 +276,8 @@ TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
   again.scale(2, 2);
   CellPainter(fonts_).Paint(again, Worksheet(), host::Area{1, 1, 1, 5}, QPointF());
   again.end();
-  EXPECT_GT(std::count(InkColumns(without).begin() + 168 * 2, InkColumns(without).end(), true),
+  const std::vector<bool> free_ink = InkColumns(without);
+  EXPECT_GT(std::count(free_ink.begin() + 168 * 2, free_ink.end(), true),
             std::count(ink.begin() + 168 * 2, ink.end(), true) + 10);
 }
 
