@@ -269,7 +269,7 @@ TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
   EXPECT_TRUE(any_in(42, 84));    // over B1
   EXPECT_TRUE(any_in(126, 168));  // over D1
   // E1 holds its own text at its left edge; the A's stop at its border.
-  At("E1").SetText("");
+  At("E1").ClearContents();
   QImage without(image.size(), QImage::Format_RGB32);
   without.fill(Qt::white);
   QPainter again(&without);
