@@ -1,5 +1,6 @@
 // Pagination on numbers: units, test sheets one page per sheet of paper, cutting and ordering.
 #include "render/page_layout.h"
+#include "render/pdf_output.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,28 @@ TEST_F(PageLayoutTest, PrintedHeadingsTakeRoomLeftOfAndAboveTheCells) {
   EXPECT_NEAR(layout.pages[0].frame.top(), layout.printable.top() + 13.5, 1e-9);
   Worksheet().SetRowHeight(1, 30);  // now 48 rows need 735 points
   EXPECT_EQ(LayoutPrintPages(Worksheet()).pages[0].area.bottom, 47);
+}
+
+}  // namespace
+}  // namespace tessarin::render
+
+namespace tessarin::render {
+namespace {
+
+TEST_F(PageLayoutTest, GridlinesAndHeadingsLookAsCheckedByEye) {
+  At("A1").SetText("見出し");
+  At("B2").SetNumber(3.5);
+  At("C3").SetText("右");
+  At("C3").SetHorizontalAlignment(host::kXlRight);
+  At("B4:C5").Borders(host::kXlEdgeBottom).SetLineStyle(host::kXlDouble);
+  host::PageSetup& ps = Worksheet().page_setup();
+  ps.print_gridlines = ps.print_headings = true;
+  ps.orientation = host::kXlLandscape;
+  ps.paper_size = 11;  // A5
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  ASSERT_EQ(layout.pages.size(), 1u);
+  EXPECT_NEAR(layout.paper.width(), 595.28, 0.01);
+  ExpectLooksLike(RenderPage(Worksheet(), layout, 0, 60), "gridlines-headings.png");
 }
 
 }  // namespace
