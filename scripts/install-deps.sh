@@ -7,8 +7,9 @@ packages=(
   qt6-base-dev
   nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk
+  fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk fonts-klee
   libmecab-dev mecab-ipadic-utf8
+  libharfbuzz-dev
   libreoffice-calc-nogui poppler-utils
   gettext locales
 )

@@ -11,6 +11,7 @@
 #include "app/cli/install_sample_command.h"
 #include "app/cli/marking_commands.h"
 #include "app/cli/messages.h"
+#include "app/cli/print_command.h"
 #include "app/cli/script_command.h"
 #include "core/settings/settings_file.h"
 #include "core/version.h"
@@ -63,6 +64,7 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   commands.push_back(std::make_unique<AnswersCommand>());
   commands.push_back(std::make_unique<MarkCommand>());
   commands.push_back(std::make_unique<ReportCommand>());
+  commands.push_back(std::make_unique<PrintCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) {
     registered.push_back(command->Register(app));

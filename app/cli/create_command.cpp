@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/cli/messages.h"
+#include "app/cli/print_command.h"
 #include "app/cli/recipe.h"
 #include "app/cli/script_runner.h"
 #include "core/addin/tessarin.h"
@@ -78,7 +79,9 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_flag("--no-source", no_source_, Tr("no source note under each question"));
   c->add_option("-o,--output", out_,
                 Tr("where to save the workbook with the test: a .xlsx or .xlsm file, or a folder "
-                   "(default: beside BOOK)"));
+                   "(default: beside BOOK); NAME.pdf saves NAME.xlsx and prints the test to NAME.pdf beside it"));
+  pdf_option_ = c->add_option("--pdf", pdf_, Tr("also print the test to a PDF (default: beside the saved workbook)"))
+                    ->expected(0, 1);
   return c;
 }
 
@@ -108,9 +111,9 @@ int CreateCommand::Run(Streams& streams) {
     } else {
       std::string ext = fs::path(out_).extension().string();
       for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      if (!ext.empty() && ext != ".xlsx" && ext != ".xlsm") {
-        return fail(Tr("cannot save the test as %1: only .xlsx and .xlsm workbooks can be written "
-                       "(printing to PDF is not available yet)",
+      if (!ext.empty() && ext != ".xlsx" && ext != ".xlsm" && ext != ".pdf") {
+        return fail(Tr("cannot save the test as %1: only .xlsx and .xlsm workbooks (or a .pdf beside one) "
+                       "can be written",
                        {out_}),
                     2);
       }
@@ -207,7 +210,13 @@ int CreateCommand::Run(Streams& streams) {
   host::Sheet test = app.Sheets().Item(test_sheet);
   const std::string identification = test.Range(module.Is40Sheet ? "U8" : "U4").Text();
 
-  std::string out = out_;
+  std::string out = out_, pdf = pdf_;
+  bool want_pdf = pdf_option_->count() > 0;
+  if (out_folder.empty() && !out.empty() && fs::path(out).extension() == ".pdf") {
+    pdf = out;
+    out = fs::path(out).replace_extension(".xlsx").string();
+    want_pdf = true;
+  }
   if (out.empty() || !out_folder.empty()) {
     const fs::path source(book);
     const std::string id_code = identification.substr(0, identification.find('['));
@@ -258,6 +267,14 @@ int CreateCommand::Run(Streams& streams) {
                       "%1 chosen questions show no text and take no place", blank, {std::to_string(blank)}));
   }
   streams.out << Tr("Saved %1", {app.ActiveWorkbook().FullName()}) << "\n";
+  if (want_pdf) {
+    if (pdf.empty()) pdf = fs::path(app.ActiveWorkbook().FullName()).replace_extension(".pdf").string();
+    int pages = 0;
+    if (std::string p = PrintSheetTo(recipe, test_sheet, pdf, 100, pages); !p.empty()) return fail(p);
+    streams.out << TrN("Printed the test to %1 (%2 page)", "Printed the test to %1 (%2 pages)", pages,
+                       {fs::absolute(pdf, ec).string(), std::to_string(pages)})
+                << "\n";
+  }
   return 0;
 }
 

@@ -11,7 +11,7 @@ namespace tessarin::cli {
 class CreateCommand : public Command {
  public:
   CLI::App* Register(CLI::App& app) override;
-  // Exit 0 when the test was made and saved; 1 when the add-in refused or an error occurred (the
+  // Exit 0 when the test was made and saved (and printed to a PDF when asked); 1 when the add-in refused or an error occurred (the
   // reason goes to the error stream); 2 for bad options.
   int Run(Streams& streams) override;
 
@@ -28,6 +28,8 @@ class CreateCommand : public Command {
   bool must_appear_ = false;
   bool no_source_ = false;
   std::string out_;
+  std::string pdf_;
+  CLI::Option* pdf_option_ = nullptr;
 };
 
 }  // namespace tessarin::cli

@@ -19,6 +19,8 @@
 #include "core/host/running_object.h"
 #include "core/host/text_util.h"
 #include "core/ooxml/workbook_io.h"
+#include "render/gui_session.h"
+#include "render/pdf_output.h"
 
 namespace tessarin::cli {
 
@@ -369,8 +371,18 @@ void ScriptRunner::Format(const json& step) { ApplyFormat(*app_, step["format"])
 // --- Output.
 
 void ScriptRunner::Print(const json& step) {
-  RequireObject(step["print"], "print");
-  throw host::HostError(host::kErrNotSupported, "print is not available yet: printing to PDF is not built");
+  const json& spec = RequireObject(step["print"], "print");
+  RejectUnknownKeys(spec, {"sheet", "pdf", "png", "dpi"}, "print");
+  const json none;
+  const std::string name = RequireString(spec.contains("sheet") ? spec["sheet"] : none, "print.sheet");
+  const bool pdf = spec.contains("pdf"), png = spec.contains("png");
+  if (pdf == png) throw host::HostError(host::kErrInvalidProcedureCall, "print takes one of \"pdf\" or \"png\"");
+  const int dpi = spec.contains("dpi") ? RequireInt(spec["dpi"], "print.dpi", 10, 1200) : 100;
+  const std::string path = ExpandScriptPath(RequireString(spec[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
+  const host::Worksheet& sheet = app_->Sheets().Item(name).worksheet();
+  render::EnsureGuiApplication();
+  const int pages = pdf ? render::WritePdf(sheet, path) : static_cast<int>(render::WritePageImages(sheet, path, dpi).size());
+  transcript_.Write({{"print", {{"sheet", name}, {"pages", pages}}}});
 }
 
 void ScriptRunner::Dump(const json& step) {

@@ -90,3 +90,30 @@ TEST(CommandLine, BinaryWritesUnescapedUtf8AndExitCodes) {
 
 }  // namespace
 }  // namespace tessarin::cli
+
+namespace tessarin::cli {
+namespace {
+
+TEST(PrintCommand, AWorkbookWithoutATestSheetNeedsASheetName) {
+  testing::TempFolder dir;
+  const std::string book = dir.path() + "/book.xlsx";
+  std::istringstream script("{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"漢字\"}}\n{\"save\": \"" + book + "\"}\n");
+  std::ostringstream out, err;
+  Streams streams{script, out, err};
+  std::vector<const char*> make = {"tessarin", "script"};
+  ASSERT_EQ(RunCommandLine(2, make.data(), streams), 0) << err.str();
+
+  const std::string pdf = dir.path() + "/book.pdf";
+  Outcome refused = Invoke({"print", book.c_str(), "-o", pdf.c_str()});
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("no test sheet"), std::string::npos) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+
+  Outcome printed = Invoke({"print", book.c_str(), "--sheet", "Sheet1", "-o", pdf.c_str()});
+  EXPECT_EQ(printed.code, 0) << printed.err;
+  EXPECT_NE(printed.out.find("1 page"), std::string::npos) << printed.out;
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+}
+
+}  // namespace
+}  // namespace tessarin::cli

@@ -169,10 +169,10 @@ TEST_F(CreateCommandTest, OutputFolderGetsTheDefaultNameAndOtherFormatsAreRefuse
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_TRUE(fs::is_regular_file(dir_ + "/tests/q_テスト_1234.xlsx"));
 
-  for (const char* out : {"x.pdf", "x.csv", "x.XLS"}) {
+  for (const char* out : {"x.csv", "x.XLS"}) {
     run = Run({"create", "q.csv", "-o", out});
     EXPECT_EQ(run.exit_code, 2) << out;
-    EXPECT_THAT(run.err, HasSubstr("only .xlsx and .xlsm workbooks can be written")) << out;
+    EXPECT_THAT(run.err, HasSubstr("only .xlsx and .xlsm workbooks")) << out;
     EXPECT_FALSE(fs::exists(dir_ + "/" + out));
   }
   EXPECT_EQ(Run({"create", "q.csv", "-o", "missing/"}).exit_code, 1);

@@ -318,10 +318,13 @@ TEST(ScriptRunner, HostOpenFileBoxAnswersFromTheQueueWithFullPaths) {
   EXPECT_TRUE(events[1]["openfile"]["answer"].is_null());
 }
 
-TEST(ScriptRunner, PrintIsNotAvailableYet) {
-  RunResult run = RunScript("{\"print\": {\"sheet\": \"Sheet1\", \"pdf\": \"x.pdf\"}}\n");
-  ASSERT_EQ(run.events.size(), 1u);
-  EXPECT_NE(run.events[0]["error"].get<std::string>().find("not available yet"), std::string::npos);
+TEST(ScriptRunner, PrintWithNoWorkbookOpenIsAnErrorAndTheRunGoesOn) {
+  RunResult run = RunScript("{\"print\": {\"sheet\": \"Sheet1\", \"pdf\": \"x.pdf\"}}\n{\"show\": \"state\"}\n");
+  ASSERT_EQ(run.events.size(), 2u);
+  EXPECT_TRUE(run.events[0].contains("error"));
+  EXPECT_TRUE(run.events[0]["number"].is_number());
+  EXPECT_TRUE(run.events[1].contains("state"));
+  EXPECT_FALSE(std::filesystem::exists("x.pdf"));
 }
 
 TEST(ShortcutKey, CtrlLetterAndCtrlShiftLetter) {

@@ -1,0 +1,90 @@
+// PrintCommand: open, then the print step.
+#include "app/cli/print_command.h"
+
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "core/host/application.h"
+#include "core/workbook/question_sheet.h"
+
+namespace tessarin::cli {
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+
+namespace {
+
+bool IsPng(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".png";
+}
+
+}  // namespace
+
+std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi, int& pages) {
+  std::error_code ec;
+  const std::string path = fs::absolute(out, ec).string();
+  Json spec = {{"sheet", sheet}};
+  if (IsPng(out)) {
+    spec["png"] = path;
+    spec["dpi"] = dpi;
+  } else {
+    spec["pdf"] = path;
+  }
+  const std::vector<Json> events = recipe.Step({{"print", spec}});
+  if (std::string p = Problem(events); !p.empty()) return p;
+  for (const Json& e : events) {
+    if (e.contains("print")) pages = e["print"].value("pages", 0);
+  }
+  return "";
+}
+
+std::string DefaultTestSheet(Recipe& recipe) {
+  host::Application& app = recipe.runner().app();
+  const std::string active = app.ActiveSheet().Name();
+  if (active == workbook::kTestSheet40 || active == workbook::kTestSheet20) return active;
+  for (std::string_view name : {workbook::kTestSheet40, workbook::kTestSheet20}) {
+    for (int i = 1; i <= app.Sheets().Count(); ++i) {
+      if (app.Sheets().Item(i).Name() == name) return std::string(name);
+    }
+  }
+  return "";
+}
+
+CLI::App* PrintCommand::Register(CLI::App& app) {
+  CLI::App* c = app.add_subcommand("print", "Print a workbook's test sheet (or another sheet) to a PDF or page images");
+  c->add_option("book", book_, "the workbook (.xlsx, .xls, .txt, .csv)")->required();
+  c->add_option("--sheet", sheet_, "the sheet to print (default: the test sheet)");
+  c->add_option("-o,--output", out_, "the PDF to write, or PAGE.png for page images")->required();
+  c->add_option("--dpi", dpi_, "resolution of page images (default 100)")->check(CLI::Range(10, 1200));
+  return c;
+}
+
+int PrintCommand::Run(Streams& streams) {
+  auto fail = [&](const std::string& why) {
+    streams.err << "tessarin print: " << why << "\n";
+    return 1;
+  };
+  std::error_code ec;
+  const std::string book = fs::absolute(book_, ec).string();
+  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+  Recipe recipe;
+  if (std::string p = Problem(recipe.Step({{"open", book}})); !p.empty()) return fail(p);
+  std::string sheet = sheet_;
+  if (sheet.empty()) {
+    sheet = DefaultTestSheet(recipe);
+    if (sheet.empty()) {
+      return fail("the workbook has no test sheet (" + std::string(workbook::kTestSheet40) + " or " +
+                  std::string(workbook::kTestSheet20) + "); name the sheet to print with --sheet");
+    }
+  }
+  int pages = 0;
+  if (std::string p = PrintSheetTo(recipe, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
+  streams.out << "Printed sheet " << sheet << ": " << pages << (pages == 1 ? " page" : " pages") << " to "
+              << fs::absolute(out_, ec).string() << (IsPng(out_) && pages > 1 ? " (one image per page, numbered)" : "")
+              << "\n";
+  return 0;
+}
+
+}  // namespace tessarin::cli

@@ -1,0 +1,261 @@
+// Cell painting: gridlines, text as glyph runs, borders.
+#include "render/cell_painter.h"
+
+#include <algorithm>
+
+#include <QGlyphRun>
+#include <QPainter>
+#include <QPen>
+#include <QString>
+
+#include "core/host/range.h"
+#include "core/host/units.h"
+
+namespace tessarin::render {
+namespace {
+
+const host::Area* MergeAt(const host::Worksheet& sheet, int32_t row, int32_t col) {
+  for (const host::Area& m : sheet.merges()) {
+    if (m.Contains(row, col)) return &m;
+  }
+  return nullptr;
+}
+
+// One indent level: three digits of the workbook's default font (pixels of 0.75 points).
+double IndentPoints(const host::Worksheet& sheet) {
+  return 3 * host::MaxDigitWidth(sheet.styles().Get(host::kDefaultStyle).font) * 0.75;
+}
+
+bool IsEmptyCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
+  const host::Cell* c = sheet.cells().Find(row, col);
+  return !c || c->type == host::ValueType::kEmpty;
+}
+
+// Pen of a border line: weight gives the width, line style the dashes.
+QPen BorderPen(const host::BorderLine& b) {
+  double width = 0.5;
+  switch (b.weight) {
+    case host::kXlHairline: width = 0.25; break;
+    case host::kXlMedium: width = 1.25; break;
+    case host::kXlThick: width = 2.0; break;
+    default: break;
+  }
+  QPen pen(ColorOfIndex(b.color_index), width);
+  pen.setCapStyle(Qt::SquareCap);
+  switch (b.line_style) {
+    case host::kXlDash: pen.setStyle(Qt::DashLine); break;
+    case host::kXlDot: pen.setStyle(Qt::DotLine); break;
+    case host::kXlDashDot: case host::kXlSlantDashDot: pen.setStyle(Qt::DashDotLine); break;
+    case host::kXlDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
+    default: break;
+  }
+  return pen;
+}
+
+void PaintBorders(QPainter& painter, const host::Style& style, const QRectF& r) {
+  const auto line = [&](host::BorderSlot slot, QLineF l) {
+    const host::BorderLine& b = style.borders[slot];
+    if (!b.IsSet()) return;
+    const QPen pen = BorderPen(b);
+    if (b.line_style == host::kXlDouble) {
+      // Two thin lines a line's width either side of the edge.
+      QPen thin(pen.color(), 0.5);
+      painter.setPen(thin);
+      const QPointF n = QLineF(QPointF(), QPointF(-(l.dy()), l.dx())).unitVector().p2() * 0.75;
+      painter.drawLine(l.translated(n));
+      painter.drawLine(l.translated(-n));
+      return;
+    }
+    painter.setPen(pen);
+    painter.drawLine(l);
+  };
+  line(host::kLeft, QLineF(r.topLeft(), r.bottomLeft()));
+  line(host::kRight, QLineF(r.topRight(), r.bottomRight()));
+  line(host::kTop, QLineF(r.topLeft(), r.topRight()));
+  line(host::kBottom, QLineF(r.bottomLeft(), r.bottomRight()));
+  line(host::kDiagonalDown, QLineF(r.topLeft(), r.bottomRight()));
+  line(host::kDiagonalUp, QLineF(r.bottomLeft(), r.topRight()));
+}
+
+}  // namespace
+
+GridGeometry::GridGeometry(const host::Worksheet& sheet, const host::Area& area) : area_(area) {
+  x_.reserve(static_cast<size_t>(area.Columns()) + 1);
+  y_.reserve(static_cast<size_t>(area.Rows()) + 1);
+  double x = 0, y = 0;
+  x_.push_back(0);
+  for (int32_t c = area.left; c <= area.right; ++c) x_.push_back(x += host::ColumnPoints(sheet, c));
+  y_.push_back(0);
+  for (int32_t r = area.top; r <= area.bottom; ++r) y_.push_back(y += host::RowPoints(sheet, r));
+}
+
+QRectF GridGeometry::Box(int32_t top, int32_t left, int32_t bottom, int32_t right) const {
+  top = std::clamp(top, area_.top, area_.bottom);
+  bottom = std::clamp(bottom, area_.top, area_.bottom);
+  left = std::clamp(left, area_.left, area_.right);
+  right = std::clamp(right, area_.left, area_.right);
+  return QRectF(QPointF(ColumnLeft(left), RowTop(top)), QPointF(ColumnLeft(right + 1), RowTop(bottom + 1)));
+}
+
+StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
+  const host::Cell* cell = sheet.cells().Find(row, col);
+  if (!cell || cell->type == host::ValueType::kEmpty) return {};
+  // The displayed text is the host's own (number formats and all).
+  auto& writable = const_cast<host::Worksheet&>(sheet);
+  const std::string shown = host::Range(writable, host::Area::Cell(row, col)).Text();
+  const host::Style& style = sheet.styles().Get(cell->style);
+  StyledText t = StyledText::Plain(shown, style.font);
+  t.is_number = cell->type == host::ValueType::kNumber;
+  t.is_logical = cell->type == host::ValueType::kBoolean || cell->type == host::ValueType::kError;
+  const host::CellExtra* extra = cell->has_extra() ? sheet.Extra(row, col) : nullptr;
+  // Runs and phonetic guides index the stored text; a number format that changes the text
+  // leaves them out.
+  if (extra && cell->type == host::ValueType::kText && shown == sheet.TextView(row, col)) {
+    for (const host::TextRun& run : extra->runs) {
+      t.fonts.push_back(run.font);
+      const size_t end = std::min<size_t>(t.text.size(), size_t{run.start} + run.length);
+      for (size_t i = run.start; i < end; ++i) t.font_of[i] = static_cast<uint16_t>(t.fonts.size() - 1);
+    }
+    if (extra->phonetic) {
+      t.phonetic = extra->phonetic->runs;
+      t.phonetic_visible = extra->phonetic->visible;
+    }
+  }
+  return t;
+}
+
+CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, int32_t col, const QRectF& box) {
+  const StyledText text = TextOfCell(sheet, row, col);
+  return LayoutCellText(fonts_, text, sheet.StyleAt(row, col), box, IndentPoints(sheet));
+}
+
+void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell, const QRectF& clip) {
+  if (layout.glyphs.empty() && layout.lines.empty()) return;
+  painter.save();
+  painter.setClipRect(clip, Qt::IntersectClip);
+  if (layout.rotation != 0) {
+    painter.translate(cell.center());
+    painter.rotate(-layout.rotation);
+    painter.translate(-cell.center());
+  }
+  // Consecutive glyphs of one face, size and colour make one glyph run; runs go out in text
+  // order, so a PDF's text reads in order. Turned glyphs get their own quarter turn.
+  struct Run {
+    const FontFace* face = nullptr;
+    double size = 0;
+    QColor color;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+  };
+  Run run;
+  const auto flush = [&] {
+    if (run.glyphs.isEmpty()) return;
+    QGlyphRun glyphs;
+    glyphs.setRawFont(run.face->AtSize(run.size));
+    glyphs.setGlyphIndexes(run.glyphs);
+    glyphs.setPositions(run.positions);
+    painter.setPen(run.color);
+    painter.drawGlyphRun(QPointF(), glyphs);
+    run.glyphs.clear();
+    run.positions.clear();
+  };
+  const auto add = [&](const FontFace* face, double size, const QColor& color, uint32_t glyph, QPointF at) {
+    if (face != run.face || size != run.size || color != run.color) {
+      flush();
+      run.face = face;
+      run.size = size;
+      run.color = color;
+    }
+    run.glyphs.push_back(glyph);
+    run.positions.push_back(at);
+  };
+  for (const PlacedGlyph& g : layout.glyphs) {
+    if (g.turned) {
+      flush();
+      painter.save();
+      painter.translate(g.square.center());
+      painter.rotate(90);
+      painter.translate(-g.square.center());
+      add(g.face, g.size, g.color, g.glyph, g.origin);
+      flush();
+      painter.restore();
+      continue;
+    }
+    add(g.face, g.size, g.color, g.glyph, g.origin);
+    if (g.text_glyph != 0) add(g.face, g.size, Qt::transparent, g.text_glyph, g.origin);
+  }
+  flush();
+  for (const TextLine& l : layout.lines) {
+    QPen pen(l.color, l.width);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+    painter.drawLine(l.line);
+  }
+  painter.restore();
+}
+
+void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
+                        const PaintOptions& options) {
+  const GridGeometry grid(sheet, area);
+  painter.save();
+  painter.translate(origin);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  if (options.gridlines) {
+    QPen pen(options.gridline_color, 0);
+    painter.setPen(pen);
+    for (int32_t c = area.left; c <= area.right + 1; ++c) {
+      painter.drawLine(QLineF(grid.ColumnLeft(c), 0, grid.ColumnLeft(c), grid.Height()));
+    }
+    for (int32_t r = area.top; r <= area.bottom + 1; ++r) {
+      painter.drawLine(QLineF(0, grid.RowTop(r), grid.Width(), grid.RowTop(r)));
+    }
+  }
+  const QRectF whole(0, 0, grid.Width(), grid.Height());
+  // Text goes out in reading order, which is also the order a PDF's text is extracted in: a
+  // page written vertically reads each row from right to left.
+  std::vector<std::pair<int32_t, const host::Cell*>> order;
+  bool vertical_page = false;
+  sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
+    if (cell.type == host::ValueType::kEmpty) return;
+    order.emplace_back(row, &cell);
+    vertical_page = vertical_page || sheet.styles().Get(cell.style).orientation == host::kXlVertical;
+  });
+  if (vertical_page) {
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first < b.first : a.second->col > b.second->col;
+    });
+  }
+  for (const auto& [row, cell_ptr] : order) {
+    const host::Cell& cell = *cell_ptr;
+    const host::Area* merge = MergeAt(sheet, row, cell.col);
+    if (merge && (merge->top != row || merge->left != cell.col)) continue;
+    const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right) : grid.CellBox(row, cell.col);
+    if (box.isEmpty()) continue;
+    const CellTextLayout layout = Layout(sheet, row, cell.col, box);
+    QRectF clip = box;
+    const host::Style& style = sheet.styles().Get(cell.style);
+    // Text that does not fit spills over empty neighbours on the side it grows to.
+    if (!merge && !style.wrap && !style.shrink && style.orientation == 0 && layout.block.width() > box.width()) {
+      const bool right = layout.block.right() > box.right(), left = layout.block.left() < box.left();
+      int32_t c = cell.col;
+      while (right && c < area.right && IsEmptyCell(sheet, row, c + 1) && grid.ColumnLeft(c + 1) < layout.block.right()) ++c;
+      clip.setRight(grid.ColumnLeft(c + 1));
+      c = cell.col;
+      while (left && c > area.left && IsEmptyCell(sheet, row, c - 1) && grid.ColumnLeft(c) > layout.block.left()) --c;
+      clip.setLeft(grid.ColumnLeft(c));
+    }
+    PaintText(painter, layout, box, clip.intersected(whole));
+  }
+  sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
+    const host::Style& style = sheet.styles().Get(cell.style);
+    bool any = false;
+    for (const host::BorderLine& b : style.borders) any = any || b.IsSet();
+    if (!any) return;
+    const host::Area* merge = MergeAt(sheet, row, cell.col);
+    const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right) : grid.CellBox(row, cell.col);
+    PaintBorders(painter, style, box);
+  });
+  painter.restore();
+}
+
+}  // namespace tessarin::render

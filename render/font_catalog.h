@@ -1,0 +1,80 @@
+// FontCatalog: the installed fonts that stand for the font names workbooks carry, each ready for
+// shaping (HarfBuzz) and painting (QRawFont made with QRawFont::fromFont, so a PDF embeds it as
+// a searchable subset).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include <QRawFont>
+
+struct hb_font_t;
+
+namespace tessarin::render {
+
+// Used for any character the chosen font lacks.
+inline constexpr std::string_view kFallbackFamily = "Noto Sans CJK JP";
+
+// One installed face. Shaping works in em units, painting asks for a size.
+class FontFace {
+ public:
+  explicit FontFace(QRawFont raw);
+  ~FontFace();
+  FontFace(const FontFace&) = delete;
+  FontFace& operator=(const FontFace&) = delete;
+
+  bool IsValid() const { return raw_.isValid(); }
+  std::string FamilyName() const { return raw_.familyName().toStdString(); }
+  bool Supports(char32_t c) const { return raw_.supportsCharacter(c); }
+  // The face at `points` (the painter's unit). Cached; the returned font is implicitly shared.
+  QRawFont AtSize(double points) const;
+  // HarfBuzz font over this face's tables, scaled so positions come in font units.
+  hb_font_t* hb() const { return hb_; }
+  double units_per_em() const { return units_per_em_; }
+  // Ascent and descent in em.
+  double ascent() const { return ascent_; }
+  double descent() const { return descent_; }
+  // Horizontal advance of a glyph in em.
+  double AdvanceEm(uint32_t glyph) const;
+  // The glyph's ink box in em, y down from the baseline origin.
+  QRectF InkEm(uint32_t glyph) const;
+
+ private:
+  QRawFont raw_;
+  hb_font_t* hb_ = nullptr;
+  double units_per_em_ = 1000;
+  double ascent_ = 0.88;
+  double descent_ = 0.12;
+  mutable std::map<int, QRawFont> sized_;  // by size in 1/64 point
+};
+
+// Maps workbook font names to installed faces and keeps the faces for the life of the catalog.
+// Needs a QGuiApplication (see gui_session.h). Not thread-safe; one per painting thread.
+class FontCatalog {
+ public:
+  FontCatalog();
+  ~FontCatalog();
+
+  // The installed family a workbook's font name stands for: ＭＳ Ｐゴシック, MS UI Gothic and
+  // other proportional Gothic names -> BIZ UDPGothic; ＭＳ ゴシック -> BIZ UDGothic; ＭＳ 明朝 ->
+  // BIZ UDMincho; ＭＳ Ｐ明朝 -> BIZ UDPMincho; textbook hands and Klee One -> Klee One; a family
+  // that is installed under its own name stays; anything else by its kind (明朝/Mincho/Serif or
+  // Gothic).
+  static std::string FamilyFor(std::string_view workbook_name);
+
+  // The face for a workbook font; never null (falls back to kFallbackFamily).
+  const FontFace& Face(std::string_view workbook_name, bool bold, bool italic);
+  // `primary` when it has `c`, else the fallback face of the same weight when that has it, else
+  // `primary` (which then paints its missing-glyph box).
+  const FontFace& FaceFor(const FontFace& primary, char32_t c, bool bold);
+
+ private:
+  const FontFace& Installed(const std::string& family, bool bold, bool italic);
+  std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FontFace>> faces_;
+  std::map<std::tuple<std::string, bool, bool>, const FontFace*> by_name_;
+};
+
+}  // namespace tessarin::render

@@ -1,0 +1,11 @@
+// The Qt application object that fonts and painting need, made on demand.
+#pragma once
+
+namespace tessarin::render {
+
+// Makes sure a QGuiApplication exists in this process (fonts, raw fonts and painting need one).
+// When none exists, creates one for the rest of the process, on the offscreen platform unless
+// QT_QPA_PLATFORM names another, so the command line needs no display. Call from the main thread.
+void EnsureGuiApplication();
+
+}  // namespace tessarin::render

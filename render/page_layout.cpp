@@ -1,0 +1,175 @@
+// Pagination of a sheet's print area.
+#include "render/page_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QPageSize>
+
+#include "core/host/address.h"
+#include "core/host/host_error.h"
+#include "core/workbook/question_sheet.h"
+#include "core/host/units.h"
+
+namespace tessarin::render {
+namespace {
+
+// The row-number column of printed headings, in points at 100%.
+constexpr double kHeadingWidth = 27;
+
+struct Band {
+  int32_t first = 0;
+  int32_t last = 0;
+  double length = 0;  // points at zoom 100
+};
+
+// Cuts [first, last] into bands that fit `room` at `scale`, ending a band after every row in
+// `breaks`. A single row or column longer than the room gets a band of its own.
+template <typename SizeOf>
+std::vector<Band> CutBands(int32_t first, int32_t last, double room, double scale, const std::vector<int32_t>& breaks,
+                           SizeOf size_of) {
+  std::vector<Band> bands;
+  Band band{first, first - 1, 0};
+  for (int32_t i = first; i <= last; ++i) {
+    const double size = size_of(i);
+    if (band.last >= band.first && (band.length + size) * scale > room + 1e-6) {
+      bands.push_back(band);
+      band = {i, i - 1, 0};
+    }
+    band.last = i;
+    band.length += size;
+    if (i < last && std::binary_search(breaks.begin(), breaks.end(), i)) {
+      bands.push_back(band);
+      band = {i + 1, i, 0};
+    }
+  }
+  if (band.last >= band.first) bands.push_back(band);
+  return bands;
+}
+
+double RowsHeight(const host::Worksheet& sheet, int32_t top, int32_t bottom) {
+  double h = 0;
+  for (int32_t r = top; r <= bottom; ++r) h += host::RowPoints(sheet, r);
+  return h;
+}
+
+double ColumnsWidth(const host::Worksheet& sheet, int32_t left, int32_t right) {
+  double w = 0;
+  for (int32_t c = left; c <= right; ++c) w += host::ColumnPoints(sheet, c);
+  return w;
+}
+
+}  // namespace
+
+QSizeF PaperSizePoints(int paper_size) {
+  QPageSize::PageSizeId id = QPageSize::A4;
+  switch (paper_size) {
+    case 1: id = QPageSize::Letter; break;
+    case 3: id = QPageSize::Tabloid; break;
+    case 4: id = QPageSize::Ledger; break;
+    case 5: id = QPageSize::Legal; break;
+    case 7: id = QPageSize::Executive; break;
+    case 8: id = QPageSize::A3; break;
+    case 11: id = QPageSize::A5; break;
+    case 12: id = QPageSize::JisB4; break;
+    case 13: id = QPageSize::JisB5; break;
+    default: break;
+  }
+  // Exact points from the millimetre definition (QPageSize rounds its point sizes).
+  return QPageSize(id).size(QPageSize::Millimeter) * (72 / 25.4);
+}
+
+std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
+  std::vector<int32_t> breaks;
+  const int32_t rows = TestPageRows(sheet);
+  if (rows > 0) {
+    const int32_t last = sheet.cells().MaxRow();
+    for (int32_t r = rows; r <= last + rows; r += rows) breaks.push_back(r);
+  }
+  return breaks;
+}
+
+int32_t TestPageRows(const host::Worksheet& sheet) {
+  if (sheet.name() == workbook::kTestSheet40) return 8;
+  if (sheet.name() == workbook::kTestSheet20) return 4;
+  return 0;
+}
+
+PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
+  const host::PageSetup& setup = sheet.page_setup();
+  PrintLayout out;
+  out.paper_size = setup.paper_size;
+  out.landscape = setup.orientation == host::kXlLandscape;
+  out.paper = PaperSizePoints(setup.paper_size);
+  if (out.landscape) out.paper.transpose();
+  out.printable = QRectF(QPointF(setup.left_margin, setup.top_margin),
+                         QPointF(out.paper.width() - setup.right_margin, out.paper.height() - setup.bottom_margin));
+  if (out.printable.width() < 1 || out.printable.height() < 1) {
+    out.printable = QRectF(QPointF(), out.paper);  // margins that leave no room: print edge to edge
+  }
+
+  host::AreaList areas;
+  if (!setup.print_area.empty()) {
+    try {
+      areas = host::ParseAddress(setup.print_area);
+    } catch (const host::HostError&) {
+      areas = host::AreaList();
+    }
+  }
+  if (areas.size() == 0) areas = host::AreaList(sheet.UsedArea());
+
+  // The zoom, or the scale that fits the first area into the pages asked for.
+  const host::Area& first = areas.front();
+  double scale = setup.zoom > 0 ? setup.zoom / 100.0 : 1.0;
+  if (setup.zoom <= 0) {
+    if (setup.fit_wide > 0) {
+      scale = std::min(scale, out.printable.width() * setup.fit_wide / ColumnsWidth(sheet, first.left, first.right));
+    }
+    if (setup.fit_tall > 0) {
+      scale = std::min(scale, out.printable.height() * setup.fit_tall / RowsHeight(sheet, first.top, first.bottom));
+    }
+  }
+  const std::vector<int32_t> breaks = ManualRowBreaks(sheet);
+  if (const int32_t rows = TestPageRows(sheet); rows > 0) {
+    // A test page never spreads over two sheets of paper: scale down until the tallest fits.
+    double need_w = 0, need_h = 0;
+    for (const host::Area& a : areas) {
+      need_w = std::max(need_w, ColumnsWidth(sheet, a.left, a.right));
+      for (int32_t top = a.top; top <= a.bottom; top += rows) {
+        need_h = std::max(need_h, RowsHeight(sheet, top, std::min(a.bottom, top + rows - 1)));
+      }
+    }
+    double fit = 1;
+    if (need_w > 0) fit = std::min(fit, out.printable.width() / need_w);
+    if (need_h > 0) fit = std::min(fit, out.printable.height() / need_h);
+    if (fit < scale) scale = std::max(0.1, std::floor(fit * 100 + 1e-9) / 100);
+  }
+  scale = std::clamp(scale, 0.1, 4.0);
+  out.scale = scale;
+  if (setup.print_headings) out.headings = QSizeF(kHeadingWidth, sheet.default_row_height());
+  const QRectF room = out.printable.adjusted(out.headings.width() * scale, out.headings.height() * scale, 0, 0);
+
+  int number = setup.first_page_number == host::kXlAutomatic ? 1 : setup.first_page_number;
+  for (const host::Area& a : areas) {
+    const std::vector<Band> rows = CutBands(a.top, a.bottom, room.height(), scale, breaks,
+                                            [&](int32_t r) { return host::RowPoints(sheet, r); });
+    const std::vector<Band> cols = CutBands(a.left, a.right, room.width(), scale, {},
+                                            [&](int32_t c) { return host::ColumnPoints(sheet, c); });
+    const bool down_first = setup.order != host::kXlOverThenDown;
+    const size_t outer = down_first ? cols.size() : rows.size(), inner = down_first ? rows.size() : cols.size();
+    for (size_t i = 0; i < outer; ++i) {
+      for (size_t j = 0; j < inner; ++j) {
+        const Band& r = rows[down_first ? j : i];
+        const Band& c = cols[down_first ? i : j];
+        const QSizeF size(c.length * scale, r.length * scale);
+        QPointF at = room.topLeft();
+        if (setup.center_horizontally) at.rx() += (room.width() - size.width()) / 2;
+        if (setup.center_vertically) at.ry() += (room.height() - size.height()) / 2;
+        out.pages.push_back({host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace tessarin::render

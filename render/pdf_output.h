@@ -1,0 +1,29 @@
+// Print output to files: a PDF of every print page, or PNG images of the pages.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+#include "core/host/worksheet.h"
+#include "render/page_layout.h"
+
+namespace tessarin::render {
+
+// Writes every print page of `sheet` to a PDF at `path`, one sheet of paper per page at the
+// setup's paper size and orientation, fonts embedded as subsets so the text stays searchable.
+// The file appears complete or not at all (written beside it, then renamed). Returns the page
+// count. Throws host::HostError 1004 when the sheet has nothing to print and 75 when the file
+// cannot be written. Needs a QGuiApplication (EnsureGuiApplication).
+int WritePdf(const host::Worksheet& sheet, const std::string& path);
+
+// Writes the print pages as PNG images at `dpi`: one page goes to `path` itself, several to
+// "STEM-1.png", "STEM-2.png" ... beside it. Returns the files written. Throws as WritePdf.
+std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path, int dpi);
+
+// Paints page `index` of `layout` into a white image at `dpi`.
+QImage RenderPage(const host::Worksheet& sheet, const PrintLayout& layout, size_t index, int dpi);
+
+}  // namespace tessarin::render
