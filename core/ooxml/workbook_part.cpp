@@ -219,7 +219,6 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
     }
   }
   if (!have_sheets || info.sheets.empty()) Fail(file, part, "the workbook lists no sheets.");
-  if (info.sheets.size() > 4096) Fail(file, part, "the workbook lists " + std::to_string(info.sheets.size()) + " sheets.");
   return info;
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <queue>
 
 #include <pugixml.hpp>
 
@@ -152,6 +153,15 @@ class SheetReader {
 
  private:
   [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
+
+  // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
+  uint32_t InternText(host::StringPool& pool, std::string_view text, int32_t row, int32_t col) {
+    if (!FitsInCell(text)) {
+      Bad("cell " + CellRefText(row, col) + " holds more than the " + std::to_string(host::kMaxCellChars) +
+          " characters a cell can have.");
+    }
+    return pool.Intern(MendedText(text, mend_scratch_));
+  }
 
   pugi::xml_node Parse(pugi::xml_document& doc, std::string_view raw) {
     LoadXml(doc, raw, ctx_.file, ctx_.part);
@@ -514,16 +524,16 @@ class SheetReader {
       } else if (type == 'i' || (has_inline && !has_value)) {
         if (has_inline) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(text);
+          cell->v.text = InternText(pool, text, crow, ccol);
           if (!rich.runs.empty() || rich.phonetic) rich_src = &rich;
         } else if (has_value) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(value);
+          cell->v.text = InternText(pool, value, crow, ccol);
         }
       } else if (type == 'r') {
         if (has_value) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(DecodeXmlEscapes(value));
+          cell->v.text = InternText(pool, DecodeXmlEscapes(value), crow, ccol);
         }
       } else if (type == 'b') {
         if (has_value) {
@@ -546,6 +556,10 @@ class SheetReader {
         if (ParseDouble(value, d)) {
           cell->type = ValueType::kNumber;
           cell->v.number = d;
+        } else if (!value.empty()) {
+          // 1e400, nan, 0x10: no number we can hold, but the cell's content all the same.
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, value, crow, ccol);
         }
       }
       if (has_formula) {
@@ -587,10 +601,50 @@ class SheetReader {
   bool fit_to_page_ = false;
   std::map<std::string, SharedFormula> shared_;
   std::string shared_si_store_;
+  std::string mend_scratch_;
 };
 
 // ---------------------------------------------------------------------------------------------
 // Writing
+
+// The merged areas of more than one cell that overlap no other, in their given order: of any
+// overlap the one that starts higher (then further left, then listed first) is kept. A sweep
+// down the rows keeps the kept areas that span the current row in a map by left column; since
+// they cannot overlap, only the nearest one to the left of a new area's right edge can touch it.
+// O(n log n): a sheet of a million merges is written in a moment.
+std::vector<Area> DisjointMerges(const std::vector<Area>& areas) {
+  std::vector<size_t> order;
+  order.reserve(areas.size());
+  for (size_t i = 0; i < areas.size(); ++i) {
+    if (areas[i].CellCount() > 1) order.push_back(i);
+  }
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const Area &x = areas[a], &y = areas[b];
+    return x.top != y.top ? x.top < y.top : x.left != y.left ? x.left < y.left : a < b;
+  });
+  std::vector<bool> keep(areas.size(), false);
+  std::map<int32_t, size_t> spanning;  // left column -> kept area spanning the sweep row
+  using Ending = std::pair<int32_t, int32_t>;  // bottom row, left column
+  std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
+  for (const size_t i : order) {
+    const Area& a = areas[i];
+    while (!endings.empty() && endings.top().first < a.top) {
+      spanning.erase(endings.top().second);
+      endings.pop();
+    }
+    auto next = spanning.upper_bound(a.right);
+    if (next != spanning.begin() && areas[std::prev(next)->second].right >= a.left) continue;
+    keep[i] = true;
+    spanning.emplace(a.left, i);
+    endings.emplace(a.bottom, a.left);
+  }
+  std::vector<Area> out;
+  out.reserve(order.size());
+  for (size_t i = 0; i < areas.size(); ++i) {
+    if (keep[i]) out.push_back(areas[i]);
+  }
+  return out;
+}
 
 void AppendCellValue(std::string& out, double v) {
   if (v == std::floor(v) && std::fabs(v) < 1e15) {
@@ -962,15 +1016,16 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
                                                                    : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
   {
-    // Overlapping or one-cell merges make the host repair the file: keep the first of any overlap.
-    std::vector<Area> merges;
-    for (const Area& a : sheet.merges()) {
-      if (a.CellCount() < 2) continue;
-      if (std::none_of(merges.begin(), merges.end(), [&](const Area& b) { return a.Intersects(b); })) merges.push_back(a);
-    }
+    // Overlapping or one-cell merges make the host repair the file.
+    const std::vector<Area> merges = DisjointMerges(sheet.merges());
     if (!merges.empty()) {
       std::string m = "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
-      for (const Area& a : merges) m += "<mergeCell ref=\"" + AreaText(a) + "\"/>";
+      m.reserve(merges.size() * 28);
+      for (const Area& a : merges) {
+        m += "<mergeCell ref=\"";
+        m += AreaText(a);
+        m += "\"/>";
+      }
       parts.emplace_back(14, m + "</mergeCells>");
     }
   }

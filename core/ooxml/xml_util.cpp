@@ -144,19 +144,9 @@ bool XmlScanner::SkipMarkup() {
     }
     pos_ = e + 2;
   } else {
-    // <!DOCTYPE ...> possibly with an internal subset in brackets.
-    int brackets = 0;
-    size_t i = pos_ + 2;
-    for (; i < xml_.size(); ++i) {
-      if (xml_[i] == '[') ++brackets;
-      else if (xml_[i] == ']') --brackets;
-      else if (xml_[i] == '>' && brackets <= 0) break;
-    }
-    if (i >= xml_.size()) {
-      if (!source_done_) return false;
-      Error("unterminated declaration");
-    }
-    pos_ = i + 1;
+    // No part of a workbook has a document type; one here is an entity trick or damage, and
+    // carrying it on would hand it to the next program.
+    Error("the part has a document type declaration (<!DOCTYPE>), which workbook parts never have");
   }
   return true;
 }
@@ -472,25 +462,63 @@ std::string DecodeXmlEscapes(std::string_view text) {
   return out;
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char* rep = nullptr;
-    if (c == '<') rep = "&lt;";
-    else if (c == '>') rep = "&gt;";
-    else if (c == '&') rep = "&amp;";
-    if (rep) {
-      out.append(text.substr(start, i - start));
-      out.append(rep);
-      start = i + 1;
-    }
+namespace {
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
+
+// Copies the character at text[i] (a byte of 0x80 or more) to `out` and returns the bytes it
+// took. Malformed UTF-8 becomes U+FFFD, as do U+FFFE and U+FFFF, which XML cannot hold, unless
+// `x_escape` is set: then those two are written in the _xHHHH_ form that cell text defines.
+size_t AppendWideChar(std::string& out, std::string_view text, size_t i, bool x_escape) {
+  size_t next = i;
+  const char32_t cp = host::NextCodePoint(text, next);
+  if (cp == 0xFFFE || cp == 0xFFFF) {
+    out.append(x_escape ? (cp == 0xFFFE ? "_xFFFE_" : "_xFFFF_") : kReplacementUtf8);
+  } else if (cp == 0xFFFD) {
+    out.append(kReplacementUtf8);
+  } else {
+    out.append(text.substr(i, next - i));
   }
-  out.append(text.substr(start));
+  return next - i;
+}
+
+}  // namespace
+
+std::string_view MendedText(std::string_view text, std::string& scratch) {
+  if (host::IsValidUtf8(text)) return text;
+  scratch.clear();
+  for (size_t pos = 0; pos < text.size();) host::AppendUtf8(scratch, host::NextCodePoint(text, pos));
+  return scratch;
+}
+
+bool FitsInCell(std::string_view text) {
+  return text.size() <= static_cast<size_t>(host::kMaxCellChars) || host::Utf8Length(text) <= host::kMaxCellChars;
+}
+
+// The three writers below never produce malformed XML, whatever bytes the model holds.
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, false);
+      continue;
+    }
+    if (c == '<') out.append("&lt;");
+    else if (c == '>') out.append("&gt;");
+    else if (c == '&') out.append("&amp;");
+    else if (c < 0x20 && c != '\n' && c != '\t' && c != '\r') out.append(kReplacementUtf8);
+    else out.push_back(static_cast<char>(c));
+    ++i;
+  }
 }
 
 void AppendAttrEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, false);
+      continue;
+    }
     switch (c) {
       case '<': out.append("&lt;"); break;
       case '>': out.append("&gt;"); break;
@@ -499,14 +527,21 @@ void AppendAttrEscaped(std::string& out, std::string_view text) {
       case '\n': out.append("&#10;"); break;
       case '\r': out.append("&#13;"); break;
       case '\t': out.append("&#9;"); break;
-      default: out.push_back(c);
+      default:
+        if (c < 0x20) out.append(kReplacementUtf8);
+        else out.push_back(static_cast<char>(c));
     }
+    ++i;
   }
 }
 
 void AppendCellText(std::string& out, std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, true);
+      continue;
+    }
     if (c == '<') out.append("&lt;");
     else if (c == '>') out.append("&gt;");
     else if (c == '&') out.append("&amp;");
@@ -521,6 +556,7 @@ void AppendCellText(std::string& out, std::string_view text) {
     } else {
       out.push_back(static_cast<char>(c));
     }
+    ++i;
   }
 }
 
@@ -696,7 +732,30 @@ bool ParseArea(std::string_view text, host::Area& area) {
 // ---------------------------------------------------------------------------------------------
 // pugixml helpers
 
+bool HasDoctype(std::string_view xml) {
+  size_t i = xml.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (i < xml.size()) {
+    if (IsSpace(xml[i])) {
+      ++i;
+    } else if (xml.compare(i, 4, "<!--") == 0) {
+      const size_t e = xml.find("-->", i + 4);
+      if (e == std::string_view::npos) return false;
+      i = e + 3;
+    } else if (xml.compare(i, 2, "<?") == 0) {
+      const size_t e = xml.find("?>", i + 2);
+      if (e == std::string_view::npos) return false;
+      i = e + 2;
+    } else {
+      return xml.compare(i, 9, "<!DOCTYPE") == 0;
+    }
+  }
+  return false;
+}
+
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part) {
+  if (HasDoctype(bytes)) {
+    Fail(file, part, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+  }
   const auto result = doc.load_buffer(bytes.data(), bytes.size(),
                                       pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!result) {

@@ -129,6 +129,13 @@ void AppendLiteralText(std::string& out, std::string_view text);
 // Decodes the _xHHHH_ escapes SpreadsheetML uses for characters XML cannot hold.
 std::string DecodeXmlEscapes(std::string_view text);
 
+// Text read from a file as a cell holds it: a view of `text` itself when it is well-formed UTF-8,
+// else of a copy in `scratch` with each malformed byte as U+FFFD (the view lives as long as
+// `text` or `scratch`, whichever it points into).
+std::string_view MendedText(std::string_view text, std::string& scratch);
+// False when `text` has more characters than a cell holds (host::kMaxCellChars).
+bool FitsInCell(std::string_view text);
+
 // Escaping for output. Text keeps line feeds; attributes escape them too.
 void AppendEscaped(std::string& out, std::string_view text);
 void AppendAttrEscaped(std::string& out, std::string_view text);
@@ -162,6 +169,8 @@ bool ParseArea(std::string_view text, host::Area& area);
 
 // Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
 // is not well-formed.
+// True when the prolog of `xml` holds a document type declaration.
+bool HasDoctype(std::string_view xml);
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);
 // Namespace-blind lookups: element and attribute names compared without their prefix.
 std::string_view LocalName(std::string_view qname);
