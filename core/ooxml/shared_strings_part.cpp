@@ -5,6 +5,7 @@
 
 #include "core/host/text_encoding.h"
 #include "core/ooxml/styles_part.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {

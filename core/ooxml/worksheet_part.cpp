@@ -14,6 +14,7 @@
 #include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -34,13 +35,14 @@ constexpr std::string_view kSheetOrder[] = {
     "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls", "webPublishItems", "tableParts",
     "extLst"};
 
-int SheetRank(std::string_view name) {
+// The place of a child in that order, -1 for a name not in it.
+constexpr int SheetRank(std::string_view name) {
   for (size_t i = 0; i < std::size(kSheetOrder); ++i) {
     if (kSheetOrder[i] == name) return static_cast<int>(i);
   }
   return -1;
 }
-constexpr int kRankSheetData = 5;
+constexpr int kRankSheetData = SheetRank("sheetData");
 
 bool IsIdentChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
@@ -994,9 +996,9 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     : sheet_(sheet), strings_(strings) {
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
-  parts.emplace_back(0, SheetPrXml(carry, ps.zoom == 0));
-  parts.emplace_back(1, "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
-  parts.emplace_back(2, ViewsXml(sheet, carry, ctx.active));
+  parts.emplace_back(SheetRank("sheetPr"), SheetPrXml(carry, ps.zoom == 0));
+  parts.emplace_back(SheetRank("dimension"), "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
+  parts.emplace_back(SheetRank("sheetViews"), ViewsXml(sheet, carry, ctx.active));
   {
     std::string f = "<sheetFormatPr";
     const int base = carry ? carry->base_col_width : 8;
@@ -1007,12 +1009,12 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     }
     AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
     if (carry) f += carry->format_attrs;
-    parts.emplace_back(3, f + "/>");
+    parts.emplace_back(SheetRank("sheetFormatPr"), f + "/>");
   }
   root_attrs_ = carry ? carry->root_attrs : std::string();
-  parts.emplace_back(4, ColsXml(sheet, ctx.max_digit_width, root_attrs_));
+  parts.emplace_back(SheetRank("cols"), ColsXml(sheet, ctx.max_digit_width, root_attrs_));
   if (sheet.is_protected()) {
-    parts.emplace_back(7, carry && !carry->protection_xml.empty() ? carry->protection_xml
+    parts.emplace_back(SheetRank("sheetProtection"), carry && !carry->protection_xml.empty() ? carry->protection_xml
                                                                    : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
   {
@@ -1026,7 +1028,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
         m += AreaText(a);
         m += "\"/>";
       }
-      parts.emplace_back(14, m + "</mergeCells>");
+      parts.emplace_back(SheetRank("mergeCells"), m + "</mergeCells>");
     }
   }
   {
@@ -1036,7 +1038,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     if (ps.center_horizontally) p += " horizontalCentered=\"1\"";
     if (ps.center_vertically) p += " verticalCentered=\"1\"";
     if (carry) p += carry->print_options_attrs;
-    if (!p.empty()) parts.emplace_back(19, "<printOptions" + p + "/>");
+    if (!p.empty()) parts.emplace_back(SheetRank("printOptions"), "<printOptions" + p + "/>");
   }
   {
     std::string m = "<pageMargins";
@@ -1046,11 +1048,11 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
     AppendAttrNumber(m, "header", ps.header_margin / 72);
     AppendAttrNumber(m, "footer", ps.footer_margin / 72);
-    parts.emplace_back(20, m + "/>");
+    parts.emplace_back(SheetRank("pageMargins"), m + "/>");
   }
-  parts.emplace_back(21, PageSetupXml(ps, carry));
-  if (!ps.header_footer_xml.empty()) parts.emplace_back(22, ps.header_footer_xml);
-  if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(30, "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
+  parts.emplace_back(SheetRank("pageSetup"), PageSetupXml(ps, carry));
+  if (!ps.header_footer_xml.empty()) parts.emplace_back(SheetRank("headerFooter"), ps.header_footer_xml);
+  if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(SheetRank("legacyDrawing"), "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
   if (carry) {
     int last = 0;
     for (const RawElement& e : carry->elements) {
@@ -1058,7 +1060,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
       if (rank < 0) rank = last;
       last = rank;
       // Elements we write ourselves are never doubled.
-      if (rank == 30 && !ctx.legacy_drawing_id.empty()) continue;
+      if (rank == SheetRank("legacyDrawing") && !ctx.legacy_drawing_id.empty()) continue;
       parts.emplace_back(rank, e.xml);
     }
   }

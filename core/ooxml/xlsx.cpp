@@ -27,37 +27,6 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file's sheet name, or the nearest name the host allows: other programs write names the host
-// refuses (too long, with a colon, twice), and refusing the whole file for that helps no one.
-std::string UsableSheetName(const host::Workbook& book, const std::string& name) {
-  try {
-    book.CheckSheetName(name, nullptr);
-    return name;
-  } catch (const host::HostError&) {
-  }
-  std::string base;
-  for (char c : name) base += std::string_view(":\\/?*[]").find(c) == std::string_view::npos ? c : '_';
-  while (!base.empty() && base.front() == '\'') base.erase(0, 1);
-  while (!base.empty() && base.back() == '\'') base.pop_back();
-  base = host::Utf8Mid(base, 1, 31);
-  if (base.empty() || host::SheetNamesEqual(base, "History")) base = "Sheet";
-  for (int n = 1;; ++n) {
-    const std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
-    const std::string candidate = host::Utf8Mid(base, 1, 31 - host::Utf8Length(suffix)) + suffix;
-    try {
-      book.CheckSheetName(candidate, nullptr);
-      return candidate;
-    } catch (const host::HostError&) {
-    }
-  }
-}
-
-// The workbook's link to its macro project (the "bin" part that holds the code).
-bool IsMacroProject(const Relationship& r) {
-  const std::string_view kType = "/vbaProject";
-  return r.type.size() >= kType.size() && r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
-}
-
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
@@ -163,7 +132,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     const std::string part = ResolvePartName(workbook_part, rel->target);
     if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
-    host::Worksheet* sheet = &book->AddSheet(UsableSheetName(*book, e.name), book->SheetCount() + 1);
+    host::Worksheet* sheet = &book->AddSheet(book->NearestSheetName(e.name), book->SheetCount() + 1);
     auto sc = std::make_shared<host::SheetCarry>();
     sc->position = static_cast<int>(i);
     sc->original_name = e.name;
