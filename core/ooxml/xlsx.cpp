@@ -27,6 +27,12 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The workbook's link to its macro project (the "bin" part that holds the code).
+bool IsMacroProject(const Relationship& r) {
+  const std::string_view kType = "/vbaProject";
+  return r.type.size() >= kType.size() && r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
+}
+
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);

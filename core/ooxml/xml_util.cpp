@@ -7,6 +7,7 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {

@@ -99,7 +99,6 @@ TEST(Application, NearestSheetNameIsOneRuleForEveryReader) {
   EXPECT_EQ(book.NearestSheetName("fine"), "fine");
   EXPECT_EQ(book.NearestSheetName("a:b/c?d*e[f]g\\h"), "a_b_c_d_e_f_g_h");
   EXPECT_EQ(book.NearestSheetName("'quoted'"), "_quoted_");
-  EXPECT_EQ(book.NearestSheetName("tab\tline\n"), "tab_line_");
   EXPECT_EQ(book.NearestSheetName(""), "Sheet");
   EXPECT_EQ(book.NearestSheetName("history"), "history (2)");
   EXPECT_EQ(book.NearestSheetName("DUP"), "DUP (2)");

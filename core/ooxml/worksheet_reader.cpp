@@ -1,0 +1,621 @@
+// Reading the worksheet part: <sheetData> is scanned without a DOM, since it holds nearly all of
+// a workbook's bytes; the other elements are small and either modelled or kept verbatim.
+#include "core/ooxml/worksheet_part.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include <pugixml.hpp>
+
+#include "core/host/host_error.h"
+#include "core/host/workbook.h"
+#include "core/ooxml/value_text.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+using namespace std::string_view_literals;
+using host::Area;
+using host::Cell;
+using host::RowData;
+using host::ValueType;
+
+// Attributes of a pugixml node as text, leaving out `skip`.
+std::string OtherAttrs(pugi::xml_node node, std::initializer_list<std::string_view> skip) {
+  std::string out;
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    const std::string_view n = a.name();
+    if (std::find(skip.begin(), skip.end(), LocalName(n)) != skip.end() && n.substr(0, 5) != "xmlns") continue;
+    AppendAttr(out, n, a.value());
+  }
+  return out;
+}
+
+double AttrDouble(pugi::xml_node n, std::string_view name, double fallback) {
+  double d;
+  return ParseDouble(AttrValue(n, name), d) ? d : fallback;
+}
+
+int64_t AttrInt(pugi::xml_node n, std::string_view name, int64_t fallback) {
+  int64_t v;
+  return ParseInt(AttrValue(n, name), v) ? v : fallback;
+}
+
+bool AttrBool(pugi::xml_node n, std::string_view name, bool fallback) {
+  return ParseBool(AttrValue(n, name), fallback);
+}
+
+// Parses "A1:B2 D4" into areas; false when any is malformed.
+bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
+  areas.clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    size_t j = text.find(' ', i);
+    if (j == std::string_view::npos) j = text.size();
+    if (j > i) {
+      Area a;
+      if (!ParseArea(text.substr(i, j - i), a)) return false;
+      areas.push_back(a);
+    }
+    i = j;
+  }
+  return !areas.empty();
+}
+
+class SheetReader {
+ public:
+  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
+      : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
+
+  void Run() {
+    auto tok = sc_.Next();
+    while (tok == XmlScanner::kText) tok = sc_.Next();
+    if (tok != XmlScanner::kStart || sc_.name() != "worksheet") {
+      Fail(ctx_.file, ctx_.part, "the root element is <" + std::string(sc_.qname()) + ">, not <worksheet>.");
+    }
+    for (const auto& a : sc_.attrs()) {
+      if (a.qname == "xmlns" || a.qname == "xmlns:r") continue;
+      carry_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+    }
+    // Without <sheetFormatPr> the default width follows from the default font.
+    sheet_.set_default_column_width(DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+    if (sc_.self_closing()) return;
+    for (;;) {
+      tok = sc_.Next();
+      if (tok == XmlScanner::kEnd && sc_.depth() == 0) break;
+      if (tok != XmlScanner::kStart) continue;
+      const std::string name(sc_.name());
+      const size_t begin = sc_.tag_begin();
+      if (name == "sheetData") {
+        if (!sc_.self_closing()) ReadSheetData();
+        else sc_.Next();
+        continue;
+      }
+      const size_t end = sc_.SkipElement();
+      Element(name, sc_.buffer().substr(begin, end - begin));
+    }
+    while (sc_.Next() != XmlScanner::kEof) {
+    }
+  }
+
+ private:
+  [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
+
+  // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
+  uint32_t InternText(host::StringPool& pool, std::string_view text, int32_t row, int32_t col) {
+    if (!FitsInCell(text)) {
+      Bad("cell " + CellRefText(row, col) + " holds more than the " + std::to_string(host::kMaxCellChars) +
+          " characters a cell can have.");
+    }
+    return pool.Intern(MendedText(text, mend_scratch_));
+  }
+
+  pugi::xml_node Parse(pugi::xml_document& doc, std::string_view raw) {
+    LoadXml(doc, raw, ctx_.file, ctx_.part);
+    return doc.document_element();
+  }
+
+  void Element(const std::string& name, std::string_view raw) {
+    pugi::xml_document doc;
+    if (name == "dimension") return;  // rebuilt from the cells
+    if (name == "sheetPr") {
+      carry_.sheet_pr = std::string(raw);
+      carry_.fit_to_page = AttrBool(Child(Parse(doc, raw), "pageSetUpPr"), "fitToPage", false);
+      fit_to_page_ = carry_.fit_to_page;
+    } else if (name == "sheetViews") {
+      ReadViews(Parse(doc, raw));
+    } else if (name == "sheetFormatPr") {
+      pugi::xml_node n = Parse(doc, raw);
+      double h = AttrDouble(n, "defaultRowHeight", -1);
+      if (h >= 0 && h <= 409.5) sheet_.set_default_row_height(h);
+      int64_t base = AttrInt(n, "baseColWidth", 8);
+      carry_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
+      const double w = AttrDouble(n, "defaultColWidth", -1);
+      carry_.has_default_col_width = w >= 0 && w <= 255;
+      sheet_.set_default_column_width(carry_.has_default_col_width
+                                          ? FileWidthToChars(w, ctx_.max_digit_width)
+                                          : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+      carry_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
+    } else if (name == "cols") {
+      ReadCols(Parse(doc, raw));
+    } else if (name == "sheetProtection") {
+      carry_.protection_xml = std::string(raw);
+      sheet_.set_protected(AttrBool(Parse(doc, raw), "sheet", false));
+    } else if (name == "mergeCells") {
+      for (pugi::xml_node m = Parse(doc, raw).first_child(); m; m = m.next_sibling()) {
+        if (LocalName(m.name()) != "mergeCell") continue;
+        Area a;
+        if (!ParseArea(AttrValue(m, "ref"), a)) {
+          Bad("the merged range \"" + std::string(AttrValue(m, "ref")) + "\" is outside the sheet or malformed.");
+        }
+        if (a.CellCount() > 1) sheet_.merges().push_back(a);
+      }
+    } else if (name == "printOptions") {
+      pugi::xml_node n = Parse(doc, raw);
+      host::PageSetup& ps = sheet_.page_setup();
+      ps.print_gridlines = AttrBool(n, "gridLines", false);
+      ps.print_headings = AttrBool(n, "headings", false);
+      ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
+      ps.center_vertically = AttrBool(n, "verticalCentered", false);
+      carry_.print_options_attrs = OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
+    } else if (name == "pageMargins") {
+      pugi::xml_node n = Parse(doc, raw);
+      host::PageSetup& ps = sheet_.page_setup();
+      auto margin = [&](std::string_view a, double& field) {
+        const double inches = AttrDouble(n, a, field / 72);
+        if (inches >= 0 && inches < 100) field = inches * 72;
+      };
+      margin("left", ps.left_margin);
+      margin("right", ps.right_margin);
+      margin("top", ps.top_margin);
+      margin("bottom", ps.bottom_margin);
+      margin("header", ps.header_margin);
+      margin("footer", ps.footer_margin);
+    } else if (name == "pageSetup") {
+      ReadPageSetup(Parse(doc, raw));
+    } else if (name == "headerFooter") {
+      sheet_.page_setup().header_footer_xml = std::string(raw);
+    } else {
+      carry_.elements.push_back({name, std::string(raw)});
+    }
+  }
+
+  void ReadViews(pugi::xml_node views) {
+    bool first = true;
+    for (pugi::xml_node v = views.first_child(); v; v = v.next_sibling()) {
+      if (v.type() != pugi::node_element) continue;
+      if (!first || LocalName(v.name()) != "sheetView") {
+        carry_.more_views += NodeXml(v);
+        continue;
+      }
+      first = false;
+      host::SheetView& view = sheet_.view();
+      view.display_gridlines = AttrBool(v, "showGridLines", true);
+      view.tab_selected = AttrBool(v, "tabSelected", false);
+      const int64_t zoom = AttrInt(v, "zoomScale", 100);
+      view.zoom = static_cast<int>(zoom >= 10 && zoom <= 400 ? zoom : 100);
+      int32_t r, c;
+      if (ParseCellRef(AttrValue(v, "topLeftCell"), r, c)) view.top_left = {r, c};
+      carry_.view_attrs = OtherAttrs(v, {"showGridLines", "tabSelected", "zoomScale", "topLeftCell"});
+      pugi::xml_node pane = Child(v, "pane");
+      if (pane) {
+        carry_.active_pane = AttrValue(pane, "activePane", "topLeft");
+        carry_.pane_xml = NodeXml(pane);
+      }
+      for (pugi::xml_node s = v.first_child(); s; s = s.next_sibling()) {
+        if (LocalName(s.name()) != "selection") continue;
+        const std::string_view p = AttrValue(s, "pane", "topLeft");
+        if (pane ? p != carry_.active_pane : false) {
+          carry_.pane_xml += NodeXml(s);
+          continue;
+        }
+        std::vector<Area> areas;
+        if (ParseSqref(AttrValue(s, "sqref", "A1"), areas)) view.selection = areas;
+        if (ParseCellRef(AttrValue(s, "activeCell"), r, c)) {
+          view.active_cell = {r, c};
+        } else {
+          view.active_cell = {view.selection.front().top, view.selection.front().left};
+        }
+      }
+    }
+  }
+
+  void ReadCols(pugi::xml_node cols) {
+    for (pugi::xml_node c = cols.first_child(); c; c = c.next_sibling()) {
+      if (LocalName(c.name()) != "col") continue;
+      const int64_t min = AttrInt(c, "min", 0), max = AttrInt(c, "max", 0);
+      if (min < 1 || max < min || max > host::kMaxColumns) {
+        Bad("a column range " + std::to_string(min) + ".." + std::to_string(max) + " is outside the sheet.");
+      }
+      host::ColumnInfo info;
+      const double w = AttrDouble(c, "width", -1);
+      if (w >= 0 && w <= 255) info.width = FileWidthToChars(w, ctx_.max_digit_width);
+      int64_t s;
+      if (ParseInt(AttrValue(c, "style"), s) && s >= 0 && s < static_cast<int64_t>(ctx_.xf_styles->size())) {
+        info.style = (*ctx_.xf_styles)[s];
+        info.has_style = true;
+      }
+      info.hidden = AttrBool(c, "hidden", false);
+      info.extra_attrs = OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"});
+      for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
+    }
+  }
+
+  void ReadPageSetup(pugi::xml_node n) {
+    host::PageSetup& ps = sheet_.page_setup();
+    ps.paper_size = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "paperSize", 1), 1, 300));
+    const std::string_view orient = AttrValue(n, "orientation");
+    ps.orientation = orient == "landscape" ? host::kXlLandscape : host::kXlPortrait;
+    const int64_t scale = AttrInt(n, "scale", 100);
+    // Fitting counts one page when the file says nothing; otherwise nothing means "not set".
+    const int64_t unset = fit_to_page_ ? 1 : 0;
+    ps.fit_wide = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "fitToWidth", unset), 0, 32767));
+    ps.fit_tall = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "fitToHeight", unset), 0, 32767));
+    ps.zoom = fit_to_page_ ? 0 : static_cast<int>(scale >= 10 && scale <= 400 ? scale : 100);
+    if (AttrBool(n, "useFirstPageNumber", false)) {
+      ps.first_page_number = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "firstPageNumber", 1), -32768, 32767));
+    }
+    ps.order = AttrValue(n, "pageOrder") == "overThenDown" ? host::kXlOverThenDown : host::kXlDownThenOver;
+    ps.black_and_white = AttrBool(n, "blackAndWhite", false);
+    ps.draft = AttrBool(n, "draft", false);
+    const std::string_view comments = AttrValue(n, "cellComments");
+    ps.print_comments = comments == "atEnd" ? host::kXlPrintSheetEnd
+                        : comments == "asDisplayed" ? host::kXlPrintInPlace
+                                                    : host::kXlPrintNoComments;
+    carry_.page_setup_attrs = OtherAttrs(n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight",
+                                             "useFirstPageNumber", "firstPageNumber", "pageOrder",
+                                             "blackAndWhite", "draft", "cellComments"});
+  }
+
+  // Text of a simple element (<v>, <f>) just opened: a view into the buffer when it is one run of
+  // text without entities, else gathered into `scratch`.
+  std::string_view SimpleText(std::string& scratch) {
+    const int inside = sc_.depth();
+    auto t = sc_.Next();
+    if (t == XmlScanner::kEnd && sc_.depth() < inside) return {};
+    if (t == XmlScanner::kText && !sc_.text_is_cdata() && sc_.raw_text().find_first_of("&\r") == std::string_view::npos) {
+      const std::string_view raw = sc_.raw_text();
+      t = sc_.Next();
+      if (t == XmlScanner::kEnd && sc_.depth() < inside) return raw;
+      scratch.assign(raw);
+    } else {
+      scratch.clear();
+    }
+    for (;; t = sc_.Next()) {
+      if (t == XmlScanner::kEnd && sc_.depth() < inside) break;
+      if (t == XmlScanner::kEof) sc_.Error("unexpected end of document");
+      if (t != XmlScanner::kText) continue;
+      if (sc_.text_is_cdata()) AppendLiteralText(scratch, sc_.raw_text());
+      else AppendUnescaped(scratch, sc_.raw_text(), &sc_);
+    }
+    return scratch;
+  }
+
+  void ReadSheetData() {
+    const int data_depth = sc_.depth();  // inside <sheetData>
+    int32_t row = 0;
+    size_t row_hint = 0;
+    host::CellStore& cells = sheet_.cells();
+    RowData* rd = nullptr;
+    int32_t col = 0;
+    std::string scratch_v, scratch_f, text, value_store;
+    const auto& sst = *ctx_.shared_strings;
+    const auto& xfs = *ctx_.xf_styles;
+    host::StringPool& pool = sheet_.strings();
+    const host::Font base_font = sheet_.workbook().default_font();
+    for (;;) {
+      auto tok = sc_.Next();
+      if (tok == XmlScanner::kEnd) {
+        if (sc_.depth() < data_depth) return;
+        // Between rows nothing points into the buffer: let a streamed part drop what was read.
+        if (sc_.depth() == data_depth) sc_.Compact();
+        continue;
+      }
+      if (tok != XmlScanner::kStart) continue;
+      const int depth = sc_.depth();
+      if (depth == data_depth + 1) {
+        if (sc_.name() != "row") {
+          sc_.SkipElement();
+          continue;
+        }
+        if (rd) row_hint = rd->cells.size();
+        int64_t r = row + 1;
+        float height = -1;
+        bool custom_format = false, hidden = false;
+        int64_t style = -1;
+        std::string extra;
+        for (const auto& a : sc_.attrs()) {
+          const std::string_view n = a.name;
+          if (n == "r") {
+            if (!ParseInt(a.raw, r)) r = -1;
+          } else if (n == "ht") {
+            double h;
+            if (ParseDouble(a.raw, h) && h >= 0 && h <= 409.5) height = static_cast<float>(h);
+          } else if (n == "hidden") {
+            hidden = ParseBool(a.raw, false);
+          } else if (n == "s") {
+            if (!ParseInt(a.raw, style)) style = -1;
+          } else if (n == "customFormat") {
+            custom_format = ParseBool(a.raw, false);
+          } else if (n == "spans" || n == "customHeight") {
+          } else {
+            extra.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+          }
+        }
+        if (r < 1 || r > host::kMaxRows) Bad("row number " + std::to_string(r) + " is outside the sheet.");
+        row = static_cast<int32_t>(r);
+        col = 0;
+        rd = &cells.ObtainRow(row);
+        if (rd->cells.empty() && row_hint > 0) rd->cells.reserve(row_hint);
+        if (height >= 0) rd->height = height;
+        rd->hidden = rd->hidden || hidden;
+        if (custom_format && style >= 0 && style < static_cast<int64_t>(xfs.size())) {
+          rd->style = xfs[style];
+          rd->has_style = true;
+        }
+        if (!extra.empty()) rd->extra_attrs = std::move(extra);
+        continue;
+      }
+      if (depth != data_depth + 2 || sc_.name() != "c" || !rd) {
+        sc_.SkipElement();
+        continue;
+      }
+      // A cell.
+      int32_t crow = row, ccol = col + 1;
+      host::StyleId style = host::kDefaultStyle;
+      char type = 'n';  // n s str(r) inlineStr(i) b e d
+      bool ph = false;
+      for (const auto& a : sc_.attrs()) {
+        if (a.name == "r") {
+          if (!ParseCellRef(a.raw, crow, ccol)) {
+            Bad("the cell reference \"" + std::string(a.raw) + "\" is outside the sheet or malformed.");
+          }
+        } else if (a.name == "s") {
+          int64_t s;
+          if (ParseInt(a.raw, s) && s > 0 && s < static_cast<int64_t>(xfs.size())) style = xfs[s];
+        } else if (a.name == "t") {
+          const std::string_view t = a.raw;
+          type = t == "s" ? 's' : t == "str" ? 'r' : t == "inlineStr" ? 'i' : t == "b" ? 'b' : t == "e" ? 'e' : t == "d" ? 'd' : 'n';
+        } else if (a.name == "ph") {
+          ph = ParseBool(a.raw, false);
+        }
+      }
+      if (ccol > host::kMaxColumns) Bad("a cell of row " + std::to_string(row) + " lies beyond the last column.");
+      col = ccol;
+      std::string_view value;
+      bool has_value = false, has_formula = false, has_inline = false;
+      std::string formula, formula_attrs;
+      std::string_view shared_si;
+      bool shared_master = false;
+      RichText rich;
+      std::string_view simple;
+      if (!sc_.self_closing() && sc_.TrySimpleChild("v", simple)) {
+        // The common <c ...><v>text</v></c>, read in one step.
+        value_store.assign(simple);
+        value = value_store;
+        has_value = true;
+      } else if (!sc_.self_closing()) {
+        for (;;) {
+          tok = sc_.Next();
+          if (tok == XmlScanner::kEnd && sc_.depth() <= data_depth + 1) break;
+          if (tok != XmlScanner::kStart) continue;
+          const std::string_view n = sc_.name();
+          if (n == "v") {
+            value_store.assign(SimpleText(scratch_v));
+            value = value_store;
+            has_value = true;
+          } else if (n == "f") {
+            has_formula = true;
+            std::string ft;
+            std::string ref;
+            std::string si;
+            for (const auto& a : sc_.attrs()) {
+              if (a.name == "t") ft = std::string(a.raw);
+              else if (a.name == "si") si = std::string(a.raw);
+              else if (a.name == "ref") ref = std::string(a.raw);
+              else formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+            }
+            const bool shared = ft == "shared";
+            if (!shared && !ft.empty() && ft != "normal") {
+              formula_attrs = " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
+            } else if (!shared && !ref.empty()) {
+              formula_attrs = " ref=\"" + ref + "\"" + formula_attrs;
+            }
+            formula = std::string(SimpleText(scratch_f));
+            if (shared) {
+              shared_si_store_ = si;
+              shared_si = shared_si_store_;
+              shared_master = !formula.empty();
+              // Kept so the save can write the group as shared again while it is intact.
+              formula_attrs = " t=\"shared\"" + (shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
+                              " si=\"" + si + "\"" + formula_attrs;
+            }
+          } else if (n == "is") {
+            has_inline = true;
+            ReadStringItem(sc_, text, rich, base_font);
+          } else {
+            sc_.SkipElement();
+          }
+        }
+      } else {
+        sc_.Next();
+      }
+      if (ctx_.cell_budget) {
+        if (*ctx_.cell_budget == 0) Bad("the workbook holds more cells than can be opened.");
+        --*ctx_.cell_budget;
+      }
+      RowData& target = crow == row ? *rd : cells.ObtainRow(crow);
+      Cell* cell;
+      if (target.cells.empty() || target.cells.back().col < ccol) {
+        cell = &target.cells.emplace_back();
+        cell->col = static_cast<uint16_t>(ccol);
+      } else {
+        cell = &cells.Obtain(crow, ccol, style);
+      }
+      cell->style = style;
+      const RichText* rich_src = nullptr;
+      if (type == 's') {
+        if (has_value) {
+          int64_t idx;
+          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.ids.size())) {
+            Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " + std::string(value) +
+                ", but the table has " + std::to_string(sst.ids.size()) + ".");
+          }
+          cell->type = ValueType::kText;
+          cell->v.text = sst.ids[idx];
+          if (!sst.rich.empty()) {
+            auto it = sst.rich.find(static_cast<uint32_t>(idx));
+            if (it != sst.rich.end()) rich_src = &it->second;
+          }
+        }
+      } else if (type == 'i' || (has_inline && !has_value)) {
+        if (has_inline) {
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, text, crow, ccol);
+          if (!rich.runs.empty() || rich.phonetic) rich_src = &rich;
+        } else if (has_value) {
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, value, crow, ccol);
+        }
+      } else if (type == 'r') {
+        if (has_value) {
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, DecodeXmlEscapes(value), crow, ccol);
+        }
+      } else if (type == 'b') {
+        if (has_value) {
+          cell->type = ValueType::kBoolean;
+          cell->v.boolean = value == "1" || value == "true" || value == "TRUE";
+        }
+      } else if (type == 'e') {
+        if (has_value) {
+          cell->type = ValueType::kError;
+          cell->v.error = host::ParseCellError(value).value_or(host::CellError::kNA);
+        }
+      } else if (type == 'd') {
+        double serial;
+        if (has_value && IsoDateToSerial(value, ctx_.date1904, serial)) {
+          cell->type = ValueType::kNumber;
+          cell->v.number = serial;
+        }
+      } else if (has_value) {
+        double d;
+        if (ParseDouble(value, d)) {
+          cell->type = ValueType::kNumber;
+          cell->v.number = d;
+        } else if (!value.empty()) {
+          // 1e400, nan, 0x10: no number we can hold, but the cell's content all the same.
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, value, crow, ccol);
+        }
+      }
+      if (has_formula) {
+        if (!shared_si.empty()) {
+          if (shared_master) {
+            shared_[std::string(shared_si)] = {formula, crow, ccol};
+          } else if (auto it = shared_.find(std::string(shared_si)); it != shared_.end()) {
+            formula = ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
+          }
+        }
+      }
+      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty()))) {
+        host::CellExtra& extra = sheet_.ObtainExtra(crow, ccol);
+        if (rich_src) {
+          extra.runs = rich_src->runs;
+          extra.phonetic = rich_src->phonetic;
+        }
+        if (ph) {
+          if (!extra.phonetic) extra.phonetic.emplace();
+          extra.phonetic->visible = true;
+        }
+        if (has_formula) {
+          extra.formula = std::move(formula);
+          extra.formula_xml_attrs = std::move(formula_attrs);
+        }
+      }
+    }
+  }
+
+  struct SharedFormula {
+    std::string text;
+    int32_t row, col;
+  };
+
+  const WorksheetReadContext& ctx_;
+  host::Worksheet& sheet_;
+  host::SheetCarry& carry_;
+  XmlScanner& sc_;
+  bool fit_to_page_ = false;
+  std::map<std::string, SharedFormula> shared_;
+  std::string shared_si_store_;
+  std::string mend_scratch_;
+};
+
+}  // namespace
+
+bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
+  auto num = [&](size_t pos, size_t len, int& v) {
+    if (pos + len > s.size()) return false;
+    v = 0;
+    for (size_t i = pos; i < pos + len; ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v = v * 10 + (s[i] - '0');
+    }
+    return true;
+  };
+  int y, m, d, hh = 0, mm = 0;
+  double ss = 0;
+  // A time of day "hh:mm[:ss[.fff]]", alone or after "T".
+  auto time_at = [&](size_t p) {
+    if (!num(p, 2, hh) || s.size() < p + 5 || s[p + 2] != ':' || !num(p + 3, 2, mm)) return false;
+    if (s.size() > p + 5 && s[p + 5] == ':') {
+      size_t e = p + 6;
+      while (e < s.size() && ((s[e] >= '0' && s[e] <= '9') || s[e] == '.')) ++e;
+      if (!ParseDouble(s.substr(p + 6, e - p - 6), ss)) return false;
+    }
+    return hh < 24 && mm < 60 && ss < 61;
+  };
+  if (s.size() >= 5 && s[2] == ':') {
+    if (!time_at(0)) return false;
+    serial = (hh * 3600 + mm * 60 + ss) / 86400.0;
+    return true;
+  }
+  if (!num(0, 4, y) || s.size() < 10 || s[4] != '-' || !num(5, 2, m) || s[7] != '-' || !num(8, 2, d)) return false;
+  if (m < 1 || m > 12 || d < 1 || d > 31) return false;
+  if (s.size() > 10) {
+    if (s[10] != 'T' && s[10] != ' ') return false;
+    if (!time_at(11)) return false;
+  }
+  auto days = [](int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+  };
+  double day = date1904 ? static_cast<double>(days(y, m, d) - days(1904, 1, 1))
+                        : static_cast<double>(days(y, m, d) - days(1899, 12, 30));
+  // The 1900 system counts a 29 February 1900 that never was.
+  if (!date1904 && day < 61) day -= 1;
+  serial = day + (hh * 3600 + mm * 60 + ss) / 86400.0;
+  return true;
+}
+
+void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
+                   host::SheetCarry& carry) {
+  XmlScanner sc(xml, context.file, context.part);
+  SheetReader(sc, context, sheet, carry).Run();
+}
+
+void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
+                   host::SheetCarry& carry) {
+  XmlScanner sc(std::move(source), context.file, context.part);
+  SheetReader(sc, context, sheet, carry).Run();
+}
+
+}  // namespace tessarin::ooxml
