@@ -3,6 +3,7 @@
 // parsing the sheet's XML with pugixml) and SheetJS reading the same file in dense mode.
 // Each measurement runs in a fresh child process, so its peak memory is its own.
 //   ooxml_bench [ROWS] [RUNS]
+//   ooxml_bench --merges FILE COUNT   saves and opens a sheet of COUNT merged areas
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -108,6 +109,28 @@ int Save(const std::string& file, int rows) {
   return 0;
 }
 
+// A sheet of `count` merged areas (two cells each, in a grid), saved and opened again: both
+// must stay linear in the number of areas.
+int Merges(const std::string& file, int count) {
+  auto wb = std::make_unique<host::Workbook>("merges.xlsx");
+  host::Worksheet& sheet = wb->AddSheet("Sheet1", 1);
+  wb->set_active_sheet(&sheet);
+  for (int i = 0; i < count; ++i) {
+    const int32_t row = 1 + (i / 8) * 2, col = 1 + (i % 8) * 2;
+    sheet.merges().push_back(host::Area{row, col, row, col + 1});
+  }
+  auto start = Clock::now();
+  ooxml::WorkbookFiles files;
+  files.Save(*wb, file);
+  const double save = Seconds(start);
+  start = Clock::now();
+  auto again = files.Open(file);
+  const double open = Seconds(start);
+  std::printf("merges=%zu save_seconds=%f open_seconds=%f peak_mb=%f\n", again->Sheet(1).merges().size(), save, open,
+              PeakMb());
+  return again->Sheet(1).merges().size() == static_cast<size_t>(count) ? 0 : 1;
+}
+
 // Only inflating the sheet part and parsing it: what any reader of the file must at least do.
 int Floor(const std::string& file) {
   const std::string bytes = ReadAll(file);
@@ -199,6 +222,7 @@ int main(int argc, char** argv) {
     if (mode == "--load") return Load(argv[2]);
     if (mode == "--save") return Save(argv[2], std::atoi(argv[3]));
     if (mode == "--floor") return Floor(argv[2]);
+    if (mode == "--merges") return Merges(argv[2], std::atoi(argv[3]));
   } catch (const host::HostError& e) {
     std::fprintf(stderr, "HostError %d: %s\n", e.number(), e.description().c_str());
     return 1;

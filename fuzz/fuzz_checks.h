@@ -6,9 +6,14 @@
 #include <cstdlib>
 #include <string_view>
 
+#include <pugixml.hpp>
+
 #include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
 #include "core/host/workbook.h"
 #include "core/host/worksheet.h"
+#include "core/ooxml/package.h"
+#include "core/ooxml/xml_util.h"
 #include "core/ooxml/text_import.h"
 #include "core/ooxml/xls_import.h"
 #include "core/ooxml/xlsx.h"
@@ -38,7 +43,24 @@ inline bool SameValues(const host::Workbook& a, const host::Workbook& b) {
   return true;
 }
 
-// The .xlsx reader refuses or reads; what it reads must write and read back.
+// The parts we write ourselves (not those carried byte for byte) are well-formed UTF-8 XML
+// without a document type, whatever the model held.
+inline void CheckWrittenParts(const std::string& package) {
+  ooxml::PackageReader reader(package, "written.xlsx", ooxml::ReadLimits{});
+  for (const std::string& name : reader.names()) {
+    const bool ours = name == "[Content_Types].xml" || name == "xl/workbook.xml" || name == "xl/styles.xml" ||
+                      name == "xl/sharedStrings.xml" || name.rfind("xl/worksheets/sheet", 0) == 0 ||
+                      name.rfind("xl/comments", 0) == 0;
+    if (!ours || name.find("_rels") != std::string::npos) continue;
+    const std::string& xml = reader.Get(name);
+    if (!host::IsValidUtf8(xml) || ooxml::HasDoctype(xml)) std::abort();
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) std::abort();  // malformed XML written
+  }
+}
+
+// The .xlsx reader refuses or reads; what it reads must write (within the same limits, or be
+// refused before writing) and read back with the same values, also without its macros.
 inline void CheckXlsxRead(std::string_view bytes) {
   ooxml::ReadLimits limits;  // smaller than the defaults to stay within the fuzzer's memory limit
   limits.max_total_expanded = uint64_t{64} << 20;
@@ -49,11 +71,21 @@ inline void CheckXlsxRead(std::string_view bytes) {
   } catch (const host::HostError&) {
     return;  // a clear refusal
   }
-  const std::string written = ooxml::WriteXlsx(*workbook);
-  try {
-    ooxml::ReadXlsx(written, "rewritten.xlsx");
-  } catch (const host::HostError&) {
-    std::abort();  // we wrote a package that we cannot read back
+  for (const bool without_macros : {false, true}) {
+    std::string written;
+    try {
+      written = ooxml::WriteXlsx(*workbook, {limits, without_macros});
+    } catch (const host::HostError&) {
+      continue;  // refused before writing: over the limits the reader keeps
+    }
+    std::unique_ptr<host::Workbook> again;
+    try {
+      again = ooxml::ReadXlsx(written, "rewritten.xlsx", limits);
+    } catch (const host::HostError&) {
+      std::abort();  // we wrote a package that we cannot read back
+    }
+    if (!SameValues(*workbook, *again)) std::abort();  // values lost or changed on the way
+    CheckWrittenParts(written);
   }
 }
 
@@ -76,6 +108,7 @@ inline void CheckTextImport(std::string_view input) {
     std::abort();  // an imported workbook saved as a package we cannot read
   }
   if (!SameValues(*workbook, *again)) std::abort();  // values changed on the way through .xlsx
+  CheckWrittenParts(written);
 }
 
 // The .xls import refuses or reads; never more.

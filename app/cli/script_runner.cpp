@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
@@ -19,6 +20,7 @@
 #include "core/host/running_object.h"
 #include "core/host/text_util.h"
 #include "core/ooxml/workbook_io.h"
+#include "core/ooxml/xlsx.h"
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
 
@@ -296,15 +298,25 @@ void ScriptRunner::CloseWorkbook(const json& step) {
 void ScriptRunner::Save(const json& step) {
   const json& target = step["save"];
   host::Workbook& workbook = app_->ActiveWorkbook();
+  const bool had_macros = ooxml::HasMacros(workbook);
+  std::string written;
+  json event = {{"save", target}};
   if (target == true) {
-    app_->SaveWorkbook(workbook);
-    return;
+    written = app_->SaveWorkbook(workbook);
+  } else {
+    const std::string path = ExpandScriptPath(RequireString(target, "save"));
+    written = app_->SaveWorkbookAs(workbook, path);
+    // A format we never write over (.xls) is saved beside it; the user is told where.
+    if (written != path) event["path"] = written;
   }
-  const std::string& given = RequireString(target, "save");
-  const std::string path = ExpandScriptPath(given);
-  const std::string written = app_->SaveWorkbookAs(workbook, path);
-  // A format we never write over (.xls) is saved beside it; the user is told where.
-  if (written != path) transcript_.Write({{"save", given}, {"path", written}});
+  // A .xlsx cannot hold macros: the writer left them out, and the user is told.
+  std::string extension = std::filesystem::path(written).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (had_macros && extension != ".xlsm") {
+    event["path"] = written;
+    event["note"] = "The macros were not saved: a .xlsx workbook cannot hold them (save as .xlsm to keep them).";
+  }
+  if (event.size() > 1) transcript_.Write(event);
 }
 
 void ScriptRunner::AddSheet(const json& step) {

@@ -47,6 +47,10 @@ int Tessarin::Guard(F&& body) {
   }
   // The host turns screen updating back on when a command ends.
   if (module_.XlApp != nullptr) module_.XlApp->SetScreenUpdating(true);
+  // A settings file that had to be set aside is told once, after the command that found it.
+  if (const std::string notice = module_.settings.TakeNotice(); !notice.empty() && module_.ui) {
+    module_.ui->MsgBox(notice);
+  }
   return result;
 }
 

@@ -198,7 +198,16 @@ Workbook& WorkbookCollection::Item(std::string_view name) const {
   throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: no workbook \"" + std::string(name) + "\" is open.");
 }
 
+// Each open workbook costs memory whatever it holds; a script adding them without end would
+// exhaust it. Checked before anything is read or made.
+void WorkbookCollection::CheckRoom() const {
+  if (Count() >= kMaxOpenWorkbooks) {
+    Fail("Too many workbooks are open (" + std::to_string(kMaxOpenWorkbooks) + "); close some before opening or adding another.");
+  }
+}
+
 Workbook& WorkbookCollection::Add() const {
+  CheckRoom();
   auto wb = std::make_unique<Workbook>("Book" + std::to_string(app_->next_book_number_++));
   wb->set_active_sheet(&wb->AddSheet("Sheet1", 1));
   return app_->AdoptWorkbook(std::move(wb));
@@ -213,6 +222,8 @@ Workbook& WorkbookCollection::Open(const std::string& path) const {
       return *wb;
     }
   }
+  CheckRoom();
+
   std::unique_ptr<Workbook> wb = service->Open(path);
   for (const auto& open : app_->workbooks_) {
     if (SheetNamesEqual(open->name(), wb->name())) {

@@ -179,16 +179,20 @@ class WorkbookCollection {
   // HostError 9 when missing.
   Workbook& Item(int index) const;
   Workbook& Item(std::string_view name) const;
-  // A new workbook "Book<N>" with one sheet "Sheet1"; both become active.
+  // A new workbook "Book<N>" with one sheet "Sheet1"; both become active. HostError 1004 when
+  // kMaxOpenWorkbooks are open already (as for Open).
   Workbook& Add() const;
   // Opens `path` through the installed FileService and activates the workbook. A workbook that
   // is already open under that full path is only activated. HostError 1004 when no file service
   // is installed or another open workbook has the same name; the service's errors pass through.
   Workbook& Open(const std::string& path) const;
+  // The most workbooks open at once.
+  static constexpr int kMaxOpenWorkbooks = 1000;
   // Closes every workbook without saving.
   void Close() const;
 
  private:
+  void CheckRoom() const;  // HostError 1004 when no more workbooks may be open
   Application* app_;
 };
 

@@ -8,6 +8,8 @@ namespace tessarin::host {
 
 inline constexpr int32_t kMaxRows = 1048576;
 inline constexpr int32_t kMaxColumns = 16384;
+// The most characters a cell holds.
+inline constexpr int32_t kMaxCellChars = 32767;
 
 struct CellRef {
   int32_t row = 1;

@@ -102,8 +102,18 @@ std::string ConstantText(const CellValue& v) {
 
 CellValue ParseInput(std::string_view typed) {
   if (typed.empty()) return {};
+  if (Utf8Length(typed) > static_cast<size_t>(kMaxCellChars)) {
+    throw HostError(kErrApplicationDefined, "A cell can hold at most " + std::to_string(kMaxCellChars) +
+                                                " characters; the text typed has " + std::to_string(Utf8Length(typed)) + ".");
+  }
+  if (!IsValidUtf8(typed)) return ParseInput(ToUtf8(CodePoints(typed)));  // malformed bytes as U+FFFD
   if (typed.front() == '\'') return CellValue::Text(std::string(typed.substr(1)));
-  if (IsNumberText(typed)) return CellValue::Number(std::strtod(std::string(typed).c_str(), nullptr));
+  // A number too large for the cell (1e400) stays the text that was typed.
+  if (IsNumberText(typed)) {
+    const double number = std::strtod(std::string(typed).c_str(), nullptr);
+    if (std::isfinite(number)) return CellValue::Number(number);
+    return CellValue::Text(std::string(typed));
+  }
   if (EqualsIgnoringAsciiCase(typed, "TRUE")) return CellValue::Boolean(true);
   if (EqualsIgnoringAsciiCase(typed, "FALSE")) return CellValue::Boolean(false);
   if (std::optional<CellError> e = ParseCellError(typed)) return CellValue::Error(*e);

@@ -24,7 +24,9 @@ class RangePhonetics;
 
 // What a user typing `typed` into a General cell gets: "12" and "0427" the numbers 12 and 427,
 // "-1.5e3" a number, TRUE/FALSE (any case) Booleans, "#N/A" and the other error texts errors,
-// a leading apostrophe keeps the rest as text ("'0427"), "" empty; everything else is text.
+// a leading apostrophe keeps the rest as text ("'0427"), "" empty; everything else is text
+// (1e400, which no number holds, among it). Malformed UTF-8 bytes become U+FFFD. Throws
+// HostError 1004 when `typed` has more characters than a cell holds (kMaxCellChars).
 CellValue ParseInput(std::string_view typed);
 
 // A Range is a small value: the sheet it lives on (not owned; the sheet must outlive it) and its

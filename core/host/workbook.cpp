@@ -2,6 +2,7 @@
 #include "core/host/workbook.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
@@ -72,6 +73,36 @@ void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) con
   }
 }
 
+std::string Workbook::NearestSheetName(std::string_view wanted) const {
+  auto allowed = [&](const std::string& name) {
+    try {
+      CheckSheetName(name, nullptr);
+      return true;
+    } catch (const HostError&) {
+      return false;
+    }
+  };
+  if (allowed(std::string(wanted))) return std::string(wanted);
+  std::string base;
+  for (std::size_t pos = 0; pos < wanted.size();) {
+    char32_t cp = NextCodePoint(wanted, pos);
+    if (cp < 0x20 || cp == 0x7F || (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos)) cp = '_';
+    AppendUtf8(base, cp);
+  }
+  base = Utf8Mid(base, 1, 31);
+  if (!base.empty() && base.front() == '\'') base.front() = '_';
+  if (!base.empty() && base.back() == '\'') base.back() = '_';
+  if (base.empty()) base = "Sheet";
+  if (allowed(base)) return base;
+  for (int n = 2;; ++n) {
+    const std::string suffix = " (" + std::to_string(n) + ")";
+    std::string candidate = Utf8Mid(base, 1, 31 - suffix.size());
+    if (!candidate.empty() && candidate.back() == '\'') candidate.back() = '_';
+    candidate += suffix;
+    if (allowed(candidate)) return candidate;
+  }
+}
+
 Worksheet& Workbook::AddSheet(std::string name, int position) {
   CheckSheetName(name, nullptr);
   position = std::clamp(position, 1, SheetCount() + 1);
@@ -82,10 +113,19 @@ Worksheet& Workbook::AddSheet(std::string name, int position) {
 }
 
 std::string Workbook::NextSheetName() const {
-  for (int n = 1;; ++n) {
-    std::string candidate = "Sheet" + std::to_string(n);
-    if (!FindSheet(candidate)) return candidate;
+  // One pass over the names ("SheetN" in any case) instead of a search per candidate, which
+  // made adding sheets one by one cubic.
+  std::vector<bool> taken(sheets_.size() + 2, false);
+  for (const auto& s : sheets_) {
+    const std::string_view name = s->name();
+    if (name.size() < 6 || name.size() > 15 || !SheetNamesEqual(name.substr(0, 5), "Sheet")) continue;
+    size_t n = 0;
+    const auto [end, ec] = std::from_chars(name.data() + 5, name.data() + name.size(), n);
+    if (ec == std::errc() && end == name.data() + name.size() && name[5] != '0' && n < taken.size()) taken[n] = true;
   }
+  size_t n = 1;
+  while (taken[n]) ++n;
+  return "Sheet" + std::to_string(n);
 }
 
 void Workbook::RemoveSheet(int index) {

@@ -62,6 +62,12 @@ class Workbook {
   // `sheet` (empty, over 31 characters, one of : \ / ? * [ ], a leading or trailing apostrophe,
   // or the name of another sheet without regard to case).
   void CheckSheetName(std::string_view name, const Worksheet* sheet) const;
+  // The allowed name nearest to `wanted`, for a sheet a file names against those rules (other
+  // programs write names the host refuses, and refusing the file for that helps no one):
+  // `wanted` itself when allowed; else control characters and : \ / ? * [ ] become "_", as do a
+  // leading and a trailing apostrophe, the name is cut to 31 characters ("Sheet" when nothing
+  // is left), and a name taken (or reserved) gets " (2)", " (3)" ... within the 31.
+  std::string NearestSheetName(std::string_view wanted) const;
   void RenameSheet(Worksheet& sheet, std::string name);
 
   Worksheet* active_sheet() const { return active_sheet_; }

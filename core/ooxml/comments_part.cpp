@@ -7,6 +7,7 @@
 
 #include "core/host/workbook.h"
 #include "core/ooxml/shared_strings_part.h"
+#include "core/ooxml/value_text.h"
 #include "core/ooxml/worksheet_part.h"
 
 namespace tessarin::ooxml {

@@ -2,6 +2,7 @@
 #include "core/ooxml/package.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -22,6 +23,24 @@ std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 bool IsEncryptedOle(std::string_view bytes) {
   static const char kName[] = "E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0";
   return std::string_view(bytes).find(std::string_view(kName, sizeof kName - 1)) != std::string_view::npos;
+}
+
+// Why a zip entry name is not one a package part may have, or nullptr when it is fine.
+const char* UnsafeEntryName(std::string_view name) {
+  if (name.empty()) return "is empty";
+  if (name.front() == '/') return "begins with \"/\"";
+  if (name.find('\\') != std::string_view::npos) return "holds a backslash";
+  if (name.find('\0') != std::string_view::npos) return "holds a NUL character";
+  if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
+    return "begins with a drive letter";
+  }
+  for (size_t i = 0; i <= name.size();) {
+    size_t j = name.find('/', i);
+    if (j == std::string_view::npos) j = name.size();
+    if (name.substr(i, j - i) == "..") return "holds a \"..\" segment";
+    i = j + 1;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -66,9 +85,15 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
       fail("entry " + std::to_string(i) + " of the zip directory is damaged.");
     }
     std::string name = st.name;
-    while (!name.empty() && name.front() == '/') name.erase(0, 1);
-    if (name.empty() || name.back() == '/') continue;  // folders
     auto part_fail = [&](const std::string& what) { Fail(file_, name, what); };
+    // Names that escape the package when unpacked, or that programs resolve differently.
+    if (const char* why = UnsafeEntryName(name)) part_fail(std::string("the entry name ") + why + ".");
+    if (name.back() == '/') continue;  // folders
+    if (const auto f = folded_.find(Lower(name)); f != folded_.end()) {
+      // Programs disagree on which copy counts, so the file would mean different things.
+      part_fail("the package holds two entries of this name" +
+                (f->second == name ? std::string() : " (\"" + f->second + "\" differs only in case)") + ".");
+    }
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
       part_fail("the entry is encrypted.");
     }
@@ -85,7 +110,6 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
     if (total > limits.max_total_expanded) {
       part_fail("the package expands to more than " + MiB(limits.max_total_expanded) + ".");
     }
-    if (entries_.count(name)) continue;
     entries_[name] = {static_cast<uint64_t>(i), size, false};
     folded_.emplace(Lower(name), name);
     names_.push_back(std::move(name));

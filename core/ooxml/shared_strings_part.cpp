@@ -5,6 +5,7 @@
 
 #include "core/host/text_encoding.h"
 #include "core/ooxml/styles_part.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -135,7 +136,15 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
   SharedStrings sst;
   host::StringPool& pool = workbook.strings();
   const host::Font base = workbook.default_font();
-  std::string text;
+  std::string text, scratch;
+  // Strings as a cell holds them: well-formed UTF-8 within a cell's length, or refused.
+  auto intern = [&](std::string_view t) {
+    if (!FitsInCell(t)) {
+      sc.Error("shared string " + std::to_string(sst.ids.size()) + " has more than the " +
+               std::to_string(host::kMaxCellChars) + " characters a cell can have");
+    }
+    return pool.Intern(MendedText(t, scratch));
+  };
   for (;;) {
     const auto tok = sc.Next();
     if (tok == XmlScanner::kEof) break;
@@ -156,14 +165,14 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
     // Fast path for <si><t>plain</t></si>.
     std::string_view raw;
     if (!sc.self_closing() && sc.TrySimpleChild("t", raw)) {
-      sst.ids.push_back(raw.find("_x") == std::string_view::npos ? pool.Intern(raw) : pool.Intern(DecodeXmlEscapes(raw)));
+      sst.ids.push_back(raw.find("_x") == std::string_view::npos ? intern(raw) : intern(DecodeXmlEscapes(raw)));
       if (sc.depth() == 1) sc.Compact();
       continue;
     }
     RichText rich;
     ReadStringItem(sc, text, rich, base);
     if (!rich.runs.empty() || rich.phonetic) sst.rich.emplace(static_cast<uint32_t>(sst.ids.size()), std::move(rich));
-    sst.ids.push_back(pool.Intern(text));
+    sst.ids.push_back(intern(text));
   }
   return sst;
 }

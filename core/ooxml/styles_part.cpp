@@ -12,6 +12,7 @@
 
 #include "core/host/constants.h"
 #include "core/host/palette.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -69,22 +70,19 @@ constexpr LineName kLines[] = {
     {"slantDashDot", host::kXlSlantDashDot, host::kXlMedium},
 };
 
+// The file's name for a line, from the same table the reader uses: the exact style and weight,
+// else the style's medium or thin form (by how heavy the line is), else any form of the style.
 std::string_view LineNameOf(const BorderLine& b) {
   const bool heavy = b.weight == host::kXlMedium || b.weight == host::kXlThick;
-  switch (b.line_style) {
-    case host::kXlContinuous:
-      if (b.weight == host::kXlHairline) return "hair";
-      if (b.weight == host::kXlMedium) return "medium";
-      if (b.weight == host::kXlThick) return "thick";
-      return "thin";
-    case host::kXlDash: return heavy ? "mediumDashed" : "dashed";
-    case host::kXlDot: return "dotted";
-    case host::kXlDouble: return "double";
-    case host::kXlDashDot: return heavy ? "mediumDashDot" : "dashDot";
-    case host::kXlDashDotDot: return heavy ? "mediumDashDotDot" : "dashDotDot";
-    case host::kXlSlantDashDot: return "slantDashDot";
-    default: return "thin";
+  const LineName* any = nullptr;
+  const LineName* near = nullptr;
+  for (const LineName& l : kLines) {
+    if (l.style != b.line_style) continue;
+    if (l.weight == b.weight) return l.name;
+    if (l.weight == (heavy ? host::kXlMedium : host::kXlThin) && !near) near = &l;
+    if (!any) any = &l;
   }
+  return near ? near->name : any ? any->name : "thin";
 }
 
 void AppendElement(std::string& out, const ElementAttrs& e) {
@@ -197,47 +195,41 @@ std::array<BorderLine, host::kBorderSlots> ReadBorder(pugi::xml_node node) {
   return b;
 }
 
-int HorizontalFrom(std::string_view v) {
-  if (v == "left") return host::kXlLeft;
-  if (v == "center") return host::kXlCenter;
-  if (v == "right") return host::kXlRight;
-  if (v == "fill") return host::kXlFill;
-  if (v == "justify") return host::kXlJustify;
-  if (v == "centerContinuous") return host::kXlCenterAcrossSelection;
-  if (v == "distributed") return host::kXlDistributed;
-  return host::kXlGeneral;
-}
+// Alignment names of the file <-> the host's constants, one table each way.
+struct AlignmentName {
+  std::string_view name;
+  int value;
+};
+constexpr AlignmentName kHorizontal[] = {
+    {"left", host::kXlLeft},   {"center", host::kXlCenter},   {"right", host::kXlRight},
+    {"fill", host::kXlFill},   {"justify", host::kXlJustify}, {"centerContinuous", host::kXlCenterAcrossSelection},
+    {"distributed", host::kXlDistributed},
+};
+constexpr AlignmentName kVertical[] = {
+    {"top", host::kXlTop}, {"center", host::kXlCenter}, {"justify", host::kXlJustify}, {"distributed", host::kXlDistributed},
+};
 
-std::string_view HorizontalName(int h) {
-  switch (h) {
-    case host::kXlLeft: return "left";
-    case host::kXlCenter: return "center";
-    case host::kXlRight: return "right";
-    case host::kXlFill: return "fill";
-    case host::kXlJustify: return "justify";
-    case host::kXlCenterAcrossSelection: return "centerContinuous";
-    case host::kXlDistributed: return "distributed";
-    default: return "";
+template <size_t N>
+int AlignmentFrom(const AlignmentName (&table)[N], std::string_view name, int fallback) {
+  for (const AlignmentName& a : table) {
+    if (a.name == name) return a.value;
   }
+  return fallback;
 }
 
-int VerticalFrom(std::string_view v) {
-  if (v == "top") return host::kXlTop;
-  if (v == "center") return host::kXlCenter;
-  if (v == "justify") return host::kXlJustify;
-  if (v == "distributed") return host::kXlDistributed;
-  return host::kXlBottom;
-}
-
-std::string_view VerticalName(int v) {
-  switch (v) {
-    case host::kXlTop: return "top";
-    case host::kXlCenter: return "center";
-    case host::kXlJustify: return "justify";
-    case host::kXlDistributed: return "distributed";
-    default: return "";
+// "" for the file's default (general, bottom), which is left unwritten.
+template <size_t N>
+std::string_view AlignmentNameOf(const AlignmentName (&table)[N], int value) {
+  for (const AlignmentName& a : table) {
+    if (a.value == value) return a.name;
   }
+  return "";
 }
+
+int HorizontalFrom(std::string_view v) { return AlignmentFrom(kHorizontal, v, host::kXlGeneral); }
+std::string_view HorizontalName(int h) { return AlignmentNameOf(kHorizontal, h); }
+int VerticalFrom(std::string_view v) { return AlignmentFrom(kVertical, v, host::kXlBottom); }
+std::string_view VerticalName(int v) { return AlignmentNameOf(kVertical, v); }
 
 // textRotation of the file <-> Orientation of the host.
 int OrientationFrom(int64_t rotation) {

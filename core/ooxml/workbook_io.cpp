@@ -1,12 +1,16 @@
 // WorkbookFiles: format dispatch on open, and the write-flush-rename save with its backup.
 #include "core/ooxml/workbook_io.h"
 
+#include <dirent.h>
 #include <errno.h>
+#include <limits.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -87,18 +91,22 @@ class Fd {
   int fd_;
 };
 
-// A temporary file beside the target, removed unless it was renamed into place.
+// Our temporary files are ".~tsr-PID-N.tmp": short, so that a target name near the file system's
+// limit still fits, and marked with the writer's process so that a later save can tell one left
+// by a killed save from one still being written.
+constexpr std::string_view kTempPrefix = ".~tsr-";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+// A temporary file beside the target, removed unless it was renamed into place. It is created
+// with O_EXCL, so a link planted under its name is never followed.
 class TempFile {
  public:
-  TempFile(const std::string& folder, const std::string& base, mode_t mode) {
+  TempFile(const std::string& folder, mode_t mode) {
     static std::atomic<unsigned> counter{0};
-    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     for (int attempt = 0; attempt < 100; ++attempt) {
-      char suffix[64];
-      std::snprintf(suffix, sizeof suffix, ".~%d-%x-%llx.tmp", static_cast<int>(getpid()), counter++,
-                    static_cast<unsigned long long>(now) + attempt);
-      path_ = folder + "/." + base + suffix;
-      const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+      path_ = folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" + std::to_string(counter++) +
+              std::string(kTempSuffix);
+      const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
       if (fd >= 0) {
         fd_ = std::make_unique<Fd>(fd);
         return;
@@ -129,13 +137,76 @@ class TempFile {
   bool kept_ = false;
 };
 
+// Removes temporary files of ours in `folder` whose writing process is gone (a save that was
+// killed). Only regular files of our own user are touched, never a link.
+void RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  const int dfd = dirfd(dir);
+  while (const dirent* e = readdir(dir)) {
+    std::string_view name = e->d_name;
+    if (name.substr(0, kTempPrefix.size()) != kTempPrefix) continue;
+    std::string_view rest = name.substr(kTempPrefix.size());
+    if (rest.size() > 4 && rest.substr(rest.size() - 4) == ".bak") rest.remove_suffix(4);
+    if (rest.size() < kTempSuffix.size() || rest.substr(rest.size() - kTempSuffix.size()) != kTempSuffix) continue;
+    long pid = 0;
+    const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (ec != std::errc() || end == rest.data() || *end != '-' || pid <= 0) continue;
+    if (pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+    unlinkat(dfd, e->d_name, 0);
+  }
+  closedir(dir);
+}
+
+// The file a save of `target` writes: a symbolic link is followed as an editor would, except one
+// that the kernel's protected-links rule would not follow: a link in a sticky, world-writable
+// folder (/tmp) owned neither by us nor by the folder's owner was planted there by someone else.
+// We resolve the link ourselves (to write beside its target), so we apply that rule ourselves.
+std::string ResolveSaveTarget(const std::string& target) {
+  std::string current = target;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat lst;
+    if (lstat(current.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) return current;
+    const fs::path parent = fs::path(current).parent_path();
+    struct stat folder;
+    if (stat(parent.empty() ? "/" : parent.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
+        (folder.st_mode & S_IWOTH) && lst.st_uid != geteuid() && lst.st_uid != folder.st_uid) {
+      throw HostError(host::kErrPathFileAccess,
+                      "Cannot save " + target + ": " + current + " is a link that another user made in the shared folder " +
+                          parent.string() + "; it is not followed.");
+    }
+    std::string link(static_cast<size_t>(lst.st_size > 0 ? lst.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = readlink(current.c_str(), link.data(), link.size());
+    if (n < 0) ThrowErrno(errno, "save", target);
+    link.resize(static_cast<size_t>(n));
+    const fs::path next(link);
+    current = (next.is_absolute() ? next : parent / next).lexically_normal().string();
+  }
+  ThrowErrno(ELOOP, "save", target);
+}
+
 // Writes `bytes` to a new temporary file in `folder` and flushes it; returns the file, ready to
 // be renamed. Throws with the reason when any step fails; the temporary file is then gone.
-std::unique_ptr<TempFile> WriteTemporary(FileWriter& writer, const std::string& folder, const std::string& base,
-                                         mode_t mode, std::string_view bytes, const std::string& shown) {
+// When `keep` is given, the new file gets its owner, group and mode before any byte is written.
+std::unique_ptr<TempFile> WriteTemporary(FileWriter& writer, const std::string& folder, const struct stat* keep,
+                                         std::string_view bytes, const std::string& shown) {
   const std::string untouched = " The file on disk was not changed.";
-  auto temp = std::make_unique<TempFile>(folder, base, mode);
+  auto temp = std::make_unique<TempFile>(folder, keep ? (keep->st_mode & 0777) : 0666);
   if (temp->error()) ThrowErrno(temp->error(), "save", shown, " (A temporary file could not be made in " + folder + ".)" + untouched);
+  if (keep) {
+    struct stat now;
+    if (fstat(temp->fd(), &now) != 0) ThrowErrno(errno, "save", shown, untouched);
+    if ((now.st_uid != keep->st_uid || now.st_gid != keep->st_gid) && fchown(temp->fd(), keep->st_uid, keep->st_gid) != 0) {
+      throw HostError(host::kErrPermissionDenied,
+                      "Cannot save " + shown + ": it belongs to another user or group (" + std::to_string(keep->st_uid) + ":" +
+                          std::to_string(keep->st_gid) + "), which a replacement written by this user could not keep." +
+                          untouched);
+    }
+    // After the owner (which clears set-id bits), and unnarrowed by the umask.
+    if (fchmod(temp->fd(), keep->st_mode & 07777) != 0) ThrowErrno(errno, "save", shown, untouched);
+  }
   if (int err = writer.Write(temp->fd(), bytes)) ThrowErrno(err, "save", shown, untouched);
   if (int err = writer.Sync(temp->fd())) ThrowErrno(err, "save", shown, untouched);
   if (int err = temp->Close()) ThrowErrno(err, "save", shown, untouched);
@@ -191,7 +262,35 @@ std::string WorkbookFiles::SaveTarget(const std::string& path) {
   return p.string();
 }
 
-std::string WorkbookFiles::BackupPath(const std::string& target) { return target + ".bak"; }
+std::string WorkbookFiles::BackupPath(const std::string& target) {
+  // A name near the file system's limit is shortened (at a character boundary) to make room.
+  constexpr size_t kMaxName = NAME_MAX - 4;
+  const size_t slash = target.rfind('/');
+  const size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  size_t end = target.size();
+  if (end - name_start > kMaxName) {
+    end = name_start + kMaxName;
+    while (end > name_start && (static_cast<unsigned char>(target[end]) & 0xC0) == 0x80) --end;
+  }
+  return target.substr(0, end) + ".bak";
+}
+
+void WorkbookFiles::CheckSavePath(const std::string& path) {
+  if (path.empty() || path.back() == '/') {
+    throw HostError(host::kErrBadFileName,
+                    path.empty() ? std::string("Cannot save: no file name was given.")
+                                 : "Cannot save " + path + ": the path names a folder, not a file.");
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    throw HostError(host::kErrPathFileAccess, "Cannot save " + path + ": it is a folder, not a file.");
+  }
+  const std::string name = fs::path(SaveTarget(path)).filename().string();
+  if (name.size() > NAME_MAX) {
+    throw HostError(host::kErrBadFileName, "Cannot save " + path + ": the file name is longer than the " +
+                                               std::to_string(NAME_MAX) + " bytes a file name may have.");
+  }
+}
 
 host::FileStamp WorkbookFiles::StampOf(const std::string& path) {
   struct stat st;
@@ -201,7 +300,8 @@ host::FileStamp WorkbookFiles::StampOf(const std::string& path) {
 
 std::unique_ptr<host::Workbook> WorkbookFiles::Open(const std::string& path) {
   const std::string full = Absolute(path);
-  Fd fd(open(full.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking, so that a FIFO or device is looked at and refused, never waited on or read.
+  Fd fd(open(full.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int err = errno;
     if (err == ENOENT) {
@@ -233,7 +333,7 @@ std::unique_ptr<host::Workbook> WorkbookFiles::Open(const std::string& path) {
   std::unique_ptr<host::Workbook> workbook;
   host::FileFormat format;
   if (LooksLikeZip(bytes)) {
-    workbook = ReadXlsx(bytes, full);
+    workbook = ReadXlsx(bytes, full, limits_.read);
     format = ext == ".xlsm" ? host::FileFormat::kXlsm : host::FileFormat::kXlsx;
   } else if (LooksLikeCompoundFile(bytes)) {
     workbook = ImportXls(bytes, full);  // also names an encrypted .xlsx for what it is
@@ -268,20 +368,15 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
 }
 
 std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& path, const SaveOptions& options) {
+  CheckSavePath(path);
   const std::string target = SaveTarget(path);
   const bool redirected = target != Absolute(path);
   const fs::path target_path(target);
   std::string folder = target_path.parent_path().string();
   if (folder.empty()) folder = "/";
 
-  // Write through a symbolic link rather than replacing it.
-  std::string real_target = target;
-  struct stat lst;
-  if (lstat(target.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    std::error_code ec;
-    const fs::path resolved = fs::weakly_canonical(target_path, ec);
-    if (!ec) real_target = resolved.string();
-  }
+  // Write through a symbolic link rather than replacing it (unless it was planted on us).
+  const std::string real_target = ResolveSaveTarget(target);
   std::string real_folder = fs::path(real_target).parent_path().string();
   if (real_folder.empty()) real_folder = "/";
 
@@ -293,6 +388,10 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   const bool exists = stat(real_target.c_str(), &target_st) == 0;
   if (exists && !S_ISREG(target_st.st_mode)) {
     throw HostError(host::kErrPathFileAccess, "Cannot save " + target + ": a folder or other non-file has that name.");
+  }
+  // Root may write anything; a file its owner marked read-only is still not replaced.
+  if (exists && !(target_st.st_mode & S_IWUSR)) {
+    throw HostError(host::kErrPathFileAccess, "Cannot save " + target + ": the file is read-only.");
   }
 
   const bool own_file = !workbook.path().empty() && Absolute(workbook.FullName()) == target &&
@@ -311,11 +410,10 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
     }
   }
 
-  const std::string bytes = WriteXlsx(workbook);
-  const std::string base = fs::path(real_target).filename().string();
-  const mode_t mode = exists ? (target_st.st_mode & 07777) : 0666;
-  std::unique_ptr<TempFile> temp = WriteTemporary(*writer_, real_folder, base, mode, bytes, target);
-  if (exists) chmod(temp->path().c_str(), mode);  // the umask may have narrowed it
+  // A .xlsx cannot hold macros: the macro project is left out, as spreadsheet programs do.
+  const std::string bytes = WriteXlsx(workbook, {limits_.read, LowerExtension(target) != ".xlsm"});
+  RemoveStaleTemporaries(real_folder);
+  std::unique_ptr<TempFile> temp = WriteTemporary(*writer_, real_folder, exists ? &target_st : nullptr, bytes, target);
 
   // Writing took a while: look again, so a save made meanwhile by another program is not lost.
   if (exists && !options.force) {
@@ -348,7 +446,7 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
       if (old_bytes.size() != static_cast<uint64_t>(old_st.st_size)) {
         ThrowErrno(EIO, "save", target, " The previous version could not be read to keep it; the file on disk was not changed.");
       }
-      auto copy = WriteTemporary(*writer_, real_folder, base + ".bak", mode, old_bytes, backup);
+      auto copy = WriteTemporary(*writer_, real_folder, &old_st, old_bytes, backup);
       if (rename(copy->path().c_str(), backup.c_str()) != 0) {
         ThrowErrno(errno, "save", target, " The previous version could not be kept as " + backup + "; the file on disk was not changed.");
       }

@@ -9,6 +9,7 @@
 #include "core/host/file_service.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/xlsx.h"
 
 namespace tessarin::ooxml {
 
@@ -49,6 +50,8 @@ struct SaveOptions {
 
 struct OpenLimits {
   uint64_t max_file_bytes = uint64_t{256} << 20;
+  // What a package may hold; Save refuses to write what Open would then refuse.
+  ReadLimits read;
 };
 
 class WorkbookFiles : public host::FileService {
@@ -72,24 +75,33 @@ class WorkbookFiles : public host::FileService {
   // `path` for imported formats: a .xls, .txt or .csv is never written over, the workbook goes
   // to NAME.xlsx beside it. The bytes go to a temporary file in the same folder, are flushed,
   // and the temporary file is renamed over the target, so the target holds the old or the new
-  // content at every moment; the replaced file is kept as BackupPath(target). A symbolic link
-  // at the target is followed, not replaced. On success the workbook's name, folder, format,
-  // disk stamp and saved flag describe the new file.
+  // content at every moment; the replaced file is kept as BackupPath(target) and the new one
+  // gets the old one's owner, group and mode. A symbolic link at the target is followed, not
+  // replaced, unless another user planted it in a shared sticky folder (such as /tmp). Temporary
+  // files left in the folder by a killed save are removed. On success the workbook's name,
+  // folder, format, disk stamp and saved flag describe the new file.
   // Throws (leaving every existing file as it was and no temporary file behind): SaveConflict
-  // (1004) as described there unless `options.force`; HostError 76 when the folder does not
-  // exist, 70 when it or the target may not be written, 61 when the disk is full, 75 for other
-  // write failures, each naming the file and the reason; and whatever WriteXlsx throws.
+  // (1004) as described there unless `options.force`; HostError 52 for an empty path or one
+  // ending in "/" or a file name too long, 75 when the path is a folder, the target is read-only
+  // (even for root), or it is a planted link; 76 when the folder does not exist, 70 when it or
+  // the target may not be written or the target's owner cannot be kept, 61 when the disk is full,
+  // 75 for other write failures, each naming the file and the reason; and whatever WriteXlsx
+  // throws (1004 when the package would be over the limits Open accepts).
   std::string Save(host::Workbook& workbook, const std::string& path, const SaveOptions& options);
 
   // The file a save of `path` writes: `path` made absolute, with .xls, .txt, .csv, .tsv or .prn
   // replaced by .xlsx and ".xlsx" added when there is no extension.
   static std::string SaveTarget(const std::string& path);
-  // Where the previous version of `target` is kept: the full file name plus ".bak".
+  // Where the previous version of `target` is kept: the full file name plus ".bak" (the name
+  // shortened first when it would be too long for the file system).
   static std::string BackupPath(const std::string& target);
   // Size and modification time of `path`, or an unknown stamp when it does not exist.
   static host::FileStamp StampOf(const std::string& path);
 
  private:
+  // Throws the HostError of a path that can name no workbook file (see Save).
+  static void CheckSavePath(const std::string& path);
+
   std::shared_ptr<FileWriter> writer_;
   OpenLimits limits_;
 };

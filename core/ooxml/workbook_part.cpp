@@ -5,6 +5,8 @@
 
 #include <pugixml.hpp>
 
+#include "core/ooxml/value_text.h"
+
 namespace tessarin::ooxml {
 namespace {
 
@@ -13,7 +15,7 @@ constexpr std::string_view kWorkbookOrder[] = {
     "externalReferences", "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches",
     "smartTagPr", "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
 
-int WorkbookRank(std::string_view name) {
+constexpr int WorkbookRank(std::string_view name) {
   for (size_t i = 0; i < std::size(kWorkbookOrder); ++i) {
     if (kWorkbookOrder[i] == name) return static_cast<int>(i);
   }
@@ -219,7 +221,6 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
     }
   }
   if (!have_sheets || info.sheets.empty()) Fail(file, part, "the workbook lists no sheets.");
-  if (info.sheets.size() > 4096) Fail(file, part, "the workbook lists " + std::to_string(info.sheets.size()) + " sheets.");
   return info;
 }
 
@@ -231,7 +232,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const host::Packag
     std::string p = "<workbookPr";
     if (workbook.date1904()) p += " date1904=\"1\"";
     if (carry) p += carry->workbook_pr_attrs;
-    parts.emplace_back(2, p + "/>");
+    parts.emplace_back(WorkbookRank("workbookPr"), p + "/>");
   }
   {
     std::string v = "<bookViews><workbookView";
@@ -243,7 +244,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const host::Packag
     if (active_tab > 0) AppendAttr(v, "activeTab", active_tab);
     v += "/>";
     if (carry) v += carry->more_workbook_views;
-    parts.emplace_back(4, v + "</bookViews>");
+    parts.emplace_back(WorkbookRank("bookViews"), v + "</bookViews>");
   }
   {
     std::string s = "<sheets>";
@@ -254,7 +255,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const host::Packag
       AppendAttr(s, "r:id", o.rel_id);
       s += "/>";
     }
-    parts.emplace_back(5, s + "</sheets>");
+    parts.emplace_back(WorkbookRank("sheets"), s + "</sheets>");
   }
   if (!names.empty()) {
     std::string d = "<definedNames>";
@@ -267,7 +268,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const host::Packag
       AppendEscaped(d, n.formula);
       d += "</definedName>";
     }
-    parts.emplace_back(8, d + "</definedNames>");
+    parts.emplace_back(WorkbookRank("definedNames"), d + "</definedNames>");
   }
   bool have_calc = false;
   if (carry) {
@@ -280,7 +281,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const host::Packag
       parts.emplace_back(rank, e.xml);
     }
   }
-  if (!have_calc) parts.emplace_back(9, "<calcPr calcId=\"191029\"/>");
+  if (!have_calc) parts.emplace_back(WorkbookRank("calcPr"), "<calcPr calcId=\"191029\"/>");
   std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<workbook";
   AppendAttr(out, "xmlns", ns.main);

@@ -929,31 +929,6 @@ std::optional<double> SerialFromText(const char* text, bool date1904) {
   return days;
 }
 
-// Sheet names from a file may break the host's rules (damaged or hand-made files); keep them
-// recognisable but legal and unique.
-std::string UsableSheetName(const host::Workbook& wb, const std::string& wanted, int index) {
-  std::string name;
-  for (char32_t cp : host::CodePoints(wanted)) {
-    if (cp < 0x20 || (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos)) cp = '_';
-    host::AppendUtf8(name, cp);
-  }
-  name.resize(host::Utf8Offset(name, 31));
-  if (!name.empty() && name.front() == '\'') name.front() = '_';
-  if (!name.empty() && name.back() == '\'') name.back() = '_';
-  if (name.empty()) name = "Sheet" + std::to_string(index);
-  for (int n = 2;; ++n) {
-    try {
-      wb.CheckSheetName(name, nullptr);
-      return name;
-    } catch (const HostError&) {
-      const std::string suffix = " (" + std::to_string(n) + ")";
-      std::string base = name.substr(0, host::Utf8Offset(name, 31 - suffix.size()));
-      if (const size_t p = base.rfind(" ("); n > 2 && p != std::string::npos) base.resize(p);
-      name = base + suffix;
-    }
-  }
-}
-
 std::string BaseName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -1008,7 +983,7 @@ std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream, const Workb
     const SheetRecord& record = records.sheets[i];
     if (record.kind != 0) continue;
     host::Worksheet& sheet = workbook->AddSheet(
-        UsableSheetName(*workbook, text.Decode(records.raw_sheet_names[i]), workbook->SheetCount() + 1),
+        workbook->NearestSheetName(text.Decode(records.raw_sheet_names[i])),
         workbook->SheetCount() + 1);
     sheet.set_visibility(Visibility(record.state));
     for (const RawCell& raw : ReadSheetCells(stream, record.offset, &text)) {
@@ -1087,7 +1062,7 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
     }
     if (record && record->kind != 0) continue;  // chart or macro sheet
 
-    host::Worksheet& sheet = workbook->AddSheet(UsableSheetName(*workbook, sheet_name, workbook->SheetCount() + 1),
+    host::Worksheet& sheet = workbook->AddSheet(workbook->NearestSheetName(sheet_name),
                                                 workbook->SheetCount() + 1);
     if (record) sheet.set_visibility(Visibility(record->state));
     for (const FreeXlCell& cell : read.cells) {

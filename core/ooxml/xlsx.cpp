@@ -27,29 +27,10 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file's sheet name, or the nearest name the host allows: other programs write names the host
-// refuses (too long, with a colon, twice), and refusing the whole file for that helps no one.
-std::string UsableSheetName(const host::Workbook& book, const std::string& name) {
-  try {
-    book.CheckSheetName(name, nullptr);
-    return name;
-  } catch (const host::HostError&) {
-  }
-  std::string base;
-  for (char c : name) base += std::string_view(":\\/?*[]").find(c) == std::string_view::npos ? c : '_';
-  while (!base.empty() && base.front() == '\'') base.erase(0, 1);
-  while (!base.empty() && base.back() == '\'') base.pop_back();
-  base = host::Utf8Mid(base, 1, 31);
-  if (base.empty() || host::SheetNamesEqual(base, "History")) base = "Sheet";
-  for (int n = 1;; ++n) {
-    const std::string suffix = n == 1 ? "" : " (" + std::to_string(n) + ")";
-    const std::string candidate = host::Utf8Mid(base, 1, 31 - host::Utf8Length(suffix)) + suffix;
-    try {
-      book.CheckSheetName(candidate, nullptr);
-      return candidate;
-    } catch (const host::HostError&) {
-    }
-  }
+// The workbook's link to its macro project (the "bin" part that holds the code).
+bool IsMacroProject(const Relationship& r) {
+  const std::string_view kType = "/vbaProject";
+  return r.type.size() >= kType.size() && r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
 }
 
 // A streaming source over a part of the package.
@@ -100,6 +81,10 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   }
   consume(workbook_part);
   WorkbookInfo info = ReadWorkbookPart(pkg.Get(workbook_part), file, workbook_part, *carry);
+  if (info.sheets.size() > limits.max_sheets) {
+    Fail(file, workbook_part, "the workbook lists " + std::to_string(info.sheets.size()) + " sheets, more than the " +
+                                  std::to_string(limits.max_sheets) + " that can be opened.");
+  }
   carry->strict = info.strict;
   book->set_date1904(info.date1904);
   book->set_file_format(carry->workbook_content_type == content_type::kMacroWorkbook ? host::FileFormat::kXlsm
@@ -153,7 +138,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     const std::string part = ResolvePartName(workbook_part, rel->target);
     if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
-    host::Worksheet* sheet = &book->AddSheet(UsableSheetName(*book, e.name), book->SheetCount() + 1);
+    host::Worksheet* sheet = &book->AddSheet(book->NearestSheetName(e.name), book->SheetCount() + 1);
     auto sc = std::make_shared<host::SheetCarry>();
     sc->position = static_cast<int>(i);
     sc->original_name = e.name;
@@ -256,15 +241,42 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
 
   for (const std::string& name : pkg.names()) {
     if (consumed.count(Lower(name))) continue;
-    carry->parts.emplace(name, pkg.Take(name));
+    std::string data = pkg.Take(name);
+    // Parts written back unread must not carry a document type on to the next program either.
+    if (HasDoctype(data)) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+    carry->parts.emplace(name, std::move(data));
   }
   book->carry() = std::move(carry);
   return book;
 }
 
-std::string WriteXlsx(const host::Workbook& workbook) {
+bool HasMacros(const host::Workbook& workbook) {
+  const host::PackageCarry* carry = workbook.carry().get();
+  return carry && (carry->workbook_content_type == content_type::kMacroWorkbook ||
+                   std::any_of(carry->workbook_rels.begin(), carry->workbook_rels.end(),
+                               [](const Relationship& r) { return IsMacroProject(r); }));
+}
+
+std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& options) {
+  const ReadLimits& limits = options.limits;
   if (workbook.SheetCount() == 0) {
     throw host::HostError(host::kErrApplicationDefined, "Cannot save " + workbook.name() + ": the workbook has no sheets.");
+  }
+  auto refuse = [&](const std::string& why) {
+    throw host::HostError(host::kErrApplicationDefined,
+                          "Cannot save " + workbook.name() + ": " + why + " Nothing was written.");
+  };
+  const uint64_t sheet_count = static_cast<uint64_t>(workbook.SheetCount()) +
+                               (workbook.carry() ? workbook.carry()->other_sheets.size() : 0);
+  if (sheet_count > limits.max_sheets) {
+    refuse("the workbook has " + std::to_string(sheet_count) + " sheets, and a workbook of more than " +
+           std::to_string(limits.max_sheets) + " could not be opened again.");
+  }
+  uint64_t cells = 0;
+  for (int i = 1; i <= workbook.SheetCount(); ++i) cells += workbook.Sheet(i).cells().CellCount();
+  if (cells > limits.max_cells) {
+    refuse("the workbook has " + std::to_string(cells) + " cells, and a workbook of more than " +
+           std::to_string(limits.max_cells) + " could not be opened again.");
   }
   const host::PackageCarry* carry = workbook.carry().get();
   const Namespaces& ns = carry && carry->strict ? Namespaces::Strict() : Namespaces::Transitional();
@@ -330,6 +342,24 @@ std::string WriteXlsx(const host::Workbook& workbook) {
   }
 
   std::vector<Relationship> wb_rels = carry ? carry->workbook_rels : std::vector<Relationship>{};
+  // Without macros: the project, its own links (the signature) and its relationships part go.
+  std::set<std::string> dropped;
+  if (carry && options.without_macros) {
+    for (const Relationship& r : wb_rels) {
+      if (!IsMacroProject(r) || r.external) continue;
+      const std::string project = ResolvePartName(workbook_part, r.target);
+      dropped.insert(Lower(project));
+      const std::string project_rels = RelsPartName(project);
+      dropped.insert(Lower(project_rels));
+      auto it = carry->parts.find(project_rels);
+      if (it == carry->parts.end()) continue;
+      for (const Relationship& sub : ReadRelationships(it->second, workbook.name(), project_rels)) {
+        if (!sub.external) dropped.insert(Lower(ResolvePartName(project, sub.target)));
+      }
+    }
+    wb_rels.erase(std::remove_if(wb_rels.begin(), wb_rels.end(), [](const Relationship& r) { return IsMacroProject(r); }),
+                  wb_rels.end());
+  }
   int next_rel = 1;
   SharedStringsWriter strings(const_cast<host::Workbook&>(workbook).strings());
   std::vector<SheetOut> sheet_out;
@@ -476,7 +506,8 @@ std::string WriteXlsx(const host::Workbook& workbook) {
     add(sst_part, strings.Finish(ns), content_type::kSharedStrings);
     wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "sharedStrings", RelativeTarget(workbook_part, sst_part), false});
   }
-  const std::string main_type = carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
+  std::string main_type = carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
+  if (options.without_macros && main_type == content_type::kMacroWorkbook) main_type = content_type::kWorkbook;
   add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, active_tab, names, ns), main_type);
   add(RelsPartName(workbook_part), WriteRelationships(wb_rels));
 
@@ -505,13 +536,18 @@ std::string WriteXlsx(const host::Workbook& workbook) {
   }
   if (carry) {
     for (const auto& [name, data] : carry->parts) {
-      if (used.count(Lower(name))) continue;
+      if (used.count(Lower(name)) || dropped.count(Lower(name))) continue;
       entries.push_back({name, data, true, {}, 0});
       used.insert(Lower(name));
     }
   }
 
   // Content types: keep overrides only for parts that are still there.
+  if (options.without_macros) {
+    types.defaults.erase(std::remove_if(types.defaults.begin(), types.defaults.end(),
+                                        [](const auto& d) { return d.second.find("vbaProject") != std::string::npos; }),
+                         types.defaults.end());
+  }
   types.SetDefault("rels", content_type::kRels);
   types.SetDefault("xml", content_type::kXml);
   types.overrides.erase(std::remove_if(types.overrides.begin(), types.overrides.end(),
@@ -519,6 +555,25 @@ std::string WriteXlsx(const host::Workbook& workbook) {
                         types.overrides.end());
   owned.push_back(WriteContentTypes(types));
   entries.insert(entries.begin(), ZipEntry{"[Content_Types].xml", owned.back(), true, {}, 0});
+
+  // What we save, we must be able to open: the reader's limits, before anything is compressed.
+  if (entries.size() > limits.max_entries) {
+    refuse("the package would hold " + std::to_string(entries.size()) + " parts, more than the " +
+           std::to_string(limits.max_entries) + " that can be opened.");
+  }
+  uint64_t total = 0;
+  for (const ZipEntry& e : entries) {
+    const uint64_t size = e.generate ? e.size : e.data.size();
+    if (size > limits.max_part_size) {
+      refuse("the part " + e.name + " would be " + std::to_string(size >> 20) + " MiB, more than the " +
+             std::to_string(limits.max_part_size >> 20) + " MiB a part may have to be opened again.");
+    }
+    total += size;
+  }
+  if (total > limits.max_total_expanded) {
+    refuse("the package would expand to " + std::to_string(total >> 20) + " MiB, more than the " +
+           std::to_string(limits.max_total_expanded >> 20) + " MiB that can be opened again.");
+  }
   return WriteZip(entries);
 }
 

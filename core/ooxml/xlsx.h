@@ -18,6 +18,7 @@ struct ReadLimits {
   uint64_t max_ratio = 1000;                        // inflated / compressed, for parts over 1 MiB
   uint64_t max_entries = 10000;                     // zip entries
   uint64_t max_cells = 40'000'000;                  // cells of all sheets (16 bytes each in memory)
+  uint64_t max_sheets = 4096;                       // sheets listed by the workbook part
 };
 
 // Reads an .xlsx or .xlsm package held in `bytes` (only borrowed for the call). `file_name` is
@@ -32,13 +33,27 @@ struct ReadLimits {
 std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::string& file_name,
                                          const ReadLimits& limits = {});
 
+struct WriteOptions {
+  // The package must stay within these, or ReadXlsx would refuse it.
+  ReadLimits limits;
+  // Write a plain workbook even from a macro workbook: its macro project, and the links to it,
+  // are left out and the main part gets the plain content type, as a .xlsx cannot hold macros.
+  bool without_macros = false;
+};
+
 // Writes `workbook` as a complete package (zip bytes). Parts carried from the file it was read
 // from are written back byte for byte, in the flavour (transitional or Strict) it was read in;
 // the calculation chain is dropped, since formulas may have changed. A workbook without carry
 // gets a minimal package. The main part keeps the content type it was read with, so a macro
-// workbook stays one (save it as .xlsm). Output is deterministic for a given model.
-// Throws host::HostError 1004 when the workbook cannot be written (no sheets).
-std::string WriteXlsx(const host::Workbook& workbook);
+// workbook stays one (save it as .xlsm) unless `options.without_macros`. Output is
+// deterministic for a given model.
+// Throws host::HostError 1004 when the workbook cannot be written (no sheets), or when the package
+// would break one of `options.limits` (too many sheets, parts or cells, a part or the whole too
+// big once inflated), which ReadXlsx would then refuse: checked before any part is compressed.
+std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& options = {});
+
+// True when the workbook was read from a macro workbook and still carries its macro project.
+bool HasMacros(const host::Workbook& workbook);
 
 // True when `bytes` begin like a zip archive (local header or empty-archive signature).
 bool LooksLikeZip(std::string_view bytes);

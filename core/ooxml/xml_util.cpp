@@ -7,6 +7,7 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -144,19 +145,9 @@ bool XmlScanner::SkipMarkup() {
     }
     pos_ = e + 2;
   } else {
-    // <!DOCTYPE ...> possibly with an internal subset in brackets.
-    int brackets = 0;
-    size_t i = pos_ + 2;
-    for (; i < xml_.size(); ++i) {
-      if (xml_[i] == '[') ++brackets;
-      else if (xml_[i] == ']') --brackets;
-      else if (xml_[i] == '>' && brackets <= 0) break;
-    }
-    if (i >= xml_.size()) {
-      if (!source_done_) return false;
-      Error("unterminated declaration");
-    }
-    pos_ = i + 1;
+    // No part of a workbook has a document type; one here is an entity trick or damage, and
+    // carrying it on would hand it to the next program.
+    Error("the part has a document type declaration (<!DOCTYPE>), which workbook parts never have");
   }
   return true;
 }
@@ -472,25 +463,63 @@ std::string DecodeXmlEscapes(std::string_view text) {
   return out;
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    const char* rep = nullptr;
-    if (c == '<') rep = "&lt;";
-    else if (c == '>') rep = "&gt;";
-    else if (c == '&') rep = "&amp;";
-    if (rep) {
-      out.append(text.substr(start, i - start));
-      out.append(rep);
-      start = i + 1;
-    }
+namespace {
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";  // U+FFFD
+
+// Copies the character at text[i] (a byte of 0x80 or more) to `out` and returns the bytes it
+// took. Malformed UTF-8 becomes U+FFFD, as do U+FFFE and U+FFFF, which XML cannot hold, unless
+// `x_escape` is set: then those two are written in the _xHHHH_ form that cell text defines.
+size_t AppendWideChar(std::string& out, std::string_view text, size_t i, bool x_escape) {
+  size_t next = i;
+  const char32_t cp = host::NextCodePoint(text, next);
+  if (cp == 0xFFFE || cp == 0xFFFF) {
+    out.append(x_escape ? (cp == 0xFFFE ? "_xFFFE_" : "_xFFFF_") : kReplacementUtf8);
+  } else if (cp == 0xFFFD) {
+    out.append(kReplacementUtf8);
+  } else {
+    out.append(text.substr(i, next - i));
   }
-  out.append(text.substr(start));
+  return next - i;
+}
+
+}  // namespace
+
+std::string_view MendedText(std::string_view text, std::string& scratch) {
+  if (host::IsValidUtf8(text)) return text;
+  scratch.clear();
+  for (size_t pos = 0; pos < text.size();) host::AppendUtf8(scratch, host::NextCodePoint(text, pos));
+  return scratch;
+}
+
+bool FitsInCell(std::string_view text) {
+  return text.size() <= static_cast<size_t>(host::kMaxCellChars) || host::Utf8Length(text) <= host::kMaxCellChars;
+}
+
+// The three writers below never produce malformed XML, whatever bytes the model holds.
+void AppendEscaped(std::string& out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, false);
+      continue;
+    }
+    if (c == '<') out.append("&lt;");
+    else if (c == '>') out.append("&gt;");
+    else if (c == '&') out.append("&amp;");
+    else if (c < 0x20 && c != '\n' && c != '\t' && c != '\r') out.append(kReplacementUtf8);
+    else out.push_back(static_cast<char>(c));
+    ++i;
+  }
 }
 
 void AppendAttrEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, false);
+      continue;
+    }
     switch (c) {
       case '<': out.append("&lt;"); break;
       case '>': out.append("&gt;"); break;
@@ -499,8 +528,11 @@ void AppendAttrEscaped(std::string& out, std::string_view text) {
       case '\n': out.append("&#10;"); break;
       case '\r': out.append("&#13;"); break;
       case '\t': out.append("&#9;"); break;
-      default: out.push_back(c);
+      default:
+        if (c < 0x20) out.append(kReplacementUtf8);
+        else out.push_back(static_cast<char>(c));
     }
+    ++i;
   }
 }
 
@@ -517,8 +549,12 @@ void AppendXEscape(std::string& out, unsigned unit) {
 }  // namespace
 
 void AppendCellText(std::string& out, std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      i += AppendWideChar(out, text, i, true);
+      continue;
+    }
     if (c == '<') out.append("&lt;");
     else if (c == '>') out.append("&gt;");
     else if (c == '&') out.append("&amp;");
@@ -536,6 +572,7 @@ void AppendCellText(std::string& out, std::string_view text) {
     } else {
       out.push_back(static_cast<char>(c));
     }
+    ++i;
   }
 }
 
@@ -555,163 +592,33 @@ void AppendAttr(std::string& out, std::string_view name, int64_t value) {
   out.push_back('"');
 }
 
-void AppendAttrNumber(std::string& out, std::string_view name, double value) {
-  out.push_back(' ');
-  out.append(name);
-  out.append("=\"");
-  AppendNumber(out, value);
-  out.push_back('"');
-}
+// ---------------------------------------------------------------------------------------------
+// pugixml helpers
 
-void AppendNumber(std::string& out, double value) {
-  if (!std::isfinite(value)) value = 0;
-  if (value == 0) value = 0;  // no "-0"
-  char buf[32];
-  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  for (char* q = buf; q < p; ++q) {
-    if (*q == 'e') *q = 'E';
-  }
-  out.append(buf, p);
-}
-
-void AppendInt(std::string& out, int64_t value) {
-  char buf[24];
-  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, p);
-}
-
-bool ParseDouble(std::string_view text, double& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && p == text.data() + text.size() && std::isfinite(value);
-}
-
-bool ParseInt(std::string_view text, int64_t& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  if (text.empty()) return false;
-  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec == std::errc() && p == text.data() + text.size()) return true;
-  // Some writers give integers as "10.0".
-  double d;
-  if (ParseDouble(text, d) && d == std::floor(d) && std::fabs(d) < 9e15) {
-    value = static_cast<int64_t>(d);
-    return true;
+bool HasDoctype(std::string_view xml) {
+  size_t i = xml.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (i < xml.size()) {
+    if (IsSpace(xml[i])) {
+      ++i;
+    } else if (xml.compare(i, 4, "<!--") == 0) {
+      const size_t e = xml.find("-->", i + 4);
+      if (e == std::string_view::npos) return false;
+      i = e + 3;
+    } else if (xml.compare(i, 2, "<?") == 0) {
+      const size_t e = xml.find("?>", i + 2);
+      if (e == std::string_view::npos) return false;
+      i = e + 2;
+    } else {
+      return xml.compare(i, 9, "<!DOCTYPE") == 0;
+    }
   }
   return false;
 }
 
-bool ParseBool(std::string_view text, bool fallback) {
-  if (text == "1" || text == "true" || text == "on") return true;
-  if (text == "0" || text == "false" || text == "off") return false;
-  return fallback;
-}
-
-// ---------------------------------------------------------------------------------------------
-// References
-
-void AppendColumnName(std::string& out, int32_t col) {
-  char buf[8];
-  int n = 0;
-  while (col > 0 && n < 8) {
-    const int32_t r = (col - 1) % 26;
-    buf[n++] = static_cast<char>('A' + r);
-    col = (col - 1) / 26;
-  }
-  while (n > 0) out.push_back(buf[--n]);
-}
-
-std::string ColumnName(int32_t col) {
-  std::string s;
-  AppendColumnName(s, col);
-  return s;
-}
-
-void AppendCellRef(std::string& out, int32_t row, int32_t col) {
-  AppendColumnName(out, col);
-  char buf[12];
-  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, row);
-  out.append(buf, p);
-}
-
-std::string CellRefText(int32_t row, int32_t col) {
-  std::string s;
-  AppendCellRef(s, row, col);
-  return s;
-}
-
-std::string AreaText(const host::Area& a) {
-  if (a.top == a.bottom && a.left == a.right) return CellRefText(a.top, a.left);
-  if (a.IsWholeColumns() && !a.IsWholeRows()) return ColumnName(a.left) + ":" + ColumnName(a.right);
-  if (a.IsWholeRows() && !a.IsWholeColumns()) {
-    return std::to_string(a.top) + ":" + std::to_string(a.bottom);
-  }
-  return CellRefText(a.top, a.left) + ":" + CellRefText(a.bottom, a.right);
-}
-
-namespace {
-
-// Parses [$]letters and/or [$]digits at text[i...]; fills what it finds.
-size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col, bool& has_row, bool& has_col) {
-  has_row = has_col = false;
-  row = col = 0;
-  if (i < text.size() && text[i] == '$') ++i;
-  size_t letters = 0;
-  while (i < text.size() && letters < 4) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c < 'A' || c > 'Z') break;
-    col = col * 26 + (c - 'A' + 1);
-    ++i, ++letters;
-  }
-  has_col = letters > 0;
-  if (i < text.size() && text[i] == '$') ++i;
-  size_t digits = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 8) {
-    row = row * 10 + (text[i] - '0');
-    ++i, ++digits;
-  }
-  has_row = digits > 0;
-  return i;
-}
-
-}  // namespace
-
-bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col) {
-  int64_t r, c;
-  bool hr, hc;
-  const size_t end = ParseRefPart(text, 0, r, c, hr, hc);
-  if (end != text.size() || !hr || !hc || !host::IsValidCell(r, c)) return false;
-  row = static_cast<int32_t>(r);
-  col = static_cast<int32_t>(c);
-  return true;
-}
-
-bool ParseArea(std::string_view text, host::Area& area) {
-  const size_t colon = text.find(':');
-  std::string_view a = text.substr(0, colon);
-  std::string_view b = colon == std::string_view::npos ? a : text.substr(colon + 1);
-  int64_t r1, c1, r2, c2;
-  bool hr1, hc1, hr2, hc2;
-  if (ParseRefPart(a, 0, r1, c1, hr1, hc1) != a.size() || ParseRefPart(b, 0, r2, c2, hr2, hc2) != b.size()) {
-    return false;
-  }
-  if (hr1 != hr2 || hc1 != hc2 || (!hr1 && !hc1)) return false;
-  if (!hr1) r1 = 1, r2 = host::kMaxRows;
-  if (!hc1) c1 = 1, c2 = host::kMaxColumns;
-  if (!host::IsValidCell(r1, c1) || !host::IsValidCell(r2, c2)) return false;
-  area = {static_cast<int32_t>(std::min(r1, r2)), static_cast<int32_t>(std::min(c1, c2)),
-          static_cast<int32_t>(std::max(r1, r2)), static_cast<int32_t>(std::max(c1, c2))};
-  return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// pugixml helpers
-
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part) {
+  if (HasDoctype(bytes)) {
+    Fail(file, part, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+  }
   const auto result = doc.load_buffer(bytes.data(), bytes.size(),
                                       pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!result) {

@@ -129,6 +129,13 @@ void AppendLiteralText(std::string& out, std::string_view text);
 // Decodes the _xHHHH_ escapes SpreadsheetML uses for characters XML cannot hold.
 std::string DecodeXmlEscapes(std::string_view text);
 
+// Text read from a file as a cell holds it: a view of `text` itself when it is well-formed UTF-8,
+// else of a copy in `scratch` with each malformed byte as U+FFFD (the view lives as long as
+// `text` or `scratch`, whichever it points into).
+std::string_view MendedText(std::string_view text, std::string& scratch);
+// False when `text` has more characters than a cell holds (host::kMaxCellChars).
+bool FitsInCell(std::string_view text);
+
 // Escaping for output. Text keeps line feeds; attributes escape them too.
 void AppendEscaped(std::string& out, std::string_view text);
 void AppendAttrEscaped(std::string& out, std::string_view text);
@@ -139,30 +146,11 @@ void AppendCellText(std::string& out, std::string_view text);
 // Appends ` name="value"` with the value escaped.
 void AppendAttr(std::string& out, std::string_view name, std::string_view value);
 void AppendAttr(std::string& out, std::string_view name, int64_t value);
-void AppendAttrNumber(std::string& out, std::string_view name, double value);
 
-// Shortest decimal form that reads back to the same double ("1", "0.75", "1E+20" style avoided:
-// plain or exponent as the standard library's shortest form gives, with "E" upper case).
-void AppendNumber(std::string& out, double value);
-void AppendInt(std::string& out, int64_t value);
-bool ParseDouble(std::string_view text, double& value);
-bool ParseInt(std::string_view text, int64_t& value);
-// "1", "true" -> true; "0", "false" -> false; anything else -> `fallback`.
-bool ParseBool(std::string_view text, bool fallback);
-
-// A1 references. Column letters <-> numbers and cell/area text, without $.
-void AppendColumnName(std::string& out, int32_t col);
-std::string ColumnName(int32_t col);
-void AppendCellRef(std::string& out, int32_t row, int32_t col);
-std::string CellRefText(int32_t row, int32_t col);
-std::string AreaText(const host::Area& area);
-// Parses "B7" (and "$B$7"); false when malformed or out of the sheet's bounds.
-bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col);
-// Parses "A1:C3", "A1", "A:C", "1:3" (with or without $); false when malformed or out of bounds.
-bool ParseArea(std::string_view text, host::Area& area);
-
+// True when the prolog of `xml` holds a document type declaration.
+bool HasDoctype(std::string_view xml);
 // Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
-// is not well-formed.
+// is not well-formed or has a document type declaration.
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);
 // Namespace-blind lookups: element and attribute names compared without their prefix.
 std::string_view LocalName(std::string_view qname);

@@ -27,6 +27,7 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr uint64_t kMaxSettingsBytes = uint64_t{1} << 20;
 
 [[noreturn]] void ThrowErrno(int err, const std::string& what, const std::string& path) {
   int number;
@@ -125,16 +126,46 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
   return lines;
 }
 
-// The file's text as UTF-8, or nullopt when there is no file.
-std::optional<std::string> ReadText(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Why bytes read from the settings file cannot be its text, or nullptr when they can: a file
+// this big, with NUL bytes or in UTF-16 was never written by the add-in, and reading it again
+// for every value would block every later test.
+const char* Unusable(std::string_view bytes, uint64_t size) {
+  if (size > kMaxSettingsBytes) return "it is larger than 1 MiB";
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return "it is UTF-16 text";
+  if (bytes.find('\0') != std::string_view::npos) return "it holds binary data";
+  return nullptr;
+}
+
+}  // namespace
+
+// The file's text as UTF-8, or nullopt when there is no file (or it was set aside). Reads the
+// file only when it changed since the last read.
+std::optional<std::string> SettingsFile::ReadText(const std::string& path) {
+  // Non-blocking, so that a FIFO or device in its place is refused, never waited on or read.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT) return std::nullopt;
     ThrowErrno(errno, "cannot open the settings file", path);
   }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    const int err = errno;
+    close(fd);
+    ThrowErrno(err, "cannot read the settings file", path);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    throw HostError(host::kErrPathFileAccess, "cannot read the settings file " + path + ": it is not a regular file");
+  }
+  const Stamp stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  if (cached_ && cached_path_ == path && cached_stamp_ == stamp) {
+    close(fd);
+    return cached_;
+  }
   std::string bytes;
   char buffer[16384];
-  while (true) {
+  const char* unusable = Unusable({}, static_cast<uint64_t>(st.st_size));
+  while (!unusable) {
     const ssize_t n = read(fd, buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
@@ -144,18 +175,49 @@ std::optional<std::string> ReadText(const std::string& path) {
       ThrowErrno(err, "cannot read the settings file", path);
     }
     bytes.append(buffer, static_cast<std::size_t>(n));
+    if (bytes.size() > kMaxSettingsBytes) unusable = Unusable({}, bytes.size());
   }
   close(fd);
 
-  if (host::IsValidUtf8(bytes)) {
+  std::optional<std::string> text;
+  if (!unusable) unusable = Unusable(bytes, bytes.size());
+  if (!unusable && host::IsValidUtf8(bytes)) {
     if (std::string_view(bytes).starts_with(kUtf8Bom)) bytes.erase(0, kUtf8Bom.size());
-    return bytes;
+    text = std::move(bytes);
+  } else if (!unusable) {
+    // Not UTF-8: a file written by the Windows add-in, in code page 932.
+    // Text that is neither is kept for the user to mend: it may be a real file gone slightly wrong.
+    text = host::TryCp932ToUtf8(bytes);
+    if (!text) {
+      throw HostError(host::kErrPathFileAccess,
+                      "the settings file " + path + " is neither UTF-8 nor code page 932 text");
+    }
   }
-  // Not UTF-8: a file written by the Windows add-in, in code page 932.
-  if (auto text = host::TryCp932ToUtf8(bytes)) return text;
-  throw HostError(host::kErrPathFileAccess,
-                  "the settings file " + path + " is neither UTF-8 nor code page 932 text");
+  if (unusable) {
+    SetAside(path, unusable);
+    return std::nullopt;
+  }
+  cached_ = text;
+  cached_path_ = path;
+  cached_stamp_ = stamp;
+  return text;
 }
+
+// Moves an unusable settings file out of the way (replacing an older one set aside), so the
+// defaults are used now and the next value stored starts a good file.
+void SettingsFile::SetAside(const std::string& path, const char* why) {
+  const std::string broken = path + ".broken";
+  cached_.reset();
+  if (rename(path.c_str(), broken.c_str()) != 0) {
+    ThrowErrno(errno, std::string("the settings file cannot be used (") + why + ") nor set aside:", path);
+  }
+  notice_ = "The settings file " + path + " could not be used (" + why + "). It was renamed " + broken +
+            " and the default settings are used.";
+}
+
+std::string SettingsFile::TakeNotice() { return std::exchange(notice_, std::string()); }
+
+namespace {
 
 // Replaces the file at `path` with `text`: a temporary file beside it is written, flushed and
 // renamed over it, so the old file stays whole until the new one is complete.

@@ -1,7 +1,10 @@
 // SettingsFile: the add-in's key:value settings file in the data folder under the documents folder.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,9 +23,13 @@ inline constexpr std::string_view kIniFileName = "ミラトス_設定値.ini";
 // and does not check that the first two exist. A trailing "/" is dropped (except for "/").
 std::string DocumentsFolder();
 
-// The settings file: one "key:value" line per entry, CR LF line ends. There is no cache: every
-// call opens, scans and closes the file, so two objects (or another program) see each other's
-// writes at once.
+// The settings file: one "key:value" line per entry, CR LF line ends. Every call looks at the
+// file (its identity, size and modification time) but reads it again only when that changed, so
+// a command that asks for many values reads it once, while two objects (or another program)
+// still see each other's writes at once.
+//
+// A file that cannot be the add-in's (over 1 MiB, binary or UTF-16) is renamed NAME.broken, the defaults are used, and TakeNotice() says so; a FIFO, device
+// or folder in its place is refused (75) without being read.
 //
 // Character set: the file is read as UTF-8 when it is valid UTF-8 (a leading byte order mark is
 // skipped), else as code page 932 (a file copied from Windows), and is always written as UTF-8,
@@ -74,11 +81,30 @@ class SettingsFile {
   // always ends with CR LF.
   void SetIniValue(std::string_view key, std::string_view value, bool remove);
 
+  // The message about a settings file set aside since the last call ("" when none), for the
+  // front end to show the user; clears it.
+  std::string TakeNotice();
+
   // Puts rewrites on disk through `writer` (nullptr: the default FileWriter).
   void set_writer(std::shared_ptr<host::FileWriter> writer);
 
  private:
+  struct Stamp {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    time_t sec;
+    long nsec;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+  };
+  std::optional<std::string> ReadText(const std::string& path);
+  void SetAside(const std::string& path, const char* why);
+
   std::shared_ptr<host::FileWriter> writer_ = std::make_shared<host::FileWriter>();
+  std::optional<std::string> cached_;
+  std::string cached_path_;
+  Stamp cached_stamp_{};
+  std::string notice_;
   std::string data_folder_name_;
   std::string ini_file_name_;
   std::string ini_path_;

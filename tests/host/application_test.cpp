@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
+#include "core/host/workbook.h"
 #include "tests/error_number.h"
 
 namespace tessarin::host {
@@ -77,6 +79,43 @@ TEST(Application, SheetsAddAppendsAndActivates) {
   EXPECT_EQ(ErrorNumber([&] { app.Sheets().Add(-4109); }), kErrApplicationDefined);
   book.Sheet(2).set_visibility(SheetVisibility::kHidden);
   EXPECT_EQ(ErrorNumber([&] { app.Sheets().Item(2).Activate(); }), kErrApplicationDefined);
+}
+
+TEST(Application, NewSheetTakesTheLowestFreeNumberInAnyCase) {
+  Application app;
+  Workbook& book = app.Workbooks().Add();
+  book.RenameSheet(book.Sheet(1), "sheet1");
+  book.AddSheet("SHEET3", 2);
+  book.AddSheet("Sheet02", 3);  // not "Sheet2"
+  book.AddSheet("Sheet", 4);
+  EXPECT_EQ(app.Sheets().Add(kXlWorksheet).Name(), "Sheet2");
+  EXPECT_EQ(app.Sheets().Add(kXlWorksheet).Name(), "Sheet4");
+}
+
+TEST(Application, NearestSheetNameIsOneRuleForEveryReader) {
+  Workbook book("b.xlsx");
+  book.AddSheet("Dup", 1);
+  book.AddSheet(std::string(31, 'x'), 2);
+  EXPECT_EQ(book.NearestSheetName("fine"), "fine");
+  EXPECT_EQ(book.NearestSheetName("a:b/c?d*e[f]g\\h"), "a_b_c_d_e_f_g_h");
+  EXPECT_EQ(book.NearestSheetName("'quoted'"), "_quoted_");
+  EXPECT_EQ(book.NearestSheetName(""), "Sheet");
+  EXPECT_EQ(book.NearestSheetName("history"), "history (2)");
+  EXPECT_EQ(book.NearestSheetName("DUP"), "DUP (2)");
+  EXPECT_EQ(book.NearestSheetName(std::string(40, 'x')), std::string(27, 'x') + " (2)");
+  EXPECT_EQ(book.NearestSheetName(std::string(35, 'y')), std::string(31, 'y'));
+  std::string kanji;
+  for (int i = 0; i < 40; ++i) kanji += "漢";
+  EXPECT_EQ(Utf8Length(book.NearestSheetName(kanji)), 31u);
+}
+
+TEST(Application, OpenWorkbooksAreCapped) {
+  Application app;
+  for (int i = 0; i < WorkbookCollection::kMaxOpenWorkbooks; ++i) app.Workbooks().Add();
+  EXPECT_EQ(ErrorNumber([&] { app.Workbooks().Add(); }), kErrApplicationDefined);
+  EXPECT_EQ(app.Workbooks().Count(), WorkbookCollection::kMaxOpenWorkbooks);
+  app.CloseWorkbook(app.Workbooks().Item(1));
+  EXPECT_NO_THROW(app.Workbooks().Add());
 }
 
 TEST(Application, SheetNamesFollowTheHostsRules) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/host/host_error.h"
+#include "core/ooxml/value_text.h"
 #include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"
 

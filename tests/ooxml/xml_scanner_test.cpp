@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/host/host_error.h"
+#include "core/ooxml/value_text.h"
 #include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"
 

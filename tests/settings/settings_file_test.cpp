@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -195,6 +196,46 @@ TEST_F(SettingsFileTest, UndecodableFileIsReportedAndKept) {
   EXPECT_EQ(error->number(), host::kErrPathFileAccess);
   EXPECT_NE(error->description().find(Ini()), std::string::npos);
   EXPECT_EQ(ReadIni(), bytes);
+}
+
+TEST_F(SettingsFileTest, FilesThatCannotBeSettingsAreSetAsideOnce) {
+  const std::string big = "ST:7\r\n" + std::string((1 << 20) + 1, 'x');
+  const std::string utf16("\xFF\xFES\0T\0:\0" "7\0", 10);
+  const std::string binary("ST:7\r\n\0\x01\x02", 9);
+  for (const std::string& bytes : {big, utf16, binary}) {
+    WriteIni(bytes);
+    EXPECT_EQ(settings_.GetIniValue("ST", "1"), "1");  // the defaults
+    EXPECT_EQ(ReadBytes(Ini() + ".broken"), bytes);
+    EXPECT_FALSE(fs::exists(Ini()));
+    const std::string notice = settings_.TakeNotice();
+    EXPECT_NE(notice.find(Ini() + ".broken"), std::string::npos) << notice;
+    EXPECT_EQ(settings_.TakeNotice(), "");
+    settings_.SetIniValue("ST", "3", false);  // a good file starts afresh
+    EXPECT_EQ(ReadIni(), "ST:3\r\n");
+  }
+}
+
+TEST_F(SettingsFileTest, FifoOrDeviceAtSettingsPathIsRefusedWithoutReading) {
+  fs::create_directories(Folder());
+  ASSERT_EQ(mkfifo(Ini().c_str(), 0600), 0);  // reading it would wait for a writer forever
+  auto error = ErrorOf([&] { settings_.GetIniValue("ST", "1"); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), host::kErrPathFileAccess);
+  fs::remove(Ini());
+  fs::create_symlink("/dev/zero", Ini());  // reading it would never end
+  error = ErrorOf([&] { settings_.GetIniValue("ST", "1"); });
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->description().find("not a regular file"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, ChangedFileIsReadAgainUnchangedOneIsNot) {
+  WriteIni("ST:5\r\n");
+  EXPECT_EQ(settings_.GetIniValue("ST", "1"), "5");
+  SettingsFile other;
+  other.SetIniValue("ST", "6", false);  // another object, as another program would
+  EXPECT_EQ(settings_.GetIniValue("ST", "1"), "6");
+  WriteIni("ST:777\r\n");  // written in place, a different size
+  EXPECT_EQ(settings_.GetIniValue("ST", "1"), "777");
 }
 
 TEST_F(SettingsFileTest, DirectoryAtSettingsPathIsPathFileAccess) {

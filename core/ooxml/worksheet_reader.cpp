@@ -1,5 +1,5 @@
-// The worksheet part. <sheetData> is scanned and written without a DOM, since it holds nearly all
-// of a workbook's bytes; the other elements are small and either modelled or kept verbatim.
+// Reading the worksheet part: <sheetData> is scanned without a DOM, since it holds nearly all of
+// a workbook's bytes; the other elements are small and either modelled or kept verbatim.
 #include "core/ooxml/worksheet_part.h"
 
 #include <algorithm>
@@ -10,10 +10,10 @@
 
 #include <pugixml.hpp>
 
-#include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
+#include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -23,29 +23,6 @@ using host::Area;
 using host::Cell;
 using host::RowData;
 using host::ValueType;
-
-// Schema order of the worksheet's children.
-constexpr std::string_view kSheetOrder[] = {
-    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr",
-    "sheetProtection", "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate",
-    "customSheetViews", "mergeCells", "phoneticPr", "conditionalFormatting", "dataValidations",
-    "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter", "rowBreaks", "colBreaks",
-    "customProperties", "cellWatches", "ignoredErrors", "smartTags", "drawing", "legacyDrawing",
-    "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls", "webPublishItems", "tableParts",
-    "extLst"};
-
-int SheetRank(std::string_view name) {
-  for (size_t i = 0; i < std::size(kSheetOrder); ++i) {
-    if (kSheetOrder[i] == name) return static_cast<int>(i);
-  }
-  return -1;
-}
-constexpr int kRankSheetData = 5;
-
-bool IsIdentChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-         c == '$' || c == '\\' || static_cast<unsigned char>(c) >= 0x80;
-}
 
 // Attributes of a pugixml node as text, leaving out `skip`.
 std::string OtherAttrs(pugi::xml_node node, std::initializer_list<std::string_view> skip) {
@@ -90,31 +67,6 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
   return !areas.empty();
 }
 
-// Attributes kept from a file may use namespace prefixes; a prefix the part does not declare
-// (a row copied from another workbook) would make the part unreadable, so such attributes go.
-std::string DeclaredAttrs(std::string_view attrs, std::string_view root_attrs) {
-  if (attrs.find(':') == std::string_view::npos) return std::string(attrs);
-  std::string out;
-  size_t i = 0;
-  while (i < attrs.size()) {
-    const size_t eq = attrs.find('=', i);
-    if (eq == std::string_view::npos || eq + 1 >= attrs.size()) break;
-    const char quote = attrs[eq + 1];
-    const size_t end = attrs.find(quote, eq + 2);
-    if (end == std::string_view::npos) break;
-    const std::string_view one = attrs.substr(i, end + 1 - i);
-    std::string_view name = attrs.substr(i, eq - i);
-    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
-    const size_t colon = name.find(':');
-    if (colon == std::string_view::npos || name.substr(0, colon) == "xml" ||
-        root_attrs.find(" xmlns:" + std::string(name.substr(0, colon)) + "=") != std::string_view::npos) {
-      out.append(one);
-    }
-    i = end + 1;
-  }
-  return out;
-}
-
 class SheetReader {
  public:
   SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
@@ -153,6 +105,15 @@ class SheetReader {
 
  private:
   [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
+
+  // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
+  uint32_t InternText(host::StringPool& pool, std::string_view text, int32_t row, int32_t col) {
+    if (!FitsInCell(text)) {
+      Bad("cell " + CellRefText(row, col) + " holds more than the " + std::to_string(host::kMaxCellChars) +
+          " characters a cell can have.");
+    }
+    return pool.Intern(MendedText(text, mend_scratch_));
+  }
 
   pugi::xml_node Parse(pugi::xml_document& doc, std::string_view raw) {
     LoadXml(doc, raw, ctx_.file, ctx_.part);
@@ -517,16 +478,16 @@ class SheetReader {
       } else if (type == 'i' || (has_inline && !has_value)) {
         if (has_inline) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(text);
+          cell->v.text = InternText(pool, text, crow, ccol);
           if (!rich.runs.empty() || rich.phonetic) rich_src = &rich;
         } else if (has_value) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(value);
+          cell->v.text = InternText(pool, value, crow, ccol);
         }
       } else if (type == 'r') {
         if (has_value) {
           cell->type = ValueType::kText;
-          cell->v.text = pool.Intern(DecodeXmlEscapes(value));
+          cell->v.text = InternText(pool, DecodeXmlEscapes(value), crow, ccol);
         }
       } else if (type == 'b') {
         if (has_value) {
@@ -549,6 +510,10 @@ class SheetReader {
         if (ParseDouble(value, d)) {
           cell->type = ValueType::kNumber;
           cell->v.number = d;
+        } else if (!value.empty()) {
+          // 1e400, nan, 0x10: no number we can hold, but the cell's content all the same.
+          cell->type = ValueType::kText;
+          cell->v.text = InternText(pool, value, crow, ccol);
         }
       }
       if (has_formula) {
@@ -590,234 +555,10 @@ class SheetReader {
   bool fit_to_page_ = false;
   std::map<std::string, SharedFormula> shared_;
   std::string shared_si_store_;
+  std::string mend_scratch_;
 };
 
-// ---------------------------------------------------------------------------------------------
-// Writing
-
-void AppendCellValue(std::string& out, double v) {
-  if (v == std::floor(v) && std::fabs(v) < 1e15) {
-    AppendInt(out, static_cast<int64_t>(v));
-  } else {
-    AppendNumber(out, v);
-  }
-}
-
-std::string SqrefText(const std::vector<Area>& areas) {
-  std::string s;
-  for (const Area& a : areas) {
-    if (!s.empty()) s.push_back(' ');
-    s += AreaText(a);
-  }
-  return s;
-}
-
-std::string ViewsXml(const host::Worksheet& sheet, const host::SheetCarry* carry, bool active) {
-  const host::SheetView& v = sheet.view();
-  std::string out = "<sheetViews><sheetView";
-  if (!v.display_gridlines) out += " showGridLines=\"0\"";
-  if (active) out += " tabSelected=\"1\"";
-  if (v.zoom != 100 && v.zoom >= 10 && v.zoom <= 400) AppendAttr(out, "zoomScale", v.zoom);
-  if (!(v.top_left == host::CellRef{1, 1})) AppendAttr(out, "topLeftCell", CellRefText(v.top_left.row, v.top_left.col));
-  std::string view_attrs = carry ? carry->view_attrs : std::string();
-  if (view_attrs.find("workbookViewId=") == std::string::npos) view_attrs += " workbookViewId=\"0\"";
-  out += view_attrs;
-  out += ">";
-  if (carry) out += carry->pane_xml;
-  out += "<selection";
-  if (carry && !carry->active_pane.empty()) AppendAttr(out, "pane", carry->active_pane);
-  AppendAttr(out, "activeCell", CellRefText(v.active_cell.row, v.active_cell.col));
-  for (size_t i = 0; i < v.selection.size(); ++i) {
-    if (i > 0 && v.selection[i].Contains(v.active_cell.row, v.active_cell.col) &&
-        !v.selection[0].Contains(v.active_cell.row, v.active_cell.col)) {
-      AppendAttr(out, "activeCellId", static_cast<int64_t>(i));
-      break;
-    }
-  }
-  AppendAttr(out, "sqref", v.selection.empty() ? CellRefText(v.active_cell.row, v.active_cell.col) : SqrefText(v.selection));
-  out += "/></sheetView>";
-  if (carry) out += carry->more_views;
-  out += "</sheetViews>";
-  return out;
-}
-
-std::string SheetPrXml(const host::SheetCarry* carry, bool fit) {
-  if (carry && !carry->sheet_pr.empty()) {
-    if (carry->fit_to_page == fit) return carry->sheet_pr;
-    pugi::xml_document doc;
-    if (doc.load_buffer(carry->sheet_pr.data(), carry->sheet_pr.size())) {
-      pugi::xml_node root = doc.document_element();
-      pugi::xml_node p = Child(root, "pageSetUpPr");
-      if (!p) {
-        std::string qname = "pageSetUpPr";
-        const std::string_view rn = root.name();
-        if (rn.find(':') != std::string_view::npos) qname = std::string(rn.substr(0, rn.find(':') + 1)) + qname;
-        p = root.append_child(qname.c_str());
-      }
-      pugi::xml_attribute a = Attr(p, "fitToPage");
-      if (!a) a = p.append_attribute("fitToPage");
-      a.set_value(fit ? "1" : "0");
-      return NodeXml(root);
-    }
-  }
-  return fit ? "<sheetPr><pageSetUpPr fitToPage=\"1\"/></sheetPr>" : "";
-}
-
-std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root_attrs) {
-  std::string out;
-  const int32_t n = sheet.MaxColumnInfo();
-  int32_t c = 1;
-  while (c <= n) {
-    const host::ColumnInfo* ci = sheet.Column(c);
-    if (!ci || ci->Empty()) {
-      ++c;
-      continue;
-    }
-    int32_t e = c;
-    while (e + 1 <= n && *sheet.Column(e + 1) == *ci) ++e;
-    out += "<col";
-    AppendAttr(out, "min", c);
-    AppendAttr(out, "max", e);
-    const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
-    AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
-    if (ci->has_style) AppendAttr(out, "style", static_cast<int64_t>(ci->style));
-    if (ci->hidden) out += " hidden=\"1\"";
-    if (ci->width >= 0) out += " customWidth=\"1\"";
-    out += DeclaredAttrs(ci->extra_attrs, root_attrs);
-    out += "/>";
-    c = e + 1;
-  }
-  return out.empty() ? out : "<cols>" + out + "</cols>";
-}
-
-std::string PageSetupXml(const host::PageSetup& ps, const host::SheetCarry* carry) {
-  std::string out = "<pageSetup";
-  AppendAttr(out, "paperSize", ps.paper_size);
-  if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
-  if (ps.first_page_number != host::kXlAutomatic) AppendAttr(out, "firstPageNumber", ps.first_page_number);
-  if (ps.fit_wide != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToWidth", ps.fit_wide);
-  if (ps.fit_tall != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToHeight", ps.fit_tall);
-  if (ps.order == host::kXlOverThenDown) out += " pageOrder=\"overThenDown\"";
-  out += ps.orientation == host::kXlLandscape ? " orientation=\"landscape\"" : " orientation=\"portrait\"";
-  if (ps.black_and_white) out += " blackAndWhite=\"1\"";
-  if (ps.draft) out += " draft=\"1\"";
-  if (ps.print_comments == host::kXlPrintSheetEnd) out += " cellComments=\"atEnd\"";
-  if (ps.print_comments == host::kXlPrintInPlace) out += " cellComments=\"asDisplayed\"";
-  if (ps.first_page_number != host::kXlAutomatic) out += " useFirstPageNumber=\"1\"";
-  if (carry) out += carry->page_setup_attrs;
-  out += "/>";
-  return out;
-}
-
-// True when a stored cell carries nothing a file needs: no value, formula or visible reading,
-// and no format of its own over its row's and column's.
-bool IsBareCell(const host::Worksheet& sheet, const RowData& rd, int32_t r, const Cell& c) {
-  if (c.type != ValueType::kEmpty || c.style != host::kDefaultStyle) return false;
-  if (rd.has_style) return false;
-  if (const host::ColumnInfo* ci = sheet.Column(c.col); ci && ci->has_style) return false;
-  if (c.has_extra()) {
-    const host::CellExtra* e = sheet.Extra(r, c.col);
-    if (e && (!e->formula.empty() || (e->phonetic && e->phonetic->visible))) return false;
-  }
-  return true;
-}
-
-// The area of the cells the file will hold.
-Area WrittenArea(const host::Worksheet& sheet) {
-  Area a{host::kMaxRows + 1, host::kMaxColumns + 1, 0, 0};
-  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
-    for (const Cell& c : rd.cells) {
-      if (IsBareCell(sheet, rd, r, c)) continue;
-      a.top = std::min(a.top, r);
-      a.bottom = std::max(a.bottom, r);
-      a.left = std::min<int32_t>(a.left, c.col);
-      a.right = std::max<int32_t>(a.right, c.col);
-    }
-  });
-  return a.bottom == 0 ? Area::Cell(1, 1) : a;
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-std::string ShiftFormula(std::string_view f, int32_t dr, int32_t dc) {
-  std::string out;
-  out.reserve(f.size() + 8);
-  size_t i = 0;
-  while (i < f.size()) {
-    const char c = f[i];
-    if (c == '"' || c == '\'') {  // a string or a quoted sheet name
-      const size_t j = host::QuotedEnd(f, i);
-      out.append(f.substr(i, j - i));
-      i = j;
-    } else if (c == '[') {
-      int depth = 0;
-      size_t j = i;
-      for (; j < f.size(); ++j) {
-        if (f[j] == '[') ++depth;
-        else if (f[j] == ']' && --depth == 0) break;
-      }
-      out.append(f.substr(i, std::min(j + 1, f.size()) - i));
-      i = j + 1;
-    } else if ((c >= '0' && c <= '9') || (c == '.' && i + 1 < f.size() && f[i + 1] >= '0' && f[i + 1] <= '9')) {
-      size_t j = i;
-      while (j < f.size() && ((f[j] >= '0' && f[j] <= '9') || f[j] == '.')) ++j;
-      if (j < f.size() && (f[j] == 'E' || f[j] == 'e')) {
-        size_t k = j + 1;
-        if (k < f.size() && (f[k] == '+' || f[k] == '-')) ++k;
-        if (k < f.size() && f[k] >= '0' && f[k] <= '9') {
-          j = k;
-          while (j < f.size() && f[j] >= '0' && f[j] <= '9') ++j;
-        }
-      }
-      out.append(f.substr(i, j - i));
-      i = j;
-    } else if (IsIdentChar(c)) {
-      size_t j = i;
-      while (j < f.size() && IsIdentChar(f[j])) ++j;
-      const std::string_view tok = f.substr(i, j - i);
-      const char next = j < f.size() ? f[j] : '\0';
-      // A cell reference: [$]letters[$]digits, not a function name or a sheet name.
-      size_t k = 0;
-      const bool abs_col = k < tok.size() && tok[k] == '$';
-      if (abs_col) ++k;
-      const size_t letters_begin = k;
-      int64_t col = 0;
-      while (k < tok.size() && k - letters_begin < 4 && ((tok[k] >= 'A' && tok[k] <= 'Z') || (tok[k] >= 'a' && tok[k] <= 'z'))) {
-        col = col * 26 + ((tok[k] & ~0x20) - 'A' + 1);
-        ++k;
-      }
-      const size_t letters = k - letters_begin;
-      const bool abs_row = k < tok.size() && tok[k] == '$';
-      if (abs_row) ++k;
-      const size_t digits_begin = k;
-      int64_t row = 0;
-      while (k < tok.size() && tok[k] >= '0' && tok[k] <= '9' && k - digits_begin < 8) row = row * 10 + (tok[k++] - '0');
-      const bool is_ref = letters >= 1 && letters <= 3 && k > digits_begin && k == tok.size() && next != '(' &&
-                          next != '!' && host::IsValidCell(row, col);
-      if (!is_ref) {
-        out.append(tok);
-      } else {
-        if (!abs_col) col += dc;
-        if (!abs_row) row += dr;
-        if (!host::IsValidCell(row, col)) {
-          out.append("#REF!");
-        } else {
-          if (abs_col) out.push_back('$');
-          AppendColumnName(out, static_cast<int32_t>(col));
-          if (abs_row) out.push_back('$');
-          AppendInt(out, row);
-        }
-      }
-      i = j;
-    } else {
-      out.push_back(c);
-      ++i;
-    }
-  }
-  return out;
-}
 
 bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
   auto num = [&](size_t pos, size_t len, int& v) {
@@ -878,321 +619,6 @@ void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& contex
                    host::SheetCarry& carry) {
   XmlScanner sc(std::move(source), context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
-}
-
-namespace {
-
-// Output of the row writer: the text itself, or only its length for the sizing pass.
-struct TextSink {
-  std::string& out;
-  void Put(std::string_view v) { out.append(v); }
-  void Put(char c) { out.push_back(c); }
-  template <typename F>
-  void With(F&& f) { f(out); }
-};
-
-struct CountSink {
-  uint64_t bytes = 0;
-  std::string scratch;
-  void Put(std::string_view v) { bytes += v.size(); }
-  void Put(char) { ++bytes; }
-  template <typename F>
-  void With(F&& f) {
-    scratch.clear();
-    f(scratch);
-    bytes += scratch.size();
-  }
-};
-
-}  // namespace
-
-WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry,
-                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx)
-    : sheet_(sheet), strings_(strings) {
-  const host::PageSetup& ps = sheet.page_setup();
-  std::vector<std::pair<int, std::string>> parts;
-  parts.emplace_back(0, SheetPrXml(carry, ps.zoom == 0));
-  parts.emplace_back(1, "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
-  parts.emplace_back(2, ViewsXml(sheet, carry, ctx.active));
-  {
-    std::string f = "<sheetFormatPr";
-    const int base = carry ? carry->base_col_width : 8;
-    if (base != 8) AppendAttr(f, "baseColWidth", base);
-    const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
-    if ((carry && carry->has_default_col_width) || std::fabs(derived - sheet.default_column_width()) > 0.005) {
-      AppendAttrNumber(f, "defaultColWidth", CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
-    }
-    AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
-    if (carry) f += carry->format_attrs;
-    parts.emplace_back(3, f + "/>");
-  }
-  root_attrs_ = carry ? carry->root_attrs : std::string();
-  parts.emplace_back(4, ColsXml(sheet, ctx.max_digit_width, root_attrs_));
-  if (sheet.is_protected()) {
-    parts.emplace_back(7, carry && !carry->protection_xml.empty() ? carry->protection_xml
-                                                                   : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
-  }
-  {
-    // Overlapping or one-cell merges make the host repair the file: keep the first of any overlap.
-    std::vector<Area> merges;
-    for (const Area& a : sheet.merges()) {
-      if (a.CellCount() < 2) continue;
-      if (std::none_of(merges.begin(), merges.end(), [&](const Area& b) { return a.Intersects(b); })) merges.push_back(a);
-    }
-    if (!merges.empty()) {
-      std::string m = "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
-      for (const Area& a : merges) m += "<mergeCell ref=\"" + AreaText(a) + "\"/>";
-      parts.emplace_back(14, m + "</mergeCells>");
-    }
-  }
-  {
-    std::string p;
-    if (ps.print_headings) p += " headings=\"1\"";
-    if (ps.print_gridlines) p += " gridLines=\"1\"";
-    if (ps.center_horizontally) p += " horizontalCentered=\"1\"";
-    if (ps.center_vertically) p += " verticalCentered=\"1\"";
-    if (carry) p += carry->print_options_attrs;
-    if (!p.empty()) parts.emplace_back(19, "<printOptions" + p + "/>");
-  }
-  {
-    std::string m = "<pageMargins";
-    AppendAttrNumber(m, "left", ps.left_margin / 72);
-    AppendAttrNumber(m, "right", ps.right_margin / 72);
-    AppendAttrNumber(m, "top", ps.top_margin / 72);
-    AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
-    AppendAttrNumber(m, "header", ps.header_margin / 72);
-    AppendAttrNumber(m, "footer", ps.footer_margin / 72);
-    parts.emplace_back(20, m + "/>");
-  }
-  parts.emplace_back(21, PageSetupXml(ps, carry));
-  if (!ps.header_footer_xml.empty()) parts.emplace_back(22, ps.header_footer_xml);
-  if (std::string breaks = RowBreaksXml(sheet); !breaks.empty()) parts.emplace_back(SheetRank("rowBreaks"), breaks);
-  if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(30, "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
-  if (carry) {
-    int last = 0;
-    for (const RawElement& e : carry->elements) {
-      int rank = SheetRank(e.name);
-      if (rank < 0) rank = last;
-      last = rank;
-      // Elements we write ourselves are never doubled.
-      if (rank == 30 && !ctx.legacy_drawing_id.empty()) continue;
-      parts.emplace_back(rank, e.xml);
-    }
-  }
-  std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-
-  head_ = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
-  AppendAttr(head_, "xmlns", ctx.ns->main);
-  AppendAttr(head_, "xmlns:r", ctx.ns->relationships);
-  if (carry) head_ += carry->root_attrs;
-  head_ += ">";
-  size_t k = 0;
-  for (; k < parts.size() && parts[k].first < kRankSheetData; ++k) head_ += parts[k].second;
-  head_ += "<sheetData>";
-  tail_ = "</sheetData>";
-  for (; k < parts.size(); ++k) tail_ += parts[k].second;
-  tail_ += "</worksheet>";
-
-  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) { rows_.push_back({r, &rd}); });
-  // The sizing pass: also fixes every string's index in the shared table.
-  CountSink count;
-  for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
-  shared_groups_.clear();
-  size_ = head_.size() + count.bytes + tail_.size();
-}
-
-template <typename Sink>
-void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizing) {
-  const host::StringPool& pool = const_cast<host::Worksheet&>(sheet_).strings();
-  char row_digits[12];
-  const auto row_end = std::to_chars(row_digits, row_digits + sizeof row_digits, r).ptr;
-  const std::string_view row_text(row_digits, row_end - row_digits);
-  // Which cells go out, decided first so that an empty row can be left out or closed at once.
-  bool any = false;
-  for (const Cell& c : rd.cells) {
-    if (!(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c))) {
-      any = true;
-      break;
-    }
-  }
-  const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || !rd.extra_attrs.empty();
-  if (!any && !attrs) return;
-  k.Put("<row r=\""sv);
-  k.Put(row_text);
-  k.Put('"');
-  if (rd.has_style) {
-    k.Put(" s=\""sv);
-    k.With([&](std::string& o) { AppendInt(o, rd.style); });
-    k.Put("\" customFormat=\"1\""sv);
-  }
-  if (rd.height >= 0) {
-    k.Put(" ht=\""sv);
-    k.With([&](std::string& o) { AppendNumber(o, std::min(rd.height, 409.5f)); });
-    k.Put("\" customHeight=\"1\""sv);
-  }
-  if (rd.hidden) k.Put(" hidden=\"1\""sv);
-  if (!rd.extra_attrs.empty()) {
-    // Rows of a sheet mostly share their extra attributes: check each text once.
-    if (rd.extra_attrs != checked_attrs_) {
-      checked_attrs_ = rd.extra_attrs;
-      declared_attrs_ = DeclaredAttrs(rd.extra_attrs, root_attrs_);
-    }
-    k.Put(declared_attrs_);
-  }
-  if (!any) {
-    k.Put("/>"sv);
-    return;
-  }
-  k.Put('>');
-  for (const Cell& c : rd.cells) {
-    if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c)) continue;
-    const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
-    const bool has_formula = extra && !extra->formula.empty();
-    k.Put("<c r=\""sv);
-    if (c.col >= column_names_.size()) {
-      const size_t old = column_names_.size();
-      column_names_.resize(c.col + 1);
-      for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n) column_names_[n] = ColumnName(static_cast<int32_t>(n));
-    }
-    k.Put(column_names_[c.col]);
-    k.Put(row_text);
-    k.Put('"');
-    if (c.style != host::kDefaultStyle) {
-      k.Put(" s=\""sv);
-      k.With([&](std::string& o) { AppendInt(o, c.style); });
-      k.Put('"');
-    }
-    switch (c.type) {
-      case ValueType::kText: k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv); break;
-      case ValueType::kBoolean: k.Put(" t=\"b\""sv); break;
-      case ValueType::kError: k.Put(" t=\"e\""sv); break;
-      default: break;
-    }
-    if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
-    if (c.type == ValueType::kEmpty && !has_formula) {
-      k.Put("/>"sv);
-      continue;
-    }
-    k.Put('>');
-    if (has_formula) {
-      const std::string_view attrs = extra->formula_xml_attrs;
-      if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
-        k.Put("<f"sv);
-        k.Put(attrs);
-        k.Put('>');
-        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
-        k.Put("</f>"sv);
-      } else if (SharedChild(r, c.col, attrs, extra->formula)) {
-        k.Put("<f"sv);
-        k.Put(attrs);
-        k.Put("/>"sv);
-      } else {
-        // A master, or a cell whose group no longer holds: the formula in full.
-        if (const auto master = SharedMaster(r, c.col, attrs, extra->formula); !master.empty()) {
-          k.Put("<f"sv);
-          k.Put(master);
-          k.Put('>');
-        } else {
-          k.Put("<f>"sv);
-        }
-        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
-        k.Put("</f>"sv);
-      }
-    }
-    switch (c.type) {
-      case ValueType::kNumber:
-        k.Put("<v>"sv);
-        k.With([&](std::string& o) { AppendCellValue(o, c.v.number); });
-        k.Put("</v>"sv);
-        break;
-      case ValueType::kText: {
-        const std::string_view text = pool.Get(c.v.text);
-        const bool spaced = has_formula && !text.empty() && (text.front() == ' ' || text.back() == ' ' ||
-                                                            text.front() == '\n' || text.back() == '\n');
-        k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
-        if (has_formula) {
-          k.With([&](std::string& o) { AppendCellText(o, pool.Get(c.v.text)); });
-        } else {
-          uint32_t index;
-          const bool rich = extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
-          if (sizing) {
-            index = rich ? strings_.AddRich(pool.Get(c.v.text), *extra) : strings_.Add(c.v.text);
-            if (rich) rich_indices_.push_back(index);
-          } else {
-            index = rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
-          }
-          k.With([&](std::string& o) { AppendInt(o, index); });
-        }
-        k.Put("</v>"sv);
-        break;
-      }
-      case ValueType::kBoolean: k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv); break;
-      case ValueType::kError:
-        k.Put("<v>"sv);
-        k.Put(host::CellErrorText(c.v.error));
-        k.Put("</v>"sv);
-        break;
-      default: break;
-    }
-    k.Put("</c>"sv);
-  }
-  k.Put("</row>"sv);
-}
-
-namespace {
-
-std::string_view AttrIn(std::string_view attrs, std::string_view name) {
-  const std::string key = " " + std::string(name) + "=\"";
-  const size_t p = attrs.find(key);
-  if (p == std::string_view::npos) return {};
-  const size_t b = p + key.size();
-  const size_t e = attrs.find('"', b);
-  return e == std::string_view::npos ? std::string_view() : attrs.substr(b, e - b);
-}
-
-}  // namespace
-
-std::string WorksheetWriter::SharedMaster(int32_t row, int32_t col, std::string_view attrs, const std::string& formula) {
-  const std::string_view si = AttrIn(attrs, "si");
-  Area ref;
-  if (si.empty() || !ParseArea(AttrIn(attrs, "ref"), ref) || ref.top != row || ref.left != col) return {};
-  shared_groups_[std::string(si)] = {formula, ref};
-  return std::string(attrs);
-}
-
-bool WorksheetWriter::SharedChild(int32_t row, int32_t col, std::string_view attrs, const std::string& formula) {
-  if (!AttrIn(attrs, "ref").empty()) return false;
-  auto it = shared_groups_.find(std::string(AttrIn(attrs, "si")));
-  if (it == shared_groups_.end() || !it->second.area.Contains(row, col)) return false;
-  // The cell still holds what the group gives it.
-  return ShiftFormula(it->second.formula, row - it->second.area.top, col - it->second.area.left) == formula;
-}
-
-bool WorksheetWriter::Next(std::string& out, size_t piece) {
-  if (stage_ == 0) {
-    out += head_;
-    stage_ = 1;
-  }
-  TextSink sink{out};
-  const size_t start = out.size();
-  while (stage_ == 1 && next_row_ < rows_.size()) {
-    WriteRow(sink, rows_[next_row_].first, *rows_[next_row_].second, false);
-    ++next_row_;
-    if (out.size() - start >= piece) return true;
-  }
-  if (stage_ == 1) {
-    out += tail_;
-    stage_ = 2;
-  }
-  return false;
-}
-
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
-                    SharedStringsWriter& strings, const WorksheetWriteContext& ctx) {
-  WorksheetWriter writer(sheet, carry, strings, ctx);
-  out.reserve(out.size() + writer.size());
-  while (writer.Next(out, SIZE_MAX)) {
-  }
 }
 
 }  // namespace tessarin::ooxml

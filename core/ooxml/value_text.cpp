@@ -1,0 +1,171 @@
+// Numbers and A1 references as workbook files write them: shortest round-trip decimals, lenient
+// number parsing, column letters and cell and area references.
+#include "core/ooxml/value_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "core/ooxml/xml_util.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
+void AppendAttrNumber(std::string& out, std::string_view name, double value) {
+  out.push_back(' ');
+  out.append(name);
+  out.append("=\"");
+  AppendNumber(out, value);
+  out.push_back('"');
+}
+
+void AppendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) value = 0;
+  if (value == 0) value = 0;  // no "-0"
+  char buf[32];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  for (char* q = buf; q < p; ++q) {
+    if (*q == 'e') *q = 'E';
+  }
+  out.append(buf, p);
+}
+
+void AppendInt(std::string& out, int64_t value) {
+  char buf[24];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, p);
+}
+
+bool ParseDouble(std::string_view text, double& value) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return false;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && p == text.data() + text.size() && std::isfinite(value);
+}
+
+bool ParseInt(std::string_view text, int64_t& value) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  if (text.empty()) return false;
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec == std::errc() && p == text.data() + text.size()) return true;
+  // Some writers give integers as "10.0".
+  double d;
+  if (ParseDouble(text, d) && d == std::floor(d) && std::fabs(d) < 9e15) {
+    value = static_cast<int64_t>(d);
+    return true;
+  }
+  return false;
+}
+
+bool ParseBool(std::string_view text, bool fallback) {
+  if (text == "1" || text == "true" || text == "on") return true;
+  if (text == "0" || text == "false" || text == "off") return false;
+  return fallback;
+}
+
+// ---------------------------------------------------------------------------------------------
+// References
+
+void AppendColumnName(std::string& out, int32_t col) {
+  char buf[8];
+  int n = 0;
+  while (col > 0 && n < 8) {
+    const int32_t r = (col - 1) % 26;
+    buf[n++] = static_cast<char>('A' + r);
+    col = (col - 1) / 26;
+  }
+  while (n > 0) out.push_back(buf[--n]);
+}
+
+std::string ColumnName(int32_t col) {
+  std::string s;
+  AppendColumnName(s, col);
+  return s;
+}
+
+void AppendCellRef(std::string& out, int32_t row, int32_t col) {
+  AppendColumnName(out, col);
+  char buf[12];
+  auto [p, ec] = std::to_chars(buf, buf + sizeof buf, row);
+  out.append(buf, p);
+}
+
+std::string CellRefText(int32_t row, int32_t col) {
+  std::string s;
+  AppendCellRef(s, row, col);
+  return s;
+}
+
+std::string AreaText(const host::Area& a) {
+  if (a.top == a.bottom && a.left == a.right) return CellRefText(a.top, a.left);
+  if (a.IsWholeColumns() && !a.IsWholeRows()) return ColumnName(a.left) + ":" + ColumnName(a.right);
+  if (a.IsWholeRows() && !a.IsWholeColumns()) {
+    return std::to_string(a.top) + ":" + std::to_string(a.bottom);
+  }
+  return CellRefText(a.top, a.left) + ":" + CellRefText(a.bottom, a.right);
+}
+
+namespace {
+
+// Parses [$]letters and/or [$]digits at text[i...]; fills what it finds.
+size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col, bool& has_row, bool& has_col) {
+  has_row = has_col = false;
+  row = col = 0;
+  if (i < text.size() && text[i] == '$') ++i;
+  size_t letters = 0;
+  while (i < text.size() && letters < 4) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c < 'A' || c > 'Z') break;
+    col = col * 26 + (c - 'A' + 1);
+    ++i, ++letters;
+  }
+  has_col = letters > 0;
+  if (i < text.size() && text[i] == '$') ++i;
+  size_t digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 8) {
+    row = row * 10 + (text[i] - '0');
+    ++i, ++digits;
+  }
+  has_row = digits > 0;
+  return i;
+}
+
+}  // namespace
+
+bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col) {
+  int64_t r, c;
+  bool hr, hc;
+  const size_t end = ParseRefPart(text, 0, r, c, hr, hc);
+  if (end != text.size() || !hr || !hc || !host::IsValidCell(r, c)) return false;
+  row = static_cast<int32_t>(r);
+  col = static_cast<int32_t>(c);
+  return true;
+}
+
+bool ParseArea(std::string_view text, host::Area& area) {
+  const size_t colon = text.find(':');
+  std::string_view a = text.substr(0, colon);
+  std::string_view b = colon == std::string_view::npos ? a : text.substr(colon + 1);
+  int64_t r1, c1, r2, c2;
+  bool hr1, hc1, hr2, hc2;
+  if (ParseRefPart(a, 0, r1, c1, hr1, hc1) != a.size() || ParseRefPart(b, 0, r2, c2, hr2, hc2) != b.size()) {
+    return false;
+  }
+  if (hr1 != hr2 || hc1 != hc2 || (!hr1 && !hc1)) return false;
+  if (!hr1) r1 = 1, r2 = host::kMaxRows;
+  if (!hc1) c1 = 1, c2 = host::kMaxColumns;
+  if (!host::IsValidCell(r1, c1) || !host::IsValidCell(r2, c2)) return false;
+  area = {static_cast<int32_t>(std::min(r1, r2)), static_cast<int32_t>(std::min(c1, c2)),
+          static_cast<int32_t>(std::max(r1, r2)), static_cast<int32_t>(std::max(c1, c2))};
+  return true;
+}
+
+}  // namespace tessarin::ooxml
