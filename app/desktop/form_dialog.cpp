@@ -197,7 +197,7 @@ void FormDialog::Sync() {
         QPixmap pixmap;
         if (!path.isEmpty() && QFileInfo::exists(path)) pixmap.load(path);
         if (pixmap.isNull() && pictures_) pixmap = pictures_(*image, widget->size());
-        if (pixmap.isNull()) pixmap = Placeholder(widget->size());
+        if (pixmap.isNull() && !widget->size().isEmpty()) pixmap = Placeholder(widget->size());
         label->setPixmap(pixmap);
         break;
       }
