@@ -738,38 +738,6 @@ Area WrittenArea(const host::Worksheet& sheet) {
 
 // ---------------------------------------------------------------------------------------------
 
-int MaxDigitWidth(const host::Font& font) {
-  const std::string& n = font.name;
-  // Japanese UI fonts have wider digits than the Latin ones at the same size.
-  static constexpr std::string_view kWide[] = {"ＭＳ", "MS ", "メイリオ", "Meiryo", "游", "Yu ", "ヒラギノ", "Osaka", "BIZ"};
-  bool wide = false;
-  for (std::string_view w : kWide) wide = wide || n.find(w) != std::string::npos;
-  const double factor = wide ? 8.0 / 11.0 : 7.0 / 11.0;
-  return std::max(1, static_cast<int>(std::lround(font.size * factor)));
-}
-
-double FileWidthToChars(double width, int mdw) {
-  if (width <= 0) return 0;
-  if (width < 1) {
-    const double px = std::round(width * (mdw + 5));
-    return std::floor(px / (mdw + 5) * 100 + 0.5) / 100;
-  }
-  const double px = std::floor((256 * width + std::floor(128.0 / mdw)) / 256 * mdw);
-  return std::max(0.0, std::floor((px - 5) / mdw * 100 + 0.5) / 100);
-}
-
-double CharsToFileWidth(double chars, int mdw) {
-  if (chars <= 0) return 0;
-  if (chars < 1) return std::floor(std::round(chars * (mdw + 5)) / (mdw + 5) * 256) / 256;
-  return std::floor((chars * mdw + 5) / mdw * 256 + 1e-6) / 256;
-}
-
-double DefaultWidthFromBase(int base, int mdw) {
-  // base characters plus padding, rounded up to a multiple of 8 pixels.
-  const double px = std::ceil((base * mdw + 5) / 8.0) * 8;
-  return std::floor((px - 5) / mdw * 100 + 0.5) / 100;
-}
-
 std::string ShiftFormula(std::string_view f, int32_t dr, int32_t dc) {
   std::string out;
   out.reserve(f.size() + 8);

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/host/units.h"
 #include "core/host/worksheet.h"
 #include "core/ooxml/carry.h"
 #include "core/ooxml/shared_strings_part.h"
@@ -14,13 +15,11 @@
 
 namespace tessarin::ooxml {
 
-// Column widths: the file stores characters plus cell padding (in 1/256 of a character), the
-// host shows characters of the default font's digit width; both snap to whole pixels.
-int MaxDigitWidth(const host::Font& font);
-double FileWidthToChars(double file_width, int max_digit_width);
-double CharsToFileWidth(double chars, int max_digit_width);
-// The sheet's default width in characters for <sheetFormatPr baseColWidth>.
-double DefaultWidthFromBase(int base_col_width, int max_digit_width);
+// Column widths convert as the host defines them (core/host/units.h).
+using host::CharsToFileWidth;
+using host::DefaultWidthFromBase;
+using host::FileWidthToChars;
+using host::MaxDigitWidth;
 
 // Moves the relative A1 references of a formula by (rows, cols), as a shared formula's text is
 // meant for each cell of its range. Text in quotes and absolute parts stay as they are.

@@ -202,17 +202,6 @@ TEST(XlsxRead, DefaultFontSizesColumns) {
   EXPECT_DOUBLE_EQ(latin->Sheet(1).default_column_width(), 8.43);
 }
 
-TEST(XlsxRead, ColumnWidthsSnapToPixelsLikeTheHost) {
-  // 9.140625 is Calibri 11's 8.43; MS P Gothic 11 shows 9 as 8.38.
-  EXPECT_DOUBLE_EQ(FileWidthToChars(9.140625, 7), 8.43);
-  EXPECT_DOUBLE_EQ(CharsToFileWidth(8.43, 7), 9.140625);
-  EXPECT_DOUBLE_EQ(FileWidthToChars(CharsToFileWidth(8.38, 8), 8), 8.38);
-  for (double chars : {0.54, 1.0, 2.5, 4.75, 10.0, 30.25, 100.0}) {
-    EXPECT_DOUBLE_EQ(FileWidthToChars(CharsToFileWidth(chars, 8), 8), chars) << chars;
-  }
-  EXPECT_EQ(CharsToFileWidth(0, 8), 0);
-}
-
 TEST(XlsxRead, SharedFormulaShifting) {
   EXPECT_EQ(ShiftFormula("A1*2+$B$1+B$2+$C3", 2, 1), "B3*2+$B$1+C$2+$C5");
   EXPECT_EQ(ShiftFormula("SUM(A1:B2)&\"A1\"&'A1 x'!A1", 1, 0), "SUM(A2:B3)&\"A1\"&'A1 x'!A2");
