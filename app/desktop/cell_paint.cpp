@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/desktop/fonts.h"
-#include "app/desktop/units.h"
+#include "core/host/units.h"
 #include "core/host/range.h"
 
 namespace tessarin::desktop {
@@ -84,8 +84,8 @@ void PaintText(QPainter& painter, const QString& text, const host::Style& style,
 void PaintCells(QPainter& painter, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
                 bool gridlines) {
   std::vector<double> x{origin.x()}, y{origin.y()};
-  for (int32_t col = area.left; col <= area.right; ++col) x.push_back(x.back() + ColumnPoints(sheet, col));
-  for (int32_t row = area.top; row <= area.bottom; ++row) y.push_back(y.back() + RowPoints(sheet, row));
+  for (int32_t col = area.left; col <= area.right; ++col) x.push_back(x.back() + host::ColumnPoints(sheet, col));
+  for (int32_t row = area.top; row <= area.bottom; ++row) y.push_back(y.back() + host::RowPoints(sheet, row));
   const auto box = [&](int32_t top, int32_t left, int32_t bottom, int32_t right) {
     auto clampx = [&](int32_t c) { return x[std::clamp(c, area.left, area.right + 1) - area.left]; };
     auto clampy = [&](int32_t r) { return y[std::clamp(r, area.top, area.bottom + 1) - area.top]; };

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/desktop/cell_paint.h"
-#include "app/desktop/units.h"
+#include "core/host/units.h"
 #include "core/host/address.h"
 #include "core/host/constants.h"
 
@@ -31,7 +31,7 @@ int PrintSheetPages(const host::Worksheet& sheet, QPrinter& printer) {
   }
   const QRectF paper = printer.pageLayout().paintRect(QPageLayout::Point);
   double width = 0;
-  for (int32_t col = area.left; col <= area.right; ++col) width += ColumnPoints(sheet, col);
+  for (int32_t col = area.left; col <= area.right; ++col) width += host::ColumnPoints(sheet, col);
   double scale = std::max(10, sheet.page_setup().zoom > 0 ? sheet.page_setup().zoom : 100) / 100.0;
   if (width * scale > paper.width()) scale = paper.width() / width;
   QPainter painter(&printer);
@@ -41,8 +41,8 @@ int PrintSheetPages(const host::Worksheet& sheet, QPrinter& printer) {
   while (top <= area.bottom) {
     double height = 0;
     int32_t bottom = top;
-    while (bottom <= area.bottom && (height + RowPoints(sheet, bottom)) * scale <= paper.height()) {
-      height += RowPoints(sheet, bottom);
+    while (bottom <= area.bottom && (height + host::RowPoints(sheet, bottom)) * scale <= paper.height()) {
+      height += host::RowPoints(sheet, bottom);
       ++bottom;
     }
     if (bottom == top) ++bottom;  // a row taller than the page still gets printed

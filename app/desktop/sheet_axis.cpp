@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/desktop/units.h"
+#include "core/host/units.h"
 #include "core/host/geometry.h"
 
 namespace tessarin::desktop {
@@ -26,7 +26,7 @@ SheetAxis SheetAxis::Rows(const host::Worksheet& sheet) {
   const double standard = sheet.default_row_height();
   sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t row, const host::RowData& data) {
     if (data.hidden || data.height >= 0) {
-      const double points = RowPoints(sheet, row);
+      const double points = host::RowPoints(sheet, row);
       if (points != standard) custom.emplace_back(row, points);
     }
   });
@@ -36,10 +36,10 @@ SheetAxis SheetAxis::Rows(const host::Worksheet& sheet) {
 SheetAxis SheetAxis::Columns(const host::Worksheet& sheet) {
   // Columns past the last described one have the sheet's default width.
   const int32_t described = sheet.MaxColumnInfo();
-  const double standard = ColumnPoints(sheet, described + 1 <= host::kMaxColumns ? described + 1 : host::kMaxColumns);
+  const double standard = host::ColumnPoints(sheet, described + 1 <= host::kMaxColumns ? described + 1 : host::kMaxColumns);
   std::vector<std::pair<int32_t, double>> custom;
   for (int32_t col = 1; col <= described; ++col) {
-    const double points = ColumnPoints(sheet, col);
+    const double points = host::ColumnPoints(sheet, col);
     if (points != standard) custom.emplace_back(col, points);
   }
   return SheetAxis(host::kMaxColumns, standard, std::move(custom));
