@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/desktop/face_icons.h"
+#include "app/desktop/paper_pictures.h"
 #include "app/desktop/print_pages.h"
 #include "app/desktop/sheet_grid.h"
 #include "app/desktop/workbook_state.h"
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
   app_->set_file_service(files_);
   ui_ = std::make_unique<QtUi>(this);
   ui_->set_after_gesture([this] { SyncView(); });
+  ui_->set_picture_painter(&PaperPicture);
   ui_->set_print_preview([this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
   app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
     std::optional<std::string> path = ui_->GetOpenFilename(filter);

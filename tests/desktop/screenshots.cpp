@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "app/desktop/main_window.h"
+#include "app/desktop/paper_pictures.h"
 #include "app/desktop/sheet_grid.h"
 #include "tests/desktop/modal_driver.h"
 #include "tests/workbook/test_env.h"
@@ -102,6 +103,13 @@ int main(int argc, char** argv) {
   }
   window.RunMacro("K_SetPaper");
   window.RunMacro("K_Command2");
+  // The paper dialog's two pictures, as the dialog shows them.
+  for (const char* name : {"Image1", "Image2"}) {
+    tessarin::forms::Image image(name);
+    const QString path = folder + "/paper-picture-" + (name == std::string("Image1") ? "40" : "20") + ".png";
+    tessarin::desktop::PaperPicture(image, QSize(272, 264)).save(path);
+    std::printf("%s\n", qPrintable(path));
+  }
   for (const std::string& message : driver.messages) std::printf("message: %s\n", message.c_str());
   window.app().active_workbook()->set_saved(true);
   for (const auto& book : window.app().workbooks()) book->set_saved(true);
