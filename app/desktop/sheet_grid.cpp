@@ -3,11 +3,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHelpEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QUndoStack>
 #include <algorithm>
 
@@ -408,7 +410,23 @@ void SheetGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   if (hit.row > 0 && hit.col > 0 && hit == active_) StartEdit(QString(), true);
 }
 
-bool SheetGrid::focusNextPrevChild(bool) { return false; }  // Tab moves between cells
+bool SheetGrid::focusNextPrevChild(bool) { return false; }
+
+bool SheetGrid::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && sheet_ != nullptr) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const host::CellRef cell = CellAt(help->pos());
+    const host::CellExtra* extra = cell.row > 0 && cell.col > 0 ? sheet_->Extra(cell.row, cell.col) : nullptr;
+    if (extra != nullptr && extra->comment) {
+      QToolTip::showText(help->globalPos(), QString::fromStdString(extra->comment->text), viewport(),
+                         CellRect(cell.row, cell.col));
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
+}  // Tab moves between cells
 
 void SheetGrid::keyPressEvent(QKeyEvent* event) {
   if (sheet_ == nullptr) return;

@@ -73,6 +73,8 @@ class SheetGrid : public QAbstractScrollArea {
   void scrollContentsBy(int dx, int dy) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool focusNextPrevChild(bool next) override;
+  // Shows a cell's comment while the mouse rests on it.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   enum class Drag { kNone, kCells, kRows, kColumns };

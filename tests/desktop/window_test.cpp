@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <filesystem>
 #include <fstream>
 
@@ -180,6 +182,19 @@ TEST_F(WindowTest, CtrlTMakesATestSheetThatTheWindowShows) {
   window.tabs()->setCurrentIndex(0);
   EXPECT_EQ(ActiveSheet().name(), "ミラトス");
   EXPECT_TRUE(window.addin().module().Is40Sheet);
+}
+
+TEST_F(WindowTest, RestingOnACellShowsItsComment) {
+  StartBlank();
+  // The blank template explains its columns in comments on row 1.
+  const QPoint at = CellCenter(1, 4);
+  QHelpEvent help(QEvent::ToolTip, at, window.grid()->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(window.grid()->viewport(), &help);
+  EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("問題文を入力します")));
+  const QPoint empty = CellCenter(5, 4);
+  QHelpEvent none(QEvent::ToolTip, empty, window.grid()->viewport()->mapToGlobal(empty));
+  QApplication::sendEvent(window.grid()->viewport(), &none);
+  EXPECT_TRUE(WaitFor([] { return !QToolTip::isVisible(); }, 2000));
 }
 
 TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
