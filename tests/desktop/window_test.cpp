@@ -197,6 +197,20 @@ TEST_F(WindowTest, RestingOnACellShowsItsComment) {
   EXPECT_TRUE(WaitFor([] { return !QToolTip::isVisible(); }, 2000));
 }
 
+TEST_F(WindowTest, HostPrintPreviewOpensAPreviewOfTheSheet) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("字を書く"));
+  bool previewed = false;
+  driver.Expect("PrintPreview", [&](QWidget* preview) {
+    previewed = true;
+    EXPECT_TRUE(preview->windowTitle().contains(QStringLiteral("ミラトス")));
+    preview->close();
+  });
+  window.app().ActiveWindow().SelectedSheets().PrintPreview();
+  EXPECT_TRUE(previewed);
+}
+
 TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
   StartBlank();
   window.app().Sheets().Item(1).Protect();
