@@ -7,6 +7,9 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -24,6 +27,7 @@
 #include "app/desktop/sheet_grid.h"
 #include "app/desktop/workbook_state.h"
 #include "core/host/host_error.h"
+#include "core/host/range.h"
 #include "core/host/running_object.h"
 
 namespace tessarin::desktop {
@@ -65,6 +69,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
+  auto* bar = new QHBoxLayout();
+  bar->setContentsMargins(4, 2, 4, 2);
+  address_ = new QLabel(central);
+  address_->setMinimumWidth(80);
+  formula_ = new QLineEdit(central);
+  formula_->setObjectName(QStringLiteral("FormulaBar"));
+  bar->addWidget(address_);
+  bar->addWidget(formula_, 1);
+  layout->addLayout(bar);
   grid_ = new SheetGrid(central);
   tabs_ = new QTabBar(central);
   tabs_->setShape(QTabBar::RoundedSouth);
@@ -77,9 +90,15 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
 
   connect(tabs_, &QTabBar::currentChanged, this, &MainWindow::OnTabChanged);
   connect(grid_, &SheetGrid::contextMenuWanted, this, &MainWindow::ShowCellMenu);
+  connect(grid_, &SheetGrid::selectionChanged, this, &MainWindow::ShowActiveCell);
+  connect(formula_, &QLineEdit::returnPressed, this, [this] {
+    if (grid_->EnterIntoActiveCell(formula_->text())) grid_->setFocus();
+    ShowActiveCell();
+  });
   connect(grid_, &SheetGrid::edited, this, [this] {
     if (host::Workbook* book = app_->active_workbook()) book->set_saved(false);
     UpdateTitle();
+    ShowActiveCell();
   });
   connect(grid_, &SheetGrid::failed, this, [this](int number, const QString& text) { ShowError(number, text); });
 
@@ -194,6 +213,20 @@ QMenu* MainWindow::BuildCellMenu() {
   };
   if (host::CommandBar* bar = app_->CommandBars().Find("cell")) fill(menu, bar->Controls());
   return menu;
+}
+
+void MainWindow::ShowActiveCell() {
+  host::Worksheet* sheet = grid_->sheet();
+  if (sheet == nullptr) {
+    address_->clear();
+    formula_->clear();
+    formula_->setEnabled(false);
+    return;
+  }
+  const host::CellRef cell = grid_->active_cell();
+  address_->setText(Q(host::ColumnLetters(cell.col) + std::to_string(cell.row)));
+  formula_->setEnabled(true);
+  formula_->setText(SheetGrid::EditableText(*sheet, cell));
 }
 
 void MainWindow::ShowCellMenu(QPoint global) {

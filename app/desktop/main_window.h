@@ -18,6 +18,8 @@
 #include "core/host/application.h"
 #include "core/ooxml/workbook_io.h"
 
+class QLabel;
+class QLineEdit;
 class QMenu;
 class QTabBar;
 class QAction;
@@ -42,6 +44,7 @@ class MainWindow : public QMainWindow {
   QtUi& ui() { return *ui_; }
   SheetGrid* grid() const { return grid_; }
   QTabBar* tabs() const { return tabs_; }
+  QLineEdit* formula_bar() const { return formula_; }
   // The cell menu as the right click would show it now (the caller owns it).
   QMenu* BuildCellMenu();
 
@@ -72,6 +75,8 @@ class MainWindow : public QMainWindow {
   void FillWindowMenu();
   void OnTabChanged(int index);
   void ShowCellMenu(QPoint global);
+  // The address and content of the active cell above the grid.
+  void ShowActiveCell();
   // Asks about unsaved changes of `workbook`: true to go on (saved or discarded), false to stop.
   bool ConfirmDiscard(host::Workbook& workbook);
   bool SaveTo(host::Workbook& workbook, const std::string& path);
@@ -88,6 +93,8 @@ class MainWindow : public QMainWindow {
 
   SheetGrid* grid_ = nullptr;
   QTabBar* tabs_ = nullptr;
+  QLabel* address_ = nullptr;
+  QLineEdit* formula_ = nullptr;
   QMenu* recent_menu_ = nullptr;
   QMenu* window_menu_ = nullptr;
   QAction* undo_action_ = nullptr;

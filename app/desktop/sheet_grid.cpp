@@ -84,6 +84,7 @@ void SheetGrid::Reload() {
   if (app_ != nullptr && !app_->CutCopyMode()) copied_.reset();
   UpdateScrollRanges();
   viewport()->update();
+  emit selectionChanged();
 }
 
 int SheetGrid::RowHeaderWidth() const {
@@ -302,6 +303,7 @@ void SheetGrid::PushSelection() {
     emit failed(error.number(), QString::fromStdString(error.description()));
   }
   viewport()->update();
+  emit selectionChanged();
 }
 
 void SheetGrid::MoveActive(int drow, int dcol, bool extend) {
@@ -507,12 +509,10 @@ void SheetGrid::StartEdit(const QString& text, bool keep_existing) {
   if (sheet_ == nullptr) return;
   EnsureVisible(active_);
   edit_cell_ = active_;
-  host::Range cell(*sheet_, host::Area::Cell(active_.row, active_.col));
   const host::Style& style = sheet_->StyleAt(active_.row, active_.col);
   QFont font = QFontFor(style.font, style.font.size * scale_ * 0.75);
   editor_->setFont(font);
-  // Editing shows what was typed (a formula, not its result), as the formula bar does.
-  editor_->setText(keep_existing ? QString::fromStdString(cell.Formula()) : text);
+  editor_->setText(keep_existing ? EditableText(*sheet_, active_) : text);
   QRect rect = CellRect(active_.row, active_.col);
   rect.setWidth(std::max(rect.width(), 120));
   rect.setHeight(std::max(rect.height(), editor_->sizeHint().height()));
@@ -522,6 +522,17 @@ void SheetGrid::StartEdit(const QString& text, bool keep_existing) {
   editor_->end(false);
 }
 
+QString SheetGrid::EditableText(host::Worksheet& sheet, host::CellRef at) {
+  host::Range cell(sheet, host::Area::Cell(at.row, at.col));
+  const std::string shown = cell.Formula();
+  const host::CellValue value = cell.Value();
+  // Entering "0427" again must not turn the text into the number 427.
+  if (value.type == host::ValueType::kText && host::ParseInput(shown) != value && shown.rfind('=', 0) != 0) {
+    return QString::fromStdString("'" + shown);
+  }
+  return QString::fromStdString(shown);
+}
+
 void SheetGrid::CancelEdit() {
   editor_->hide();
   setFocus();
@@ -529,10 +540,21 @@ void SheetGrid::CancelEdit() {
 
 bool SheetGrid::CommitEdit() {
   if (!editing()) return true;
-  const std::string typed = editor_->text().toStdString();
+  const QString typed = editor_->text();
   const host::CellRef cell = edit_cell_;
   editor_->hide();
   setFocus();
+  return Enter(cell, typed);
+}
+
+bool SheetGrid::EnterIntoActiveCell(const QString& text) {
+  if (sheet_ == nullptr) return false;
+  if (editing()) CancelEdit();
+  return Enter(active_, text);
+}
+
+bool SheetGrid::Enter(host::CellRef cell, const QString& text) {
+  const std::string typed = text.toStdString();
   const bool done = Edit(tr("Typing in %1").arg(QString::fromStdString(host::ColumnLetters(cell.col) + std::to_string(cell.row))),
                          host::Area::Cell(cell.row, cell.col), [&] {
                            host::Range target(*sheet_, host::Area::Cell(cell.row, cell.col));

@@ -35,8 +35,13 @@ class SheetGrid : public QAbstractScrollArea {
   // `undo` receives the user's edits; both outlive the grid or are replaced first.
   void SetSheet(host::Application* app, host::Worksheet* sheet, QUndoStack* undo);
   host::Worksheet* sheet() const { return sheet_; }
+  host::CellRef active_cell() const { return active_; }
   // Reads sizes, selection and scroll range from the sheet again after it changed elsewhere.
   void Reload();
+
+  // What editing a cell starts from: its formula, or its constant as it must be typed to come
+  // back unchanged (text that would read as a number or a Boolean gets its apostrophe).
+  static QString EditableText(host::Worksheet& sheet, host::CellRef cell);
 
   // Where a cell is in the viewport, in pixels (for tests and the editor).
   QRect CellRect(int32_t row, int32_t col) const;
@@ -51,12 +56,16 @@ class SheetGrid : public QAbstractScrollArea {
   void ClearSelection();
   // Ends an edit in progress, keeping what was typed; false when the sheet refused it.
   bool CommitEdit();
+  // Enters `text` into the active cell as typing it would (the formula bar's Enter).
+  bool EnterIntoActiveCell(const QString& text);
 
  signals:
   // The user changed cells (after the change).
   void edited();
   // The user asks for the cell menu at `global` (right click or the menu key).
   void contextMenuWanted(QPoint global);
+  // The active cell or the selection changed.
+  void selectionChanged();
   // A host refusal (protected sheet ...) that the window shows.
   void failed(int number, QString description);
 
@@ -102,6 +111,8 @@ class SheetGrid : public QAbstractScrollArea {
   // Editing.
   void StartEdit(const QString& text, bool keep_existing);
   void CancelEdit();
+  // Stores what was typed for `cell`, through the undo stack.
+  bool Enter(host::CellRef cell, const QString& text);
   // Runs a cell change for the undo stack; reports a host refusal.
   bool Edit(const QString& what, const host::Area& area, const std::function<void()>& change);
   void PasteText(const QString& text);

@@ -93,6 +93,23 @@ TEST_F(WindowTest, TypesJapaneseThroughTheInputMethodAndUndoesIt) {
   EXPECT_EQ(Text(2, 4), "海をわたる");
 }
 
+TEST_F(WindowTest, FormulaBarShowsAndEntersTheActiveCell) {
+  StartBlank();
+  Click(2, 4);
+  Compose(QStringLiteral("0427"));
+  Click(2, 4);
+  EXPECT_EQ(window.formula_bar()->text(), QStringLiteral("427"));
+  window.formula_bar()->setText(QStringLiteral("'0427"));
+  QTest::keyClick(window.formula_bar(), Qt::Key_Return);
+  EXPECT_EQ(ActiveSheet().Value(2, 4), host::CellValue::Text("0427"));
+  EXPECT_EQ(window.formula_bar()->text(), QStringLiteral("'0427"));
+  // Editing the cell and pressing Enter keeps it text.
+  Click(2, 4);
+  QTest::keyClick(window.grid(), Qt::Key_F2);
+  QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
+  EXPECT_EQ(ActiveSheet().Value(2, 4), host::CellValue::Text("0427"));
+}
+
 TEST_F(WindowTest, SelectsRangesWholeColumnsAndSeveralAreasIntoTheHost) {
   StartBlank();
   Click(2, 2);
