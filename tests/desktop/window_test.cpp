@@ -228,6 +228,15 @@ TEST_F(WindowTest, HostPrintPreviewOpensAPreviewOfTheSheet) {
   EXPECT_TRUE(previewed);
 }
 
+TEST_F(WindowTest, OpensTheSampleWorkbookInPlaceOfTheUntouchedBlankOne) {
+  StartBlank();
+  ASSERT_TRUE(window.OpenPath(QStringLiteral(TESSARIN_SAMPLE_WORKBOOK)));
+  EXPECT_EQ(window.app().Workbooks().Count(), 1);  // the blank one nobody touched gave way
+  EXPECT_FALSE(window.isWindowModified());
+  EXPECT_FALSE(ActiveSheet().TextView(1, 4).empty());
+  EXPECT_GT(window.tabs()->count(), 0);
+}
+
 TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
   StartBlank();
   window.app().Sheets().Item(1).Protect();
