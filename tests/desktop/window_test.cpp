@@ -237,6 +237,24 @@ TEST_F(WindowTest, OpensTheSampleWorkbookInPlaceOfTheUntouchedBlankOne) {
   EXPECT_GT(window.tabs()->count(), 0);
 }
 
+TEST_F(WindowTest, SavingAnImportedTextFileAsksWhereTheWorkbookGoes) {
+  StartBlank();
+  const std::string text_path = home.path() + "/Documents/questions.txt";
+  std::ofstream(text_path) << "a\tb\tc\t漢字をかく\t書\n";
+  ASSERT_TRUE(window.OpenPath(QString::fromStdString(text_path)));
+  QString suggested;
+  driver.Expect("SaveFileBox", [&](QWidget* box) {
+    suggested = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+    box->close();
+  });
+  EXPECT_FALSE(window.SaveActive());
+  EXPECT_EQ(suggested, QStringLiteral("questions.xlsx"));
+  std::ifstream still(text_path);
+  std::string line;
+  std::getline(still, line);
+  EXPECT_EQ(line, "a\tb\tc\t漢字をかく\t書");
+}
+
 TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
   StartBlank();
   window.app().Sheets().Item(1).Protect();
