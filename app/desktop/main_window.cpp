@@ -367,6 +367,20 @@ void MainWindow::BuildMenus() {
   standard_keys_.emplace_back(paste, QKeySequence(Qt::CTRL | Qt::Key_V));
   edit->addAction(QStringLiteral("数式と値のクリア(&N)"), grid_, &SheetGrid::ClearSelection);
 
+  QMenu* sheets = menuBar()->addMenu(QStringLiteral("シート(&S)"));
+  sheets->addAction(QStringLiteral("ワークシートの挿入(&I)"), this, [this] {
+    if (app_->active_workbook() == nullptr || !grid_->CommitEdit()) return;
+    std::string name;
+    try {
+      name = app_->Sheets().Add().Name();
+    } catch (const host::HostError& error) {
+      ShowError(error.number(), Q(error.description()));
+      return;
+    }
+    // A new sheet is one the user activates: the add-in hears of it.
+    RunAddin([&] { return addin_->SheetActivate(name); });
+  });
+
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   QAction* gridlines = view->addAction(QStringLiteral("枠線(&G)"));
   gridlines->setCheckable(true);

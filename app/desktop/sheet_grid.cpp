@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <QUndoStack>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "app/desktop/cell_edit.h"
@@ -413,6 +414,17 @@ void SheetGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 bool SheetGrid::focusNextPrevChild(bool) { return false; }
+
+void SheetGrid::wheelEvent(QWheelEvent* event) {
+  if (sheet_ != nullptr && (event->modifiers() & Qt::ControlModifier)) {
+    const int step = event->angleDelta().y() > 0 ? 10 : event->angleDelta().y() < 0 ? -10 : 0;
+    sheet_->view().zoom = std::clamp(sheet_->view().zoom + step, 10, 400);
+    Reload();
+    event->accept();
+    return;
+  }
+  QAbstractScrollArea::wheelEvent(event);
+}
 
 bool SheetGrid::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::ToolTip && sheet_ != nullptr) {

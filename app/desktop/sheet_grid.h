@@ -84,6 +84,8 @@ class SheetGrid : public QAbstractScrollArea {
   bool focusNextPrevChild(bool next) override;
   // Shows a cell's comment while the mouse rests on it.
   bool viewportEvent(QEvent* event) override;
+  // Ctrl with the wheel zooms the sheet's window, 10 to 400 percent.
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   enum class Drag { kNone, kCells, kRows, kColumns };

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <QToolTip>
 #include <QHelpEvent>
 #include <filesystem>
@@ -253,6 +254,16 @@ TEST_F(WindowTest, SavingAnImportedTextFileAsksWhereTheWorkbookGoes) {
   std::string line;
   std::getline(still, line);
   EXPECT_EQ(line, "a\tb\tc\t漢字をかく\t書");
+}
+
+TEST_F(WindowTest, CtrlWheelZoomsTheSheetWindow) {
+  StartBlank();
+  const int width = window.grid()->CellRect(1, 4).width();
+  QWheelEvent wheel(CellCenter(2, 2), window.grid()->viewport()->mapToGlobal(CellCenter(2, 2)), {}, {0, 120},
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(window.grid()->viewport(), &wheel);
+  EXPECT_EQ(ActiveSheet().view().zoom, 110);
+  EXPECT_NEAR(window.grid()->CellRect(1, 4).width(), width * 1.1, 2);
 }
 
 TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
