@@ -461,6 +461,18 @@ Gesture Form::UserClick(std::string_view array, int index) {
   return UserClick((*buttons)[index].name());
 }
 
+Gesture Form::UserFocus(std::string_view name) {
+  if (!visible_) return Refused(name_ + " is not shown");
+  Control* control = Find(name);
+  if (control == nullptr) return Refused("no control " + Quote(name) + " on " + name_);
+  if (!control->CanHoldFocus() || !Reachable(*control)) {
+    return Refused(control->name() + " cannot take the focus now");
+  }
+  if (!TakeFocus(*control)) return Held(focus_);
+  if (visible_) NormalizeFocus();
+  return {};
+}
+
 bool Form::UserCloseBox() {
   if (!visible_) return false;
   bool cancel = false;

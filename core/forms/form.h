@@ -149,6 +149,9 @@ class Form {
   // "CMD(2)" or by UserClick("CMD", 2).
   Gesture UserClick(std::string_view name);
   Gesture UserClick(std::string_view array, int index);
+  // The user moves the focus to a control by clicking into it or with the Tab keys: the
+  // focused text box's Exit check runs first and may keep the focus (kHeld).
+  Gesture UserFocus(std::string_view name);
   // The window's close box: on_query_close, then Unload unless cancelled. Returns true when
   // the form unloaded.
   bool UserCloseBox();

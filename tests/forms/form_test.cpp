@@ -155,5 +155,37 @@ TEST_F(FormTest, ProgrammaticFocusNeedsAReachableFocusableControl) {
   EXPECT_EQ(ErrorNumber([&] { form_.SetFocus("TextBox8"); }), 5);  // its page is not shown
 }
 
+// A Ui whose modal show runs the test's gestures while the form is on screen.
+class GestureUi : public ScriptedUi {
+ public:
+  std::function<void(Form&)> gestures;
+
+ protected:
+  void ShowModal(Form& form) override {
+    form.Activated();
+    gestures(form);
+    if (form.visible()) form.Unload();
+  }
+};
+
+TEST(FormFocus, ClickingIntoAControlRunsTheExitCheckOfTheFocusedBox) {
+  GestureUi ui;
+  TestDialog form(ui);
+  ui.QueueMsgBox(MsgBoxResult::kOk);
+  ui.gestures = [](Form& shown) {
+    ASSERT_EQ(shown.focus()->name(), "T1");
+    shown.Get<TextBox>("T1").set_text("0");
+    EXPECT_EQ(shown.UserFocus("T2").outcome, Gesture::Outcome::kHeld);
+    EXPECT_EQ(shown.focus()->name(), "T1");
+    shown.Get<TextBox>("T1").set_text("5");
+    EXPECT_EQ(shown.UserFocus("T2").outcome, Gesture::Outcome::kDone);
+    EXPECT_EQ(shown.focus()->name(), "T2");
+    EXPECT_EQ(shown.UserFocus("Label1").outcome, Gesture::Outcome::kRefused);
+    EXPECT_EQ(shown.UserFocus("TextBox8").outcome, Gesture::Outcome::kRefused);  // page not shown
+  };
+  form.Show(ui);
+  EXPECT_EQ(ui.pending_msgbox(), 0u);
+}
+
 }  // namespace
 }  // namespace tessarin::forms

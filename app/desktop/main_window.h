@@ -1,0 +1,113 @@
+// MainWindow: the spreadsheet host as its users meet it. It owns the host application, the
+// file service, the dialog port and the add-in object; it shows the active workbook's sheets,
+// calls Auto_Open when it starts, SheetActivate when the user changes sheet and END_Shori when it
+// closes, builds the cell menu from the host's "cell" command bar and the shortcut keys from
+// the macro options, and opens, saves and closes workbooks without losing anyone's changes.
+#pragma once
+
+#include <QMainWindow>
+#include <QKeySequence>
+#include <QUndoStack>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/desktop/qt_ui.h"
+#include "core/addin/tessarin.h"
+#include "core/host/application.h"
+#include "core/ooxml/workbook_io.h"
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTabBar;
+class QAction;
+
+namespace tessarin::desktop {
+
+class SheetGrid;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Shows the window and, once it is on screen, runs the add-in's start-up (which shows the
+  // file selection dialog first).
+  void Start();
+
+  host::Application& app() { return *app_; }
+  addin::Tessarin& addin() { return *addin_; }
+  QtUi& ui() { return *ui_; }
+  SheetGrid* grid() const { return grid_; }
+  QTabBar* tabs() const { return tabs_; }
+  QLineEdit* formula_bar() const { return formula_; }
+  // The cell menu as the right click would show it now (the caller owns it).
+  QMenu* BuildCellMenu();
+
+  // Runs a macro ("K_START") as the menu and the shortcut keys do; shows an error it returns.
+  int RunMacro(const std::string& macro);
+  // Opens a workbook as File > Open does. False when it failed (the user was told).
+  bool OpenPath(const QString& path);
+  // Saves the active workbook (asks where when it was never saved as .xlsx). False when it was
+  // not saved.
+  bool SaveActive();
+  bool SaveActiveAs();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Runs an add-in method; afterwards shows the error it returned, notes what changed and shows
+  // the workbook again.
+  int RunAddin(const std::function<int()>& method);
+  void ShowError(int number, const QString& description);
+  // Shows the active workbook: title, tabs, grid, Window menu.
+  void SyncView();
+  void NoteChanges();
+  void UpdateTitle();
+  void RebuildShortcuts();
+  void BuildMenus();
+  void FillRecentMenu();
+  void FillWindowMenu();
+  void OnTabChanged(int index);
+  void ShowCellMenu(QPoint global);
+  // The address and content of the active cell above the grid.
+  void ShowActiveCell();
+  // Asks about unsaved changes of `workbook`: true to go on (saved or discarded), false to stop.
+  bool ConfirmDiscard(host::Workbook& workbook);
+  bool SaveTo(host::Workbook& workbook, const std::string& path);
+  void CloseActiveWorkbook();
+  void ShowPreview(const std::vector<std::string>& sheets);
+  void PrintActive();
+  void ExportPdf();
+  QUndoStack& UndoFor(host::Workbook* workbook);
+
+  std::unique_ptr<host::Application> app_;
+  std::shared_ptr<ooxml::WorkbookFiles> files_;
+  std::unique_ptr<QtUi> ui_;
+  std::unique_ptr<addin::Tessarin> addin_;
+
+  SheetGrid* grid_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  QLabel* address_ = nullptr;
+  QLineEdit* formula_ = nullptr;
+  QMenu* recent_menu_ = nullptr;
+  QMenu* window_menu_ = nullptr;
+  QAction* undo_action_ = nullptr;
+  QAction* redo_action_ = nullptr;
+  std::vector<QAction*> macro_actions_;
+  // Menu actions with their usual key, given up while a macro holds it (as the host does).
+  std::vector<std::pair<QAction*, QKeySequence>> standard_keys_;
+  std::map<const host::Workbook*, uint64_t> fingerprints_;
+  std::map<const host::Workbook*, std::unique_ptr<QUndoStack>> undo_;
+  QUndoStack no_undo_;
+  bool syncing_ = false;
+  int busy_ = 0;
+  bool closing_ = false;
+};
+
+}  // namespace tessarin::desktop

@@ -1,0 +1,102 @@
+// QtUi: Qt widgets behind the add-in's dialog port.
+#include "app/desktop/qt_ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace tessarin::desktop {
+
+QWidget* QtUi::Parent() const {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return parent_.data();
+}
+
+forms::MsgBoxResult QtUi::ShowMessage(const std::string& text, const std::string& caption,
+                                      forms::MsgBoxButtons buttons) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                  QMessageBox::NoButton, Parent());
+  if (buttons == forms::MsgBoxButtons::kYesNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  const int answer = box.exec();
+  if (buttons == forms::MsgBoxButtons::kOk) return forms::MsgBoxResult::kOk;
+  // Closing a Yes/No box with its close box cannot happen in the host; read it as No.
+  return answer == QMessageBox::Yes ? forms::MsgBoxResult::kYes : forms::MsgBoxResult::kNo;
+}
+
+QString QtUi::FileDialogFilter(std::string_view filter) {
+  const QStringList parts = QString::fromUtf8(filter.data(), static_cast<int>(filter.size())).split(',');
+  QStringList entries;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    entries << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), QString(parts[i + 1]).replace(';', ' ').trimmed());
+  }
+  return entries.join(QStringLiteral(";;"));
+}
+
+std::optional<std::string> QtUi::GetOpenFilename(std::string_view filter) {
+  QFileDialog dialog(Parent(), QStringLiteral("ファイルを開く"));
+  dialog.setObjectName(QStringLiteral("OpenFileBox"));
+  // Qt's own dialog, so it looks the same everywhere and tests can drive it.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(FileDialogFilter(filter));
+  dialog.setDirectory(last_folder_.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                                             : last_folder_);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString path = dialog.selectedFiles().front();
+  last_folder_ = QFileInfo(path).absolutePath();
+  return path.toStdString();
+}
+
+void QtUi::Beep(int) {
+  ++beeps_;
+  QApplication::beep();
+}
+
+void QtUi::PrintPreview(const std::vector<std::string>& sheets) {
+  if (preview_) preview_(sheets);
+}
+
+std::optional<std::string> QtUi::EditPhonetic(std::string_view cell, std::string_view reading) {
+  QInputDialog dialog(Parent());
+  dialog.setObjectName(QStringLiteral("PhoneticEditor"));
+  dialog.setWindowTitle(QStringLiteral("ふりがなの編集"));
+  dialog.setLabelText(QStringLiteral("%1 のふりがな:").arg(QString::fromUtf8(cell.data(), static_cast<int>(cell.size()))));
+  dialog.setTextValue(QString::fromUtf8(reading.data(), static_cast<int>(reading.size())));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue().toStdString();
+}
+
+FormDialog* QtUi::DialogFor(const forms::Form& form) const {
+  auto it = open_.find(&form);
+  return it == open_.end() ? nullptr : it->second;
+}
+
+void QtUi::ShowModal(forms::Form& form) {
+  FormDialog dialog(form, Parent(), pictures_);
+  dialog.after_gesture = after_gesture_;
+  open_[&form] = &dialog;
+  struct Forget {
+    std::map<const forms::Form*, FormDialog*>& open;
+    const forms::Form* form;
+    ~Forget() { open.erase(form); }
+  } forget{open_, &form};
+  dialog.RunModal();
+}
+
+void QtUi::FormClosed(forms::Form& form, bool) {
+  if (FormDialog* dialog = DialogFor(form)) dialog->done(0);
+}
+
+}  // namespace tessarin::desktop

@@ -1,0 +1,83 @@
+// desktop_bench: the window on a 100,000-question workbook. Times opening the .xlsx and showing
+// its first screen, then scrolling page after page (each page repainted in full, as a frame).
+// Prints one JSON object; run under QT_QPA_PLATFORM=offscreen.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "app/desktop/main_window.h"
+#include "app/desktop/sheet_grid.h"
+#include "core/host/workbook.h"
+#include "core/ooxml/xlsx.h"
+
+namespace {
+
+// A question sheet as users keep them: source notes, question, answer, marks and counts.
+std::string MakeWorkbook(const std::string& folder, int rows) {
+  tessarin::host::Workbook book("questions.xlsx");
+  tessarin::host::Worksheet& sheet = book.AddSheet("ミラトス", 1);
+  for (int row = 1; row <= rows; ++row) {
+    if (row % 50 == 1) sheet.SetText(row, 1, "教科書");
+    sheet.SetText(row, 4, "問題文その" + std::to_string(row) + "をかく");
+    sheet.SetText(row, 5, "書");
+    if (row % 7 == 0) sheet.SetText(row, 6, "X");
+    sheet.SetNumber(row, 17, row % 5);
+  }
+  sheet.SetColumnWidth(4, 40);
+  const std::string path = folder + "/questions.xlsx";
+  std::ofstream(path, std::ios::binary) << tessarin::ooxml::WriteXlsx(book);
+  return path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
+  QTemporaryDir dir;
+  setenv("HOME", dir.path().toLocal8Bit().constData(), 1);
+  const std::string path = MakeWorkbook(dir.path().toStdString(), rows);
+
+  tessarin::desktop::MainWindow window;
+  window.resize(1280, 800);
+  window.show();
+  QApplication::processEvents();
+
+  QElapsedTimer clock;
+  clock.start();
+  window.OpenPath(QString::fromStdString(path));
+  window.grid()->viewport()->repaint();
+  const double open_ms = clock.nsecsElapsed() / 1e6;
+
+  // Scroll down a page at a time through the sheet, repainting each page.
+  std::vector<double> frames;
+  QScrollBar* bar = window.grid()->verticalScrollBar();
+  for (int i = 0; i < 200; ++i) {
+    clock.restart();
+    bar->setValue(bar->value() + bar->pageStep());
+    window.grid()->viewport()->repaint();
+    frames.push_back(clock.nsecsElapsed() / 1e6);
+  }
+  // And a jump to the end and back, as dragging the scroll box does.
+  clock.restart();
+  bar->setValue(bar->maximum());
+  window.grid()->viewport()->repaint();
+  const double jump_ms = clock.nsecsElapsed() / 1e6;
+  std::sort(frames.begin(), frames.end());
+  double sum = 0;
+  for (double f : frames) sum += f;
+  std::printf(
+      "{\"rows\": %d, \"open_and_show_ms\": %.1f, \"scroll_page_ms\": {\"mean\": %.2f, \"median\": %.2f, \"p95\": %.2f, "
+      "\"max\": %.2f}, \"jump_to_end_ms\": %.2f}\n",
+      rows, open_ms, sum / frames.size(), frames[frames.size() / 2], frames[frames.size() * 95 / 100], frames.back(),
+      jump_ms);
+  for (const auto& book : window.app().workbooks()) book->set_saved(true);
+  return 0;
+}

@@ -1,0 +1,118 @@
+// desktop_screenshots: grabs the window, the test sheet and each dialog into PNG files under the
+// folder given as the first argument, for the documentation and for looking at them.
+#include <QApplication>
+#include <QDir>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/desktop/main_window.h"
+#include "app/desktop/paper_pictures.h"
+#include "app/desktop/sheet_grid.h"
+#include "tests/desktop/modal_driver.h"
+#include "tests/workbook/test_env.h"
+
+using tessarin::desktop::MainWindow;
+using tessarin::desktop::testing::ModalDriver;
+using tessarin::desktop::testing::WaitFor;
+
+namespace {
+
+QString folder;
+
+void Grab(QWidget* widget, const char* name) {
+  QApplication::processEvents();
+  const QString path = folder + "/" + name + ".png";
+  widget->grab().save(path);
+  std::printf("%s\n", qPrintable(path));
+}
+
+void Type(MainWindow& window, int row, int col, const QString& text) {
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(row, col).center());
+  QInputMethodEvent commit;
+  commit.setCommitString(text);
+  QApplication::sendEvent(window.grid(), &commit);
+  QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
+  QDir().mkpath(folder);
+  tessarin::testing::TempHome home;
+  ModalDriver driver;
+  MainWindow window;
+  window.resize(1100, 720);
+  driver.Expect("FILE_Sentaku", [](QWidget* dialog) {
+    Grab(dialog, "file-selection-dialog");
+    dialog->close();
+  });
+  window.Start();
+  WaitFor([&] { return window.app().active_workbook() != nullptr; });
+  window.activateWindow();
+  QApplication::setActiveWindow(&window);
+  QTest::qWaitForWindowActive(&window);
+  const char* questions[][2] = {{"漢字をかく", "書"}, {"海をわたる", "渡"}, {"山にのぼる", "登"},
+                                {"友だちとあそぶ", "遊"}, {"本をよむ", "読"}, {"花がさく", "咲"}};
+  int row = 1;
+  for (const auto& q : questions) {
+    Type(window, row, 4, QString::fromUtf8(q[0]));
+    Type(window, row, 5, QString::fromUtf8(q[1]));
+    ++row;
+  }
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(1, 4).center());
+  Grab(&window, "main-window");
+
+  window.grid()->setFocus();
+  driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+    Grab(dialog, "test-creation-dialog");
+    dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1"))->click();
+    dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2"))->click();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  Grab(&window, "test-sheet");
+
+  driver.Expect("QMessageBox", [](QWidget* box) {
+    Grab(box, "version-box");
+    static_cast<QDialog*>(box)->accept();
+  });
+  window.RunMacro("K_QVersion");
+
+  std::unique_ptr<QMenu> menu(window.BuildCellMenu());
+  menu->popup(window.mapToGlobal(QPoint(200, 200)));
+  QApplication::processEvents();
+  QMenu* sub = menu->actions().front()->menu();
+  sub->popup(window.mapToGlobal(QPoint(200 + menu->width(), 200)));
+  Grab(menu.get(), "cell-menu");
+  Grab(sub, "cell-submenu");
+  sub->close();
+  menu->close();
+
+  for (const char* macro : {"K_SetPaper", "K_Command2"}) {
+    driver.Expect(macro == std::string("K_SetPaper") ? "PrintForm" : "Form1", [macro](QWidget* dialog) {
+      Grab(dialog, macro == std::string("K_SetPaper") ? "paper-dialog" : "grade-dialog");
+      dialog->close();
+    });
+  }
+  window.RunMacro("K_SetPaper");
+  window.RunMacro("K_Command2");
+  // The paper dialog's two pictures, as the dialog shows them.
+  for (const char* name : {"Image1", "Image2"}) {
+    tessarin::forms::Image image(name);
+    const QString path = folder + "/paper-picture-" + (name == std::string("Image1") ? "40" : "20") + ".png";
+    tessarin::desktop::PaperPicture(image, QSize(272, 264)).save(path);
+    std::printf("%s\n", qPrintable(path));
+  }
+  for (const std::string& message : driver.messages) std::printf("message: %s\n", message.c_str());
+  window.app().active_workbook()->set_saved(true);
+  for (const auto& book : window.app().workbooks()) book->set_saved(true);
+  window.close();
+  return 0;
+}

@@ -1,0 +1,330 @@
+// The window end to end: start-up, typing Japanese through the input method, the cell menu,
+// the shortcut keys driving the add-in's dialogs, selection, undo, and closing with changes.
+#include "app/desktop/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QInputMethodEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+#include <QWheelEvent>
+#include <QToolTip>
+#include <QHelpEvent>
+#include <filesystem>
+#include <fstream>
+
+#include "app/desktop/sheet_grid.h"
+#include "core/host/range.h"
+#include "tests/desktop/modal_driver.h"
+#include "tests/workbook/test_env.h"
+
+namespace tessarin::desktop {
+namespace {
+
+using testing::ModalDriver;
+using testing::WaitFor;
+
+class WindowTest : public ::testing::Test {
+ protected:
+  // Starts the window and closes the file selection dialog without choosing a file.
+  void StartBlank() {
+    driver.Expect("FILE_Sentaku", [](QWidget* dialog) { dialog->close(); });
+    window.Start();
+    ASSERT_TRUE(WaitFor([&] { return window.app().active_workbook() != nullptr; }));
+    // The offscreen platform does not give the focus back when a dialog closes.
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.grid()->setFocus();
+  }
+
+  host::Worksheet& ActiveSheet() { return *window.app().active_workbook()->active_sheet(); }
+  QPoint CellCenter(int32_t row, int32_t col) { return window.grid()->CellRect(row, col).center(); }
+  void Click(int32_t row, int32_t col, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, modifiers, CellCenter(row, col));
+  }
+  // Types `text` into the active cell as an input method commits it, then presses Enter.
+  void Compose(const QString& text) {
+    QInputMethodEvent preedit(text, {});
+    QApplication::sendEvent(window.grid(), &preedit);
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(window.grid()->editor()->hasFocus() ? static_cast<QWidget*>(window.grid()->editor())
+                                                                  : window.grid(),
+                            &commit);
+    QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
+  }
+  std::string Text(int32_t row, int32_t col) {
+    return std::string(ActiveSheet().TextView(row, col));
+  }
+  std::string Selection() { return window.app().Selection().Address(host::kXlA1, false); }
+
+  tessarin::testing::TempHome home;
+  ModalDriver driver;
+  MainWindow window;
+};
+
+TEST_F(WindowTest, StartsWithABlankQuestionWorkbookAfterTheFileDialog) {
+  StartBlank();
+  EXPECT_EQ(driver.pending(), 0u);
+  EXPECT_EQ(ActiveSheet().name(), "ミラトス");
+  EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("ミラトス"));
+  EXPECT_TRUE(window.windowTitle().contains(QString::fromStdString(window.app().active_workbook()->name())));
+  EXPECT_EQ(window.app().MacroForKey("t"), "K_START");
+}
+
+TEST_F(WindowTest, TypesJapaneseThroughTheInputMethodAndUndoesIt) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("漢字をかく"));
+  Compose(QStringLiteral("海をわたる"));
+  Compose(QStringLiteral("0427"));
+  EXPECT_EQ(Text(1, 4), "漢字をかく");
+  EXPECT_EQ(Text(2, 4), "海をわたる");
+  EXPECT_EQ(ActiveSheet().Value(3, 4), host::CellValue::Number(427));
+  EXPECT_EQ(Selection(), "D4");
+  EXPECT_TRUE(window.isWindowModified());
+  QTest::keyClick(window.grid(), Qt::Key_Backspace, Qt::AltModifier);
+  EXPECT_TRUE(ActiveSheet().Value(3, 4).IsEmpty());
+  EXPECT_EQ(Text(2, 4), "海をわたる");
+}
+
+TEST_F(WindowTest, FormulaBarShowsAndEntersTheActiveCell) {
+  StartBlank();
+  Click(2, 4);
+  Compose(QStringLiteral("0427"));
+  Click(2, 4);
+  EXPECT_EQ(window.formula_bar()->text(), QStringLiteral("427"));
+  window.formula_bar()->setText(QStringLiteral("'0427"));
+  QTest::keyClick(window.formula_bar(), Qt::Key_Return);
+  EXPECT_EQ(ActiveSheet().Value(2, 4), host::CellValue::Text("0427"));
+  EXPECT_EQ(window.formula_bar()->text(), QStringLiteral("'0427"));
+  // Editing the cell and pressing Enter keeps it text.
+  Click(2, 4);
+  QTest::keyClick(window.grid(), Qt::Key_F2);
+  QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
+  EXPECT_EQ(ActiveSheet().Value(2, 4), host::CellValue::Text("0427"));
+}
+
+TEST_F(WindowTest, SelectsRangesWholeColumnsAndSeveralAreasIntoTheHost) {
+  StartBlank();
+  Click(2, 2);
+  Click(4, 3, Qt::ShiftModifier);
+  EXPECT_EQ(Selection(), "B2:C4");
+  Click(6, 5, Qt::ControlModifier);
+  EXPECT_EQ(Selection(), "B2:C4,E6");
+  EXPECT_EQ(window.app().ActiveCell().Address(host::kXlA1, false), "E6");
+  const QRect column_d = window.grid()->CellRect(1, 4);
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, QPoint(column_d.center().x(), 5));
+  EXPECT_EQ(Selection(), "D:D");
+  QTest::keyClick(window.grid(), Qt::Key_Down, Qt::ShiftModifier);
+  Click(3, 1);
+  QTest::keyClick(window.grid(), Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(window.grid(), Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(Selection(), "A3:B4");
+}
+
+TEST_F(WindowTest, CopiesAndPastesCellsWithTheirFormats) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("書く"));
+  ActiveSheet().SetStyle(1, 4, ActiveSheet().styles().Intern([&] {
+    host::Style style = ActiveSheet().StyleAt(1, 4);
+    style.font.bold = true;
+    return style;
+  }()));
+  Click(1, 4);
+  QTest::keyClick(window.grid(), Qt::Key_C, Qt::ControlModifier);
+  Click(5, 6);
+  QTest::keyClick(window.grid(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Text(5, 6), "書く");
+  EXPECT_TRUE(ActiveSheet().StyleAt(5, 6).font.bold);
+}
+
+TEST_F(WindowTest, CellMenuHasTheSubmenuOnTopWithItsThirteenItems) {
+  StartBlank();
+  std::unique_ptr<QMenu> menu(window.BuildCellMenu());
+  const QList<QAction*> actions = menu->actions();
+  ASSERT_FALSE(actions.isEmpty());
+  QMenu* submenu = actions.front()->menu();
+  ASSERT_NE(submenu, nullptr);
+  EXPECT_EQ(actions.front()->text(), QStringLiteral("ミラトス(&K)"));
+  EXPECT_TRUE(actions.at(1)->isSeparator());
+  int items = 0, separators = 0;
+  for (QAction* action : submenu->actions()) {
+    action->isSeparator() ? ++separators : ++items;
+  }
+  EXPECT_EQ(items, 13);
+  EXPECT_EQ(separators, 6);
+  EXPECT_EQ(submenu->actions().front()->text(), QStringLiteral("漢字テスト作成(&T)"));
+  EXPECT_FALSE(submenu->actions().front()->icon().isNull());
+
+  // The right click shows the same menu.
+  QTest::mouseClick(window.grid()->viewport(), Qt::RightButton, {}, CellCenter(2, 2));
+  ASSERT_TRUE(WaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+  auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->actions().front()->text(), QStringLiteral("ミラトス(&K)"));
+  shown->close();
+}
+
+TEST_F(WindowTest, CtrlTMakesATestSheetThatTheWindowShows) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("漢字をかく"));
+  Compose(QStringLiteral("海をわたる"));
+  Compose(QStringLiteral("山にのぼる"));
+  Click(1, 4);
+  bool shown = false;
+  driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+    shown = true;
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")), Qt::LeftButton);
+    // The sheet is on screen while the dialog stays open for another try.
+    EXPECT_EQ(window.grid()->sheet()->name(), "テスト用紙 【40】");
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")), Qt::LeftButton);
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+  EXPECT_EQ(window.tabs()->count(), 2);
+  EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("テスト用紙 【40】"));
+  // The three questions stand on the test sheet, position 1 in T2.
+  EXPECT_EQ(ActiveSheet().TextView(2, 20).empty(), false);
+
+  // Back on the question sheet through its tab: the add-in hears of it.
+  window.tabs()->setCurrentIndex(0);
+  EXPECT_EQ(ActiveSheet().name(), "ミラトス");
+  EXPECT_TRUE(window.addin().module().Is40Sheet);
+}
+
+TEST_F(WindowTest, RestingOnACellShowsItsComment) {
+  StartBlank();
+  // The blank template explains its columns in comments on row 1.
+  const QPoint at = CellCenter(1, 4);
+  QHelpEvent help(QEvent::ToolTip, at, window.grid()->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(window.grid()->viewport(), &help);
+  EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("問題文を入力します")));
+  const QPoint empty = CellCenter(5, 4);
+  QHelpEvent none(QEvent::ToolTip, empty, window.grid()->viewport()->mapToGlobal(empty));
+  QApplication::sendEvent(window.grid()->viewport(), &none);
+  EXPECT_TRUE(WaitFor([] { return !QToolTip::isVisible(); }, 2000));
+}
+
+TEST_F(WindowTest, HostPrintPreviewOpensAPreviewOfTheSheet) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("字を書く"));
+  bool previewed = false;
+  driver.Expect("PrintPreview", [&](QWidget* preview) {
+    previewed = true;
+    EXPECT_TRUE(preview->windowTitle().contains(QStringLiteral("ミラトス")));
+    preview->close();
+  });
+  window.app().ActiveWindow().SelectedSheets().PrintPreview();
+  EXPECT_TRUE(previewed);
+}
+
+TEST_F(WindowTest, OpensTheSampleWorkbookInPlaceOfTheUntouchedBlankOne) {
+  StartBlank();
+  ASSERT_TRUE(window.OpenPath(QStringLiteral(TESSARIN_SAMPLE_WORKBOOK)));
+  EXPECT_EQ(window.app().Workbooks().Count(), 1);  // the blank one nobody touched gave way
+  EXPECT_FALSE(window.isWindowModified());
+  EXPECT_FALSE(ActiveSheet().TextView(1, 4).empty());
+  EXPECT_GT(window.tabs()->count(), 0);
+}
+
+TEST_F(WindowTest, SavingAnImportedTextFileAsksWhereTheWorkbookGoes) {
+  StartBlank();
+  const std::string text_path = home.path() + "/Documents/questions.txt";
+  std::ofstream(text_path) << "a\tb\tc\t漢字をかく\t書\n";
+  ASSERT_TRUE(window.OpenPath(QString::fromStdString(text_path)));
+  QString suggested;
+  driver.Expect("SaveFileBox", [&](QWidget* box) {
+    suggested = box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+    box->close();
+  });
+  EXPECT_FALSE(window.SaveActive());
+  EXPECT_EQ(suggested, QStringLiteral("questions.xlsx"));
+  std::ifstream still(text_path);
+  std::string line;
+  std::getline(still, line);
+  EXPECT_EQ(line, "a\tb\tc\t漢字をかく\t書");
+}
+
+TEST_F(WindowTest, CtrlWheelZoomsTheSheetWindow) {
+  StartBlank();
+  const int width = window.grid()->CellRect(1, 4).width();
+  QWheelEvent wheel(CellCenter(2, 2), window.grid()->viewport()->mapToGlobal(CellCenter(2, 2)), {}, {0, 120},
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(window.grid()->viewport(), &wheel);
+  EXPECT_EQ(ActiveSheet().view().zoom, 110);
+  EXPECT_NEAR(window.grid()->CellRect(1, 4).width(), width * 1.1, 2);
+}
+
+TEST_F(WindowTest, MethodErrorsShowTheirNumberAndDescription) {
+  StartBlank();
+  window.app().Sheets().Item(1).Protect();
+  Click(1, 4);
+  QInputMethodEvent commit;
+  commit.setCommitString(QStringLiteral("字"));
+  QApplication::sendEvent(window.grid(), &commit);
+  QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("1004"), std::string::npos);
+  EXPECT_TRUE(ActiveSheet().Value(1, 4).IsEmpty());
+}
+
+TEST_F(WindowTest, ClosingAsksToSaveChangesAndRunsShutDown) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("字を書く"));
+  bool asked = false;
+  driver.Expect("SaveChangesBox", [&](QWidget* box) {
+    asked = true;
+    QTest::keyClick(box, Qt::Key_Escape);  // cancel: the window stays
+  });
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(window.isVisible());
+  driver.Expect("SaveChangesBox", [&](QWidget* box) {
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Discard)->click();
+  });
+  EXPECT_TRUE(window.close());
+  // END_Shori took the add-in's submenu down.
+  EXPECT_EQ(window.app().CommandBars().Item("cell").Controls().Item(1).Caption(), "切り取り(&T)");
+}
+
+TEST_F(WindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
+  StartBlank();
+  Click(1, 4);
+  Compose(QStringLiteral("字"));
+  const std::string path = home.path() + "/Documents/問題.xlsx";
+  driver.Expect("SaveFileBox", [&](QWidget* box) {
+    auto* dialog = static_cast<QFileDialog*>(box);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  ASSERT_TRUE(window.SaveActive());
+  EXPECT_FALSE(window.isWindowModified());
+  ASSERT_EQ(window.app().active_workbook()->FullName(), path);
+  std::ofstream(path, std::ios::app) << "someone else";
+  const auto size = std::filesystem::file_size(path);
+  Click(2, 4);
+  Compose(QStringLiteral("字"));
+  bool asked = false;
+  driver.Expect("QMessageBox", [&](QWidget* box) {
+    asked = true;
+    static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+  });
+  EXPECT_FALSE(window.SaveActive());
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(std::filesystem::file_size(path), size);
+}
+
+}  // namespace
+}  // namespace tessarin::desktop
