@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/reports/form1.h"
 #include "core/reports/grade_cp932.h"
@@ -45,7 +45,7 @@ BENCHMARK(BM_ClassifyLongText)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond);
 // The whole column D of a question sheet, selected as "D:D": a million rows by address.
 void BM_Form1WholeColumn(benchmark::State& state) {
   host::Application app;
-  forms::ScriptedUi ui;
+  cli::ScriptedUi ui;
   workbook::KanjiModule module;
   module.XlApp = &app;
   module.ui = &ui;

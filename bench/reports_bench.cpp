@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "core/forms/scripted_ui.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/reports/repeat_kanji.h"
 #include "core/workbook/kanji_module.h"
@@ -42,7 +42,7 @@ struct QuestionBook {
     }
   }
   host::Application app;
-  forms::ScriptedUi ui;
+  cli::ScriptedUi ui;
   workbook::KanjiModule module;
 };
 

@@ -175,7 +175,7 @@ std::optional<std::string> ScriptedUi::GetOpenFilename(std::string_view filter) 
   return answer;
 }
 
-std::optional<std::string> ScriptedUi::EditPhonetic(const PhoneticEdit& edit) {
+std::optional<std::string> ScriptedUi::EditPhonetic(const forms::PhoneticEdit& edit) {
   std::optional<std::string> answer;
   if (!phonetic_answers_.empty()) {
     answer = std::move(phonetic_answers_.front());

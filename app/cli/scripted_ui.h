@@ -68,7 +68,7 @@ class ScriptedUi : public forms::Ui {
   std::optional<std::string> GetOpenFilename(std::string_view filter) override;
   void Beep(int type) override;
   void PrintPreview(const std::vector<std::string>& sheets) override;
-  std::optional<std::string> EditPhonetic(const PhoneticEdit& edit) override;
+  std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override;
 
  protected:
   forms::MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,

@@ -3,6 +3,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -68,14 +73,37 @@ void QtUi::PrintPreview(const std::vector<std::string>& sheets) {
   if (preview_) preview_(sheets);
 }
 
-std::optional<std::string> QtUi::EditPhonetic(std::string_view cell, std::string_view reading) {
-  QInputDialog dialog(Parent());
+// One line per kanji run, filled with the reading the cell holds or else the proposal; the answer
+// is the readings in order, separated by spaces, as the port asks.
+std::optional<std::string> QtUi::EditPhonetic(const forms::PhoneticEdit& edit) {
+  QDialog dialog(Parent());
   dialog.setObjectName(QStringLiteral("PhoneticEditor"));
   dialog.setWindowTitle(QStringLiteral("ふりがなの編集"));
-  dialog.setLabelText(QStringLiteral("%1 のふりがな:").arg(QString::fromUtf8(cell.data(), static_cast<int>(cell.size()))));
-  dialog.setTextValue(QString::fromUtf8(reading.data(), static_cast<int>(reading.size())));
+  auto* form = new QFormLayout(&dialog);
+  form->addRow(new QLabel(QStringLiteral("%1: %2").arg(QString::fromStdString(edit.cell), QString::fromStdString(edit.text))));
+  std::vector<QLineEdit*> boxes;
+  for (const forms::PhoneticSpan& span : edit.spans) {
+    auto* box = new QLineEdit(QString::fromStdString(span.reading.empty() ? span.proposal : span.reading));
+    form->addRow(QString::fromStdString(span.base), box);
+    boxes.push_back(box);
+  }
+  QLineEdit* whole = nullptr;
+  if (boxes.empty()) {
+    whole = new QLineEdit;
+    form->addRow(QStringLiteral("ふりがな"), whole);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.textValue().toStdString();
+  if (whole) return whole->text().trimmed().toStdString();
+  std::string answer;
+  for (QLineEdit* box : boxes) {
+    if (!answer.empty()) answer += ' ';
+    answer += box->text().trimmed().toStdString();
+  }
+  return answer;
 }
 
 FormDialog* QtUi::DialogFor(const forms::Form& form) const {

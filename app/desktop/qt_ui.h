@@ -30,7 +30,7 @@ class QtUi : public forms::Ui {
   std::optional<std::string> GetOpenFilename(std::string_view filter) override;
   void Beep(int type) override;
   void PrintPreview(const std::vector<std::string>& sheets) override;
-  std::optional<std::string> EditPhonetic(std::string_view cell, std::string_view reading) override;
+  std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override;
 
   int beeps() const { return beeps_; }
   // The dialog showing `form` now, or nullptr.

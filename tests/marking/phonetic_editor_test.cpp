@@ -67,7 +67,7 @@ TEST(Edit_Furigana, ShowsCurrentReadingsAndProposalsAndStoresTheAnswer) {
   host.app.Range("B2").Select();
 
   std::vector<forms::PhoneticSpan> seen;
-  struct Capture : forms::ScriptedUi {
+  struct Capture : cli::ScriptedUi {
     std::vector<forms::PhoneticSpan>* seen;
     std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override {
       *seen = edit.spans;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/form_script.h"
-#include "core/forms/scripted_ui.h"
+#include "app/cli/form_script.h"
+#include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -33,7 +33,7 @@ class Form1Test : public ::testing::Test {
 
   // Shows the dialog doing `actions`; returns the texts of Text1 in its snapshots.
   std::vector<std::string> Show(const json& actions = json::array()) {
-    ui_.QueueForm(forms::ParseFormEntry({{"form", "Form1"}, {"do", actions}}));
+    ui_.QueueForm(cli::ParseFormEntry({{"form", "Form1"}, {"do", actions}}));
     form_.Show(ui_);
     std::vector<std::string> texts;
     for (const json& e : events_) {
@@ -51,7 +51,7 @@ class Form1Test : public ::testing::Test {
 
   host::Application app_;
   std::vector<json> events_;
-  forms::ScriptedUi ui_{[this](const json& e) { events_.push_back(e); }};
+  cli::ScriptedUi ui_{[this](const json& e) { events_.push_back(e); }};
   workbook::KanjiModule module_;
   Form1 form_{module_};
 };

@@ -36,7 +36,7 @@ class PrintFormTest : public TestgenTest {
     return sheet;
   }
   void Show(const json& actions) {
-    ui_.QueueForm(forms::ParseFormEntry({{"form", "PrintForm"}, {"do", actions}}));
+    ui_.QueueForm(cli::ParseFormEntry({{"form", "PrintForm"}, {"do", actions}}));
     SetPaper(module_, form_);
   }
 
