@@ -67,6 +67,7 @@ TEST(FormDialog, BuildsEveryControlAtItsPositionWithItsCaption) {
 TEST(FormDialog, ExitCheckKeepsTheFocusAndStopsTheClick) {
   Screen screen;
   QtUi ui(&screen.window);
+  ui.set_title("ミラトス");  // as the add-in does when it attaches to the window's Ui
   forms::TestDialog form(ui);
   ModalDriver driver;
   driver.Expect("TestForm1", [&](QWidget* dialog) {
