@@ -25,14 +25,14 @@ bool IsPng(const std::string& path) {
 std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi, int& pages) {
   std::error_code ec;
   const std::string path = fs::absolute(out, ec).string();
-  Json spec = {{"sheet", sheet}};
+  Json request = {{"sheet", sheet}};
   if (IsPng(out)) {
-    spec["png"] = path;
-    spec["dpi"] = dpi;
+    request["png"] = path;
+    request["dpi"] = dpi;
   } else {
-    spec["pdf"] = path;
+    request["pdf"] = path;
   }
-  const std::vector<Json> events = recipe.Step({{"print", spec}});
+  const std::vector<Json> events = recipe.Step({{"print", request}});
   if (std::string p = Problem(events); !p.empty()) return p;
   for (const Json& e : events) {
     if (e.contains("print")) pages = e["print"].value("pages", 0);

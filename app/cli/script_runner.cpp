@@ -383,14 +383,14 @@ void ScriptRunner::Format(const json& step) { ApplyFormat(*app_, step["format"])
 // --- Output.
 
 void ScriptRunner::Print(const json& step) {
-  const json& spec = RequireObject(step["print"], "print");
-  RejectUnknownKeys(spec, {"sheet", "pdf", "png", "dpi"}, "print");
+  const json& fields = RequireObject(step["print"], "print");
+  RejectUnknownKeys(fields, {"sheet", "pdf", "png", "dpi"}, "print");
   const json none;
-  const std::string name = RequireString(spec.contains("sheet") ? spec["sheet"] : none, "print.sheet");
-  const bool pdf = spec.contains("pdf"), png = spec.contains("png");
+  const std::string name = RequireString(fields.contains("sheet") ? fields["sheet"] : none, "print.sheet");
+  const bool pdf = fields.contains("pdf"), png = fields.contains("png");
   if (pdf == png) throw host::HostError(host::kErrInvalidProcedureCall, "print takes one of \"pdf\" or \"png\"");
-  const int dpi = spec.contains("dpi") ? RequireInt(spec["dpi"], "print.dpi", 10, 1200) : 100;
-  const std::string path = ExpandScriptPath(RequireString(spec[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
+  const int dpi = fields.contains("dpi") ? RequireInt(fields["dpi"], "print.dpi", 10, 1200) : 100;
+  const std::string path = ExpandScriptPath(RequireString(fields[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
   const host::Worksheet& sheet = app_->Sheets().Item(name).worksheet();
   render::EnsureGuiApplication();
   const int pages = pdf ? render::WritePdf(sheet, path) : static_cast<int>(render::WritePageImages(sheet, path, dpi).size());
