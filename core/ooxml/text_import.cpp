@@ -8,6 +8,7 @@
 #include "core/host/geometry.h"
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/host/text_util.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -17,11 +18,6 @@ using host::kErrApplicationDefined;
 
 [[noreturn]] void Fail(const std::string& file_name, const std::string& what) {
   throw HostError(kErrApplicationDefined, "Cannot open " + file_name + ": " + what);
-}
-
-std::string BaseName(std::string_view path) {
-  const size_t slash = path.find_last_of('/');
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 // UTF-16 without a mark: the ASCII characters (digits, separators, line ends) put a zero in the
@@ -242,7 +238,7 @@ DecodedText DecodeText(std::string_view bytes, const std::string& file_name) {
 
 std::unique_ptr<host::Workbook> ImportText(std::string_view bytes, const std::string& file_name,
                                            char separator, const TextImportLimits& limits) {
-  const std::string name = BaseName(file_name);
+  const std::string name = std::string(host::BaseName(file_name));
   if (bytes.size() > limits.max_bytes) {
     Fail(file_name, "the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
                         std::to_string(limits.max_bytes) + " a text file may have.");
@@ -321,7 +317,7 @@ std::optional<double> ParseGeneralNumber(std::string_view text) {
 }
 
 std::string SheetNameForFile(std::string_view file_name) {
-  std::string base = BaseName(file_name);
+  std::string base = std::string(host::BaseName(file_name));
   if (const size_t dot = base.find_last_of('.'); dot != std::string::npos && dot > 0) base.resize(dot);
   // File names are bytes; the sheet name must be well-formed text without control characters.
   std::string name;

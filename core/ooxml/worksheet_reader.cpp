@@ -10,6 +10,7 @@
 
 #include <pugixml.hpp>
 
+#include "core/host/date_serial.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -561,52 +562,9 @@ class SheetReader {
 }  // namespace
 
 bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
-  auto num = [&](size_t pos, size_t len, int& v) {
-    if (pos + len > s.size()) return false;
-    v = 0;
-    for (size_t i = pos; i < pos + len; ++i) {
-      if (s[i] < '0' || s[i] > '9') return false;
-      v = v * 10 + (s[i] - '0');
-    }
-    return true;
-  };
-  int y, m, d, hh = 0, mm = 0;
-  double ss = 0;
-  // A time of day "hh:mm[:ss[.fff]]", alone or after "T".
-  auto time_at = [&](size_t p) {
-    if (!num(p, 2, hh) || s.size() < p + 5 || s[p + 2] != ':' || !num(p + 3, 2, mm)) return false;
-    if (s.size() > p + 5 && s[p + 5] == ':') {
-      size_t e = p + 6;
-      while (e < s.size() && ((s[e] >= '0' && s[e] <= '9') || s[e] == '.')) ++e;
-      if (!ParseDouble(s.substr(p + 6, e - p - 6), ss)) return false;
-    }
-    return hh < 24 && mm < 60 && ss < 61;
-  };
-  if (s.size() >= 5 && s[2] == ':') {
-    if (!time_at(0)) return false;
-    serial = (hh * 3600 + mm * 60 + ss) / 86400.0;
-    return true;
-  }
-  if (!num(0, 4, y) || s.size() < 10 || s[4] != '-' || !num(5, 2, m) || s[7] != '-' || !num(8, 2, d)) return false;
-  if (m < 1 || m > 12 || d < 1 || d > 31) return false;
-  if (s.size() > 10) {
-    if (s[10] != 'T' && s[10] != ' ') return false;
-    if (!time_at(11)) return false;
-  }
-  auto days = [](int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-  };
-  double day = date1904 ? static_cast<double>(days(y, m, d) - days(1904, 1, 1))
-                        : static_cast<double>(days(y, m, d) - days(1899, 12, 30));
-  // The 1900 system counts a 29 February 1900 that never was.
-  if (!date1904 && day < 61) day -= 1;
-  serial = day + (hh * 3600 + mm * 60 + ss) / 86400.0;
-  return true;
+  const std::optional<double> value = host::SerialFromIsoDate(s, date1904);
+  if (value) serial = *value;
+  return value.has_value();
 }
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,

@@ -26,9 +26,11 @@
 #include <freexl.h>
 
 #include "core/host/cell.h"
+#include "core/host/date_serial.h"
 #include "core/host/geometry.h"
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/host/text_util.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -896,44 +898,6 @@ FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits
   return readout;
 }
 
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-// Turns libfreexl's "YYYY-MM-DD", "YYYY-MM-DD HH:MM:SS" or "HH:MM:SS" back into a serial number.
-std::optional<double> SerialFromText(const char* text, bool date1904) {
-  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-  double days = 0;
-  const char* time = text;
-  if (std::strlen(text) >= 10 && text[4] == '-') {
-    if (std::sscanf(text, "%4d-%2d-%2d", &y, &mo, &d) != 3 || mo < 1 || mo > 12 || d < 1 || d > 31) return std::nullopt;
-    if (date1904) {
-      days = static_cast<double>(DaysFromCivil(y, mo, d) - DaysFromCivil(1904, 1, 1));
-    } else if (y == 1900 && mo == 2 && d == 29) {
-      days = 60;  // the host's 1900 calendar has this day
-    } else {
-      days = static_cast<double>(DaysFromCivil(y, mo, d) - DaysFromCivil(1899, 12, 30));
-      if (days < 61) days -= 1;
-    }
-    time = text[10] == ' ' ? text + 11 : nullptr;
-  }
-  if (time) {
-    if (std::sscanf(time, "%2d:%2d:%2d", &h, &mi, &s) != 3 || h > 23 || mi > 59 || s > 59) return std::nullopt;
-    days += (h * 3600 + mi * 60 + s) / 86400.0;
-  }
-  return days;
-}
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The styles given to date and time cells, one per kind, made on first use.
 class DateStyles {
  public:
@@ -976,7 +940,7 @@ std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream, const Workb
                                             const std::string& file_name) {
   CodePageText text;
   text.SetCodePage(records.code_page);
-  auto workbook = std::make_unique<host::Workbook>(BaseName(file_name));
+  auto workbook = std::make_unique<host::Workbook>(std::string(host::BaseName(file_name)));
   workbook->set_date1904(records.date1904);
   DateStyles date_style(*workbook);
   for (size_t i = 0; i < records.sheets.size(); ++i) {
@@ -1010,7 +974,7 @@ bool LooksLikeCompoundFile(std::string_view bytes) { return bytes.substr(0, 8) =
 
 std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::string& file_name,
                                           const XlsImportLimits& limits) {
-  const std::string name = BaseName(file_name);
+  const std::string name = std::string(host::BaseName(file_name));
   if (bytes.size() > limits.max_bytes) {
     Fail(file_name, "the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
                    std::to_string(limits.max_bytes) + " an .xls workbook may have.");
@@ -1083,7 +1047,7 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
         case FREEXL_CELL_TIME:
-          if (auto serial = SerialFromText(cell.text.c_str(), workbook->date1904())) {
+          if (auto serial = host::SerialFromIsoDate(cell.text, workbook->date1904())) {
             sheet.SetNumber(row, col, *serial);
             sheet.SetStyle(row, col, date_style(cell.type));
           } else if (host::IsValidUtf8(cell.text)) {

@@ -9,6 +9,7 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/host/text_util.h"
 #include "core/ooxml/carry.h"
 #include "core/ooxml/comments_part.h"
 #include "core/ooxml/content_types.h"
@@ -21,11 +22,6 @@
 
 namespace tessarin::ooxml {
 namespace {
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The workbook's link to its macro project (the "bin" part that holds the code).
 bool IsMacroProject(const Relationship& r) {
@@ -47,7 +43,7 @@ bool LooksLikeZip(std::string_view bytes) {
 }
 
 std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::string& file_name, const ReadLimits& limits) {
-  const std::string file = BaseName(file_name);
+  const std::string file(host::BaseName(file_name));
   PackageReader pkg(bytes, file, limits);
   auto book = std::make_unique<host::Workbook>(file);
   auto carry = std::make_shared<host::PackageCarry>();
