@@ -83,6 +83,10 @@ def errors(out):
             continue
         if isinstance(ev, dict) and "error" in ev:
             found.append(f'{ev["error"]} (error {ev.get("number", "-")})')
+        elif isinstance(ev, dict) and ev.get("result", 0) != 0:
+            found.append(f'{ev.get("description", "")} (error {ev["result"]})')
+        elif isinstance(ev, dict) and isinstance(ev.get("msgbox"), dict):
+            found.append("box: " + ev["msgbox"].get("text", ""))
     return found
 
 
