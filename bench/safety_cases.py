@@ -449,6 +449,9 @@ def main():
                   flush=True)
     finally:
         shutil.rmtree(WORK, ignore_errors=True)
+    import resource
+    floor = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+    print(f"(a child starts as a copy of this script: peaks up to {floor:.0f} MiB are the script's own)")
 
 
 if __name__ == "__main__":
