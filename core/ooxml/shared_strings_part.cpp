@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/host/text_encoding.h"
+#include "core/ooxml/carry.h"
 #include "core/ooxml/styles_part.h"
 #include "core/ooxml/value_text.h"
 
@@ -120,7 +121,7 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
   if (!readings.empty()) {
     host::Phonetic ph;
-    ph.properties_xml = std::move(properties);
+    ph.file_extras = KeepXml(std::move(properties));
     for (RawPhonetic& r : readings) {
       const uint32_t s = Utf16ToCodePoints(text, r.sb);
       const uint32_t e = Utf16ToCodePoints(text, std::max(r.sb, r.eb));
@@ -258,7 +259,7 @@ void AppendStringItemBody(std::string& out, std::string_view text, const std::ve
       out.append("</rPh>");
     }
     // Without properties of its own the reading takes the host's defaults.
-    out.append(phonetic->properties_xml);
+    out.append(KeptXmlOf(phonetic->file_extras));
   }
 }
 

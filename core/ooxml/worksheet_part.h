@@ -43,9 +43,9 @@ struct WorksheetReadContext {
 // Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
 // outside the sheet ...).
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry);
+                   SheetExtras& carry);
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry);
+                   SheetExtras& carry);
 
 struct WorksheetWriteContext {
   const Namespaces* ns = nullptr;
@@ -60,7 +60,7 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
-  WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry, SharedStringsWriter& strings,
+  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry, SharedStringsWriter& strings,
                   const WorksheetWriteContext& context);
   uint64_t size() const { return size_; }
   // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
@@ -96,7 +96,7 @@ class WorksheetWriter {
 };
 
 // Appends the whole part to `out`, adding its strings to `strings`.
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
                     SharedStringsWriter& strings, const WorksheetWriteContext& context);
 
 }  // namespace tessarin::ooxml

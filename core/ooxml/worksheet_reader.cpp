@@ -70,7 +70,7 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 
 class SheetReader {
  public:
-  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
+  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, SheetExtras& carry)
       : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
 
   void Run() {
@@ -180,7 +180,7 @@ class SheetReader {
     } else if (name == "pageSetup") {
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
-      sheet_.page_setup().header_footer_xml = std::string(raw);
+      sheet_.page_setup().header_footer = KeepXml(std::string(raw));
     } else if (name == "rowBreaks") {
       ReadRowBreaks(Parse(doc, raw), sheet_);
     } else {
@@ -244,7 +244,7 @@ class SheetReader {
         info.has_style = true;
       }
       info.hidden = AttrBool(c, "hidden", false);
-      info.extra_attrs = OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"});
+      info.file_extras = KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -361,7 +361,11 @@ class SheetReader {
           rd->style = xfs[style];
           rd->has_style = true;
         }
-        if (!extra.empty()) rd->extra_attrs = std::move(extra);
+        if (!extra.empty()) {
+          // Rows of a sheet mostly share their other attributes: keep each text once.
+          if (extra != KeptXmlOf(last_row_extras_)) last_row_extras_ = KeepXml(std::move(extra));
+          rd->file_extras = last_row_extras_;
+        }
         continue;
       }
       if (depth != data_depth + 2 || sc_.name() != "c" || !rd) {
@@ -538,7 +542,7 @@ class SheetReader {
         }
         if (has_formula) {
           extra.formula = std::move(formula);
-          extra.formula_xml_attrs = std::move(formula_attrs);
+          extra.formula_extras = KeepXml(std::move(formula_attrs));
         }
       }
     }
@@ -551,7 +555,8 @@ class SheetReader {
 
   const WorksheetReadContext& ctx_;
   host::Worksheet& sheet_;
-  host::SheetCarry& carry_;
+  SheetExtras& carry_;
+  host::FileExtrasRef last_row_extras_;  // the other attributes of the last row that had some
   XmlScanner& sc_;
   bool fit_to_page_ = false;
   std::map<std::string, SharedFormula> shared_;
@@ -568,13 +573,13 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
 }
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry) {
+                   SheetExtras& carry) {
   XmlScanner sc(xml, context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }
 
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry) {
+                   SheetExtras& carry) {
   XmlScanner sc(std::move(source), context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }
