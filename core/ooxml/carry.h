@@ -10,6 +10,7 @@
 #include "core/host/file_extras.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
 #include "core/ooxml/relationships.h"
 
 namespace tessarin::ooxml {
@@ -83,7 +84,7 @@ struct PackageExtras final : host::FileExtras {
   std::string workbook_part = "xl/workbook.xml";
   std::string workbook_content_type;
   ContentTypes content_types;
-  std::map<std::string, std::string> parts;  // parts written back byte for byte
+  std::map<std::string, CompressedPart> parts;  // parts written back byte for byte, as stored
   std::string workbook_root_attrs;
   std::vector<RawElement> workbook_children;  // unmodelled elements of workbook.xml
   std::string workbook_pr_attrs;                     // <workbookPr> attributes but date1904

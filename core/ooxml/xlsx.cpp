@@ -237,9 +237,11 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
 
   for (const std::string& name : pkg.names()) {
     if (consumed.count(Lower(name))) continue;
-    std::string data = pkg.Take(name);
-    // Parts written back unread must not carry a document type on to the next program either.
-    if (HasDoctype(data)) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+    // Parts written back unread stay compressed as they came; they must not carry a document
+    // type on to the next program either.
+    DoctypeWatch doctype;
+    CompressedPart data = pkg.TakeCompressed(name, [&](std::string_view piece) { doctype.Feed(piece); });
+    if (doctype.found()) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
     carry->parts.emplace(name, std::move(data));
   }
   book->file_extras() = std::move(carry);
@@ -349,7 +351,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       dropped.insert(Lower(project_rels));
       auto it = carry->parts.find(project_rels);
       if (it == carry->parts.end()) continue;
-      for (const Relationship& sub : ReadRelationships(it->second, workbook.name(), project_rels)) {
+      for (const Relationship& sub : ReadRelationships(InflatePart(it->second), workbook.name(), project_rels)) {
         if (!sub.external) dropped.insert(Lower(ResolvePartName(project, sub.target)));
       }
     }
@@ -534,7 +536,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   if (carry) {
     for (const auto& [name, data] : carry->parts) {
       if (used.count(Lower(name)) || dropped.count(Lower(name))) continue;
-      entries.push_back({name, data, true, {}, 0});
+      entries.push_back({name, {}, true, {}, data.size, &data});
       used.insert(Lower(name));
     }
   }
@@ -560,7 +562,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   }
   uint64_t total = 0;
   for (const ZipEntry& e : entries) {
-    const uint64_t size = e.generate ? e.size : e.data.size();
+    const uint64_t size = e.generate || e.compressed ? e.size : e.data.size();
     if (size > limits.max_part_size) {
       refuse("the part " + e.name + " would be " + std::to_string(size >> 20) + " MiB, more than the " +
              std::to_string(limits.max_part_size >> 20) + " MiB a part may have to be opened again.");

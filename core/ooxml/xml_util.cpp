@@ -596,23 +596,73 @@ void AppendAttr(std::string& out, std::string_view name, int64_t value) {
 // pugixml helpers
 
 bool HasDoctype(std::string_view xml) {
-  size_t i = xml.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-  while (i < xml.size()) {
-    if (IsSpace(xml[i])) {
-      ++i;
-    } else if (xml.compare(i, 4, "<!--") == 0) {
-      const size_t e = xml.find("-->", i + 4);
-      if (e == std::string_view::npos) return false;
-      i = e + 3;
-    } else if (xml.compare(i, 2, "<?") == 0) {
-      const size_t e = xml.find("?>", i + 2);
-      if (e == std::string_view::npos) return false;
-      i = e + 2;
-    } else {
-      return xml.compare(i, 9, "<!DOCTYPE") == 0;
-    }
+  DoctypeWatch watch;
+  watch.Feed(xml);
+  return watch.found();
+}
+
+void DoctypeWatch::Feed(std::string_view piece) {
+  for (const char c : piece) {
+    if (state_ == kFound || state_ == kNone) return;
+    Step(c);
   }
-  return false;
+}
+
+// The prolog is a byte order mark, then spaces, comments and processing instructions; the first
+// other markup decides.
+void DoctypeWatch::Step(char c) {
+  static constexpr std::string_view kBomBytes = "\xEF\xBB\xBF", kCommentOpen = "<!--", kPiOpen = "<?",
+                                   kDoctypeOpen = "<!DOCTYPE";
+  switch (state_) {
+    case kBom: {
+      pending_.push_back(c);
+      if (kBomBytes.substr(0, pending_.size()) == pending_) {
+        if (pending_.size() == kBomBytes.size()) pending_.clear(), state_ = kProlog;
+        return;
+      }
+      const std::string replay = std::move(pending_);
+      pending_.clear();
+      state_ = kProlog;
+      for (const char r : replay) {
+        if (state_ == kFound || state_ == kNone) return;
+        Step(r);
+      }
+      return;
+    }
+    case kProlog:
+      if (IsSpace(c)) return;
+      if (c != '<') {
+        state_ = kNone;
+        return;
+      }
+      pending_ = "<";
+      state_ = kMarkup;
+      return;
+    case kMarkup: {
+      pending_.push_back(c);
+      const std::string_view p = pending_;
+      last_[0] = last_[1] = 0;
+      if (p == kCommentOpen) state_ = kComment;
+      else if (p == kPiOpen) state_ = kInstruction;
+      else if (p == kDoctypeOpen) state_ = kFound;
+      else if (kCommentOpen.substr(0, p.size()) != p && kPiOpen.substr(0, p.size()) != p &&
+               kDoctypeOpen.substr(0, p.size()) != p) {
+        state_ = kNone;
+      }
+      return;
+    }
+    case kComment:
+    case kInstruction: {
+      const bool closes = c == '>' && (state_ == kComment ? last_[0] == '-' && last_[1] == '-' : last_[1] == '?');
+      last_[0] = last_[1];
+      last_[1] = c;
+      if (closes) state_ = kProlog;
+      return;
+    }
+    case kFound:
+    case kNone:
+      return;
+  }
 }
 
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part) {

@@ -149,6 +149,20 @@ void AppendAttr(std::string& out, std::string_view name, int64_t value);
 
 // True when the prolog of `xml` holds a document type declaration.
 bool HasDoctype(std::string_view xml);
+// The same question for a part fed piece by piece, keeping nothing of it but a few bytes (parts
+// passed on unread may be hundreds of MiB).
+class DoctypeWatch {
+ public:
+  void Feed(std::string_view piece);
+  bool found() const { return state_ == kFound; }
+
+ private:
+  enum State : uint8_t { kBom, kProlog, kMarkup, kComment, kInstruction, kFound, kNone };
+  void Step(char c);
+  State state_ = kBom;
+  std::string pending_;   // a byte order mark or the start of markup being matched
+  char last_[2] = {0, 0};  // the last two characters inside a comment or instruction
+};
 // Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
 // is not well-formed or has a document type declaration.
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);

@@ -4,7 +4,9 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
 #include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
@@ -197,6 +199,75 @@ TEST(HostilePackage, MacroWorkbookSavedWithoutMacrosDropsTheProject) {
   EXPECT_NE(written.at("[Content_Types].xml").find(content_type::kWorkbook), std::string::npos);
   EXPECT_EQ(written.at("xl/_rels/workbook.xml.rels").find("vbaProject"), std::string::npos);
   EXPECT_FALSE(HasMacros(*ReadXlsx(plain, "m.xlsx")));
+}
+
+// Parts passed on unread stay as compressed as they came: a big unreferenced part costs its
+// compressed size while the workbook is open, and comes out byte for byte the same.
+TEST(CarriedParts, BigUnreadPartsAreNeverHeldInflated) {
+  std::string big(64u << 20, '\0');
+  uint64_t x = 1;
+  for (size_t i = 0; i < big.size(); i += 1024) {  // compresses about 60 to 1, under the bomb ratio
+    x = x * 6364136223846793005u + 1442695040888963407u;
+    std::memcpy(&big[i], &x, sizeof x);
+  }
+  const auto parts = Book();
+  std::vector<ZipEntry> entries;
+  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
+  entries.push_back({"custom/big.bin", big, true, {}, 0});
+  const std::string zip = WriteZip(entries);
+
+  auto book = ReadXlsx(zip, "big.xlsx");
+  const CompressedPart& held = PackageExtrasOf(*book)->parts.at("custom/big.bin");
+  EXPECT_EQ(held.size, big.size());
+  EXPECT_LT(held.bytes.size(), big.size() / 16);
+
+  const std::string saved = WriteXlsx(*book);
+  PackageReader in(zip, "big.xlsx", ReadLimits{}), out(saved, "saved.xlsx", ReadLimits{});
+  const CompressedPart before = in.TakeCompressed("custom/big.bin", [](std::string_view) {});
+  std::string inflated;
+  const CompressedPart after = out.TakeCompressed("custom/big.bin", [&](std::string_view p) { inflated += p; });
+  EXPECT_TRUE(before.bytes == after.bytes);
+  EXPECT_EQ(before.crc, after.crc);
+  EXPECT_EQ(before.method, after.method);
+  EXPECT_TRUE(inflated == big);
+}
+
+TEST(CarriedParts, DamageAndDocumentTypesAreFoundWhilePassingThrough) {
+  // A comment longer than the pieces a part is streamed in hides nothing.
+  auto parts = Book();
+  parts.emplace_back("docProps/custom.xml", "\xEF\xBB\xBF<!--" + std::string(600 * 1024, '-') + " --><?pi ?>\n<!DOCTYPE p><p/>");
+  std::string why = Refusal(RawZip(parts));
+  EXPECT_NE(why.find("DOCTYPE"), std::string::npos) << why;
+  parts.back().second = "<!--" + std::string(600 * 1024, 'x') + "--><p>&lt;!DOCTYPE</p>";
+  EXPECT_EQ(Refusal(RawZip(parts)), "");
+  // The checksum of a part passed on is checked as it is for a part read.
+  parts.back().second = "<p>kept</p>";
+  std::string zip = RawZip(parts);
+  zip[zip.find("<p>kept</p>") + 3] = 'K';
+  why = Refusal(zip);
+  EXPECT_NE(why.find("docProps/custom.xml"), std::string::npos) << why;
+}
+
+TEST(CarriedParts, DocumentTypeWatchAgreesWithTheWholeTextInAnyPieces) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"<!DOCTYPE a><a/>", true},
+      {"\xEF\xBB\xBF \r\n<?xml version=\"1.0\"?><!-- x --><!DOCTYPE a>", true},
+      {"<!---><!DOCTYPE a>-->", false},      // "-->" may not share the dashes that open it
+      {"<?>?><!DOCTYPE a>", true},
+      {"<!-- never closed <!DOCTYPE a>", false},
+      {"<a><!DOCTYPE a>", false},
+      {"<!DOCTYP", false},
+      {"\xEF\xBB<!DOCTYPE a>", false},       // half a byte order mark is not a prolog
+      {"<!doctype a>", false},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(HasDoctype(text), expected) << text;
+    for (size_t piece = 1; piece <= 3; ++piece) {
+      DoctypeWatch watch;
+      for (size_t i = 0; i < text.size(); i += piece) watch.Feed(std::string_view(text).substr(i, piece));
+      EXPECT_EQ(watch.found(), expected) << text << " in pieces of " << piece;
+    }
+  }
 }
 
 }  // namespace

@@ -279,7 +279,7 @@ TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
   EXPECT_EQ(book->file_format(), host::FileFormat::kXlsm);
   const std::string zip = WriteXlsx(*book);
   EXPECT_NE(Part(zip, "[Content_Types].xml").find("application/vnd.ms-excel.sheet.macroEnabled.main+xml"), std::string::npos);
-  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), PackageExtrasOf(*book)->parts.at("xl/vbaProject.bin"));
+  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), InflatePart(PackageExtrasOf(*book)->parts.at("xl/vbaProject.bin")));
 }
 
 TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
