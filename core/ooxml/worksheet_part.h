@@ -31,7 +31,7 @@ bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
 struct WorksheetReadContext {
   std::string_view file;
   std::string_view part;
-  const SharedStrings* shared_strings = nullptr;
+  SharedStrings* shared_strings = nullptr;
   const std::vector<host::StyleId>* xf_styles = nullptr;
   int max_digit_width = 8;
   bool date1904 = false;

@@ -307,7 +307,7 @@ class SheetReader {
     RowData* rd = nullptr;
     int32_t col = 0;
     std::string scratch_v, scratch_f, text, value_store;
-    const auto& sst = *ctx_.shared_strings;
+    auto& sst = *ctx_.shared_strings;
     const auto& xfs = *ctx_.xf_styles;
     host::StringPool& pool = sheet_.strings();
     const host::Font base_font = sheet_.workbook().default_font();
@@ -469,12 +469,12 @@ class SheetReader {
       if (type == 's') {
         if (has_value) {
           int64_t idx;
-          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.ids.size())) {
+          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
             Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " + std::string(value) +
-                ", but the table has " + std::to_string(sst.ids.size()) + ".");
+                ", but the table has " + std::to_string(sst.size()) + ".");
           }
           cell->type = ValueType::kText;
-          cell->v.text = sst.ids[idx];
+          cell->v.text = sst.Id(static_cast<size_t>(idx), pool);
           if (!sst.rich.empty()) {
             auto it = sst.rich.find(static_cast<uint32_t>(idx));
             if (it != sst.rich.end()) rich_src = &it->second;

@@ -270,5 +270,30 @@ TEST(CarriedParts, DocumentTypeWatchAgreesWithTheWholeTextInAnyPieces) {
   }
 }
 
+// A table of many strings costs the pool only the strings cells use; each cell still gets its own.
+TEST(SharedStrings, OnlyTheStringsCellsUseArePooled) {
+  auto parts = Book("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99999</v></c><c r=\"B1\" t=\"s\"><v>5</v></c>"
+                    "<c r=\"C1\" t=\"s\"><v>5</v></c><c r=\"D1\" t=\"s\"><v>0</v></c></row>");
+  std::string& rels = parts[3].second;
+  rels.insert(rels.find("</Relationships>"),
+              "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "sharedStrings\" Target=\"sharedStrings.xml\"/>");
+  std::string sst = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" uniqueCount=\"100000\">"
+                    "<si><t>_x0041_\xC3</t></si>";
+  for (int i = 1; i < 100000; ++i) sst += "<si><t>s" + std::to_string(i) + "</t></si>";
+  parts.emplace_back("xl/sharedStrings.xml", sst + "</sst>");
+  auto book = ReadXlsx(RawZip(parts), "s.xlsx");
+  const host::Worksheet& s = book->Sheet(1);
+  EXPECT_EQ(s.TextView(1, 1), "s99999");
+  EXPECT_EQ(s.TextView(1, 2), "s5");
+  EXPECT_EQ(s.cells().Find(1, 2)->v.text, s.cells().Find(1, 3)->v.text);
+  EXPECT_EQ(s.TextView(1, 4), "A\xEF\xBF\xBD");  // decoded and mended as it is read
+  EXPECT_LE(book->strings().size(), 4u);  // the empty string and the three used
+  // A cell past the end of the table is still refused.
+  parts[4].second = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+                    "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>100000</v></c></row></sheetData></worksheet>";
+  EXPECT_NE(Refusal(RawZip(parts)).find("shared string 100000"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tessarin::ooxml::testing
