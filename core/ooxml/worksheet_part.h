@@ -21,10 +21,6 @@ using host::DefaultWidthFromBase;
 using host::FileWidthToChars;
 using host::MaxDigitWidth;
 
-// Moves the relative A1 references of a formula by (rows, cols), as a shared formula's text is
-// meant for each cell of its range. Text in quotes and absolute parts stay as they are.
-std::string ShiftFormula(std::string_view formula, int32_t rows, int32_t cols);
-
 // ISO 8601 date-time text ("2024-02-29T12:00:00") as a serial day number; false when malformed.
 bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
 

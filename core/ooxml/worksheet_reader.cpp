@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "core/host/date_serial.h"
+#include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -526,7 +527,7 @@ class SheetReader {
           if (shared_master) {
             shared_[std::string(shared_si)] = {formula, crow, ccol};
           } else if (auto it = shared_.find(std::string(shared_si)); it != shared_.end()) {
-            formula = ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
+            formula = host::ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
           }
         }
       }

@@ -216,13 +216,6 @@ TEST(XlsxRead, DefaultFontSizesColumns) {
   EXPECT_DOUBLE_EQ(latin->Sheet(1).default_column_width(), 8.43);
 }
 
-TEST(XlsxRead, SharedFormulaShifting) {
-  EXPECT_EQ(ShiftFormula("A1*2+$B$1+B$2+$C3", 2, 1), "B3*2+$B$1+C$2+$C5");
-  EXPECT_EQ(ShiftFormula("SUM(A1:B2)&\"A1\"&'A1 x'!A1", 1, 0), "SUM(A2:B3)&\"A1\"&'A1 x'!A2");
-  EXPECT_EQ(ShiftFormula("LOG10(A1)+1E5+Sheet1!B1", 1, 1), "LOG10(B2)+1E5+Sheet1!C2");
-  EXPECT_EQ(ShiftFormula("A1", -1, 0), "#REF!");
-}
-
 TEST(XlsxRead, IsoDates) {
   double v;
   ASSERT_TRUE(IsoDateToSerial("2024-02-29T12:00:00", false, v));
