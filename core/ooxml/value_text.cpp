@@ -10,11 +10,6 @@
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-}  // namespace
 
 void AppendAttrNumber(std::string& out, std::string_view name, double value) {
   out.push_back(' ');
@@ -42,8 +37,8 @@ void AppendInt(std::string& out, int64_t value) {
 }
 
 bool ParseDouble(std::string_view text, double& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -51,8 +46,8 @@ bool ParseDouble(std::string_view text, double& value) {
 }
 
 bool ParseInt(std::string_view text, int64_t& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (text.empty()) return false;
   auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec == std::errc() && p == text.data() + text.size()) return true;

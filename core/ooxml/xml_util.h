@@ -1,4 +1,6 @@
-// Shared XML helpers for the package parts: a fast pull scanner, escaping, numbers, A1 references.
+// Shared XML helpers for the package parts: the pull scanner (xml_scanner.cpp), escaping and
+// mending of text (xml_escape.cpp), namespaces, errors and pugixml helpers (xml_util.cpp).
+// Numbers and A1 references as files write them are in value_text.h.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,9 @@
 #include "core/host/geometry.h"
 
 namespace tessarin::ooxml {
+
+// The four characters XML counts as white space.
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Namespaces of the two SpreadsheetML flavours. Every part we write uses the flavour the package
 // was read in (transitional for new workbooks), so a Strict file stays Strict.
