@@ -247,6 +247,22 @@ const std::map<std::string, std::string>& PackageReader::parts() {
 
 namespace {
 
+// What both kinds of source below answer alike: errors, freeing, the commands they support.
+zip_int64_t OtherCommand(zip_error_t& error, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  switch (cmd) {
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&error, data, len);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
 // Feeds a generated entry to libzip piece by piece. Exceptions must not cross libzip's C code:
 // they are kept and thrown again once zip_close has returned.
 struct Generated {
@@ -298,16 +314,8 @@ zip_int64_t GeneratedCallback(void* user, void* data, zip_uint64_t len, zip_sour
       st->valid |= ZIP_STAT_SIZE;
       return sizeof(*st);
     }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&g->error, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     default:
-      zip_error_set(&g->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
+      return OtherCommand(g->error, data, len, cmd);
   }
 }
 
@@ -345,16 +353,8 @@ zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_sou
       st->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
       return sizeof(*st);
     }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&c->error, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     default:
-      zip_error_set(&c->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
+      return OtherCommand(c->error, data, len, cmd);
   }
 }
 

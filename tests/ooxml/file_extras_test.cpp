@@ -3,36 +3,19 @@
 #include "core/host/clipboard.h"
 #include "core/host/range.h"
 #include "core/ooxml/carry.h"
-#include "core/ooxml/content_types.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
 namespace {
 
-const std::string kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-const std::string kPkgRel = "http://schemas.openxmlformats.org/package/2006/relationships";
-
 // Cell format 1: a theme-coloured font with a family, a solid rgb fill, a border line in an rgb
 // colour, locked off. A1 and A2 use it; rows 1 and 2 share their other attributes.
 std::string StyledBook() {
-  std::map<std::string, std::string> parts = {
-      {"[Content_Types].xml",
-       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(content_type::kWorkbook) + "\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + std::string(content_type::kWorksheet) + "\"/></Types>"},
-      {"_rels/.rels", "<Relationships xmlns=\"" + kPkgRel + "\"><Relationship Id=\"rId1\" Type=\"" + kRel +
-                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<workbook xmlns=\"" + kMain + "\" xmlns:r=\"" + kRel +
-                              "\"><sheets><sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels",
-       "<Relationships xmlns=\"" + kPkgRel + "\"><Relationship Id=\"rId1\" Type=\"" + kRel +
-           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"" + kRel +
-           "/styles\" Target=\"styles.xml\"/></Relationships>"},
-      {"xl/styles.xml",
-       "<styleSheet xmlns=\"" + kMain + "\">"
+  auto parts = OneSheetBook("<row r=\"1\" outlineLevel=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c></row>"
+                            "<row r=\"2\" outlineLevel=\"1\"><c r=\"A2\" s=\"1\"><v>2</v></c></row>",
+                            {{"styles", "styles.xml"}});
+  parts.emplace_back("xl/styles.xml",
+       "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
        "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"A\"/></font>"
        "<font><sz val=\"12\"/><color theme=\"4\"/><name val=\"B\"/><family val=\"3\"/></font></fonts>"
        "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
@@ -41,13 +24,7 @@ std::string StyledBook() {
        "<border><left style=\"thin\"><color rgb=\"FF0000FE\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
        "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
        "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"2\" borderId=\"1\" quotePrefix=\"1\"><protection locked=\"0\"/></xf></cellXfs>"
-       "</styleSheet>"},
-      {"xl/worksheets/sheet1.xml",
-       "<worksheet xmlns=\"" + kMain + "\"><sheetData>"
-       "<row r=\"1\" outlineLevel=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c></row>"
-       "<row r=\"2\" outlineLevel=\"1\"><c r=\"A2\" s=\"1\"><v>2</v></c></row>"
-       "</sheetData></worksheet>"},
-  };
+       "</styleSheet>");
   std::vector<ZipEntry> entries;
   for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
   return WriteZip(entries);

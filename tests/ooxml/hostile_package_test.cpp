@@ -48,27 +48,6 @@ std::string RawZip(const std::vector<std::pair<std::string, std::string>>& entri
   return out;
 }
 
-// The parts of a one-sheet workbook whose sheet data is `sheet_data`, in archive order.
-std::vector<std::pair<std::string, std::string>> Book(const std::string& sheet_data = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>") {
-  const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-  return {
-      {"[Content_Types].xml",
-       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(content_type::kWorkbook) + "\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + std::string(content_type::kWorksheet) + "\"/></Types>"},
-      {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                      "<Relationship Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
-                          "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                                     "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-      {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheet_data + "</sheetData></worksheet>"},
-  };
-}
-
 std::string Refusal(const std::string& bytes) {
   try {
     ReadXlsx(bytes, "/in/bad.xlsx");
@@ -79,11 +58,11 @@ std::string Refusal(const std::string& bytes) {
   return {};
 }
 
-TEST(HostilePackage, TheGeneratedBookOpens) { EXPECT_EQ(Refusal(RawZip(Book())), ""); }
+TEST(HostilePackage, TheGeneratedBookOpens) { EXPECT_EQ(Refusal(RawZip(OneSheetBook())), ""); }
 
 TEST(HostilePackage, EntryNamesThatEscapeThePackageAreRefused) {
   for (const std::string name : {"../evil.xml", "xl/../../evil.xml", "/etc/evil.xml", "C:/evil.xml", "xl\\evil.xml"}) {
-    auto parts = Book();
+    auto parts = OneSheetBook();
     parts.emplace_back(name, "<x/>");
     const std::string why = Refusal(RawZip(parts));
     EXPECT_NE(why.find("entry name"), std::string::npos) << name << ": " << why;
@@ -91,29 +70,29 @@ TEST(HostilePackage, EntryNamesThatEscapeThePackageAreRefused) {
 }
 
 TEST(HostilePackage, DuplicateEntriesAreRefused) {
-  auto parts = Book();
-  parts.emplace_back("xl/worksheets/sheet1.xml", Book("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>").back().second);
+  auto parts = OneSheetBook();
+  parts.emplace_back("xl/worksheets/sheet1.xml", OneSheetBook("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>").back().second);
   EXPECT_NE(Refusal(RawZip(parts)).find("two entries of this name"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts.emplace_back("XL/Workbook.xml", parts[2].second);  // names are compared ignoring case
   EXPECT_NE(Refusal(RawZip(parts)).find("differs only in case"), std::string::npos);
 }
 
 TEST(HostilePackage, DoctypeIsRefusedInReadAndInCarriedParts) {
-  auto parts = Book();
+  auto parts = OneSheetBook();
   parts[4].second = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"b\">]>" + parts[4].second;
   EXPECT_NE(Refusal(RawZip(parts)).find("DOCTYPE"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts[2].second = "<!DOCTYPE workbook>" + parts[2].second;
   EXPECT_NE(Refusal(RawZip(parts)).find("DOCTYPE"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts.emplace_back("docProps/custom.xml", "<?xml version=\"1.0\"?>\n<!-- c --><!DOCTYPE p SYSTEM \"file:///etc/passwd\"><p/>");
   const std::string why = Refusal(RawZip(parts));
   EXPECT_NE(why.find("docProps/custom.xml"), std::string::npos) << why;
 }
 
 TEST(HostilePackage, NumbersNoCellHoldsAreKeptAsText) {
-  auto book = ReadXlsx(RawZip(Book("<row r=\"1\"><c r=\"A1\"><v>1e400</v></c><c r=\"B1\"><v>nan</v></c>"
+  auto book = ReadXlsx(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\"><v>1e400</v></c><c r=\"B1\"><v>nan</v></c>"
                                     "<c r=\"C1\"><v>-inf</v></c><c r=\"D1\"><v>0x10</v></c><c r=\"E1\"><v> 2.5 </v></c></row>")),
                        "n.xlsx");
   const host::Worksheet& s = book->Sheet(1);
@@ -127,7 +106,7 @@ TEST(HostilePackage, NumbersNoCellHoldsAreKeptAsText) {
 }
 
 TEST(HostilePackage, MalformedUtf8IsMendedAndNeverWrittenBack) {
-  auto book = ReadXlsx(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\xFF\xC3z</t></is></c>"
+  auto book = ReadXlsx(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\xFF\xC3z</t></is></c>"
                                     "<c r=\"B1\" t=\"str\"><v>\xED\xA0\x80</v></c></row>")),
                        "u.xlsx");
   EXPECT_EQ(book->Sheet(1).Value(1, 1), host::CellValue::Text("a\uFFFD\uFFFDz"));
@@ -165,18 +144,18 @@ TEST(HostilePackage, CharactersXmlCannotHoldAreWrittenInTheEscapedForm) {
 
 TEST(HostilePackage, TextLongerThanACellHoldsIsRefused) {
   const std::string fits(host::kMaxCellChars, 'x');
-  EXPECT_EQ(Refusal(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + fits + "</t></is></c></row>"))), "");
-  const std::string why = Refusal(RawZip(Book("<row r=\"1\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + fits + "y</t></is></c></row>")));
+  EXPECT_EQ(Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + fits + "</t></is></c></row>"))), "");
+  const std::string why = Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + fits + "y</t></is></c></row>")));
   EXPECT_NE(why.find("cell B2"), std::string::npos) << why;
   EXPECT_NE(why.find("32767"), std::string::npos) << why;
   // Characters, not bytes: 32,767 kanji fit.
   std::string kanji;
   for (int i = 0; i < host::kMaxCellChars; ++i) kanji += "漢";
-  EXPECT_EQ(Refusal(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + kanji + "</v></c></row>"))), "");
+  EXPECT_EQ(Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + kanji + "</v></c></row>"))), "");
 }
 
 TEST(HostilePackage, MacroWorkbookSavedWithoutMacrosDropsTheProject) {
-  auto parts = Book();
+  auto parts = OneSheetBook();
   const std::string vba_type = "application/vnd.ms-office.vbaProject";
   std::string& types = parts[0].second;
   types.replace(types.find(content_type::kWorkbook), content_type::kWorkbook.size(), content_type::kMacroWorkbook);
@@ -218,7 +197,7 @@ TEST(CarriedParts, BigUnreadPartsAreNeverHeldInflated) {
     x = x * 6364136223846793005u + 1442695040888963407u;
     std::memcpy(&big[i], &x, sizeof x);
   }
-  const auto parts = Book();
+  const auto parts = OneSheetBook();
   std::vector<ZipEntry> entries;
   for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
   entries.push_back({"custom/big.bin", big, true, {}, 0});
@@ -242,7 +221,7 @@ TEST(CarriedParts, BigUnreadPartsAreNeverHeldInflated) {
 
 TEST(CarriedParts, DamageAndDocumentTypesAreFoundWhilePassingThrough) {
   // A comment longer than the pieces a part is streamed in hides nothing.
-  auto parts = Book();
+  auto parts = OneSheetBook();
   parts.emplace_back("docProps/custom.xml", "\xEF\xBB\xBF<!--" + std::string(600 * 1024, '-') + " --><?pi ?>\n<!DOCTYPE p><p/>");
   std::string why = Refusal(RawZip(parts));
   EXPECT_NE(why.find("DOCTYPE"), std::string::npos) << why;
@@ -280,12 +259,9 @@ TEST(CarriedParts, DocumentTypeWatchAgreesWithTheWholeTextInAnyPieces) {
 
 // A table of many strings costs the pool only the strings cells use; each cell still gets its own.
 TEST(SharedStrings, OnlyTheStringsCellsUseArePooled) {
-  auto parts = Book("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99999</v></c><c r=\"B1\" t=\"s\"><v>5</v></c>"
-                    "<c r=\"C1\" t=\"s\"><v>5</v></c><c r=\"D1\" t=\"s\"><v>0</v></c></row>");
-  std::string& rels = parts[3].second;
-  rels.insert(rels.find("</Relationships>"),
-              "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-              "sharedStrings\" Target=\"sharedStrings.xml\"/>");
+  auto parts = OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99999</v></c><c r=\"B1\" t=\"s\"><v>5</v></c>"
+                            "<c r=\"C1\" t=\"s\"><v>5</v></c><c r=\"D1\" t=\"s\"><v>0</v></c></row>",
+                            {{"sharedStrings", "sharedStrings.xml"}});
   std::string sst = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" uniqueCount=\"100000\">"
                     "<si><t>_x0041_\xC3</t></si>";
   for (int i = 1; i < 100000; ++i) sst += "<si><t>s" + std::to_string(i) + "</t></si>";
