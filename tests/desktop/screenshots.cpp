@@ -5,10 +5,13 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "app/desktop/main_window.h"
 #include "app/desktop/paper_pictures.h"
@@ -70,6 +73,31 @@ int main(int argc, char** argv) {
   QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(1, 4).center());
   Grab(&window, "main-window");
 
+  // A visible phonetic guide, set in the editor and painted as ruby above the question.
+  window.grid()->setFocus();
+  driver.Expect("PhoneticEditor", [](QWidget* dialog) {
+    Grab(dialog, "phonetic-editor");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_E, Qt::ControlModifier);
+  Grab(window.grid(), "phonetic-guide-in-grid");
+
+  // The wrong-answer report with its chart: marks of three attempts.
+  auto& sheet = *window.app().active_workbook()->active_sheet();
+  for (const auto& [r, c] : std::vector<std::pair<int, int>>{{1, 6}, {2, 6}, {4, 6}, {5, 6}, {2, 7}, {5, 7}, {5, 8}}) {
+    sheet.SetText(r, c, "X");
+  }
+  window.grid()->Reload();
+  driver.Expect("QMessageBox", [&window](QWidget* box) {
+    Grab(&window, "ng-report-chart");
+    Grab(box, "ng-report-message");
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+  });
+  driver.Expect("QMessageBox", [](QWidget* box) {
+    static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+  });
+  window.RunMacro("K_NG_Report");
+
   window.grid()->setFocus();
   driver.Expect("KanjiForm1", [&](QWidget* dialog) {
     Grab(dialog, "test-creation-dialog");
@@ -78,6 +106,13 @@ int main(int argc, char** argv) {
   });
   QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
   Grab(&window, "test-sheet");
+
+  driver.Expect("PrintPreview", [](QWidget* preview) {
+    preview->resize(900, 760);
+    Grab(preview, "print-preview");
+    preview->close();
+  });
+  window.findChild<QAction*>(QStringLiteral("PrintPreviewAction"))->trigger();
 
   driver.Expect("QMessageBox", [](QWidget* box) {
     Grab(box, "version-box");
