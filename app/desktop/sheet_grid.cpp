@@ -179,6 +179,7 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   render::PaintOptions options;
   options.gridlines = sheet_->view().display_gridlines;
   options.gridline_color = QColor(0xD0, 0xD0, 0xD0);
+  options.whole_merges = true;
   painter.save();
   painter.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
   painter.translate(hx, hy);
