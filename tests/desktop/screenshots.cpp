@@ -89,7 +89,12 @@ int main(int argc, char** argv) {
     static_cast<QDialog*>(dialog)->accept();
   });
   QTest::keyClick(window.grid(), Qt::Key_E, Qt::ControlModifier);
+  // At 200 percent (Ctrl and the wheel), where the small guide reads easily.
+  window.app().active_workbook()->active_sheet()->view().zoom = 200;
+  window.grid()->Reload();
   Grab(window.grid(), "phonetic-guide-in-grid");
+  window.app().active_workbook()->active_sheet()->view().zoom = 100;
+  window.grid()->Reload();
 
 
   Activate(window);
