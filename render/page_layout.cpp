@@ -4,12 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include <QPageSize>
-
 #include "core/host/address.h"
 #include "core/host/host_error.h"
-#include "core/workbook/question_sheet.h"
+#include "core/host/paper.h"
 #include "core/host/units.h"
+#include "core/workbook/question_sheet.h"
 
 namespace tessarin::render {
 namespace {
@@ -61,31 +60,17 @@ double ColumnsWidth(const host::Worksheet& sheet, int32_t left, int32_t right) {
 
 }  // namespace
 
-QSizeF PaperSizePoints(int paper_size) {
-  QPageSize::PageSizeId id = QPageSize::A4;
-  switch (paper_size) {
-    case 1: id = QPageSize::Letter; break;
-    case 3: id = QPageSize::Tabloid; break;
-    case 4: id = QPageSize::Ledger; break;
-    case 5: id = QPageSize::Legal; break;
-    case 7: id = QPageSize::Executive; break;
-    case 8: id = QPageSize::A3; break;
-    case 11: id = QPageSize::A5; break;
-    case 12: id = QPageSize::JisB4; break;
-    case 13: id = QPageSize::JisB5; break;
-    default: break;
-  }
-  // Exact points from the millimetre definition (QPageSize rounds its point sizes).
-  return QPageSize(id).size(QPageSize::Millimeter) * (72 / 25.4);
-}
-
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
   std::vector<int32_t> breaks;
+  // The sheet holds each break as the first row of the new page; a page ends on the row above.
+  for (int32_t first : sheet.row_breaks()) breaks.push_back(first - 1);
   const int32_t rows = TestPageRows(sheet);
   if (rows > 0) {
     const int32_t last = sheet.cells().MaxRow();
     for (int32_t r = rows; r <= last + rows; r += rows) breaks.push_back(r);
   }
+  std::sort(breaks.begin(), breaks.end());
+  breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
   return breaks;
 }
 
@@ -100,10 +85,11 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   PrintLayout out;
   out.paper_size = setup.paper_size;
   out.landscape = setup.orientation == host::kXlLandscape;
-  out.paper = PaperSizePoints(setup.paper_size);
+  const host::PaperExtent paper = host::PaperPoints(setup.paper_size);
+  out.paper = QSizeF(paper.width, paper.height);
   if (out.landscape) out.paper.transpose();
-  out.printable = QRectF(QPointF(setup.left_margin, setup.top_margin),
-                         QPointF(out.paper.width() - setup.right_margin, out.paper.height() - setup.bottom_margin));
+  const host::PaperExtent printable = host::PrintableArea(setup);
+  out.printable = QRectF(setup.left_margin, setup.top_margin, printable.width, printable.height);
   if (out.printable.width() < 1 || out.printable.height() < 1) {
     out.printable = QRectF(QPointF(), out.paper);  // margins that leave no room: print edge to edge
   }

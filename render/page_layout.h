@@ -23,16 +23,13 @@ struct PrintPage {
 struct PrintLayout {
   QSizeF paper;      // points, turned for landscape
   bool landscape = false;
-  int paper_size = 9;  // the host's paper size code
+  int paper_size = 9;  // the host's paper size code (host::PaperPoints)
   double scale = 1;  // the zoom the pages are printed at
   QRectF printable;  // the paper inside the margins
   QSizeF headings{0, 0};  // row-number column width and column-letter row height (points at 100%),
                      // empty unless the setup prints headings; they stand left of and above frame
   std::vector<PrintPage> pages;
 };
-
-// The paper of a host paper size code in portrait points (A4 for codes it does not know).
-QSizeF PaperSizePoints(int paper_size);
 
 // Lays out the print pages of `sheet`. Each area of the print area (else the used area) is cut
 // into pages at manual breaks and where the printable area is full, at the page setup's zoom
@@ -43,7 +40,8 @@ QSizeF PaperSizePoints(int paper_size);
 // largest whole percentage at which it fits.
 PrintLayout LayoutPrintPages(const host::Worksheet& sheet);
 
-// The rows after which a page ends by hand (the sheet's manual page breaks), ascending.
+// The rows after which a page ends by hand, ascending: the sheet's manual page breaks, and on a
+// test sheet the end of every test page.
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet);
 
 // Rows per test page when `sheet` is a test sheet (8 or 4), else 0.

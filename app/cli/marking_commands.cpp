@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/cli/messages.h"
+#include "app/cli/print_command.h"
 #include "app/cli/recipe.h"
 #include "core/host/address.h"
 #include "core/host/application.h"
@@ -106,6 +108,7 @@ CLI::App* AnswersCommand::Register(CLI::App& app) {
   options_.Add(*c);
   c->add_flag("--show", show_, "write every answer below its question");
   c->add_flag("--erase", erase_, "empty the answer cells again");
+  c->add_option("--pdf", pdf_, Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
   return c;
 }
 
@@ -115,6 +118,7 @@ int AnswersCommand::Run(Streams& streams) {
     return code;
   };
   if (show_ == erase_) return fail("give one of --show and --erase", 2);
+  if (!pdf_.empty() && !show_) return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
   OpenedTest opened;
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
   // The add-in leaves the selection where the user had it; the recipe starts at the top.
@@ -124,6 +128,13 @@ int AnswersCommand::Run(Streams& streams) {
   }
   streams.out << (show_ ? "Showed the answers on " : "Erased the answers on ") << opened.test_sheet << "\n";
   if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
+  if (!pdf_.empty()) {
+    int pages = 0;
+    if (std::string p = PrintSheetTo(opened.recipe, opened.test_sheet, pdf_, 100, pages); !p.empty()) return fail(p);
+    streams.out << TrN("Printed the answer key to %1 (%2 page)", "Printed the answer key to %1 (%2 pages)", pages,
+                       {Absolute(pdf_), std::to_string(pages)})
+                << "\n";
+  }
   return 0;
 }
 

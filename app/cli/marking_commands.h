@@ -1,5 +1,6 @@
 // The after-the-test subcommands, each a recipe of script steps over the add-in's commands:
-//   tessarin answers BOOK --show | --erase   the answers on or off the test sheet
+//   tessarin answers BOOK --show [--pdf KEY.pdf] | --erase   the answers on or off the test
+//                                                   sheet; --pdf prints the answer key
 //   tessarin mark BOOK --wrong 3,7,12 | --must 5   marks questions by their number on the test
 //   tessarin report BOOK mistakes | must | duplicates   prints a report
 // The first two save the workbook in place (the replaced file is kept as a backup) or to -o.
@@ -23,14 +24,16 @@ struct TestSheetOptions {
 class AnswersCommand : public Command {
  public:
   CLI::App* Register(CLI::App& app) override;
-  // Exit 0 when the answers were shown or erased and the book saved; 1 when the add-in refused
-  // or an error occurred; 2 for bad options.
+  // Exit 0 when the answers were shown or erased, the book saved and, with --pdf, the test
+  // sheet printed with its answers; 1 when the add-in refused or an error occurred (the book is
+  // saved before printing, so a failed print leaves the answers saved); 2 for bad options.
   int Run(Streams& streams) override;
 
  private:
   TestSheetOptions options_;
   bool show_ = false;
   bool erase_ = false;
+  std::string pdf_;  // --pdf: where to print the test sheet with its answers
 };
 
 class MarkCommand : public Command {

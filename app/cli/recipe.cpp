@@ -1,7 +1,10 @@
 // Recipe: steps through the script runner, and reading their events.
 #include "app/cli/recipe.h"
 
+#include <iostream>
+
 #include "app/cli/messages.h"
+#include "core/settings/settings_file.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::cli {
@@ -22,7 +25,17 @@ std::vector<Json> Recipe::Step(const Json& step) {
 std::string Recipe::OpenBook(const std::string& book) {
   Step({{"openfile", book}});
   Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  return Problem(Step({{"call", "Auto_Open"}}));
+  // A settings file set aside on the way is a warning: the defaults are used and the work goes on.
+  std::vector<Json> events;
+  for (Json& e : Step({{"call", "Auto_Open"}})) {
+    if (e.contains("msgbox") && e["msgbox"].is_object() &&
+        settings::SettingsFile::IsSetAsideNotice(e["msgbox"].value("text", std::string()))) {
+      std::cerr << Tr("warning: %1", {e["msgbox"].value("text", std::string())}) << "\n";
+      continue;
+    }
+    events.push_back(std::move(e));
+  }
+  return Problem(events);
 }
 
 std::string Problem(const std::vector<Json>& events) {

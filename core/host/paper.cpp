@@ -20,6 +20,7 @@ struct KnownPaper {
 constexpr KnownPaper kPapers[] = {
     {1, 215.9, 279.4},   // Letter
     {3, 279.4, 431.8},   // Tabloid
+    {4, 431.8, 279.4},   // Ledger: the tabloid sheet lying on its long side
     {5, 215.9, 355.6},   // Legal
     {7, 184.15, 266.7},  // Executive
     {8, 297, 420},       // A3

@@ -64,6 +64,10 @@ void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) con
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos) {
     fail("a sheet name cannot contain any of : \\ / ? * [ ].");
   }
+  // A control character cannot be typed on a tab, and an .xlsx file cannot hold most of them.
+  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    fail("a sheet name cannot contain control characters.");
+  }
   if (name.front() == '\'' || name.back() == '\'') fail("a sheet name cannot begin or end with an apostrophe.");
   if (SheetNamesEqual(name, "History")) fail("the name History is reserved.");
   for (const auto& s : sheets_) {

@@ -59,8 +59,9 @@ class Workbook {
   void RemoveSheet(int index);
   void MoveSheet(int from, int to);
   // Throws HostError 1004 with a clear description when `name` breaks the host's rules for
-  // `sheet` (empty, over 31 characters, one of : \ / ? * [ ], a leading or trailing apostrophe,
-  // or the name of another sheet without regard to case).
+  // `sheet` (empty, over 31 characters, one of : \ / ? * [ ], a control character (U+0000 to
+  // U+001F, U+007F), a leading or trailing apostrophe, the reserved name History, or the name of
+  // another sheet without regard to case).
   void CheckSheetName(std::string_view name, const Worksheet* sheet) const;
   // The allowed name nearest to `wanted`, for a sheet a file names against those rules (other
   // programs write names the host refuses, and refusing the file for that helps no one):

@@ -97,6 +97,11 @@ void Worksheet::SetNumber(int32_t row, int32_t col, double value) {
 }
 
 void Worksheet::SetText(int32_t row, int32_t col, std::string_view text) {
+  // The host keeps no empty text: a cell set to "" is empty, so it counts as blank everywhere.
+  if (text.empty()) {
+    ClearValue(row, col);
+    return;
+  }
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];

@@ -39,6 +39,7 @@ class Worksheet {
   std::string_view TextView(int32_t row, int32_t col) const;
   void SetValue(int32_t row, int32_t col, const CellValue& value);
   void SetNumber(int32_t row, int32_t col, double value);
+  // Empty text empties the value, as ClearValue does: no cell holds "".
   void SetText(int32_t row, int32_t col, std::string_view text);
   // Empties the value (and formula, runs and phonetic runs); keeps style and comment.
   void ClearValue(int32_t row, int32_t col);

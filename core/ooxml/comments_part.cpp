@@ -176,7 +176,10 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
       continue;
     }
     if (sc.name() == "author") {
-      authors.push_back(sc.ElementText());
+      // Written as cell text is (see WriteComments), so read back the same way.
+      const std::string raw = sc.ElementText();
+      std::string scratch;
+      authors.emplace_back(MendedText(raw.find("_x") == std::string::npos ? raw : DecodeXmlEscapes(raw), scratch));
       continue;
     }
     if (sc.name() != "comment") continue;
@@ -282,7 +285,7 @@ std::string WriteComments(const host::Worksheet& sheet, const host::SheetCarry* 
   out += "><authors>";
   for (const auto& a : authors) {
     out += "<author>";
-    AppendEscaped(out, a);
+    AppendCellText(out, a);  // an author is free text and may hold characters XML cannot
     out += "</author>";
   }
   out += "</authors><commentList>";

@@ -217,6 +217,10 @@ void SettingsFile::SetAside(const std::string& path, const char* why) {
 
 std::string SettingsFile::TakeNotice() { return std::exchange(notice_, std::string()); }
 
+bool SettingsFile::IsSetAsideNotice(std::string_view text) {
+  return text.starts_with("The settings file ") && text.ends_with(" and the default settings are used.");
+}
+
 namespace {
 
 // Replaces the file at `path` with `text`: a temporary file beside it is written, flushed and

@@ -84,6 +84,8 @@ class SettingsFile {
   // The message about a settings file set aside since the last call ("" when none), for the
   // front end to show the user; clears it.
   std::string TakeNotice();
+  // True for a text TakeNotice() gave: a warning to pass on, not a failure.
+  static bool IsSetAsideNotice(std::string_view text);
 
   // Puts rewrites on disk through `writer` (nullptr: the default FileWriter).
   void set_writer(std::shared_ptr<host::FileWriter> writer);

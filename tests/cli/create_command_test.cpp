@@ -92,6 +92,19 @@ TEST_F(CreateCommandTest, CsvImportBecomesTheQuestionSheetOfTheSavedCopyOnly) {
   EXPECT_EQ(ReadBytes(csv), Questions(6));  // the file opened is never changed
 }
 
+// A settings file that cannot be used is set aside with a warning, and the test is still made.
+TEST_F(CreateCommandTest, UnusableSettingsFileIsAWarningNotAFailure) {
+  Write("questions.csv", Questions(6));
+  fs::create_directories(dir_ + "/ミラトス保存データ");
+  const std::string ini = dir_ + "/ミラトス保存データ/ミラトス_設定値.ini";
+  std::ofstream(ini, std::ios::binary) << std::string(2 << 20, 'x');
+  testing::ProcessResult run = Run({"create", "questions.csv", "-o", "out.xlsx", "--count", "6"});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("warning: The settings file " + ini + " could not be used"));
+  EXPECT_TRUE(fs::exists(ini + ".broken"));
+  EXPECT_TRUE(fs::exists(dir_ + "/out.xlsx"));
+}
+
 TEST_F(CreateCommandTest, XlsImportBecomesTheQuestionSheet) {
   fs::copy_file(TESSARIN_SOURCE_DIR "/tests/cli/data/questions.xls", dir_ + "/questions.xls");
   const std::string before = ReadBytes(dir_ + "/questions.xls");

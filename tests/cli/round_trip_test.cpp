@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/ooxml/workbook_io.h"
@@ -114,6 +115,50 @@ TEST_F(RoundTrip, MarkedQuestionsComeBackInTheNextTest) {
   ProcessResult after = Tessarin({"report", Path("test.xlsx"), "mistakes"});
   ASSERT_EQ(after.exit_code, 0) << after.err;
   EXPECT_EQ(FirstAttemptCount(after.out), FirstAttemptCount(before.out) + 3) << before.out << after.out;
+}
+
+// pdftotext's text with the line breaks and spaces between the characters of vertical columns
+// taken out, so that a vertically printed word can be searched for.
+std::string PdfText(const std::string& pdf) {
+  const std::string text = RunProcess({"/usr/bin/pdftotext", "-raw", pdf, "-"}, "", ".", {}).out;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 3, "\u3000") == 0) {
+      i += 2;
+    } else if (std::string_view("\n\r\f ").find(text[i]) == std::string_view::npos) {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+TEST_F(RoundTrip, AnswerKeyPrintsTheTestSheetWithItsAnswers) {
+  const std::string book = Path("ミラトス.xlsx");
+  fs::copy_file(TESSARIN_SAMPLE_WORKBOOK, book);
+  ASSERT_EQ(Tessarin({"create", book, "--count", "5", "--range", kCleanRows, "-o", Path("test.xlsx")}).exit_code, 0);
+  fs::copy_file(Path("test.xlsx"), Path("other.xlsx"));
+
+  ProcessResult erase = Tessarin({"answers", Path("test.xlsx"), "--erase", "--pdf", Path("key.pdf")});
+  EXPECT_EQ(erase.exit_code, 2) << erase.err;
+  EXPECT_FALSE(fs::exists(Path("key.pdf")));
+
+  ProcessResult key = Tessarin({"answers", Path("test.xlsx"), "--show", "--pdf", Path("key.pdf")});
+  ASSERT_EQ(key.exit_code, 0) << key.err;
+  EXPECT_NE(key.out.find("Printed the answer key to " + Path("key.pdf") + " (1 page)"), std::string::npos) << key.out;
+  auto answered = Read(Path("test.xlsx"));  // saved as well
+  const host::Worksheet* sheet = answered->FindSheet(kTestSheet);
+  const std::string text = PdfText(Path("key.pdf"));
+  for (int32_t col = 20; col >= 16; --col) {
+    const std::string answer(sheet->TextView(3, col));
+    ASSERT_FALSE(answer.empty()) << "column " << col;
+    EXPECT_NE(text.find(answer), std::string::npos) << answer << " is not in the answer key: " << text;
+  }
+
+  // A print that cannot be written is reported after the answers are saved.
+  ProcessResult nowhere = Tessarin({"answers", Path("other.xlsx"), "--show", "--pdf", Path("no/such/folder/key.pdf")});
+  EXPECT_EQ(nowhere.exit_code, 1);
+  EXPECT_NE(nowhere.out.find("Saved"), std::string::npos) << nowhere.out;
+  EXPECT_FALSE(Read(Path("other.xlsx"))->FindSheet(kTestSheet)->Value(3, 20).IsEmpty());
 }
 
 TEST_F(RoundTrip, RefusalsSaveNothingAndReportsPrintTheirTexts) {

@@ -99,6 +99,7 @@ TEST(Application, NearestSheetNameIsOneRuleForEveryReader) {
   EXPECT_EQ(book.NearestSheetName("fine"), "fine");
   EXPECT_EQ(book.NearestSheetName("a:b/c?d*e[f]g\\h"), "a_b_c_d_e_f_g_h");
   EXPECT_EQ(book.NearestSheetName("'quoted'"), "_quoted_");
+  EXPECT_EQ(book.NearestSheetName("a\x01" "b\tc\x7F"), "a_b_c_");
   EXPECT_EQ(book.NearestSheetName(""), "Sheet");
   EXPECT_EQ(book.NearestSheetName("history"), "history (2)");
   EXPECT_EQ(book.NearestSheetName("DUP"), "DUP (2)");
@@ -125,7 +126,7 @@ TEST(Application, SheetNamesFollowTheHostsRules) {
   Sheet other = app.Sheets().Add();
   const std::vector<std::string> bad = {
       "", std::string(32, 'a'), "a:b", "a\\b", "a/b", "a?b", "a*b", "a[b", "a]b", "'quoted", "end'",
-      "MIRATOSU", "miratosu", "history"};
+      "MIRATOSU", "miratosu", "history", "a\x01" "b", "tab\there", "two\nlines", "del\x7F", std::string("nul\0", 4)};
   other.SetName("Miratosu");
   for (const std::string& name : bad) {
     EXPECT_EQ(ErrorNumber([&] { sheet.SetName(name); }), kErrApplicationDefined) << name;

@@ -84,6 +84,22 @@ TEST_F(RangeTest, ValuesKeepTheirTypes) {
   EXPECT_EQ(At("F1").Value(), CellValue::Text("X"));
 }
 
+TEST_F(RangeTest, EmptyTextEmptiesTheCellLikeAnEmptyValue) {
+  At("B2").SetText("漢字");
+  At("B2").Phonetics().SetText("かんじ");
+  At("B2").SetText("");
+  EXPECT_TRUE(At("B2").Value().IsEmpty());
+  EXPECT_EQ(sheet_.Extra(2, 2), nullptr);  // the reading went with the text
+  At("C1:C2").SetText("x");
+  At("C1:C2").SetText("");
+  EXPECT_TRUE(At("C1").Value().IsEmpty());
+  EXPECT_TRUE(At("C2").Value().IsEmpty());
+  const size_t cells = sheet_.cells().CellCount();
+  At("Z99").SetText("");  // nothing to empty: no cell is made
+  EXPECT_EQ(sheet_.cells().CellCount(), cells);
+  EXPECT_TRUE(At("Z99").Value().IsEmpty());
+}
+
 TEST(ParseInput, TypesWhatAUserTypes) {
   EXPECT_EQ(ParseInput("12"), CellValue::Number(12));
   EXPECT_EQ(ParseInput("0427"), CellValue::Number(427));

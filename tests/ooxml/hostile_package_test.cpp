@@ -140,6 +140,10 @@ TEST(HostilePackage, CharactersXmlCannotHoldAreWrittenInTheEscapedForm) {
   s.SetText(1, 2, "bad\xC0 byte");
   host::CellExtra& extra = s.ObtainExtra(1, 3);
   extra.formula = "\"\x02\uFFFE\"";
+  host::Comment note;  // comments are free text too, their author included
+  note.text = "note\x01\uFFFF";
+  note.author = "by\x02 _x0041_ bad\xC0";
+  s.ObtainExtra(2, 1).comment = note;
   const std::string zip = WriteXlsx(book);
   for (const auto& [name, xml] : Parts(zip)) {
     if (name.find(".xml") == std::string::npos) continue;
@@ -151,6 +155,10 @@ TEST(HostilePackage, CharactersXmlCannotHoldAreWrittenInTheEscapedForm) {
   auto again = ReadXlsx(zip, "x.xlsx");
   EXPECT_EQ(again->Sheet(1).Value(1, 1), host::CellValue::Text("a\x01\uFFFE\uFFFFb"));  // the escaped form reads back
   EXPECT_EQ(again->Sheet(1).Value(1, 2), host::CellValue::Text("bad\uFFFD byte"));
+  const host::CellExtra* noted = again->Sheet(1).Extra(2, 1);
+  ASSERT_TRUE(noted && noted->comment);
+  EXPECT_EQ(noted->comment->text, "note\x01\uFFFF");
+  EXPECT_EQ(noted->comment->author, "by\x02 _x0041_ bad\uFFFD");
 }
 
 TEST(HostilePackage, TextLongerThanACellHoldsIsRefused) {

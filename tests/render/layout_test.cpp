@@ -66,6 +66,36 @@ TEST_F(PageLayoutTest, OrdinarySheetsAreCutWhereThePaperIsFull) {
   EXPECT_EQ(layout.pages[2].area, (host::Area{97, 1, 100, 1}));
 }
 
+TEST_F(PageLayoutTest, ManualRowBreaksStartNewPages) {
+  for (int r = 1; r <= 60; ++r) At("A" + std::to_string(r)).SetNumber(r);
+  for (int r = 1; r <= 60; ++r) Worksheet().SetRowHeight(r, 15);
+  Worksheet().AddRowBreak(8);   // row 8 begins a page
+  Worksheet().AddRowBreak(61);  // below the last row: no empty page
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  ASSERT_EQ(layout.pages.size(), 3u);
+  EXPECT_EQ(layout.pages[0].area, (host::Area{1, 1, 7, 1}));
+  EXPECT_EQ(layout.pages[1].area, (host::Area{8, 1, 55, 1}));  // then full pages of 48 rows again
+  EXPECT_EQ(layout.pages[2].area, (host::Area{56, 1, 60, 1}));
+  EXPECT_EQ(ManualRowBreaks(Worksheet()), (std::vector<int32_t>{7, 60}));
+}
+
+TEST_F(PageLayoutTest, PaperAndPrintableAreaAreTheHostsMeasures) {
+  At("A1").SetText("a");
+  host::PageSetup& ps = Worksheet().page_setup();
+  ps.paper_size = 12;  // B4 (JIS), landscape
+  ps.orientation = host::kXlLandscape;
+  ps.left_margin = 10, ps.right_margin = 20, ps.top_margin = 30, ps.bottom_margin = 40;
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  EXPECT_NEAR(layout.paper.width(), 364 * 72 / 25.4, 1e-9);
+  EXPECT_NEAR(layout.paper.height(), 257 * 72 / 25.4, 1e-9);
+  EXPECT_EQ(layout.printable, QRectF(10, 30, layout.paper.width() - 30, layout.paper.height() - 70));
+  ps.paper_size = 4;  // Ledger: 17 by 11 inches as it stands
+  ps.orientation = host::kXlPortrait;
+  EXPECT_NEAR(LayoutPrintPages(Worksheet()).paper.width(), 17 * 72, 1e-9);
+  ps.left_margin = ps.right_margin = 700;  // no room left: edge to edge
+  EXPECT_EQ(LayoutPrintPages(Worksheet()).printable, QRectF(QPointF(), LayoutPrintPages(Worksheet()).paper));
+}
+
 TEST_F(PageLayoutTest, PagesGoDownThenOverOrOverThenDown) {
   At("A1").SetText("a");
   At("Z60").SetText("z");  // 26 columns of 8.38 (64 pixels) do not fit one portrait width
