@@ -36,14 +36,16 @@ void TranslateHelp(CLI::App& app) {
 std::string DocumentsFolderProblem() {
   const std::string documents = settings::DocumentsFolder();
   if (documents.empty()) {
-    return Tr("HOME is not set, so there is no documents folder to keep the settings and the data folder "
-              "in; set HOME to your home folder");
+    return Tr(
+        "HOME is not set, so there is no documents folder to keep the settings and the data folder "
+        "in; set HOME to your home folder");
   }
   std::error_code ec;
   if (documents == "/" || !std::filesystem::is_directory(documents, ec)) {
-    return Tr("the documents folder %1 (from HOME or XDG_DOCUMENTS_DIR) is not a folder the settings can "
-              "be kept in; set HOME to your home folder",
-              {documents});
+    return Tr(
+        "the documents folder %1 (from HOME or XDG_DOCUMENTS_DIR) is not a folder the settings can "
+        "be kept in; set HOME to your home folder",
+        {documents});
   }
   return "";
 }
@@ -53,7 +55,8 @@ std::string DocumentsFolderProblem() {
 int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   CLI::App app(Tr("Tessarin: kanji writing tests from a workbook of questions"), "tessarin");
   TranslateHelp(app);
-  app.set_version_flag("--version", std::string("tessarin ") + kVersionText, Tr("Display program version information and exit"));
+  app.set_version_flag("--version", std::string("tessarin ") + kVersionText,
+                       Tr("Display program version information and exit"));
   app.require_subcommand(1);
 
   std::vector<std::unique_ptr<Command>> commands;

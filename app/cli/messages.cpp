@@ -39,8 +39,10 @@ std::string FindCatalogueFolder() {
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return "";
   const std::string catalogue = std::string("ja/LC_MESSAGES/") + kDomain + ".mo";
-  for (const fs::path& folder : {exe.parent_path() / "../share/locale", exe.parent_path() / "../../share/locale"}) {
-    if (fs::is_regular_file(folder / catalogue, ec)) return fs::weakly_canonical(folder, ec).string();
+  for (const fs::path& folder :
+       {exe.parent_path() / "../share/locale", exe.parent_path() / "../../share/locale"}) {
+    if (fs::is_regular_file(folder / catalogue, ec))
+      return fs::weakly_canonical(folder, ec).string();
   }
   return "";
 }
@@ -84,9 +86,12 @@ std::string Substitute(const std::string& text, std::initializer_list<std::strin
 
 }  // namespace
 
-std::string Tr(const char* msgid, std::initializer_list<std::string> args) { return Substitute(Tr(msgid), args); }
+std::string Tr(const char* msgid, std::initializer_list<std::string> args) {
+  return Substitute(Tr(msgid), args);
+}
 
-std::string TrN(const char* singular, const char* plural, long n, std::initializer_list<std::string> args) {
+std::string TrN(const char* singular, const char* plural, long n,
+                std::initializer_list<std::string> args) {
   return Substitute(dngettext(kDomain, singular, plural, static_cast<unsigned long>(n)), args);
 }
 

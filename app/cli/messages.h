@@ -23,7 +23,8 @@ std::string Tr(const char* msgid);
 std::string Tr(const char* msgid, std::initializer_list<std::string> args);
 
 // The singular or plural translation for the count `n`, with "%1", "%2" ... replaced by `args`.
-std::string TrN(const char* singular, const char* plural, long n, std::initializer_list<std::string> args);
+std::string TrN(const char* singular, const char* plural, long n,
+                std::initializer_list<std::string> args);
 
 // How a host error reads to the user: its description, then its number, "(error 1004)".
 std::string HostErrorText(const std::string& description, int number);

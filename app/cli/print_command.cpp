@@ -2,7 +2,6 @@
 #include "app/cli/print_command.h"
 
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "core/host/application.h"
@@ -22,7 +21,8 @@ bool IsPng(const std::string& path) {
 
 }  // namespace
 
-std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi, int& pages) {
+std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi,
+                         int& pages) {
   std::error_code ec;
   const std::string path = fs::absolute(out, ec).string();
   Json request = {{"sheet", sheet}};
@@ -53,11 +53,13 @@ std::string DefaultTestSheet(Recipe& recipe) {
 }
 
 CLI::App* PrintCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("print", "Print a workbook's test sheet (or another sheet) to a PDF or page images");
+  CLI::App* c = app.add_subcommand(
+      "print", "Print a workbook's test sheet (or another sheet) to a PDF or page images");
   c->add_option("book", book_, "the workbook (.xlsx, .xls, .txt, .csv)")->required();
   c->add_option("--sheet", sheet_, "the sheet to print (default: the test sheet)");
   c->add_option("-o,--output", out_, "the PDF to write, or PAGE.png for page images")->required();
-  c->add_option("--dpi", dpi_, "resolution of page images (default 100)")->check(CLI::Range(10, 1200));
+  c->add_option("--dpi", dpi_, "resolution of page images (default 100)")
+      ->check(CLI::Range(10, 1200));
   return c;
 }
 
@@ -75,15 +77,16 @@ int PrintCommand::Run(Streams& streams) {
   if (sheet.empty()) {
     sheet = DefaultTestSheet(recipe);
     if (sheet.empty()) {
-      return fail("the workbook has no test sheet (" + std::string(workbook::kTestSheet40) + " or " +
-                  std::string(workbook::kTestSheet20) + "); name the sheet to print with --sheet");
+      return fail("the workbook has no test sheet (" + std::string(workbook::kTestSheet40) +
+                  " or " + std::string(workbook::kTestSheet20) +
+                  "); name the sheet to print with --sheet");
     }
   }
   int pages = 0;
   if (std::string p = PrintSheetTo(recipe, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
-  streams.out << "Printed sheet " << sheet << ": " << pages << (pages == 1 ? " page" : " pages") << " to "
-              << fs::absolute(out_, ec).string() << (IsPng(out_) && pages > 1 ? " (one image per page, numbered)" : "")
-              << "\n";
+  streams.out << "Printed sheet " << sheet << ": " << pages << (pages == 1 ? " page" : " pages")
+              << " to " << fs::absolute(out_, ec).string()
+              << (IsPng(out_) && pages > 1 ? " (one image per page, numbered)" : "") << "\n";
   return 0;
 }
 

@@ -42,8 +42,9 @@ std::string Problem(const std::vector<Json>& events) {
   for (const Json& e : events) {
     if (e.contains("error") && e["error"].is_string()) {
       const std::string text = e["error"].get<std::string>();
-      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>())
-                                                                     : text;
+      return e.contains("number") && e["number"].is_number_integer()
+                 ? HostErrorText(text, e["number"].get<int>())
+                 : text;
     }
     if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
     if (e.contains("call") && e.contains("result") && e["result"] != 0) {
@@ -61,19 +62,22 @@ std::string QuestionSheetName(host::Application& app, std::string* problem) {
     const std::string& name = app.Sheets().Item(i).Name();
     if (!workbook::IsQuestionSheetName(name)) continue;
     if (!found.empty()) {
-      *problem = "the workbook has several question sheets; keep one whose name starts with ミラトス";
+      *problem =
+          "the workbook has several question sheets; keep one whose name starts with ミラトス";
       return "";
     }
     found = name;
   }
-  if (found.empty()) *problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
+  if (found.empty())
+    *problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
   return found;
 }
 
 std::vector<std::string> MessageTexts(const std::vector<Json>& events) {
   std::vector<std::string> texts;
   for (const Json& e : events) {
-    if (e.contains("msgbox") && e["msgbox"].is_object()) texts.push_back(e["msgbox"].value("text", std::string()));
+    if (e.contains("msgbox") && e["msgbox"].is_object())
+      texts.push_back(e["msgbox"].value("text", std::string()));
   }
   return texts;
 }

@@ -45,8 +45,12 @@ TEST(CommandLine, HelpListsTheScriptCommand) {
 }
 
 TEST(CommandLine, UsageErrorsExitTwoWithUsageOnStderr) {
-  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
-           {}, {"frobnicate"}, {"--frobnicate"}, {"script", "--frobnicate"}, {"script", "a", "b"}}) {
+  for (std::vector<const char*> args :
+       std::vector<std::vector<const char*>>{{},
+                                             {"frobnicate"},
+                                             {"--frobnicate"},
+                                             {"script", "--frobnicate"},
+                                             {"script", "a", "b"}}) {
     Outcome run = Invoke(args);
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_TRUE(run.out.empty()) << run.out;
@@ -56,7 +60,8 @@ TEST(CommandLine, UsageErrorsExitTwoWithUsageOnStderr) {
 }
 
 TEST(CommandLine, ScriptReadsStandardInputWithoutFileOrDash) {
-  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{{"script"}, {"script", "-"}}) {
+  for (std::vector<const char*> args :
+       std::vector<std::vector<const char*>>{{"script"}, {"script", "-"}}) {
     Outcome run = Invoke(args, "{\"show\": \"state\"}\n");
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out.rfind("{\"state\":", 0), 0u) << run.out;
@@ -77,13 +82,15 @@ TEST(CommandLine, ScriptFileThatCannotBeReadExitsTwo) {
 TEST(CommandLine, BinaryWritesUnescapedUtf8AndExitCodes) {
   testing::TempFolder temp;
   const std::string script = temp.path() + "/s.jsonl";
-  std::ofstream(script) << "{\"new\": true}\n{\"addsheet\": \"漢字\"}\n{\"show\": \"state\"}\n{\"nope\": 1}\n";
-  testing::ProcessResult run =
-      testing::RunProcess({TESSARIN_CLI_PATH, "script", script}, "", temp.path(), {{"HOME", temp.path()}});
+  std::ofstream(script)
+      << "{\"new\": true}\n{\"addsheet\": \"漢字\"}\n{\"show\": \"state\"}\n{\"nope\": 1}\n";
+  testing::ProcessResult run = testing::RunProcess({TESSARIN_CLI_PATH, "script", script}, "",
+                                                   temp.path(), {{"HOME", temp.path()}});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.out.find("\"sheets\":[\"Sheet1\",\"漢字\"]"), std::string::npos) << run.out;
 
-  testing::ProcessResult usage = testing::RunProcess({TESSARIN_CLI_PATH, "nope"}, "", temp.path(), {});
+  testing::ProcessResult usage =
+      testing::RunProcess({TESSARIN_CLI_PATH, "nope"}, "", temp.path(), {});
   EXPECT_EQ(usage.exit_code, 2);
   EXPECT_TRUE(usage.out.empty());
 }
@@ -97,7 +104,9 @@ namespace {
 TEST(PrintCommand, AWorkbookWithoutATestSheetNeedsASheetName) {
   testing::TempFolder dir;
   const std::string book = dir.path() + "/book.xlsx";
-  std::istringstream script("{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"漢字\"}}\n{\"save\": \"" + book + "\"}\n");
+  std::istringstream script(
+      "{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"漢字\"}}\n{\"save\": \"" + book +
+      "\"}\n");
   std::ostringstream out, err;
   Streams streams{script, out, err};
   std::vector<const char*> make = {"tessarin", "script"};
