@@ -12,6 +12,7 @@ packages=(
   libharfbuzz-dev
   libreoffice-calc-nogui poppler-utils
   gettext locales
+  time python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -73,8 +73,8 @@ struct PhoneticRun {
 struct Phonetic {
   std::vector<PhoneticRun> runs;
   bool visible = false;
-  // The phonetic properties as the file gave them (font, type, alignment), written back as is.
-  std::string properties_xml;
+  // The phonetic properties as a file gave them (font, type, alignment), written back as is.
+  FileExtrasRef file_extras;
   friend bool operator==(const Phonetic&, const Phonetic&) = default;
 };
 
@@ -89,8 +89,8 @@ struct Comment {
   double width = kDefaultCommentWidth;
   double height = kDefaultCommentHeight;
   bool visible = false;
-  // The comment's drawing shape from the file, kept so that position and looks survive a save.
-  std::string shape_xml;
+  // The comment's drawing shape from a file, kept so that position and looks survive a save.
+  FileExtrasRef file_shape;
   friend bool operator==(const Comment&, const Comment&) = default;
 };
 
@@ -100,7 +100,7 @@ struct CellExtra {
   std::optional<Phonetic> phonetic;
   std::optional<Comment> comment;
   std::string formula;  // A1 text without "=", the cell value being its last result
-  std::string formula_xml_attrs;  // shared/array formula attributes as the file wrote them
+  FileExtrasRef formula_extras;  // how a file shared the formula (shared or array), as it wrote it
   bool Empty() const {
     return runs.empty() && !phonetic && !comment && formula.empty();
   }

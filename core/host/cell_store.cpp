@@ -108,7 +108,7 @@ size_t CellStore::MemoryBytes() const {
   for (const auto& b : blocks_) {
     if (!b) continue;
     n += sizeof(Block);
-    for (const RowData& rd : *b) n += rd.cells.capacity() * sizeof(Cell) + rd.extra_attrs.capacity();
+    for (const RowData& rd : *b) n += rd.cells.capacity() * sizeof(Cell);
   }
   return n;
 }

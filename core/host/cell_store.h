@@ -19,8 +19,8 @@ struct RowData {
   StyleId style = kDefaultStyle;
   bool has_style = false;   // a whole-row format
   bool hidden = false;
-  std::string extra_attrs;  // other row attributes from a file (outline level, ...)
-  bool Empty() const { return cells.empty() && height < 0 && !has_style && !hidden && extra_attrs.empty(); }
+  FileExtrasRef file_extras;  // other row attributes from a file (outline level, ...)
+  bool Empty() const { return cells.empty() && height < 0 && !has_style && !hidden && !file_extras; }
 };
 
 // Rows are kept in blocks of 1024 that are made on first use, so a sheet of 1,048,576 rows costs

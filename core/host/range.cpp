@@ -324,7 +324,7 @@ void Range::ClearContents() const {
         if (c.has_extra()) {
           // The cell exists, so ObtainExtra does not touch the row's cell vector.
           CellExtra& e = sheet.ObtainExtra(r, c.col);
-          e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_xml_attrs.clear();
+          e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_extras.reset();
           sheet.PruneExtra(r, c.col);
         }
         if (!c.has_extra() && c.style == Background(sheet, rd, c.col)) any_redundant = true;
@@ -547,7 +547,7 @@ void RangePhonetics::SetVisible(bool visible) const {
     CellExtra& extra = sheet.ObtainExtra(ref.row, ref.col);
     if (!extra.phonetic) extra.phonetic.emplace();
     extra.phonetic->visible = visible;
-    if (!visible && extra.phonetic->runs.empty() && extra.phonetic->properties_xml.empty()) {
+    if (!visible && extra.phonetic->runs.empty() && !extra.phonetic->file_extras) {
       extra.phonetic.reset();
     }
     sheet.PruneExtra(ref.row, ref.col);

@@ -341,7 +341,7 @@ void RangeBorder::SetColorIndex(int index) const {
   Edit([index](BorderLine& b) {
     if (!b.IsSet()) b.line_style = kXlContinuous;
     b.color_index = index == kXlNone ? kXlAutomatic : index;
-    b.color_xml.clear();
+    b.file_color.reset();
   });
 }
 
@@ -421,7 +421,7 @@ void RangeFont::SetName(std::string_view name) const {
   Edit([&value](host::Font& f) {
     if (f.name != value) {
       f.name = value;
-      f.extra_xml.clear();  // the family and charset of the old face do not fit the new one
+      f.file_extras.reset();  // the family and charset of the old face do not fit the new one
     }
   });
 }

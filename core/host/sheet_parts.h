@@ -18,8 +18,8 @@ struct ColumnInfo {
   StyleId style = kDefaultStyle;
   bool has_style = false;
   bool hidden = false;
-  std::string extra_attrs;  // other attributes from a file (outline level, bestFit, ...)
-  bool Empty() const { return width < 0 && !has_style && !hidden && extra_attrs.empty(); }
+  FileExtrasRef file_extras;  // other attributes from a file (outline level, best fit, ...)
+  bool Empty() const { return width < 0 && !has_style && !hidden && !file_extras; }
   friend bool operator==(const ColumnInfo&, const ColumnInfo&) = default;
 };
 
@@ -46,7 +46,7 @@ struct PageSetup {
   bool print_headings = false;
   int print_comments = kXlPrintNoComments;
   std::string print_area;      // A1 text without $ or sheet name, "" for none
-  std::string header_footer_xml;  // kept as the file had it
+  FileExtrasRef header_footer;  // headers and footers, kept as a file had them
   friend bool operator==(const PageSetup&, const PageSetup&) = default;
 };
 

@@ -41,18 +41,16 @@ size_t HashStyle(const Style& s) {
              (s.font.superscript << 3) | (s.font.subscript << 4) | (s.font.outline << 5) |
              (s.font.shadow << 6) | (s.wrap << 7) | (s.shrink << 8) | (s.add_indent << 9));
   Mix(h, static_cast<size_t>(s.font.underline) * 31 + static_cast<size_t>(s.font.color_index));
-  Mix(h, hs(s.font.extra_xml));
+  Mix(h, s.font.file_extras.Hash());
   Mix(h, static_cast<size_t>(s.horizontal) * 131 + static_cast<size_t>(s.vertical) * 7 +
              static_cast<size_t>(s.orientation) * 1009 + static_cast<size_t>(s.indent));
   Mix(h, hs(s.number_format));
   for (const BorderLine& b : s.borders) {
     Mix(h, static_cast<size_t>(b.line_style) * 17 + static_cast<size_t>(b.weight) * 5 +
                static_cast<size_t>(b.color_index));
-    if (!b.color_xml.empty()) Mix(h, hs(b.color_xml));
+    if (b.file_color) Mix(h, b.file_color.Hash());
   }
-  if (!s.fill_xml.empty()) Mix(h, hs(s.fill_xml));
-  if (!s.protection_xml.empty()) Mix(h, hs(s.protection_xml));
-  if (!s.xf_extra.empty()) Mix(h, hs(s.xf_extra));
+  if (s.file_extras) Mix(h, s.file_extras.Hash());
   return h;
 }
 

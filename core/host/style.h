@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/host/constants.h"
+#include "core/host/file_extras.h"
 
 namespace tessarin::host {
 
@@ -28,9 +29,9 @@ struct Font {
   bool shadow = false;
   int underline = kXlUnderlineStyleNone;
   int color_index = kXlAutomatic;
-  // What the file said that the model does not use (theme colours, rgb, family, charset, scheme),
-  // kept as the font's XML children so a save writes them back.
-  std::string extra_xml;
+  // What a file said of the font that the model does not use (theme colours, rgb, family,
+  // charset, scheme), kept so that saving in that format writes it back.
+  FileExtrasRef file_extras;
 
   // "標準", "太字", "斜体" or "太字 斜体", as the Japanese host names the style.
   std::string FontStyle() const;
@@ -43,7 +44,7 @@ struct BorderLine {
   int line_style = kXlNone;  // kXlNone: no line
   int weight = kXlThin;
   int color_index = kXlAutomatic;
-  std::string color_xml;  // an rgb or theme colour from a file, kept as written
+  FileExtrasRef file_color;  // an rgb or theme colour from a file, kept as given
   bool IsSet() const { return line_style != kXlNone; }
   friend bool operator==(const BorderLine&, const BorderLine&) = default;
 };
@@ -62,11 +63,9 @@ struct Style {
   bool add_indent = false;
   std::string number_format = "General";
   std::array<BorderLine, kBorderSlots> borders;
-  // Formats the model keeps without interpreting them: fill, protection and other xf attributes,
-  // as XML written back verbatim.
-  std::string fill_xml;
-  std::string protection_xml;
-  std::string xf_extra;
+  // Formats the model keeps without interpreting them (fill, protection, other attributes of a
+  // file's cell format), written back when saving in that format.
+  FileExtrasRef file_extras;
 
   friend bool operator==(const Style&, const Style&) = default;
 };

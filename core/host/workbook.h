@@ -15,9 +15,6 @@ namespace tessarin::host {
 
 class Application;
 
-// What a file reader kept of a package that the model does not understand (defined in core/ooxml).
-struct PackageCarry;
-
 // Size and modification time of the file as it was opened or last saved, so a save can tell
 // whether someone else changed it meanwhile.
 struct FileStamp {
@@ -92,8 +89,10 @@ class Workbook {
   Application* application() const { return application_; }
   void set_application(Application* app) { application_ = app; }
 
-  std::shared_ptr<PackageCarry>& carry() { return carry_; }
-  const std::shared_ptr<PackageCarry>& carry() const { return carry_; }
+  // What the reader of the file kept of it beyond the model, for saving in the same format;
+  // null for a workbook made here.
+  std::shared_ptr<FileExtras>& file_extras() { return file_extras_; }
+  const std::shared_ptr<FileExtras>& file_extras() const { return file_extras_; }
 
  private:
   std::string name_;
@@ -106,7 +105,7 @@ class Workbook {
   bool date1904_ = false;
   FileFormat file_format_ = FileFormat::kNone;
   FileStamp disk_stamp_;
-  std::shared_ptr<PackageCarry> carry_;
+  std::shared_ptr<FileExtras> file_extras_;
   Application* application_ = nullptr;
 };
 

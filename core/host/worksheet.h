@@ -15,8 +15,6 @@
 namespace tessarin::host {
 
 class Workbook;
-// What a file reader kept of a sheet that the model does not understand (defined in core/ooxml).
-struct SheetCarry;
 
 class Worksheet {
  public:
@@ -99,8 +97,9 @@ class Worksheet {
   // Throws HostError 1004 when the sheet is protected.
   void CheckWritable() const;
 
-  std::shared_ptr<SheetCarry>& carry() { return carry_; }
-  const std::shared_ptr<SheetCarry>& carry() const { return carry_; }
+  // What the reader of the file kept of this sheet beyond the model; null for a sheet made here.
+  std::shared_ptr<FileExtras>& file_extras() { return file_extras_; }
+  const std::shared_ptr<FileExtras>& file_extras() const { return file_extras_; }
 
  private:
   // The cell at (row, col), made with the format it shows while empty when missing.
@@ -120,7 +119,7 @@ class Worksheet {
   double default_column_width_ = kDefaultColumnWidth;
   bool protected_ = false;
   SheetVisibility visibility_ = SheetVisibility::kVisible;
-  std::shared_ptr<SheetCarry> carry_;
+  std::shared_ptr<FileExtras> file_extras_;
 };
 
 }  // namespace tessarin::host

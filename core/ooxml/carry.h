@@ -1,4 +1,5 @@
-// What a read keeps of a package beyond the host model, so that a save writes it back.
+// What a read keeps of a package beyond the host model, hung on the model through its file
+// extras, so that a save writes it back.
 #pragma once
 
 #include <cstdint>
@@ -6,10 +7,39 @@
 #include <string>
 #include <vector>
 
+#include "core/host/file_extras.h"
+#include "core/host/workbook.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
 #include "core/ooxml/relationships.h"
 
 namespace tessarin::ooxml {
+
+// A piece of a part kept as the file wrote it, for one model record: a font's children the model
+// does not use, a border's colour, a row's or column's other attributes, a comment's shape ...
+struct KeptXml final : host::FileExtras {
+  explicit KeptXml(std::string text) : xml(std::move(text)) {}
+  bool SameAs(const host::FileExtras& other) const override;
+  size_t Hash() const override;
+  std::string xml;
+};
+// Empty for "", so that records without kept content stay plain.
+host::FileExtrasRef KeepXml(std::string xml);
+// The kept text, or "" when there is none or it was kept by another reader.
+std::string_view KeptXmlOf(const host::FileExtrasRef& ref);
+
+// What a cell format holds beyond the model: its fill, its protection and its other attributes
+// (those of <xf>, then those of <alignment> after a 0x1F separator).
+struct FormatExtras final : host::FileExtras {
+  bool SameAs(const host::FileExtras& other) const override;
+  size_t Hash() const override;
+  bool Empty() const { return fill.empty() && protection.empty() && attrs.empty(); }
+  std::string fill;
+  std::string protection;
+  std::string attrs;
+};
+// The format extras of a style, or nullptr.
+const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref);
 
 // A top-level element of a part kept verbatim, with its local name for schema ordering.
 struct RawElement {
@@ -48,36 +78,34 @@ struct DefinedName {
   std::string formula;
 };
 
-}  // namespace tessarin::ooxml
-
-namespace tessarin::host {
-
-struct PackageCarry {
+// What a read keeps of the package beyond the model, hung on the workbook.
+struct PackageExtras final : host::FileExtras {
   bool strict = false;
   std::string workbook_part = "xl/workbook.xml";
   std::string workbook_content_type;
-  ooxml::ContentTypes content_types;
-  std::map<std::string, std::string> parts;  // parts written back byte for byte
+  ContentTypes content_types;
+  std::map<std::string, CompressedPart> parts;  // parts written back byte for byte, as stored
   std::string workbook_root_attrs;
-  std::vector<ooxml::RawElement> workbook_children;  // unmodelled elements of workbook.xml
+  std::vector<RawElement> workbook_children;  // unmodelled elements of workbook.xml
   std::string workbook_pr_attrs;                     // <workbookPr> attributes but date1904
   std::string workbook_view_attrs;                   // first <workbookView> but activeTab
   std::string more_workbook_views;                   // further <workbookView> elements
-  std::vector<ooxml::Relationship> workbook_rels;    // links kept (theme, VBA, external links ...)
-  std::vector<ooxml::OtherSheet> other_sheets;
-  std::vector<ooxml::DefinedName> defined_names;     // all but the print areas of worksheets
+  std::vector<Relationship> workbook_rels;    // links kept (theme, VBA, external links ...)
+  std::vector<OtherSheet> other_sheets;
+  std::vector<DefinedName> defined_names;     // all but the print areas of worksheets
   int file_sheet_count = 0;
-  ooxml::StylesCarry styles;
+  StylesCarry styles;
 };
 
-struct SheetCarry {
+// What a read keeps of one worksheet beyond the model, hung on the sheet.
+struct SheetExtras final : host::FileExtras {
   int position = -1;          // index in the file's sheet list
   std::string original_name;
   std::string part_name;      // "xl/worksheets/sheet1.xml"
   std::string sheet_attrs;    // other attributes of the workbook's <sheet> element (sheetId ...)
   std::string root_attrs;     // attributes of <worksheet>
-  std::vector<ooxml::RawElement> elements;  // unmodelled top-level elements, in file order
-  std::vector<ooxml::Relationship> rels;    // links kept (drawings, tables, hyperlinks ...)
+  std::vector<RawElement> elements;  // unmodelled top-level elements, in file order
+  std::vector<Relationship> rels;    // links kept (drawings, tables, hyperlinks ...)
   std::string sheet_pr;       // <sheetPr> as read
   bool fit_to_page = false;   // its fitToPage flag as read
   std::string view_attrs;     // first <sheetView>: attributes we do not model
@@ -93,8 +121,13 @@ struct SheetCarry {
   std::string comments_root_attrs;  // <comments> namespaces
   std::map<uint64_t, std::string> comment_attrs;  // (row << 16 | col) -> attributes of <comment>
   std::string vml_shapes;      // shapes of the comments drawing that are not notes
-  std::vector<ooxml::Relationship> vml_rels;  // links of that drawing (images of its shapes)
+  std::vector<Relationship> vml_rels;  // links of that drawing (images of its shapes)
   int vml_idmap = 0;
 };
 
-}  // namespace tessarin::host
+// The extras a read of a package hung on the workbook or sheet; nullptr for a workbook or sheet
+// made here or read from another format.
+const PackageExtras* PackageExtrasOf(const host::Workbook& workbook);
+const SheetExtras* SheetExtrasOf(const host::Worksheet& sheet);
+
+}  // namespace tessarin::ooxml

@@ -158,7 +158,7 @@ std::string Renumber(std::string_view shape, const std::string& id) {
 }  // namespace
 
 void ReadComments(std::string_view xml, std::string_view file, std::string_view part, host::Worksheet& sheet,
-                  host::SheetCarry& carry) {
+                  SheetExtras& carry) {
   XmlScanner sc(xml, file, part);
   std::vector<std::string> authors;
   host::Font base;
@@ -227,7 +227,7 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
   }
 }
 
-void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, host::SheetCarry& carry) {
+void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras& carry) {
   const std::string_view idmap = TagAttr(vml.substr(0, std::min<size_t>(vml.size(), vml.find("</o:shapelayout>") + 1)), "data");
   int64_t block;
   if (ParseInt(idmap.substr(0, idmap.find(',')), block) && block > 0 && block < 1 << 20) carry.vml_idmap = static_cast<int>(block);
@@ -248,7 +248,7 @@ void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, host::Sheet
     if (info.width > 0) c.width = info.width;
     if (info.height > 0) c.height = info.height;
     c.visible = info.visible;
-    c.shape_xml = std::string(block_xml);
+    c.file_shape = KeepXml(std::string(block_xml));
   });
 }
 
@@ -272,7 +272,7 @@ std::vector<Noted> SortedComments(const host::Worksheet& sheet) {
 
 }  // namespace
 
-std::string WriteComments(const host::Worksheet& sheet, const host::SheetCarry* carry, const Namespaces& ns) {
+std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry, const Namespaces& ns) {
   const auto notes = SortedComments(sheet);
   std::vector<std::string> authors;
   std::map<std::string, int> author_ids;
@@ -309,7 +309,7 @@ int CommentShapeBlocks(const host::Worksheet& sheet) {
   return static_cast<int>(sheet.CommentCount() / 1023) + 1;
 }
 
-std::string WriteCommentShapes(const host::Worksheet& sheet, const host::SheetCarry* carry,
+std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* carry,
                                const std::vector<int>& blocks, int mdw) {
   const auto notes = SortedComments(sheet);
   std::string out =
@@ -347,11 +347,11 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const host::SheetCa
     ++k;
     const host::Comment& c = *n.comment;
     const int32_t r0 = n.row - 1, c0 = n.col - 1;
-    if (!c.shape_xml.empty()) {
-      const ShapeInfo kept = ParseShape(c.shape_xml);
+    if (const std::string_view shape = KeptXmlOf(c.file_shape); !shape.empty()) {
+      const ShapeInfo kept = ParseShape(shape);
       if (kept.row == r0 && kept.col == c0 && std::fabs(kept.width - c.width) < 0.01 &&
           std::fabs(kept.height - c.height) < 0.01 && kept.visible == c.visible) {
-        out += Renumber(c.shape_xml, id);
+        out += Renumber(shape, id);
         continue;
       }
     }

@@ -201,12 +201,67 @@ std::string PackageReader::Take(std::string_view part) {
   return out;
 }
 
+CompressedPart PackageReader::TakeCompressed(std::string_view part, const std::function<void(std::string_view)>& check) {
+  const std::string* found = Resolve(part);
+  if (!found) Fail(file_, part, "the part is missing from the package.");
+  const std::string name = *found;
+  Entry& e = entries_.at(name);
+  if (e.loaded) {
+    parts_.erase(name);
+    e.loaded = false;
+  }
+  {
+    auto stream = Open(name);
+    std::string piece(256 * 1024, '\0');
+    while (const size_t n = stream->Read(piece.data(), piece.size())) check(std::string_view(piece.data(), n));
+  }
+  auto* za = static_cast<zip_t*>(zip_.get());
+  zip_stat_t st;
+  zip_stat_init(&st);
+  const zip_uint64_t need = ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_SIZE;
+  if (zip_stat_index(za, e.index, 0, &st) != 0 || (st.valid & need) != need) {
+    Fail(file_, name, "the entry's directory record is damaged.");
+  }
+  CompressedPart out;
+  out.method = st.comp_method;
+  out.crc = st.crc;
+  out.size = st.size;
+  out.bytes.resize(st.comp_size);
+  zip_file_t* zf = zip_fopen_index(za, e.index, ZIP_FL_COMPRESSED);
+  if (!zf) Fail(file_, name, std::string("the entry cannot be opened (") + zip_strerror(za) + ").");
+  size_t got = 0;
+  while (got < out.bytes.size()) {
+    const zip_int64_t n = zip_fread(zf, out.bytes.data() + got, out.bytes.size() - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  zip_fclose(zf);
+  if (got != out.bytes.size()) Fail(file_, name, "the entry is truncated.");
+  return out;
+}
+
 const std::map<std::string, std::string>& PackageReader::parts() {
   for (const std::string& n : names_) Find(n);
   return parts_;
 }
 
 namespace {
+
+// What both kinds of source below answer alike: errors, freeing, the commands they support.
+zip_int64_t OtherCommand(zip_error_t& error, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  switch (cmd) {
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&error, data, len);
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
 
 // Feeds a generated entry to libzip piece by piece. Exceptions must not cross libzip's C code:
 // they are kept and thrown again once zip_close has returned.
@@ -259,16 +314,47 @@ zip_int64_t GeneratedCallback(void* user, void* data, zip_uint64_t len, zip_sour
       st->valid |= ZIP_STAT_SIZE;
       return sizeof(*st);
     }
-    case ZIP_SOURCE_ERROR:
-      return zip_error_to_data(&g->error, data, len);
-    case ZIP_SOURCE_FREE:
-      return 0;
-    case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     default:
-      zip_error_set(&g->error, ZIP_ER_OPNOTSUPP, 0);
-      return -1;
+      return OtherCommand(g->error, data, len, cmd);
+  }
+}
+
+// Serves a part compressed elsewhere as it is: libzip writes data whose stated method is the
+// entry's own without compressing it again.
+struct Compressed {
+  const CompressedPart* part;
+  size_t pos = 0;
+  zip_error_t error;
+};
+
+zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  auto* c = static_cast<Compressed*>(user);
+  switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+      c->pos = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const size_t n = std::min<size_t>(len, c->part->bytes.size() - c->pos);
+      std::memcpy(data, c->part->bytes.data() + c->pos, n);
+      c->pos += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, len, &c->error);
+      if (!st) return -1;
+      zip_stat_init(st);
+      st->size = c->part->size;
+      st->comp_size = c->part->bytes.size();
+      st->comp_method = c->part->method;
+      st->crc = c->part->crc;
+      st->encryption_method = ZIP_EM_NONE;
+      st->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+      return sizeof(*st);
+    }
+    default:
+      return OtherCommand(c->error, data, len, cmd);
   }
 }
 
@@ -289,9 +375,15 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
     fail(zip_error_strerror(&error));
   }
   std::deque<Generated> generated;
+  std::deque<Compressed> compressed;
   for (const ZipEntry& e : entries) {
     zip_source_t* s;
-    if (e.generate) {
+    if (e.compressed) {
+      Compressed& c = compressed.emplace_back();
+      c.part = e.compressed;
+      zip_error_init(&c.error);
+      s = zip_source_function(za, CompressedCallback, &c);
+    } else if (e.generate) {
       Generated& g = generated.emplace_back();
       g.entry = &e;
       zip_error_init(&g.error);
@@ -307,10 +399,11 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
       zip_source_free(src);
       fail(e.name + ": " + why);
     }
+    zip_file_set_mtime(za, idx, 315532800 + 86400 * 365 * 30, 0);  // a fixed stamp keeps output stable
+    if (e.compressed) continue;  // already in its method; setting one would compress it again
     // Big sheets trade a little size for a much faster save.
     const zip_uint32_t level = std::max<uint64_t>(e.data.size(), e.size) > (4u << 20) ? 1 : 6;
     zip_set_file_compression(za, idx, e.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE, level);
-    zip_file_set_mtime(za, idx, 315532800 + 86400 * 365 * 30, 0);  // a fixed stamp keeps output stable
   }
   if (zip_close(za) != 0) {
     std::string why = zip_strerror(za);
@@ -336,6 +429,15 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
   zip_source_free(src);
   if (out.empty()) fail("the archive could not be read back from memory");
   return out;
+}
+
+std::string InflatePart(const CompressedPart& part) {
+  // libzip knows every method a package may use: a one-entry archive lets it do the work.
+  const std::string zip = WriteZip({ZipEntry{"part", {}, true, {}, 0, &part}});
+  ReadLimits limits;
+  limits.max_ratio = UINT64_MAX;  // the caller decided to hold this part
+  PackageReader reader(zip, "part", limits);
+  return reader.Take("part");
 }
 
 std::string ResolvePartName(std::string_view source_part, std::string_view target) {

@@ -13,6 +13,15 @@
 
 namespace tessarin::ooxml {
 
+// A part as an archive stores it: its compressed bytes, how they are compressed and the
+// checksum and size of what they inflate to. Parts we only pass on are kept so, never inflated.
+struct CompressedPart {
+  std::string bytes;
+  uint16_t method = 0;  // the zip compression method (0 stored, 8 deflated ...)
+  uint32_t crc = 0;
+  uint64_t size = 0;  // inflated
+};
+
 // Reads the entries of a zip archive held in memory (which must outlive the reader), inflating
 // each under the limits (entry count, size of one part, total size, compression ratio), so a zip
 // bomb costs at most the limits. Parts are inflated when first asked for; big ones can be
@@ -34,6 +43,10 @@ class PackageReader {
   const std::string* Find(std::string_view part);
   // Gives up the part's bytes (inflating them if needed).
   std::string Take(std::string_view part);
+  // The part as stored, for passing it on unchanged. Its inflated bytes are first streamed
+  // through `check` piece by piece, which also proves the entry sound (size and checksum) as
+  // Get does, without ever holding them whole. Throws HostError 1004 as Get does.
+  CompressedPart TakeCompressed(std::string_view part, const std::function<void(std::string_view)>& check);
   // Reads the part in pieces: each call fills up to `size` bytes and returns how many, 0 at the
   // end. Throws HostError 1004 as Get does.
   class Stream {
@@ -80,11 +93,17 @@ struct ZipEntry {
   bool compress = true;
   std::function<bool(std::string&)> generate;
   uint64_t size = 0;
+  // A part passed on from another archive: written as it was compressed there, `data` unused.
+  const CompressedPart* compressed = nullptr;
 };
 
 // Writes a zip archive of `entries` in order and returns its bytes. Throws HostError 1004 if
 // the archive cannot be built.
 std::string WriteZip(const std::vector<ZipEntry>& entries);
+
+// The inflated bytes of a part kept compressed (a small one: a relationships part, a test's).
+// Throws HostError 1004 when they do not inflate to what the part says.
+std::string InflatePart(const CompressedPart& part);
 
 // Resolves a relationship target against the part that owns the relationship: "../x.xml" from
 // "xl/worksheets/sheet1.xml" gives "xl/x.xml"; an absolute "/xl/x.xml" gives "xl/x.xml".

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/host/text_encoding.h"
+#include "core/ooxml/carry.h"
 #include "core/ooxml/styles_part.h"
 #include "core/ooxml/value_text.h"
 
@@ -120,7 +121,7 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
   if (!readings.empty()) {
     host::Phonetic ph;
-    ph.properties_xml = std::move(properties);
+    ph.file_extras = KeepXml(std::move(properties));
     for (RawPhonetic& r : readings) {
       const uint32_t s = Utf16ToCodePoints(text, r.sb);
       const uint32_t e = Utf16ToCodePoints(text, std::max(r.sb, r.eb));
@@ -130,20 +131,38 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
 }
 
+void SharedStrings::Add(std::string_view text) {
+  texts_.append(text);
+  ends_.push_back(static_cast<uint32_t>(texts_.size()));
+}
+
+std::string_view SharedStrings::Text(size_t index) const {
+  const uint32_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(texts_).substr(begin, ends_[index] - begin);
+}
+
+uint32_t SharedStrings::Id(size_t index, host::StringPool& pool) {
+  if (ids_.size() != ends_.size()) ids_.resize(ends_.size(), 0);
+  uint32_t& id = ids_[index];
+  if (id == 0) id = pool.Intern(Text(index)) + 1;
+  return id - 1;
+}
+
 namespace {
 
 SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
   SharedStrings sst;
-  host::StringPool& pool = workbook.strings();
   const host::Font base = workbook.default_font();
   std::string text, scratch;
   // Strings as a cell holds them: well-formed UTF-8 within a cell's length, or refused.
-  auto intern = [&](std::string_view t) {
+  auto add = [&](std::string_view t) {
     if (!FitsInCell(t)) {
-      sc.Error("shared string " + std::to_string(sst.ids.size()) + " has more than the " +
+      sc.Error("shared string " + std::to_string(sst.size()) + " has more than the " +
                std::to_string(host::kMaxCellChars) + " characters a cell can have");
     }
-    return pool.Intern(MendedText(t, scratch));
+    const std::string_view mended = MendedText(t, scratch);
+    if (sst.text_bytes() + mended.size() > UINT32_MAX) sc.Error("the shared strings hold more than 4 GiB of text");
+    sst.Add(mended);
   };
   for (;;) {
     const auto tok = sc.Next();
@@ -152,7 +171,7 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
       if (const auto* a = sc.FindAttr("uniqueCount")) {
         int64_t n;
         // The count is only a hint (some writers get it wrong); cap what it reserves.
-        if (ParseInt(a->raw, n) && n > 0) sst.ids.reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
+        if (ParseInt(a->raw, n) && n > 0) sst.Reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
       }
       continue;
     }
@@ -165,14 +184,15 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
     // Fast path for <si><t>plain</t></si>.
     std::string_view raw;
     if (!sc.self_closing() && sc.TrySimpleChild("t", raw)) {
-      sst.ids.push_back(raw.find("_x") == std::string_view::npos ? intern(raw) : intern(DecodeXmlEscapes(raw)));
+      if (raw.find("_x") == std::string_view::npos) add(raw);
+      else add(DecodeXmlEscapes(raw));
       if (sc.depth() == 1) sc.Compact();
       continue;
     }
     RichText rich;
     ReadStringItem(sc, text, rich, base);
-    if (!rich.runs.empty() || rich.phonetic) sst.rich.emplace(static_cast<uint32_t>(sst.ids.size()), std::move(rich));
-    sst.ids.push_back(intern(text));
+    if (!rich.runs.empty() || rich.phonetic) sst.rich.emplace(static_cast<uint32_t>(sst.size()), std::move(rich));
+    add(text);
   }
   return sst;
 }
@@ -258,7 +278,7 @@ void AppendStringItemBody(std::string& out, std::string_view text, const std::ve
       out.append("</rPh>");
     }
     // Without properties of its own the reading takes the host's defaults.
-    out.append(phonetic->properties_xml);
+    out.append(KeptXmlOf(phonetic->file_extras));
   }
 }
 

@@ -26,13 +26,27 @@ struct RichText {
 // properties do not say.
 void ReadStringItem(XmlScanner& scanner, std::string& text, RichText& rich, const host::Font& base);
 
-// The shared string table as read: index -> pool id, and the rich items by index.
-struct SharedStrings {
-  std::vector<uint32_t> ids;
+// The shared string table as read: the texts end to end, and the rich items by index. A text
+// enters the workbook's pool when a cell first uses it, so that a table of millions of strings
+// few cells use costs little more than its text (about 9 bytes a string beside it).
+class SharedStrings {
+ public:
+  void Reserve(size_t items) { ends_.reserve(items); }
+  void Add(std::string_view text);
+  size_t size() const { return ends_.size(); }
+  size_t text_bytes() const { return texts_.size(); }
+  std::string_view Text(size_t index) const;
+  // The pool id of item `index` (< size()), interning it on first use.
+  uint32_t Id(size_t index, host::StringPool& pool);
   std::unordered_map<uint32_t, RichText> rich;
+
+ private:
+  std::string texts_;
+  std::vector<uint32_t> ends_;  // end offset of each item's text (a part stays under 4 GiB)
+  std::vector<uint32_t> ids_;   // pool id + 1 per item, 0 until a cell uses it
 };
 
-// Reads the part, interning every string in the workbook's pool. Throws HostError 1004 naming
+// Reads the part; strings are checked and mended as cell text here, pooled when used. Throws HostError 1004 naming
 // file and part when it is malformed.
 SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
                                 host::Workbook& workbook);

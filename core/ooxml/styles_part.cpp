@@ -92,7 +92,7 @@ void AppendElement(std::string& out, const ElementAttrs& e) {
   out.append("/>");
 }
 
-// Splits extra_xml (a run of empty elements we wrote ourselves) into its elements.
+// Splits a font's kept children (a run of empty elements we wrote ourselves) into its elements.
 std::vector<std::string_view> SplitElements(std::string_view xml) {
   std::vector<std::string_view> out;
   size_t i = 0;
@@ -156,7 +156,7 @@ void AppendBorderXml(std::string& out, const std::array<BorderLine, host::kBorde
       return;
     }
     out.append("<").append(name).append(" style=\"").append(LineNameOf(l)).append("\">");
-    AppendColor(out, l.color_index, l.color_xml);
+    AppendColor(out, l.color_index, KeptXmlOf(l.file_color));
     out.append("</").append(name).append(">");
   };
   line("left", b[host::kLeft]);
@@ -179,9 +179,11 @@ std::array<BorderLine, host::kBorderSlots> ReadBorder(pugi::xml_node node) {
       if (ln.name == style) line.line_style = ln.style, line.weight = ln.weight;
     }
     if (!line.IsSet()) continue;
+    std::string color;
     for (const ElementAttrs& e : ChildElements(c)) {
-      if (e.name == "color") ReadColor(e, line.color_index, line.color_xml);
+      if (e.name == "color") ReadColor(e, line.color_index, color);
     }
+    line.file_color = KeepXml(std::move(color));
     if (name == "left" || name == "start") b[host::kLeft] = line;
     else if (name == "right" || name == "end") b[host::kRight] = line;
     else if (name == "top") b[host::kTop] = line;
@@ -272,7 +274,8 @@ Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts, const std::vecto
   int64_t v;
   if (ParseInt(AttrValue(xf, "fontId"), v) && v >= 0 && v < static_cast<int64_t>(fonts.size())) s.font = fonts[v];
   else if (!fonts.empty()) s.font = fonts[0];
-  if (ParseInt(AttrValue(xf, "fillId"), v) && v > 0 && v < static_cast<int64_t>(fills.size())) s.fill_xml = fills[v];
+  FormatExtras kept;
+  if (ParseInt(AttrValue(xf, "fillId"), v) && v > 0 && v < static_cast<int64_t>(fills.size())) kept.fill = fills[v];
   if (ParseInt(AttrValue(xf, "borderId"), v) && v >= 0 && v < static_cast<int64_t>(borders.size())) s.borders = borders[v];
   if (ParseInt(AttrValue(xf, "numFmtId"), v)) {
     auto it = formats.find(static_cast<int>(v));
@@ -291,14 +294,17 @@ Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts, const std::vecto
     if (ParseInt(AttrValue(al, "indent"), v) && v >= 0 && v <= 250) s.indent = static_cast<int>(v);
     align_extra = AttrsText(al, {"horizontal", "vertical", "textRotation", "wrapText", "shrinkToFit", "indent"}, false);
   }
-  if (pugi::xml_node pr = Child(xf, "protection")) s.protection_xml = "<protection" + AttrsText(pr, {}, false) + "/>";
+  if (pugi::xml_node pr = Child(xf, "protection")) kept.protection = "<protection" + AttrsText(pr, {}, false) + "/>";
   if (!align_extra.empty()) extra += kExtraSeparator + align_extra;
-  s.xf_extra = extra;
+  kept.attrs = std::move(extra);
+  if (!kept.Empty()) s.file_extras = host::FileExtrasRef(std::make_shared<const FormatExtras>(std::move(kept)));
   return s;
 }
 
 void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill, int border) {
-  const std::string_view extra = s.xf_extra;
+  const FormatExtras* kept = FormatExtrasOf(s.file_extras);
+  const std::string_view extra = kept ? std::string_view(kept->attrs) : std::string_view();
+  const std::string_view protection = kept ? std::string_view(kept->protection) : std::string_view();
   const size_t sep = extra.find(kExtraSeparator);
   const std::string_view xf_attrs = extra.substr(0, sep);
   const std::string_view align_extra = sep == std::string_view::npos ? std::string_view() : extra.substr(sep + 1);
@@ -322,14 +328,14 @@ void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill,
   if (s.shrink) align.append(" shrinkToFit=\"1\"");
   align.append(align_extra);
   if (!align.empty()) out.append(" applyAlignment=\"1\"");
-  if (!s.protection_xml.empty()) out.append(" applyProtection=\"1\"");
-  if (align.empty() && s.protection_xml.empty()) {
+  if (!protection.empty()) out.append(" applyProtection=\"1\"");
+  if (align.empty() && protection.empty()) {
     out.append("/>");
     return;
   }
   out.push_back('>');
   if (!align.empty()) out.append("<alignment").append(align).append("/>");
-  out.append(s.protection_xml);
+  out.append(protection);
   out.append("</xf>");
 }
 
@@ -428,7 +434,7 @@ int ColorIndexOf(const ElementAttrs& color) {
 
 Font FontFromElements(const std::vector<ElementAttrs>& children, const Font& base) {
   Font f = base;
-  f.extra_xml.clear();
+  std::string kept;  // children the model does not hold, as written
   bool color_seen = false;
   for (const ElementAttrs& e : children) {
     const std::string_view val = e.Get("val");
@@ -456,12 +462,13 @@ Font FontFromElements(const std::vector<ElementAttrs>& children, const Font& bas
       color_seen = true;
       std::string xml;
       ReadColor(e, f.color_index, xml);
-      f.extra_xml += xml;
+      kept += xml;
     } else {
-      AppendElement(f.extra_xml, e);
+      AppendElement(kept, e);
     }
   }
   if (!color_seen) f.color_index = base.color_index;
+  f.file_extras = KeepXml(std::move(kept));
   return f;
 }
 
@@ -484,7 +491,7 @@ void AppendFontXml(std::string& out, const Font& f, bool run) {
   out.append("<sz");
   AppendAttrNumber(out, "val", f.size);
   out.append("/>");
-  const auto pieces = SplitElements(f.extra_xml);
+  const auto pieces = SplitElements(KeptXmlOf(f.file_extras));
   std::string_view color_xml;
   for (std::string_view p : pieces) {
     if (ElementName(p) == "color") color_xml = p;
@@ -618,9 +625,10 @@ std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry
     auto [fit, fnew] = font_index.emplace(key, static_cast<int>(fonts.size()));
     if (fnew) fonts.push_back(key);
     int fill = 0;
-    if (!s.fill_xml.empty()) {
-      auto [it, added] = fill_index.emplace(s.fill_xml, static_cast<int>(fills.size()));
-      if (added) fills.push_back(s.fill_xml);
+    const FormatExtras* kept = FormatExtrasOf(s.file_extras);
+    if (kept && !kept->fill.empty()) {
+      auto [it, added] = fill_index.emplace(kept->fill, static_cast<int>(fills.size()));
+      if (added) fills.push_back(kept->fill);
       fill = it->second;
     }
     key.clear();

@@ -26,7 +26,7 @@ std::vector<ElementAttrs> ChildElements(pugi::xml_node node);
 std::vector<ElementAttrs> ChildElements(XmlScanner& scanner);
 
 // A font from the children of <font>, <rPr> or a comment run's <rPr>; what is not given keeps
-// the value of `base`. What the model does not hold goes to extra_xml.
+// the value of `base`. What the model does not hold is kept in the font's file extras.
 host::Font FontFromElements(const std::vector<ElementAttrs>& children, const host::Font& base);
 // Writes the font as <font>...</font>, or as <rPr>...</rPr> for a text run.
 void AppendFontXml(std::string& out, const host::Font& font, bool run_properties);

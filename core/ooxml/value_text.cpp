@@ -6,14 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/host/address.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-}  // namespace
 
 void AppendAttrNumber(std::string& out, std::string_view name, double value) {
   out.push_back(' ');
@@ -41,8 +37,8 @@ void AppendInt(std::string& out, int64_t value) {
 }
 
 bool ParseDouble(std::string_view text, double& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return false;
   auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -50,8 +46,8 @@ bool ParseDouble(std::string_view text, double& value) {
 }
 
 bool ParseInt(std::string_view text, int64_t& value) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (text.empty()) return false;
   auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec == std::errc() && p == text.data() + text.size()) return true;
@@ -73,22 +69,9 @@ bool ParseBool(std::string_view text, bool fallback) {
 // ---------------------------------------------------------------------------------------------
 // References
 
-void AppendColumnName(std::string& out, int32_t col) {
-  char buf[8];
-  int n = 0;
-  while (col > 0 && n < 8) {
-    const int32_t r = (col - 1) % 26;
-    buf[n++] = static_cast<char>('A' + r);
-    col = (col - 1) / 26;
-  }
-  while (n > 0) out.push_back(buf[--n]);
-}
+void AppendColumnName(std::string& out, int32_t col) { out += host::ColumnLetters(col); }
 
-std::string ColumnName(int32_t col) {
-  std::string s;
-  AppendColumnName(s, col);
-  return s;
-}
+std::string ColumnName(int32_t col) { return host::ColumnLetters(col); }
 
 void AppendCellRef(std::string& out, int32_t row, int32_t col) {
   AppendColumnName(out, col);
@@ -119,15 +102,10 @@ size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col,
   has_row = has_col = false;
   row = col = 0;
   if (i < text.size() && text[i] == '$') ++i;
-  size_t letters = 0;
-  while (i < text.size() && letters < 4) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    if (c < 'A' || c > 'Z') break;
-    col = col * 26 + (c - 'A' + 1);
-    ++i, ++letters;
-  }
-  has_col = letters > 0;
+  const size_t letters = i;
+  while (i < text.size() && ((text[i] >= 'A' && text[i] <= 'Z') || (text[i] >= 'a' && text[i] <= 'z'))) ++i;
+  has_col = i > letters;
+  col = host::ColumnNumber(text.substr(letters, i - letters));  // 0, refused, past column XFD
   if (i < text.size() && text[i] == '$') ++i;
   size_t digits = 0;
   while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 8) {

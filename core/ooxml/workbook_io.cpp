@@ -235,19 +235,6 @@ std::string ReadAll(int fd, uint64_t size) {
 
 }  // namespace
 
-int FileWriter::Write(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return EIO;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return 0;
-}
-
-int FileWriter::Sync(int fd) { return fsync(fd) == 0 ? 0 : errno; }
-
 WorkbookFiles::WorkbookFiles(std::shared_ptr<FileWriter> writer, OpenLimits limits)
     : writer_(writer ? std::move(writer) : std::make_shared<FileWriter>()), limits_(limits) {}
 

@@ -7,22 +7,16 @@
 #include <string_view>
 
 #include "core/host/file_service.h"
+#include "core/host/file_writer.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/xlsx.h"
 
 namespace tessarin::ooxml {
 
-// Puts the bytes of a save on disk. The default writes with write(2) and flushes with fsync(2);
-// tests install one that fails part way to prove that a failed save keeps the old file.
-class FileWriter {
- public:
-  virtual ~FileWriter() = default;
-  // Writes all of `data` to the open file `fd`. Returns 0, or the errno value of the failure.
-  virtual int Write(int fd, std::string_view data);
-  // Makes what was written durable. Returns 0, or an errno value.
-  virtual int Sync(int fd);
-};
+// Puts the bytes of a save on disk: the host's seam, which tests replace with one that fails
+// part way to prove that a failed save keeps the old file.
+using FileWriter = host::FileWriter;
 
 // Thrown by Save (as HostError 1004) when writing would silently replace a file that this
 // workbook does not own: the file changed on disk since it was opened or last saved, or an

@@ -153,7 +153,7 @@ std::string RenameSheetInFormula(std::string_view f, std::string_view from, std:
 }
 
 WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::string_view part,
-                              host::PackageCarry& carry) {
+                              PackageExtras& carry) {
   pugi::xml_document doc;
   LoadXml(doc, xml, file, part);
   pugi::xml_node root = doc.document_element();
@@ -224,7 +224,7 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
   return info;
 }
 
-std::string WriteWorkbookPart(const host::Workbook& workbook, const host::PackageCarry* carry,
+std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
                               const std::vector<SheetOut>& sheets, int active_tab,
                               const std::vector<DefinedName>& names, const Namespaces& ns) {
   std::vector<std::pair<int, std::string>> parts;

@@ -30,7 +30,7 @@ struct WorkbookInfo {
 // Reads the part; what the model does not hold goes to `carry`. Throws HostError 1004 naming
 // file and part when it is malformed or lists no sheet.
 WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::string_view part,
-                              host::PackageCarry& carry);
+                              PackageExtras& carry);
 
 struct SheetOut {
   std::string name;
@@ -38,7 +38,7 @@ struct SheetOut {
   std::string attrs;  // sheetId, state
 };
 
-std::string WriteWorkbookPart(const host::Workbook& workbook, const host::PackageCarry* carry,
+std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
                               const std::vector<SheetOut>& sheets, int active_tab,
                               const std::vector<DefinedName>& names, const Namespaces& ns);
 

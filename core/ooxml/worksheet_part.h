@@ -21,17 +21,13 @@ using host::DefaultWidthFromBase;
 using host::FileWidthToChars;
 using host::MaxDigitWidth;
 
-// Moves the relative A1 references of a formula by (rows, cols), as a shared formula's text is
-// meant for each cell of its range. Text in quotes and absolute parts stay as they are.
-std::string ShiftFormula(std::string_view formula, int32_t rows, int32_t cols);
-
 // ISO 8601 date-time text ("2024-02-29T12:00:00") as a serial day number; false when malformed.
 bool IsoDateToSerial(std::string_view text, bool date1904, double& serial);
 
 struct WorksheetReadContext {
   std::string_view file;
   std::string_view part;
-  const SharedStrings* shared_strings = nullptr;
+  SharedStrings* shared_strings = nullptr;
   const std::vector<host::StyleId>* xf_styles = nullptr;
   int max_digit_width = 8;
   bool date1904 = false;
@@ -43,9 +39,9 @@ struct WorksheetReadContext {
 // Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
 // outside the sheet ...).
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry);
+                   SheetExtras& carry);
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry);
+                   SheetExtras& carry);
 
 struct WorksheetWriteContext {
   const Namespaces* ns = nullptr;
@@ -60,7 +56,7 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
-  WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry, SharedStringsWriter& strings,
+  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry, SharedStringsWriter& strings,
                   const WorksheetWriteContext& context);
   uint64_t size() const { return size_; }
   // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
@@ -96,7 +92,7 @@ class WorksheetWriter {
 };
 
 // Appends the whole part to `out`, adding its strings to `strings`.
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
                     SharedStringsWriter& strings, const WorksheetWriteContext& context);
 
 }  // namespace tessarin::ooxml

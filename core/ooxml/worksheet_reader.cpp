@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 
 #include "core/host/date_serial.h"
+#include "core/host/formula_refs.h"
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -70,7 +71,7 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 
 class SheetReader {
  public:
-  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, host::SheetCarry& carry)
+  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, SheetExtras& carry)
       : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
 
   void Run() {
@@ -180,7 +181,7 @@ class SheetReader {
     } else if (name == "pageSetup") {
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
-      sheet_.page_setup().header_footer_xml = std::string(raw);
+      sheet_.page_setup().header_footer = KeepXml(std::string(raw));
     } else if (name == "rowBreaks") {
       ReadRowBreaks(Parse(doc, raw), sheet_);
     } else {
@@ -244,7 +245,7 @@ class SheetReader {
         info.has_style = true;
       }
       info.hidden = AttrBool(c, "hidden", false);
-      info.extra_attrs = OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"});
+      info.file_extras = KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -307,7 +308,7 @@ class SheetReader {
     RowData* rd = nullptr;
     int32_t col = 0;
     std::string scratch_v, scratch_f, text, value_store;
-    const auto& sst = *ctx_.shared_strings;
+    auto& sst = *ctx_.shared_strings;
     const auto& xfs = *ctx_.xf_styles;
     host::StringPool& pool = sheet_.strings();
     const host::Font base_font = sheet_.workbook().default_font();
@@ -361,7 +362,11 @@ class SheetReader {
           rd->style = xfs[style];
           rd->has_style = true;
         }
-        if (!extra.empty()) rd->extra_attrs = std::move(extra);
+        if (!extra.empty()) {
+          // Rows of a sheet mostly share their other attributes: keep each text once.
+          if (extra != KeptXmlOf(last_row_extras_)) last_row_extras_ = KeepXml(std::move(extra));
+          rd->file_extras = last_row_extras_;
+        }
         continue;
       }
       if (depth != data_depth + 2 || sc_.name() != "c" || !rd) {
@@ -465,12 +470,12 @@ class SheetReader {
       if (type == 's') {
         if (has_value) {
           int64_t idx;
-          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.ids.size())) {
+          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
             Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " + std::string(value) +
-                ", but the table has " + std::to_string(sst.ids.size()) + ".");
+                ", but the table has " + std::to_string(sst.size()) + ".");
           }
           cell->type = ValueType::kText;
-          cell->v.text = sst.ids[idx];
+          cell->v.text = sst.Id(static_cast<size_t>(idx), pool);
           if (!sst.rich.empty()) {
             auto it = sst.rich.find(static_cast<uint32_t>(idx));
             if (it != sst.rich.end()) rich_src = &it->second;
@@ -522,7 +527,7 @@ class SheetReader {
           if (shared_master) {
             shared_[std::string(shared_si)] = {formula, crow, ccol};
           } else if (auto it = shared_.find(std::string(shared_si)); it != shared_.end()) {
-            formula = ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
+            formula = host::ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
           }
         }
       }
@@ -538,7 +543,7 @@ class SheetReader {
         }
         if (has_formula) {
           extra.formula = std::move(formula);
-          extra.formula_xml_attrs = std::move(formula_attrs);
+          extra.formula_extras = KeepXml(std::move(formula_attrs));
         }
       }
     }
@@ -551,7 +556,8 @@ class SheetReader {
 
   const WorksheetReadContext& ctx_;
   host::Worksheet& sheet_;
-  host::SheetCarry& carry_;
+  SheetExtras& carry_;
+  host::FileExtrasRef last_row_extras_;  // the other attributes of the last row that had some
   XmlScanner& sc_;
   bool fit_to_page_ = false;
   std::map<std::string, SharedFormula> shared_;
@@ -568,13 +574,13 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
 }
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry) {
+                   SheetExtras& carry) {
   XmlScanner sc(xml, context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }
 
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   host::SheetCarry& carry) {
+                   SheetExtras& carry) {
   XmlScanner sc(std::move(source), context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }

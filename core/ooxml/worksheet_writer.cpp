@@ -125,7 +125,7 @@ std::string SqrefText(const std::vector<Area>& areas) {
   return s;
 }
 
-std::string ViewsXml(const host::Worksheet& sheet, const host::SheetCarry* carry, bool active) {
+std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, bool active) {
   const host::SheetView& v = sheet.view();
   std::string out = "<sheetViews><sheetView";
   if (!v.display_gridlines) out += " showGridLines=\"0\"";
@@ -154,7 +154,7 @@ std::string ViewsXml(const host::Worksheet& sheet, const host::SheetCarry* carry
   return out;
 }
 
-std::string SheetPrXml(const host::SheetCarry* carry, bool fit) {
+std::string SheetPrXml(const SheetExtras* carry, bool fit) {
   if (carry && !carry->sheet_pr.empty()) {
     if (carry->fit_to_page == fit) return carry->sheet_pr;
     pugi::xml_document doc;
@@ -196,14 +196,14 @@ std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root
     if (ci->has_style) AppendAttr(out, "style", static_cast<int64_t>(ci->style));
     if (ci->hidden) out += " hidden=\"1\"";
     if (ci->width >= 0) out += " customWidth=\"1\"";
-    out += DeclaredAttrs(ci->extra_attrs, root_attrs);
+    out += DeclaredAttrs(KeptXmlOf(ci->file_extras), root_attrs);
     out += "/>";
     c = e + 1;
   }
   return out.empty() ? out : "<cols>" + out + "</cols>";
 }
 
-std::string PageSetupXml(const host::PageSetup& ps, const host::SheetCarry* carry) {
+std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
   std::string out = "<pageSetup";
   AppendAttr(out, "paperSize", ps.paper_size);
   if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
@@ -278,7 +278,7 @@ struct CountSink {
 
 }  // namespace
 
-WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::SheetCarry* carry,
+WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry,
                                  SharedStringsWriter& strings, const WorksheetWriteContext& ctx)
     : sheet_(sheet), strings_(strings) {
   const host::PageSetup& ps = sheet.page_setup();
@@ -338,7 +338,9 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const host::Sheet
     parts.emplace_back(SheetRank("pageMargins"), m + "/>");
   }
   parts.emplace_back(SheetRank("pageSetup"), PageSetupXml(ps, carry));
-  if (!ps.header_footer_xml.empty()) parts.emplace_back(SheetRank("headerFooter"), ps.header_footer_xml);
+  if (const std::string_view hf = KeptXmlOf(ps.header_footer); !hf.empty()) {
+    parts.emplace_back(SheetRank("headerFooter"), std::string(hf));
+  }
   if (std::string breaks = RowBreaksXml(sheet); !breaks.empty()) parts.emplace_back(SheetRank("rowBreaks"), breaks);
   if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(SheetRank("legacyDrawing"), "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
   if (carry) {
@@ -388,7 +390,7 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
       break;
     }
   }
-  const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || !rd.extra_attrs.empty();
+  const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || rd.file_extras;
   if (!any && !attrs) return;
   k.Put("<row r=\""sv);
   k.Put(row_text);
@@ -404,11 +406,11 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     k.Put("\" customHeight=\"1\""sv);
   }
   if (rd.hidden) k.Put(" hidden=\"1\""sv);
-  if (!rd.extra_attrs.empty()) {
-    // Rows of a sheet mostly share their extra attributes: check each text once.
-    if (rd.extra_attrs != checked_attrs_) {
-      checked_attrs_ = rd.extra_attrs;
-      declared_attrs_ = DeclaredAttrs(rd.extra_attrs, root_attrs_);
+  if (const std::string_view other = KeptXmlOf(rd.file_extras); !other.empty()) {
+    // Rows of a sheet mostly share their other attributes: check each text once.
+    if (other != checked_attrs_) {
+      checked_attrs_ = other;
+      declared_attrs_ = DeclaredAttrs(other, root_attrs_);
     }
     k.Put(declared_attrs_);
   }
@@ -448,7 +450,7 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     }
     k.Put('>');
     if (has_formula) {
-      const std::string_view attrs = extra->formula_xml_attrs;
+      const std::string_view attrs = KeptXmlOf(extra->formula_extras);
       if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
         k.Put("<f"sv);
         k.Put(attrs);
@@ -531,7 +533,7 @@ bool WorksheetWriter::Next(std::string& out, size_t piece) {
   return false;
 }
 
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const host::SheetCarry* carry,
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
                     SharedStringsWriter& strings, const WorksheetWriteContext& ctx) {
   WorksheetWriter writer(sheet, carry, strings, ctx);
   out.reserve(out.size() + writer.size());

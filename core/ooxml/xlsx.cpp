@@ -46,7 +46,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   const std::string file(host::BaseName(file_name));
   PackageReader pkg(bytes, file, limits);
   auto book = std::make_unique<host::Workbook>(file);
-  auto carry = std::make_shared<host::PackageCarry>();
+  auto carry = std::make_shared<PackageExtras>();
   std::set<std::string> consumed;  // parts rebuilt on save, not carried
   auto consume = [&](const std::string& part) { consumed.insert(Lower(part)); };
 
@@ -135,7 +135,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
     host::Worksheet* sheet = &book->AddSheet(book->NearestSheetName(e.name), book->SheetCount() + 1);
-    auto sc = std::make_shared<host::SheetCarry>();
+    auto sc = std::make_shared<SheetExtras>();
     sc->position = static_cast<int>(i);
     sc->original_name = e.name;
     sc->part_name = part;
@@ -197,7 +197,7 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
         consume(vml_rels);
       }
     }
-    sheet->carry() = std::move(sc);
+    sheet->file_extras() = std::move(sc);
     by_position[i] = sheet;
     last_worksheet = static_cast<int>(i);
   }
@@ -237,17 +237,19 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
 
   for (const std::string& name : pkg.names()) {
     if (consumed.count(Lower(name))) continue;
-    std::string data = pkg.Take(name);
-    // Parts written back unread must not carry a document type on to the next program either.
-    if (HasDoctype(data)) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+    // Parts written back unread stay compressed as they came; they must not carry a document
+    // type on to the next program either.
+    DoctypeWatch doctype;
+    CompressedPart data = pkg.TakeCompressed(name, [&](std::string_view piece) { doctype.Feed(piece); });
+    if (doctype.found()) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
     carry->parts.emplace(name, std::move(data));
   }
-  book->carry() = std::move(carry);
+  book->file_extras() = std::move(carry);
   return book;
 }
 
 bool HasMacros(const host::Workbook& workbook) {
-  const host::PackageCarry* carry = workbook.carry().get();
+  const PackageExtras* carry = PackageExtrasOf(workbook);
   return carry && (carry->workbook_content_type == content_type::kMacroWorkbook ||
                    std::any_of(carry->workbook_rels.begin(), carry->workbook_rels.end(),
                                [](const Relationship& r) { return IsMacroProject(r); }));
@@ -263,7 +265,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
                           "Cannot save " + workbook.name() + ": " + why + " Nothing was written.");
   };
   const uint64_t sheet_count = static_cast<uint64_t>(workbook.SheetCount()) +
-                               (workbook.carry() ? workbook.carry()->other_sheets.size() : 0);
+                               (PackageExtrasOf(workbook) ? PackageExtrasOf(workbook)->other_sheets.size() : 0);
   if (sheet_count > limits.max_sheets) {
     refuse("the workbook has " + std::to_string(sheet_count) + " sheets, and a workbook of more than " +
            std::to_string(limits.max_sheets) + " could not be opened again.");
@@ -274,7 +276,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     refuse("the workbook has " + std::to_string(cells) + " cells, and a workbook of more than " +
            std::to_string(limits.max_cells) + " could not be opened again.");
   }
-  const host::PackageCarry* carry = workbook.carry().get();
+  const PackageExtras* carry = PackageExtrasOf(workbook);
   const Namespaces& ns = carry && carry->strict ? Namespaces::Strict() : Namespaces::Transitional();
   const std::string rel = std::string(ns.rel_type_prefix);
   const std::string workbook_part = carry ? carry->workbook_part : "xl/workbook.xml";
@@ -305,7 +307,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   // Reserve the part names of the sheets read from the file first, so new sheets never take them.
   std::vector<std::string> sheet_parts(workbook.SheetCount());
   for (int i = 1; i <= workbook.SheetCount(); ++i) {
-    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    const SheetExtras* sc = SheetExtrasOf(workbook.Sheet(i));
     if (sc && !sc->part_name.empty() && is_free(sc->part_name)) {
       sheet_parts[i - 1] = sc->part_name;
       used.insert(Lower(sc->part_name));
@@ -320,7 +322,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   // VML id blocks: those of kept shapes first, then fresh ones.
   std::set<int> reserved_blocks;
   for (int i = 1; i <= workbook.SheetCount(); ++i) {
-    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    const SheetExtras* sc = SheetExtrasOf(workbook.Sheet(i));
     if (sc && sc->vml_idmap > 0 && !sc->vml_shapes.empty()) reserved_blocks.insert(sc->vml_idmap);
   }
   int next_block = 1;
@@ -349,7 +351,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       dropped.insert(Lower(project_rels));
       auto it = carry->parts.find(project_rels);
       if (it == carry->parts.end()) continue;
-      for (const Relationship& sub : ReadRelationships(it->second, workbook.name(), project_rels)) {
+      for (const Relationship& sub : ReadRelationships(InflatePart(it->second), workbook.name(), project_rels)) {
         if (!sub.external) dropped.insert(Lower(ResolvePartName(project, sub.target)));
       }
     }
@@ -365,7 +367,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   std::map<int, int> new_position;
   int max_sheet_id = 0;
   for (int i = 1; i <= workbook.SheetCount(); ++i) {
-    const host::SheetCarry* sc = workbook.Sheet(i).carry().get();
+    const SheetExtras* sc = SheetExtrasOf(workbook.Sheet(i));
     if (sc) {
       const size_t p = sc->sheet_attrs.find("sheetId=\"");
       if (p != std::string::npos) max_sheet_id = std::max(max_sheet_id, std::atoi(sc->sheet_attrs.c_str() + p + 9));
@@ -390,10 +392,10 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   std::vector<std::string> sheet_xml_parts;
   for (int i = 1; i <= workbook.SheetCount(); ++i) {
     const host::Worksheet& sheet = workbook.Sheet(i);
-    const host::SheetCarry* sc = sheet.carry().get();
+    const SheetExtras* sc = SheetExtrasOf(sheet);
     // A sheet copied from another shares its carry; only the first keeps the part's links.
     const bool own_carry = sc && sheet_parts[i - 1] == sc->part_name;
-    const host::SheetCarry* keep = own_carry ? sc : nullptr;
+    const SheetExtras* keep = own_carry ? sc : nullptr;
     const std::string& part = sheet_parts[i - 1];
     std::vector<Relationship> rels = keep ? keep->rels : std::vector<Relationship>{};
     int next_sheet_rel = 1;
@@ -479,8 +481,9 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       }
       for (int i = 1; i <= workbook.SheetCount(); ++i) {
         const host::Worksheet& s = workbook.Sheet(i);
-        if (s.carry() && s.carry()->original_name != s.name()) {
-          n.formula = RenameSheetInFormula(n.formula, s.carry()->original_name, s.name());
+        const SheetExtras* se = SheetExtrasOf(s);
+        if (se && se->original_name != s.name()) {
+          n.formula = RenameSheetInFormula(n.formula, se->original_name, s.name());
         }
       }
       carried.push_back(std::move(n));
@@ -533,7 +536,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   if (carry) {
     for (const auto& [name, data] : carry->parts) {
       if (used.count(Lower(name)) || dropped.count(Lower(name))) continue;
-      entries.push_back({name, data, true, {}, 0});
+      entries.push_back({name, {}, true, {}, data.size, &data});
       used.insert(Lower(name));
     }
   }
@@ -559,7 +562,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   }
   uint64_t total = 0;
   for (const ZipEntry& e : entries) {
-    const uint64_t size = e.generate ? e.size : e.data.size();
+    const uint64_t size = e.generate || e.compressed ? e.size : e.data.size();
     if (size > limits.max_part_size) {
       refuse("the part " + e.name + " would be " + std::to_string(size >> 20) + " MiB, more than the " +
              std::to_string(limits.max_part_size >> 20) + " MiB a part may have to be opened again.");

@@ -25,7 +25,7 @@ struct ReadLimits {
 // used in error descriptions and as the workbook's name (its last path component); the format
 // is set to kXlsx or kXlsm, and the caller sets the folder and disk stamp. Only worksheets are
 // modelled; every other part (chart sheets among them), and every worksheet element the model
-// does not hold, is kept in the workbook's carry() for WriteXlsx. Big parts are streamed, so
+// does not hold, is kept in the workbook's file extras for WriteXlsx. Big parts are streamed, so
 // memory stays near the size of the model.
 // Throws host::HostError 1004 when the bytes are not a readable package (damaged zip, encrypted
 // file, missing or malformed part, zip bomb, absurd sizes or references); the description names

@@ -1,4 +1,6 @@
-// Shared XML helpers for the package parts: a fast pull scanner, escaping, numbers, A1 references.
+// Shared XML helpers for the package parts: the pull scanner (xml_scanner.cpp), escaping and
+// mending of text (xml_escape.cpp), namespaces, errors and pugixml helpers (xml_util.cpp).
+// Numbers and A1 references as files write them are in value_text.h.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,9 @@
 #include "core/host/geometry.h"
 
 namespace tessarin::ooxml {
+
+// The four characters XML counts as white space.
+inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Namespaces of the two SpreadsheetML flavours. Every part we write uses the flavour the package
 // was read in (transitional for new workbooks), so a Strict file stays Strict.
@@ -149,6 +154,20 @@ void AppendAttr(std::string& out, std::string_view name, int64_t value);
 
 // True when the prolog of `xml` holds a document type declaration.
 bool HasDoctype(std::string_view xml);
+// The same question for a part fed piece by piece, keeping nothing of it but a few bytes (parts
+// passed on unread may be hundreds of MiB).
+class DoctypeWatch {
+ public:
+  void Feed(std::string_view piece);
+  bool found() const { return state_ == kFound; }
+
+ private:
+  enum State : uint8_t { kBom, kProlog, kMarkup, kComment, kInstruction, kFound, kNone };
+  void Step(char c);
+  State state_ = kBom;
+  std::string pending_;   // a byte order mark or the start of markup being matched
+  char last_[2] = {0, 0};  // the last two characters inside a comment or instruction
+};
 // Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
 // is not well-formed or has a document type declaration.
 void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);

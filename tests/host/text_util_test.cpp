@@ -32,6 +32,9 @@ TEST(ShiftFormula, MovesRelativePartsOnly) {
   // Strings, function names, sheet names, numbers and long names stay as they are.
   EXPECT_EQ(ShiftFormula("\"A1\"&'B2'!C3&LOG10(1E3)&ABCD1", 1, 1), "\"A1\"&'B2'!D4&LOG10(1E3)&ABCD1");
   EXPECT_EQ(ShiftFormula("AB1!A1", 1, 0), "AB1!A2");
+  EXPECT_EQ(ShiftFormula("SUM(A1:B2)&'A1 x'!A1+1E+5+1.5E5", 1, 0), "SUM(A2:B3)&'A1 x'!A2+1E+5+1.5E5");
+  // Structured and external references name no cell of this sheet to move.
+  EXPECT_EQ(ShiftFormula("T[[#This Row],[A1]]+[1]S!B1+T[B2]", 1, 1), "T[[#This Row],[A1]]+[1]S!C2+T[B2]");
 }
 
 TEST(ShiftFormula, AgreesWithACopyThroughR1C1) {

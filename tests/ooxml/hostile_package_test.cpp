@@ -4,7 +4,9 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
+#include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
 #include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
@@ -46,27 +48,6 @@ std::string RawZip(const std::vector<std::pair<std::string, std::string>>& entri
   return out;
 }
 
-// The parts of a one-sheet workbook whose sheet data is `sheet_data`, in archive order.
-std::vector<std::pair<std::string, std::string>> Book(const std::string& sheet_data = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>") {
-  const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-  return {
-      {"[Content_Types].xml",
-       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(content_type::kWorkbook) + "\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + std::string(content_type::kWorksheet) + "\"/></Types>"},
-      {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                      "<Relationship Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
-                          "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                                     "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/></Relationships>"},
-      {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheet_data + "</sheetData></worksheet>"},
-  };
-}
-
 std::string Refusal(const std::string& bytes) {
   try {
     ReadXlsx(bytes, "/in/bad.xlsx");
@@ -77,11 +58,11 @@ std::string Refusal(const std::string& bytes) {
   return {};
 }
 
-TEST(HostilePackage, TheGeneratedBookOpens) { EXPECT_EQ(Refusal(RawZip(Book())), ""); }
+TEST(HostilePackage, TheGeneratedBookOpens) { EXPECT_EQ(Refusal(RawZip(OneSheetBook())), ""); }
 
 TEST(HostilePackage, EntryNamesThatEscapeThePackageAreRefused) {
   for (const std::string name : {"../evil.xml", "xl/../../evil.xml", "/etc/evil.xml", "C:/evil.xml", "xl\\evil.xml"}) {
-    auto parts = Book();
+    auto parts = OneSheetBook();
     parts.emplace_back(name, "<x/>");
     const std::string why = Refusal(RawZip(parts));
     EXPECT_NE(why.find("entry name"), std::string::npos) << name << ": " << why;
@@ -89,29 +70,29 @@ TEST(HostilePackage, EntryNamesThatEscapeThePackageAreRefused) {
 }
 
 TEST(HostilePackage, DuplicateEntriesAreRefused) {
-  auto parts = Book();
-  parts.emplace_back("xl/worksheets/sheet1.xml", Book("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>").back().second);
+  auto parts = OneSheetBook();
+  parts.emplace_back("xl/worksheets/sheet1.xml", OneSheetBook("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>").back().second);
   EXPECT_NE(Refusal(RawZip(parts)).find("two entries of this name"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts.emplace_back("XL/Workbook.xml", parts[2].second);  // names are compared ignoring case
   EXPECT_NE(Refusal(RawZip(parts)).find("differs only in case"), std::string::npos);
 }
 
 TEST(HostilePackage, DoctypeIsRefusedInReadAndInCarriedParts) {
-  auto parts = Book();
+  auto parts = OneSheetBook();
   parts[4].second = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"b\">]>" + parts[4].second;
   EXPECT_NE(Refusal(RawZip(parts)).find("DOCTYPE"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts[2].second = "<!DOCTYPE workbook>" + parts[2].second;
   EXPECT_NE(Refusal(RawZip(parts)).find("DOCTYPE"), std::string::npos);
-  parts = Book();
+  parts = OneSheetBook();
   parts.emplace_back("docProps/custom.xml", "<?xml version=\"1.0\"?>\n<!-- c --><!DOCTYPE p SYSTEM \"file:///etc/passwd\"><p/>");
   const std::string why = Refusal(RawZip(parts));
   EXPECT_NE(why.find("docProps/custom.xml"), std::string::npos) << why;
 }
 
 TEST(HostilePackage, NumbersNoCellHoldsAreKeptAsText) {
-  auto book = ReadXlsx(RawZip(Book("<row r=\"1\"><c r=\"A1\"><v>1e400</v></c><c r=\"B1\"><v>nan</v></c>"
+  auto book = ReadXlsx(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\"><v>1e400</v></c><c r=\"B1\"><v>nan</v></c>"
                                     "<c r=\"C1\"><v>-inf</v></c><c r=\"D1\"><v>0x10</v></c><c r=\"E1\"><v> 2.5 </v></c></row>")),
                        "n.xlsx");
   const host::Worksheet& s = book->Sheet(1);
@@ -125,7 +106,7 @@ TEST(HostilePackage, NumbersNoCellHoldsAreKeptAsText) {
 }
 
 TEST(HostilePackage, MalformedUtf8IsMendedAndNeverWrittenBack) {
-  auto book = ReadXlsx(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\xFF\xC3z</t></is></c>"
+  auto book = ReadXlsx(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a\xFF\xC3z</t></is></c>"
                                     "<c r=\"B1\" t=\"str\"><v>\xED\xA0\x80</v></c></row>")),
                        "u.xlsx");
   EXPECT_EQ(book->Sheet(1).Value(1, 1), host::CellValue::Text("a\uFFFD\uFFFDz"));
@@ -163,18 +144,18 @@ TEST(HostilePackage, CharactersXmlCannotHoldAreWrittenInTheEscapedForm) {
 
 TEST(HostilePackage, TextLongerThanACellHoldsIsRefused) {
   const std::string fits(host::kMaxCellChars, 'x');
-  EXPECT_EQ(Refusal(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + fits + "</t></is></c></row>"))), "");
-  const std::string why = Refusal(RawZip(Book("<row r=\"1\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + fits + "y</t></is></c></row>")));
+  EXPECT_EQ(Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>" + fits + "</t></is></c></row>"))), "");
+  const std::string why = Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"B2\" t=\"inlineStr\"><is><t>" + fits + "y</t></is></c></row>")));
   EXPECT_NE(why.find("cell B2"), std::string::npos) << why;
   EXPECT_NE(why.find("32767"), std::string::npos) << why;
   // Characters, not bytes: 32,767 kanji fit.
   std::string kanji;
   for (int i = 0; i < host::kMaxCellChars; ++i) kanji += "漢";
-  EXPECT_EQ(Refusal(RawZip(Book("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + kanji + "</v></c></row>"))), "");
+  EXPECT_EQ(Refusal(RawZip(OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"str\"><v>" + kanji + "</v></c></row>"))), "");
 }
 
 TEST(HostilePackage, MacroWorkbookSavedWithoutMacrosDropsTheProject) {
-  auto parts = Book();
+  auto parts = OneSheetBook();
   const std::string vba_type = "application/vnd.ms-office.vbaProject";
   std::string& types = parts[0].second;
   types.replace(types.find(content_type::kWorkbook), content_type::kWorkbook.size(), content_type::kMacroWorkbook);
@@ -205,6 +186,97 @@ TEST(HostilePackage, MacroWorkbookSavedWithoutMacrosDropsTheProject) {
   EXPECT_NE(written.at("[Content_Types].xml").find(content_type::kWorkbook), std::string::npos);
   EXPECT_EQ(written.at("xl/_rels/workbook.xml.rels").find("vbaProject"), std::string::npos);
   EXPECT_FALSE(HasMacros(*ReadXlsx(plain, "m.xlsx")));
+}
+
+// Parts passed on unread stay as compressed as they came: a big unreferenced part costs its
+// compressed size while the workbook is open, and comes out byte for byte the same.
+TEST(CarriedParts, BigUnreadPartsAreNeverHeldInflated) {
+  std::string big(64u << 20, '\0');
+  uint64_t x = 1;
+  for (size_t i = 0; i < big.size(); i += 1024) {  // compresses about 60 to 1, under the bomb ratio
+    x = x * 6364136223846793005u + 1442695040888963407u;
+    std::memcpy(&big[i], &x, sizeof x);
+  }
+  const auto parts = OneSheetBook();
+  std::vector<ZipEntry> entries;
+  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
+  entries.push_back({"custom/big.bin", big, true, {}, 0});
+  const std::string zip = WriteZip(entries);
+
+  auto book = ReadXlsx(zip, "big.xlsx");
+  const CompressedPart& held = PackageExtrasOf(*book)->parts.at("custom/big.bin");
+  EXPECT_EQ(held.size, big.size());
+  EXPECT_LT(held.bytes.size(), big.size() / 16);
+
+  const std::string saved = WriteXlsx(*book);
+  PackageReader in(zip, "big.xlsx", ReadLimits{}), out(saved, "saved.xlsx", ReadLimits{});
+  const CompressedPart before = in.TakeCompressed("custom/big.bin", [](std::string_view) {});
+  std::string inflated;
+  const CompressedPart after = out.TakeCompressed("custom/big.bin", [&](std::string_view p) { inflated += p; });
+  EXPECT_TRUE(before.bytes == after.bytes);
+  EXPECT_EQ(before.crc, after.crc);
+  EXPECT_EQ(before.method, after.method);
+  EXPECT_TRUE(inflated == big);
+}
+
+TEST(CarriedParts, DamageAndDocumentTypesAreFoundWhilePassingThrough) {
+  // A comment longer than the pieces a part is streamed in hides nothing.
+  auto parts = OneSheetBook();
+  parts.emplace_back("docProps/custom.xml", "\xEF\xBB\xBF<!--" + std::string(600 * 1024, '-') + " --><?pi ?>\n<!DOCTYPE p><p/>");
+  std::string why = Refusal(RawZip(parts));
+  EXPECT_NE(why.find("DOCTYPE"), std::string::npos) << why;
+  parts.back().second = "<!--" + std::string(600 * 1024, 'x') + "--><p>&lt;!DOCTYPE</p>";
+  EXPECT_EQ(Refusal(RawZip(parts)), "");
+  // The checksum of a part passed on is checked as it is for a part read.
+  parts.back().second = "<p>kept</p>";
+  std::string zip = RawZip(parts);
+  zip[zip.find("<p>kept</p>") + 3] = 'K';
+  why = Refusal(zip);
+  EXPECT_NE(why.find("docProps/custom.xml"), std::string::npos) << why;
+}
+
+TEST(CarriedParts, DocumentTypeWatchAgreesWithTheWholeTextInAnyPieces) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"<!DOCTYPE a><a/>", true},
+      {"\xEF\xBB\xBF \r\n<?xml version=\"1.0\"?><!-- x --><!DOCTYPE a>", true},
+      {"<!---><!DOCTYPE a>-->", false},      // "-->" may not share the dashes that open it
+      {"<?>?><!DOCTYPE a>", true},
+      {"<!-- never closed <!DOCTYPE a>", false},
+      {"<a><!DOCTYPE a>", false},
+      {"<!DOCTYP", false},
+      {"\xEF\xBB<!DOCTYPE a>", false},       // half a byte order mark is not a prolog
+      {"<!doctype a>", false},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(HasDoctype(text), expected) << text;
+    for (size_t piece = 1; piece <= 3; ++piece) {
+      DoctypeWatch watch;
+      for (size_t i = 0; i < text.size(); i += piece) watch.Feed(std::string_view(text).substr(i, piece));
+      EXPECT_EQ(watch.found(), expected) << text << " in pieces of " << piece;
+    }
+  }
+}
+
+// A table of many strings costs the pool only the strings cells use; each cell still gets its own.
+TEST(SharedStrings, OnlyTheStringsCellsUseArePooled) {
+  auto parts = OneSheetBook("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99999</v></c><c r=\"B1\" t=\"s\"><v>5</v></c>"
+                            "<c r=\"C1\" t=\"s\"><v>5</v></c><c r=\"D1\" t=\"s\"><v>0</v></c></row>",
+                            {{"sharedStrings", "sharedStrings.xml"}});
+  std::string sst = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" uniqueCount=\"100000\">"
+                    "<si><t>_x0041_\xC3</t></si>";
+  for (int i = 1; i < 100000; ++i) sst += "<si><t>s" + std::to_string(i) + "</t></si>";
+  parts.emplace_back("xl/sharedStrings.xml", sst + "</sst>");
+  auto book = ReadXlsx(RawZip(parts), "s.xlsx");
+  const host::Worksheet& s = book->Sheet(1);
+  EXPECT_EQ(s.TextView(1, 1), "s99999");
+  EXPECT_EQ(s.TextView(1, 2), "s5");
+  EXPECT_EQ(s.cells().Find(1, 2)->v.text, s.cells().Find(1, 3)->v.text);
+  EXPECT_EQ(s.TextView(1, 4), "A\xEF\xBF\xBD");  // decoded and mended as it is read
+  EXPECT_LE(book->strings().size(), 4u);  // the empty string and the three used
+  // A cell past the end of the table is still refused.
+  parts[4].second = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+                    "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>100000</v></c></row></sheetData></worksheet>";
+  EXPECT_NE(Refusal(RawZip(parts)).find("shared string 100000"), std::string::npos);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(RowBreaks, WrittenAfterThePageSetupAndReadBack) {
 TEST(RowBreaks, OnlyManualWellFormedBreaksAreKept) {
   host::Workbook book("breaks.xlsx");
   host::Worksheet& sheet = book.AddSheet("Sheet1", 1);
-  host::SheetCarry carry;
+  SheetExtras carry;
   ReadWorksheet(
       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
       "<rowBreaks count=\"6\" manualBreakCount=\"2\"><brk id=\"40\" man=\"1\"/><brk id=\"12\" max=\"16383\"/>"

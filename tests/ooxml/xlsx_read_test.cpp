@@ -25,7 +25,7 @@ TEST(XlsxRead, PhoneticReadingIsNeverPartOfTheText) {
   ASSERT_TRUE(s.Extra(1, 1)->phonetic);
   EXPECT_EQ(s.Extra(1, 1)->phonetic->runs, (std::vector<host::PhoneticRun>{{0, 2, "カンジ"}}));
   EXPECT_FALSE(s.Extra(1, 1)->phonetic->visible);
-  EXPECT_EQ(s.Extra(1, 1)->phonetic->properties_xml, "<phoneticPr fontId=\"1\"/>");
+  EXPECT_EQ(KeptXmlOf(s.Extra(1, 1)->phonetic->file_extras), "<phoneticPr fontId=\"1\"/>");
 
   // Rich text with a reading: runs over the base text only.
   EXPECT_EQ(Text(s, 2, 1), "漢字withColor");
@@ -140,7 +140,7 @@ TEST(XlsxRead, PrintAreaLosesDollarsAndSheetName) {
   auto book = Open("rustxw__print_options06.xlsx");
   EXPECT_EQ(book->Sheet(1).page_setup().print_area, "A1:G20");
   // Print titles are not modelled: carried with their sheet.
-  const auto& names = book->carry()->defined_names;
+  const auto& names = PackageExtrasOf(*book)->defined_names;
   ASSERT_EQ(names.size(), 1u);
   EXPECT_EQ(names[0].name, "_xlnm.Print_Titles");
   EXPECT_EQ(names[0].local_sheet, 0);
@@ -175,7 +175,7 @@ TEST(XlsxRead, SheetStatesAndChartSheetsKeepTheirPlaces) {
   ASSERT_EQ(book->SheetCount(), 3);
   EXPECT_EQ(book->Sheet(2).visibility(), host::SheetVisibility::kHidden);
   EXPECT_EQ(book->Sheet(3).visibility(), host::SheetVisibility::kVeryHidden);
-  ASSERT_EQ(book->carry()->other_sheets.size(), 1u);
+  ASSERT_EQ(PackageExtrasOf(*book)->other_sheets.size(), 1u);
   const std::string wb = Part(WriteXlsx(*book), "xl/workbook.xml");
   const size_t very = wb.find("name=\"VeryHidden\""), chart = wb.find("name=\"Chart\"");
   ASSERT_NE(chart, std::string::npos);
@@ -192,7 +192,7 @@ TEST(XlsxRead, EscapedCarriageReturnsAndDates) {
 TEST(XlsxRead, StrictAndOddPrefixesRead) {
   TESSARIN_REQUIRE_CORPUS();
   auto strict = Open("calamine__strict_iso_paths.xlsx");
-  EXPECT_TRUE(strict->carry()->strict);
+  EXPECT_TRUE(PackageExtrasOf(*strict)->strict);
   EXPECT_GT(strict->Sheet(1).cells().CellCount(), 0u);
   const std::string saved = WriteXlsx(*strict);
   EXPECT_NE(Part(saved, "xl/workbook.xml").find("http://purl.oclc.org/ooxml/spreadsheetml/main"), std::string::npos);
@@ -214,13 +214,6 @@ TEST(XlsxRead, DefaultFontSizesColumns) {
   EXPECT_EQ(latin->default_font().name, "Calibri");
   // No sheetFormatPr: the default width follows from Calibri 11's digits.
   EXPECT_DOUBLE_EQ(latin->Sheet(1).default_column_width(), 8.43);
-}
-
-TEST(XlsxRead, SharedFormulaShifting) {
-  EXPECT_EQ(ShiftFormula("A1*2+$B$1+B$2+$C3", 2, 1), "B3*2+$B$1+C$2+$C5");
-  EXPECT_EQ(ShiftFormula("SUM(A1:B2)&\"A1\"&'A1 x'!A1", 1, 0), "SUM(A2:B3)&\"A1\"&'A1 x'!A2");
-  EXPECT_EQ(ShiftFormula("LOG10(A1)+1E5+Sheet1!B1", 1, 1), "LOG10(B2)+1E5+Sheet1!C2");
-  EXPECT_EQ(ShiftFormula("A1", -1, 0), "#REF!");
 }
 
 TEST(XlsxRead, IsoDates) {

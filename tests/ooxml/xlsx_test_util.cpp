@@ -1,9 +1,40 @@
 // Model comparison for the .xlsx tests.
 #include "tests/ooxml/xlsx_test_util.h"
 
+#include "core/ooxml/carry.h"
+#include "core/ooxml/content_types.h"
+
 #include <cmath>
 
 namespace tessarin::ooxml::testing {
+
+std::vector<std::pair<std::string, std::string>> OneSheetBook(
+    const std::string& sheet_data, const std::vector<std::pair<std::string, std::string>>& linked) {
+  const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+  const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  std::string more_rels;
+  int id = 1;
+  for (const auto& [type, target] : linked) {
+    more_rels += "<Relationship Id=\"rId" + std::to_string(++id) + "\" Type=\"" + rel + "/" + type +
+                 "\" Target=\"" + target + "\"/>";
+  }
+  return {
+      {"[Content_Types].xml",
+       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(content_type::kWorkbook) + "\"/>"
+       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + std::string(content_type::kWorksheet) + "\"/></Types>"},
+      {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                      "<Relationship Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
+                          "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                                     "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" +
+                                         more_rels + "</Relationships>"},
+      {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheet_data + "</sheetData></worksheet>"},
+  };
+}
 
 void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
   ASSERT_EQ(a.SheetCount(), b.SheetCount());
@@ -40,7 +71,7 @@ void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
     EXPECT_EQ(pa.center_horizontally, pb.center_horizontally);
     EXPECT_EQ(pa.center_vertically, pb.center_vertically);
     EXPECT_EQ(pa.print_area, pb.print_area);
-    EXPECT_EQ(pa.header_footer_xml, pb.header_footer_xml);
+    EXPECT_EQ(KeptXmlOf(pa.header_footer), KeptXmlOf(pb.header_footer));
     EXPECT_EQ(sa.row_breaks(), sb.row_breaks());
     const host::SheetView &va = sa.view(), &vb = sb.view();
     EXPECT_EQ(va.display_gridlines, vb.display_gridlines);

@@ -52,6 +52,14 @@ inline std::string FirstDifference(const std::string& a, const std::string& b) {
   return "at byte " + std::to_string(i) + ":\n  " + a.substr(from, 200) + "\n  " + b.substr(from, 200);
 }
 
+// The parts of a one-sheet workbook whose sheet data is `sheet_data`, in archive order: content
+// types, package relationships, workbook, workbook relationships, the sheet. `linked` names
+// further parts the workbook links to, by relationship type ("styles", "sharedStrings") and
+// target ("styles.xml"); the caller adds those parts.
+std::vector<std::pair<std::string, std::string>> OneSheetBook(
+    const std::string& sheet_data = "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+    const std::vector<std::pair<std::string, std::string>>& linked = {});
+
 // Compares everything the model holds of two workbooks; reports the first differences.
 void ExpectSameModel(const host::Workbook& a, const host::Workbook& b);
 

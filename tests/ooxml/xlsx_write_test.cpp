@@ -279,7 +279,7 @@ TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
   EXPECT_EQ(book->file_format(), host::FileFormat::kXlsm);
   const std::string zip = WriteXlsx(*book);
   EXPECT_NE(Part(zip, "[Content_Types].xml").find("application/vnd.ms-excel.sheet.macroEnabled.main+xml"), std::string::npos);
-  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), book->carry()->parts.at("xl/vbaProject.bin"));
+  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), InflatePart(PackageExtrasOf(*book)->parts.at("xl/vbaProject.bin")));
 }
 
 TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
@@ -308,7 +308,7 @@ TEST(XlsxWrite, BigSheetRoundTripsThroughStreaming) {
     s.SetStyle(r, 3, wrap_id);
     if (r % 1000 == 0) {
       s.ObtainExtra(r, 1).runs = {{0, 1, bold}};
-      s.ObtainExtra(r, 4).comment = host::Comment{"c" + std::to_string(r), "a", {}, 100, 50, false, ""};
+      s.ObtainExtra(r, 4).comment = host::Comment{"c" + std::to_string(r), "a", {}, 100, 50, false, {}};
       s.SetNumber(r, 5, 2);
       s.ObtainExtra(r, 5).formula = "B" + std::to_string(r) + "*2";
     }
@@ -359,8 +359,8 @@ TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
   host::Workbook book("p.xlsx");
   host::Worksheet& s = book.AddSheet("S", 1);
   s.SetNumber(1, 1, 1);
-  s.cells().ObtainRow(1).extra_attrs = " outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"";
-  s.ObtainColumn(2).extra_attrs = " bestFit=\"1\" x14ac:foo=\"1\"";
+  s.cells().ObtainRow(1).file_extras = KeepXml(" outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"");
+  s.ObtainColumn(2).file_extras = KeepXml(" bestFit=\"1\" x14ac:foo=\"1\"");
   const std::string sheet = Part(WriteXlsx(book), "xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find("<row r=\"1\" outlineLevel=\"1\">"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("bestFit=\"1\"/>"), std::string::npos) << sheet;

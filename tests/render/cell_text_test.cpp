@@ -132,7 +132,7 @@ TEST_F(CellTextTest, AnUnderlinedRunBecomesASideLineOnTheRight) {
 TEST_F(CellTextTest, AVisiblePhoneticGuideStandsOnTheRightAtHalfSize) {
   At("B2").SetText("山にのぼる");
   host::CellExtra& extra = Worksheet().ObtainExtra(2, 2);
-  extra.phonetic = host::Phonetic{{{0, 1, "やま"}}, true, ""};
+  extra.phonetic = host::Phonetic{{{0, 1, "やま"}}, true, {}};
   const CellTextLayout layout = Vertical("山にのぼる", 20);
   const std::vector<PlacedGlyph> base = Base(layout);
   std::vector<PlacedGlyph> ruby;
@@ -219,7 +219,7 @@ TEST_F(CellTextTest, VerticalSettingLooksAsCheckedByEye) {
   vertical("A1", "「ガッコウ」でケーキ～—AB12。、", "ＭＳ Ｐゴシック");
   vertical("B1", "山にのぼる", "ＭＳ 明朝");
   At("B1").Characters(3, 3).Font().SetUnderline(host::kXlUnderlineStyleSingle);
-  Worksheet().ObtainExtra(1, 2).phonetic = host::Phonetic{{{0, 1, "やま"}}, true, ""};
+  Worksheet().ObtainExtra(1, 2).phonetic = host::Phonetic{{{0, 1, "やま"}}, true, {}};
   vertical("C1", "ムカシムカシアルトコロニオジイサントオバアサンガスンデイマシタ。", "Klee One");
   Worksheet().SetRowHeight(1, 380);
   for (int c = 1; c <= 3; ++c) Worksheet().SetColumnWidth(c, 6.4);

@@ -1,0 +1,45 @@
+// The kept content of a package hung on the model, and finding it again.
+#include "core/ooxml/carry.h"
+
+namespace tessarin::ooxml {
+
+bool KeptXml::SameAs(const host::FileExtras& other) const {
+  const auto* o = dynamic_cast<const KeptXml*>(&other);
+  return o && o->xml == xml;
+}
+
+size_t KeptXml::Hash() const { return std::hash<std::string>()(xml); }
+
+host::FileExtrasRef KeepXml(std::string xml) {
+  if (xml.empty()) return {};
+  return host::FileExtrasRef(std::make_shared<const KeptXml>(std::move(xml)));
+}
+
+std::string_view KeptXmlOf(const host::FileExtrasRef& ref) {
+  const auto* kept = dynamic_cast<const KeptXml*>(ref.get());
+  return kept ? std::string_view(kept->xml) : std::string_view();
+}
+
+bool FormatExtras::SameAs(const host::FileExtras& other) const {
+  const auto* o = dynamic_cast<const FormatExtras*>(&other);
+  return o && o->fill == fill && o->protection == protection && o->attrs == attrs;
+}
+
+size_t FormatExtras::Hash() const {
+  const std::hash<std::string> h;
+  return h(fill) ^ (h(protection) * 31) ^ (h(attrs) * 1009);
+}
+
+const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref) {
+  return dynamic_cast<const FormatExtras*>(ref.get());
+}
+
+const PackageExtras* PackageExtrasOf(const host::Workbook& workbook) {
+  return dynamic_cast<const PackageExtras*>(workbook.file_extras().get());
+}
+
+const SheetExtras* SheetExtrasOf(const host::Worksheet& sheet) {
+  return dynamic_cast<const SheetExtras*>(sheet.file_extras().get());
+}
+
+}  // namespace tessarin::ooxml

@@ -1,0 +1,313 @@
+// XmlScanner: the pull scanner the big parts are read with, a piece at a time from a stream or
+// from text in memory, with the tokens, names and raw attribute values it hands out.
+#include <cstring>
+
+#include "core/host/host_error.h"
+#include "core/ooxml/xml_util.h"
+
+namespace tessarin::ooxml {
+namespace {
+
+bool IsNameEnd(char c) { return IsXmlSpace(c) || c == '/' || c == '>' || c == '='; }
+
+constexpr size_t kPiece = 1 << 20;
+
+}  // namespace
+
+XmlScanner::XmlScanner(std::string_view xml, std::string_view file, std::string_view part)
+    : xml_(xml), file_(file), part_(part) {
+  // A UTF-8 byte order mark is allowed before the declaration.
+  if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF || static_cast<unsigned char>(xml_[0]) == 0xFE)) {
+    Error("the part is not UTF-8 XML");
+  }
+}
+
+XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view part)
+    : source_(std::move(source)), source_done_(false), file_(file), part_(part) {
+  owned_.reserve(2 * kPiece);
+  while (owned_.size() < 3 && Refill()) {
+  }
+  if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF || static_cast<unsigned char>(xml_[0]) == 0xFE)) {
+    Error("the part is not UTF-8 XML");
+  }
+}
+
+bool XmlScanner::Refill() {
+  if (source_done_) return false;
+  const size_t old = owned_.size();
+  owned_.resize(old + kPiece);
+  const size_t n = source_(owned_.data() + old, kPiece);
+  owned_.resize(old + n);
+  if (n == 0) source_done_ = true;
+  xml_ = owned_;
+  return n > 0;
+}
+
+void XmlScanner::Compact() {
+  if (!source_ || pos_ < kPiece) return;
+  for (const char* p = owned_.data(); (p = static_cast<const char*>(std::memchr(p, '\n', owned_.data() + pos_ - p)));) {
+    ++line_base_;
+    ++p;
+  }
+  owned_.erase(0, pos_);
+  xml_ = owned_;
+  pos_ = 0;
+  tag_begin_ = 0;
+  name_ = qname_ = text_ = {};
+  attrs_.clear();
+}
+
+void XmlScanner::Error(std::string_view what) const {
+  size_t line = 1 + line_base_;
+  const size_t end = std::min(pos_, xml_.size());
+  for (size_t i = 0; i < end; ++i) line += xml_[i] == '\n';
+  Fail(file_, part_, "malformed XML at line " + std::to_string(line) + ": " + std::string(what) + ".");
+}
+
+const XmlScanner::Attr* XmlScanner::FindAttr(std::string_view local) const {
+  for (const Attr& a : attrs_) {
+    if (a.name == local) return &a;
+  }
+  return nullptr;
+}
+
+bool XmlScanner::SkipMarkup() {
+  // At "<?" or "<!" (not CDATA).
+  if (xml_.compare(pos_, 4, "<!--") == 0) {
+    const size_t e = xml_.find("-->", pos_ + 4);
+    if (e == std::string_view::npos) {
+      if (!source_done_) return false;
+      Error("unterminated comment");
+    }
+    pos_ = e + 3;
+  } else if (pos_ + 1 < xml_.size() && xml_[pos_ + 1] == '?') {
+    const size_t e = xml_.find("?>", pos_ + 2);
+    if (e == std::string_view::npos) {
+      if (!source_done_) return false;
+      Error("unterminated processing instruction");
+    }
+    pos_ = e + 2;
+  } else {
+    // No part of a workbook has a document type; one here is an entity trick or damage, and
+    // carrying it on would hand it to the next program.
+    Error("the part has a document type declaration (<!DOCTYPE>), which workbook parts never have");
+  }
+  return true;
+}
+
+bool XmlScanner::ParseStartTag() {
+  size_t i = pos_ + 1;
+  const size_t n = xml_.size();
+  const size_t name_begin = i;
+  auto more = [&] { return !source_done_; };
+  while (i < n && !IsNameEnd(xml_[i])) ++i;
+  if (i >= n) {
+    if (more()) return false;
+    Error("unterminated start tag");
+  }
+  if (i == name_begin) Error("bad start tag");
+  std::string_view qname = xml_.substr(name_begin, i - name_begin);
+  attrs_.clear();
+  bool self_closing;
+  for (;;) {
+    while (i < n && IsXmlSpace(xml_[i])) ++i;
+    if (i >= n) {
+      if (more()) return false;
+      Error("unterminated start tag");
+    }
+    if (xml_[i] == '>') {
+      self_closing = false;
+      ++i;
+      break;
+    }
+    if (xml_[i] == '/') {
+      if (i + 1 >= n && more()) return false;
+      if (i + 1 >= n || xml_[i + 1] != '>') Error("bad empty-element tag");
+      self_closing = true;
+      i += 2;
+      break;
+    }
+    const size_t an = i;
+    while (i < n && !IsNameEnd(xml_[i])) ++i;
+    if (i >= n && more()) return false;
+    if (i == an) Error("bad attribute in <" + std::string(qname) + ">");
+    std::string_view aq = xml_.substr(an, i - an);
+    while (i < n && IsXmlSpace(xml_[i])) ++i;
+    if (i >= n && more()) return false;
+    if (i >= n || xml_[i] != '=') Error("attribute without value in <" + std::string(qname) + ">");
+    ++i;
+    while (i < n && IsXmlSpace(xml_[i])) ++i;
+    if (i >= n && more()) return false;
+    if (i >= n || (xml_[i] != '"' && xml_[i] != '\'')) Error("unquoted attribute value");
+    const char q = xml_[i++];
+    const void* e = std::memchr(xml_.data() + i, q, n - i);
+    if (!e) {
+      if (more()) return false;
+      Error("unterminated attribute value");
+    }
+    const size_t ve = static_cast<const char*>(e) - xml_.data();
+    attrs_.push_back({LocalName(aq), aq, xml_.substr(i, ve - i)});
+    i = ve + 1;
+  }
+  tag_begin_ = pos_;
+  pos_ = i;
+  qname_ = qname;
+  name_ = LocalName(qname);
+  self_closing_ = self_closing;
+  if (stack_offsets_.empty()) {
+    if (seen_root_) Error("a second root element");
+    seen_root_ = true;
+  }
+  stack_offsets_.push_back(static_cast<uint32_t>(stack_names_.size()));
+  stack_names_.append(qname);
+  pending_end_ = self_closing;
+  return true;
+}
+
+bool XmlScanner::ParseEndTag() {
+  size_t i = pos_ + 2;
+  const size_t n = xml_.size();
+  const size_t nb = i;
+  while (i < n && !IsNameEnd(xml_[i])) ++i;
+  std::string_view q = xml_.substr(nb, i - nb);
+  while (i < n && IsXmlSpace(xml_[i])) ++i;
+  if (i >= n && !source_done_) return false;
+  if (i >= n || xml_[i] != '>') Error("bad end tag");
+  if (stack_offsets_.empty() || Top() != q) {
+    Error("end tag </" + std::string(q) + "> does not match" +
+          (stack_offsets_.empty() ? std::string() : " <" + std::string(Top()) + ">"));
+  }
+  qname_ = q;
+  name_ = LocalName(q);
+  Pop();
+  pos_ = i + 1;
+  return true;
+}
+
+XmlScanner::Token XmlScanner::Next() {
+  if (pending_end_) {
+    pending_end_ = false;
+    Pop();
+    return kEnd;
+  }
+  for (;;) {
+    const size_t n = xml_.size();
+    if (pos_ >= n) {
+      if (Refill()) continue;
+      if (!stack_offsets_.empty()) Error("the document ends inside <" + std::string(Top()) + ">");
+      if (!seen_root_) Error("no root element");
+      return kEof;
+    }
+    if (xml_[pos_] != '<') {
+      const void* e = std::memchr(xml_.data() + pos_, '<', n - pos_);
+      if (!e && Refill()) continue;
+      const size_t end = e ? static_cast<const char*>(e) - xml_.data() : n;
+      text_ = xml_.substr(pos_, end - pos_);
+      pos_ = end;
+      cdata_ = false;
+      if (stack_offsets_.empty()) {
+        for (char c : text_) {
+          if (!IsXmlSpace(c)) Error("text outside the root element");
+        }
+        continue;
+      }
+      return kText;
+    }
+    if (pos_ + 1 >= n) {
+      if (Refill()) continue;
+      Error("stray '<'");
+    }
+    const char c = xml_[pos_ + 1];
+    if (c == '/') {
+      if (ParseEndTag()) return kEnd;
+      Refill();
+      continue;
+    }
+    if (c == '!' && (n - pos_ < 9 && !source_done_)) {
+      Refill();
+      continue;
+    }
+    if (c == '!' && xml_.compare(pos_, 9, "<![CDATA[") == 0) {
+      const size_t e = xml_.find("]]>", pos_ + 9);
+      if (e == std::string_view::npos) {
+        if (Refill()) continue;
+        Error("unterminated CDATA section");
+      }
+      if (stack_offsets_.empty()) Error("CDATA outside the root element");
+      text_ = xml_.substr(pos_ + 9, e - pos_ - 9);
+      pos_ = e + 3;
+      cdata_ = true;
+      return kText;
+    }
+    if (c == '!' || c == '?') {
+      if (!SkipMarkup()) Refill();
+      continue;
+    }
+    if (ParseStartTag()) return kStart;
+    Refill();
+  }
+}
+
+namespace {
+
+// True when s[i..] starts with `word`; short words, so a plain loop beats memcmp.
+inline bool At(std::string_view s, size_t i, std::string_view word) {
+  if (i + word.size() > s.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k) {
+    if (s[i + k] != word[k]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) {
+  if (pending_end_) return false;
+  const std::string_view x = xml_;
+  // <child>text</child></parent>
+  size_t i = pos_;
+  if (!At(x, i, "<") || !At(x, i + 1, child) || !At(x, i + 1 + child.size(), ">")) return false;
+  const size_t text_begin = i + child.size() + 2;
+  size_t lt = text_begin;
+  while (lt < x.size() && x[lt] != '<') {
+    if (x[lt] == '&' || x[lt] == '\r') return false;
+    ++lt;
+  }
+  if (!At(x, lt, "</") || !At(x, lt + 2, child) || !At(x, lt + 2 + child.size(), ">")) return false;
+  i = lt + child.size() + 3;
+  const std::string_view parent = Top();
+  if (!At(x, i, "</") || !At(x, i + 2, parent) || !At(x, i + 2 + parent.size(), ">")) return false;
+  text = x.substr(text_begin, lt - text_begin);
+  pos_ = i + parent.size() + 3;
+  Pop();
+  return true;
+}
+
+size_t XmlScanner::SkipElement() {
+  const size_t target = stack_offsets_.size() - 1;
+  for (;;) {
+    const Token t = Next();
+    if (t == kEnd && stack_offsets_.size() == target) return pos_;
+    if (t == kEof) Error("unexpected end of document");
+  }
+}
+
+std::string XmlScanner::ElementText() {
+  std::string out;
+  const size_t target = stack_offsets_.size() - 1;
+  for (;;) {
+    const Token t = Next();
+    if (t == kText) {
+      if (cdata_) AppendLiteralText(out, text_);
+      else AppendUnescaped(out, text_, this);
+    } else if (t == kEnd && stack_offsets_.size() == target) {
+      return out;
+    } else if (t == kEof) {
+      Error("unexpected end of document");
+    }
+  }
+}
+
+}  // namespace tessarin::ooxml
