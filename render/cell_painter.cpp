@@ -77,6 +77,22 @@ void PaintBorders(QPainter& painter, const host::Style& style, const QRectF& r) 
   line(host::kDiagonalUp, QLineF(r.bottomLeft(), r.topRight()));
 }
 
+// The whole box of `merge` in the coordinates of `grid`, reaching past the grid's area where the
+// merge does.
+QRectF WholeBox(const host::Worksheet& sheet, const GridGeometry& grid, const host::Area& merge) {
+  const host::Area& area = grid.area();
+  QRectF box = grid.Box(merge.top, merge.left, merge.bottom, merge.right);
+  for (int32_t c = merge.left; c < std::min(area.left, merge.right + 1); ++c) box.setLeft(box.left() - host::ColumnPoints(sheet, c));
+  for (int32_t c = std::max(area.right + 1, merge.left); c <= merge.right; ++c) box.setRight(box.right() + host::ColumnPoints(sheet, c));
+  for (int32_t r = merge.top; r < std::min(area.top, merge.bottom + 1); ++r) box.setTop(box.top() - host::RowPoints(sheet, r));
+  for (int32_t r = std::max(area.bottom + 1, merge.top); r <= merge.bottom; ++r) box.setBottom(box.bottom() + host::RowPoints(sheet, r));
+  return box;
+}
+
+bool Overlaps(const host::Area& a, const host::Area& b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
 }  // namespace
 
 GridGeometry::GridGeometry(const host::Worksheet& sheet, const host::Area& area) : area_(area) {
@@ -220,6 +236,14 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     order.emplace_back(row, &cell);
     vertical_page = vertical_page || sheet.styles().Get(cell.style).orientation == host::kXlVertical;
   });
+  if (options.whole_merges) {
+    // Merges whose first cell lies outside the area still show their text where they reach in.
+    for (const host::Area& m : sheet.merges()) {
+      if (area.Contains(m.top, m.left) || !Overlaps(m, area)) continue;
+      const host::Cell* first = sheet.cells().Find(m.top, m.left);
+      if (first != nullptr && first->type != host::ValueType::kEmpty) order.emplace_back(m.top, first);
+    }
+  }
   if (vertical_page) {
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
       return a.first != b.first ? a.first < b.first : a.second->col > b.second->col;
@@ -229,7 +253,9 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     const host::Cell& cell = *cell_ptr;
     const host::Area* merge = MergeAt(sheet, row, cell.col);
     if (merge && (merge->top != row || merge->left != cell.col)) continue;
-    const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right) : grid.CellBox(row, cell.col);
+    const QRectF box = !merge                 ? grid.CellBox(row, cell.col)
+                       : options.whole_merges ? WholeBox(sheet, grid, *merge)
+                                              : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
     if (box.isEmpty()) continue;
     const CellTextLayout layout = Layout(sheet, row, cell.col, box);
     QRectF clip = box;

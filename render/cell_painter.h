@@ -46,6 +46,10 @@ struct PaintOptions {
   // Light lines between all cells: the screen grid, or a page whose setup prints gridlines.
   bool gridlines = false;
   QColor gridline_color{0xC0, 0xC0, 0xC0};
+  // A merged area that reaches into the painted area from outside is laid out over its whole
+  // box and painted clipped to the area, as a scrolled window shows it. Off for pages, which
+  // paint only the merges that start on them.
+  bool whole_merges = false;
 };
 
 // The displayed text of a cell with its fonts, character runs and phonetic guide.
@@ -59,7 +63,8 @@ class CellPainter {
   // Paints the cells of `area` with its top-left corner at `origin`: gridlines when asked, then
   // every cell's text (clipped to its cell; a merged area paints once over its whole box;
   // horizontal text that does not fit spills into empty neighbours as the host shows it), then
-  // borders. Cells outside `area` are not painted, even when a merge reaches in.
+  // borders. Cells outside `area` are not painted, even when a merge reaches in, unless
+  // options.whole_merges asks for it.
   void Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
              const PaintOptions& options = {});
 

@@ -13,16 +13,26 @@
 
 namespace tessarin::render {
 
+namespace {
+
+void SetUpPrinter(const PrintLayout& layout, QPrinter& printer) {
+  const QSizeF portrait = layout.landscape ? layout.paper.transposed() : layout.paper;
+  printer.setFullPage(true);
+  printer.setPageLayout(QPageLayout(QPageSize(portrait, QPageSize::Point),
+                                    layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+}
+
+}  // namespace
+
+void SetUpPrinter(const host::Worksheet& sheet, QPrinter& printer) { SetUpPrinter(LayoutPrintPages(sheet), printer); }
+
 int PrintSheet(const host::Worksheet& sheet, QPrinter& printer) {
   constexpr int kErrApplication = host::kErrApplicationDefined;
   if (sheet.cells().CellCount() == 0) {
     throw host::HostError(kErrApplication, "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
   const PrintLayout layout = LayoutPrintPages(sheet);
-  const QSizeF portrait = layout.landscape ? layout.paper.transposed() : layout.paper;
-  printer.setFullPage(true);
-  printer.setPageLayout(QPageLayout(QPageSize(portrait, QPageSize::Point),
-                                    layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+  SetUpPrinter(layout, printer);
   QPainter painter;
   if (!painter.begin(&printer)) throw host::HostError(kErrApplication, "the printer could not start");
   // The page painter works in points; the printer in its own resolution.

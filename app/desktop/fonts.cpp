@@ -1,32 +1,19 @@
-// Font names of Japanese workbooks mapped to the free fonts the package depends on.
+// Workbook and form font names mapped through render's catalog, so the editor and the dialogs
+// show the same faces as the painted cells and the paper.
 #include "app/desktop/fonts.h"
 
-#include <string>
-
 #include "core/host/constants.h"
+#include "render/font_catalog.h"
 
 namespace tessarin::desktop {
 namespace {
 
-bool Has(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+QString Family(std::string_view name) { return QString::fromStdString(render::FontCatalog::FamilyFor(name)); }
 
 }  // namespace
 
-QString FamilyFor(std::string_view name) {
-  const bool mincho = Has(name, "明朝") || Has(name, "Mincho") || Has(name, "Serif");
-  // Proportional faces carry a "P" (full-width in Japanese names) or are UI fonts.
-  const bool proportional = Has(name, "Ｐ") || Has(name, "UI") || Has(name, "P明朝") || Has(name, "PGothic") ||
-                            Has(name, "Pゴシック") || Has(name, "メイリオ") || Has(name, "Meiryo") || Has(name, "游");
-  if (Has(name, "Klee") || Has(name, "教科書")) return QStringLiteral("Klee One");
-  if (mincho) return proportional ? QStringLiteral("BIZ UDPMincho") : QStringLiteral("BIZ UDMincho");
-  if (Has(name, "ゴシック") || Has(name, "Gothic") || name.empty()) {
-    return proportional || name.empty() ? QStringLiteral("BIZ UDPGothic") : QStringLiteral("BIZ UDGothic");
-  }
-  return QString::fromUtf8(name.data(), static_cast<int>(name.size()));
-}
-
 QFont QFontFor(const host::Font& font, double points) {
-  QFont result(FamilyFor(font.name));
+  QFont result(Family(font.name));
   result.setPointSizeF(points > 0 ? points : 11);
   result.setBold(font.bold);
   result.setItalic(font.italic);
@@ -36,7 +23,7 @@ QFont QFontFor(const host::Font& font, double points) {
 }
 
 QFont DialogFont(std::string_view name, double points) {
-  QFont result(FamilyFor(name.empty() ? std::string_view("MS UI Gothic") : name));
+  QFont result(Family(name.empty() ? std::string_view("MS UI Gothic") : name));
   result.setPointSizeF(points > 0 ? points : 9);
   return result;
 }

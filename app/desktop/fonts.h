@@ -1,4 +1,4 @@
-// The installed font that stands for a font name from a workbook or a dialog.
+// Qt fonts for the cell editor and the dialogs, named by the fonts workbooks and forms carry.
 #pragma once
 
 #include <QFont>
@@ -8,10 +8,8 @@
 
 namespace tessarin::desktop {
 
-// The installed family for a workbook font name: proportional Gothic names (ＭＳ Ｐゴシック,
-// MS UI Gothic) -> BIZ UDPGothic, ＭＳ ゴシック -> BIZ UDGothic, 明朝 names -> BIZ UD(P)Mincho.
-QString FamilyFor(std::string_view name);
-// A QFont for a cell font at `points` (bold, italic, underline and strike as the font has them).
+// A QFont for a cell font at `points` (bold, italic, underline and strike as the font has them),
+// in the installed family that render's font catalog paints that font with.
 QFont QFontFor(const host::Font& font, double points);
 // The dialogs' font: `name` (empty: the dialog default MS UI Gothic) at `points` (0: 9 points).
 QFont DialogFont(std::string_view name, double points);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -23,12 +24,16 @@
 
 #include "app/desktop/face_icons.h"
 #include "app/desktop/paper_pictures.h"
-#include "app/desktop/print_pages.h"
+#include "app/desktop/ng_chart.h"
 #include "app/desktop/sheet_grid.h"
 #include "app/desktop/workbook_state.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/host/running_object.h"
+#include "core/reports/mistake_report.h"
+#include "core/workbook/question_sheet.h"
+#include "render/pdf_output.h"
+#include "render/printer_output.h"
 
 namespace tessarin::desktop {
 namespace {
@@ -102,6 +107,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
   });
   connect(grid_, &SheetGrid::failed, this, [this](int number, const QString& text) { ShowError(number, text); });
 
+  ng_dock_ = new QDockWidget(QStringLiteral("間違い数"), this);
+  ng_dock_->setObjectName(QStringLiteral("NgChartDock"));
+  ng_chart_ = new NgChart(ng_dock_);
+  ng_dock_->setWidget(ng_chart_);
+  addDockWidget(Qt::RightDockWidgetArea, ng_dock_);
+  ng_dock_->hide();
+
   BuildMenus();
   resize(1000, 700);
   SyncView();
@@ -137,7 +149,28 @@ int MainWindow::RunAddin(const std::function<int()>& method) {
 
 int MainWindow::RunMacro(const std::string& macro) {
   if (busy_ > 0) return 0;
+  if (macro == "K_NG_Report") ShowNgChart();
   return RunAddin([&] { return addin_->RunMacro(macro); });
+}
+
+void MainWindow::ShowNgChart() {
+  host::Workbook* book = app_->active_workbook();
+  if (book == nullptr) return;
+  host::Worksheet* questions = nullptr;
+  for (int i = 1; i <= book->SheetCount(); ++i) {
+    host::Worksheet& sheet = book->Sheet(i);
+    if (!workbook::IsQuestionSheetName(sheet.name())) continue;
+    if (questions != nullptr) return;  // several: the report names the fault
+    questions = &sheet;
+  }
+  if (questions == nullptr) return;
+  try {
+    ng_chart_->SetTotals(reports::WrongMarksByAttempt(app_->SheetOf(*questions)), Q(questions->name()));
+  } catch (const host::HostError&) {
+    return;  // the report meets the same fault and shows it
+  }
+  ng_dock_->show();
+  ng_dock_->raise();
 }
 
 void MainWindow::ShowError(int number, const QString& description) {
@@ -347,6 +380,9 @@ void MainWindow::BuildMenus() {
       ShowPreview({book->active_sheet()->name()});
     }
   });
+  file->addAction(QStringLiteral("印刷プレビュー(&V)"), this, [this] {
+        if (grid_->sheet() != nullptr) ShowPreview({grid_->sheet()->name()});
+      })->setObjectName(QStringLiteral("PrintPreviewAction"));
   file->addAction(QStringLiteral("印刷(&P)..."), this, [this] { PrintActive(); });
   file->addAction(QStringLiteral("PDF に書き出し(&E)..."), this, [this] { ExportPdf(); });
   file->addSeparator();
@@ -551,18 +587,34 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // --- Printing
 
+// Preview, printer and PDF all take their pages from render/, the pages `tessarin print` writes.
+
+bool MainWindow::Printing(const std::function<void()>& job) {
+  try {
+    job();
+    return true;
+  } catch (const host::HostError& error) {
+    ShowError(error.number(), Q(error.description()));
+    return false;
+  }
+}
+
 void MainWindow::ShowPreview(const std::vector<std::string>& sheets) {
   host::Workbook* book = app_->active_workbook();
   if (book == nullptr || sheets.empty()) return;
   host::Worksheet* sheet = book->FindSheet(sheets.front());
   if (sheet == nullptr) return;
+  if (sheet->cells().CellCount() == 0) {
+    ShowError(host::kErrApplicationDefined, QStringLiteral("印刷する内容がありません。"));
+    return;
+  }
   QPrinter printer(QPrinter::HighResolution);
-  SetUpPrinter(*sheet, printer);
+  render::SetUpPrinter(*sheet, printer);
   QPrintPreviewDialog preview(&printer, this);
   preview.setObjectName(QStringLiteral("PrintPreview"));
   preview.setWindowTitle(QStringLiteral("印刷プレビュー - %1").arg(Q(sheet->name())));
   connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-          [sheet](QPrinter* target) { PrintSheetPages(*sheet, *target); });
+          [this, sheet](QPrinter* target) { Printing([&] { render::PrintSheet(*sheet, *target); }); });
   preview.resize(900, 800);
   preview.exec();
 }
@@ -571,9 +623,9 @@ void MainWindow::PrintActive() {
   host::Worksheet* sheet = grid_->sheet();
   if (sheet == nullptr) return;
   QPrinter printer(QPrinter::HighResolution);
-  SetUpPrinter(*sheet, printer);
+  if (!Printing([&] { render::SetUpPrinter(*sheet, printer); })) return;
   QPrintDialog dialog(&printer, this);
-  if (dialog.exec() == QDialog::Accepted) PrintSheetPages(*sheet, printer);
+  if (dialog.exec() == QDialog::Accepted) Printing([&] { render::PrintSheet(*sheet, printer); });
 }
 
 void MainWindow::ExportPdf() {
@@ -583,13 +635,16 @@ void MainWindow::ExportPdf() {
                                                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
                                                         "/" + Q(sheet->name()) + ".pdf",
                                                     QStringLiteral("PDF (*.pdf)"));
-  if (path.isEmpty()) return;
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(path);
-  SetUpPrinter(*sheet, printer);
-  const int pages = PrintSheetPages(*sheet, printer);
+  if (!path.isEmpty()) ExportPdfTo(path);
+}
+
+bool MainWindow::ExportPdfTo(const QString& path) {
+  host::Worksheet* sheet = grid_->sheet();
+  if (sheet == nullptr) return false;
+  int pages = 0;
+  if (!Printing([&] { pages = render::WritePdf(*sheet, path.toStdString()); })) return false;
   statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path), 5000);
+  return true;
 }
 
 }  // namespace tessarin::desktop

@@ -23,9 +23,11 @@ class QLineEdit;
 class QMenu;
 class QTabBar;
 class QAction;
+class QDockWidget;
 
 namespace tessarin::desktop {
 
+class NgChart;
 class SheetGrid;
 
 class MainWindow : public QMainWindow {
@@ -56,6 +58,11 @@ class MainWindow : public QMainWindow {
   // not saved.
   bool SaveActive();
   bool SaveActiveAs();
+  // Writes the active sheet's print pages to a PDF at `path`, as File > Export to PDF does after
+  // asking where. False when nothing was written (the user was told why).
+  bool ExportPdfTo(const QString& path);
+  // The chart of wrong-answer totals shown beside the wrong-answer report.
+  NgChart* ng_chart() const { return ng_chart_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -84,6 +91,11 @@ class MainWindow : public QMainWindow {
   void ShowPreview(const std::vector<std::string>& sheets);
   void PrintActive();
   void ExportPdf();
+  // Runs a print job; a HostError it throws is shown. False when it failed.
+  bool Printing(const std::function<void()>& job);
+  // Before the wrong-answer report: the totals of the single question sheet in the chart beside
+  // the report's messages (no chart when there is no single question sheet; the report says why).
+  void ShowNgChart();
   QUndoStack& UndoFor(host::Workbook* workbook);
 
   std::unique_ptr<host::Application> app_;
@@ -95,6 +107,8 @@ class MainWindow : public QMainWindow {
   QTabBar* tabs_ = nullptr;
   QLabel* address_ = nullptr;
   QLineEdit* formula_ = nullptr;
+  QDockWidget* ng_dock_ = nullptr;
+  NgChart* ng_chart_ = nullptr;
   QMenu* recent_menu_ = nullptr;
   QMenu* window_menu_ = nullptr;
   QAction* undo_action_ = nullptr;

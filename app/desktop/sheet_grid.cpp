@@ -15,7 +15,6 @@
 #include <algorithm>
 
 #include "app/desktop/cell_edit.h"
-#include "app/desktop/cell_paint.h"
 #include "app/desktop/fonts.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
@@ -177,11 +176,15 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   const int hx = RowHeaderWidth(), hy = ColumnHeaderHeight();
   const host::Area visible{TopRow(), LeftColumn(), BottomRow(), RightColumn()};
 
+  render::PaintOptions options;
+  options.gridlines = sheet_->view().display_gridlines;
+  options.gridline_color = QColor(0xD0, 0xD0, 0xD0);
+  options.whole_merges = true;
   painter.save();
   painter.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
   painter.translate(hx, hy);
   painter.scale(scale_, scale_);
-  PaintCells(painter, *sheet_, visible, QPointF(0, 0), sheet_->view().display_gridlines);
+  cells_.Paint(painter, *sheet_, visible, QPointF(0, 0), options);
   painter.restore();
 
   // Comment indicators: a small red corner, as the host shows them by default.
@@ -212,9 +215,17 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     painter.fillRect(area_rect(area), kSelectionFill);
   }
   const QRect active = CellRect(active_.row, active_.col);
-  if (areas_.size() > 1 || areas_.front().CellCount() > 1) painter.fillRect(active, Qt::white);
-  if (areas_.size() > 1 || areas_.front().CellCount() > 1) {
-    PaintCells(painter, *sheet_, host::Area::Cell(active_.row, active_.col), QPointF(0, 0), false);
+  if ((areas_.size() > 1 || areas_.front().CellCount() > 1) && visible.Contains(active_.row, active_.col)) {
+    // The active cell stays white inside the tinted selection, its text painted again on top.
+    painter.fillRect(active, Qt::white);
+    painter.save();
+    painter.setClipRect(active);
+    painter.translate(hx, hy);
+    painter.scale(scale_, scale_);
+    const QPointF at(columns_->Start(active_.col) - columns_->Start(LeftColumn()),
+                     rows_->Start(active_.row) - rows_->Start(TopRow()));
+    cells_.Paint(painter, *sheet_, host::Area::Cell(active_.row, active_.col), at);
+    painter.restore();
   }
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(kSelectionEdge, 2));

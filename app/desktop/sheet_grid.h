@@ -14,6 +14,8 @@
 #include "app/desktop/sheet_axis.h"
 #include "core/host/address.h"
 #include "core/host/geometry.h"
+#include "render/cell_painter.h"
+#include "render/font_catalog.h"
 
 class QLineEdit;
 class QUndoStack;
@@ -128,6 +130,10 @@ class SheetGrid : public QAbstractScrollArea {
   std::vector<host::Area> areas_;
   host::CellRef active_, anchor_, cursor_;
   Drag drag_ = Drag::kNone;
+
+  // The cells are painted by the same painter as the printed page, so the screen shows the paper.
+  render::FontCatalog fonts_;
+  render::CellPainter cells_{fonts_};
 
   QLineEdit* editor_ = nullptr;
   host::CellRef edit_cell_;

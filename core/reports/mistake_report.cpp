@@ -14,6 +14,8 @@ namespace {
 
 constexpr int32_t kLastAttempt = 9;  // column O
 
+}  // namespace
+
 int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
   int32_t count = 0;
   for (int32_t row = 1; !testgen::CellText(questions, row, workbook::kQuestionColumn).empty(); ++row) {
@@ -24,7 +26,11 @@ int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
   return count;
 }
 
-}  // namespace
+std::vector<int32_t> WrongMarksByAttempt(const host::Sheet& questions) {
+  std::vector<int32_t> totals;
+  for (int32_t attempt = 0; attempt <= kLastAttempt; ++attempt) totals.push_back(CountWrongMarks(questions, attempt));
+  return totals;
+}
 
 void NG_Report(workbook::KanjiModule& module) { ReportWrongCount(module, 0); }
 

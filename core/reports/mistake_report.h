@@ -3,10 +3,21 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "core/workbook/kanji_module.h"
 
+namespace tessarin::host {
+class Sheet;
+}  // namespace tessarin::host
+
 namespace tessarin::reports {
+
+// The wrong marks of attempt `attempt` (0 = column F ... 9 = O) on the question rows of
+// `questions`: rows 1 downwards up to the first empty question cell. Throws the host's HostError.
+int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt);
+// The totals of attempts 1 to 10 as CountWrongMarks counts them (ten entries).
+std::vector<int32_t> WrongMarksByAttempt(const host::Sheet& questions);
 
 // Runs ReportWrongCount from the first attempt.
 void NG_Report(workbook::KanjiModule& module);

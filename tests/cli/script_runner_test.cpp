@@ -2,10 +2,12 @@
 // a little fuzzing with garbage.
 #include "app/cli/script_runner.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -13,6 +15,8 @@
 
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
+#include "core/ooxml/content_types.h"
+#include "core/ooxml/package.h"
 #include "run_process.h"
 
 namespace tessarin::cli {
@@ -325,6 +329,50 @@ TEST(ScriptRunner, PrintWithNoWorkbookOpenIsAnErrorAndTheRunGoesOn) {
   EXPECT_TRUE(run.events[0]["number"].is_number());
   EXPECT_TRUE(run.events[1].contains("state"));
   EXPECT_FALSE(std::filesystem::exists("x.pdf"));
+}
+
+// A macro workbook: one empty sheet and a macro project.
+std::string MacroBook() {
+  const std::string rels_ns = "http://schemas.openxmlformats.org/package/2006/relationships";
+  const std::string doc_rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+  const std::vector<std::pair<std::string, std::string>> parts = {
+      {"[Content_Types].xml",
+       "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
+       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(ooxml::content_type::kMacroWorkbook) + "\"/>"
+       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-"
+       "officedocument.spreadsheetml.worksheet+xml\"/></Types>"},
+      {"_rels/.rels", "<Relationships xmlns=\"" + rels_ns + "\"><Relationship Id=\"rId1\" Type=\"" + doc_rel +
+                          "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml",
+       "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + doc_rel +
+           "\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<Relationships xmlns=\"" + rels_ns + "\"><Relationship Id=\"rId1\" Type=\"" + doc_rel +
+           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"http://schemas."
+           "microsoft.com/office/2006/relationships/vbaProject\" Target=\"vbaProject.bin\"/></Relationships>"},
+      {"xl/worksheets/sheet1.xml",
+       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"},
+      {"xl/vbaProject.bin", "macro project"}};
+  std::vector<ooxml::ZipEntry> entries;
+  for (const auto& [name, data] : parts) entries.push_back({name, data});
+  return ooxml::WriteZip(entries);
+}
+
+// Saving a macro workbook under .xlsx leaves the macros out, and the transcript says so; under
+// .xlsm they are kept and nothing is said.
+TEST(ScriptRunner, SavingMacrosAsXlsxSaysTheyWereLeftOut) {
+  testing::TempFolder temp;
+  const std::string book = temp.path() + "/macros.xlsm";
+  std::ofstream(book, std::ios::binary) << MacroBook();
+  RunResult run = RunScript("{\"open\": \"" + book + "\"}\n{\"save\": \"" + temp.path() + "/plain.xlsx\"}\n" +
+                            "{\"save\": \"" + temp.path() + "/kept.xlsm\"}\n");
+  ASSERT_EQ(run.events.size(), 1u) << run.events.size();
+  EXPECT_EQ(run.events[0]["path"], temp.path() + "/plain.xlsx");
+  EXPECT_THAT(run.events[0].value("note", ""), ::testing::HasSubstr("macros were not saved"));
+  EXPECT_TRUE(std::filesystem::exists(temp.path() + "/kept.xlsm"));
 }
 
 TEST(ShortcutKey, CtrlLetterAndCtrlShiftLetter) {

@@ -5,10 +5,14 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "app/desktop/main_window.h"
 #include "app/desktop/paper_pictures.h"
@@ -29,6 +33,14 @@ void Grab(QWidget* widget, const char* name) {
   const QString path = folder + "/" + name + ".png";
   widget->grab().save(path);
   std::printf("%s\n", qPrintable(path));
+}
+
+// The offscreen platform does not give the focus back when a dialog closes.
+void Activate(MainWindow& window) {
+  window.activateWindow();
+  QApplication::setActiveWindow(&window);
+  QTest::qWaitForWindowActive(&window);
+  window.grid()->setFocus();
 }
 
 void Type(MainWindow& window, int row, int col, const QString& text) {
@@ -70,7 +82,22 @@ int main(int argc, char** argv) {
   QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(1, 4).center());
   Grab(&window, "main-window");
 
+  // A visible phonetic guide, set in the editor and painted as ruby above the question.
   window.grid()->setFocus();
+  driver.Expect("PhoneticEditor", [](QWidget* dialog) {
+    Grab(dialog, "phonetic-editor");
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_E, Qt::ControlModifier);
+  // At 200 percent (Ctrl and the wheel), where the small guide reads easily.
+  window.app().active_workbook()->active_sheet()->view().zoom = 200;
+  window.grid()->Reload();
+  Grab(window.grid(), "phonetic-guide-in-grid");
+  window.app().active_workbook()->active_sheet()->view().zoom = 100;
+  window.grid()->Reload();
+
+
+  Activate(window);
   driver.Expect("KanjiForm1", [&](QWidget* dialog) {
     Grab(dialog, "test-creation-dialog");
     dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1"))->click();
@@ -78,6 +105,13 @@ int main(int argc, char** argv) {
   });
   QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
   Grab(&window, "test-sheet");
+
+  driver.Expect("PrintPreview", [](QWidget* preview) {
+    preview->resize(900, 760);
+    Grab(preview, "print-preview");
+    preview->close();
+  });
+  window.findChild<QAction*>(QStringLiteral("PrintPreviewAction"))->trigger();
 
   driver.Expect("QMessageBox", [](QWidget* box) {
     Grab(box, "version-box");
@@ -103,6 +137,23 @@ int main(int argc, char** argv) {
   }
   window.RunMacro("K_SetPaper");
   window.RunMacro("K_Command2");
+  // The wrong-answer report with its chart: marks of three attempts.
+  window.tabs()->setCurrentIndex(0);
+  auto& sheet = *window.app().active_workbook()->active_sheet();
+  for (const auto& [r, c] : std::vector<std::pair<int, int>>{{1, 6}, {2, 6}, {4, 6}, {5, 6}, {2, 7}, {5, 7}, {5, 8}}) {
+    sheet.SetText(r, c, "X");
+  }
+  window.grid()->Reload();
+  driver.Expect("QMessageBox", [&window, &driver](QWidget* box) {
+    Grab(&window, "ng-report-chart");
+    Grab(box, "ng-report-message");
+    // Only now: grabbing runs the event loop, which would hand this box to the next handler.
+    driver.Expect("QMessageBox", [](QWidget* next) {
+      static_cast<QMessageBox*>(next)->button(QMessageBox::No)->click();
+    });
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+  });
+  window.RunMacro("K_NG_Report");
   // The paper dialog's two pictures, as the dialog shows them.
   for (const char* name : {"Image1", "Image2"}) {
     tessarin::forms::Image image(name);

@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMenu>
+#include <QPrintPreviewWidget>
+#include <QStatusBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -18,8 +20,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/desktop/ng_chart.h"
 #include "app/desktop/sheet_grid.h"
 #include "core/host/range.h"
+#include "render/page_layout.h"
 #include "tests/desktop/modal_driver.h"
 #include "tests/workbook/test_env.h"
 
@@ -36,7 +40,10 @@ class WindowTest : public ::testing::Test {
     driver.Expect("FILE_Sentaku", [](QWidget* dialog) { dialog->close(); });
     window.Start();
     ASSERT_TRUE(WaitFor([&] { return window.app().active_workbook() != nullptr; }));
-    // The offscreen platform does not give the focus back when a dialog closes.
+    Refocus();
+  }
+  // The offscreen platform does not give the focus back when a dialog closes.
+  void Refocus() {
     window.activateWindow();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -63,6 +70,31 @@ class WindowTest : public ::testing::Test {
     return std::string(ActiveSheet().TextView(row, col));
   }
   std::string Selection() { return window.app().Selection().Address(host::kXlA1, false); }
+  host::Worksheet& Sheet(std::string_view name) { return *window.app().active_workbook()->FindSheet(name); }
+
+  // Types three questions into column D and makes the 40-question test sheet with Ctrl+T; the
+  // test sheet is left active.
+  void MakeTestSheet() {
+    Click(1, 4);
+    Compose(QStringLiteral("漢字をかく"));
+    Compose(QStringLiteral("海をわたる"));
+    Compose(QStringLiteral("山にのぼる"));
+    Click(1, 4);
+    driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")), Qt::LeftButton);
+      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")), Qt::LeftButton);
+    });
+    QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+    ASSERT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+    Refocus();
+  }
+  // Moves the active cell with the keys, as a user walks to a cell off the first screen.
+  void WalkTo(int32_t row, int32_t col) {
+    QTest::keyClick(window.grid(), Qt::Key_Home, Qt::ControlModifier);
+    for (int32_t r = 1; r < row; ++r) QTest::keyClick(window.grid(), Qt::Key_Down);
+    for (int32_t c = 1; c < col; ++c) QTest::keyClick(window.grid(), Qt::Key_Right);
+    ASSERT_EQ(window.grid()->active_cell(), (host::CellRef{row, col}));
+  }
 
   tessarin::testing::TempHome home;
   ModalDriver driver;
@@ -200,6 +232,148 @@ TEST_F(WindowTest, CtrlTMakesATestSheetThatTheWindowShows) {
   window.tabs()->setCurrentIndex(0);
   EXPECT_EQ(ActiveSheet().name(), "ミラトス");
   EXPECT_TRUE(window.addin().module().Is40Sheet);
+}
+
+TEST_F(WindowTest, CtrlNMarksTheQuestionOfATestCellAndCtrlJJumpsBetweenThem) {
+  StartBlank();
+  MakeTestSheet();
+  // Position 1 of the test stands in T2; find which question it is.
+  const std::string question(ActiveSheet().TextView(2, 20));
+  ASSERT_FALSE(question.empty());
+  int32_t row = 1;
+  while (row <= 3 && Sheet("ミラトス").TextView(row, 4) != question) ++row;
+  ASSERT_LE(row, 3);
+
+  WalkTo(4, 20);  // the answer row of the same strip counts as the question
+  QTest::keyClick(window.grid(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Sheet("ミラトス").TextView(row, 6), "X");
+  EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+  QTest::keyClick(window.grid(), Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(Sheet("ミラトス").TextView(row, 7), "X");
+  for (int32_t other = 1; other <= 3; ++other) {
+    if (other != row) EXPECT_TRUE(Sheet("ミラトス").TextView(other, 6).empty()) << other;
+  }
+  EXPECT_TRUE(window.isWindowModified());
+
+  // Ctrl+J: to the question's row, shown in the grid, and back to the test cell.
+  QTest::keyClick(window.grid(), Qt::Key_J, Qt::ControlModifier);
+  EXPECT_EQ(window.grid()->sheet()->name(), "ミラトス");
+  EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("ミラトス"));
+  EXPECT_EQ(window.grid()->active_cell(), (host::CellRef{row, 4}));
+  QTest::keyClick(window.grid(), Qt::Key_J, Qt::ControlModifier);
+  EXPECT_EQ(window.grid()->sheet()->name(), "テスト用紙 【40】");
+  EXPECT_EQ(window.grid()->active_cell(), (host::CellRef{2, 20}));
+  EXPECT_TRUE(window.grid()->viewport()->rect().contains(window.grid()->CellRect(2, 20).center()));
+}
+
+TEST_F(WindowTest, PaperDialogRejectsABadHeightAndKeepsTheFocus) {
+  StartBlank();
+  MakeTestSheet();
+  bool shown = false;
+  size_t messages_before = 0;
+  driver.Expect("PrintForm", [&](QWidget* dialog) {
+    shown = true;
+    auto* height = dialog->findChild<QLineEdit*>(QStringLiteral("TextBox1"));
+    ASSERT_NE(height, nullptr);
+    EXPECT_EQ(height->text(), QStringLiteral("20"));
+    QTest::mouseClick(height, Qt::LeftButton);
+    QApplication::processEvents();
+    for (const QString bad : {QStringLiteral("0"), QStringLiteral("x1"), QStringLiteral("-3")}) {
+      height->selectAll();
+      QTest::keyClicks(height, bad);
+      messages_before = driver.messages.size();
+      QTest::keyClick(height, Qt::Key_Tab);
+      ASSERT_TRUE(WaitFor([&] { return driver.messages.size() > messages_before; })) << bad.toStdString();
+      EXPECT_NE(driver.messages.back().find("1以上の整数を入力して下さい。(既定値：20)"), std::string::npos);
+      EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == height; })) << bad.toStdString();
+    }
+    // A good height passes, and saving stores it.
+    height->selectAll();
+    QTest::keyClicks(height, QStringLiteral("25"));
+    messages_before = driver.messages.size();
+    QTest::keyClick(height, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), height);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton4")), Qt::LeftButton);
+  });
+  QTest::keyClick(window.grid(), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(driver.messages.size(), messages_before);
+  EXPECT_EQ(window.addin().module().GetIniValue("No", ""), "25");
+}
+
+TEST_F(WindowTest, WrongAnswerReportShowsTheTotalsOfEachAttemptInItsChart) {
+  StartBlank();
+  host::Worksheet& questions = ActiveSheet();
+  for (int32_t row = 1; row <= 5; ++row) questions.SetText(row, 4, "問題" + std::to_string(row));
+  questions.SetText(7, 4, "空行の後の問題");  // after the first empty question: not counted
+  questions.SetText(7, 6, "X");
+  // Attempt 1: "X", "x" and the full-width mark count; a doubled mark does not.
+  questions.SetText(1, 6, "X");
+  questions.SetText(2, 6, "x");
+  questions.SetText(3, 6, "XX");
+  questions.SetText(4, 6, "Ｘ");
+  questions.SetText(2, 7, "X");  // attempt 2
+  questions.SetText(5, 9, "X");  // attempt 4, after an attempt without marks
+  EXPECT_FALSE(window.findChild<QWidget*>(QStringLiteral("NgChartDock"))->isVisible());
+  QTest::keyClick(window.grid(), Qt::Key_Q, Qt::ControlModifier);
+  const NgChart* chart = window.ng_chart();
+  EXPECT_EQ(chart->totals(), (std::vector<int32_t>{3, 1, 0, 1}));
+  EXPECT_TRUE(chart->isVisible());
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.front().find("第 1 回目の間違い総数は、 3 問です。"), std::string::npos);
+  // Bars stand in proportion to the totals; an attempt without marks has none.
+  EXPECT_NEAR(chart->BarRect(0).height(), 3 * chart->BarRect(1).height(), 1.0);
+  EXPECT_TRUE(chart->BarRect(2).isEmpty());
+  EXPECT_DOUBLE_EQ(chart->BarRect(3).height(), chart->BarRect(1).height());
+  EXPECT_TRUE(chart->rect().contains(chart->BarRect(0).toRect()));
+  EXPECT_LT(chart->BarRect(0).right(), chart->BarRect(1).left());
+}
+
+TEST(NgChartTotals, KeepsAttemptOneAndDropsTheAttemptsAfterTheLastMark) {
+  NgChart chart;
+  chart.resize(260, 180);
+  chart.SetTotals({0, 0, 0}, QStringLiteral("ミラトス"));
+  EXPECT_EQ(chart.totals(), std::vector<int32_t>{0});
+  EXPECT_TRUE(chart.BarRect(0).isEmpty());
+  chart.SetTotals({2, 0, 5, 0, 0, 0, 0, 0, 0, 0}, QStringLiteral("ミラトス"));
+  EXPECT_EQ(chart.totals(), (std::vector<int32_t>{2, 0, 5}));
+  EXPECT_TRUE(chart.BarRect(3).isEmpty());
+  // The tallest bar reaches most of the way up without leaving the widget.
+  chart.SetTotals({7}, QStringLiteral("ミラトス"));
+  const QRectF tallest = chart.BarRect(0);
+  chart.SetTotals({8}, QStringLiteral("ミラトス"));
+  EXPECT_GT(tallest.top(), 0);
+  EXPECT_DOUBLE_EQ(chart.BarRect(0).bottom(), tallest.bottom());
+  EXPECT_NEAR(tallest.height() / chart.BarRect(0).height(), 7.0 / 8.0, 1e-9);
+  chart.SetTotals({1000000}, QStringLiteral("ミラトス"));
+  EXPECT_GT(chart.BarRect(0).top(), 0);
+}
+
+TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
+  StartBlank();
+  MakeTestSheet();
+  const render::PrintLayout layout = render::LayoutPrintPages(ActiveSheet());
+  int pages = -1;
+  driver.Expect("PrintPreview", [&](QWidget* preview) {
+    auto* view = preview->findChild<QPrintPreviewWidget*>();
+    pages = view->pageCount();
+    view->setZoomFactor(2.0);
+    view->setCurrentPage(pages);
+    EXPECT_EQ(view->currentPage(), pages);
+    preview->close();
+  });
+  window.findChild<QAction*>(QStringLiteral("PrintPreviewAction"))->trigger();
+  EXPECT_EQ(pages, static_cast<int>(layout.pages.size()));
+  const std::string pdf = home.path() + "/Documents/test.pdf";
+  ASSERT_TRUE(window.ExportPdfTo(QString::fromStdString(pdf)));
+  std::ifstream in(pdf, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("%1 ページ").arg(layout.pages.size())));
+  // An unwritable place is refused with a message, never reported as written.
+  EXPECT_FALSE(window.ExportPdfTo(QStringLiteral("/nonexistent-folder/x.pdf")));
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
 }
 
 TEST_F(WindowTest, RestingOnACellShowsItsComment) {

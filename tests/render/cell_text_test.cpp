@@ -281,5 +281,52 @@ TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
             std::count(ink.begin() + 168 * 2, ink.end(), true) + 10);
 }
 
+// Paints `area` of the sheet at 2 pixels a point, the area's top-left `origin` points from the
+// image's top-left.
+QImage PaintArea(FontCatalog& fonts, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
+                 bool whole_merges) {
+  QImage image(QSize(3 * 42 * 2, 3 * 40 * 2), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.scale(2, 2);
+  PaintOptions options;
+  options.whole_merges = whole_merges;
+  CellPainter(fonts).Paint(painter, sheet, area, origin, options);
+  return image;
+}
+
+TEST_F(CellTextTest, AMergeScrolledHalfOutOfViewStillShowsItsTextWhereItWas) {
+  for (int c = 1; c <= 3; ++c) Worksheet().SetColumnWidth(c, 6.4);  // 42 points each
+  for (int r = 1; r <= 3; ++r) Worksheet().SetRowHeight(r, 40);
+  At("A1:C3").SetMergeCells(true);
+  At("A1").SetText("漢字漢字");
+  At("A1").SetHorizontalAlignment(host::kXlCenter);
+  At("A1").SetVerticalAlignment(host::kXlCenter);
+  const QImage whole = PaintArea(fonts_, Worksheet(), host::Area{1, 1, 3, 3}, QPointF(), false);
+  // The view scrolled down one row and right one column: rows 2-3, columns B-C.
+  const host::Area scrolled{2, 2, 3, 3};
+  const QImage shown = PaintArea(fonts_, Worksheet(), scrolled, QPointF(42, 40), true);
+  int64_t ink = 0, differ = 0;
+  for (int y = 80; y < whole.height(); ++y) {
+    for (int x = 84; x < whole.width(); ++x) {
+      ink += qGray(whole.pixel(x, y)) < 128;
+      differ += std::abs(qGray(whole.pixel(x, y)) - qGray(shown.pixel(x, y))) > 96;
+    }
+  }
+  ASSERT_GT(ink, 20);  // the text reaches into the scrolled part
+  EXPECT_LT(differ, ink / 20);
+  // Nothing of it lands outside the area it was asked to paint.
+  for (int y = 0; y < 80; ++y) {
+    for (int x = 0; x < whole.width(); ++x) ASSERT_EQ(qGray(shown.pixel(x, y)), 255) << x << "," << y;
+  }
+  // A page paints only the merges that start on it.
+  const QImage page = PaintArea(fonts_, Worksheet(), scrolled, QPointF(42, 40), false);
+  int64_t page_ink = 0;
+  for (int y = 0; y < page.height(); ++y) {
+    for (int x = 0; x < page.width(); ++x) page_ink += qGray(page.pixel(x, y)) < 128;
+  }
+  EXPECT_EQ(page_ink, 0);
+}
+
 }  // namespace
 }  // namespace tessarin::render
