@@ -102,12 +102,14 @@ int main(int argc, char** argv) {
     double sum = 0;
     for (double x : f) sum += x;
     char text[200];
-    std::snprintf(text, sizeof text, "{\"mean\": %.2f, \"median\": %.2f, \"p95\": %.2f, \"max\": %.2f}",
+    std::snprintf(text, sizeof text,
+                  "{\"mean\": %.2f, \"median\": %.2f, \"p95\": %.2f, \"max\": %.2f}",
                   sum / f.size(), f[f.size() / 2], f[f.size() * 95 / 100], f.back());
     return std::string(text);
   };
   std::printf(
-      "{\"rows\": %d, \"open_and_show_ms\": %.1f, \"scroll_page_ms\": %s, \"jump_to_end_ms\": %.2f, "
+      "{\"rows\": %d, \"open_and_show_ms\": %.1f, \"scroll_page_ms\": %s, \"jump_to_end_ms\": "
+      "%.2f, "
       "\"vertical_scroll_page_ms\": %s}\n",
       rows, open_ms, summary(frames).c_str(), jump_ms, summary(vertical_frames).c_str());
   for (const auto& book : window.app().workbooks()) book->set_saved(true);

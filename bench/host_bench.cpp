@@ -1,8 +1,7 @@
 // Host model benchmarks: typing and reading back a 100,000-question sheet (18 columns of short
 // Japanese text), walking column D, and the memory the sheet takes.
-#include <malloc.h>
-
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <memory>
 #include <string>
@@ -20,20 +19,29 @@ constexpr int kColumns = 18;
 // vocabularies as learners fill them (notes, marks, remarks, counts, the must-appear marker).
 struct SheetText {
   std::vector<std::string> cells;  // row-major, kRows * kColumns
-  const std::string& At(int row, int col) const { return cells[size_t(row - 1) * kColumns + (col - 1)]; }
+  const std::string& At(int row, int col) const {
+    return cells[size_t(row - 1) * kColumns + (col - 1)];
+  }
 };
 
 const SheetText& Texts() {
   static const SheetText texts = [] {
-    const std::vector<std::string> subjects = {"彼", "私", "先生", "母", "友人", "委員会", "政府", "選手", "店主", "旅人", "兄", "市長", "医師"};
-    const std::vector<std::string> objects = {"事件の真相", "計画", "新しい規則", "古い家", "実験の結果", "山の頂上", "大会の記録",
-                                              "歴史の本", "海外の文化", "将来の夢", "村の祭り"};
-    const std::vector<std::string> verbs = {"をキュウメイする", "をケントウする", "をシュウセイする", "にトウタツする", "をホゾンする",
-                                            "をハッピョウする", "をセツメイする", "をカクニンする", "をテイアンする"};
-    const std::vector<std::string> answers = {"究明", "検討", "修正", "到達", "保存", "発表", "説明", "確認", "提案"};
-    const std::vector<std::string> notes = {"漢検3級", "教科書", "p.12", "第2章", "問題集", "準2級", "小テスト", "", "復習"};
+    const std::vector<std::string> subjects = {"彼",     "私",   "先生", "母",   "友人",
+                                               "委員会", "政府", "選手", "店主", "旅人",
+                                               "兄",     "市長", "医師"};
+    const std::vector<std::string> objects = {"事件の真相", "計画",     "新しい規則", "古い家",
+                                              "実験の結果", "山の頂上", "大会の記録", "歴史の本",
+                                              "海外の文化", "将来の夢", "村の祭り"};
+    const std::vector<std::string> verbs = {
+        "をキュウメイする", "をケントウする", "をシュウセイする", "にトウタツする", "をホゾンする",
+        "をハッピョウする", "をセツメイする", "をカクニンする",   "をテイアンする"};
+    const std::vector<std::string> answers = {"究明", "検討", "修正", "到達", "保存",
+                                              "発表", "説明", "確認", "提案"};
+    const std::vector<std::string> notes = {"漢検3級", "教科書",   "p.12", "第2章", "問題集",
+                                            "準2級",   "小テスト", "",     "復習"};
     const std::vector<std::string> marks = {"X", "", "", "○", "Ｘ", "", "S", "", "除"};
-    const std::vector<std::string> remarks = {"意味を確認", "送り仮名注意", "", "同音異義語", "部首は言偏"};
+    const std::vector<std::string> remarks = {"意味を確認", "送り仮名注意", "", "同音異義語",
+                                              "部首は言偏"};
     SheetText t;
     t.cells.reserve(size_t{kRows} * kColumns);
     for (int r = 1; r <= kRows; ++r) {
@@ -43,8 +51,13 @@ const SheetText& Texts() {
         if (c <= 3) {
           s = notes[(i * 7 + c) % notes.size()];
         } else if (c == 4) {
-          s.append(subjects[i % subjects.size()]).append("は").append(objects[(i / 13) % objects.size()]);
-          s.append(verbs[(i / 143) % verbs.size()]).append("（").append(std::to_string(r)).append("）");
+          s.append(subjects[i % subjects.size()])
+              .append("は")
+              .append(objects[(i / 13) % objects.size()]);
+          s.append(verbs[(i / 143) % verbs.size()])
+              .append("（")
+              .append(std::to_string(r))
+              .append("）");
         } else if (c == 5) {
           s.append(answers[(i / 143) % answers.size()]).append(std::to_string(r % 977));
         } else if (c <= 15) {

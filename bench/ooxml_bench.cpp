@@ -6,7 +6,6 @@
 //   ooxml_bench --merges FILE COUNT   saves and opens a sheet of COUNT merged areas
 #include <sys/resource.h>
 #include <unistd.h>
-
 #include <zip.h>
 
 #include <chrono>
@@ -15,11 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <pugixml.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "core/host/host_error.h"
 #include "core/host/workbook.h"
@@ -32,7 +30,9 @@ using namespace tessarin;
 using Clock = std::chrono::steady_clock;
 constexpr int kColumns = 20;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+  return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 double PeakMb() {
   struct rusage usage;
@@ -43,10 +43,12 @@ double PeakMb() {
 // Odd columns hold short strings (one unique per row, the rest from a vocabulary), even
 // columns numbers (integers and two-decimal values).
 std::unique_ptr<host::Workbook> MakeWorkbook(int rows) {
-  static const char* kStems[] = {"漢字", "究明", "検討", "修正", "到達", "保存", "発表", "説明", "確認", "提案",
-                                 "kanji", "test", "read", "write", "page", "note", "mark", "score", "time", "name"};
+  static const char* kStems[] = {"漢字", "究明", "検討", "修正",  "到達", "保存", "発表",
+                                 "説明", "確認", "提案", "kanji", "test", "read", "write",
+                                 "page", "note", "mark", "score", "time", "name"};
   std::vector<std::string> vocabulary;
-  for (int i = 0; i < 1000; ++i) vocabulary.push_back(std::string(kStems[i % 20]) + std::to_string(i / 20));
+  for (int i = 0; i < 1000; ++i)
+    vocabulary.push_back(std::string(kStems[i % 20]) + std::to_string(i / 20));
   auto wb = std::make_unique<host::Workbook>("bench.xlsx");
   host::Worksheet& sheet = wb->AddSheet("Sheet1", 1);
   wb->set_active_sheet(&sheet);
@@ -104,8 +106,8 @@ int Save(const std::string& file, int rows) {
   start = Clock::now();
   ooxml::WorkbookFiles().Save(*wb, file);
   const double save = Seconds(start);
-  std::printf("seconds=%f serialize_seconds=%f cells=%zu peak_mb=%f model_mb=%f\n", save, serialize, CellCount(*wb),
-              PeakMb(), model_mb);
+  std::printf("seconds=%f serialize_seconds=%f cells=%zu peak_mb=%f model_mb=%f\n", save, serialize,
+              CellCount(*wb), PeakMb(), model_mb);
   return 0;
 }
 
@@ -126,8 +128,8 @@ int Merges(const std::string& file, int count) {
   start = Clock::now();
   auto again = files.Open(file);
   const double open = Seconds(start);
-  std::printf("merges=%zu save_seconds=%f open_seconds=%f peak_mb=%f\n", again->Sheet(1).merges().size(), save, open,
-              PeakMb());
+  std::printf("merges=%zu save_seconds=%f open_seconds=%f peak_mb=%f\n",
+              again->Sheet(1).merges().size(), save, open, PeakMb());
   return again->Sheet(1).merges().size() == static_cast<size_t>(count) ? 0 : 1;
 }
 
@@ -144,14 +146,16 @@ int Floor(const std::string& file) {
   if (zip_stat(archive, "xl/worksheets/sheet1.xml", 0, &st) != 0) return 1;
   std::string xml(st.size, '\0');
   zip_file_t* part = zip_fopen(archive, "xl/worksheets/sheet1.xml", 0);
-  if (!part || zip_fread(part, xml.data(), xml.size()) != static_cast<zip_int64_t>(xml.size())) return 1;
+  if (!part || zip_fread(part, xml.data(), xml.size()) != static_cast<zip_int64_t>(xml.size()))
+    return 1;
   zip_fclose(part);
   const double inflate = Seconds(start);
   pugi::xml_document doc;
   if (!doc.load_buffer_inplace(xml.data(), xml.size())) return 1;
   const double s = Seconds(start);
   zip_close(archive);
-  std::printf("seconds=%f inflate_seconds=%f cells=0 peak_mb=%f xml_mb=%f\n", s, inflate, PeakMb(), xml.size() / 1048576.0);
+  std::printf("seconds=%f inflate_seconds=%f cells=0 peak_mb=%f xml_mb=%f\n", s, inflate, PeakMb(),
+              xml.size() / 1048576.0);
   return 0;
 }
 
@@ -192,14 +196,19 @@ std::map<std::string, double> SheetJs(const std::string& file, int runs) {
   if (!std::filesystem::exists(modules + "/xlsx")) return {};
   std::map<std::string, double> best;
   for (int i = 0; i < runs; ++i) {
-    FILE* pipe = popen(("NODE_PATH='" + modules + "' node --max-old-space-size=8192 '" + script + "' '" + file + "'").c_str(), "r");
+    FILE* pipe = popen(("NODE_PATH='" + modules + "' node --max-old-space-size=8192 '" + script +
+                        "' '" + file + "'")
+                           .c_str(),
+                       "r");
     if (!pipe) return {};
     char line[512] = {0};
     std::fgets(line, sizeof line, pipe);
     pclose(pipe);
     double ms = 0, cells = 0, peak = 0;
-    if (std::sscanf(line, "{\"ms\":%lf,\"cells\":%lf,\"peak_mb\":%lf", &ms, &cells, &peak) != 3) return {};
-    if (best.empty() || ms / 1000 < best["seconds"]) best = {{"seconds", ms / 1000}, {"cells", cells}, {"peak_mb", peak}};
+    if (std::sscanf(line, "{\"ms\":%lf,\"cells\":%lf,\"peak_mb\":%lf", &ms, &cells, &peak) != 3)
+      return {};
+    if (best.empty() || ms / 1000 < best["seconds"])
+      best = {{"seconds", ms / 1000}, {"cells", cells}, {"peak_mb", peak}};
   }
   return best;
 }
@@ -210,7 +219,8 @@ void Row(const char* what, const std::map<std::string, double>& v, double cells)
     return;
   }
   const double s = v.at("seconds");
-  std::printf("  %-34s %8.3f s %10.2f M cells/s %8.0f MB\n", what, s, cells / s / 1e6, v.at("peak_mb"));
+  std::printf("  %-34s %8.3f s %10.2f M cells/s %8.0f MB\n", what, s, cells / s / 1e6,
+              v.at("peak_mb"));
 }
 
 }  // namespace
@@ -231,7 +241,8 @@ int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string dir = std::filesystem::temp_directory_path() / ("ooxml_bench_" + std::to_string(getpid()));
+  const std::string dir =
+      std::filesystem::temp_directory_path() / ("ooxml_bench_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string file = dir + "/bench.xlsx";
   if (std::system(("'" + self + "' --make '" + file + "' " + std::to_string(rows)).c_str()) != 0) {
@@ -239,30 +250,38 @@ int main(int argc, char** argv) {
     return 1;
   }
   const double cells = static_cast<double>(rows) * kColumns;
-  std::printf("%d rows x %d columns = %.0f cells (half short strings, half numbers); file %.1f MB; best of %d\n",
-              rows, kColumns, cells, std::filesystem::file_size(file) / 1048576.0, runs);
+  std::printf(
+      "%d rows x %d columns = %.0f cells (half short strings, half numbers); file %.1f MB; best of "
+      "%d\n",
+      rows, kColumns, cells, std::filesystem::file_size(file) / 1048576.0, runs);
 
   const auto load = Best("'" + self + "' --load '" + file + "'", runs);
   const auto floor = Best("'" + self + "' --floor '" + file + "'", runs);
   const auto sheetjs = SheetJs(file, std::min(runs, 2));
-  const auto save = Best("'" + self + "' --save '" + dir + "/saved.xlsx' " + std::to_string(rows), runs);
+  const auto save =
+      Best("'" + self + "' --save '" + dir + "/saved.xlsx' " + std::to_string(rows), runs);
   std::printf("load\n");
   Row("Open (read + parse into the model)", load, cells);
   Row("floor: inflate + pugixml parse", floor, cells);
   if (!floor.empty()) {
-    std::printf("  %-34s %8.3f s   (sheet XML %.0f MB)\n", "  of which inflate", floor.at("inflate_seconds"), floor.at("xml_mb"));
+    std::printf("  %-34s %8.3f s   (sheet XML %.0f MB)\n", "  of which inflate",
+                floor.at("inflate_seconds"), floor.at("xml_mb"));
   }
   Row("SheetJS readFile, dense", sheetjs, cells);
-  if (!load.empty() && !floor.empty()) std::printf("  Open / floor: %.2fx", load.at("seconds") / floor.at("seconds"));
-  if (!load.empty() && !sheetjs.empty()) std::printf("   SheetJS / Open: %.1fx", sheetjs.at("seconds") / load.at("seconds"));
+  if (!load.empty() && !floor.empty())
+    std::printf("  Open / floor: %.2fx", load.at("seconds") / floor.at("seconds"));
+  if (!load.empty() && !sheetjs.empty())
+    std::printf("   SheetJS / Open: %.1fx", sheetjs.at("seconds") / load.at("seconds"));
   std::printf("\nsave\n");
   Row("Save (write, fsync, rename)", save, cells);
   if (!save.empty()) {
-    std::printf("  %-34s %8.3f s %10.2f M cells/s   (model alone %.0f MB)\n", "WriteXlsx only", save.at("serialize_seconds"),
-                cells / save.at("serialize_seconds") / 1e6, save.at("model_mb"));
+    std::printf("  %-34s %8.3f s %10.2f M cells/s   (model alone %.0f MB)\n", "WriteXlsx only",
+                save.at("serialize_seconds"), cells / save.at("serialize_seconds") / 1e6,
+                save.at("model_mb"));
   }
   if (sheetjs.empty()) {
-    std::printf("SheetJS not measured: npm install --prefix %s/bench/sheetjs xlsx\n", TESSARIN_BINARY_DIR);
+    std::printf("SheetJS not measured: npm install --prefix %s/bench/sheetjs xlsx\n",
+                TESSARIN_BINARY_DIR);
   }
   std::filesystem::remove_all(dir);
   return 0;

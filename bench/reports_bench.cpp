@@ -58,7 +58,8 @@ BENCHMARK(BM_RepeatKanjiCommand)->Arg(100000)->Unit(benchmark::kMillisecond);
 reports::AnswerColumn Column(int rows) {
   reports::AnswerColumn column;
   column.answers = Answers(rows);
-  for (int r = 1; r <= rows; ++r) column.questions.push_back("モンダイ" + std::to_string(r) + "をよむ。");
+  for (int r = 1; r <= rows; ++r)
+    column.questions.push_back("モンダイ" + std::to_string(r) + "をよむ。");
   return column;
 }
 

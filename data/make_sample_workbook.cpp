@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
       if (line.empty()) continue;
       const std::vector<std::string> cells = SplitTabs(line);
       if (cells.size() != 19) {
-        std::cerr << "make_sample_workbook: line " << row + 2 << " has " << cells.size() << " cells, not 19\n";
+        std::cerr << "make_sample_workbook: line " << row + 2 << " has " << cells.size()
+                  << " cells, not 19\n";
         return 1;
       }
       ++row;

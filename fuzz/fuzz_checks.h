@@ -4,19 +4,18 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <string_view>
-
 #include <pugixml.hpp>
+#include <string_view>
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
 #include "core/host/workbook.h"
 #include "core/host/worksheet.h"
 #include "core/ooxml/package.h"
-#include "core/ooxml/xml_util.h"
 #include "core/ooxml/text_import.h"
 #include "core/ooxml/xls_import.h"
 #include "core/ooxml/xlsx.h"
+#include "core/ooxml/xml_util.h"
 
 namespace tessarin::fuzz {
 
@@ -28,16 +27,18 @@ inline bool SameValues(const host::Workbook& a, const host::Workbook& b) {
     if (sa.name() != sb.name()) return false;
     bool same = true;
     size_t values = 0;
-    sa.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns}, [&](int32_t row, const host::Cell& cell) {
-      const host::CellValue v = sa.Value(row, cell.col);
-      if (v.IsEmpty()) return;
-      ++values;
-      if (!(v == sb.Value(row, cell.col))) same = false;
-    });
+    sa.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns},
+                           [&](int32_t row, const host::Cell& cell) {
+                             const host::CellValue v = sa.Value(row, cell.col);
+                             if (v.IsEmpty()) return;
+                             ++values;
+                             if (!(v == sb.Value(row, cell.col))) same = false;
+                           });
     size_t values_b = 0;
-    sb.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns}, [&](int32_t row, const host::Cell& cell) {
-      values_b += !sb.Value(row, cell.col).IsEmpty();
-    });
+    sb.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns},
+                           [&](int32_t row, const host::Cell& cell) {
+                             values_b += !sb.Value(row, cell.col).IsEmpty();
+                           });
     if (!same || values != values_b) return false;
   }
   return true;
@@ -48,8 +49,9 @@ inline bool SameValues(const host::Workbook& a, const host::Workbook& b) {
 inline void CheckWrittenParts(const std::string& package) {
   ooxml::PackageReader reader(package, "written.xlsx", ooxml::ReadLimits{});
   for (const std::string& name : reader.names()) {
-    const bool ours = name == "[Content_Types].xml" || name == "xl/workbook.xml" || name == "xl/styles.xml" ||
-                      name == "xl/sharedStrings.xml" || name.rfind("xl/worksheets/sheet", 0) == 0 ||
+    const bool ours = name == "[Content_Types].xml" || name == "xl/workbook.xml" ||
+                      name == "xl/styles.xml" || name == "xl/sharedStrings.xml" ||
+                      name.rfind("xl/worksheets/sheet", 0) == 0 ||
                       name.rfind("xl/comments", 0) == 0;
     if (!ours || name.find("_rels") != std::string::npos) continue;
     const std::string& xml = reader.Get(name);

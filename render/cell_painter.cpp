@@ -1,12 +1,11 @@
 // Cell painting: gridlines, text as glyph runs, borders.
 #include "render/cell_painter.h"
 
-#include <algorithm>
-
 #include <QGlyphRun>
 #include <QPainter>
 #include <QPen>
 #include <QString>
+#include <algorithm>
 
 #include "core/host/range.h"
 #include "core/host/units.h"
@@ -35,19 +34,36 @@ bool IsEmptyCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
 QPen BorderPen(const host::BorderLine& b) {
   double width = 0.5;
   switch (b.weight) {
-    case host::kXlHairline: width = 0.25; break;
-    case host::kXlMedium: width = 1.25; break;
-    case host::kXlThick: width = 2.0; break;
-    default: break;
+    case host::kXlHairline:
+      width = 0.25;
+      break;
+    case host::kXlMedium:
+      width = 1.25;
+      break;
+    case host::kXlThick:
+      width = 2.0;
+      break;
+    default:
+      break;
   }
   QPen pen(ColorOfIndex(b.color_index), width);
   pen.setCapStyle(Qt::SquareCap);
   switch (b.line_style) {
-    case host::kXlDash: pen.setStyle(Qt::DashLine); break;
-    case host::kXlDot: pen.setStyle(Qt::DotLine); break;
-    case host::kXlDashDot: case host::kXlSlantDashDot: pen.setStyle(Qt::DashDotLine); break;
-    case host::kXlDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-    default: break;
+    case host::kXlDash:
+      pen.setStyle(Qt::DashLine);
+      break;
+    case host::kXlDot:
+      pen.setStyle(Qt::DotLine);
+      break;
+    case host::kXlDashDot:
+    case host::kXlSlantDashDot:
+      pen.setStyle(Qt::DashDotLine);
+      break;
+    case host::kXlDashDotDot:
+      pen.setStyle(Qt::DashDotDotLine);
+      break;
+    default:
+      break;
   }
   return pen;
 }
@@ -82,10 +98,14 @@ void PaintBorders(QPainter& painter, const host::Style& style, const QRectF& r) 
 QRectF WholeBox(const host::Worksheet& sheet, const GridGeometry& grid, const host::Area& merge) {
   const host::Area& area = grid.area();
   QRectF box = grid.Box(merge.top, merge.left, merge.bottom, merge.right);
-  for (int32_t c = merge.left; c < std::min(area.left, merge.right + 1); ++c) box.setLeft(box.left() - host::ColumnPoints(sheet, c));
-  for (int32_t c = std::max(area.right + 1, merge.left); c <= merge.right; ++c) box.setRight(box.right() + host::ColumnPoints(sheet, c));
-  for (int32_t r = merge.top; r < std::min(area.top, merge.bottom + 1); ++r) box.setTop(box.top() - host::RowPoints(sheet, r));
-  for (int32_t r = std::max(area.bottom + 1, merge.top); r <= merge.bottom; ++r) box.setBottom(box.bottom() + host::RowPoints(sheet, r));
+  for (int32_t c = merge.left; c < std::min(area.left, merge.right + 1); ++c)
+    box.setLeft(box.left() - host::ColumnPoints(sheet, c));
+  for (int32_t c = std::max(area.right + 1, merge.left); c <= merge.right; ++c)
+    box.setRight(box.right() + host::ColumnPoints(sheet, c));
+  for (int32_t r = merge.top; r < std::min(area.top, merge.bottom + 1); ++r)
+    box.setTop(box.top() - host::RowPoints(sheet, r));
+  for (int32_t r = std::max(area.bottom + 1, merge.top); r <= merge.bottom; ++r)
+    box.setBottom(box.bottom() + host::RowPoints(sheet, r));
   return box;
 }
 
@@ -110,7 +130,8 @@ QRectF GridGeometry::Box(int32_t top, int32_t left, int32_t bottom, int32_t righ
   bottom = std::clamp(bottom, area_.top, area_.bottom);
   left = std::clamp(left, area_.left, area_.right);
   right = std::clamp(right, area_.left, area_.right);
-  return QRectF(QPointF(ColumnLeft(left), RowTop(top)), QPointF(ColumnLeft(right + 1), RowTop(bottom + 1)));
+  return QRectF(QPointF(ColumnLeft(left), RowTop(top)),
+                QPointF(ColumnLeft(right + 1), RowTop(bottom + 1)));
 }
 
 StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
@@ -130,7 +151,8 @@ StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
     for (const host::TextRun& run : extra->runs) {
       t.fonts.push_back(run.font);
       const size_t end = std::min<size_t>(t.text.size(), size_t{run.start} + run.length);
-      for (size_t i = run.start; i < end; ++i) t.font_of[i] = static_cast<uint16_t>(t.fonts.size() - 1);
+      for (size_t i = run.start; i < end; ++i)
+        t.font_of[i] = static_cast<uint16_t>(t.fonts.size() - 1);
     }
     if (extra->phonetic) {
       t.phonetic = extra->phonetic->runs;
@@ -140,12 +162,14 @@ StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
   return t;
 }
 
-CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, int32_t col, const QRectF& box) {
+CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, int32_t col,
+                                   const QRectF& box) {
   const StyledText text = TextOfCell(sheet, row, col);
   return LayoutCellText(fonts_, text, sheet.StyleAt(row, col), box, IndentPoints(sheet));
 }
 
-void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell, const QRectF& clip) {
+void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
+                            const QRectF& clip) {
   if (layout.glyphs.empty() && layout.lines.empty()) return;
   painter.save();
   painter.setClipRect(clip, Qt::IntersectClip);
@@ -175,7 +199,8 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
     run.glyphs.clear();
     run.positions.clear();
   };
-  const auto add = [&](const FontFace* face, double size, const QColor& color, uint32_t glyph, QPointF at) {
+  const auto add = [&](const FontFace* face, double size, const QColor& color, uint32_t glyph,
+                       QPointF at) {
     if (face != run.face || size != run.size || color != run.color) {
       flush();
       run.face = face;
@@ -210,8 +235,8 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
   painter.restore();
 }
 
-void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
-                        const PaintOptions& options) {
+void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
+                        QPointF origin, const PaintOptions& options) {
   const GridGeometry grid(sheet, area);
   painter.save();
   painter.translate(origin);
@@ -234,14 +259,16 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     if (cell.type == host::ValueType::kEmpty) return;
     order.emplace_back(row, &cell);
-    vertical_page = vertical_page || sheet.styles().Get(cell.style).orientation == host::kXlVertical;
+    vertical_page =
+        vertical_page || sheet.styles().Get(cell.style).orientation == host::kXlVertical;
   });
   if (options.whole_merges) {
     // Merges whose first cell lies outside the area still show their text where they reach in.
     for (const host::Area& m : sheet.merges()) {
       if (area.Contains(m.top, m.left) || !Overlaps(m, area)) continue;
       const host::Cell* first = sheet.cells().Find(m.top, m.left);
-      if (first != nullptr && first->type != host::ValueType::kEmpty) order.emplace_back(m.top, first);
+      if (first != nullptr && first->type != host::ValueType::kEmpty)
+        order.emplace_back(m.top, first);
     }
   }
   if (vertical_page) {
@@ -253,21 +280,28 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     const host::Cell& cell = *cell_ptr;
     const host::Area* merge = MergeAt(sheet, row, cell.col);
     if (merge && (merge->top != row || merge->left != cell.col)) continue;
-    const QRectF box = !merge                 ? grid.CellBox(row, cell.col)
-                       : options.whole_merges ? WholeBox(sheet, grid, *merge)
-                                              : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
+    const QRectF box = !merge ? grid.CellBox(row, cell.col)
+                       : options.whole_merges
+                           ? WholeBox(sheet, grid, *merge)
+                           : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
     if (box.isEmpty()) continue;
     const CellTextLayout layout = Layout(sheet, row, cell.col, box);
     QRectF clip = box;
     const host::Style& style = sheet.styles().Get(cell.style);
     // Text that does not fit spills over empty neighbours on the side it grows to.
-    if (!merge && !style.wrap && !style.shrink && style.orientation == 0 && layout.block.width() > box.width()) {
-      const bool right = layout.block.right() > box.right(), left = layout.block.left() < box.left();
+    if (!merge && !style.wrap && !style.shrink && style.orientation == 0 &&
+        layout.block.width() > box.width()) {
+      const bool right = layout.block.right() > box.right(),
+                 left = layout.block.left() < box.left();
       int32_t c = cell.col;
-      while (right && c < area.right && IsEmptyCell(sheet, row, c + 1) && grid.ColumnLeft(c + 1) < layout.block.right()) ++c;
+      while (right && c < area.right && IsEmptyCell(sheet, row, c + 1) &&
+             grid.ColumnLeft(c + 1) < layout.block.right())
+        ++c;
       clip.setRight(grid.ColumnLeft(c + 1));
       c = cell.col;
-      while (left && c > area.left && IsEmptyCell(sheet, row, c - 1) && grid.ColumnLeft(c) > layout.block.left()) --c;
+      while (left && c > area.left && IsEmptyCell(sheet, row, c - 1) &&
+             grid.ColumnLeft(c) > layout.block.left())
+        --c;
       clip.setLeft(grid.ColumnLeft(c));
     }
     PaintText(painter, layout, box, clip.intersected(whole));
@@ -278,7 +312,8 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     for (const host::BorderLine& b : style.borders) any = any || b.IsSet();
     if (!any) return;
     const host::Area* merge = MergeAt(sheet, row, cell.col);
-    const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right) : grid.CellBox(row, cell.col);
+    const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right)
+                             : grid.CellBox(row, cell.col);
     PaintBorders(painter, style, box);
   });
   painter.restore();

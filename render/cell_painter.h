@@ -7,12 +7,11 @@
 // page scales it by the print zoom. Paint reads the sheet and never changes it.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include <QColor>
 #include <QPointF>
 #include <QRectF>
+#include <cstdint>
+#include <vector>
 
 #include "core/host/geometry.h"
 #include "core/host/worksheet.h"
@@ -65,14 +64,15 @@ class CellPainter {
   // horizontal text that does not fit spills into empty neighbours as the host shows it), then
   // borders. Cells outside `area` are not painted, even when a merge reaches in, unless
   // options.whole_merges asks for it.
-  void Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
-             const PaintOptions& options = {});
+  void Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
+             QPointF origin, const PaintOptions& options = {});
 
   // The layout of one cell's text in `box` (points), as Paint would place it.
   CellTextLayout Layout(const host::Worksheet& sheet, int32_t row, int32_t col, const QRectF& box);
 
   // Paints a laid-out text, clipped to `clip`.
-  static void PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell, const QRectF& clip);
+  static void PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
+                        const QRectF& clip);
 
  private:
   FontCatalog& fonts_;

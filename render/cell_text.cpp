@@ -2,11 +2,11 @@
 // the whole block by one factor (layout is linear in size: glyphs come unhinted, in em units).
 #include "render/cell_text.h"
 
-#include <algorithm>
-#include <cmath>
+#include <hb.h>
 
 #include <QString>
-#include <hb.h>
+#include <algorithm>
+#include <cmath>
 
 #include "core/host/constants.h"
 #include "core/host/palette.h"
@@ -38,8 +38,8 @@ std::vector<Item> Itemize(FontCatalog& fonts, const StyledText& t) {
     const host::Font& f = t.fonts[fi];
     const FontFace& primary = fonts.Face(f.name, f.bold, f.italic);
     const FontFace* face = &fonts.FaceFor(primary, t.text[i], f.bold);
-    if (!items.empty() && items.back().font == fi && items.back().face == face && t.text[i] != U'\n' &&
-        t.text[i - 1] != U'\n') {
+    if (!items.empty() && items.back().font == fi && items.back().face == face &&
+        t.text[i] != U'\n' && t.text[i - 1] != U'\n') {
       items.back().end = i + 1;
     } else {
       items.push_back({i, i + 1, fi, face});
@@ -48,18 +48,23 @@ std::vector<Item> Itemize(FontCatalog& fonts, const StyledText& t) {
   return items;
 }
 
-bool Underlined(const host::Font& f) { return f.underline != host::kXlUnderlineStyleNone && f.underline != 0; }
+bool Underlined(const host::Font& f) {
+  return f.underline != host::kXlUnderlineStyleNone && f.underline != 0;
+}
 bool DoubleUnderline(const host::Font& f) {
-  return f.underline == host::kXlUnderlineStyleDouble || f.underline == host::kXlUnderlineStyleDoubleAccounting;
+  return f.underline == host::kXlUnderlineStyleDouble ||
+         f.underline == host::kXlUnderlineStyleDoubleAccounting;
 }
 
 // Adds a line, joining it to the previous one when it continues it.
 void AddLine(std::vector<TextLine>& lines, QLineF line, double width, const QColor& color) {
   if (!lines.empty()) {
     TextLine& last = lines.back();
-    if (last.color == color && std::abs(last.width - width) < 1e-9 && std::abs(last.line.p2().x() - line.p1().x()) < 1e-6 &&
+    if (last.color == color && std::abs(last.width - width) < 1e-9 &&
+        std::abs(last.line.p2().x() - line.p1().x()) < 1e-6 &&
         std::abs(last.line.p2().y() - line.p1().y()) < 1e-6 &&
-        (std::abs(line.p1().x() - line.p2().x()) < 1e-9) == (std::abs(last.line.p1().x() - last.line.p2().x()) < 1e-9)) {
+        (std::abs(line.p1().x() - line.p2().x()) < 1e-9) ==
+            (std::abs(last.line.p1().x() - last.line.p2().x()) < 1e-9)) {
       last.line.setP2(line.p2());
       return;
     }
@@ -71,15 +76,16 @@ void AddLine(std::vector<TextLine>& lines, QLineF line, double width, const QCol
 struct Strip {
   std::vector<PlacedGlyph> glyphs;
   std::vector<TextLine> lines;
-  double length = 0;   // advance along the writing direction
-  double before = 0;   // horizontal: ascent (+ ruby above); vertical: half the base width
-  double after = 0;    // horizontal: descent; vertical: half the base width + ruby on the right
+  double length = 0;  // advance along the writing direction
+  double before = 0;  // horizontal: ascent (+ ruby above); vertical: half the base width
+  double after = 0;   // horizontal: descent; vertical: half the base width + ruby on the right
 };
 
 // --- Vertical (stacked) text -------------------------------------------------------------------
 
 // Places one column's characters [a, b) top-down on the centre line x = 0 from y = 0.
-Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items, size_t a, size_t b) {
+Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                   size_t a, size_t b) {
   Strip s;
   std::vector<QRectF> squares(b - a);
   double widest = 0;
@@ -93,21 +99,29 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
     const std::vector<ShapedGlyph> shaped = Shape(*item.face, run, true);
     const double top = s.length;
     // Solid setting: every character takes one em square, whatever the font's vertical advance.
-    for (size_t k = from; k < to; ++k) squares[k - a] = QRectF(-size / 2, top + (k - from) * size, size, size);
+    for (size_t k = from; k < to; ++k)
+      squares[k - a] = QRectF(-size / 2, top + (k - from) * size, size, size);
     for (const ShapedGlyph& g : shaped) {
       const size_t k = from + g.cluster;
       const char32_t c = t.text[k];
       const QRectF square = squares[k - a];
-      PlacedGlyph p{item.face, size, g.glyph, QPointF(g.x_offset * size, square.top() + g.y_offset * size), square, color,
+      PlacedGlyph p{item.face,
+                    size,
+                    g.glyph,
+                    QPointF(g.x_offset * size, square.top() + g.y_offset * size),
+                    square,
+                    color,
                     static_cast<int32_t>(k)};
       // A font without vertical forms leaves the horizontal glyph: correct it by hand.
       uint32_t nominal = 0;
-      const bool unchanged = hb_font_get_nominal_glyph(item.face->hb(), c, &nominal) && nominal == g.glyph;
+      const bool unchanged =
+          hb_font_get_nominal_glyph(item.face->hb(), c, &nominal) && nominal == g.glyph;
       if (!unchanged && nominal != 0 && HasVerticalForm(c)) p.text_glyph = nominal;
       if (unchanged && TurnsInVerticalText(c)) {
         p.turned = true;
         const double adv = item.face->AdvanceEm(g.glyph) * size;
-        p.origin = QPointF(-adv / 2, square.center().y() + (item.face->ascent() - item.face->descent()) * size / 2);
+        p.origin = QPointF(-adv / 2, square.center().y() +
+                                         (item.face->ascent() - item.face->descent()) * size / 2);
       } else if (unchanged && IsVerticalCornerPunctuation(c)) {
         p.origin += QPointF(0.6 * size, -0.6 * size);
       } else if (unchanged && IsSmallKana(c)) {
@@ -128,7 +142,8 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
     if (Underlined(f)) {
       const double x = widest / 2 + 0.08 * f.size;
       AddLine(s.lines, QLineF(x, sq.top(), x, sq.bottom()), w, color);
-      if (DoubleUnderline(f)) AddLine(s.lines, QLineF(x + 2 * w, sq.top(), x + 2 * w, sq.bottom()), w, color);
+      if (DoubleUnderline(f))
+        AddLine(s.lines, QLineF(x + 2 * w, sq.top(), x + 2 * w, sq.bottom()), w, color);
       s.after = std::max(s.after, x + (DoubleUnderline(f) ? 2.5 : 0.5) * w);
     }
     if (f.strikethrough) AddLine(s.lines, QLineF(0, sq.top(), 0, sq.bottom()), w, color);
@@ -137,7 +152,8 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
   if (t.phonetic_visible) {
     const double base_right = s.after;
     for (const host::PhoneticRun& run : t.phonetic) {
-      const size_t from = std::max<size_t>(run.start, a), to = std::min<size_t>(run.start + run.length, b);
+      const size_t from = std::max<size_t>(run.start, a),
+                   to = std::min<size_t>(run.start + run.length, b);
       if (from >= to || run.text.empty()) continue;
       const host::Font& base = t.fonts[t.font_of[from]];
       const double rs = base.size / 2;
@@ -151,8 +167,8 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
       for (PlacedGlyph g : r.glyphs) {
         g.size *= scale;
         g.origin = QPointF(x + g.origin.x() * scale, y + g.origin.y() * scale);
-        g.square = QRectF(x + g.square.left() * scale, y + g.square.top() * scale, g.square.width() * scale,
-                          g.square.height() * scale);
+        g.square = QRectF(x + g.square.left() * scale, y + g.square.top() * scale,
+                          g.square.width() * scale, g.square.height() * scale);
         g.index = -1;
         s.glyphs.push_back(g);
       }
@@ -212,8 +228,9 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
       if (x_of[k - a] == 0 && k > a) x_of[k - a] = pen;
       const QRectF box(pen, -item.face->ascent() * font.size, g.x_advance * font.size,
                        (item.face->ascent() + item.face->descent()) * font.size);
-      s.glyphs.push_back({item.face, font.size, g.glyph, QPointF(pen + g.x_offset * font.size, g.y_offset * font.size), box,
-                          color, static_cast<int32_t>(k)});
+      s.glyphs.push_back({item.face, font.size, g.glyph,
+                          QPointF(pen + g.x_offset * font.size, g.y_offset * font.size), box, color,
+                          static_cast<int32_t>(k)});
       pen += g.x_advance * font.size;
     }
   }
@@ -232,15 +249,19 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
     if (Underlined(f)) {
       const double y = 0.12 * f.size;
       AddLine(s.lines, QLineF(x_of[k - a], y, x_of[k + 1 - a], y), w, color);
-      if (DoubleUnderline(f)) AddLine(s.lines, QLineF(x_of[k - a], y + 2 * w, x_of[k + 1 - a], y + 2 * w), w, color);
+      if (DoubleUnderline(f))
+        AddLine(s.lines, QLineF(x_of[k - a], y + 2 * w, x_of[k + 1 - a], y + 2 * w), w, color);
     }
-    if (f.strikethrough) AddLine(s.lines, QLineF(x_of[k - a], -0.3 * f.size, x_of[k + 1 - a], -0.3 * f.size), w, color);
+    if (f.strikethrough)
+      AddLine(s.lines, QLineF(x_of[k - a], -0.3 * f.size, x_of[k + 1 - a], -0.3 * f.size), w,
+              color);
   }
   if (t.phonetic_visible) {
     double ruby_height = 0;
     std::vector<PlacedGlyph> ruby_glyphs;
     for (const host::PhoneticRun& run : t.phonetic) {
-      const size_t from = std::max<size_t>(run.start, a), to = std::min<size_t>(run.start + run.length, b);
+      const size_t from = std::max<size_t>(run.start, a),
+                   to = std::min<size_t>(run.start + run.length, b);
       if (from >= to || run.text.empty()) continue;
       host::Font rf = t.fonts[t.font_of[from]];
       rf.size /= 2;
@@ -249,7 +270,9 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
       const std::vector<Item> ruby_items = Itemize(fonts, ruby);
       std::vector<std::vector<ShapedGlyph>> ruby_shaped;
       for (const Item& item : ruby_items) {
-        ruby_shaped.push_back(Shape(*item.face, std::u32string_view(ruby.text).substr(item.start, item.end - item.start), false));
+        ruby_shaped.push_back(
+            Shape(*item.face,
+                  std::u32string_view(ruby.text).substr(item.start, item.end - item.start), false));
       }
       Strip r = LayoutLine(fonts, ruby, ruby_items, ruby_shaped, 0, ruby.text.size());
       const double x = (x_of[from - a] + x_of[to - a]) / 2 - r.length / 2;
@@ -271,7 +294,8 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
 // Line breaks: at new lines, and with wrap before the character that would pass `limit`, at the
 // last place a line may break (after a space, around ideographs and kana, never before 、。 and
 // the like); a word longer than the line breaks where it must.
-std::vector<std::pair<size_t, size_t>> BreakLines(const StyledText& t, const std::vector<double>& advance, bool wrap,
+std::vector<std::pair<size_t, size_t>> BreakLines(const StyledText& t,
+                                                  const std::vector<double>& advance, bool wrap,
                                                   double limit) {
   std::vector<std::pair<size_t, size_t>> out;
   size_t start = 0, last_break = 0;
@@ -329,10 +353,17 @@ QPointF Align(const QRectF& box, QSizeF size, int horizontal, int vertical) {
 
 int EffectiveHorizontal(const StyledText& t, const host::Style& style) {
   switch (style.horizontal) {
-    case kXlGeneral: return t.is_number ? kXlRight : t.is_logical ? kXlCenter : kXlLeft;
-    case kXlLeft: case kXlRight: case kXlCenter: return style.horizontal;
-    case host::kXlFill: case host::kXlJustify: return kXlLeft;
-    default: return kXlCenter;
+    case kXlGeneral:
+      return t.is_number ? kXlRight : t.is_logical ? kXlCenter : kXlLeft;
+    case kXlLeft:
+    case kXlRight:
+    case kXlCenter:
+      return style.horizontal;
+    case host::kXlFill:
+    case host::kXlJustify:
+      return kXlLeft;
+    default:
+      return kXlCenter;
   }
 }
 
@@ -340,27 +371,31 @@ int EffectiveHorizontal(const StyledText& t, const host::Style& style) {
 
 StyledText StyledText::Plain(std::string_view utf8, const host::Font& font) {
   StyledText t;
-  const QList<uint> ucs4 = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toUcs4();
+  const QList<uint> ucs4 =
+      QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toUcs4();
   t.text.assign(ucs4.begin(), ucs4.end());
   t.fonts.push_back(font);
   t.font_of.assign(t.text.size(), 0);
   return t;
 }
 
-CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const host::Style& style, const QRectF& cell,
-                              double indent_points) {
+CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const host::Style& style,
+                              const QRectF& cell, double indent_points) {
   CellTextLayout out;
   if (t.text.empty()) return out;
   const std::vector<Item> items = Itemize(fonts, t);
   const QRectF box = cell.adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY);
   const bool stacked = style.orientation == host::kXlVertical;
-  const int horizontal = stacked && style.horizontal == kXlGeneral ? kXlCenter : EffectiveHorizontal(t, style);
-  const double indent = (horizontal == kXlLeft || horizontal == kXlRight) ? style.indent * indent_points : 0;
+  const int horizontal =
+      stacked && style.horizontal == kXlGeneral ? kXlCenter : EffectiveHorizontal(t, style);
+  const double indent =
+      (horizontal == kXlLeft || horizontal == kXlRight) ? style.indent * indent_points : 0;
 
   std::vector<Strip> strips;
   double block_w = 0, block_h = 0;
   if (stacked) {
-    for (auto [a, b] : BreakColumns(t, style.wrap, box.height())) strips.push_back(LayoutColumn(fonts, t, items, a, b));
+    for (auto [a, b] : BreakColumns(t, style.wrap, box.height()))
+      strips.push_back(LayoutColumn(fonts, t, items, a, b));
     for (const Strip& s : strips) {
       block_w += s.before + s.after;
       block_h = std::max(block_h, s.length);
@@ -369,8 +404,11 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
     std::vector<std::vector<ShapedGlyph>> shaped;
     std::vector<double> advance(t.text.size(), 0);
     for (const Item& item : items) {
-      shaped.push_back(Shape(*item.face, std::u32string_view(t.text).substr(item.start, item.end - item.start), false));
-      for (const ShapedGlyph& g : shaped.back()) advance[item.start + g.cluster] += g.x_advance * t.fonts[item.font].size;
+      shaped.push_back(Shape(*item.face,
+                             std::u32string_view(t.text).substr(item.start, item.end - item.start),
+                             false));
+      for (const ShapedGlyph& g : shaped.back())
+        advance[item.start + g.cluster] += g.x_advance * t.fonts[item.font].size;
     }
     const bool turned = style.orientation != 0 && style.orientation != host::kXlHorizontal;
     const bool wrap = style.wrap && !turned;
@@ -382,25 +420,32 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
       block_h += s.before + s.after;
     }
     if (turned) {
-      out.rotation = style.orientation == host::kXlUpward ? 90 : style.orientation == host::kXlDownward ? -90 : style.orientation;
+      out.rotation = style.orientation == host::kXlUpward     ? 90
+                     : style.orientation == host::kXlDownward ? -90
+                                                              : style.orientation;
     }
   }
 
   // Shrink to fit: one factor for the whole text, never below what makes it fit.
   if (style.shrink && !style.wrap && out.rotation == 0) {
     double fit = 1;
-    if (block_w > 0 && block_w > box.width() - indent) fit = std::min(fit, std::max(0.0, box.width() - indent) / block_w);
-    if (stacked && block_h > box.height()) fit = std::min(fit, std::max(0.0, box.height()) / block_h);
+    if (block_w > 0 && block_w > box.width() - indent)
+      fit = std::min(fit, std::max(0.0, box.width() - indent) / block_w);
+    if (stacked && block_h > box.height())
+      fit = std::min(fit, std::max(0.0, box.height()) / block_h);
     out.scale = std::max(fit, 0.01);
   }
   const double f = out.scale;
-  QRectF align_box = box.adjusted(horizontal == kXlLeft ? indent : 0, 0, horizontal == kXlRight ? -indent : 0, 0);
+  QRectF align_box =
+      box.adjusted(horizontal == kXlLeft ? indent : 0, 0, horizontal == kXlRight ? -indent : 0, 0);
   int vertical = style.vertical;
   if (out.rotation != 0) {
-    align_box = QRectF(cell.center().x() - block_w / 2, cell.center().y() - block_h / 2, block_w, block_h);
+    align_box =
+        QRectF(cell.center().x() - block_w / 2, cell.center().y() - block_h / 2, block_w, block_h);
   }
-  const QPointF at = Align(align_box, QSizeF(block_w * f, block_h * f), out.rotation != 0 ? kXlCenter : horizontal,
-                           out.rotation != 0 ? kXlCenter : vertical);
+  const QPointF at =
+      Align(align_box, QSizeF(block_w * f, block_h * f), out.rotation != 0 ? kXlCenter : horizontal,
+            out.rotation != 0 ? kXlCenter : vertical);
   out.block = QRectF(at, QSizeF(block_w * f, block_h * f));
   if (stacked) {
     // Columns run from right to left; each column's base centre sits left of its ruby.
@@ -413,7 +458,8 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
   } else {
     double y = at.y();
     for (const Strip& s : strips) {
-      const QPointF line_at = Align(QRectF(at.x(), y, block_w * f, 0), QSizeF(s.length * f, 0), horizontal, kXlTop);
+      const QPointF line_at =
+          Align(QRectF(at.x(), y, block_w * f, 0), QSizeF(s.length * f, 0), horizontal, kXlTop);
       Place(out, s, QPointF(line_at.x(), y + s.before * f), f);
       y += (s.before + s.after) * f;
     }

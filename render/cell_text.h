@@ -2,13 +2,12 @@
 // and stacked vertical text, with wrap, shrink to fit, indent, underlines and phonetic guides.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include <QColor>
 #include <QLineF>
 #include <QRectF>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/host/cell.h"
 #include "core/host/style.h"
@@ -19,12 +18,12 @@ namespace tessarin::render {
 // The text of one cell with everything that shapes it.
 struct StyledText {
   std::u32string text;
-  std::vector<host::Font> fonts;     // fonts[0] is the cell's own font
-  std::vector<uint16_t> font_of;     // per character, an index into fonts
+  std::vector<host::Font> fonts;            // fonts[0] is the cell's own font
+  std::vector<uint16_t> font_of;            // per character, an index into fonts
   std::vector<host::PhoneticRun> phonetic;  // shown when phonetic_visible
   bool phonetic_visible = false;
-  bool is_number = false;            // general alignment puts numbers on the right
-  bool is_logical = false;           // Booleans and errors are centred
+  bool is_number = false;   // general alignment puts numbers on the right
+  bool is_logical = false;  // Booleans and errors are centred
 
   // Plain text in the cell's font, no runs.
   static StyledText Plain(std::string_view utf8, const host::Font& font);
@@ -34,12 +33,12 @@ struct StyledText {
 // origin; a turned glyph is painted a quarter turn clockwise about the centre of `square`.
 struct PlacedGlyph {
   const FontFace* face = nullptr;
-  double size = 0;        // points
+  double size = 0;  // points
   uint32_t glyph = 0;
   QPointF origin;
-  QRectF square;          // the advance box: one em square in vertical text
+  QRectF square;  // the advance box: one em square in vertical text
   QColor color;
-  int32_t index = -1;     // character of the cell text; -1 for ruby
+  int32_t index = -1;  // character of the cell text; -1 for ruby
   bool turned = false;
   // For a vertical form, which a PDF cannot map back to its character: the character's ordinary
   // glyph, painted invisibly in the same place so the text stays searchable. 0 when none.

@@ -1,13 +1,13 @@
 // Font name mapping and the faces behind it.
 #include "render/font_catalog.h"
 
-#include <cmath>
+#include <hb-ot.h>
+#include <hb.h>
 
 #include <QFont>
 #include <QFontDatabase>
 #include <QString>
-#include <hb-ot.h>
-#include <hb.h>
+#include <cmath>
 
 namespace tessarin::render {
 namespace {
@@ -30,13 +30,26 @@ struct NameMap {
 // Fonts that Japanese workbooks name and the free fonts drawn in their place: same kind (Gothic
 // or Mincho), same spacing (proportional or fixed).
 constexpr NameMap kNames[] = {
-    {"msp ゴシック", "BIZ UDPGothic"}, {"mspgothic", "BIZ UDPGothic"},   {"msuigothic", "BIZ UDPGothic"},
-    {"メイリオ", "BIZ UDPGothic"},      {"meiryo", "BIZ UDPGothic"},      {"meiryoui", "BIZ UDPGothic"},
-    {"游ゴシック", "BIZ UDPGothic"},    {"yugothic", "BIZ UDPGothic"},    {"游ゴシックmedium", "BIZ UDPGothic"},
-    {"msゴシック", "BIZ UDGothic"},     {"msgothic", "BIZ UDGothic"},     {"osaka等幅", "BIZ UDGothic"},
-    {"ms明朝", "BIZ UDMincho"},         {"msmincho", "BIZ UDMincho"},     {"游明朝", "BIZ UDMincho"},
-    {"yumincho", "BIZ UDMincho"},       {"msp明朝", "BIZ UDPMincho"},     {"mspmincho", "BIZ UDPMincho"},
-    {"kleeone", "Klee One"},            {"クレーone", "Klee One"},
+    {"msp ゴシック", "BIZ UDPGothic"},
+    {"mspgothic", "BIZ UDPGothic"},
+    {"msuigothic", "BIZ UDPGothic"},
+    {"メイリオ", "BIZ UDPGothic"},
+    {"meiryo", "BIZ UDPGothic"},
+    {"meiryoui", "BIZ UDPGothic"},
+    {"游ゴシック", "BIZ UDPGothic"},
+    {"yugothic", "BIZ UDPGothic"},
+    {"游ゴシックmedium", "BIZ UDPGothic"},
+    {"msゴシック", "BIZ UDGothic"},
+    {"msgothic", "BIZ UDGothic"},
+    {"osaka等幅", "BIZ UDGothic"},
+    {"ms明朝", "BIZ UDMincho"},
+    {"msmincho", "BIZ UDMincho"},
+    {"游明朝", "BIZ UDMincho"},
+    {"yumincho", "BIZ UDMincho"},
+    {"msp明朝", "BIZ UDPMincho"},
+    {"mspmincho", "BIZ UDPMincho"},
+    {"kleeone", "Klee One"},
+    {"クレーone", "Klee One"},
 };
 
 bool HasFamily(const std::string& family) {
@@ -58,8 +71,9 @@ FontFace::FontFace(QRawFont raw) : raw_(std::move(raw)) {
           delete bytes;
           return nullptr;
         }
-        return hb_blob_create(bytes->constData(), static_cast<unsigned>(bytes->size()), HB_MEMORY_MODE_READONLY,
-                              bytes, [](void* b) { delete static_cast<QByteArray*>(b); });
+        return hb_blob_create(bytes->constData(), static_cast<unsigned>(bytes->size()),
+                              HB_MEMORY_MODE_READONLY, bytes,
+                              [](void* b) { delete static_cast<QByteArray*>(b); });
       },
       &raw_, nullptr);
   hb_face_set_upem(face, static_cast<unsigned>(units_per_em_));
@@ -109,8 +123,10 @@ std::string FontCatalog::FamilyFor(std::string_view workbook_name) {
     if (NameKey(m.key) == key) return std::string(m.family);
   }
   // Textbook hands read like a teacher's writing; Klee One is the free one.
-  if (key.find("教科書") != std::string::npos || key.find("kyokasho") != std::string::npos) return "Klee One";
-  if (!workbook_name.empty() && HasFamily(std::string(workbook_name))) return std::string(workbook_name);
+  if (key.find("教科書") != std::string::npos || key.find("kyokasho") != std::string::npos)
+    return "Klee One";
+  if (!workbook_name.empty() && HasFamily(std::string(workbook_name)))
+    return std::string(workbook_name);
   if (key.find("明朝") != std::string::npos || key.find("mincho") != std::string::npos ||
       key.find("serif") != std::string::npos) {
     return "BIZ UDMincho";
@@ -143,7 +159,10 @@ const FontFace& FontCatalog::Installed(const std::string& family, bool bold, boo
     font.setItalic(italic);
     font.setStyleStrategy(QFont::NoFontMerging);
     font.setHintingPreference(QFont::PreferNoHinting);
-    it = faces_.emplace(key, std::make_unique<FontFace>(QRawFont::fromFont(font, QFontDatabase::Japanese))).first;
+    it = faces_
+             .emplace(key,
+                      std::make_unique<FontFace>(QRawFont::fromFont(font, QFontDatabase::Japanese)))
+             .first;
   }
   return *it->second;
 }

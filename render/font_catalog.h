@@ -3,13 +3,12 @@
 // a searchable subset).
 #pragma once
 
+#include <QRawFont>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
-
-#include <QRawFont>
 
 struct hb_font_t;
 

@@ -1,9 +1,8 @@
 // A process-wide QGuiApplication for command-line printing.
 #include "render/gui_session.h"
 
-#include <cstdlib>
-
 #include <QGuiApplication>
+#include <cstdlib>
 
 namespace tessarin::render {
 

@@ -25,8 +25,8 @@ struct Band {
 // Cuts [first, last] into bands that fit `room` at `scale`, ending a band after every row in
 // `breaks`. A single row or column longer than the room gets a band of its own.
 template <typename SizeOf>
-std::vector<Band> CutBands(int32_t first, int32_t last, double room, double scale, const std::vector<int32_t>& breaks,
-                           SizeOf size_of) {
+std::vector<Band> CutBands(int32_t first, int32_t last, double room, double scale,
+                           const std::vector<int32_t>& breaks, SizeOf size_of) {
   std::vector<Band> bands;
   Band band{first, first - 1, 0};
   for (int32_t i = first; i <= last; ++i) {
@@ -109,10 +109,12 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   double scale = setup.zoom > 0 ? setup.zoom / 100.0 : 1.0;
   if (setup.zoom <= 0) {
     if (setup.fit_wide > 0) {
-      scale = std::min(scale, out.printable.width() * setup.fit_wide / ColumnsWidth(sheet, first.left, first.right));
+      scale = std::min(scale, out.printable.width() * setup.fit_wide /
+                                  ColumnsWidth(sheet, first.left, first.right));
     }
     if (setup.fit_tall > 0) {
-      scale = std::min(scale, out.printable.height() * setup.fit_tall / RowsHeight(sheet, first.top, first.bottom));
+      scale = std::min(scale, out.printable.height() * setup.fit_tall /
+                                  RowsHeight(sheet, first.top, first.bottom));
     }
   }
   const std::vector<int32_t> breaks = ManualRowBreaks(sheet);
@@ -133,16 +135,19 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   scale = std::clamp(scale, 0.1, 4.0);
   out.scale = scale;
   if (setup.print_headings) out.headings = QSizeF(kHeadingWidth, sheet.default_row_height());
-  const QRectF room = out.printable.adjusted(out.headings.width() * scale, out.headings.height() * scale, 0, 0);
+  const QRectF room =
+      out.printable.adjusted(out.headings.width() * scale, out.headings.height() * scale, 0, 0);
 
   int number = setup.first_page_number == host::kXlAutomatic ? 1 : setup.first_page_number;
   for (const host::Area& a : areas) {
     const std::vector<Band> rows = CutBands(a.top, a.bottom, room.height(), scale, breaks,
                                             [&](int32_t r) { return host::RowPoints(sheet, r); });
-    const std::vector<Band> cols = CutBands(a.left, a.right, room.width(), scale, {},
-                                            [&](int32_t c) { return host::ColumnPoints(sheet, c); });
+    const std::vector<Band> cols =
+        CutBands(a.left, a.right, room.width(), scale, {},
+                 [&](int32_t c) { return host::ColumnPoints(sheet, c); });
     const bool down_first = setup.order != host::kXlOverThenDown;
-    const size_t outer = down_first ? cols.size() : rows.size(), inner = down_first ? rows.size() : cols.size();
+    const size_t outer = down_first ? cols.size() : rows.size(),
+                 inner = down_first ? rows.size() : cols.size();
     for (size_t i = 0; i < outer; ++i) {
       for (size_t j = 0; j < inner; ++j) {
         const Band& r = rows[down_first ? j : i];
@@ -151,7 +156,8 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
         QPointF at = room.topLeft();
         if (setup.center_horizontally) at.rx() += (room.width() - size.width()) / 2;
         if (setup.center_vertically) at.ry() += (room.height() - size.height()) / 2;
-        out.pages.push_back({host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
+        out.pages.push_back(
+            {host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
       }
     }
   }

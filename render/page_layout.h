@@ -2,12 +2,11 @@
 // setup, print area, manual page breaks, row heights and column widths.
 #pragma once
 
+#include <QRectF>
+#include <QSizeF>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <QRectF>
-#include <QSizeF>
 
 #include "core/host/geometry.h"
 #include "core/host/worksheet.h"
@@ -15,19 +14,20 @@
 namespace tessarin::render {
 
 struct PrintPage {
-  host::Area area;   // the cells on this page
-  QRectF frame;      // where the area lands on the paper, in points (the zoom applied)
-  int number = 1;    // the page number (first page number onwards)
+  host::Area area;  // the cells on this page
+  QRectF frame;     // where the area lands on the paper, in points (the zoom applied)
+  int number = 1;   // the page number (first page number onwards)
 };
 
 struct PrintLayout {
-  QSizeF paper;      // points, turned for landscape
+  QSizeF paper;  // points, turned for landscape
   bool landscape = false;
   int paper_size = 9;  // the host's paper size code (host::PaperPoints)
-  double scale = 1;  // the zoom the pages are printed at
-  QRectF printable;  // the paper inside the margins
-  QSizeF headings{0, 0};  // row-number column width and column-letter row height (points at 100%),
-                     // empty unless the setup prints headings; they stand left of and above frame
+  double scale = 1;    // the zoom the pages are printed at
+  QRectF printable;    // the paper inside the margins
+  QSizeF headings{0,
+                  0};  // row-number column width and column-letter row height (points at 100%),
+                       // empty unless the setup prints headings; they stand left of and above frame
   std::vector<PrintPage> pages;
 };
 

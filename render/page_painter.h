@@ -17,10 +17,12 @@ class PagePainter {
   explicit PagePainter(FontCatalog& fonts) : fonts_(fonts), cells_(fonts) {}
   // Paints `page` (one of layout.pages) at the layout's zoom; gridlines and the row and column
   // headings when the setup prints them.
-  void Paint(QPainter& painter, const host::Worksheet& sheet, const PrintLayout& layout, const PrintPage& page);
+  void Paint(QPainter& painter, const host::Worksheet& sheet, const PrintLayout& layout,
+             const PrintPage& page);
 
  private:
-  void PaintHeadings(QPainter& painter, const host::Worksheet& sheet, QSizeF size, const host::Area& area);
+  void PaintHeadings(QPainter& painter, const host::Worksheet& sheet, QSizeF size,
+                     const host::Area& area);
   FontCatalog& fonts_;
   CellPainter cells_;
 };

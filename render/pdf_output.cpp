@@ -1,14 +1,13 @@
 // PDF and PNG output of print pages.
 #include "render/pdf_output.h"
 
-#include <filesystem>
-
 #include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QString>
+#include <filesystem>
 
 #include "core/host/host_error.h"
 #include "render/font_catalog.h"
@@ -23,7 +22,8 @@ constexpr int kErrApplication = host::kErrApplicationDefined;
 
 PrintLayout PagesOrThrow(const host::Worksheet& sheet) {
   if (sheet.cells().CellCount() == 0) {
-    throw host::HostError(kErrApplication, "the sheet \"" + sheet.name() + "\" has nothing to print");
+    throw host::HostError(kErrApplication,
+                          "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
   return LayoutPrintPages(sheet);
 }
@@ -50,7 +50,8 @@ void WriteReplacing(const std::string& path, Write write) {
   }
   file.close();
   if (!ok || file.error() != QFileDevice::NoError) {
-    const QString why = file.error() != QFileDevice::NoError ? file.errorString() : QString("the painter failed");
+    const QString why =
+        file.error() != QFileDevice::NoError ? file.errorString() : QString("the painter failed");
     file.remove();
     CannotWrite(path, why);
   }
@@ -74,7 +75,8 @@ int WritePdf(const host::Worksheet& sheet, const std::string& path) {
     writer.setResolution(72);
     const QSizeF portrait = layout.landscape ? layout.paper.transposed() : layout.paper;
     const QPageLayout page_layout(QPageSize(portrait, QPageSize::Point),
-                                  layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF());
+                                  layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                  QMarginsF());
     writer.setPageLayout(page_layout);
     QPainter painter;
     if (!painter.begin(&writer)) return false;
@@ -91,7 +93,8 @@ int WritePdf(const host::Worksheet& sheet, const std::string& path) {
 
 QImage RenderPage(const host::Worksheet& sheet, const PrintLayout& layout, size_t index, int dpi) {
   const double px = dpi / 72.0;
-  QImage image(QSize(qRound(layout.paper.width() * px), qRound(layout.paper.height() * px)), QImage::Format_RGB32);
+  QImage image(QSize(qRound(layout.paper.width() * px), qRound(layout.paper.height() * px)),
+               QImage::Format_RGB32);
   image.setDotsPerMeterX(qRound(dpi / 0.0254));
   image.setDotsPerMeterY(qRound(dpi / 0.0254));
   image.fill(Qt::white);
@@ -104,7 +107,8 @@ QImage RenderPage(const host::Worksheet& sheet, const PrintLayout& layout, size_
   return image;
 }
 
-std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path, int dpi) {
+std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path,
+                                         int dpi) {
   const PrintLayout layout = PagesOrThrow(sheet);
   std::vector<std::string> written;
   const fs::path base(path);
@@ -112,7 +116,9 @@ std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std
     const std::string target =
         layout.pages.size() == 1
             ? path
-            : (base.parent_path() / (base.stem().string() + "-" + std::to_string(i + 1) + base.extension().string())).string();
+            : (base.parent_path() /
+               (base.stem().string() + "-" + std::to_string(i + 1) + base.extension().string()))
+                  .string();
     const QImage image = RenderPage(sheet, layout, i, dpi);
     WriteReplacing(target, [&](QFile& file) { return image.save(&file, "PNG"); });
     written.push_back(target);

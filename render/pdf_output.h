@@ -1,11 +1,10 @@
 // Print output to files: a PDF of every print page, or PNG images of the pages.
 #pragma once
 
+#include <QImage>
 #include <cstddef>
 #include <string>
 #include <vector>
-
-#include <QImage>
 
 #include "core/host/worksheet.h"
 #include "render/page_layout.h"
@@ -21,7 +20,8 @@ int WritePdf(const host::Worksheet& sheet, const std::string& path);
 
 // Writes the print pages as PNG images at `dpi`: one page goes to `path` itself, several to
 // "STEM-1.png", "STEM-2.png" ... beside it. Returns the files written. Throws as WritePdf.
-std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path, int dpi);
+std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path,
+                                         int dpi);
 
 // Paints page `index` of `layout` into a white image at `dpi`.
 QImage RenderPage(const host::Worksheet& sheet, const PrintLayout& layout, size_t index, int dpi);

@@ -18,23 +18,28 @@ namespace {
 void SetUpPrinter(const PrintLayout& layout, QPrinter& printer) {
   const QSizeF portrait = layout.landscape ? layout.paper.transposed() : layout.paper;
   printer.setFullPage(true);
-  printer.setPageLayout(QPageLayout(QPageSize(portrait, QPageSize::Point),
-                                    layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
+  printer.setPageLayout(
+      QPageLayout(QPageSize(portrait, QPageSize::Point),
+                  layout.landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF()));
 }
 
 }  // namespace
 
-void SetUpPrinter(const host::Worksheet& sheet, QPrinter& printer) { SetUpPrinter(LayoutPrintPages(sheet), printer); }
+void SetUpPrinter(const host::Worksheet& sheet, QPrinter& printer) {
+  SetUpPrinter(LayoutPrintPages(sheet), printer);
+}
 
 int PrintSheet(const host::Worksheet& sheet, QPrinter& printer) {
   constexpr int kErrApplication = host::kErrApplicationDefined;
   if (sheet.cells().CellCount() == 0) {
-    throw host::HostError(kErrApplication, "the sheet \"" + sheet.name() + "\" has nothing to print");
+    throw host::HostError(kErrApplication,
+                          "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
   const PrintLayout layout = LayoutPrintPages(sheet);
   SetUpPrinter(layout, printer);
   QPainter painter;
-  if (!painter.begin(&printer)) throw host::HostError(kErrApplication, "the printer could not start");
+  if (!painter.begin(&printer))
+    throw host::HostError(kErrApplication, "the printer could not start");
   // The page painter works in points; the printer in its own resolution.
   const double px = printer.resolution() / 72.0;
   painter.scale(px, px);

@@ -11,15 +11,17 @@ std::vector<ShapedGlyph> Shape(const FontFace& face, std::u32string_view text, b
   std::vector<ShapedGlyph> out;
   if (text.empty() || !face.IsValid()) return out;
   hb_buffer_t* buffer = hb_buffer_create();
-  hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(text.data()), static_cast<int>(text.size()), 0,
-                      static_cast<int>(text.size()));
+  hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(text.data()),
+                      static_cast<int>(text.size()), 0, static_cast<int>(text.size()));
   hb_buffer_guess_segment_properties(buffer);
   hb_buffer_set_direction(buffer, vertical ? HB_DIRECTION_TTB : HB_DIRECTION_LTR);
   hb_buffer_set_language(buffer, hb_language_from_string("ja", 2));
   std::vector<hb_feature_t> features;
   if (vertical) {
-    features.push_back({HB_TAG('v', 'e', 'r', 't'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END});
-    features.push_back({HB_TAG('v', 'r', 't', '2'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END});
+    features.push_back(
+        {HB_TAG('v', 'e', 'r', 't'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END});
+    features.push_back(
+        {HB_TAG('v', 'r', 't', '2'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END});
     for (size_t i = 0; i < text.size(); ++i) {
       if (!HasVerticalForm(text[i])) continue;
       const unsigned at = static_cast<unsigned>(i);

@@ -21,7 +21,9 @@ bool TurnsInVerticalText(char32_t c) {
   return In(c, U"ー―—–‐‑〜～…‥＝＿｜「」『』（）［］｛｝〔〕【】〈〉《》〘〙〚〛＜＞｢｣()[]{}<>");
 }
 
-bool HasVerticalForm(char32_t c) { return IsVerticalCornerPunctuation(c) || TurnsInVerticalText(c); }
+bool HasVerticalForm(char32_t c) {
+  return IsVerticalCornerPunctuation(c) || TurnsInVerticalText(c);
+}
 
 bool IsNoLineStart(char32_t c) {
   return IsVerticalCornerPunctuation(c) || IsSmallKana(c) ||
@@ -29,8 +31,8 @@ bool IsNoLineStart(char32_t c) {
 }
 
 bool IsWideBreakable(char32_t c) {
-  return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) ||
-         (c >= 0x20000 && c <= 0x3FFFF);
+  return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x20000 && c <= 0x3FFFF);
 }
 
 }  // namespace tessarin::render

@@ -42,9 +42,9 @@ inline constexpr char kNoCorpusReason[] =
 
 // Ends the current test as skipped when there is no corpus, and as failed when TESSARIN_CORPUS
 // names no folder. For use in a TEST body (it returns from the function).
-#define TESSARIN_REQUIRE_CORPUS()                                                       \
-  do {                                                                                  \
-    const ::tessarin::test_corpus::Location corpus_found = ::tessarin::test_corpus::Find(); \
-    if (!corpus_found.error.empty()) GTEST_FAIL() << corpus_found.error;                \
+#define TESSARIN_REQUIRE_CORPUS()                                                            \
+  do {                                                                                       \
+    const ::tessarin::test_corpus::Location corpus_found = ::tessarin::test_corpus::Find();  \
+    if (!corpus_found.error.empty()) GTEST_FAIL() << corpus_found.error;                     \
     if (corpus_found.root.empty()) GTEST_SKIP() << ::tessarin::test_corpus::kNoCorpusReason; \
   } while (false)

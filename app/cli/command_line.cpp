@@ -24,8 +24,8 @@ namespace {
 void TranslateHelp(CLI::App& app) {
   auto formatter = app.get_formatter();
   // Type names (TEXT, INT) stay as they are: the help's columns are counted in bytes.
-  for (const char* label :
-       {TrMark("Usage"), TrMark("OPTIONS"), TrMark("SUBCOMMAND"), TrMark("REQUIRED"), TrMark("Positionals")}) {
+  for (const char* label : {TrMark("Usage"), TrMark("OPTIONS"), TrMark("SUBCOMMAND"),
+                            TrMark("REQUIRED"), TrMark("Positionals")}) {
     formatter->label(label, Tr(label));
   }
   app.option_defaults()->group(Tr("Options"));
@@ -56,14 +56,16 @@ std::string ParserMessage(const std::string& text) {
 std::string DocumentsFolderProblem() {
   const std::string documents = settings::DocumentsFolder();
   if (documents.empty()) {
-    return Tr("HOME is not set, so there is no documents folder to keep the settings and the data folder "
-              "in; set HOME to your home folder");
+    return Tr(
+        "HOME is not set, so there is no documents folder to keep the settings and the data folder "
+        "in; set HOME to your home folder");
   }
   std::error_code ec;
   if (documents == "/" || !std::filesystem::is_directory(documents, ec)) {
-    return Tr("the documents folder %1 (from HOME or XDG_DOCUMENTS_DIR) is not a folder the settings can "
-              "be kept in; set HOME to your home folder",
-              {documents});
+    return Tr(
+        "the documents folder %1 (from HOME or XDG_DOCUMENTS_DIR) is not a folder the settings can "
+        "be kept in; set HOME to your home folder",
+        {documents});
   }
   return "";
 }
@@ -73,7 +75,8 @@ std::string DocumentsFolderProblem() {
 int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   CLI::App app(Tr("Tessarin: kanji writing tests from a workbook of questions"), "tessarin");
   TranslateHelp(app);
-  app.set_version_flag("--version", std::string("tessarin ") + kVersionText, Tr("Display program version information and exit"));
+  app.set_version_flag("--version", std::string("tessarin ") + kVersionText,
+                       Tr("Display program version information and exit"));
   app.require_subcommand(1);
 
   std::vector<std::unique_ptr<Command>> commands;

@@ -5,9 +5,8 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
-#include <sstream>
-
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
@@ -27,7 +26,8 @@ namespace {
 
 // A random code as the dialog's box takes it: a whole number that fits a 32-bit integer.
 bool ParseCode(const std::string& text, int32_t* code) {
-  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
   const int64_t value = std::stoll(text);
   if (value < 1 || value > std::numeric_limits<int32_t>::max()) return false;
   *code = static_cast<int32_t>(value);
@@ -53,10 +53,17 @@ LeftOutCounts CountLeftOut(const host::Sheet& sheet, int32_t first, int32_t last
   LeftOutCounts counts;
   for (int32_t row = first; row <= last; ++row) {
     switch (testgen::RateRow(sheet, row, options).left_out) {
-      case testgen::LeftOutBy::kMustAppearOff: ++counts.must_appear_off; break;
-      case testgen::LeftOutBy::kAlreadySet: ++counts.already_set; break;
-      case testgen::LeftOutBy::kExclusionMark: ++counts.exclusion_mark; break;
-      case testgen::LeftOutBy::kNothing: break;
+      case testgen::LeftOutBy::kMustAppearOff:
+        ++counts.must_appear_off;
+        break;
+      case testgen::LeftOutBy::kAlreadySet:
+        ++counts.already_set;
+        break;
+      case testgen::LeftOutBy::kExclusionMark:
+        ++counts.exclusion_mark;
+        break;
+      case testgen::LeftOutBy::kNothing:
+        break;
     }
   }
   return counts;
@@ -65,23 +72,32 @@ LeftOutCounts CountLeftOut(const host::Sheet& sheet, int32_t first, int32_t last
 }  // namespace
 
 CLI::App* CreateCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("create", Tr("Make a kanji test from a question workbook and save it"));
-  c->add_option("book", book_, Tr("the question workbook (.xlsx, .xlsm, .xls, .txt, .csv)"))->required();
+  CLI::App* c =
+      app.add_subcommand("create", Tr("Make a kanji test from a question workbook and save it"));
+  c->add_option("book", book_, Tr("the question workbook (.xlsx, .xlsm, .xls, .txt, .csv)"))
+      ->required();
   c->add_option("--sheet", sheet_, Tr("the question sheet, when the workbook has several sheets"));
   c->add_option("--range", range_, Tr("question rows FIRST-LAST (default: every question)"));
-  c->add_option("--count", count_, Tr("number of questions (default 40)"))->check(CLI::Range(1, 1000000));
-  c->add_option("--code", code_, Tr("random code that fixes the order, 1 to 2147483647 (default 1234)"));
+  c->add_option("--count", count_, Tr("number of questions (default 40)"))
+      ->check(CLI::Range(1, 1000000));
+  c->add_option("--code", code_,
+                Tr("random code that fixes the order, 1 to 2147483647 (default 1234)"));
   c->add_flag("--random-code", random_code_, Tr("let the dialog make a random code"));
-  c->add_option("--per-page", per_page_, Tr("questions per page: 40 or 20"))->check(CLI::IsMember({40, 20}));
-  c->add_flag("--ignore-wrong", ignore_wrong_, Tr("wrong-answer counts do not order the questions"));
+  c->add_option("--per-page", per_page_, Tr("questions per page: 40 or 20"))
+      ->check(CLI::IsMember({40, 20}));
+  c->add_flag("--ignore-wrong", ignore_wrong_,
+              Tr("wrong-answer counts do not order the questions"));
   c->add_flag("--exclude-asked", exclude_asked_, Tr("leave out questions already set once"));
   c->add_flag("--must-appear", must_appear_, Tr("set the must-appear questions first"));
   c->add_flag("--no-source", no_source_, Tr("no source note under each question"));
   c->add_option("-o,--output", out_,
                 Tr("where to save the workbook with the test: a .xlsx or .xlsm file, or a folder "
-                   "(default: beside BOOK); NAME.pdf saves NAME.xlsx and prints the test to NAME.pdf beside it"));
-  pdf_option_ = c->add_option("--pdf", pdf_, Tr("also print the test to a PDF (default: beside the saved workbook)"))
-                    ->expected(0, 1);
+                   "(default: beside BOOK); NAME.pdf saves NAME.xlsx and prints the test to "
+                   "NAME.pdf beside it"));
+  pdf_option_ =
+      c->add_option("--pdf", pdf_,
+                    Tr("also print the test to a PDF (default: beside the saved workbook)"))
+          ->expected(0, 1);
   return c;
 }
 
@@ -90,7 +106,8 @@ int CreateCommand::Run(Streams& streams) {
     streams.err << "tessarin create: " << why << "\n";
     return code;
   };
-  if (ignore_wrong_ && exclude_asked_) return fail(Tr("--ignore-wrong and --exclude-asked cannot be used together"), 2);
+  if (ignore_wrong_ && exclude_asked_)
+    return fail(Tr("--ignore-wrong and --exclude-asked cannot be used together"), 2);
   if (random_code_ && code_ != "1234") return fail(Tr("give --code or --random-code, not both"), 2);
   int32_t code = 0;
   if (!random_code_ && !ParseCode(code_, &code)) {
@@ -112,10 +129,11 @@ int CreateCommand::Run(Streams& streams) {
       std::string ext = fs::path(out_).extension().string();
       for (char& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
       if (!ext.empty() && ext != ".xlsx" && ext != ".xlsm" && ext != ".pdf") {
-        return fail(Tr("cannot save the test as %1: only .xlsx and .xlsm workbooks (or a .pdf beside one) "
-                       "can be written",
-                       {out_}),
-                    2);
+        return fail(
+            Tr("cannot save the test as %1: only .xlsx and .xlsm workbooks (or a .pdf beside one) "
+               "can be written",
+               {out_}),
+            2);
       }
     }
   }
@@ -133,7 +151,9 @@ int CreateCommand::Run(Streams& streams) {
   std::string question_sheet, renamed_from;
   if (!sheet_.empty()) {
     if (std::find(sheets.begin(), sheets.end(), sheet_) == sheets.end()) {
-      return fail(Tr("the workbook has no sheet \"%1\"; its sheets are %2", {sheet_, QuotedList(sheets)}), 2);
+      return fail(
+          Tr("the workbook has no sheet \"%1\"; its sheets are %2", {sheet_, QuotedList(sheets)}),
+          2);
     }
     question_sheet = sheet_;
   } else if (question_sheets.size() == 1) {
@@ -144,35 +164,42 @@ int CreateCommand::Run(Streams& streams) {
   } else if (sheets.size() == 1) {
     question_sheet = sheets.front();
   } else {
-    return fail(Tr("the workbook has no question sheet (a sheet whose name starts with %1); choose the "
-                   "sheet that holds the questions with --sheet NAME: %2",
-                   {std::string(workbook::kProductWord), QuotedList(sheets)}));
+    return fail(
+        Tr("the workbook has no question sheet (a sheet whose name starts with %1); choose the "
+           "sheet that holds the questions with --sheet NAME: %2",
+           {std::string(workbook::kProductWord), QuotedList(sheets)}));
   }
   // Any other sheet becomes the question sheet under the product word and the file's name; only
   // the saved copy carries the new name.
   if (!workbook::IsQuestionSheetName(question_sheet)) {
     renamed_from = question_sheet;
-    question_sheet = ooxml::SheetNameForFile(std::string(workbook::kProductWord) + fs::path(book).filename().string());
-    if (std::string p = Problem(recipe.Step({{"rename", {renamed_from, question_sheet}}})); !p.empty()) return fail(p);
+    question_sheet = ooxml::SheetNameForFile(std::string(workbook::kProductWord) +
+                                             fs::path(book).filename().string());
+    if (std::string p = Problem(recipe.Step({{"rename", {renamed_from, question_sheet}}}));
+        !p.empty())
+      return fail(p);
   }
   recipe.Step({{"activate", question_sheet}});
   recipe.Step({{"select", "A1"}});
 
   int32_t questions = 0;
   host::Sheet sheet = app.ActiveSheet();
-  while (questions < host::kMaxRows && !sheet.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
+  while (questions < host::kMaxRows &&
+         !sheet.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
     ++questions;
   }
   if (questions == 0) {
-    return fail(Tr("sheet \"%1\" holds no questions: write each question in column D from row 1, its "
-                   "answer in column E; the first empty D cell ends the list",
-                   {renamed_from.empty() ? question_sheet : renamed_from}));
+    return fail(
+        Tr("sheet \"%1\" holds no questions: write each question in column D from row 1, its "
+           "answer in column E; the first empty D cell ends the list",
+           {renamed_from.empty() ? question_sheet : renamed_from}));
   }
   int64_t first = 1, last = std::max(questions, 2);
   if (!range_.empty()) {
     const size_t dash = range_.find('-');
     if (dash == std::string::npos) return fail(Tr("--range takes FIRST-LAST, for example 1-50"), 2);
-    auto a = host::ParseNumber(range_.substr(0, dash)), b = host::ParseNumber(range_.substr(dash + 1));
+    auto a = host::ParseNumber(range_.substr(0, dash)),
+         b = host::ParseNumber(range_.substr(dash + 1));
     if (!a || !b || *a < 1 || *b < 1 || *a > std::numeric_limits<int32_t>::max() ||
         *b > std::numeric_limits<int32_t>::max() || *a != std::floor(*a) || *b != std::floor(*b)) {
       return fail(Tr("--range takes two row numbers from 1 to 2147483647, for example 1-50"), 2);
@@ -231,8 +258,9 @@ int CreateCommand::Run(Streams& streams) {
     const int32_t row = 4 * ((q - 1) / 20) + 2, col = 20 - ((q - 1) % 20);
     if (!test.Cells(row, col).Text().empty()) ++placed;
   }
-  streams.out << Tr("Opened %1 (%2 questions on sheet %3)", {book, std::to_string(questions),
-                                                               renamed_from.empty() ? question_sheet : renamed_from})
+  streams.out << Tr("Opened %1 (%2 questions on sheet %3)",
+                    {book, std::to_string(questions),
+                     renamed_from.empty() ? question_sheet : renamed_from})
               << "\n";
   if (!renamed_from.empty()) {
     streams.out << Tr("Took sheet %1 as the question sheet and named it %2 in the saved workbook",
@@ -241,38 +269,48 @@ int CreateCommand::Run(Streams& streams) {
   }
   streams.out << TrN("Made the test %1 on sheet %2: %3 questions on %4 page",
                      "Made the test %1 on sheet %2: %3 questions on %4 pages", module.PageCount,
-                     {identification, test_sheet, std::to_string(placed), std::to_string(module.PageCount)})
+                     {identification, test_sheet, std::to_string(placed),
+                      std::to_string(module.PageCount)})
               << "\n";
   if (placed < count_) {
-    streams.out << Tr("Set %1 of the %2 questions asked for:", {std::to_string(placed), std::to_string(count_)}) << "\n";
+    streams.out << Tr("Set %1 of the %2 questions asked for:",
+                      {std::to_string(placed), std::to_string(count_)})
+                << "\n";
     auto reason = [&](int32_t n, const std::string& text) {
       if (n > 0) streams.out << "  - " << text << "\n";
     };
-    const int64_t low = std::min(first, last), high = std::min<int64_t>(std::max(first, last), questions);
+    const int64_t low = std::min(first, last),
+                  high = std::min<int64_t>(std::max(first, last), questions);
     reason(count_ - module.RequestedCount,
            Tr("rows %1 to %2 hold %3 questions (the question list ends at row %4)",
               {std::to_string(low), std::to_string(high), std::to_string(module.RequestedCount),
                std::to_string(questions)}));
     if (module.CandidateCount < module.RequestedCount) {
-      const int32_t marked = left_out.exclusion_mark, must = left_out.must_appear_off, set = left_out.already_set;
-      reason(marked, TrN("%1 row has an exclusion mark (%2)", "%1 rows have an exclusion mark (%2)", marked,
-                         {std::to_string(marked), "S, E, 除, 止, 修, 外"}));
+      const int32_t marked = left_out.exclusion_mark, must = left_out.must_appear_off,
+                    set = left_out.already_set;
+      reason(marked, TrN("%1 row has an exclusion mark (%2)", "%1 rows have an exclusion mark (%2)",
+                         marked, {std::to_string(marked), "S, E, 除, 止, 修, 外"}));
       reason(must, TrN("%1 must-appear row is left out without --must-appear",
-                       "%1 must-appear rows are left out without --must-appear", must, {std::to_string(must)}));
+                       "%1 must-appear rows are left out without --must-appear", must,
+                       {std::to_string(must)}));
       reason(set, TrN("%1 row already set is left out with --exclude-asked",
-                      "%1 rows already set are left out with --exclude-asked", set, {std::to_string(set)}));
+                      "%1 rows already set are left out with --exclude-asked", set,
+                      {std::to_string(set)}));
     }
     const int32_t blank = std::min(module.RequestedCount, module.CandidateCount) - placed;
     reason(blank, TrN("%1 chosen question shows no text and takes no place",
-                      "%1 chosen questions show no text and take no place", blank, {std::to_string(blank)}));
+                      "%1 chosen questions show no text and take no place", blank,
+                      {std::to_string(blank)}));
   }
   streams.out << Tr("Saved %1", {app.ActiveWorkbook().FullName()}) << "\n";
   if (want_pdf) {
-    if (pdf.empty()) pdf = fs::path(app.ActiveWorkbook().FullName()).replace_extension(".pdf").string();
+    if (pdf.empty())
+      pdf = fs::path(app.ActiveWorkbook().FullName()).replace_extension(".pdf").string();
     int pages = 0;
-    if (std::string p = PrintSheetTo(recipe, test_sheet, pdf, 100, pages); !p.empty()) return fail(p);
-    streams.out << TrN("Printed the test to %1 (%2 page)", "Printed the test to %1 (%2 pages)", pages,
-                       {fs::absolute(pdf, ec).string(), std::to_string(pages)})
+    if (std::string p = PrintSheetTo(recipe, test_sheet, pdf, 100, pages); !p.empty())
+      return fail(p);
+    streams.out << TrN("Printed the test to %1 (%2 page)", "Printed the test to %1 (%2 pages)",
+                       pages, {fs::absolute(pdf, ec).string(), std::to_string(pages)})
                 << "\n";
   }
   return 0;

@@ -11,8 +11,8 @@ namespace tessarin::cli {
 class CreateCommand : public Command {
  public:
   CLI::App* Register(CLI::App& app) override;
-  // Exit 0 when the test was made and saved (and printed to a PDF when asked); 1 when the add-in refused or an error occurred (the
-  // reason goes to the error stream); 2 for bad options.
+  // Exit 0 when the test was made and saved (and printed to a PDF when asked); 1 when the add-in
+  // refused or an error occurred (the reason goes to the error stream); 2 for bad options.
   int Run(Streams& streams) override;
 
  private:

@@ -18,7 +18,8 @@ std::string JsonText(const json& value) {
 namespace {
 
 [[noreturn]] void Malformed(const json& action, const std::string& expected) {
-  throw std::invalid_argument("malformed form action " + JsonText(action) + ": expected " + expected);
+  throw std::invalid_argument("malformed form action " + JsonText(action) + ": expected " +
+                              expected);
 }
 
 // [NAME, X] with a non-empty control name.
@@ -96,8 +97,8 @@ FormEntry ParseFormEntry(const json& step) {
   entry.form = step["form"].get<std::string>();
   for (const auto& [key, value] : step.items()) {
     if (key != "form" && key != "do") {
-      throw std::invalid_argument("malformed form entry " + JsonText(step) + ": unknown key \"" + key +
-                                  "\"");
+      throw std::invalid_argument("malformed form entry " + JsonText(step) + ": unknown key \"" +
+                                  key + "\"");
     }
   }
   if (!step.contains("do")) return entry;

@@ -19,8 +19,8 @@ namespace {
 // Checking builds the list of edits; nothing is set until the whole step has been read.
 using Edits = std::vector<std::function<void()>>;
 
-// Reads the fields of a font and adds the setters, in a fixed order so that "style" and "bold" given
-// together end as "bold" says.
+// Reads the fields of a font and adds the setters, in a fixed order so that "style" and "bold"
+// given together end as "bold" says.
 void AddFontEdits(const json& fields, std::string_view what, std::function<host::RangeFont()> font,
                   Edits& edits) {
   RequireObject(fields, what);
@@ -59,7 +59,8 @@ void AddFontEdits(const json& fields, std::string_view what, std::function<host:
   }
   if (auto it = fields.find("underline"); it != fields.end()) {
     // true / false read as a user's underline button: single or none.
-    int style = it->is_boolean() ? (it->get<bool>() ? host::kXlUnderlineStyleSingle : host::kXlUnderlineStyleNone)
+    int style = it->is_boolean() ? (it->get<bool>() ? host::kXlUnderlineStyleSingle
+                                                    : host::kXlUnderlineStyleNone)
                                  : RequireInt(*it, prefix + "underline", -100000, 100000);
     edits.push_back([font, style] { font().SetUnderline(style); });
   }
@@ -109,8 +110,9 @@ void AddRunEdits(const json& fields, const host::Range& range, Edits& edits) {
     if (auto it = run.find("length"); it != run.end()) {
       length = RequireInt(*it, what + ".length", 0, 32767);
     }
-    AddFontEdits(RequireMember(run, "font", what), what + ".font",
-                 [range, start, length] { return range.Characters(start, length).Font(); }, edits);
+    AddFontEdits(
+        RequireMember(run, "font", what), what + ".font",
+        [range, start, length] { return range.Characters(start, length).Font(); }, edits);
   }
 }
 
@@ -150,11 +152,11 @@ void AddPhoneticEdits(const json& fields, const host::Range& range, Edits& edits
 
 void ApplyFormat(host::Application& app, const json& fields) {
   RequireObject(fields, "format");
-  RejectUnknownKeys(fields,
-                    {"cell", "range", "font", "numfmt", "h", "v", "orientation", "shrink", "wrap",
-                     "indent", "addindent", "merge", "borders", "runs", "comment", "phonetic",
-                     "rowheight", "colwidth"},
-                    "format");
+  RejectUnknownKeys(
+      fields,
+      {"cell", "range", "font", "numfmt", "h", "v", "orientation", "shrink", "wrap", "indent",
+       "addindent", "merge", "borders", "runs", "comment", "phonetic", "rowheight", "colwidth"},
+      "format");
   const bool has_cell = fields.contains("cell");
   if (has_cell == fields.contains("range")) {
     throw host::HostError(host::kErrInvalidProcedureCall, "format needs \"cell\" (an address)");
@@ -168,7 +170,8 @@ void ApplyFormat(host::Application& app, const json& fields) {
     edits.push_back([range, code] { range.SetNumberFormatLocal(code); });
   }
   if (auto it = fields.find("font"); it != fields.end()) {
-    AddFontEdits(*it, "format.font", [range] { return range.Font(); }, edits);
+    AddFontEdits(
+        *it, "format.font", [range] { return range.Font(); }, edits);
   }
   using IntSetter = void (host::Range::*)(int) const;
   const std::pair<const char*, IntSetter> numbers[] = {

@@ -2,7 +2,6 @@
 #include "app/cli/grades_command.h"
 
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "app/cli/messages.h"
@@ -16,10 +15,12 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 
 CLI::App* GradesCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("grades", Tr("List the kanji of cells by school grade (the kanji grade search)"));
+  CLI::App* c = app.add_subcommand(
+      "grades", Tr("List the kanji of cells by school grade (the kanji grade search)"));
   c->add_option("book", book_, Tr("the question workbook (.xlsx, .xls, .txt, .csv)"))->required();
-  c->add_option("--range", range_,
-                Tr("cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)"));
+  c->add_option(
+      "--range", range_,
+      Tr("cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)"));
   c->add_option("--sheet", sheet_, Tr("the sheet to read (default: the question sheet)"));
   c->add_flag("--missing", missing_, Tr("list the kanji of each level that the cells do not use"));
   return c;
@@ -53,7 +54,8 @@ int GradesCommand::Run(Streams& streams) {
            !active.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
       ++questions;
     }
-    if (questions == 0) return fail(Tr("the sheet %1 has no questions in column D; give --range", {sheet}));
+    if (questions == 0)
+      return fail(Tr("the sheet %1 has no questions in column D; give --range", {sheet}));
     range = "D1:D" + std::to_string(questions);
   }
   if (std::string p = Problem(recipe.Step({{"select", range}})); !p.empty()) return fail(p);

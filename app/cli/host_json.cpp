@@ -64,18 +64,12 @@ json BordersJson(const host::Range& cell) {
 json CellJson(const host::Sheet& sheet, int32_t row, int32_t col) {
   host::Range cell = sheet.Cells(row, col);
   json out = {
-      {"value", ValueJson(cell.Value())},
-      {"text", cell.Text()},
-      {"font", FontJson(cell.Font().Get())},
-      {"h", cell.HorizontalAlignment()},
-      {"v", cell.VerticalAlignment()},
-      {"orientation", cell.Orientation()},
-      {"shrink", cell.ShrinkToFit()},
-      {"wrap", cell.WrapText()},
-      {"indent", cell.IndentLevel()},
-      {"merge", cell.MergeCells()},
-      {"numfmt", cell.NumberFormatLocal()},
-      {"borders", BordersJson(cell)},
+      {"value", ValueJson(cell.Value())},    {"text", cell.Text()},
+      {"font", FontJson(cell.Font().Get())}, {"h", cell.HorizontalAlignment()},
+      {"v", cell.VerticalAlignment()},       {"orientation", cell.Orientation()},
+      {"shrink", cell.ShrinkToFit()},        {"wrap", cell.WrapText()},
+      {"indent", cell.IndentLevel()},        {"merge", cell.MergeCells()},
+      {"numfmt", cell.NumberFormatLocal()},  {"borders", BordersJson(cell)},
   };
   const host::CellExtra* extra = sheet.worksheet().Extra(row, col);
   if (extra == nullptr) return out;
@@ -83,7 +77,8 @@ json CellJson(const host::Sheet& sheet, int32_t row, int32_t col) {
   if (!extra->runs.empty()) {
     json runs = json::array();
     for (const host::TextRun& run : extra->runs) {
-      runs.push_back({{"start", run.start + 1}, {"length", run.length}, {"font", FontJson(run.font)}});
+      runs.push_back(
+          {{"start", run.start + 1}, {"length", run.length}, {"font", FontJson(run.font)}});
     }
     out["runs"] = std::move(runs);
   }
@@ -144,8 +139,8 @@ json ValueJson(const host::CellValue& value) {
 }
 
 json FontJson(const host::Font& font) {
-  return {{"name", font.name},         {"size", MeasureJson(font.size)},
-          {"bold", font.bold},         {"style", font.FontStyle()},
+  return {{"name", font.name},           {"size", MeasureJson(font.size)},
+          {"bold", font.bold},           {"style", font.FontStyle()},
           {"underline", font.underline}, {"colorindex", font.color_index}};
 }
 
@@ -183,8 +178,8 @@ void WriteDump(std::ostream& out, const host::Sheet& sheet, const host::AreaList
     worksheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
       if (!IsListed(worksheet, row, cell)) return;
       if (areas.size() > 1 && !written.insert(uint64_t(row) << 16 | cell.col).second) return;
-      out << (first ? "" : ",") << ToJsonText(host::FormatA1(host::Area::Cell(row, cell.col))) << ':'
-          << ToJsonText(CellJson(sheet, row, cell.col));
+      out << (first ? "" : ",") << ToJsonText(host::FormatA1(host::Area::Cell(row, cell.col)))
+          << ':' << ToJsonText(CellJson(sheet, row, cell.col));
       first = false;
     });
   }
@@ -209,7 +204,8 @@ void WriteDump(std::ostream& out, const host::Sheet& sheet, const host::AreaList
   }
   const host::PageSetup& setup = worksheet.page_setup();
   out << ",\"rows\":" << ToJsonText(rows) << ",\"cols\":" << ToJsonText(cols)
-      << ",\"comments\":" << worksheet.CommentCount() << ",\"pagesetup\":" << ToJsonText(PageSetupJson(setup))
+      << ",\"comments\":" << worksheet.CommentCount()
+      << ",\"pagesetup\":" << ToJsonText(PageSetupJson(setup))
       << ",\"printarea\":" << (setup.print_area.empty() ? "null" : ToJsonText(setup.print_area))
       << ",\"hpagebreaks\":" << ToJsonText(json(worksheet.row_breaks())) << '}';
 }
@@ -225,16 +221,14 @@ json StateJson(host::Application& app) {
   for (const auto& workbook : app.workbooks()) {
     workbooks.push_back({{"name", workbook->name()}, {"path", workbook->path()}});
   }
-  json state = {{"workbooks", std::move(workbooks)},
-                {"active_workbook", nullptr},
-                {"sheets", json::array()},
-                {"active_sheet", nullptr},
-                {"selection", nullptr},
-                {"active_cell", nullptr}};
+  json state = {
+      {"workbooks", std::move(workbooks)}, {"active_workbook", nullptr}, {"sheets", json::array()},
+      {"active_sheet", nullptr},           {"selection", nullptr},       {"active_cell", nullptr}};
   host::Workbook* workbook = app.active_workbook();
   if (workbook == nullptr) return state;
   state["active_workbook"] = workbook->name();
-  for (int i = 1; i <= workbook->SheetCount(); ++i) state["sheets"].push_back(workbook->Sheet(i).name());
+  for (int i = 1; i <= workbook->SheetCount(); ++i)
+    state["sheets"].push_back(workbook->Sheet(i).name());
   if (workbook->active_sheet() == nullptr) return state;
   state["active_sheet"] = workbook->active_sheet()->name();
   state["selection"] = app.Selection().Address(host::kXlA1, /*absolute=*/false);

@@ -32,9 +32,10 @@ std::string ShippedSamplePath() {
 }
 
 CLI::App* InstallSampleCommand::Register(CLI::App& app) {
-  return app.add_subcommand("install-sample",
-                            Tr("Put the sample question workbook into the data folder when it is missing "
-                               "and print its path"));
+  return app.add_subcommand(
+      "install-sample",
+      Tr("Put the sample question workbook into the data folder when it is missing "
+         "and print its path"));
 }
 
 int InstallSampleCommand::Run(Streams& streams) {
@@ -51,7 +52,8 @@ int InstallSampleCommand::Run(Streams& streams) {
     const std::string shipped = ShippedSamplePath();
     if (shipped.empty()) {
       streams.err << "tessarin install-sample: "
-                  << Tr("the shipped sample workbook was not found; build the 'sample_workbook' target first.")
+                  << Tr("the shipped sample workbook was not found; build the 'sample_workbook' "
+                        "target first.")
                   << "\n";
       return 1;
     }
@@ -65,7 +67,8 @@ int InstallSampleCommand::Run(Streams& streams) {
     streams.out << target << "\n";
     return 0;
   } catch (const host::HostError& e) {
-    streams.err << "tessarin install-sample: " << HostErrorText(e.description(), e.number()) << "\n";
+    streams.err << "tessarin install-sample: " << HostErrorText(e.description(), e.number())
+                << "\n";
     return 1;
   }
 }

@@ -4,9 +4,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <limits>
-#include <optional>
-
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
@@ -41,7 +40,9 @@ std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
   if (std::string p = opened.recipe.OpenBook(opened.book); !p.empty()) return p;
 
   host::Application& app = opened.recipe.runner().app();
-  auto exists = [&](std::string_view name) { return app.ActiveWorkbook().FindSheet(name) != nullptr; };
+  auto exists = [&](std::string_view name) {
+    return app.ActiveWorkbook().FindSheet(name) != nullptr;
+  };
   const bool has40 = exists(workbook::kTestSheet40), has20 = exists(workbook::kTestSheet20);
   std::string_view sheet;
   if (options.sheet != 0) {
@@ -80,7 +81,8 @@ std::optional<host::CellRef> QuestionCell(host::Application& app, int number) {
   for (int32_t row = 1; row <= last_row; row += 4) {
     for (int32_t col = 20; col >= 1; --col) {
       const host::CellValue value = sheet.Cells(row, col).Value();
-      if (value.type == host::ValueType::kNumber && value.number == number) return host::CellRef{row + 1, col};
+      if (value.type == host::ValueType::kNumber && value.number == number)
+        return host::CellRef{row + 1, col};
     }
   }
   return std::nullopt;
@@ -109,11 +111,14 @@ void TestSheetOptions::Add(CLI::App& command) {
 }
 
 CLI::App* AnswersCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("answers", Tr("Show the answers on the test sheet, or erase them, and save"));
+  CLI::App* c = app.add_subcommand(
+      "answers", Tr("Show the answers on the test sheet, or erase them, and save"));
   options_.Add(*c);
   c->add_flag("--show", show_, Tr("write every answer below its question"));
   c->add_flag("--erase", erase_, Tr("empty the answer cells again"));
-  c->add_option("--pdf", pdf_, Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
+  c->add_option(
+      "--pdf", pdf_,
+      Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
   return c;
 }
 
@@ -123,22 +128,27 @@ int AnswersCommand::Run(Streams& streams) {
     return code;
   };
   if (show_ == erase_) return fail(Tr("give one of --show and --erase"), 2);
-  if (!pdf_.empty() && !show_) return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
+  if (!pdf_.empty() && !show_)
+    return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
   OpenedTest opened;
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
   // The add-in leaves the selection where the user had it; the recipe starts at the top.
   opened.recipe.Step({{"select", "A1"}});
-  if (std::string p = Problem(opened.recipe.Step({{"call", show_ ? "InPutAns" : "ANS_DEL"}})); !p.empty()) {
+  if (std::string p = Problem(opened.recipe.Step({{"call", show_ ? "InPutAns" : "ANS_DEL"}}));
+      !p.empty()) {
     return fail(p);
   }
   streams.out << (show_ ? Tr("Showed the answers on %1", {opened.test_sheet})
-                     : Tr("Erased the answers on %1", {opened.test_sheet}))
+                        : Tr("Erased the answers on %1", {opened.test_sheet}))
               << "\n";
   if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
   if (!pdf_.empty()) {
     int pages = 0;
-    if (std::string p = PrintSheetTo(opened.recipe, opened.test_sheet, pdf_, 100, pages); !p.empty()) return fail(p);
-    streams.out << TrN("Printed the answer key to %1 (%2 page)", "Printed the answer key to %1 (%2 pages)", pages,
+    if (std::string p = PrintSheetTo(opened.recipe, opened.test_sheet, pdf_, 100, pages);
+        !p.empty())
+      return fail(p);
+    streams.out << TrN("Printed the answer key to %1 (%2 page)",
+                       "Printed the answer key to %1 (%2 pages)", pages,
                        {Absolute(pdf_), std::to_string(pages)})
                 << "\n";
   }
@@ -146,11 +156,14 @@ int AnswersCommand::Run(Streams& streams) {
 }
 
 CLI::App* MarkCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("mark", Tr("Mark questions of the test wrong or must-appear, by their numbers, and save"));
+  CLI::App* c = app.add_subcommand(
+      "mark", Tr("Mark questions of the test wrong or must-appear, by their numbers, and save"));
   options_.Add(*c);
-  c->add_option("--wrong", wrong_, Tr("numbers of the questions answered wrongly (3,7,12)"))->delimiter(',')
+  c->add_option("--wrong", wrong_, Tr("numbers of the questions answered wrongly (3,7,12)"))
+      ->delimiter(',')
       ->check(kQuestionNumbers);
-  c->add_option("--must", must_, Tr("numbers of the questions that must appear in every test"))->delimiter(',')
+  c->add_option("--must", must_, Tr("numbers of the questions that must appear in every test"))
+      ->delimiter(',')
       ->check(kQuestionNumbers);
   return c;
 }
@@ -160,7 +173,8 @@ int MarkCommand::Run(Streams& streams) {
     streams.err << "tessarin mark: " << why << "\n";
     return code;
   };
-  if (wrong_.empty() && must_.empty()) return fail(Tr("give --wrong or --must with question numbers"), 2);
+  if (wrong_.empty() && must_.empty())
+    return fail(Tr("give --wrong or --must with question numbers"), 2);
   // Each mark adds an "X", so a number typed twice would count one mistake twice.
   for (const std::vector<int>* numbers : {&wrong_, &must_}) {
     std::vector<int> sorted = *numbers;
@@ -183,7 +197,9 @@ int MarkCommand::Run(Streams& streams) {
   for (const auto& [numbers, wrong] : {std::pair{&wrong_, true}, std::pair{&must_, false}}) {
     for (int number : *numbers) {
       std::optional<host::CellRef> cell = QuestionCell(app, number);
-      if (!cell) return fail(Tr("there is no question %1 on %2", {std::to_string(number), opened.test_sheet}));
+      if (!cell)
+        return fail(
+            Tr("there is no question %1 on %2", {std::to_string(number), opened.test_sheet}));
       jobs.push_back({number, wrong, *cell});
     }
   }
@@ -191,9 +207,11 @@ int MarkCommand::Run(Streams& streams) {
     opened.recipe.Step({{"activate", opened.test_sheet}});
     const std::string question = app.ActiveSheet().Cells(job.cell.row, job.cell.col).Text();
     opened.recipe.Step({{"select", host::FormatA1(host::Area::Cell(job.cell.row, job.cell.col))}});
-    const std::vector<Json> events = opened.recipe.Step({{"call", job.wrong ? "ThisQSisNG" : "ThisQSisHITU"}});
+    const std::vector<Json> events =
+        opened.recipe.Step({{"call", job.wrong ? "ThisQSisNG" : "ThisQSisHITU"}});
     if (std::string p = Problem(events); !p.empty()) {
-      return fail(Tr("question %1 (%2): %3 Nothing was saved.", {std::to_string(job.number), question, p}));
+      return fail(
+          Tr("question %1 (%2): %3 Nothing was saved.", {std::to_string(job.number), question, p}));
     }
     // Marking wrong leaves the test sheet active unless the ten mark cells were already full.
     if (job.wrong && app.ActiveSheet().Name() != opened.test_sheet) {
@@ -210,7 +228,8 @@ int MarkCommand::Run(Streams& streams) {
 }
 
 CLI::App* ReportCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("report", Tr("Print a report on the question sheet (nothing is saved)"));
+  CLI::App* c =
+      app.add_subcommand("report", Tr("Print a report on the question sheet (nothing is saved)"));
   c->add_option("book", book_, Tr("the question workbook"))->required();
   c->add_option("report", report_,
                 Tr("mistakes (wrong answers per attempt), must (must-appear total) or duplicates"))
@@ -247,7 +266,8 @@ int ReportCommand::Run(Streams& streams) {
   }
   if (std::string p = Failure(events); !p.empty()) return fail(p);
   for (const Json& e : events) {
-    if (!e.contains("msgbox") || !e["msgbox"].is_object() || e["msgbox"]["buttons"] == "yesno") continue;
+    if (!e.contains("msgbox") || !e["msgbox"].is_object() || e["msgbox"]["buttons"] == "yesno")
+      continue;
     std::string text = e["msgbox"]["text"].get<std::string>();
     std::erase(text, '\r');
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();

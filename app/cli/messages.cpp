@@ -3,9 +3,9 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -40,8 +40,10 @@ std::string FindCatalogueFolder() {
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) return "";
   const std::string catalogue = std::string("ja/LC_MESSAGES/") + kDomain + ".mo";
-  for (const fs::path& folder : {exe.parent_path() / "../share/locale", exe.parent_path() / "../../share/locale"}) {
-    if (fs::is_regular_file(folder / catalogue, ec)) return fs::weakly_canonical(folder, ec).string();
+  for (const fs::path& folder :
+       {exe.parent_path() / "../share/locale", exe.parent_path() / "../../share/locale"}) {
+    if (fs::is_regular_file(folder / catalogue, ec))
+      return fs::weakly_canonical(folder, ec).string();
   }
   return "";
 }
@@ -89,9 +91,12 @@ std::string Substitute(const std::string& text, std::initializer_list<std::strin
 
 }  // namespace
 
-std::string Tr(const char* msgid, std::initializer_list<std::string> args) { return Substitute(Tr(msgid), args); }
+std::string Tr(const char* msgid, std::initializer_list<std::string> args) {
+  return Substitute(Tr(msgid), args);
+}
 
-std::string TrN(const char* singular, const char* plural, long n, std::initializer_list<std::string> args) {
+std::string TrN(const char* singular, const char* plural, long n,
+                std::initializer_list<std::string> args) {
   return Substitute(dngettext(kDomain, singular, plural, static_cast<unsigned long>(n)), args);
 }
 
@@ -109,14 +114,16 @@ std::optional<std::string> TrFilled(const char* pattern, const std::string& text
     }
   }
   if (text.compare(0, pieces.front().size(), pieces.front()) != 0) return std::nullopt;
-  std::vector<std::string> values(slots.empty() ? 0 : *std::max_element(slots.begin(), slots.end()) + 1);
+  std::vector<std::string> values(
+      slots.empty() ? 0 : *std::max_element(slots.begin(), slots.end()) + 1);
   size_t at = pieces.front().size();
   for (size_t k = 0; k < slots.size(); ++k) {
     const std::string& next = pieces[k + 1];
     size_t end;
     if (k + 1 == slots.size()) {
       // The last value runs to the closing piece at the very end of the text.
-      if (text.size() < at + next.size() || text.compare(text.size() - next.size(), next.size(), next) != 0) {
+      if (text.size() < at + next.size() ||
+          text.compare(text.size() - next.size(), next.size(), next) != 0) {
         return std::nullopt;
       }
       end = text.size() - next.size();

@@ -24,7 +24,8 @@ std::string Tr(const char* msgid);
 std::string Tr(const char* msgid, std::initializer_list<std::string> args);
 
 // The singular or plural translation for the count `n`, with "%1", "%2" ... replaced by `args`.
-std::string TrN(const char* singular, const char* plural, long n, std::initializer_list<std::string> args);
+std::string TrN(const char* singular, const char* plural, long n,
+                std::initializer_list<std::string> args);
 
 // Marks a text for the catalogue where it is only translated later, through Tr or TrFilled.
 constexpr const char* TrMark(const char* msgid) { return msgid; }

@@ -2,7 +2,6 @@
 #include "app/cli/print_command.h"
 
 #include <filesystem>
-
 #include <nlohmann/json.hpp>
 
 #include "app/cli/messages.h"
@@ -23,7 +22,8 @@ bool IsPng(const std::string& path) {
 
 }  // namespace
 
-std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi, int& pages) {
+std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi,
+                         int& pages) {
   std::error_code ec;
   const std::string path = fs::absolute(out, ec).string();
   Json request = {{"sheet", sheet}};
@@ -54,11 +54,14 @@ std::string DefaultTestSheet(Recipe& recipe) {
 }
 
 CLI::App* PrintCommand::Register(CLI::App& app) {
-  CLI::App* c = app.add_subcommand("print", Tr("Print a workbook's test sheet (or another sheet) to a PDF or page images"));
+  CLI::App* c = app.add_subcommand(
+      "print", Tr("Print a workbook's test sheet (or another sheet) to a PDF or page images"));
   c->add_option("book", book_, Tr("the workbook (.xlsx, .xls, .txt, .csv)"))->required();
   c->add_option("--sheet", sheet_, Tr("the sheet to print (default: the test sheet)"));
-  c->add_option("-o,--output", out_, Tr("the PDF to write, or PAGE.png for page images"))->required();
-  c->add_option("--dpi", dpi_, Tr("resolution of page images (default 100)"))->check(CLI::Range(10, 1200));
+  c->add_option("-o,--output", out_, Tr("the PDF to write, or PAGE.png for page images"))
+      ->required();
+  c->add_option("--dpi", dpi_, Tr("resolution of page images (default 100)"))
+      ->check(CLI::Range(10, 1200));
   return c;
 }
 
@@ -76,17 +79,19 @@ int PrintCommand::Run(Streams& streams) {
   if (sheet.empty()) {
     sheet = DefaultTestSheet(recipe);
     if (sheet.empty()) {
-      return fail(Tr("the workbook has no test sheet (%1 or %2); name the sheet to print with --sheet",
-                     {std::string(workbook::kTestSheet40), std::string(workbook::kTestSheet20)}));
+      return fail(
+          Tr("the workbook has no test sheet (%1 or %2); name the sheet to print with --sheet",
+             {std::string(workbook::kTestSheet40), std::string(workbook::kTestSheet20)}));
     }
   }
   int pages = 0;
   if (std::string p = PrintSheetTo(recipe, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
   const std::string to = fs::absolute(out_, ec).string(), count = std::to_string(pages);
   streams.out << (IsPng(out_) && pages > 1
-                      ? Tr("Printed sheet %1: %2 pages to %3 (one image per page, numbered)", {sheet, count, to})
-                      : TrN("Printed sheet %1: %2 page to %3", "Printed sheet %1: %2 pages to %3", pages,
-                            {sheet, count, to}))
+                      ? Tr("Printed sheet %1: %2 pages to %3 (one image per page, numbered)",
+                           {sheet, count, to})
+                      : TrN("Printed sheet %1: %2 page to %3", "Printed sheet %1: %2 pages to %3",
+                            pages, {sheet, count, to}))
               << "\n";
   return 0;
 }

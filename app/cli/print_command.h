@@ -11,7 +11,8 @@ namespace tessarin::cli {
 
 // Runs the print step for `sheet` into `out`: a PDF unless `out` ends in ".png" (any case),
 // then page images at `dpi`. Returns the problem in plain words, or "" with `pages` set.
-std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi, int& pages);
+std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi,
+                         int& pages);
 
 // The test sheet of the recipe's active workbook: the active sheet when it is one, else the
 // 40-question sheet, else the 20-question sheet; "" when there is none.

@@ -42,8 +42,9 @@ std::string Problem(const std::vector<Json>& events) {
   for (const Json& e : events) {
     if (e.contains("error") && e["error"].is_string()) {
       const std::string text = e["error"].get<std::string>();
-      return e.contains("number") && e["number"].is_number_integer() ? HostErrorText(text, e["number"].get<int>())
-                                                                     : text;
+      return e.contains("number") && e["number"].is_number_integer()
+                 ? HostErrorText(text, e["number"].get<int>())
+                 : text;
     }
     if (e.contains("msgbox")) return e["msgbox"].value("text", std::string());
     if (e.contains("call") && e.contains("result") && e["result"] != 0) {
@@ -77,7 +78,8 @@ std::string QuestionSheetName(host::Application& app, std::string* problem) {
 std::vector<std::string> MessageTexts(const std::vector<Json>& events) {
   std::vector<std::string> texts;
   for (const Json& e : events) {
-    if (e.contains("msgbox") && e["msgbox"].is_object()) texts.push_back(e["msgbox"].value("text", std::string()));
+    if (e.contains("msgbox") && e["msgbox"].is_object())
+      texts.push_back(e["msgbox"].value("text", std::string()));
   }
   return texts;
 }

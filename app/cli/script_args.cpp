@@ -17,8 +17,9 @@ namespace {
 constexpr size_t kBriefLength = 60;
 
 [[noreturn]] void Mismatch(std::string_view what, std::string_view expected, const json& value) {
-  throw host::HostError(host::kErrTypeMismatch,
-                        std::string(what) + " must be " + std::string(expected) + ", not " + Brief(value));
+  throw host::HostError(
+      host::kErrTypeMismatch,
+      std::string(what) + " must be " + std::string(expected) + ", not " + Brief(value));
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ const nlohmann::json& RequireArray(const nlohmann::json& value, std::string_view
 const nlohmann::json& RequireMember(const nlohmann::json& object, std::string_view key,
                                     std::string_view what);
 // HostError 5 naming the first key of `object` that is not in `allowed`.
-void RejectUnknownKeys(const nlohmann::json& object, std::initializer_list<std::string_view> allowed,
-                       std::string_view what);
+void RejectUnknownKeys(const nlohmann::json& object,
+                       std::initializer_list<std::string_view> allowed, std::string_view what);
 
 // A short text of a JSON value for messages: at most about 60 characters.
 std::string Brief(const nlohmann::json& value);

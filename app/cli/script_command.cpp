@@ -25,7 +25,8 @@ int ScriptCommand::Run(Streams& streams) {
   }
   std::ifstream script(file_, std::ios::binary);
   if (!script) {
-    streams.err << "tessarin script: " << Tr("cannot read %1: %2", {file_, std::strerror(errno)}) << "\n";
+    streams.err << "tessarin script: " << Tr("cannot read %1: %2", {file_, std::strerror(errno)})
+                << "\n";
     return kExitBadScript;
   }
   // A folder opens like a file here and would read as an empty script.

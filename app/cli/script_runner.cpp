@@ -72,28 +72,17 @@ struct ScriptRunner::StepInfo {
 
 const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
   static const std::array<StepInfo, 22> kSteps = {{
-      {"call", &ScriptRunner::Call, "arg"},
-      {"key", &ScriptRunner::Key, ""},
-      {"menu", &ScriptRunner::Menu, ""},
-      {"open", &ScriptRunner::Open, ""},
-      {"new", &ScriptRunner::New, ""},
-      {"closeworkbook", &ScriptRunner::CloseWorkbook, ""},
-      {"save", &ScriptRunner::Save, ""},
-      {"addsheet", &ScriptRunner::AddSheet, ""},
-      {"rename", &ScriptRunner::Rename, ""},
-      {"activate", &ScriptRunner::Activate, ""},
-      {"protect", &ScriptRunner::Protect, ""},
-      {"select", &ScriptRunner::Select, ""},
-      {"type", &ScriptRunner::Type, ""},
-      {"clear", &ScriptRunner::Clear, ""},
-      {"format", &ScriptRunner::Format, ""},
-      {"print", &ScriptRunner::Print, ""},
-      {"dump", &ScriptRunner::Dump, ""},
-      {"show", &ScriptRunner::Show, ""},
-      {"msgbox", &ScriptRunner::Answer, ""},
-      {"openfile", &ScriptRunner::Answer, ""},
-      {"phonetic", &ScriptRunner::Answer, ""},
-      {"form", &ScriptRunner::Answer, "do"},
+      {"call", &ScriptRunner::Call, "arg"},    {"key", &ScriptRunner::Key, ""},
+      {"menu", &ScriptRunner::Menu, ""},       {"open", &ScriptRunner::Open, ""},
+      {"new", &ScriptRunner::New, ""},         {"closeworkbook", &ScriptRunner::CloseWorkbook, ""},
+      {"save", &ScriptRunner::Save, ""},       {"addsheet", &ScriptRunner::AddSheet, ""},
+      {"rename", &ScriptRunner::Rename, ""},   {"activate", &ScriptRunner::Activate, ""},
+      {"protect", &ScriptRunner::Protect, ""}, {"select", &ScriptRunner::Select, ""},
+      {"type", &ScriptRunner::Type, ""},       {"clear", &ScriptRunner::Clear, ""},
+      {"format", &ScriptRunner::Format, ""},   {"print", &ScriptRunner::Print, ""},
+      {"dump", &ScriptRunner::Dump, ""},       {"show", &ScriptRunner::Show, ""},
+      {"msgbox", &ScriptRunner::Answer, ""},   {"openfile", &ScriptRunner::Answer, ""},
+      {"phonetic", &ScriptRunner::Answer, ""}, {"form", &ScriptRunner::Answer, "do"},
   }};
   for (const StepInfo& info : kSteps) {
     if (info.name == name) return &info;
@@ -110,7 +99,8 @@ ScriptRunner::ScriptRunner(std::ostream& out)
     std::optional<std::string> path = ui_->GetOpenFilename(filter);
     return path ? *path : "False";
   });
-  app_->set_print_preview_hook([this](const std::vector<std::string>& sheets) { ui_->PrintPreview(sheets); });
+  app_->set_print_preview_hook(
+      [this](const std::vector<std::string>& sheets) { ui_->PrintPreview(sheets); });
   host::RegisterRunningApplication(app_.get());
   addin_ = std::make_unique<addin::Tessarin>(*ui_);
 }
@@ -142,7 +132,8 @@ bool ScriptRunner::RunLine(std::string_view line, int line_number) {
     return false;
   }
   if (!step.is_object()) {
-    transcript_.Write({{"error", "a step is a JSON object such as {\"call\": \"START\"}"}, {"line", line_number}});
+    transcript_.Write({{"error", "a step is a JSON object such as {\"call\": \"START\"}"},
+                       {"line", line_number}});
     return false;
   }
   const StepInfo* info = nullptr;
@@ -152,8 +143,8 @@ bool ScriptRunner::RunLine(std::string_view line, int line_number) {
     const StepInfo* found = FindStep(key);
     if (found == nullptr) continue;
     if (info != nullptr) {
-      transcript_.Write({{"error", "one step per line: the line names both \"" + std::string(info->name) +
-                                       "\" and \"" + key + "\""},
+      transcript_.Write({{"error", "one step per line: the line names both \"" +
+                                       std::string(info->name) + "\" and \"" + key + "\""},
                          {"line", line_number}});
       return false;
     }
@@ -232,7 +223,8 @@ void ScriptRunner::Key(const json& step) {
 void ScriptRunner::Menu(const json& step) {
   const json& captions = RequireArray(step["menu"], "menu");
   if (captions.empty()) {
-    throw host::HostError(host::kErrInvalidProcedureCall, "menu needs the captions to click, from the top");
+    throw host::HostError(host::kErrInvalidProcedureCall,
+                          "menu needs the captions to click, from the top");
   }
   for (const json& caption : captions) RequireString(caption, "menu caption");
 
@@ -240,7 +232,8 @@ void ScriptRunner::Menu(const json& step) {
   std::optional<std::string> macro;
   const host::ControlList* controls = &app_->CommandBars().Item("cell").Controls();
   for (size_t i = 0; i < captions.size(); ++i) {
-    const host::CommandBarControl* control = controls->Find(captions[i].get_ref<const std::string&>());
+    const host::CommandBarControl* control =
+        controls->Find(captions[i].get_ref<const std::string&>());
     if (control == nullptr) break;
     const bool last = i + 1 == captions.size();
     if (control->IsPopup()) {
@@ -314,7 +307,9 @@ void ScriptRunner::Save(const json& step) {
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (had_macros && extension != ".xlsm") {
     event["path"] = written;
-    event["note"] = "The macros were not saved: a .xlsx workbook cannot hold them (save as .xlsm to keep them).";
+    event["note"] =
+        "The macros were not saved: a .xlsx workbook cannot hold them (save as .xlsm to keep "
+        "them).";
   }
   if (event.size() > 1) transcript_.Write(event);
 }
@@ -359,7 +354,8 @@ void ScriptRunner::Select(const json& step) {
 void ScriptRunner::Type(const json& step) {
   const json& fields = RequireObject(step["type"], "type");
   RejectUnknownKeys(fields, {"cell", "value"}, "type");
-  const host::Range cell = app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
+  const host::Range cell =
+      app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
   const json& value = RequireMember(fields, "value", "type");
   host::CellValue typed;
   if (value.is_string()) {
@@ -386,14 +382,18 @@ void ScriptRunner::Print(const json& step) {
   const json& fields = RequireObject(step["print"], "print");
   RejectUnknownKeys(fields, {"sheet", "pdf", "png", "dpi"}, "print");
   const json none;
-  const std::string name = RequireString(fields.contains("sheet") ? fields["sheet"] : none, "print.sheet");
+  const std::string name =
+      RequireString(fields.contains("sheet") ? fields["sheet"] : none, "print.sheet");
   const bool pdf = fields.contains("pdf"), png = fields.contains("png");
-  if (pdf == png) throw host::HostError(host::kErrInvalidProcedureCall, "print takes one of \"pdf\" or \"png\"");
+  if (pdf == png)
+    throw host::HostError(host::kErrInvalidProcedureCall, "print takes one of \"pdf\" or \"png\"");
   const int dpi = fields.contains("dpi") ? RequireInt(fields["dpi"], "print.dpi", 10, 1200) : 100;
-  const std::string path = ExpandScriptPath(RequireString(fields[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
+  const std::string path =
+      ExpandScriptPath(RequireString(fields[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
   const host::Worksheet& sheet = app_->Sheets().Item(name).worksheet();
   render::EnsureGuiApplication();
-  const int pages = pdf ? render::WritePdf(sheet, path) : static_cast<int>(render::WritePageImages(sheet, path, dpi).size());
+  const int pages = pdf ? render::WritePdf(sheet, path)
+                        : static_cast<int>(render::WritePageImages(sheet, path, dpi).size());
   transcript_.Write({{"print", {{"sheet", name}, {"pages", pages}}}});
 }
 
@@ -428,8 +428,9 @@ void ScriptRunner::Show(const json& step) {
   } else if (what == "commandbars") {
     transcript_.Write({{"commandbars", CommandBarsJson(*app_)}});
   } else {
-    throw host::HostError(host::kErrInvalidProcedureCall,
-                          "show takes \"state\", \"module\" or \"commandbars\", not " + Quoted(what));
+    throw host::HostError(
+        host::kErrInvalidProcedureCall,
+        "show takes \"state\", \"module\" or \"commandbars\", not " + Quoted(what));
   }
 }
 
@@ -467,7 +468,8 @@ std::string ShortcutKeyOf(std::string_view text) {
   size_t start = 0;
   for (;;) {
     size_t plus = text.find('+', start);
-    parts.push_back(text.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start));
+    parts.push_back(
+        text.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start));
     if (plus == std::string_view::npos) break;
     start = plus + 1;
   }
@@ -478,18 +480,21 @@ std::string ShortcutKeyOf(std::string_view text) {
                  : EqualsIgnoringAsciiCase(parts[i], "alt")   ? &alt
                                                               : nullptr;
     if (flag == nullptr || *flag) {
-      throw host::HostError(host::kErrInvalidProcedureCall,
-                            "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
+      throw host::HostError(
+          host::kErrInvalidProcedureCall,
+          "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
     }
     *flag = true;
   }
   std::string_view key = parts.back();
   if (key.empty()) {
-    throw host::HostError(host::kErrInvalidProcedureCall,
-                          "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
+    throw host::HostError(
+        host::kErrInvalidProcedureCall,
+        "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
   }
   // Only Ctrl+letter and Ctrl+Shift+letter can carry a macro; any other key is simply unbound.
-  const bool letter = key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
+  const bool letter =
+      key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
   if (!ctrl || alt || !letter) return "";
   char c = key[0];
   if (shift) return std::string(1, static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c));

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/cli/transcript.h"
 #include "app/cli/scripted_ui.h"
+#include "app/cli/transcript.h"
 #include "core/host/application.h"
 
 namespace tessarin::addin {

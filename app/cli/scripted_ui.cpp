@@ -47,7 +47,8 @@ json ControlSnapshot(const forms::Control& control) {
       out["value"] = pages.value();
       out["pages"] = json::array();
       for (int i = 0; i < pages.page_count(); ++i) {
-        out["pages"].push_back({{"caption", pages.page(i).caption}, {"enabled", pages.page(i).enabled}});
+        out["pages"].push_back(
+            {{"caption", pages.page(i).caption}, {"enabled", pages.page(i).enabled}});
       }
       break;
     }
@@ -67,7 +68,8 @@ json ControlSnapshot(const forms::Control& control) {
 
 json FormSnapshot(const Form& form) {
   json controls = json::object();
-  for (const forms::Control* control : form.controls()) controls[control->name()] = ControlSnapshot(*control);
+  for (const forms::Control* control : form.controls())
+    controls[control->name()] = ControlSnapshot(*control);
   return {{"name", form.name()},
           {"caption", form.caption()},
           {"focus", form.focus() != nullptr ? json(form.focus()->name()) : json()},
@@ -110,8 +112,9 @@ MsgBoxResult ScriptedUi::ShowMessage(const std::string& text, const std::string&
     if (Fits(queued, buttons)) {
       answer = queued;
     } else {
-      Error("message box " + JsonText(text) + " has no button \"" + std::string(ResultName(queued)) +
-            "\"; it took \"" + std::string(ResultName(answer)) + "\"");
+      Error("message box " + JsonText(text) + " has no button \"" +
+            std::string(ResultName(queued)) + "\"; it took \"" + std::string(ResultName(answer)) +
+            "\"");
     }
   }
   Emit({{"msgbox",

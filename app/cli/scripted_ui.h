@@ -72,7 +72,7 @@ class ScriptedUi : public forms::Ui {
 
  protected:
   forms::MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
-                           forms::MsgBoxButtons buttons) override;
+                                  forms::MsgBoxButtons buttons) override;
   void ShowModal(forms::Form& form) override;
   void FormClosed(forms::Form& form, bool unloaded) override;
 

@@ -15,7 +15,9 @@ CellSnapshot::CellSnapshot(const host::Worksheet& sheet, const host::Area& area)
 
 void CellSnapshot::Restore(host::Worksheet& sheet) const {
   std::vector<std::pair<int32_t, int32_t>> now;
-  sheet.cells().ForEachCell(area_, [&](int32_t row, const host::Cell& cell) { now.emplace_back(row, int32_t{cell.col}); });
+  sheet.cells().ForEachCell(area_, [&](int32_t row, const host::Cell& cell) {
+    now.emplace_back(row, int32_t{cell.col});
+  });
   for (const auto& [row, col] : now) {
     if (sheet.Extra(row, col) != nullptr) {
       sheet.ObtainExtra(row, col) = host::CellExtra{};

@@ -37,7 +37,8 @@ class CellSnapshot {
 // `edit` may throw HostError (a protected sheet); push the command only through TryPush.
 class CellEditCommand : public QUndoCommand {
  public:
-  CellEditCommand(QString text, host::Worksheet& sheet, const host::Area& area, std::function<void()> edit);
+  CellEditCommand(QString text, host::Worksheet& sheet, const host::Area& area,
+                  std::function<void()> edit);
   void undo() override;
   void redo() override;
 

@@ -8,7 +8,9 @@
 namespace tessarin::desktop {
 namespace {
 
-QString Family(std::string_view name) { return QString::fromStdString(render::FontCatalog::FamilyFor(name)); }
+QString Family(std::string_view name) {
+  return QString::fromStdString(render::FontCatalog::FamilyFor(name));
+}
 
 }  // namespace
 

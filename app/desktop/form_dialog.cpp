@@ -50,7 +50,9 @@ FormDialog::FormDialog(forms::Form& form, QWidget* parent, PicturePainter pictur
   }
   // Boxes and buttons above labels: the forms put text boxes over the gaps in their labels.
   for (auto& [control, widget] : widgets_) {
-    if (control->kind() != forms::Control::Kind::kLabel && control->kind() != forms::Control::Kind::kImage) widget->raise();
+    if (control->kind() != forms::Control::Kind::kLabel &&
+        control->kind() != forms::Control::Kind::kImage)
+      widget->raise();
   }
   Sync();
 }
@@ -99,7 +101,8 @@ QWidget* FormDialog::Build(forms::Control& control, QWidget* parent) {
     }
     case Kind::kCheckBox: {
       auto* check = new QCheckBox(parent);
-      connect(check, &QCheckBox::clicked, this, [this, name](bool on) { Run([&] { form_.UserCheck(name, on); }); });
+      connect(check, &QCheckBox::clicked, this,
+              [this, name](bool on) { Run([&] { form_.UserCheck(name, on); }); });
       widget = check;
       break;
     }
@@ -107,21 +110,24 @@ QWidget* FormDialog::Build(forms::Control& control, QWidget* parent) {
       auto* toggle = new QPushButton(parent);
       toggle->setCheckable(true);
       toggle->setAutoDefault(false);
-      connect(toggle, &QPushButton::clicked, this, [this, name](bool on) { Run([&] { form_.UserToggle(name, on); }); });
+      connect(toggle, &QPushButton::clicked, this,
+              [this, name](bool on) { Run([&] { form_.UserToggle(name, on); }); });
       widget = toggle;
       break;
     }
     case Kind::kCommandButton: {
       auto* button = new QPushButton(parent);
       button->setAutoDefault(false);
-      connect(button, &QPushButton::clicked, this, [this, name] { Run([&] { form_.UserClick(name); }); });
+      connect(button, &QPushButton::clicked, this,
+              [this, name] { Run([&] { form_.UserClick(name); }); });
       widget = button;
       break;
     }
     case Kind::kMultiPage: {
       auto& multi = static_cast<forms::MultiPage&>(control);
       auto* tabs = new QTabWidget(parent);
-      for (int i = 0; i < multi.page_count(); ++i) tabs->addTab(new QWidget(tabs), Q(multi.page(i).caption));
+      for (int i = 0; i < multi.page_count(); ++i)
+        tabs->addTab(new QWidget(tabs), Q(multi.page(i).caption));
       connect(tabs, &QTabWidget::currentChanged, this, [this, name](int index) {
         if (!syncing_) Run([&] { form_.UserSelectPage(name, index); });
       });
@@ -162,7 +168,9 @@ void FormDialog::Sync() {
     widget->setVisible(control->visible());
     widget->setToolTip(Q(control->tooltip()));
     switch (control->kind()) {
-      case Kind::kLabel: static_cast<QLabel*>(widget)->setText(Q(control->caption())); break;
+      case Kind::kLabel:
+        static_cast<QLabel*>(widget)->setText(Q(control->caption()));
+        break;
       case Kind::kTextBox: {
         const QString text = Q(static_cast<const forms::TextBox*>(control)->text());
         if (auto* line = qobject_cast<QLineEdit*>(widget)) {
@@ -179,7 +187,9 @@ void FormDialog::Sync() {
         button->setChecked(static_cast<const forms::CheckBox*>(control)->value());
         break;
       }
-      case Kind::kCommandButton: static_cast<QPushButton*>(widget)->setText(Q(control->caption())); break;
+      case Kind::kCommandButton:
+        static_cast<QPushButton*>(widget)->setText(Q(control->caption()));
+        break;
       case Kind::kMultiPage: {
         const auto* multi = static_cast<const forms::MultiPage*>(control);
         auto* tabs = static_cast<QTabWidget*>(widget);
@@ -204,7 +214,8 @@ void FormDialog::Sync() {
     }
   }
   if (forms::Control* focus = form_.focus()) {
-    if (QWidget* widget = widgets_[focus]; widget != nullptr && widget->isEnabled() && !widget->hasFocus()) {
+    if (QWidget* widget = widgets_[focus];
+        widget != nullptr && widget->isEnabled() && !widget->hasFocus()) {
       widget->setFocus(Qt::OtherFocusReason);
       if (auto* line = qobject_cast<QLineEdit*>(widget)) line->selectAll();
     }
@@ -268,8 +279,8 @@ bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
     auto* focus = static_cast<QFocusEvent*>(event);
     // A click into a box moves the model's focus (running the Exit check of the box being
     // left); clicks on buttons do so through their own gesture.
-    if (focus->reason() == Qt::MouseFocusReason && control->kind() == forms::Control::Kind::kTextBox &&
-        form_.focus() != control) {
+    if (focus->reason() == Qt::MouseFocusReason &&
+        control->kind() == forms::Control::Kind::kTextBox && form_.focus() != control) {
       const std::string name = control->name();
       QTimer::singleShot(0, this, [this, name] { Run([&] { form_.UserFocus(name); }); });
     }
@@ -277,7 +288,8 @@ bool FormDialog::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && control->kind() == forms::Control::Kind::kTextBox) {
     auto* key = static_cast<QKeyEvent*>(event);
     // Enter leaves a one-line box as Tab does.
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && qobject_cast<QLineEdit*>(watched)) {
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        qobject_cast<QLineEdit*>(watched)) {
       focusNextPrevChild(true);
       return true;
     }

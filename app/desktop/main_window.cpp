@@ -23,8 +23,8 @@
 #include <QVBoxLayout>
 
 #include "app/desktop/face_icons.h"
-#include "app/desktop/paper_pictures.h"
 #include "app/desktop/ng_chart.h"
+#include "app/desktop/paper_pictures.h"
 #include "app/desktop/sheet_grid.h"
 #include "app/desktop/workbook_state.h"
 #include "core/host/host_error.h"
@@ -47,12 +47,14 @@ constexpr std::string_view kClear = "数式と値のクリア(&N)";
 
 bool Imported(const host::Workbook& workbook) {
   const host::FileFormat format = workbook.file_format();
-  return format == host::FileFormat::kXls || format == host::FileFormat::kText || format == host::FileFormat::kCsv;
+  return format == host::FileFormat::kXls || format == host::FileFormat::kText ||
+         format == host::FileFormat::kCsv;
 }
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_unique<host::Application>()) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), app_(std::make_unique<host::Application>()) {
   files_ = std::make_shared<ooxml::WorkbookFiles>();
   app_->set_file_service(files_);
   ui_ = std::make_unique<QtUi>(this);
@@ -63,7 +65,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
     std::optional<std::string> path = ui_->GetOpenFilename(filter);
     return path ? *path : "False";
   });
-  app_->set_print_preview_hook([this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
+  app_->set_print_preview_hook(
+      [this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
   app_->set_sheet_activate_hook([this](host::Worksheet&) {
     if (!syncing_) QTimer::singleShot(0, this, [this] { SyncView(); });
   });
@@ -105,7 +108,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), app_(std::make_un
     UpdateTitle();
     ShowActiveCell();
   });
-  connect(grid_, &SheetGrid::failed, this, [this](int number, const QString& text) { ShowError(number, text); });
+  connect(grid_, &SheetGrid::failed, this,
+          [this](int number, const QString& text) { ShowError(number, text); });
 
   ng_dock_ = new QDockWidget(QStringLiteral("間違い数"), this);
   ng_dock_->setObjectName(QStringLiteral("NgChartDock"));
@@ -126,9 +130,7 @@ MainWindow::~MainWindow() {
 
 void MainWindow::Start() {
   show();
-  QTimer::singleShot(0, this, [this] {
-    RunAddin([this] { return addin_->Auto_Open(); });
-  });
+  QTimer::singleShot(0, this, [this] { RunAddin([this] { return addin_->Auto_Open(); }); });
 }
 
 // --- The add-in
@@ -165,7 +167,8 @@ void MainWindow::ShowNgChart() {
   }
   if (questions == nullptr) return;
   try {
-    ng_chart_->SetTotals(reports::WrongMarksByAttempt(app_->SheetOf(*questions)), Q(questions->name()));
+    ng_chart_->SetTotals(reports::WrongMarksByAttempt(app_->SheetOf(*questions)),
+                         Q(questions->name()));
   } catch (const host::HostError&) {
     return;  // the report meets the same fault and shows it
   }
@@ -175,7 +178,8 @@ void MainWindow::ShowNgChart() {
 
 void MainWindow::ShowError(int number, const QString& description) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ミラトス"),
-                  QStringLiteral("実行時エラー '%1':\n\n%2").arg(number).arg(description), QMessageBox::Ok, this);
+                  QStringLiteral("実行時エラー '%1':\n\n%2").arg(number).arg(description),
+                  QMessageBox::Ok, this);
   box.setObjectName(QStringLiteral("ErrorBox"));
   box.exec();
 }
@@ -191,9 +195,10 @@ void MainWindow::RebuildShortcuts() {
     if (key.size() != 1) continue;
     const char letter = key[0];
     const int qt_key = Qt::Key_A + (std::toupper(static_cast<unsigned char>(letter)) - 'A');
-    const QKeySequence sequence(std::isupper(static_cast<unsigned char>(letter))
-                                    ? QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key(qt_key))
-                                    : QKeyCombination(Qt::ControlModifier, Qt::Key(qt_key)));
+    const QKeySequence sequence(
+        std::isupper(static_cast<unsigned char>(letter))
+            ? QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key(qt_key))
+            : QKeyCombination(Qt::ControlModifier, Qt::Key(qt_key)));
     auto* action = new QAction(Q(macro), this);
     action->setObjectName(Q(macro));
     action->setShortcut(sequence);
@@ -214,36 +219,37 @@ void MainWindow::RebuildShortcuts() {
 QMenu* MainWindow::BuildCellMenu() {
   auto* menu = new QMenu(this);
   menu->setObjectName(QStringLiteral("CellMenu"));
-  const std::function<void(QMenu*, const host::ControlList&)> fill = [&](QMenu* into, const host::ControlList& list) {
-    bool first = true;
-    for (const auto& control : list.controls()) {
-      if (control->BeginGroup() && !first) into->addSeparator();
-      first = false;
-      const QString caption = Q(control->Caption());
-      if (control->IsPopup()) {
-        QMenu* sub = into->addMenu(caption);
-        sub->setObjectName(caption);
-        fill(sub, control->Controls());
-        continue;
-      }
-      QAction* action = into->addAction(FaceIcon(control->FaceId().value_or(0)), caption);
-      const std::string on_action = control->OnAction();
-      const std::string built_in = control->Caption();
-      if (!on_action.empty()) {
-        connect(action, &QAction::triggered, this, [this, on_action] { RunMacro(on_action); });
-      } else if (built_in == kCopy) {
-        connect(action, &QAction::triggered, grid_, &SheetGrid::CopySelection);
-      } else if (built_in == kCut) {
-        connect(action, &QAction::triggered, grid_, &SheetGrid::CutSelection);
-      } else if (built_in == kPaste) {
-        connect(action, &QAction::triggered, grid_, &SheetGrid::Paste);
-      } else if (built_in == kClear) {
-        connect(action, &QAction::triggered, grid_, &SheetGrid::ClearSelection);
-      } else {
-        action->setEnabled(false);  // host dialogs this window does not have
-      }
-    }
-  };
+  const std::function<void(QMenu*, const host::ControlList&)> fill =
+      [&](QMenu* into, const host::ControlList& list) {
+        bool first = true;
+        for (const auto& control : list.controls()) {
+          if (control->BeginGroup() && !first) into->addSeparator();
+          first = false;
+          const QString caption = Q(control->Caption());
+          if (control->IsPopup()) {
+            QMenu* sub = into->addMenu(caption);
+            sub->setObjectName(caption);
+            fill(sub, control->Controls());
+            continue;
+          }
+          QAction* action = into->addAction(FaceIcon(control->FaceId().value_or(0)), caption);
+          const std::string on_action = control->OnAction();
+          const std::string built_in = control->Caption();
+          if (!on_action.empty()) {
+            connect(action, &QAction::triggered, this, [this, on_action] { RunMacro(on_action); });
+          } else if (built_in == kCopy) {
+            connect(action, &QAction::triggered, grid_, &SheetGrid::CopySelection);
+          } else if (built_in == kCut) {
+            connect(action, &QAction::triggered, grid_, &SheetGrid::CutSelection);
+          } else if (built_in == kPaste) {
+            connect(action, &QAction::triggered, grid_, &SheetGrid::Paste);
+          } else if (built_in == kClear) {
+            connect(action, &QAction::triggered, grid_, &SheetGrid::ClearSelection);
+          } else {
+            action->setEnabled(false);  // host dialogs this window does not have
+          }
+        }
+      };
   if (host::CommandBar* bar = app_->CommandBars().Find("cell")) fill(menu, bar->Controls());
   return menu;
 }
@@ -295,7 +301,8 @@ void MainWindow::NoteChanges() {
 
 void MainWindow::UpdateTitle() {
   host::Workbook* book = app_->active_workbook();
-  setWindowTitle(book ? Q(book->name()) + QStringLiteral("[*] - Tessarin") : QStringLiteral("Tessarin"));
+  setWindowTitle(book ? Q(book->name()) + QStringLiteral("[*] - Tessarin")
+                      : QStringLiteral("Tessarin"));
   setWindowModified(book != nullptr && !book->saved());
 }
 
@@ -362,14 +369,17 @@ void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
   QAction* open = file->addAction(QStringLiteral("開く(&O)..."), this, [this] {
     const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("ブックを開く"), QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        QStringLiteral("Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル (*.txt *.csv);;すべてのファイル (*)"));
+        this, QStringLiteral("ブックを開く"),
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        QStringLiteral("Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル (*.txt "
+                       "*.csv);;すべてのファイル (*)"));
     if (!path.isEmpty()) OpenPath(path);
   });
   standard_keys_.emplace_back(open, QKeySequence(Qt::CTRL | Qt::Key_O));
   QAction* save = file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { SaveActive(); });
   standard_keys_.emplace_back(save, QKeySequence(Qt::CTRL | Qt::Key_S));
-  QAction* save_as = file->addAction(QStringLiteral("名前を付けて保存(&A)..."), this, [this] { SaveActiveAs(); });
+  QAction* save_as =
+      file->addAction(QStringLiteral("名前を付けて保存(&A)..."), this, [this] { SaveActiveAs(); });
   standard_keys_.emplace_back(save_as, QKeySequence(Qt::Key_F12));
   recent_menu_ = file->addMenu(QStringLiteral("最近使ったブック(&R)"));
   connect(recent_menu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
@@ -380,9 +390,11 @@ void MainWindow::BuildMenus() {
       ShowPreview({book->active_sheet()->name()});
     }
   });
-  file->addAction(QStringLiteral("印刷プレビュー(&V)"), this, [this] {
-        if (grid_->sheet() != nullptr) ShowPreview({grid_->sheet()->name()});
-      })->setObjectName(QStringLiteral("PrintPreviewAction"));
+  file->addAction(QStringLiteral("印刷プレビュー(&V)"), this,
+                  [this] {
+                    if (grid_->sheet() != nullptr) ShowPreview({grid_->sheet()->name()});
+                  })
+      ->setObjectName(QStringLiteral("PrintPreviewAction"));
   file->addAction(QStringLiteral("印刷(&P)..."), this, [this] { PrintActive(); });
   file->addAction(QStringLiteral("PDF に書き出し(&E)..."), this, [this] { ExportPdf(); });
   file->addSeparator();
@@ -449,7 +461,8 @@ void MainWindow::FillRecentMenu() {
     action->setEnabled(QFileInfo::exists(Q(path)));
     connect(action, &QAction::triggered, this, [this, path] { OpenPath(Q(path)); });
   }
-  if (recent_menu_->isEmpty()) recent_menu_->addAction(QStringLiteral("履歴なし"))->setEnabled(false);
+  if (recent_menu_->isEmpty())
+    recent_menu_->addAction(QStringLiteral("履歴なし"))->setEnabled(false);
 }
 
 void MainWindow::FillWindowMenu() {
@@ -474,7 +487,8 @@ bool MainWindow::OpenPath(const QString& path) {
   host::Workbook* previous = app_->active_workbook();
   // A blank workbook nobody touched gives way to the one opened, as the host does.
   const bool pristine = previous != nullptr && previous->path().empty() && previous->saved() &&
-                        fingerprints_.count(previous) && fingerprints_[previous] == Fingerprint(*previous);
+                        fingerprints_.count(previous) &&
+                        fingerprints_[previous] == Fingerprint(*previous);
   try {
     app_->Workbooks().Open(QFileInfo(path).absoluteFilePath().toStdString());
   } catch (const host::HostError& error) {
@@ -494,14 +508,18 @@ bool MainWindow::SaveTo(host::Workbook& workbook, const std::string& path) {
       files_->Save(workbook, path, options);
       fingerprints_[&workbook] = Fingerprint(workbook);
       UpdateTitle();
-      statusBar()->showMessage(QStringLiteral("保存しました: %1").arg(Q(workbook.FullName())), 5000);
+      statusBar()->showMessage(QStringLiteral("保存しました: %1").arg(Q(workbook.FullName())),
+                               5000);
       return true;
     } catch (const ooxml::SaveConflict& conflict) {
       const QString question =
           conflict.kind() == ooxml::SaveConflict::Kind::kChangedOnDisk
-              ? QStringLiteral("「%1」は開いた後でほかのプログラムによって変更されています。\n上書きしますか？")
+              ? QStringLiteral(
+                    "「%"
+                    "1」は開いた後でほかのプログラムによって変更されています。\n上書きしますか？")
               : QStringLiteral("「%1」は既にあります。置き換えますか？");
-      if (QMessageBox::question(this, QStringLiteral("確認"), question.arg(Q(conflict.target()))) != QMessageBox::Yes) {
+      if (QMessageBox::question(this, QStringLiteral("確認"), question.arg(Q(conflict.target()))) !=
+          QMessageBox::Yes) {
         return false;
       }
       options.force = true;
@@ -523,8 +541,9 @@ bool MainWindow::SaveActive() {
 bool MainWindow::SaveActiveAs() {
   host::Workbook* book = app_->active_workbook();
   if (book == nullptr || !grid_->CommitEdit()) return false;
-  const QString folder = book->path().empty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                                              : Q(book->path());
+  const QString folder = book->path().empty()
+                             ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                             : Q(book->path());
   const QString stem = QFileInfo(Q(book->name())).completeBaseName();
   QFileDialog dialog(this, QStringLiteral("名前を付けて保存"), folder + "/" + stem + ".xlsx",
                      QStringLiteral("Excel ブック (*.xlsx)"));
@@ -613,8 +632,9 @@ void MainWindow::ShowPreview(const std::vector<std::string>& sheets) {
   QPrintPreviewDialog preview(&printer, this);
   preview.setObjectName(QStringLiteral("PrintPreview"));
   preview.setWindowTitle(QStringLiteral("印刷プレビュー - %1").arg(Q(sheet->name())));
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-          [this, sheet](QPrinter* target) { Printing([&] { render::PrintSheet(*sheet, *target); }); });
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, sheet](QPrinter* target) {
+    Printing([&] { render::PrintSheet(*sheet, *target); });
+  });
   preview.resize(900, 800);
   preview.exec();
 }
@@ -631,10 +651,11 @@ void MainWindow::PrintActive() {
 void MainWindow::ExportPdf() {
   host::Worksheet* sheet = grid_->sheet();
   if (sheet == nullptr) return;
-  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("PDF に書き出し"),
-                                                    QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                                                        "/" + Q(sheet->name()) + ".pdf",
-                                                    QStringLiteral("PDF (*.pdf)"));
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("PDF に書き出し"),
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/" + Q(sheet->name()) +
+          ".pdf",
+      QStringLiteral("PDF (*.pdf)"));
   if (!path.isEmpty()) ExportPdfTo(path);
 }
 
@@ -643,7 +664,8 @@ bool MainWindow::ExportPdfTo(const QString& path) {
   if (sheet == nullptr) return false;
   int pages = 0;
   if (!Printing([&] { pages = render::WritePdf(*sheet, path.toStdString()); })) return false;
-  statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path), 5000);
+  statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path),
+                           5000);
   return true;
 }
 

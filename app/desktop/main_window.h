@@ -5,8 +5,8 @@
 // the macro options, and opens, saves and closes workbooks without losing anyone's changes.
 #pragma once
 
-#include <QMainWindow>
 #include <QKeySequence>
+#include <QMainWindow>
 #include <QUndoStack>
 #include <functional>
 #include <map>

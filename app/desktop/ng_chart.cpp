@@ -27,7 +27,8 @@ void NgChart::SetTotals(const std::vector<int32_t>& totals, const QString& sheet
   for (size_t i = 0; i < totals.size(); ++i) {
     if (totals[i] > 0) shown = i + 1;
   }
-  for (size_t i = 0; i < std::min(shown, totals.size()); ++i) totals_.push_back(std::max(0, totals[i]));
+  for (size_t i = 0; i < std::min(shown, totals.size()); ++i)
+    totals_.push_back(std::max(0, totals[i]));
   if (totals_.empty()) totals_.push_back(0);
   sheet_name_ = sheet_name;
   update();
@@ -73,7 +74,8 @@ void NgChart::paintEvent(QPaintEvent*) {
   title_font.setBold(true);
   painter.setFont(title_font);
   painter.setPen(palette().text().color());
-  painter.drawText(QRectF(kMargin, kMargin, width() - 2 * kMargin, kTitleHeight), Qt::AlignLeft | Qt::AlignVCenter,
+  painter.drawText(QRectF(kMargin, kMargin, width() - 2 * kMargin, kTitleHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter,
                    QStringLiteral("間違い数の推移  %1").arg(sheet_name_));
   painter.setFont(font());
 
@@ -87,7 +89,8 @@ void NgChart::paintEvent(QPaintEvent*) {
 
   const double slot = plot.width() / static_cast<double>(totals_.size());
   for (size_t i = 0; i < totals_.size(); ++i) {
-    const QRectF slot_box(plot.left() + slot * static_cast<double>(i), plot.top(), slot, plot.height());
+    const QRectF slot_box(plot.left() + slot * static_cast<double>(i), plot.top(), slot,
+                          plot.height());
     const QRectF bar = BarRect(i);
     if (!bar.isEmpty()) painter.fillRect(bar, kBar);
     const double value_bottom = bar.isEmpty() ? plot.bottom() : bar.top();
@@ -95,8 +98,8 @@ void NgChart::paintEvent(QPaintEvent*) {
     painter.drawText(QRectF(slot_box.left(), value_bottom - kValueHeight, slot, kValueHeight),
                      Qt::AlignHCenter | Qt::AlignBottom, QString::number(totals_[i]));
     painter.setPen(kAxis);
-    painter.drawText(QRectF(slot_box.left(), plot.bottom() + 2, slot, kLabelHeight), Qt::AlignHCenter | Qt::AlignTop,
-                     QStringLiteral("%1回").arg(i + 1));
+    painter.drawText(QRectF(slot_box.left(), plot.bottom() + 2, slot, kLabelHeight),
+                     Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("%1回").arg(i + 1));
   }
 }
 

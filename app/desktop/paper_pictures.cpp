@@ -15,8 +15,10 @@ struct Band {
 };
 
 // One block of a test page: number row, question row, answer row, spacing row.
-const std::vector<Band> kBlock40 = {{"No", 0.9, false}, {"Qs", 4.2, false}, {"As", 2.0, true}, {"Bi1", 0.9, false}};
-const std::vector<Band> kBlock20 = {{"No20", 0.9, false}, {"Qs20", 7.5, false}, {"As20", 4.5, true}, {"Bi2-20", 0.9, false}};
+const std::vector<Band> kBlock40 = {
+    {"No", 0.9, false}, {"Qs", 4.2, false}, {"As", 2.0, true}, {"Bi1", 0.9, false}};
+const std::vector<Band> kBlock20 = {
+    {"No20", 0.9, false}, {"Qs20", 7.5, false}, {"As20", 4.5, true}, {"Bi2-20", 0.9, false}};
 
 void Arrow(QPainter& painter, QPointF from, QPointF to) {
   painter.drawLine(from, to);
@@ -49,7 +51,8 @@ QPixmap PaperPicture(const forms::Image& image, QSize size) {
   painter.setFont(font);
 
   // The sheet of paper, with room on the left and at the top for the arrows.
-  const QRectF page(size.width() * 0.24, size.height() * 0.12, size.width() * 0.72, size.height() * 0.84);
+  const QRectF page(size.width() * 0.24, size.height() * 0.12, size.width() * 0.72,
+                    size.height() * 0.84);
   painter.fillRect(page, Qt::white);
   painter.setPen(QPen(Qt::gray, 1));
   painter.drawRect(page);
@@ -69,7 +72,8 @@ QPixmap PaperPicture(const forms::Image& image, QSize size) {
       const double h = band.weight * unit;
       if (band.boxes) {
         painter.setPen(box_pen);
-        for (int c = 0; c < columns; ++c) painter.drawRect(QRectF(inside.left() + c * col_width, y, col_width, h));
+        for (int c = 0; c < columns; ++c)
+          painter.drawRect(QRectF(inside.left() + c * col_width, y, col_width, h));
       } else if (band.weight > 1) {
         // Question text stands in each column, top down.
         painter.setPen(QPen(QColor(0xB0, 0xB0, 0xB0), 2));
@@ -84,7 +88,8 @@ QPixmap PaperPicture(const forms::Image& image, QSize size) {
         painter.setPen(arrow_pen);
         const double ax = page.left() - 6;
         Arrow(painter, QPointF(ax, y + 1), QPointF(ax, y + h - 1));
-        painter.drawText(QRectF(0, y, ax - 4, h), Qt::AlignRight | Qt::AlignVCenter, second_spacing ? QStringLiteral("Bi2") : QString::fromLatin1(band.key));
+        painter.drawText(QRectF(0, y, ax - 4, h), Qt::AlignRight | Qt::AlignVCenter,
+                         second_spacing ? QStringLiteral("Bi2") : QString::fromLatin1(band.key));
       }
       y += h;
     }
@@ -97,8 +102,10 @@ QPixmap PaperPicture(const forms::Image& image, QSize size) {
   Arrow(painter, QPointF(split + 2, ay), QPointF(inside.right(), ay));
   const QString c1 = QString::fromLatin1(forty ? "C1" : "C1-20");
   const QString c2 = QString::fromLatin1(forty ? "C2" : "C2-20");
-  painter.drawText(QRectF(inside.left(), 0, split - inside.left(), ay - 2), Qt::AlignCenter | Qt::AlignBottom, c1 + " (A:T)");
-  painter.drawText(QRectF(split - 20, 0, inside.right() - split + 40, ay - 2), Qt::AlignCenter | Qt::AlignBottom, c2);
+  painter.drawText(QRectF(inside.left(), 0, split - inside.left(), ay - 2),
+                   Qt::AlignCenter | Qt::AlignBottom, c1 + " (A:T)");
+  painter.drawText(QRectF(split - 20, 0, inside.right() - split + 40, ay - 2),
+                   Qt::AlignCenter | Qt::AlignBottom, c2);
   return pixmap;
 }
 

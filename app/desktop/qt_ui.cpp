@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QDir>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -25,8 +25,8 @@ QWidget* QtUi::Parent() const {
 
 forms::MsgBoxResult QtUi::ShowMessage(const std::string& text, const std::string& caption,
                                       forms::MsgBoxButtons buttons) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
-                  QMessageBox::NoButton, Parent());
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption),
+                  QString::fromStdString(text), QMessageBox::NoButton, Parent());
   if (buttons == forms::MsgBoxButtons::kYesNo) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
@@ -42,10 +42,12 @@ forms::MsgBoxResult QtUi::ShowMessage(const std::string& text, const std::string
 }
 
 QString QtUi::FileDialogFilter(std::string_view filter) {
-  const QStringList parts = QString::fromUtf8(filter.data(), static_cast<int>(filter.size())).split(',');
+  const QStringList parts =
+      QString::fromUtf8(filter.data(), static_cast<int>(filter.size())).split(',');
   QStringList entries;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    entries << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), QString(parts[i + 1]).replace(';', ' ').trimmed());
+    entries << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(),
+                                             QString(parts[i + 1]).replace(';', ' ').trimmed());
   }
   return entries.join(QStringLiteral(";;"));
 }
@@ -57,8 +59,9 @@ std::optional<std::string> QtUi::GetOpenFilename(std::string_view filter) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilter(FileDialogFilter(filter));
-  dialog.setDirectory(last_folder_.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                                             : last_folder_);
+  dialog.setDirectory(last_folder_.isEmpty()
+                          ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+                          : last_folder_);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const QString path = dialog.selectedFiles().front();
   last_folder_ = QFileInfo(path).absolutePath();
@@ -81,10 +84,12 @@ std::optional<std::string> QtUi::EditPhonetic(const forms::PhoneticEdit& edit) {
   dialog.setObjectName(QStringLiteral("PhoneticEditor"));
   dialog.setWindowTitle(QStringLiteral("ふりがなの編集"));
   auto* form = new QFormLayout(&dialog);
-  form->addRow(new QLabel(QStringLiteral("%1: %2").arg(QString::fromStdString(edit.cell), QString::fromStdString(edit.text))));
+  form->addRow(new QLabel(QStringLiteral("%1: %2").arg(QString::fromStdString(edit.cell),
+                                                       QString::fromStdString(edit.text))));
   std::vector<QLineEdit*> boxes;
   for (const forms::PhoneticSpan& span : edit.spans) {
-    auto* box = new QLineEdit(QString::fromStdString(span.reading.empty() ? span.proposal : span.reading));
+    auto* box =
+        new QLineEdit(QString::fromStdString(span.reading.empty() ? span.proposal : span.reading));
     form->addRow(QString::fromStdString(span.base), box);
     boxes.push_back(box);
   }

@@ -3,12 +3,13 @@
 
 #include <algorithm>
 
-#include "core/host/units.h"
 #include "core/host/geometry.h"
+#include "core/host/units.h"
 
 namespace tessarin::desktop {
 
-SheetAxis::SheetAxis(int32_t count, double default_size, std::vector<std::pair<int32_t, double>> custom)
+SheetAxis::SheetAxis(int32_t count, double default_size,
+                     std::vector<std::pair<int32_t, double>> custom)
     : count_(count), default_size_(default_size) {
   std::sort(custom.begin(), custom.end());
   index_.reserve(custom.size());
@@ -36,7 +37,8 @@ SheetAxis SheetAxis::Rows(const host::Worksheet& sheet) {
 SheetAxis SheetAxis::Columns(const host::Worksheet& sheet) {
   // Columns past the last described one have the sheet's default width.
   const int32_t described = sheet.MaxColumnInfo();
-  const double standard = host::ColumnPoints(sheet, described + 1 <= host::kMaxColumns ? described + 1 : host::kMaxColumns);
+  const double standard = host::ColumnPoints(
+      sheet, described + 1 <= host::kMaxColumns ? described + 1 : host::kMaxColumns);
   std::vector<std::pair<int32_t, double>> custom;
   for (int32_t col = 1; col <= described; ++col) {
     const double points = host::ColumnPoints(sheet, col);

@@ -29,8 +29,8 @@ class SheetAxis {
  private:
   int32_t count_;
   double default_size_;
-  std::vector<int32_t> index_;   // custom lines, ascending
-  std::vector<double> extra_;    // extra_[i]: sum of (size - default) of custom lines 0..i-1
+  std::vector<int32_t> index_;  // custom lines, ascending
+  std::vector<double> extra_;   // extra_[i]: sum of (size - default) of custom lines 0..i-1
 };
 
 }  // namespace tessarin::desktop

@@ -77,7 +77,8 @@ void SheetGrid::Reload() {
   scale_ = 4.0 / 3.0 * std::clamp(sheet_->view().zoom, 10, 400) / 100.0;
   const host::SheetView& view = sheet_->view();
   areas_.assign(view.selection.begin(), view.selection.end());
-  if (areas_.empty()) areas_.push_back(host::Area::Cell(view.active_cell.row, view.active_cell.col));
+  if (areas_.empty())
+    areas_.push_back(host::Area::Cell(view.active_cell.row, view.active_cell.col));
   if (active_ != view.active_cell || drag_ == Drag::kNone) {
     active_ = anchor_ = cursor_ = view.active_cell;
   }
@@ -106,7 +107,8 @@ int32_t SheetGrid::RightColumn() const {
 
 QRect SheetGrid::CellRect(int32_t row, int32_t col) const {
   if (!rows_ || !columns_) return {};
-  const double x0 = RowHeaderWidth() + (columns_->Start(col) - columns_->Start(LeftColumn())) * scale_;
+  const double x0 =
+      RowHeaderWidth() + (columns_->Start(col) - columns_->Start(LeftColumn())) * scale_;
   const double y0 = ColumnHeaderHeight() + (rows_->Start(row) - rows_->Start(TopRow())) * scale_;
   const double x1 = x0 + columns_->Size(col) * scale_;
   const double y1 = y0 + rows_->Size(row) * scale_;
@@ -117,8 +119,12 @@ host::CellRef SheetGrid::CellAt(QPoint point) const {
   if (!rows_ || !columns_) return {1, 1};
   host::CellRef cell;
   const int header_x = RowHeaderWidth(), header_y = ColumnHeaderHeight();
-  cell.col = point.x() < header_x ? 0 : columns_->At(columns_->Start(LeftColumn()) + (point.x() - header_x) / scale_);
-  cell.row = point.y() < header_y ? 0 : rows_->At(rows_->Start(TopRow()) + (point.y() - header_y) / scale_);
+  cell.col = point.x() < header_x
+                 ? 0
+                 : columns_->At(columns_->Start(LeftColumn()) + (point.x() - header_x) / scale_);
+  cell.row = point.y() < header_y
+                 ? 0
+                 : rows_->At(rows_->Start(TopRow()) + (point.y() - header_y) / scale_);
   return cell;
 }
 
@@ -128,8 +134,10 @@ void SheetGrid::UpdateScrollRanges() {
   const host::Area used = sheet_->UsedArea();
   const int32_t visible_rows = std::max(1, BottomRow() - TopRow());
   const int32_t visible_cols = std::max(1, RightColumn() - LeftColumn());
-  const int32_t rows = std::min(host::kMaxRows, std::max({used.bottom, active_.row, TopRow()}) + visible_rows);
-  const int32_t cols = std::min(host::kMaxColumns, std::max({used.right, active_.col, LeftColumn()}) + visible_cols);
+  const int32_t rows =
+      std::min(host::kMaxRows, std::max({used.bottom, active_.row, TopRow()}) + visible_rows);
+  const int32_t cols =
+      std::min(host::kMaxColumns, std::max({used.right, active_.col, LeftColumn()}) + visible_cols);
   verticalScrollBar()->setRange(0, rows - 1);
   verticalScrollBar()->setPageStep(visible_rows);
   horizontalScrollBar()->setRange(0, cols - 1);
@@ -192,7 +200,7 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xD0, 0x20, 0x20));
     sheet_->cells().ForEachCell(visible, [&](int32_t row, const host::Cell& cell) {
-    const int32_t col = cell.col;
+      const int32_t col = cell.col;
       if (!cell.has_extra()) return;
       const host::CellExtra* extra = sheet_->Extra(row, col);
       if (extra == nullptr || !extra->comment) return;
@@ -215,7 +223,8 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     painter.fillRect(area_rect(area), kSelectionFill);
   }
   const QRect active = CellRect(active_.row, active_.col);
-  if ((areas_.size() > 1 || areas_.front().CellCount() > 1) && visible.Contains(active_.row, active_.col)) {
+  if ((areas_.size() > 1 || areas_.front().CellCount() > 1) &&
+      visible.Contains(active_.row, active_.col)) {
     // The active cell stays white inside the tinted selection, its text painted again on top.
     painter.fillRect(active, Qt::white);
     painter.save();
@@ -230,7 +239,8 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(kSelectionEdge, 2));
   for (const host::Area& area : areas_) {
-    if (area.Contains(active_.row, active_.col)) painter.drawRect(area_rect(area).adjusted(0, 0, 0, 0));
+    if (area.Contains(active_.row, active_.col))
+      painter.drawRect(area_rect(area).adjusted(0, 0, 0, 0));
   }
   if (copied_) {
     painter.setPen(QPen(kSelectionEdge, 1, Qt::DashLine));
@@ -244,10 +254,12 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   painter.fillRect(QRect(0, 0, hx, viewport()->height()), kHeading);
   painter.setFont(font());
   const auto row_selected = [&](int32_t row) {
-    return std::any_of(areas_.begin(), areas_.end(), [&](const host::Area& a) { return row >= a.top && row <= a.bottom; });
+    return std::any_of(areas_.begin(), areas_.end(),
+                       [&](const host::Area& a) { return row >= a.top && row <= a.bottom; });
   };
   const auto col_selected = [&](int32_t col) {
-    return std::any_of(areas_.begin(), areas_.end(), [&](const host::Area& a) { return col >= a.left && col <= a.right; });
+    return std::any_of(areas_.begin(), areas_.end(),
+                       [&](const host::Area& a) { return col >= a.left && col <= a.right; });
   };
   for (int32_t col = visible.left; col <= visible.right; ++col) {
     const QRect cell = CellRect(visible.top, col);
@@ -277,7 +289,8 @@ void SheetGrid::paintEvent(QPaintEvent*) {
 // --- Selection
 
 host::Area SheetGrid::AreaOf(host::CellRef a, host::CellRef b) const {
-  host::Area area{std::min(a.row, b.row), std::min(a.col, b.col), std::max(a.row, b.row), std::max(a.col, b.col)};
+  host::Area area{std::min(a.row, b.row), std::min(a.col, b.col), std::max(a.row, b.row),
+                  std::max(a.col, b.col)};
   if (drag_ == Drag::kRows) area.left = 1, area.right = host::kMaxColumns;
   if (drag_ == Drag::kColumns) area.top = 1, area.bottom = host::kMaxRows;
   return area;
@@ -320,7 +333,8 @@ void SheetGrid::PushSelection() {
 
 void SheetGrid::MoveActive(int drow, int dcol, bool extend) {
   const host::CellRef from = extend ? cursor_ : active_;
-  host::CellRef to{std::clamp(from.row + drow, 1, host::kMaxRows), std::clamp(from.col + dcol, 1, host::kMaxColumns)};
+  host::CellRef to{std::clamp(from.row + drow, 1, host::kMaxRows),
+                   std::clamp(from.col + dcol, 1, host::kMaxColumns)};
   if (extend) {
     ExtendTo(to);
   } else {
@@ -336,12 +350,17 @@ host::CellRef SheetGrid::DataEdge(host::CellRef from, int drow, int dcol) const 
   const int32_t last_col = dcol > 0 ? std::max(used.right, from.col) : 1;
   auto step = [&](host::CellRef c) { return host::CellRef{c.row + drow, c.col + dcol}; };
   auto inside = [&](host::CellRef c) {
-    return c.row >= 1 && c.col >= 1 && (drow <= 0 || c.row <= last_row) && (dcol <= 0 || c.col <= last_col) &&
-           (drow >= 0 || c.row >= 1) && (dcol >= 0 || c.col >= 1);
+    return c.row >= 1 && c.col >= 1 && (drow <= 0 || c.row <= last_row) &&
+           (dcol <= 0 || c.col <= last_col) && (drow >= 0 || c.row >= 1) &&
+           (dcol >= 0 || c.col >= 1);
   };
   host::CellRef at = from, next = step(from);
-  if (!inside(next)) return drow > 0 ? host::CellRef{host::kMaxRows, from.col} : dcol > 0 ? host::CellRef{from.row, host::kMaxColumns} : at;
-  const bool in_block = !IsEmptyCell(*sheet_, at.row, at.col) && !IsEmptyCell(*sheet_, next.row, next.col);
+  if (!inside(next))
+    return drow > 0   ? host::CellRef{host::kMaxRows, from.col}
+           : dcol > 0 ? host::CellRef{from.row, host::kMaxColumns}
+                      : at;
+  const bool in_block =
+      !IsEmptyCell(*sheet_, at.row, at.col) && !IsEmptyCell(*sheet_, next.row, next.col);
   if (in_block) {
     // To the last filled cell of this block.
     while (inside(next) && !IsEmptyCell(*sheet_, next.row, next.col)) at = next, next = step(next);
@@ -441,10 +460,11 @@ bool SheetGrid::viewportEvent(QEvent* event) {
   if (event->type() == QEvent::ToolTip && sheet_ != nullptr) {
     auto* help = static_cast<QHelpEvent*>(event);
     const host::CellRef cell = CellAt(help->pos());
-    const host::CellExtra* extra = cell.row > 0 && cell.col > 0 ? sheet_->Extra(cell.row, cell.col) : nullptr;
+    const host::CellExtra* extra =
+        cell.row > 0 && cell.col > 0 ? sheet_->Extra(cell.row, cell.col) : nullptr;
     if (extra != nullptr && extra->comment) {
-      QToolTip::showText(help->globalPos(), QString::fromStdString(extra->comment->text), viewport(),
-                         CellRect(cell.row, cell.col));
+      QToolTip::showText(help->globalPos(), QString::fromStdString(extra->comment->text),
+                         viewport(), CellRect(cell.row, cell.col));
     } else {
       QToolTip::hideText();
     }
@@ -468,12 +488,24 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
     }
   };
   switch (event->key()) {
-    case Qt::Key_Up: jump(-1, 0); return;
-    case Qt::Key_Down: jump(1, 0); return;
-    case Qt::Key_Left: jump(0, -1); return;
-    case Qt::Key_Right: jump(0, 1); return;
-    case Qt::Key_PageDown: MoveActive(page, 0, shift); return;
-    case Qt::Key_PageUp: MoveActive(-page, 0, shift); return;
+    case Qt::Key_Up:
+      jump(-1, 0);
+      return;
+    case Qt::Key_Down:
+      jump(1, 0);
+      return;
+    case Qt::Key_Left:
+      jump(0, -1);
+      return;
+    case Qt::Key_Right:
+      jump(0, 1);
+      return;
+    case Qt::Key_PageDown:
+      MoveActive(page, 0, shift);
+      return;
+    case Qt::Key_PageUp:
+      MoveActive(-page, 0, shift);
+      return;
     case Qt::Key_Home:
       if (ctrl) {
         MoveActive(1 - active_.row, 1 - active_.col, shift);
@@ -488,12 +520,24 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
       }
       return;
     case Qt::Key_Return:
-    case Qt::Key_Enter: MoveActive(shift ? -1 : 1, 0, false); return;
-    case Qt::Key_Tab: MoveActive(0, 1, false); return;
-    case Qt::Key_Backtab: MoveActive(0, -1, false); return;
-    case Qt::Key_F2: StartEdit(QString(), true); return;
-    case Qt::Key_Delete: ClearSelection(); return;
-    case Qt::Key_Backspace: StartEdit(QString(), false); return;
+    case Qt::Key_Enter:
+      MoveActive(shift ? -1 : 1, 0, false);
+      return;
+    case Qt::Key_Tab:
+      MoveActive(0, 1, false);
+      return;
+    case Qt::Key_Backtab:
+      MoveActive(0, -1, false);
+      return;
+    case Qt::Key_F2:
+      StartEdit(QString(), true);
+      return;
+    case Qt::Key_Delete:
+      ClearSelection();
+      return;
+    case Qt::Key_Backspace:
+      StartEdit(QString(), false);
+      return;
     case Qt::Key_Escape:
       if (app_ != nullptr) app_->SetCutCopyMode(false);
       copied_.reset();
@@ -511,13 +555,15 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Menu:
       emit contextMenuWanted(viewport()->mapToGlobal(CellRect(active_.row, active_.col).center()));
       return;
-    default: break;
+    default:
+      break;
   }
   if (event->matches(QKeySequence::Copy)) return CopySelection();
   if (event->matches(QKeySequence::Paste)) return Paste();
   if (event->matches(QKeySequence::Cut)) return CutSelection();
   const QString text = event->text();
-  if (!text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+  if (!text.isEmpty() && text.at(0).isPrint() &&
+      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
     StartEdit(text, false);
     return;
   }
@@ -550,7 +596,8 @@ QString SheetGrid::EditableText(host::Worksheet& sheet, host::CellRef at) {
   const std::string shown = cell.Formula();
   const host::CellValue value = cell.Value();
   // Entering "0427" again must not turn the text into the number 427.
-  if (value.type == host::ValueType::kText && host::ParseInput(shown) != value && shown.rfind('=', 0) != 0) {
+  if (value.type == host::ValueType::kText && host::ParseInput(shown) != value &&
+      shown.rfind('=', 0) != 0) {
     return QString::fromStdString("'" + shown);
   }
   return QString::fromStdString(shown);
@@ -578,20 +625,23 @@ bool SheetGrid::EnterIntoActiveCell(const QString& text) {
 
 bool SheetGrid::Enter(host::CellRef cell, const QString& text) {
   const std::string typed = text.toStdString();
-  const bool done = Edit(tr("Typing in %1").arg(QString::fromStdString(host::ColumnLetters(cell.col) + std::to_string(cell.row))),
-                         host::Area::Cell(cell.row, cell.col), [&] {
-                           host::Range target(*sheet_, host::Area::Cell(cell.row, cell.col));
-                           if (!typed.empty() && typed[0] == '=') {
-                             target.SetFormula(typed);
-                           } else {
-                             target.SetValue(host::ParseInput(typed));
-                           }
-                         });
+  const bool done = Edit(
+      tr("Typing in %1")
+          .arg(QString::fromStdString(host::ColumnLetters(cell.col) + std::to_string(cell.row))),
+      host::Area::Cell(cell.row, cell.col), [&] {
+        host::Range target(*sheet_, host::Area::Cell(cell.row, cell.col));
+        if (!typed.empty() && typed[0] == '=') {
+          target.SetFormula(typed);
+        } else {
+          target.SetValue(host::ParseInput(typed));
+        }
+      });
   Reload();
   return done;
 }
 
-bool SheetGrid::Edit(const QString& what, const host::Area& area, const std::function<void()>& change) {
+bool SheetGrid::Edit(const QString& what, const host::Area& area,
+                     const std::function<void()>& change) {
   if (sheet_ == nullptr) return false;
   try {
     sheet_->CheckWritable();
@@ -624,18 +674,22 @@ bool SheetGrid::eventFilter(QObject* watched, QEvent* event) {
       case Qt::Key_Backtab:
         if (CommitEdit()) MoveActive(0, -1, false);
         return true;
-      case Qt::Key_Escape: CancelEdit(); return true;
+      case Qt::Key_Escape:
+        CancelEdit();
+        return true;
       case Qt::Key_Up:
       case Qt::Key_Down:
         if (CommitEdit()) MoveActive(key->key() == Qt::Key_Up ? -1 : 1, 0, false);
         return true;
-      default: break;
+      default:
+        break;
     }
   }
   if (watched == editor_ && event->type() == QEvent::FocusOut && editing()) {
     auto* focus = static_cast<QFocusEvent*>(event);
     // A popup (the input method's candidates, a menu) takes the focus only for a moment.
-    if (focus->reason() != Qt::PopupFocusReason && focus->reason() != Qt::ActiveWindowFocusReason) CommitEdit();
+    if (focus->reason() != Qt::PopupFocusReason && focus->reason() != Qt::ActiveWindowFocusReason)
+      CommitEdit();
   }
   return QAbstractScrollArea::eventFilter(watched, event);
 }
@@ -664,7 +718,8 @@ void SheetGrid::CopySelection() {
   if (sheet_ == nullptr || app_ == nullptr) return;
   if (editing()) return editor_->copy();
   if (areas_.size() != 1) {
-    emit failed(host::kErrApplicationDefined, tr("That command cannot be used on multiple selections."));
+    emit failed(host::kErrApplicationDefined,
+                tr("That command cannot be used on multiple selections."));
     return;
   }
   const host::Area area = areas_.front();
@@ -676,7 +731,8 @@ void SheetGrid::CopySelection() {
   }
   // Other programs get the displayed text, tab separated, as spreadsheets exchange it.
   const host::Area used = sheet_->UsedArea();
-  const host::Area text_area{area.top, area.left, std::min(area.bottom, used.bottom), std::min(area.right, used.right)};
+  const host::Area text_area{area.top, area.left, std::min(area.bottom, used.bottom),
+                             std::min(area.right, used.right)};
   QString text;
   for (int32_t row = text_area.top; row <= text_area.bottom; ++row) {
     for (int32_t col = text_area.left; col <= text_area.right; ++col) {
@@ -706,7 +762,8 @@ void SheetGrid::Paste() {
     return;
   }
   const host::Area at = areas_.front();
-  const host::Area target{at.top, at.left, std::min(host::kMaxRows, at.top + data->source.Rows() - 1),
+  const host::Area target{at.top, at.left,
+                          std::min(host::kMaxRows, at.top + data->source.Rows() - 1),
                           std::min(host::kMaxColumns, at.left + data->source.Columns() - 1)};
   Edit(tr("Paste"), target, [&] { app_->SheetOf(*sheet_).Paste(); });
   Reload();
@@ -723,7 +780,8 @@ void SheetGrid::PasteText(const QString& text) {
     columns = std::max(columns, static_cast<int>(cells.back().size()));
   }
   const host::Area at = areas_.front();
-  const host::Area target{at.top, at.left, std::min(host::kMaxRows, at.top + static_cast<int32_t>(cells.size()) - 1),
+  const host::Area target{at.top, at.left,
+                          std::min(host::kMaxRows, at.top + static_cast<int32_t>(cells.size()) - 1),
                           std::min(host::kMaxColumns, at.left + columns - 1)};
   Edit(tr("Paste"), target, [&] {
     for (size_t r = 0; r < cells.size() && at.top + static_cast<int32_t>(r) <= target.bottom; ++r) {

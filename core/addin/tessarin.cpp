@@ -24,7 +24,6 @@
 
 namespace tessarin::addin {
 
-
 Tessarin::Tessarin(forms::Ui& ui) : dialogs_(std::make_unique<Dialogs>(module_)) {
   module_.ui = &ui;
   ui.set_title(std::string(workbook::kAddinTitle));
@@ -77,7 +76,8 @@ int Tessarin::Auto_Open() {
     dialogs_->FileSelection().Show(module_.Dialogs());
 
     for (const Method& method : kMethods) {
-      if (!method.key.empty()) module_.XlApp->MacroOptions("K_" + std::string(method.name), true, method.key);
+      if (!method.key.empty())
+        module_.XlApp->MacroOptions("K_" + std::string(method.name), true, method.key);
     }
   });
 }
@@ -86,11 +86,21 @@ int Tessarin::START() {
   return Guard([this] { testgen::START(module_, dialogs_->TestCreation()); });
 }
 
-int Tessarin::InPutAns() { return Guard([this] { marking::InPutAns(module_); }); }
-int Tessarin::ANS_DEL() { return Guard([this] { marking::ANS_DEL(module_); }); }
-int Tessarin::ThisQSisNG() { return Guard([this] { marking::ThisQSisNG(module_); }); }
-int Tessarin::ThisQSisHITU() { return Guard([this] { marking::ThisQSisHITU(module_); }); }
-int Tessarin::GoJUMP() { return Guard([this] { marking::GoJUMP(module_); }); }
+int Tessarin::InPutAns() {
+  return Guard([this] { marking::InPutAns(module_); });
+}
+int Tessarin::ANS_DEL() {
+  return Guard([this] { marking::ANS_DEL(module_); });
+}
+int Tessarin::ThisQSisNG() {
+  return Guard([this] { marking::ThisQSisNG(module_); });
+}
+int Tessarin::ThisQSisHITU() {
+  return Guard([this] { marking::ThisQSisHITU(module_); });
+}
+int Tessarin::GoJUMP() {
+  return Guard([this] { marking::GoJUMP(module_); });
+}
 
 int Tessarin::Edit_Furigana() {
   return Guard([this] {
@@ -99,17 +109,24 @@ int Tessarin::Edit_Furigana() {
   });
 }
 
-int Tessarin::RepeatKanji() { return Guard([this] { reports::RepeatKanji(module_); }); }
-int Tessarin::NG_Report() { return Guard([this] { reports::NG_Report(module_); }); }
-int Tessarin::HITU_Report() { return Guard([this] { reports::HITU_Report(module_); }); }
+int Tessarin::RepeatKanji() {
+  return Guard([this] { reports::RepeatKanji(module_); });
+}
+int Tessarin::NG_Report() {
+  return Guard([this] { reports::NG_Report(module_); });
+}
+int Tessarin::HITU_Report() {
+  return Guard([this] { reports::HITU_Report(module_); });
+}
 int Tessarin::SetPaper() {
   return Guard([this] { testgen::SetPaper(module_, dialogs_->PaperAdjustment()); });
 }
 
 int Tessarin::QVersion() {
   return Guard([this] {
-    module_.Dialogs().MsgBox("バージョン " + std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) +
-                                 "." + std::to_string(kVersionRevision),
+    module_.Dialogs().MsgBox("バージョン " + std::to_string(kVersionMajor) + "." +
+                                 std::to_string(kVersionMinor) + "." +
+                                 std::to_string(kVersionRevision),
                              "ミラトス バージョン情報");
   });
 }

@@ -26,7 +26,7 @@ bool Fits(MsgBoxResult result, MsgBoxButtons buttons);
 
 // One run of kanji in the text of a cell that the phonetic-guide editor shows.
 struct PhoneticSpan {
-  uint32_t start = 0;    // 0-based, in characters (code points)
+  uint32_t start = 0;  // 0-based, in characters (code points)
   uint32_t length = 0;
   std::string base;      // the kanji themselves
   std::string reading;   // the reading the cell holds for them now, "" when none

@@ -56,16 +56,18 @@ Area ParsePart(std::string_view part, std::string_view text) {
   Corner a, b;
   if (colon == std::string_view::npos) {
     if (!ParseCorner(part, a, text, part) || a.col == 0 || a.row == 0) {
-      Bad(text, part, "(expected a cell such as B3, a range such as A1:T8, rows such as 3:5 or "
-                      "columns such as B:D).");
+      Bad(text, part,
+          "(expected a cell such as B3, a range such as A1:T8, rows such as 3:5 or "
+          "columns such as B:D).");
     }
     return Area::Cell(a.row, a.col);
   }
   std::string_view left = part.substr(0, colon), right = part.substr(colon + 1);
   if (right.find(':') != std::string_view::npos) Bad(text, part, "(more than one \":\").");
   if (!ParseCorner(left, a, text, part) || !ParseCorner(right, b, text, part)) {
-    Bad(text, part, "(expected a cell such as B3, a range such as A1:T8, rows such as 3:5 or "
-                    "columns such as B:D).");
+    Bad(text, part,
+        "(expected a cell such as B3, a range such as A1:T8, rows such as 3:5 or "
+        "columns such as B:D).");
   }
   const bool a_cell = a.col && a.row, b_cell = b.col && b.row;
   if (a_cell && b_cell) {
@@ -152,8 +154,8 @@ AreaList ParseAddress(std::string_view text) {
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
-    const std::string_view part =
-        text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    const std::string_view part = text.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
     areas.push_back(ParsePart(part, text));
     if (comma == std::string_view::npos) break;
     start = comma + 1;

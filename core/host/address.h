@@ -40,8 +40,15 @@ class AreaList {
     const_iterator(const AreaList* list, size_t i) : list_(list), i_(i) {}
     const Area& operator*() const { return (*list_)[i_]; }
     const Area* operator->() const { return &(*list_)[i_]; }
-    const_iterator& operator++() { ++i_; return *this; }
-    const_iterator operator++(int) { const_iterator old = *this; ++i_; return old; }
+    const_iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    const_iterator operator++(int) {
+      const_iterator old = *this;
+      ++i_;
+      return old;
+    }
     bool operator==(const const_iterator& o) const { return i_ == o.i_; }
     bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
 

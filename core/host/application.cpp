@@ -14,8 +14,8 @@ namespace {
 
 void CheckMargin(double points, const char* name) {
   if (!(points >= 0 && points < 1e6)) {
-    Fail(std::string("Unable to set the ") + name + " property of the PageSetup class: " + NumberToText(points) +
-         " is not a margin.");
+    Fail(std::string("Unable to set the ") + name +
+         " property of the PageSetup class: " + NumberToText(points) + " is not a margin.");
   }
 }
 
@@ -25,8 +25,8 @@ Range WholeLines(Worksheet& sheet, std::string_view text, bool rows) {
   const AreaList areas = ParseAddress(address);
   for (const Area& a : areas) {
     if (rows ? !a.IsWholeRows() : !a.IsWholeColumns()) {
-      Fail(std::string(rows ? "Rows" : "Columns") + ": \"" + std::string(text) + "\" does not name whole " +
-           (rows ? "rows." : "columns."));
+      Fail(std::string(rows ? "Rows" : "Columns") + ": \"" + std::string(text) +
+           "\" does not name whole " + (rows ? "rows." : "columns."));
     }
   }
   return Range(sheet, areas, rows ? Range::Kind::kRows : Range::Kind::kColumns);
@@ -36,23 +36,37 @@ Range WholeLines(Worksheet& sheet, std::string_view text, bool rows) {
 
 // --- PageSetupRef ---
 
-void PageSetupRef::SetLeftMargin(double v) const { CheckMargin(v, "LeftMargin"), sheet_->page_setup().left_margin = v; }
-void PageSetupRef::SetRightMargin(double v) const { CheckMargin(v, "RightMargin"), sheet_->page_setup().right_margin = v; }
-void PageSetupRef::SetTopMargin(double v) const { CheckMargin(v, "TopMargin"), sheet_->page_setup().top_margin = v; }
-void PageSetupRef::SetBottomMargin(double v) const { CheckMargin(v, "BottomMargin"), sheet_->page_setup().bottom_margin = v; }
-void PageSetupRef::SetHeaderMargin(double v) const { CheckMargin(v, "HeaderMargin"), sheet_->page_setup().header_margin = v; }
-void PageSetupRef::SetFooterMargin(double v) const { CheckMargin(v, "FooterMargin"), sheet_->page_setup().footer_margin = v; }
+void PageSetupRef::SetLeftMargin(double v) const {
+  CheckMargin(v, "LeftMargin"), sheet_->page_setup().left_margin = v;
+}
+void PageSetupRef::SetRightMargin(double v) const {
+  CheckMargin(v, "RightMargin"), sheet_->page_setup().right_margin = v;
+}
+void PageSetupRef::SetTopMargin(double v) const {
+  CheckMargin(v, "TopMargin"), sheet_->page_setup().top_margin = v;
+}
+void PageSetupRef::SetBottomMargin(double v) const {
+  CheckMargin(v, "BottomMargin"), sheet_->page_setup().bottom_margin = v;
+}
+void PageSetupRef::SetHeaderMargin(double v) const {
+  CheckMargin(v, "HeaderMargin"), sheet_->page_setup().header_margin = v;
+}
+void PageSetupRef::SetFooterMargin(double v) const {
+  CheckMargin(v, "FooterMargin"), sheet_->page_setup().footer_margin = v;
+}
 
 void PageSetupRef::SetOrientation(int value) const {
   if (value != kXlPortrait && value != kXlLandscape) {
-    Fail("Unable to set the Orientation property of the PageSetup class: " + std::to_string(value) + ".");
+    Fail("Unable to set the Orientation property of the PageSetup class: " + std::to_string(value) +
+         ".");
   }
   sheet_->page_setup().orientation = value;
 }
 
 void PageSetupRef::SetPaperSize(int value) const {
   if (value < 1 || value > 118) {
-    Fail("Unable to set the PaperSize property of the PageSetup class: " + std::to_string(value) + ".");
+    Fail("Unable to set the PaperSize property of the PageSetup class: " + std::to_string(value) +
+         ".");
   }
   sheet_->page_setup().paper_size = value;
 }
@@ -76,13 +90,15 @@ void PageSetupRef::SetOrder(int value) const {
 
 void PageSetupRef::SetPrintComments(int value) const {
   if (value != kXlPrintNoComments && value != kXlPrintSheetEnd && value != kXlPrintInPlace) {
-    Fail("Unable to set the PrintComments property of the PageSetup class: " + std::to_string(value) + ".");
+    Fail("Unable to set the PrintComments property of the PageSetup class: " +
+         std::to_string(value) + ".");
   }
   sheet_->page_setup().print_comments = value;
 }
 
 void PageSetupRef::SetPrintArea(std::string_view address) const {
-  sheet_->page_setup().print_area = address.empty() ? std::string() : FormatA1(ParseAddress(address));
+  sheet_->page_setup().print_area =
+      address.empty() ? std::string() : FormatA1(ParseAddress(address));
 }
 
 // --- SheetComments ---
@@ -93,11 +109,13 @@ RangeComment SheetComments::Item(int index) const {
     if (e.comment) refs.push_back({r, c});
   });
   if (index < 1 || index > static_cast<int>(refs.size())) {
-    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: sheet \"" + sheet_->name() + "\" has " +
-                                                 std::to_string(refs.size()) + " comments.");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: sheet \"" + sheet_->name() +
+                                                 "\" has " + std::to_string(refs.size()) +
+                                                 " comments.");
   }
-  std::sort(refs.begin(), refs.end(),
-            [](const CellRef& a, const CellRef& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+  std::sort(refs.begin(), refs.end(), [](const CellRef& a, const CellRef& b) {
+    return a.row != b.row ? a.row < b.row : a.col < b.col;
+  });
   return RangeComment(sheet_, refs[index - 1].row, refs[index - 1].col);
 }
 
@@ -108,7 +126,9 @@ void SheetComments::Delete() const {
 
 // --- Sheet ---
 
-void Sheet::SetName(std::string_view name) const { sheet_->workbook().RenameSheet(*sheet_, std::string(name)); }
+void Sheet::SetName(std::string_view name) const {
+  sheet_->workbook().RenameSheet(*sheet_, std::string(name));
+}
 int Sheet::Index() const { return sheet_->workbook().IndexOf(*sheet_); }
 void Sheet::Select() const { app_->ActivateSheet(*sheet_); }
 void Sheet::Activate() const { app_->ActivateSheet(*sheet_); }
@@ -117,8 +137,9 @@ void Sheet::Paste() const {
   const ClipboardData* data = app_->clipboard();
   if (!data) Fail("Paste method of Worksheet class failed: nothing has been copied.");
   SheetView& view = sheet_->view();
-  const CellRef at = view.selection.empty() ? view.active_cell
-                                            : CellRef{view.selection.front().top, view.selection.front().left};
+  const CellRef at = view.selection.empty()
+                         ? view.active_cell
+                         : CellRef{view.selection.front().top, view.selection.front().left};
   const Area pasted = PasteCells(*data, *sheet_, at);
   view.selection.assign(1, pasted);
   view.active_cell = {pasted.top, pasted.left};
@@ -133,9 +154,9 @@ void Sheet::ResetAllPageBreaks() const {
 
 int32_t HPageBreakCollection::Item(int index) const {
   if (index < 1 || index > Count()) {
-    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: the sheet has " +
-                                                 std::to_string(Count()) + " horizontal page breaks, not " +
-                                                 std::to_string(index) + ".");
+    throw HostError(kErrSubscriptOutOfRange,
+                    "Subscript out of range: the sheet has " + std::to_string(Count()) +
+                        " horizontal page breaks, not " + std::to_string(index) + ".");
   }
   return sheet_->row_breaks()[index - 1];
 }
@@ -150,7 +171,9 @@ void HPageBreakCollection::Add(const host::Range& before) const {
 }
 
 host::Range Sheet::Rows(std::string_view rows) const { return WholeLines(*sheet_, rows, true); }
-host::Range Sheet::Columns(std::string_view columns) const { return WholeLines(*sheet_, columns, false); }
+host::Range Sheet::Columns(std::string_view columns) const {
+  return WholeLines(*sheet_, columns, false);
+}
 host::Range Sheet::UsedRange() const { return host::Range(*sheet_, sheet_->UsedArea()); }
 
 // --- SheetCollection ---
@@ -160,18 +183,22 @@ Sheet SheetCollection::Item(int index) const { return Sheet(*app_, workbook_->Sh
 Sheet SheetCollection::Item(std::string_view name) const {
   Worksheet* ws = workbook_->FindSheet(name);
   if (!ws) {
-    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: workbook " + workbook_->name() +
-                                                 " has no sheet \"" + std::string(name) + "\".");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: workbook " +
+                                                 workbook_->name() + " has no sheet \"" +
+                                                 std::string(name) + "\".");
   }
   return Sheet(*app_, *ws);
 }
 
 Sheet SheetCollection::Add(int type, const Sheet* before, const Sheet* after) const {
-  if (type != kXlWorksheet) Fail("Sheets.Add: only worksheets (-4167) can be added, not type " + std::to_string(type) + ".");
+  if (type != kXlWorksheet)
+    Fail("Sheets.Add: only worksheets (-4167) can be added, not type " + std::to_string(type) +
+         ".");
   int position = workbook_->SheetCount() + 1;
   if (before || after) {
     const Sheet& anchor = before ? *before : *after;
-    if (&anchor.Parent() != workbook_) Fail("Sheets.Add: the Before/After sheet belongs to another workbook.");
+    if (&anchor.Parent() != workbook_)
+      Fail("Sheets.Add: the Before/After sheet belongs to another workbook.");
     position = anchor.Index() + (before ? 0 : 1);
   }
   Worksheet& ws = workbook_->AddSheet(workbook_->NextSheetName(), position);
@@ -186,7 +213,8 @@ int WorkbookCollection::Count() const { return static_cast<int>(app_->workbooks_
 
 Workbook& WorkbookCollection::Item(int index) const {
   if (index < 1 || index > Count()) {
-    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: there is no workbook " + std::to_string(index) + ".");
+    throw HostError(kErrSubscriptOutOfRange,
+                    "Subscript out of range: there is no workbook " + std::to_string(index) + ".");
   }
   return *app_->workbooks_[index - 1];
 }
@@ -195,14 +223,16 @@ Workbook& WorkbookCollection::Item(std::string_view name) const {
   for (const auto& wb : app_->workbooks_) {
     if (SheetNamesEqual(wb->name(), name)) return *wb;
   }
-  throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: no workbook \"" + std::string(name) + "\" is open.");
+  throw HostError(kErrSubscriptOutOfRange,
+                  "Subscript out of range: no workbook \"" + std::string(name) + "\" is open.");
 }
 
 // Each open workbook costs memory whatever it holds; a script adding them without end would
 // exhaust it. Checked before anything is read or made.
 void WorkbookCollection::CheckRoom() const {
   if (Count() >= kMaxOpenWorkbooks) {
-    Fail("Too many workbooks are open (" + std::to_string(kMaxOpenWorkbooks) + "); close some before opening or adding another.");
+    Fail("Too many workbooks are open (" + std::to_string(kMaxOpenWorkbooks) +
+         "); close some before opening or adding another.");
   }
 }
 
@@ -227,7 +257,8 @@ Workbook& WorkbookCollection::Open(const std::string& path) const {
   std::unique_ptr<Workbook> wb = service->Open(path);
   for (const auto& open : app_->workbooks_) {
     if (SheetNamesEqual(open->name(), wb->name())) {
-      Fail("A workbook named \"" + wb->name() + "\" is already open; two workbooks of the same name cannot be "
+      Fail("A workbook named \"" + wb->name() +
+           "\" is already open; two workbooks of the same name cannot be "
            "open at once.");
     }
   }
@@ -258,12 +289,17 @@ void SelectedSheets::PrintPreview() const {
   if (app_->print_preview_) app_->print_preview_(names);
 }
 
-bool WindowRef::DisplayGridlines() const { return app_->ActiveSheet().worksheet().view().display_gridlines; }
-void WindowRef::SetDisplayGridlines(bool on) const { app_->ActiveSheet().worksheet().view().display_gridlines = on; }
+bool WindowRef::DisplayGridlines() const {
+  return app_->ActiveSheet().worksheet().view().display_gridlines;
+}
+void WindowRef::SetDisplayGridlines(bool on) const {
+  app_->ActiveSheet().worksheet().view().display_gridlines = on;
+}
 int WindowRef::Zoom() const { return app_->ActiveSheet().worksheet().view().zoom; }
 
 void WindowRef::SetZoom(int percent) const {
-  if (percent < 10 || percent > 400) Fail("Unable to set the Zoom property of the Window class: " + std::to_string(percent) + ".");
+  if (percent < 10 || percent > 400)
+    Fail("Unable to set the Zoom property of the Window class: " + std::to_string(percent) + ".");
   app_->ActiveSheet().worksheet().view().zoom = percent;
 }
 
@@ -290,14 +326,17 @@ void Application::NotifySheetActivated() {
 }
 
 Workbook& Application::ActiveWorkbook() const {
-  if (!active_workbook_) throw HostError(kErrObjectVariableNotSet, "Object variable not set: no workbook is open.");
+  if (!active_workbook_)
+    throw HostError(kErrObjectVariableNotSet, "Object variable not set: no workbook is open.");
   return *active_workbook_;
 }
 
 Sheet Application::ActiveSheet() {
   Workbook& wb = ActiveWorkbook();
   if (!wb.active_sheet()) {
-    if (wb.SheetCount() == 0) throw HostError(kErrObjectVariableNotSet, "Object variable not set: the workbook has no sheet.");
+    if (wb.SheetCount() == 0)
+      throw HostError(kErrObjectVariableNotSet,
+                      "Object variable not set: the workbook has no sheet.");
     wb.set_active_sheet(&wb.Sheet(1));
   }
   return Sheet(*this, *wb.active_sheet());
@@ -321,7 +360,8 @@ void Application::ActivateSheet(Worksheet& sheet) {
     Fail("Activate method of Worksheet class failed: sheet \"" + sheet.name() + "\" is hidden.");
   }
   Workbook& wb = sheet.workbook();
-  if (wb.application() != this) Fail("Activate method of Worksheet class failed: the workbook is not open here.");
+  if (wb.application() != this)
+    Fail("Activate method of Worksheet class failed: the workbook is not open here.");
   const bool changed = active_workbook_ != &wb || wb.active_sheet() != &sheet;
   wb.set_active_sheet(&sheet);
   active_workbook_ = &wb;
@@ -330,7 +370,8 @@ void Application::ActivateSheet(Worksheet& sheet) {
 
 std::string Application::SaveWorkbook(Workbook& workbook) {
   if (workbook.path().empty()) {
-    Fail("Save method of Workbook class failed: " + workbook.name() + " has never been saved; use SaveAs.");
+    Fail("Save method of Workbook class failed: " + workbook.name() +
+         " has never been saved; use SaveAs.");
   }
   return SaveWorkbookAs(workbook, workbook.FullName());
 }
@@ -341,7 +382,8 @@ std::string Application::SaveWorkbookAs(Workbook& workbook, const std::string& p
 }
 
 void Application::CloseWorkbook(Workbook& workbook) {
-  auto it = std::find_if(workbooks_.begin(), workbooks_.end(), [&](const auto& wb) { return wb.get() == &workbook; });
+  auto it = std::find_if(workbooks_.begin(), workbooks_.end(),
+                         [&](const auto& wb) { return wb.get() == &workbook; });
   if (it == workbooks_.end()) return;
   const bool was_active = active_workbook_ == &workbook;
   std::unique_ptr<Workbook> closing = std::move(*it);
@@ -362,7 +404,8 @@ host::Range Application::ActiveCell() {
 host::Range Application::Selection() {
   Worksheet& ws = ActiveSheet().worksheet();
   const SheetView& view = ws.view();
-  if (view.selection.empty()) return host::Range(ws, Area::Cell(view.active_cell.row, view.active_cell.col));
+  if (view.selection.empty())
+    return host::Range(ws, Area::Cell(view.active_cell.row, view.active_cell.col));
   AreaList areas;
   for (const Area& a : view.selection) areas.push_back(a);
   return host::Range(ws, areas);
@@ -373,7 +416,8 @@ void Application::SetCutCopyMode(bool on) {
 }
 
 void Application::SetDisplayCommentIndicator(int value) {
-  if (value != kXlCommentIndicatorOnly && value != kXlNoIndicator && value != kXlCommentAndIndicator) {
+  if (value != kXlCommentIndicatorOnly && value != kXlNoIndicator &&
+      value != kXlCommentAndIndicator) {
     Fail("Unable to set the DisplayCommentIndicator property: " + std::to_string(value) + ".");
   }
   comment_indicator_ = value;
@@ -390,8 +434,10 @@ void Application::SendKeys(std::string_view keys) {
 
 void Application::MacroOptions(std::string_view macro, bool has_shortcut, std::string_view key) {
   if (has_shortcut) {
-    const bool letter = key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
-    if (!letter) Fail("MacroOptions: the shortcut key \"" + std::string(key) + "\" is not a single letter.");
+    const bool letter =
+        key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
+    if (!letter)
+      Fail("MacroOptions: the shortcut key \"" + std::string(key) + "\" is not a single letter.");
   }
   for (auto it = shortcuts_.begin(); it != shortcuts_.end();) {
     it = it->second == macro ? shortcuts_.erase(it) : std::next(it);

@@ -46,16 +46,16 @@ class PageSetupRef {
   bool CenterVertically() const { return Get().center_vertically; }
   void SetCenterVertically(bool on) const { sheet_->page_setup().center_vertically = on; }
   int Orientation() const { return Get().orientation; }
-  void SetOrientation(int value) const;   // kXlPortrait, kXlLandscape
+  void SetOrientation(int value) const;  // kXlPortrait, kXlLandscape
   int PaperSize() const { return Get().paper_size; }
-  void SetPaperSize(int value) const;     // the host's paper numbers, 1..118
+  void SetPaperSize(int value) const;  // the host's paper numbers, 1..118
   // Percent; 0 while the page is fitted to pages (the host's False).
   int Zoom() const { return Get().zoom; }
-  void SetZoom(int percent) const;        // 10..400; clears fitting to pages
+  void SetZoom(int percent) const;  // 10..400; clears fitting to pages
   int FirstPageNumber() const { return Get().first_page_number; }
   void SetFirstPageNumber(int value) const { sheet_->page_setup().first_page_number = value; }
   int Order() const { return Get().order; }
-  void SetOrder(int value) const;         // kXlDownThenOver, kXlOverThenDown
+  void SetOrder(int value) const;  // kXlDownThenOver, kXlOverThenDown
   bool BlackAndWhite() const { return Get().black_and_white; }
   void SetBlackAndWhite(bool on) const { sheet_->page_setup().black_and_white = on; }
   bool Draft() const { return Get().draft; }
@@ -65,7 +65,7 @@ class PageSetupRef {
   bool PrintHeadings() const { return Get().print_headings; }
   void SetPrintHeadings(bool on) const { sheet_->page_setup().print_headings = on; }
   int PrintComments() const { return Get().print_comments; }
-  void SetPrintComments(int value) const; // kXlPrintNoComments, kXlPrintSheetEnd, kXlPrintInPlace
+  void SetPrintComments(int value) const;  // kXlPrintNoComments, kXlPrintSheetEnd, kXlPrintInPlace
   // A1 text without "$" ("A1:U16"), "" when none.
   const std::string& PrintArea() const { return Get().print_area; }
   // Takes any address ParseAddress takes (with or without "$"); "" removes the print area.
@@ -163,7 +163,8 @@ class SheetCollection {
   // Adds a worksheet named "Sheet<N>" (the first free N) after the last sheet, or before /
   // after the given sheet of this workbook, and activates it. Only kXlWorksheet is a type we
   // make (HostError 1004 otherwise).
-  Sheet Add(int type = kXlWorksheet, const Sheet* before = nullptr, const Sheet* after = nullptr) const;
+  Sheet Add(int type = kXlWorksheet, const Sheet* before = nullptr,
+            const Sheet* after = nullptr) const;
 
  private:
   Application* app_;
@@ -242,9 +243,13 @@ class Application {
   ~Application();
 
   // --- Set-up by the front end.
-  void set_file_service(std::shared_ptr<FileService> service) { file_service_ = std::move(service); }
+  void set_file_service(std::shared_ptr<FileService> service) {
+    file_service_ = std::move(service);
+  }
   FileService* file_service() const { return file_service_.get(); }
-  void set_get_open_filename_hook(GetOpenFilenameHook hook) { get_open_filename_ = std::move(hook); }
+  void set_get_open_filename_hook(GetOpenFilenameHook hook) {
+    get_open_filename_ = std::move(hook);
+  }
   void set_print_preview_hook(PrintPreviewHook hook) { print_preview_ = std::move(hook); }
   void set_send_keys_hook(SendKeysHook hook) { send_keys_ = std::move(hook); }
   void set_sheet_activate_hook(SheetActivateHook hook) { sheet_activate_ = std::move(hook); }
@@ -257,7 +262,7 @@ class Application {
   // As the host: HostError 91 when no workbook is open.
   Workbook& ActiveWorkbook() const;
   Sheet ActiveSheet();
-  SheetCollection Sheets();                 // of the active workbook
+  SheetCollection Sheets();  // of the active workbook
   SheetCollection Sheets(Workbook& workbook) { return SheetCollection(*this, workbook); }
   Sheet SheetOf(Worksheet& sheet) { return Sheet(*this, sheet); }
   WindowRef ActiveWindow();

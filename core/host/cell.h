@@ -17,7 +17,7 @@ enum class ValueType : uint8_t { kEmpty, kNumber, kText, kBoolean, kError };
 // The host's error values, in the order of their ERROR.TYPE numbers.
 enum class CellError : uint8_t { kNull = 1, kDiv0, kValue, kRef, kName, kNum, kNA, kGettingData };
 
-std::string_view CellErrorText(CellError e);           // "#DIV/0!" ...
+std::string_view CellErrorText(CellError e);  // "#DIV/0!" ...
 std::optional<CellError> ParseCellError(std::string_view text);
 
 // A value detached from any pool, for passing around.
@@ -28,10 +28,30 @@ struct CellValue {
   bool boolean = false;
   CellError error = CellError::kNA;
 
-  static CellValue Number(double v) { CellValue c; c.type = ValueType::kNumber; c.number = v; return c; }
-  static CellValue Text(std::string v) { CellValue c; c.type = ValueType::kText; c.text = std::move(v); return c; }
-  static CellValue Boolean(bool v) { CellValue c; c.type = ValueType::kBoolean; c.boolean = v; return c; }
-  static CellValue Error(CellError e) { CellValue c; c.type = ValueType::kError; c.error = e; return c; }
+  static CellValue Number(double v) {
+    CellValue c;
+    c.type = ValueType::kNumber;
+    c.number = v;
+    return c;
+  }
+  static CellValue Text(std::string v) {
+    CellValue c;
+    c.type = ValueType::kText;
+    c.text = std::move(v);
+    return c;
+  }
+  static CellValue Boolean(bool v) {
+    CellValue c;
+    c.type = ValueType::kBoolean;
+    c.boolean = v;
+    return c;
+  }
+  static CellValue Error(CellError e) {
+    CellValue c;
+    c.type = ValueType::kError;
+    c.error = e;
+    return c;
+  }
   bool IsEmpty() const { return type == ValueType::kEmpty; }
   friend bool operator==(const CellValue&, const CellValue&) = default;
 };
@@ -99,11 +119,9 @@ struct CellExtra {
   std::vector<TextRun> runs;
   std::optional<Phonetic> phonetic;
   std::optional<Comment> comment;
-  std::string formula;  // A1 text without "=", the cell value being its last result
+  std::string formula;           // A1 text without "=", the cell value being its last result
   FileExtrasRef formula_extras;  // how a file shared the formula (shared or array), as it wrote it
-  bool Empty() const {
-    return runs.empty() && !phonetic && !comment && formula.empty();
-  }
+  bool Empty() const { return runs.empty() && !phonetic && !comment && formula.empty(); }
   friend bool operator==(const CellExtra&, const CellExtra&) = default;
 };
 

@@ -7,14 +7,22 @@ namespace tessarin::host {
 
 std::string_view CellErrorText(CellError e) {
   switch (e) {
-    case CellError::kNull: return "#NULL!";
-    case CellError::kDiv0: return "#DIV/0!";
-    case CellError::kValue: return "#VALUE!";
-    case CellError::kRef: return "#REF!";
-    case CellError::kName: return "#NAME?";
-    case CellError::kNum: return "#NUM!";
-    case CellError::kNA: return "#N/A";
-    case CellError::kGettingData: return "#GETTING_DATA";
+    case CellError::kNull:
+      return "#NULL!";
+    case CellError::kDiv0:
+      return "#DIV/0!";
+    case CellError::kValue:
+      return "#VALUE!";
+    case CellError::kRef:
+      return "#REF!";
+    case CellError::kName:
+      return "#NAME?";
+    case CellError::kNum:
+      return "#NUM!";
+    case CellError::kNA:
+      return "#N/A";
+    case CellError::kGettingData:
+      return "#GETTING_DATA";
   }
   return "#N/A";
 }

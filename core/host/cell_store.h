@@ -17,10 +17,12 @@ struct RowData {
   std::vector<Cell> cells;  // sorted by col
   float height = -1;        // points; negative: the sheet's default height
   StyleId style = kDefaultStyle;
-  bool has_style = false;   // a whole-row format
+  bool has_style = false;  // a whole-row format
   bool hidden = false;
   FileExtrasRef file_extras;  // other row attributes from a file (outline level, ...)
-  bool Empty() const { return cells.empty() && height < 0 && !has_style && !hidden && !file_extras; }
+  bool Empty() const {
+    return cells.empty() && height < 0 && !has_style && !hidden && !file_extras;
+  }
 };
 
 // Rows are kept in blocks of 1024 that are made on first use, so a sheet of 1,048,576 rows costs
@@ -94,7 +96,8 @@ template <typename F>
 void CellStore::ForEachRow(int32_t top, int32_t bottom, F&& f) {
   if (top < 1) top = 1;
   const int32_t last_block = (bottom - 1) / kBlockRows;
-  for (int32_t b = (top - 1) / kBlockRows; b <= last_block && b < static_cast<int32_t>(blocks_.size()); ++b) {
+  for (int32_t b = (top - 1) / kBlockRows;
+       b <= last_block && b < static_cast<int32_t>(blocks_.size()); ++b) {
     if (!blocks_[b]) continue;
     const int32_t first_row = b * kBlockRows + 1;
     const int32_t lo = std::max(top, first_row), hi = std::min(bottom, first_row + kBlockRows - 1);
@@ -107,15 +110,15 @@ void CellStore::ForEachRow(int32_t top, int32_t bottom, F&& f) {
 
 template <typename F>
 void CellStore::ForEachRow(int32_t top, int32_t bottom, F&& f) const {
-  const_cast<CellStore*>(this)->ForEachRow(top, bottom, [&](int32_t r, RowData& rd) {
-    f(r, static_cast<const RowData&>(rd));
-  });
+  const_cast<CellStore*>(this)->ForEachRow(
+      top, bottom, [&](int32_t r, RowData& rd) { f(r, static_cast<const RowData&>(rd)); });
 }
 
 template <typename F>
 void CellStore::ForEachCell(const Area& area, F&& f) {
   ForEachRow(area.top, area.bottom, [&](int32_t r, RowData& rd) {
-    for (auto it = LowerBoundCol(rd.cells, area.left); it != rd.cells.end() && it->col <= area.right; ++it) {
+    for (auto it = LowerBoundCol(rd.cells, area.left);
+         it != rd.cells.end() && it->col <= area.right; ++it) {
       f(r, *it);
     }
   });
@@ -123,9 +126,8 @@ void CellStore::ForEachCell(const Area& area, F&& f) {
 
 template <typename F>
 void CellStore::ForEachCell(const Area& area, F&& f) const {
-  const_cast<CellStore*>(this)->ForEachCell(area, [&](int32_t r, Cell& c) {
-    f(r, static_cast<const Cell&>(c));
-  });
+  const_cast<CellStore*>(this)->ForEachCell(
+      area, [&](int32_t r, Cell& c) { f(r, static_cast<const Cell&>(c)); });
 }
 
 }  // namespace tessarin::host

@@ -19,7 +19,9 @@ constexpr int64_t kMaxFilledPositions = 16 * 1024 * 1024;
 
 class Palette {
  public:
-  Palette(const StylePool& pool, std::vector<Style>& styles) : pool_(pool), styles_(styles) { Index(kDefaultStyle); }
+  Palette(const StylePool& pool, std::vector<Style>& styles) : pool_(pool), styles_(styles) {
+    Index(kDefaultStyle);
+  }
   uint32_t Index(StyleId id) {
     auto [it, added] = map_.try_emplace(id, static_cast<uint32_t>(styles_.size()));
     if (added) styles_.push_back(pool_.Get(id));
@@ -46,7 +48,8 @@ ClipboardData CopyCells(const Worksheet& sheet, const Area& area) {
   });
   for (int32_t c = area.left; c <= std::min(area.right, sheet.MaxColumnInfo()); ++c) {
     const ColumnInfo* ci = sheet.Column(c);
-    if (ci && ci->has_style) data.column_styles[c - area.left] = static_cast<int32_t>(palette.Index(ci->style));
+    if (ci && ci->has_style)
+      data.column_styles[c - area.left] = static_cast<int32_t>(palette.Index(ci->style));
   }
   sheet.cells().ForEachCell(area, [&](int32_t r, const Cell& c) {
     ClipboardData::Entry e;
@@ -62,8 +65,10 @@ ClipboardData CopyCells(const Worksheet& sheet, const Area& area) {
     data.entries.push_back(std::move(e));
   });
   for (const Area& m : sheet.merges()) {
-    if (m.top >= area.top && m.bottom <= area.bottom && m.left >= area.left && m.right <= area.right) {
-      data.merges.push_back({m.top - area.top, m.left - area.left, m.bottom - area.top, m.right - area.left});
+    if (m.top >= area.top && m.bottom <= area.bottom && m.left >= area.left &&
+        m.right <= area.right) {
+      data.merges.push_back(
+          {m.top - area.top, m.left - area.left, m.bottom - area.top, m.right - area.left});
     }
   }
   return data;
@@ -78,13 +83,15 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
                     "Paste failed: the copied area does not fit on the sheet at " +
                         FormatA1(Area::Cell(top_left.row, top_left.col)) + ".");
   }
-  const Area dest{top_left.row, top_left.col, static_cast<int32_t>(bottom), static_cast<int32_t>(right)};
+  const Area dest{top_left.row, top_left.col, static_cast<int32_t>(bottom),
+                  static_cast<int32_t>(right)};
   std::vector<StyleId> ids(data.styles.size());
   for (size_t i = 0; i < data.styles.size(); ++i) ids[i] = sheet.styles().Intern(data.styles[i]);
 
   // Everything of the destination goes first, comments included, as a paste of everything does.
   std::vector<Area>& merges = sheet.merges();
-  merges.erase(std::remove_if(merges.begin(), merges.end(), [&](const Area& m) { return m.Intersects(dest); }),
+  merges.erase(std::remove_if(merges.begin(), merges.end(),
+                              [&](const Area& m) { return m.Intersects(dest); }),
                merges.end());
   std::vector<CellRef> with_extra;
   sheet.cells().ForEachCell(dest, [&](int32_t r, Cell& c) {
@@ -111,8 +118,10 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
   for (int32_t v : data.row_styles) fill_empty |= v >= 0;
   for (int32_t v : data.column_styles) fill_empty |= v >= 0;
   if (!fill_empty) {
-    sheet.cells().ForEachRow(dest.top, dest.bottom, [&](int32_t, RowData& rd) { fill_empty |= rd.has_style; });
-    for (int32_t c = dest.left; c <= std::min(dest.right, sheet.MaxColumnInfo()) && !fill_empty; ++c) {
+    sheet.cells().ForEachRow(dest.top, dest.bottom,
+                             [&](int32_t, RowData& rd) { fill_empty |= rd.has_style; });
+    for (int32_t c = dest.left; c <= std::min(dest.right, sheet.MaxColumnInfo()) && !fill_empty;
+         ++c) {
       const ColumnInfo* ci = sheet.Column(c);
       fill_empty = ci && ci->has_style;
     }
@@ -124,7 +133,8 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
     const int32_t r = dest.top + rr;
     for (int32_t cc = 0; cc < data.Columns(); ++cc) {
       const int32_t c = dest.left + cc;
-      const bool stored = next < data.entries.size() && data.entries[next].row == rr && data.entries[next].col == cc;
+      const bool stored = next < data.entries.size() && data.entries[next].row == rr &&
+                          data.entries[next].col == cc;
       if (!stored) {
         if (!fill_empty) {
           if (next < data.entries.size() && data.entries[next].row == rr) {
@@ -150,7 +160,8 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
     }
   }
   for (const Area& m : data.merges) {
-    merges.push_back({dest.top + m.top, dest.left + m.left, dest.top + m.bottom, dest.left + m.right});
+    merges.push_back(
+        {dest.top + m.top, dest.left + m.left, dest.top + m.bottom, dest.left + m.right});
   }
   return dest;
 }

@@ -25,14 +25,14 @@ struct ClipboardData {
     uint32_t style = 0;  // index into styles
     std::optional<CellExtra> extra;
   };
-  Area source;                  // where it came from (the host shows the copy border there)
+  Area source;  // where it came from (the host shows the copy border there)
   std::string source_sheet;
-  std::vector<Style> styles;    // styles[0] is the source workbook's normal style
-  std::vector<Entry> entries;   // stored source cells, row by row
+  std::vector<Style> styles;   // styles[0] is the source workbook's normal style
+  std::vector<Entry> entries;  // stored source cells, row by row
   // Formats that empty positions take from their row or column (index into styles, or -1).
   std::vector<int32_t> row_styles;     // per copied row
   std::vector<int32_t> column_styles;  // per copied column
-  std::vector<Area> merges;     // 0-based within the copied area
+  std::vector<Area> merges;            // 0-based within the copied area
 
   int32_t Rows() const { return source.Rows(); }
   int32_t Columns() const { return source.Columns(); }

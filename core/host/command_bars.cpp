@@ -28,18 +28,12 @@ bool NamesEqualAscii(std::string_view a, std::string_view b) {
 const std::vector<BuiltInControl>& CellBarBuiltIns() {
   // The cell context menu of the Japanese host, with its icons and separators.
   static const std::vector<BuiltInControl> kItems = {
-      {"切り取り(&T)", 21, false},
-      {"コピー(&C)", 19, false},
-      {"貼り付け(&P)", 22, false},
-      {"形式を選択して貼り付け(&S)...", 755, false},
-      {"挿入(&I)...", 3181, true},
-      {"削除(&D)...", 292, false},
-      {"数式と値のクリア(&N)", 3125, false},
-      {"コメントの挿入(&M)", 2031, true},
-      {"セルの書式設定(&F)...", 855, true},
-      {"ドロップダウン リストから選択(&K)...", 1966, false},
-      {"ふりがなの表示(&S)", 1559, true},
-      {"名前の定義(&A)...", 13380, true},
+      {"切り取り(&T)", 21, false},           {"コピー(&C)", 19, false},
+      {"貼り付け(&P)", 22, false},           {"形式を選択して貼り付け(&S)...", 755, false},
+      {"挿入(&I)...", 3181, true},           {"削除(&D)...", 292, false},
+      {"数式と値のクリア(&N)", 3125, false}, {"コメントの挿入(&M)", 2031, true},
+      {"セルの書式設定(&F)...", 855, true},  {"ドロップダウン リストから選択(&K)...", 1966, false},
+      {"ふりがなの表示(&S)", 1559, true},    {"名前の定義(&A)...", 13380, true},
       {"ハイパーリンク(&H)...", 1576, true},
   };
   return kItems;
@@ -51,7 +45,8 @@ ControlList::~ControlList() = default;
 
 CommandBarControl& ControlList::Item(int index) const {
   if (index < 1 || index > Count()) {
-    InvalidCall("there is no control " + std::to_string(index) + " (the bar has " + std::to_string(Count()) + ").");
+    InvalidCall("there is no control " + std::to_string(index) + " (the bar has " +
+                std::to_string(Count()) + ").");
   }
   return *controls_[index - 1];
 }
@@ -74,7 +69,8 @@ CommandBarControl& ControlList::Add(int type, int before) {
     InvalidCall("control type " + std::to_string(type) + " is not a button (1) or a popup (10).");
   }
   if (before < 0 || before > Count() + 1) {
-    InvalidCall("position " + std::to_string(before) + " is outside 1 to " + std::to_string(Count() + 1) + ".");
+    InvalidCall("position " + std::to_string(before) + " is outside 1 to " +
+                std::to_string(Count() + 1) + ".");
   }
   auto control = std::make_unique<CommandBarControl>(type, false);
   control->parent_ = this;
@@ -83,7 +79,8 @@ CommandBarControl& ControlList::Add(int type, int before) {
 }
 
 void ControlList::Remove(const CommandBarControl* control) {
-  auto it = std::find_if(controls_.begin(), controls_.end(), [&](const auto& c) { return c.get() == control; });
+  auto it = std::find_if(controls_.begin(), controls_.end(),
+                         [&](const auto& c) { return c.get() == control; });
   if (it != controls_.end()) controls_.erase(it);
 }
 
@@ -99,16 +96,22 @@ std::optional<int> CommandBarControl::FaceId() const {
 }
 
 void CommandBarControl::SetFaceId(int face_id) {
-  if (IsPopup()) throw HostError(kErrNotSupported, "Object doesn't support this property or method: a popup has no FaceId.");
+  if (IsPopup())
+    throw HostError(kErrNotSupported,
+                    "Object doesn't support this property or method: a popup has no FaceId.");
   face_id_ = face_id;
 }
 
 ControlList& CommandBarControl::Controls() {
-  if (!children_) throw HostError(kErrNotSupported, "Object doesn't support this property or method: \"" + caption_ + "\" is not a popup.");
+  if (!children_)
+    throw HostError(kErrNotSupported, "Object doesn't support this property or method: \"" +
+                                          caption_ + "\" is not a popup.");
   return *children_;
 }
 
-const ControlList& CommandBarControl::Controls() const { return const_cast<CommandBarControl*>(this)->Controls(); }
+const ControlList& CommandBarControl::Controls() const {
+  return const_cast<CommandBarControl*>(this)->Controls();
+}
 
 void CommandBarControl::Delete() {
   if (parent_) parent_->Remove(this);  // destroys *this

@@ -55,7 +55,8 @@ bool Digits(std::string_view text, size_t at, size_t count, int& value) {
 std::optional<double> DayFraction(std::string_view text) {
   int hour = 0, minute = 0;
   double second = 0;
-  if (!Digits(text, 0, 2, hour) || text.size() < 5 || text[2] != ':' || !Digits(text, 3, 2, minute)) {
+  if (!Digits(text, 0, 2, hour) || text.size() < 5 || text[2] != ':' ||
+      !Digits(text, 3, 2, minute)) {
     return std::nullopt;
   }
   if (text.size() > 5) {
@@ -109,8 +110,8 @@ CivilDate DateFromSerial(int64_t serial, bool date1904) {
 std::optional<double> SerialFromIsoDate(std::string_view text, bool date1904) {
   if (text.size() >= 3 && text[2] == ':') return DayFraction(text);
   int year = 0, month = 0, day = 0;
-  if (!Digits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' || !Digits(text, 5, 2, month) ||
-      text[7] != '-' || !Digits(text, 8, 2, day)) {
+  if (!Digits(text, 0, 4, year) || text.size() < 10 || text[4] != '-' ||
+      !Digits(text, 5, 2, month) || text[7] != '-' || !Digits(text, 8, 2, day)) {
     return std::nullopt;
   }
   double fraction = 0;

@@ -25,7 +25,8 @@ class FileExtras {
 class FileExtrasRef {
  public:
   FileExtrasRef() = default;
-  explicit FileExtrasRef(std::shared_ptr<const FileExtras> content) : content_(std::move(content)) {}
+  explicit FileExtrasRef(std::shared_ptr<const FileExtras> content)
+      : content_(std::move(content)) {}
 
   const FileExtras* get() const { return content_.get(); }
   explicit operator bool() const { return content_ != nullptr; }

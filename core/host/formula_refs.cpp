@@ -71,8 +71,10 @@ std::optional<A1Ref> ParseA1Word(std::string_view w) {
   ref.row_abs = i < w.size() && w[i] == '$';
   if (ref.row_abs) ++i;
   size_t d = i;
-  while (i < w.size() && w[i] >= '0' && w[i] <= '9' && ref.row <= kMaxRows) ref.row = ref.row * 10 + (w[i++] - '0');
-  if (i == d || i != w.size() || ref.col == 0 || ref.row < 1 || ref.row > kMaxRows) return std::nullopt;
+  while (i < w.size() && w[i] >= '0' && w[i] <= '9' && ref.row <= kMaxRows)
+    ref.row = ref.row * 10 + (w[i++] - '0');
+  if (i == d || i != w.size() || ref.col == 0 || ref.row < 1 || ref.row > kMaxRows)
+    return std::nullopt;
   return ref;
 }
 
@@ -105,7 +107,8 @@ std::string A1Text(bool col_abs, int64_t col, bool row_abs, int64_t row) {
 }
 
 // Parses one "R", "R3" or "R[-2]" part; returns false when it is not one.
-bool ParseR1C1Part(std::string_view w, size_t& i, char letter, bool& present, bool& relative, int64_t& n) {
+bool ParseR1C1Part(std::string_view w, size_t& i, char letter, bool& present, bool& relative,
+                   int64_t& n) {
   present = false;
   relative = true;
   n = 0;

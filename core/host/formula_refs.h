@@ -1,4 +1,5 @@
-// The cell references of formula text: between A1 and R1C1 notation, and moved as a copy moves them.
+// The cell references of formula text: between A1 and R1C1 notation, and moved as a copy moves
+// them.
 #pragma once
 
 #include <cstdint>

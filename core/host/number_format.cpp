@@ -10,9 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/host/text_util.h"
-
 #include "core/host/number_format_internal.h"
+#include "core/host/text_util.h"
 
 namespace tessarin::host {
 
@@ -57,7 +56,8 @@ std::string FormatGeneral(double value) {
 
 std::string FormatNumber(double value, std::string_view format_code, bool date1904) {
   if (!std::isfinite(value)) return "#NUM!";
-  if (format_code.empty() || EqualsIgnoringAsciiCase(format_code, "General")) return FormatGeneral(value);
+  if (format_code.empty() || EqualsIgnoringAsciiCase(format_code, "General"))
+    return FormatGeneral(value);
   const Format& f = CachedFormat(format_code);
   if (!f.valid || f.number_sections.empty()) return FormatGeneral(value);
   const std::vector<int>& n = f.number_sections;

@@ -1,7 +1,5 @@
 // Number formats: the text of dates and times under date sections (Gregorian and Japanese
 // era years, month and day names, 12-hour clocks, elapsed time and fractions of a second).
-#include "core/host/number_format_internal.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "core/host/date_serial.h"
+#include "core/host/number_format_internal.h"
 
 namespace tessarin::host::number_format_internal {
 

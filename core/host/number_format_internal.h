@@ -84,7 +84,6 @@ struct Format {
   bool has_conditions = false;
 };
 
-
 // number_format_parse.cpp: the parsed format of `code`, from a bounded cache.
 const Format& CachedFormat(std::string_view code);
 // The literal text a token stands for (its own text, or the character it shows).

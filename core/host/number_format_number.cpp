@@ -1,7 +1,5 @@
 // Number formats: the text of numbers, General's and under number sections (digits, grouping,
 // scaling, exponents and fractions), rounded on the decimal digits the user sees.
-#include "core/host/number_format_internal.h"
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -11,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/host/number_format_internal.h"
 
 namespace tessarin::host::number_format_internal {
 

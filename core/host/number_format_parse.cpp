@@ -1,7 +1,5 @@
 // Number formats: parsing a format code ("#,##0", "[$-F800]", "0.0;[Red]-0.0;\"-\"") into
 // sections of tokens with their layout, and the cache of parsed codes. Owns the grammar of codes.
-#include "core/host/number_format_internal.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -11,16 +9,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/host/text_util.h"
-
 #include "core/host/number_format.h"
+#include "core/host/number_format_internal.h"
+#include "core/host/text_util.h"
 
 namespace tessarin::host::number_format_internal {
 
 constexpr size_t kCacheLimit = 512;
 
 bool IStartsWith(std::string_view s, size_t pos, std::string_view prefix) {
-  return s.size() - pos >= prefix.size() && EqualsIgnoringAsciiCase(s.substr(pos, prefix.size()), prefix);
+  return s.size() - pos >= prefix.size() &&
+         EqualsIgnoringAsciiCase(s.substr(pos, prefix.size()), prefix);
 }
 
 size_t Utf8Length(unsigned char lead) {
@@ -82,7 +81,8 @@ bool ParseBracket(std::string_view content, Section* section) {
     if (dash != std::string_view::npos) {
       std::string_view locale = content.substr(dash + 1);
       // The system date and time formats of the host's locale.
-      if (EqualsIgnoringAsciiCase(locale, "F800")) section->system_code = "yyyy\"年\"m\"月\"d\"日\"";
+      if (EqualsIgnoringAsciiCase(locale, "F800"))
+        section->system_code = "yyyy\"年\"m\"月\"d\"日\"";
       if (EqualsIgnoringAsciiCase(locale, "F400")) section->system_code = "h:mm:ss";
       // The first year of an era as "元" rather than 1.
       if (EqualsIgnoringAsciiCase(locale, "ja-JP-x-gannen")) section->gannen = true;

@@ -25,7 +25,8 @@ constexpr int64_t kMaxCellsPerWrite = 16 * 1024 * 1024;
 [[noreturn]] void Fail(std::string msg) { throw HostError(kErrApplicationDefined, std::move(msg)); }
 
 [[noreturn]] void OutsideSheet(const char* what) {
-  Fail(std::string(what) + ": the reference lies outside the sheet (rows 1 to 1048576, columns A to XFD).");
+  Fail(std::string(what) +
+       ": the reference lies outside the sheet (rows 1 to 1048576, columns A to XFD).");
 }
 
 Area Checked(int64_t top, int64_t left, int64_t bottom, int64_t right, const char* what) {
@@ -62,7 +63,9 @@ void CheckActive(const Worksheet& sheet, const char* what) {
 
 double ToNumberOr13(std::string_view text) {
   const std::optional<double> v = ParseNumber(text);
-  if (!v) throw HostError(kErrTypeMismatch, "Type mismatch: \"" + std::string(text) + "\" is not a number.");
+  if (!v)
+    throw HostError(kErrTypeMismatch,
+                    "Type mismatch: \"" + std::string(text) + "\" is not a number.");
   return *v;
 }
 
@@ -86,14 +89,18 @@ bool IsNumberText(std::string_view s) {
   return i == s.size();
 }
 
-
 std::string ConstantText(const CellValue& v) {
   switch (v.type) {
-    case ValueType::kEmpty: return "";
-    case ValueType::kNumber: return NumberToText(v.number);
-    case ValueType::kText: return v.text;
-    case ValueType::kBoolean: return v.boolean ? "TRUE" : "FALSE";
-    case ValueType::kError: return std::string(CellErrorText(v.error));
+    case ValueType::kEmpty:
+      return "";
+    case ValueType::kNumber:
+      return NumberToText(v.number);
+    case ValueType::kText:
+      return v.text;
+    case ValueType::kBoolean:
+      return v.boolean ? "TRUE" : "FALSE";
+    case ValueType::kError:
+      return std::string(CellErrorText(v.error));
   }
   return "";
 }
@@ -103,10 +110,13 @@ std::string ConstantText(const CellValue& v) {
 CellValue ParseInput(std::string_view typed) {
   if (typed.empty()) return {};
   if (Utf8Length(typed) > static_cast<size_t>(kMaxCellChars)) {
-    throw HostError(kErrApplicationDefined, "A cell can hold at most " + std::to_string(kMaxCellChars) +
-                                                " characters; the text typed has " + std::to_string(Utf8Length(typed)) + ".");
+    throw HostError(kErrApplicationDefined, "A cell can hold at most " +
+                                                std::to_string(kMaxCellChars) +
+                                                " characters; the text typed has " +
+                                                std::to_string(Utf8Length(typed)) + ".");
   }
-  if (!IsValidUtf8(typed)) return ParseInput(ToUtf8(CodePoints(typed)));  // malformed bytes as U+FFFD
+  if (!IsValidUtf8(typed))
+    return ParseInput(ToUtf8(CodePoints(typed)));  // malformed bytes as U+FFFD
   if (typed.front() == '\'') return CellValue::Text(std::string(typed.substr(1)));
   // A number too large for the cell (1e400) stays the text that was typed.
   if (IsNumberText(typed)) {
@@ -173,7 +183,8 @@ Range Range::Item(int64_t index) const {
       const int64_t c = a.left + index - 1;
       return Range(*sheet_, Checked(a.top, c, a.bottom, c, "Columns"), Kind::kColumns);
     }
-    case Kind::kCells: break;
+    case Kind::kCells:
+      break;
   }
   const int64_t cols = a.Columns();
   return Cells((index - 1) / cols + 1, (index - 1) % cols + 1);
@@ -193,17 +204,20 @@ Range Range::EntireColumn() const {
 
 int64_t Range::Count() const {
   switch (kind_) {
-    case Kind::kRows: return areas_.front().Rows();
-    case Kind::kColumns: return areas_.front().Columns();
-    case Kind::kCells: break;
+    case Kind::kRows:
+      return areas_.front().Rows();
+    case Kind::kColumns:
+      return areas_.front().Columns();
+    case Kind::kCells:
+      break;
   }
   return areas_.CellCount();
 }
 
 Range Range::Areas(int index) const {
   if (index < 1 || index > AreasCount()) {
-    throw HostError(kErrSubscriptOutOfRange,
-                    "Subscript out of range: the range has " + std::to_string(AreasCount()) + " areas.");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: the range has " +
+                                                 std::to_string(AreasCount()) + " areas.");
   }
   return Range(*sheet_, areas_[index - 1]);
 }
@@ -211,7 +225,8 @@ Range Range::Areas(int index) const {
 std::string Range::Address(int reference_style, bool absolute) const {
   if (reference_style == kXlA1) return FormatA1(areas_, absolute);
   if (reference_style == kXlR1C1) return FormatR1C1(areas_);
-  throw HostError(kErrInvalidProcedureCall, "Address: unknown reference style " + std::to_string(reference_style) + ".");
+  throw HostError(kErrInvalidProcedureCall,
+                  "Address: unknown reference style " + std::to_string(reference_style) + ".");
 }
 
 // --- Values ---
@@ -225,7 +240,8 @@ void Range::SetValue(const CellValue& value) const {
     return;
   }
   if (areas_.CellCount() > kMaxCellsPerWrite) {
-    throw HostError(kErrOutOfMemory, "Not enough memory to write " + std::to_string(areas_.CellCount()) + " cells.");
+    throw HostError(kErrOutOfMemory,
+                    "Not enough memory to write " + std::to_string(areas_.CellCount()) + " cells.");
   }
   for (const Area& a : areas_) {
     for (int32_t r = a.top; r <= a.bottom; ++r) {
@@ -258,14 +274,18 @@ std::string Range::Text() const {
   if (!c) return "";
   const std::string& code = sheet_->styles().Get(c->style).number_format;
   switch (c->type) {
-    case ValueType::kEmpty: return "";
-    case ValueType::kNumber: return FormatNumber(c->v.number, code, sheet_->workbook().date1904());
+    case ValueType::kEmpty:
+      return "";
+    case ValueType::kNumber:
+      return FormatNumber(c->v.number, code, sheet_->workbook().date1904());
     case ValueType::kText: {
       const std::string_view text = sheet_->strings().Get(c->v.text);
       return HasTextSection(code) ? FormatText(text, code) : std::string(text);
     }
-    case ValueType::kBoolean: return c->v.boolean ? "TRUE" : "FALSE";
-    case ValueType::kError: return std::string(CellErrorText(c->v.error));
+    case ValueType::kBoolean:
+      return c->v.boolean ? "TRUE" : "FALSE";
+    case ValueType::kError:
+      return std::string(CellErrorText(c->v.error));
   }
   return "";
 }
@@ -292,7 +312,8 @@ void SetFormulaText(const Range& range, std::string_view text, bool r1c1) {
     return;
   }
   if (range.CellsCount() > kMaxCellsPerWrite) {
-    throw HostError(kErrOutOfMemory, "Not enough memory to write " + std::to_string(range.CellsCount()) + " formulas.");
+    throw HostError(kErrOutOfMemory, "Not enough memory to write " +
+                                         std::to_string(range.CellsCount()) + " formulas.");
   }
   const std::string_view body = text.substr(1);
   for (const Area& a : range.areas()) {
@@ -335,7 +356,8 @@ void Range::ClearContents() const {
       auto last = first;
       while (last != rd.cells.end() && last->col <= a.right) ++last;
       auto kept = std::remove_if(first, last, [&](const Cell& c) {
-        return c.type == ValueType::kEmpty && !c.has_extra() && c.style == Background(sheet, rd, c.col);
+        return c.type == ValueType::kEmpty && !c.has_extra() &&
+               c.style == Background(sheet, rd, c.col);
       });
       rd.cells.erase(kept, last);
     });
@@ -383,7 +405,8 @@ double Range::RowHeight() const { return sheet_->RowHeight(Row()); }
 
 void Range::SetRowHeight(double points) const {
   if (!(points >= 0 && points <= 409.5)) {
-    Fail("Unable to set the RowHeight property: " + NumberToText(points) + " is not between 0 and 409.5.");
+    Fail("Unable to set the RowHeight property: " + NumberToText(points) +
+         " is not between 0 and 409.5.");
   }
   sheet_->CheckWritable();
   for (const Area& a : areas_) {
@@ -402,7 +425,8 @@ double Range::ColumnWidth() const { return sheet_->ColumnWidth(Column()); }
 
 void Range::SetColumnWidth(double width) const {
   if (!(width >= 0 && width <= 255)) {
-    Fail("Unable to set the ColumnWidth property: " + NumberToText(width) + " is not between 0 and 255.");
+    Fail("Unable to set the ColumnWidth property: " + NumberToText(width) +
+         " is not between 0 and 255.");
   }
   sheet_->CheckWritable();
   for (const Area& a : areas_) {
@@ -442,8 +466,9 @@ bool RangeComment::exists() const {
 const Comment& RangeComment::Get() const {
   const CellExtra* e = sheet_->Extra(row_, col_);
   if (!e || !e->comment) {
-    throw HostError(kErrObjectVariableNotSet,
-                    "Object variable not set: cell " + FormatA1(Area::Cell(row_, col_)) + " has no comment.");
+    throw HostError(
+        kErrObjectVariableNotSet,
+        "Object variable not set: cell " + FormatA1(Area::Cell(row_, col_)) + " has no comment.");
   }
   return *e->comment;
 }
@@ -590,17 +615,22 @@ void RangePhonetics::Add(int64_t start, int64_t length, std::string_view text) c
   const int32_t row = range_.Row(), col = range_.Column();
   const int64_t text_length = static_cast<int64_t>(Utf8Length(sheet.TextView(row, col)));
   if (start < 1 || length < 1 || start + length - 1 > text_length || text.empty()) {
-    throw HostError(kErrInvalidProcedureCall, "Invalid procedure call: Phonetics.Add needs a reading and a span inside the text (" +
-                                                  std::to_string(text_length) + " characters).");
+    throw HostError(
+        kErrInvalidProcedureCall,
+        "Invalid procedure call: Phonetics.Add needs a reading and a span inside the text (" +
+            std::to_string(text_length) + " characters).");
   }
   CellExtra& extra = sheet.ObtainExtra(row, col);
   if (!extra.phonetic) extra.phonetic.emplace();
   std::vector<PhoneticRun>& runs = extra.phonetic->runs;
-  const uint32_t first = static_cast<uint32_t>(start - 1), end = static_cast<uint32_t>(start - 1 + length);
-  std::erase_if(runs, [&](const PhoneticRun& r) { return r.start < end && first < r.start + r.length; });
+  const uint32_t first = static_cast<uint32_t>(start - 1),
+                 end = static_cast<uint32_t>(start - 1 + length);
+  std::erase_if(runs,
+                [&](const PhoneticRun& r) { return r.start < end && first < r.start + r.length; });
   PhoneticRun added{first, end - first, std::string(text)};
-  runs.insert(std::lower_bound(runs.begin(), runs.end(), added,
-                               [](const PhoneticRun& a, const PhoneticRun& b) { return a.start < b.start; }),
+  runs.insert(std::lower_bound(
+                  runs.begin(), runs.end(), added,
+                  [](const PhoneticRun& a, const PhoneticRun& b) { return a.start < b.start; }),
               std::move(added));
 }
 

@@ -238,8 +238,8 @@ class RangeFont {
   RangeFont(Range range, uint32_t start, uint32_t length, bool characters)
       : range_(std::move(range)), start_(start), length_(length), characters_(characters) {}
   Range range_;
-  uint32_t start_;    // characters only: 0-based first character
-  uint32_t length_;   // characters only: count, UINT32_MAX for "to the end"
+  uint32_t start_;   // characters only: 0-based first character
+  uint32_t length_;  // characters only: count, UINT32_MAX for "to the end"
   bool characters_;
 };
 

@@ -14,9 +14,9 @@ namespace tessarin::host {
 namespace {
 
 [[noreturn]] void Refuse(const char* property, const std::string& value) {
-  throw HostError(kErrApplicationDefined,
-                  std::string("Unable to set the ") + property + " property of the Range class: " +
-                      value + " is not an allowed value.");
+  throw HostError(kErrApplicationDefined, std::string("Unable to set the ") + property +
+                                              " property of the Range class: " + value +
+                                              " is not an allowed value.");
 }
 
 void Apply(const Range& range, StyleEdit edit) {
@@ -33,14 +33,18 @@ void ApplySimple(const Range& range, F change) {
   Apply(range, std::move(edit));
 }
 
-const Style& FirstStyle(const Range& range) { return range.sheet().StyleAt(range.Row(), range.Column()); }
+const Style& FirstStyle(const Range& range) {
+  return range.sheet().StyleAt(range.Row(), range.Column());
+}
 
 // --- Character runs ---
 
 // Runs covering [0, length) exactly: gaps take the cell font, overhangs are cut.
-std::vector<TextRun> Coverage(const std::vector<TextRun>& runs, const Font& cell_font, uint32_t length) {
+std::vector<TextRun> Coverage(const std::vector<TextRun>& runs, const Font& cell_font,
+                              uint32_t length) {
   std::vector<TextRun> sorted = runs;
-  std::sort(sorted.begin(), sorted.end(), [](const TextRun& a, const TextRun& b) { return a.start < b.start; });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const TextRun& a, const TextRun& b) { return a.start < b.start; });
   std::vector<TextRun> out;
   uint32_t pos = 0;
   for (const TextRun& r : sorted) {
@@ -61,13 +65,15 @@ void Normalize(std::vector<TextRun>& runs, const Font& cell_font) {
   std::vector<TextRun> out;
   for (TextRun& r : runs) {
     if (r.length == 0) continue;
-    if (!out.empty() && out.back().font == r.font && out.back().start + out.back().length == r.start) {
+    if (!out.empty() && out.back().font == r.font &&
+        out.back().start + out.back().length == r.start) {
       out.back().length += r.length;
     } else {
       out.push_back(std::move(r));
     }
   }
-  const bool all_plain = std::all_of(out.begin(), out.end(), [&](const TextRun& r) { return r.font == cell_font; });
+  const bool all_plain =
+      std::all_of(out.begin(), out.end(), [&](const TextRun& r) { return r.font == cell_font; });
   if (all_plain) out.clear();
   runs.swap(out);
 }
@@ -77,13 +83,15 @@ void EditRuns(Worksheet& sheet, int32_t row, int32_t col, uint32_t start, uint32
               const std::function<void(Font&)>& change) {
   const uint32_t length = static_cast<uint32_t>(Utf8Length(sheet.TextView(row, col)));
   if (start >= length) return;
-  const uint32_t end = count == std::numeric_limits<uint32_t>::max()
-                           ? length
-                           : static_cast<uint32_t>(std::min<uint64_t>(uint64_t{start} + count, length));
+  const uint32_t end =
+      count == std::numeric_limits<uint32_t>::max()
+          ? length
+          : static_cast<uint32_t>(std::min<uint64_t>(uint64_t{start} + count, length));
   if (end <= start) return;
   const Font& cell_font = sheet.StyleAt(row, col).font;
   const CellExtra* existing = sheet.Extra(row, col);
-  std::vector<TextRun> runs = Coverage(existing ? existing->runs : std::vector<TextRun>{}, cell_font, length);
+  std::vector<TextRun> runs =
+      Coverage(existing ? existing->runs : std::vector<TextRun>{}, cell_font, length);
   std::vector<TextRun> split;
   for (TextRun& r : runs) {
     uint32_t a = r.start, b = r.start + r.length;
@@ -105,7 +113,8 @@ void EditRuns(Worksheet& sheet, int32_t row, int32_t col, uint32_t start, uint32
 }
 
 // After a cell-level font change, the same change on every run of the cell.
-void EditAllRuns(Worksheet& sheet, int32_t row, int32_t col, const std::function<void(Font&)>& change) {
+void EditAllRuns(Worksheet& sheet, int32_t row, int32_t col,
+                 const std::function<void(Font&)>& change) {
   const CellExtra* e = sheet.Extra(row, col);
   if (!e || e->runs.empty()) return;
   CellExtra& extra = sheet.ObtainExtra(row, col);
@@ -118,22 +127,30 @@ void EditAllRuns(Worksheet& sheet, int32_t row, int32_t col, const std::function
 
 int SlotFor(int index) {
   switch (index) {
-    case kXlDiagonalDown: return kDiagonalDown;
-    case kXlDiagonalUp: return kDiagonalUp;
-    case kXlEdgeLeft: return kLeft;
-    case kXlEdgeTop: return kTop;
-    case kXlEdgeBottom: return kBottom;
-    case kXlEdgeRight: return kRight;
+    case kXlDiagonalDown:
+      return kDiagonalDown;
+    case kXlDiagonalUp:
+      return kDiagonalUp;
+    case kXlEdgeLeft:
+      return kLeft;
+    case kXlEdgeTop:
+      return kTop;
+    case kXlEdgeBottom:
+      return kBottom;
+    case kXlEdgeRight:
+      return kRight;
   }
   return -1;
 }
 
 bool ValidLineStyle(int v) {
-  return v == kXlContinuous || v == kXlDash || v == kXlDashDot || v == kXlDashDotDot || v == kXlDot ||
-         v == kXlDouble || v == kXlSlantDashDot || v == kXlNone;
+  return v == kXlContinuous || v == kXlDash || v == kXlDashDot || v == kXlDashDotDot ||
+         v == kXlDot || v == kXlDouble || v == kXlSlantDashDot || v == kXlNone;
 }
 
-bool ValidWeight(int v) { return v == kXlHairline || v == kXlThin || v == kXlMedium || v == kXlThick; }
+bool ValidWeight(int v) {
+  return v == kXlHairline || v == kXlThin || v == kXlMedium || v == kXlThick;
+}
 bool ValidColorIndex(int v) { return v == kXlAutomatic || v == kXlNone || (v >= 1 && v <= 56); }
 
 }  // namespace
@@ -143,8 +160,9 @@ bool ValidColorIndex(int v) { return v == kXlAutomatic || v == kXlNone || (v >= 
 int Range::HorizontalAlignment() const { return FirstStyle(*this).horizontal; }
 
 void Range::SetHorizontalAlignment(int value) const {
-  if (value != kXlGeneral && value != kXlLeft && value != kXlCenter && value != kXlRight && value != kXlFill &&
-      value != kXlJustify && value != kXlCenterAcrossSelection && value != kXlDistributed) {
+  if (value != kXlGeneral && value != kXlLeft && value != kXlCenter && value != kXlRight &&
+      value != kXlFill && value != kXlJustify && value != kXlCenterAcrossSelection &&
+      value != kXlDistributed) {
     Refuse("HorizontalAlignment", std::to_string(value));
   }
   ApplySimple(*this, [value](Style& s) { s.horizontal = value; });
@@ -153,18 +171,25 @@ void Range::SetHorizontalAlignment(int value) const {
 int Range::VerticalAlignment() const { return FirstStyle(*this).vertical; }
 
 void Range::SetVerticalAlignment(int value) const {
-  if (value != kXlTop && value != kXlCenter && value != kXlBottom && value != kXlJustify && value != kXlDistributed) {
+  if (value != kXlTop && value != kXlCenter && value != kXlBottom && value != kXlJustify &&
+      value != kXlDistributed) {
     Refuse("VerticalAlignment", std::to_string(value));
   }
   ApplySimple(*this, [value](Style& s) { s.vertical = value; });
 }
 
 bool Range::WrapText() const { return FirstStyle(*this).wrap; }
-void Range::SetWrapText(bool on) const { ApplySimple(*this, [on](Style& s) { s.wrap = on; }); }
+void Range::SetWrapText(bool on) const {
+  ApplySimple(*this, [on](Style& s) { s.wrap = on; });
+}
 bool Range::ShrinkToFit() const { return FirstStyle(*this).shrink; }
-void Range::SetShrinkToFit(bool on) const { ApplySimple(*this, [on](Style& s) { s.shrink = on; }); }
+void Range::SetShrinkToFit(bool on) const {
+  ApplySimple(*this, [on](Style& s) { s.shrink = on; });
+}
 bool Range::AddIndent() const { return FirstStyle(*this).add_indent; }
-void Range::SetAddIndent(bool on) const { ApplySimple(*this, [on](Style& s) { s.add_indent = on; }); }
+void Range::SetAddIndent(bool on) const {
+  ApplySimple(*this, [on](Style& s) { s.add_indent = on; });
+}
 int Range::IndentLevel() const { return FirstStyle(*this).indent; }
 
 void Range::SetIndentLevel(int level) const {
@@ -207,7 +232,8 @@ void Range::SetMergeCells(bool on) const {
   sheet_->CheckWritable();
   std::vector<Area>& merges = sheet_->merges();
   for (const Area& a : areas_) {
-    merges.erase(std::remove_if(merges.begin(), merges.end(), [&](const Area& m) { return m.Intersects(a); }),
+    merges.erase(std::remove_if(merges.begin(), merges.end(),
+                                [&](const Area& m) { return m.Intersects(a); }),
                  merges.end());
     if (on && a.CellCount() > 1) merges.push_back(a);
   }
@@ -221,12 +247,15 @@ void Range::SetNumberFormat(std::string_view code) const {
 }
 
 std::string Range::NumberFormatLocal() const { return NumberFormatToLocal(NumberFormat()); }
-void Range::SetNumberFormatLocal(std::string_view code) const { SetNumberFormat(NumberFormatFromLocal(code)); }
+void Range::SetNumberFormatLocal(std::string_view code) const {
+  SetNumberFormat(NumberFormatFromLocal(code));
+}
 
 namespace {
 
 // Replaces `from` by `to` where it stands outside double quotes, ignoring ASCII case of `from`.
-std::string ReplaceOutsideQuotes(std::string_view code, std::string_view from, std::string_view to) {
+std::string ReplaceOutsideQuotes(std::string_view code, std::string_view from,
+                                 std::string_view to) {
   std::string out;
   bool quoted = false;
   for (size_t i = 0; i < code.size();) {
@@ -259,15 +288,19 @@ std::string ReplaceOutsideQuotes(std::string_view code, std::string_view from, s
 
 }  // namespace
 
-std::string NumberFormatToLocal(std::string_view code) { return ReplaceOutsideQuotes(code, "General", "G/標準"); }
-std::string NumberFormatFromLocal(std::string_view code) { return ReplaceOutsideQuotes(code, "G/標準", "General"); }
+std::string NumberFormatToLocal(std::string_view code) {
+  return ReplaceOutsideQuotes(code, "General", "G/標準");
+}
+std::string NumberFormatFromLocal(std::string_view code) {
+  return ReplaceOutsideQuotes(code, "G/標準", "General");
+}
 
 // --- Borders ---
 
 RangeBorder Range::Borders(int index) const {
   if (index < kXlDiagonalDown || index > kXlInsideHorizontal) {
-    throw HostError(kErrSubscriptOutOfRange,
-                    "Subscript out of range: Borders(" + std::to_string(index) + ") takes 5 to 12.");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: Borders(" +
+                                                 std::to_string(index) + ") takes 5 to 12.");
   }
   return RangeBorder(*this, index);
 }
@@ -277,8 +310,10 @@ const BorderLine& RangeBorder::Line() const {
   const Area& a = range_.first_area();
   const Worksheet& sheet = range_.sheet();
   switch (index_) {
-    case kXlEdgeBottom: return sheet.StyleAt(a.bottom, a.left).borders[kBottom];
-    case kXlEdgeRight: return sheet.StyleAt(a.top, a.right).borders[kRight];
+    case kXlEdgeBottom:
+      return sheet.StyleAt(a.bottom, a.left).borders[kBottom];
+    case kXlEdgeRight:
+      return sheet.StyleAt(a.top, a.right).borders[kRight];
     case kXlInsideVertical:
       return a.Columns() > 1 ? sheet.StyleAt(a.top, a.left).borders[kRight] : kNoLine;
     case kXlInsideHorizontal:
@@ -299,11 +334,21 @@ void RangeBorder::Edit(const std::function<void(BorderLine&)>& change) const {
     auto& b = s.borders;
     switch (index) {
       case kXlDiagonalDown:
-      case kXlDiagonalUp: change(b[SlotFor(index)]); break;
-      case kXlEdgeLeft: if (edges & kAtLeft) change(b[kLeft]); break;
-      case kXlEdgeTop: if (edges & kAtTop) change(b[kTop]); break;
-      case kXlEdgeBottom: if (edges & kAtBottom) change(b[kBottom]); break;
-      case kXlEdgeRight: if (edges & kAtRight) change(b[kRight]); break;
+      case kXlDiagonalUp:
+        change(b[SlotFor(index)]);
+        break;
+      case kXlEdgeLeft:
+        if (edges & kAtLeft) change(b[kLeft]);
+        break;
+      case kXlEdgeTop:
+        if (edges & kAtTop) change(b[kTop]);
+        break;
+      case kXlEdgeBottom:
+        if (edges & kAtBottom) change(b[kBottom]);
+        break;
+      case kXlEdgeRight:
+        if (edges & kAtRight) change(b[kRight]);
+        break;
       case kXlInsideVertical:
         if (!(edges & kAtRight)) change(b[kRight]);
         if (!(edges & kAtLeft)) change(b[kLeft]);
@@ -351,12 +396,15 @@ RangeFont Range::Font() const { return RangeFont(*this, 0, 0, false); }
 
 RangeCharacters Range::Characters(int64_t start, int64_t length) const {
   if (start < 1) {
-    throw HostError(kErrInvalidProcedureCall, "Invalid procedure call or argument: Characters start " +
-                                                  std::to_string(start) + " must be 1 or more.");
+    throw HostError(kErrInvalidProcedureCall,
+                    "Invalid procedure call or argument: Characters start " +
+                        std::to_string(start) + " must be 1 or more.");
   }
-  const uint32_t count = length < 0 ? std::numeric_limits<uint32_t>::max()
-                                    : static_cast<uint32_t>(std::min<int64_t>(length, UINT32_MAX - 1));
-  return RangeCharacters(*this, static_cast<uint32_t>(std::min<int64_t>(start - 1, UINT32_MAX - 1)), count);
+  const uint32_t count = length < 0
+                             ? std::numeric_limits<uint32_t>::max()
+                             : static_cast<uint32_t>(std::min<int64_t>(length, UINT32_MAX - 1));
+  return RangeCharacters(*this, static_cast<uint32_t>(std::min<int64_t>(start - 1, UINT32_MAX - 1)),
+                         count);
 }
 
 std::string RangeCharacters::Text() const {
@@ -442,11 +490,17 @@ void RangeFont::SetSize(double points) const {
 }
 
 bool RangeFont::Bold() const { return Get().bold; }
-void RangeFont::SetBold(bool on) const { Edit([on](host::Font& f) { f.bold = on; }); }
+void RangeFont::SetBold(bool on) const {
+  Edit([on](host::Font& f) { f.bold = on; });
+}
 bool RangeFont::Italic() const { return Get().italic; }
-void RangeFont::SetItalic(bool on) const { Edit([on](host::Font& f) { f.italic = on; }); }
+void RangeFont::SetItalic(bool on) const {
+  Edit([on](host::Font& f) { f.italic = on; });
+}
 bool RangeFont::Strikethrough() const { return Get().strikethrough; }
-void RangeFont::SetStrikethrough(bool on) const { Edit([on](host::Font& f) { f.strikethrough = on; }); }
+void RangeFont::SetStrikethrough(bool on) const {
+  Edit([on](host::Font& f) { f.strikethrough = on; });
+}
 bool RangeFont::Superscript() const { return Get().superscript; }
 
 void RangeFont::SetSuperscript(bool on) const {
@@ -466,14 +520,19 @@ void RangeFont::SetSubscript(bool on) const {
 }
 
 bool RangeFont::OutlineFont() const { return Get().outline; }
-void RangeFont::SetOutlineFont(bool on) const { Edit([on](host::Font& f) { f.outline = on; }); }
+void RangeFont::SetOutlineFont(bool on) const {
+  Edit([on](host::Font& f) { f.outline = on; });
+}
 bool RangeFont::Shadow() const { return Get().shadow; }
-void RangeFont::SetShadow(bool on) const { Edit([on](host::Font& f) { f.shadow = on; }); }
+void RangeFont::SetShadow(bool on) const {
+  Edit([on](host::Font& f) { f.shadow = on; });
+}
 int RangeFont::Underline() const { return Get().underline; }
 
 void RangeFont::SetUnderline(int style) const {
-  if (style != kXlUnderlineStyleNone && style != kXlUnderlineStyleSingle && style != kXlUnderlineStyleDouble &&
-      style != kXlUnderlineStyleSingleAccounting && style != kXlUnderlineStyleDoubleAccounting) {
+  if (style != kXlUnderlineStyleNone && style != kXlUnderlineStyleSingle &&
+      style != kXlUnderlineStyleDouble && style != kXlUnderlineStyleSingleAccounting &&
+      style != kXlUnderlineStyleDoubleAccounting) {
     Refuse("Underline", std::to_string(style));
   }
   Edit([style](host::Font& f) { f.underline = style; });

@@ -16,7 +16,8 @@ void RegisterRunningApplication(Application* app) { g_running = app; }
 
 Application& GetRunningObject(std::string_view class_name) {
   if (g_running == nullptr || class_name != kHostClassName) {
-    throw HostError(429, "ActiveX component can't create object: no running " + std::string(class_name) + ".");
+    throw HostError(
+        429, "ActiveX component can't create object: no running " + std::string(class_name) + ".");
   }
   return *g_running;
 }

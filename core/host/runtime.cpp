@@ -68,7 +68,8 @@ std::optional<double> ParseNumber(std::string_view raw) {
       return std::nullopt;
     }
   }
-  if (!seen_digit || digits.back() == 'e' || digits.back() == '+' || digits.back() == '-') return std::nullopt;
+  if (!seen_digit || digits.back() == 'e' || digits.back() == '+' || digits.back() == '-')
+    return std::nullopt;
   char* end = nullptr;
   const double v = std::strtod(digits.c_str(), &end);
   if (end != digits.c_str() + digits.size() || !std::isfinite(v)) return std::nullopt;
@@ -78,14 +79,17 @@ std::optional<double> ParseNumber(std::string_view raw) {
 int32_t ToLong(double value) {
   const double r = std::nearbyint(value);  // the default rounding mode rounds halves to even
   if (!(r >= -2147483648.0 && r <= 2147483647.0)) {
-    throw HostError(kErrOverflow, "Overflow: " + NumberToText(value) + " does not fit a 32-bit integer.");
+    throw HostError(kErrOverflow,
+                    "Overflow: " + NumberToText(value) + " does not fit a 32-bit integer.");
   }
   return static_cast<int32_t>(r);
 }
 
 int32_t TextToLong(std::string_view text) {
   auto v = ParseNumber(text);
-  if (!v) throw HostError(kErrTypeMismatch, "Type mismatch: \"" + std::string(text) + "\" is not a number.");
+  if (!v)
+    throw HostError(kErrTypeMismatch,
+                    "Type mismatch: \"" + std::string(text) + "\" is not a number.");
   return ToLong(*v);
 }
 
@@ -107,11 +111,16 @@ std::string NumberToText(double value) {
 
 std::string ValueToText(const CellValue& value) {
   switch (value.type) {
-    case ValueType::kEmpty: return "";
-    case ValueType::kNumber: return NumberToText(value.number);
-    case ValueType::kText: return value.text;
-    case ValueType::kBoolean: return value.boolean ? "True" : "False";
-    case ValueType::kError: return std::string(CellErrorText(value.error));
+    case ValueType::kEmpty:
+      return "";
+    case ValueType::kNumber:
+      return NumberToText(value.number);
+    case ValueType::kText:
+      return value.text;
+    case ValueType::kBoolean:
+      return value.boolean ? "True" : "False";
+    case ValueType::kError:
+      return std::string(CellErrorText(value.error));
   }
   return "";
 }

@@ -35,8 +35,8 @@ struct PageSetup {
   bool center_vertically = false;
   int orientation = kXlPortrait;
   int paper_size = kXlPaperA4;
-  int zoom = 100;              // percent; 0 when fit_to_pages is used
-  int fit_wide = 0;            // pages wide when fitting, 0 = not set
+  int zoom = 100;    // percent; 0 when fit_to_pages is used
+  int fit_wide = 0;  // pages wide when fitting, 0 = not set
   int fit_tall = 0;
   int first_page_number = kXlAutomatic;
   int order = kXlDownThenOver;
@@ -45,7 +45,7 @@ struct PageSetup {
   bool print_gridlines = false;
   bool print_headings = false;
   int print_comments = kXlPrintNoComments;
-  std::string print_area;      // A1 text without $ or sheet name, "" for none
+  std::string print_area;       // A1 text without $ or sheet name, "" for none
   FileExtrasRef header_footer;  // headers and footers, kept as a file had them
   friend bool operator==(const PageSetup&, const PageSetup&) = default;
 };

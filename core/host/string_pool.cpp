@@ -104,7 +104,8 @@ uint32_t StringPool::Intern(std::string_view text) {
 
 size_t StringPool::MemoryBytes() const {
   return entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(uint64_t) +
-         (blocks_.size() * kBlockBytes > stored_bytes_ ? blocks_.size() * kBlockBytes : stored_bytes_);
+         (blocks_.size() * kBlockBytes > stored_bytes_ ? blocks_.size() * kBlockBytes
+                                                       : stored_bytes_);
 }
 
 }  // namespace tessarin::host

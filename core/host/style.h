@@ -35,7 +35,8 @@ struct Font {
 
   // "標準", "太字", "斜体" or "太字 斜体", as the Japanese host names the style.
   std::string FontStyle() const;
-  // Sets bold and italic from a style name; unknown names leave the font unchanged and return false.
+  // Sets bold and italic from a style name; unknown names leave the font unchanged and return
+  // false.
   bool SetFontStyle(std::string_view style);
   friend bool operator==(const Font&, const Font&) = default;
 };

@@ -34,7 +34,8 @@ void InsertCells(RowData& rd, std::vector<Cell>& inserts) {
     std::vector<Cell> merged;
     merged.reserve(rd.cells.size() + inserts.size());
     std::merge(rd.cells.begin(), rd.cells.end(), inserts.begin(), inserts.end(),
-               std::back_inserter(merged), [](const Cell& a, const Cell& b) { return a.col < b.col; });
+               std::back_inserter(merged),
+               [](const Cell& a, const Cell& b) { return a.col < b.col; });
     rd.cells.swap(merged);
   }
   inserts.clear();
@@ -46,9 +47,9 @@ void InsertCells(RowData& rd, std::vector<Cell>& inserts) {
 // positions looked at: every column of the area when `empty_cols` is null, else only those
 // (sorted) columns.
 template <typename OldBg, typename NewBg>
-void EditRow(Worksheet& sheet, int32_t row, const Area& area, StyleMapper& mapper, const StyleEdit& edit,
-             OldBg old_bg, NewBg new_bg, const std::vector<int32_t>* empty_cols,
-             std::vector<Cell>& inserts) {
+void EditRow(Worksheet& sheet, int32_t row, const Area& area, StyleMapper& mapper,
+             const StyleEdit& edit, OldBg old_bg, NewBg new_bg,
+             const std::vector<int32_t>* empty_cols, std::vector<Cell>& inserts) {
   CellStore& store = sheet.cells();
   const uint8_t redges = RowEdges(area, row);
   auto consider_empty = [&](int32_t c) {
@@ -176,7 +177,8 @@ void EditWholeRows(Worksheet& sheet, const Area& area, StyleMapper& mapper, cons
 
 // Whole columns, the whole sheet included: the columns' formats change; formatted rows (and the
 // edge rows of a positional edit) get cells where the row format would hide the change.
-void EditWholeColumns(Worksheet& sheet, const Area& area, StyleMapper& mapper, const StyleEdit& edit) {
+void EditWholeColumns(Worksheet& sheet, const Area& area, StyleMapper& mapper,
+                      const StyleEdit& edit) {
   const bool whole_sheet = area.IsWholeRows();
   const int32_t width = area.Columns();
   std::vector<StyleId> old_col(width), new_col(width);
@@ -208,14 +210,17 @@ void EditWholeColumns(Worksheet& sheet, const Area& area, StyleMapper& mapper, c
       // only the first and last column can differ, by their edges.
       const StyleId old_row = rd->style, new_row = mapper.Map(old_row, redges);
       rd->style = new_row;
-      EditRow(sheet, r, area, mapper, edit, [old_row](int32_t) { return old_row; },
-              [new_row](int32_t) { return new_row; }, edit.positional ? &edge_cols : &kNoColumns, inserts);
+      EditRow(
+          sheet, r, area, mapper, edit, [old_row](int32_t) { return old_row; },
+          [new_row](int32_t) { return new_row; }, edit.positional ? &edge_cols : &kNoColumns,
+          inserts);
       continue;
     }
     bool visit = false;
     if (row_styled) {
       // Only a change that shows in this row needs cells under its format.
-      for (uint8_t cedges : {uint8_t{0}, uint8_t{kAtLeft}, uint8_t{kAtRight}, uint8_t{kAtLeft | kAtRight}}) {
+      for (uint8_t cedges :
+           {uint8_t{0}, uint8_t{kAtLeft}, uint8_t{kAtRight}, uint8_t{kAtLeft | kAtRight}}) {
         visit = visit || mapper.Map(rd->style, redges | cedges) != rd->style;
       }
     } else {
@@ -242,7 +247,8 @@ StyleId StyleMapper::Map(StyleId old_id, uint8_t edges) {
   return id;
 }
 
-void ApplyStyleEdit(Worksheet& sheet, const Area& area, StyleMapper& mapper, const StyleEdit& edit) {
+void ApplyStyleEdit(Worksheet& sheet, const Area& area, StyleMapper& mapper,
+                    const StyleEdit& edit) {
   if (area.IsWholeColumns()) {
     EditWholeColumns(sheet, area, mapper, edit);
   } else if (area.IsWholeRows()) {

@@ -199,9 +199,8 @@ std::string Cp932ToUtf8(std::string_view bytes) {
   std::string out;
   std::size_t bad = 0;
   if (!FromCp932().Convert(bytes, out, bad)) {
-    throw HostError(kErrTypeMismatch,
-                    "not code page 932 text: invalid byte sequence at offset " +
-                        std::to_string(bad));
+    throw HostError(kErrTypeMismatch, "not code page 932 text: invalid byte sequence at offset " +
+                                          std::to_string(bad));
   }
   return out;
 }

@@ -8,7 +8,9 @@
 namespace tessarin::host {
 
 // 'A'..'Z' become 'a'..'z'; every other byte (UTF-8 included) stays.
-constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // True when `a` and `b` are equal once ASCII letters are folded; other bytes must be equal.
 constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {

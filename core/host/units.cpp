@@ -20,7 +20,8 @@ constexpr double kPixelSlack = 1e-6;
 int MaxDigitWidth(const Font& font) {
   const std::string& n = font.name;
   // Japanese UI fonts have wider digits than the Latin ones at the same size.
-  static constexpr std::string_view kWide[] = {"ＭＳ", "MS ", "メイリオ", "Meiryo", "游", "Yu ", "ヒラギノ", "Osaka", "BIZ"};
+  static constexpr std::string_view kWide[] = {"ＭＳ", "MS ",      "メイリオ", "Meiryo", "游",
+                                               "Yu ",  "ヒラギノ", "Osaka",    "BIZ"};
   bool wide = false;
   for (std::string_view w : kWide) wide = wide || n.find(w) != std::string::npos;
   const double factor = wide ? 8.0 / 11.0 : 7.0 / 11.0;

@@ -35,8 +35,8 @@ std::string Workbook::FullName() const { return path_.empty() ? name_ : path_ + 
 
 Worksheet& Workbook::Sheet(int index) const {
   if (index < 1 || index > SheetCount()) {
-    throw HostError(kErrSubscriptOutOfRange,
-                    "Subscript out of range: workbook " + name_ + " has no sheet " + std::to_string(index) + ".");
+    throw HostError(kErrSubscriptOutOfRange, "Subscript out of range: workbook " + name_ +
+                                                 " has no sheet " + std::to_string(index) + ".");
   }
   return *sheets_[index - 1];
 }
@@ -57,7 +57,8 @@ int Workbook::IndexOf(const Worksheet& sheet) const {
 
 void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) const {
   auto fail = [&](const std::string& why) {
-    throw HostError(kErrApplicationDefined, "The sheet name \"" + std::string(name) + "\" is not allowed: " + why);
+    throw HostError(kErrApplicationDefined,
+                    "The sheet name \"" + std::string(name) + "\" is not allowed: " + why);
   };
   if (name.empty()) fail("a sheet name cannot be empty.");
   if (Utf8Length(name) > 31) fail("a sheet name can have at most 31 characters.");
@@ -65,10 +66,12 @@ void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) con
     fail("a sheet name cannot contain any of : \\ / ? * [ ].");
   }
   // A control character cannot be typed on a tab, and an .xlsx file cannot hold most of them.
-  if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+  if (std::any_of(name.begin(), name.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
     fail("a sheet name cannot contain control characters.");
   }
-  if (name.front() == '\'' || name.back() == '\'') fail("a sheet name cannot begin or end with an apostrophe.");
+  if (name.front() == '\'' || name.back() == '\'')
+    fail("a sheet name cannot begin or end with an apostrophe.");
   if (SheetNamesEqual(name, "History")) fail("the name History is reserved.");
   for (const auto& s : sheets_) {
     if (s.get() != sheet && SheetNamesEqual(s->name(), name)) {
@@ -90,7 +93,9 @@ std::string Workbook::NearestSheetName(std::string_view wanted) const {
   std::string base;
   for (std::size_t pos = 0; pos < wanted.size();) {
     char32_t cp = NextCodePoint(wanted, pos);
-    if (cp < 0x20 || cp == 0x7F || (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos)) cp = '_';
+    if (cp < 0x20 || cp == 0x7F ||
+        (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos))
+      cp = '_';
     AppendUtf8(base, cp);
   }
   base = Utf8Mid(base, 1, 31);
@@ -122,10 +127,12 @@ std::string Workbook::NextSheetName() const {
   std::vector<bool> taken(sheets_.size() + 2, false);
   for (const auto& s : sheets_) {
     const std::string_view name = s->name();
-    if (name.size() < 6 || name.size() > 15 || !SheetNamesEqual(name.substr(0, 5), "Sheet")) continue;
+    if (name.size() < 6 || name.size() > 15 || !SheetNamesEqual(name.substr(0, 5), "Sheet"))
+      continue;
     size_t n = 0;
     const auto [end, ec] = std::from_chars(name.data() + 5, name.data() + name.size(), n);
-    if (ec == std::errc() && end == name.data() + name.size() && name[5] != '0' && n < taken.size()) taken[n] = true;
+    if (ec == std::errc() && end == name.data() + name.size() && name[5] != '0' && n < taken.size())
+      taken[n] = true;
   }
   size_t n = 1;
   while (taken[n]) ++n;
@@ -135,7 +142,8 @@ std::string Workbook::NextSheetName() const {
 void Workbook::RemoveSheet(int index) {
   Worksheet& sheet = Sheet(index);
   if (SheetCount() == 1) {
-    throw HostError(kErrApplicationDefined, "A workbook must contain at least one visible worksheet.");
+    throw HostError(kErrApplicationDefined,
+                    "A workbook must contain at least one visible worksheet.");
   }
   if (active_sheet_ == &sheet) active_sheet_ = nullptr;
   sheets_.erase(sheets_.begin() + (index - 1));

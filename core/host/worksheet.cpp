@@ -18,8 +18,9 @@ StylePool& Worksheet::styles() const { return workbook_->styles(); }
 
 void Worksheet::CheckWritable() const {
   if (protected_) {
-    throw HostError(kErrApplicationDefined,
-                    "The cell or chart you're trying to change is on a protected sheet (" + name_ + ").");
+    throw HostError(
+        kErrApplicationDefined,
+        "The cell or chart you're trying to change is on a protected sheet (" + name_ + ").");
   }
 }
 
@@ -27,11 +28,16 @@ CellValue Worksheet::Value(int32_t row, int32_t col) const {
   const Cell* c = cells_.Find(row, col);
   if (!c) return {};
   switch (c->type) {
-    case ValueType::kEmpty: return {};
-    case ValueType::kNumber: return CellValue::Number(c->v.number);
-    case ValueType::kText: return CellValue::Text(std::string(strings().Get(c->v.text)));
-    case ValueType::kBoolean: return CellValue::Boolean(c->v.boolean);
-    case ValueType::kError: return CellValue::Error(c->v.error);
+    case ValueType::kEmpty:
+      return {};
+    case ValueType::kNumber:
+      return CellValue::Number(c->v.number);
+    case ValueType::kText:
+      return CellValue::Text(std::string(strings().Get(c->v.text)));
+    case ValueType::kBoolean:
+      return CellValue::Boolean(c->v.boolean);
+    case ValueType::kError:
+      return CellValue::Error(c->v.error);
   }
   return {};
 }
@@ -76,9 +82,14 @@ Cell& Worksheet::WritableCell(int32_t row, int32_t col) {
 
 void Worksheet::SetValue(int32_t row, int32_t col, const CellValue& value) {
   switch (value.type) {
-    case ValueType::kEmpty: ClearValue(row, col); return;
-    case ValueType::kText: SetText(row, col, value.text); return;
-    default: break;
+    case ValueType::kEmpty:
+      ClearValue(row, col);
+      return;
+    case ValueType::kText:
+      SetText(row, col, value.text);
+      return;
+    default:
+      break;
   }
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
@@ -149,8 +160,9 @@ void Worksheet::PruneExtra(int32_t row, int32_t col) {
 }
 
 size_t Worksheet::CommentCount() const {
-  return static_cast<size_t>(std::count_if(extras_.begin(), extras_.end(),
-                                           [](const auto& kv) { return kv.second.comment.has_value(); }));
+  return static_cast<size_t>(std::count_if(extras_.begin(), extras_.end(), [](const auto& kv) {
+    return kv.second.comment.has_value();
+  }));
 }
 
 void Worksheet::DeleteAllComments() {
@@ -161,7 +173,8 @@ void Worksheet::DeleteAllComments() {
       keys.push_back(key);
     }
   }
-  for (uint64_t key : keys) PruneExtra(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF));
+  for (uint64_t key : keys)
+    PruneExtra(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF));
 }
 
 double Worksheet::RowHeight(int32_t row) const {

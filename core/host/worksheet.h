@@ -45,7 +45,9 @@ class Worksheet {
   // --- Styles ---
   // The style that applies to the cell: its own, else its row's, else its column's, else normal.
   StyleId EffectiveStyle(int32_t row, int32_t col) const;
-  const Style& StyleAt(int32_t row, int32_t col) const { return styles().Get(EffectiveStyle(row, col)); }
+  const Style& StyleAt(int32_t row, int32_t col) const {
+    return styles().Get(EffectiveStyle(row, col));
+  }
   void SetStyle(int32_t row, int32_t col, StyleId style);
 
   // --- Extras (runs, phonetic, comment, formula) ---
@@ -58,13 +60,14 @@ class Worksheet {
   void DeleteAllComments();
   template <typename F>
   void ForEachExtra(F&& f) const {
-    for (const auto& [key, extra] : extras_) f(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF), extra);
+    for (const auto& [key, extra] : extras_)
+      f(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF), extra);
   }
 
   // --- Rows and columns ---
-  double RowHeight(int32_t row) const;        // points
+  double RowHeight(int32_t row) const;  // points
   void SetRowHeight(int32_t row, double points);
-  double ColumnWidth(int32_t col) const;      // characters
+  double ColumnWidth(int32_t col) const;  // characters
   void SetColumnWidth(int32_t col, double width);
   const ColumnInfo* Column(int32_t col) const;
   ColumnInfo& ObtainColumn(int32_t col);

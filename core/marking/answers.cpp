@@ -46,7 +46,8 @@ int32_t ScanForQuestion(const host::Sheet& questions, const std::string& text, b
 enum class AnswerForm { kDisplayedText, kStoredValue };
 
 // Fills the answer row below question row `row`; false once an empty question cell ends the test.
-bool FillAnswerRow(const host::Sheet& test, const host::Sheet& questions, int32_t row, AnswerForm form) {
+bool FillAnswerRow(const host::Sheet& test, const host::Sheet& questions, int32_t row,
+                   AnswerForm form) {
   for (int col = kLastQuestionColumn; col >= 1; --col) {
     const std::string text = test.Cells(row, col).Text();
     if (text.empty()) return false;

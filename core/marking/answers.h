@@ -7,7 +7,8 @@
 namespace tessarin::marking {
 
 // The message both commands show, captioned "テスト用紙選択", when no test sheet is active.
-inline constexpr std::string_view kChooseTestSheet = "表示させたいテスト用紙を選んでから実行して下さい。";
+inline constexpr std::string_view kChooseTestSheet =
+    "表示させたいテスト用紙を選んでから実行して下さい。";
 
 // Stores the question sheet's name in module.QSheetName, sets module.Is40Sheet from the active
 // test sheet, and writes below each question of the test (up to the first empty question cell)

@@ -68,7 +68,8 @@ std::optional<int32_t> QuestionOfTestCell(KanjiModule& module, const Start& star
   const std::string text = testgen::CellText(active, QuestionRowOf(start.row), start.col);
   if (text.empty()) return std::nullopt;
   const int32_t last_row = static_cast<int32_t>(active.Rows().Count() - 1);
-  std::optional<int32_t> row = FindQuestionRow(app.Sheets().Item(start.question_sheet), text, last_row);
+  std::optional<int32_t> row =
+      FindQuestionRow(app.Sheets().Item(start.question_sheet), text, last_row);
   if (!row) module.Dialogs().MsgBox(kNoSuchQuestion, caption);
   return row;
 }
@@ -158,7 +159,8 @@ void GoJUMP(KanjiModule& module) {
 
   if (active != test) {
     if (active != start->question_sheet) return;
-    const std::string text = testgen::CellText(app.ActiveSheet(), start->row, workbook::kQuestionColumn);
+    const std::string text =
+        testgen::CellText(app.ActiveSheet(), start->row, workbook::kQuestionColumn);
     if (text.empty()) return;
     JumpToTestCell(module, test, text);
     return;

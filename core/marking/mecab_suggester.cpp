@@ -36,11 +36,14 @@ class MecabSuggester : public ReadingSuggester {
     size_t byte_pos = 0;
     uint32_t char_pos = 0;
     for (const MeCab::Node* node = tagger_->parseToNode(input.c_str()); node; node = node->next) {
-      if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0) continue;
+      if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE || node->length == 0)
+        continue;
       const size_t start = static_cast<size_t>(node->surface - input.c_str());
       // Characters between words (spaces MeCab skips) still count for positions.
-      char_pos += static_cast<uint32_t>(host::Utf8Length(std::string_view(input).substr(byte_pos, start - byte_pos)));
-      const uint32_t length = static_cast<uint32_t>(host::Utf8Length(std::string_view(node->surface, node->length)));
+      char_pos += static_cast<uint32_t>(
+          host::Utf8Length(std::string_view(input).substr(byte_pos, start - byte_pos)));
+      const uint32_t length =
+          static_cast<uint32_t>(host::Utf8Length(std::string_view(node->surface, node->length)));
       words.push_back({char_pos, length, ReadingField(node->feature)});
       char_pos += length;
       byte_pos = start + node->length;
@@ -55,6 +58,8 @@ class MecabSuggester : public ReadingSuggester {
 
 }  // namespace
 
-std::unique_ptr<ReadingSuggester> MakeMecabSuggester() { return std::make_unique<MecabSuggester>(); }
+std::unique_ptr<ReadingSuggester> MakeMecabSuggester() {
+  return std::make_unique<MecabSuggester>();
+}
 
 }  // namespace tessarin::marking

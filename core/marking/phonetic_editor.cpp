@@ -13,8 +13,8 @@ namespace {
 using Text32 = std::vector<char32_t>;
 
 bool IsKanji(char32_t c) {
-  return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
-         (c >= 0x20000 && c <= 0x3FFFF) || c == U'々' || c == U'〆';
+  return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF) || c == U'々' || c == U'〆';
 }
 
 // Katakana as hiragana, so that a word's kana and its reading compare whichever they use.
@@ -52,11 +52,13 @@ bool SameAt(const Text32& reading, size_t pos, const Text32& word, const Segment
 
 // Splits `reading` over the segments of `word`: kana segments must appear as they are, each
 // kanji segment takes at least one character. The shortest reading for the earlier kanji wins.
-bool Align(const Text32& word, const std::vector<Segment>& segs, const Text32& reading, size_t seg, size_t pos,
-           std::vector<Text32>& kanji_readings) {
+bool Align(const Text32& word, const std::vector<Segment>& segs, const Text32& reading, size_t seg,
+           size_t pos, std::vector<Text32>& kanji_readings) {
   if (seg == segs.size()) return pos == reading.size();
   const Segment& s = segs[seg];
-  if (!s.kanji) return SameAt(reading, pos, word, s) && Align(word, segs, reading, seg + 1, pos + s.length, kanji_readings);
+  if (!s.kanji)
+    return SameAt(reading, pos, word, s) &&
+           Align(word, segs, reading, seg + 1, pos + s.length, kanji_readings);
   for (size_t end = pos + 1; end <= reading.size(); ++end) {
     if (seg + 1 == segs.size() && end != reading.size()) continue;
     kanji_readings.emplace_back(reading.begin() + pos, reading.begin() + end);
@@ -73,7 +75,8 @@ std::vector<forms::PhoneticSpan> KanjiSpans(std::string_view text) {
   std::vector<forms::PhoneticSpan> spans;
   for (uint32_t i = 0; i < chars.size(); ++i) {
     if (!IsKanji(chars[i])) continue;
-    if (spans.empty() || spans.back().start + spans.back().length != i) spans.push_back({i, 0, "", "", ""});
+    if (spans.empty() || spans.back().start + spans.back().length != i)
+      spans.push_back({i, 0, "", "", ""});
     ++spans.back().length;
     host::AppendUtf8(spans.back().base, chars[i]);
   }
@@ -128,7 +131,8 @@ std::vector<host::PhoneticRun> RunsFromAnswer(std::string_view text,
   std::vector<host::PhoneticRun> runs;
   if (parts.empty()) return runs;
   if (parts.size() == spans.size()) {
-    for (size_t i = 0; i < spans.size(); ++i) runs.push_back({spans[i].start, spans[i].length, parts[i]});
+    for (size_t i = 0; i < spans.size(); ++i)
+      runs.push_back({spans[i].start, spans[i].length, parts[i]});
     return runs;
   }
   std::string whole;
@@ -147,14 +151,17 @@ void Edit_Furigana(workbook::KanjiModule& module, ReadingSuggester* suggester) {
   edit.cell = cell.Address(host::kXlA1, false);
   edit.text = cell.Value().type == host::ValueType::kText ? cell.Value().text : "";
   edit.spans = KanjiSpans(edit.text);
-  if (const host::CellExtra* extra = cell.sheet().Extra(cell.Row(), cell.Column()); extra && extra->phonetic) {
+  if (const host::CellExtra* extra = cell.sheet().Extra(cell.Row(), cell.Column());
+      extra && extra->phonetic) {
     for (forms::PhoneticSpan& span : edit.spans) {
       for (const host::PhoneticRun& run : extra->phonetic->runs) {
-        if (run.start < span.start + span.length && span.start < run.start + run.length) span.reading += run.text;
+        if (run.start < span.start + span.length && span.start < run.start + run.length)
+          span.reading += run.text;
       }
     }
   }
-  if (suggester != nullptr && !edit.spans.empty()) ProposeReadings(edit.text, suggester->Split(edit.text), edit.spans);
+  if (suggester != nullptr && !edit.spans.empty())
+    ProposeReadings(edit.text, suggester->Split(edit.text), edit.spans);
 
   const std::optional<std::string> answer = module.Dialogs().EditPhonetic(edit);
   if (!answer) return;

@@ -12,7 +12,7 @@ namespace tessarin::marking {
 
 // One word of a text with its reading.
 struct Morpheme {
-  uint32_t start = 0;   // 0-based, in characters (code points) of the text
+  uint32_t start = 0;  // 0-based, in characters (code points) of the text
   uint32_t length = 0;
   std::string reading;  // katakana or hiragana; "" when the word has none
 };

@@ -51,15 +51,15 @@ struct RawElement {
 // indices, since cell style formats, differential formats and phonetic properties refer to them
 // by position) and the elements we do not model.
 struct StylesCarry {
-  std::string root_attrs;                 // attributes of <styleSheet> (namespaces ...)
-  std::vector<RawElement> elements;       // cellStyleXfs, cellStyles, dxfs, tableStyles, colors, extLst
-  std::vector<std::string> fonts;         // <font> elements as read
-  std::vector<std::string> font_keys;     // the same fonts as we would write them from the model
-  std::vector<std::string> fills;         // <fill> elements as read
-  std::vector<std::string> borders;       // <border> elements as read
+  std::string root_attrs;            // attributes of <styleSheet> (namespaces ...)
+  std::vector<RawElement> elements;  // cellStyleXfs, cellStyles, dxfs, tableStyles, colors, extLst
+  std::vector<std::string> fonts;    // <font> elements as read
+  std::vector<std::string> font_keys;  // the same fonts as we would write them from the model
+  std::vector<std::string> fills;      // <fill> elements as read
+  std::vector<std::string> borders;    // <border> elements as read
   std::vector<std::string> border_keys;
   std::vector<std::pair<int, std::string>> num_fmts;  // custom number formats: id, code
-  std::map<std::string, int> format_ids;  // code -> id as the file used it
+  std::map<std::string, int> format_ids;              // code -> id as the file used it
 };
 
 // A chart sheet or dialog sheet: not modelled, kept in its place among the worksheets.
@@ -73,8 +73,8 @@ struct OtherSheet {
 
 struct DefinedName {
   std::string name;
-  std::string attrs;       // other attributes (hidden, comment ...)
-  int local_sheet = -1;    // file index of the sheet it belongs to, -1 for the workbook
+  std::string attrs;     // other attributes (hidden, comment ...)
+  int local_sheet = -1;  // file index of the sheet it belongs to, -1 for the workbook
   std::string formula;
 };
 
@@ -87,32 +87,32 @@ struct PackageExtras final : host::FileExtras {
   std::map<std::string, CompressedPart> parts;  // parts written back byte for byte, as stored
   std::string workbook_root_attrs;
   std::vector<RawElement> workbook_children;  // unmodelled elements of workbook.xml
-  std::string workbook_pr_attrs;                     // <workbookPr> attributes but date1904
-  std::string workbook_view_attrs;                   // first <workbookView> but activeTab
-  std::string more_workbook_views;                   // further <workbookView> elements
+  std::string workbook_pr_attrs;              // <workbookPr> attributes but date1904
+  std::string workbook_view_attrs;            // first <workbookView> but activeTab
+  std::string more_workbook_views;            // further <workbookView> elements
   std::vector<Relationship> workbook_rels;    // links kept (theme, VBA, external links ...)
   std::vector<OtherSheet> other_sheets;
-  std::vector<DefinedName> defined_names;     // all but the print areas of worksheets
+  std::vector<DefinedName> defined_names;  // all but the print areas of worksheets
   int file_sheet_count = 0;
   StylesCarry styles;
 };
 
 // What a read keeps of one worksheet beyond the model, hung on the sheet.
 struct SheetExtras final : host::FileExtras {
-  int position = -1;          // index in the file's sheet list
+  int position = -1;  // index in the file's sheet list
   std::string original_name;
-  std::string part_name;      // "xl/worksheets/sheet1.xml"
-  std::string sheet_attrs;    // other attributes of the workbook's <sheet> element (sheetId ...)
-  std::string root_attrs;     // attributes of <worksheet>
+  std::string part_name;    // "xl/worksheets/sheet1.xml"
+  std::string sheet_attrs;  // other attributes of the workbook's <sheet> element (sheetId ...)
+  std::string root_attrs;   // attributes of <worksheet>
   std::vector<RawElement> elements;  // unmodelled top-level elements, in file order
   std::vector<Relationship> rels;    // links kept (drawings, tables, hyperlinks ...)
-  std::string sheet_pr;       // <sheetPr> as read
-  bool fit_to_page = false;   // its fitToPage flag as read
-  std::string view_attrs;     // first <sheetView>: attributes we do not model
-  std::string pane_xml;       // its <pane> and the selections of inactive panes
-  std::string active_pane;    // pane the selection belongs to, "" without panes
-  std::string more_views;     // further <sheetView> elements
-  std::string format_attrs;   // <sheetFormatPr> attributes we do not model
+  std::string sheet_pr;              // <sheetPr> as read
+  bool fit_to_page = false;          // its fitToPage flag as read
+  std::string view_attrs;            // first <sheetView>: attributes we do not model
+  std::string pane_xml;              // its <pane> and the selections of inactive panes
+  std::string active_pane;           // pane the selection belongs to, "" without panes
+  std::string more_views;            // further <sheetView> elements
+  std::string format_attrs;          // <sheetFormatPr> attributes we do not model
   int base_col_width = 8;
   bool has_default_col_width = false;
   std::string page_setup_attrs;     // <pageSetup> attributes we do not model (r:id, dpi ...)
@@ -120,7 +120,7 @@ struct SheetExtras final : host::FileExtras {
   std::string protection_xml;       // <sheetProtection> as read
   std::string comments_root_attrs;  // <comments> namespaces
   std::map<uint64_t, std::string> comment_attrs;  // (row << 16 | col) -> attributes of <comment>
-  std::string vml_shapes;      // shapes of the comments drawing that are not notes
+  std::string vml_shapes;              // shapes of the comments drawing that are not notes
   std::vector<Relationship> vml_rels;  // links of that drawing (images of its shapes)
   int vml_idmap = 0;
 };

@@ -39,8 +39,12 @@ double LengthToPoints(std::string_view v) {
 }
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\n' || s.front() == '\r' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t')) s.remove_suffix(1);
+  while (!s.empty() &&
+         (s.front() == ' ' || s.front() == '\n' || s.front() == '\r' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() &&
+         (s.back() == ' ' || s.back() == '\n' || s.back() == '\r' || s.back() == '\t'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -48,7 +52,8 @@ std::string_view Trim(std::string_view s) {
 std::string_view TagAttr(std::string_view tag, std::string_view name) {
   size_t i = 0;
   while ((i = tag.find(name, i)) != std::string_view::npos) {
-    const bool boundary = i > 0 && (tag[i - 1] == ' ' || tag[i - 1] == '\n' || tag[i - 1] == '\t' || tag[i - 1] == '\r');
+    const bool boundary = i > 0 && (tag[i - 1] == ' ' || tag[i - 1] == '\n' || tag[i - 1] == '\t' ||
+                                    tag[i - 1] == '\r');
     size_t j = i + name.size();
     while (j < tag.size() && tag[j] == ' ') ++j;
     if (boundary && j < tag.size() && tag[j] == '=') {
@@ -97,9 +102,12 @@ ShapeInfo ParseShape(std::string_view block) {
     const size_t colon = decl.find(':');
     if (colon != std::string_view::npos) {
       const std::string_view k = Trim(decl.substr(0, colon)), val = Trim(decl.substr(colon + 1));
-      if (k == "width") info.width = LengthToPoints(val);
-      else if (k == "height") info.height = LengthToPoints(val);
-      else if (k == "visibility") info.visible = info.visible || val == "visible";
+      if (k == "width")
+        info.width = LengthToPoints(val);
+      else if (k == "height")
+        info.height = LengthToPoints(val);
+      else if (k == "visibility")
+        info.visible = info.visible || val == "visible";
     }
     i = j + 1;
   }
@@ -113,7 +121,8 @@ void ForEachShape(std::string_view vml, F&& f) {
   while ((i = vml.find("<v:shape", i)) != std::string_view::npos) {
     const bool type = vml.compare(i, 12, "<v:shapetype") == 0;
     const size_t after = i + (type ? 12 : 8);
-    if (after >= vml.size() || !(vml[after] == ' ' || vml[after] == '>' || vml[after] == '\n' || vml[after] == '\r' || vml[after] == '\t')) {
+    if (after >= vml.size() || !(vml[after] == ' ' || vml[after] == '>' || vml[after] == '\n' ||
+                                 vml[after] == '\r' || vml[after] == '\t')) {
       i = after;
       continue;
     }
@@ -157,8 +166,8 @@ std::string Renumber(std::string_view shape, const std::string& id) {
 
 }  // namespace
 
-void ReadComments(std::string_view xml, std::string_view file, std::string_view part, host::Worksheet& sheet,
-                  SheetExtras& carry) {
+void ReadComments(std::string_view xml, std::string_view file, std::string_view part,
+                  host::Worksheet& sheet, SheetExtras& carry) {
   XmlScanner sc(xml, file, part);
   std::vector<std::string> authors;
   host::Font base;
@@ -171,7 +180,8 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
     if (sc.depth() == 1) {
       for (const auto& a : sc.attrs()) {
         if (a.qname == "xmlns") continue;
-        carry.comments_root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+        carry.comments_root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append(
+            "\"");
       }
       continue;
     }
@@ -179,7 +189,8 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
       // Written as cell text is (see WriteComments), so read back the same way.
       const std::string raw = sc.ElementText();
       std::string scratch;
-      authors.emplace_back(MendedText(raw.find("_x") == std::string::npos ? raw : DecodeXmlEscapes(raw), scratch));
+      authors.emplace_back(
+          MendedText(raw.find("_x") == std::string::npos ? raw : DecodeXmlEscapes(raw), scratch));
       continue;
     }
     if (sc.name() != "comment") continue;
@@ -190,7 +201,9 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
     for (const auto& a : sc.attrs()) {
       if (a.name == "ref") {
         if (!ParseCellRef(a.raw, row, col)) {
-          Fail(file, part, "a comment refers to \"" + std::string(a.raw) + "\", which is outside the sheet or malformed.");
+          Fail(file, part,
+               "a comment refers to \"" + std::string(a.raw) +
+                   "\", which is outside the sheet or malformed.");
         }
         has_ref = true;
       } else if (a.name == "authorId") {
@@ -201,7 +214,8 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
     }
     if (!has_ref) Fail(file, part, "a comment has no cell reference.");
     host::Comment comment;
-    if (author >= 0 && author < static_cast<int64_t>(authors.size())) comment.author = authors[author];
+    if (author >= 0 && author < static_cast<int64_t>(authors.size()))
+      comment.author = authors[author];
     const int depth = sc.depth();
     if (!sc.self_closing()) {
       for (;;) {
@@ -228,12 +242,15 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
 }
 
 void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras& carry) {
-  const std::string_view idmap = TagAttr(vml.substr(0, std::min<size_t>(vml.size(), vml.find("</o:shapelayout>") + 1)), "data");
+  const std::string_view idmap = TagAttr(
+      vml.substr(0, std::min<size_t>(vml.size(), vml.find("</o:shapelayout>") + 1)), "data");
   int64_t block;
-  if (ParseInt(idmap.substr(0, idmap.find(',')), block) && block > 0 && block < 1 << 20) carry.vml_idmap = static_cast<int>(block);
+  if (ParseInt(idmap.substr(0, idmap.find(',')), block) && block > 0 && block < 1 << 20)
+    carry.vml_idmap = static_cast<int>(block);
   ForEachShape(vml, [&](std::string_view block_xml, bool type) {
     if (type) {
-      if (TagAttr(block_xml.substr(0, block_xml.find('>')), "id") != "_x0000_t202") carry.vml_shapes.append(block_xml);
+      if (TagAttr(block_xml.substr(0, block_xml.find('>')), "id") != "_x0000_t202")
+        carry.vml_shapes.append(block_xml);
       return;
     }
     const ShapeInfo info = ParseShape(block_xml);
@@ -241,9 +258,12 @@ void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras
       carry.vml_shapes.append(block_xml);
       return;
     }
-    if (info.row < 0 || info.col < 0 || !host::IsValidCell(int64_t{info.row} + 1, int64_t{info.col} + 1)) return;
+    if (info.row < 0 || info.col < 0 ||
+        !host::IsValidCell(int64_t{info.row} + 1, int64_t{info.col} + 1))
+      return;
     const host::CellExtra* extra = sheet.Extra(info.row + 1, info.col + 1);
-    if (!extra || !extra->comment) return;  // a note shape without its comment is dropped, as the host does
+    if (!extra || !extra->comment)
+      return;  // a note shape without its comment is dropped, as the host does
     host::Comment& c = *sheet.ObtainExtra(info.row + 1, info.col + 1).comment;
     if (info.width > 0) c.width = info.width;
     if (info.height > 0) c.height = info.height;
@@ -266,18 +286,22 @@ std::vector<Noted> SortedComments(const host::Worksheet& sheet) {
   sheet.ForEachExtra([&](int32_t r, int32_t c, const host::CellExtra& e) {
     if (e.comment) out.push_back({r, c, &*e.comment});
   });
-  std::sort(out.begin(), out.end(), [](const Noted& a, const Noted& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+  std::sort(out.begin(), out.end(), [](const Noted& a, const Noted& b) {
+    return a.row != b.row ? a.row < b.row : a.col < b.col;
+  });
   return out;
 }
 
 }  // namespace
 
-std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry, const Namespaces& ns) {
+std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry,
+                          const Namespaces& ns) {
   const auto notes = SortedComments(sheet);
   std::vector<std::string> authors;
   std::map<std::string, int> author_ids;
   for (const Noted& n : notes) {
-    if (author_ids.emplace(n.comment->author, static_cast<int>(authors.size())).second) authors.push_back(n.comment->author);
+    if (author_ids.emplace(n.comment->author, static_cast<int>(authors.size())).second)
+      authors.push_back(n.comment->author);
   }
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<comments";
   AppendAttr(out, "xmlns", ns.main);
@@ -318,13 +342,15 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
       " xmlns:x=\"urn:schemas-microsoft-com:office:excel\">\n"
       " <o:shapelayout v:ext=\"edit\">\n  <o:idmap v:ext=\"edit\" data=\"";
   std::vector<int> all_blocks = blocks;
-  if (carry && carry->vml_idmap > 0 && !carry->vml_shapes.empty()) all_blocks.insert(all_blocks.begin(), carry->vml_idmap);
+  if (carry && carry->vml_idmap > 0 && !carry->vml_shapes.empty())
+    all_blocks.insert(all_blocks.begin(), carry->vml_idmap);
   for (size_t i = 0; i < all_blocks.size(); ++i) {
     if (i) out += ',';
     AppendInt(out, all_blocks[i]);
   }
   out +=
-      "\"/>\n </o:shapelayout><v:shapetype id=\"_x0000_t202\" coordsize=\"21600,21600\" o:spt=\"202\"\n"
+      "\"/>\n </o:shapelayout><v:shapetype id=\"_x0000_t202\" coordsize=\"21600,21600\" "
+      "o:spt=\"202\"\n"
       "  path=\"m,l,21600r21600,l21600,xe\">\n  <v:stroke joinstyle=\"miter\"/>\n"
       "  <v:path gradientshapeok=\"t\" o:connecttype=\"rect\"/>\n </v:shapetype>";
   if (carry) out += carry->vml_shapes;
@@ -337,13 +363,15 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
   auto row_px = [&](int32_t r0) { return std::round(sheet.RowHeight(r0 + 1) * 4 / 3); };
   std::vector<double> row_top{0};  // row_top[r0] = pixels above 0-based row r0
   auto top_of = [&](int32_t r0) {
-    while (static_cast<int32_t>(row_top.size()) <= r0) row_top.push_back(row_top.back() + row_px(static_cast<int32_t>(row_top.size()) - 1));
+    while (static_cast<int32_t>(row_top.size()) <= r0)
+      row_top.push_back(row_top.back() + row_px(static_cast<int32_t>(row_top.size()) - 1));
     return row_top[r0];
   };
   size_t k = 0;
   for (const Noted& n : notes) {
     const int block = blocks[std::min(k / 1023, blocks.size() - 1)];
-    const std::string id = "_x0000_s" + std::to_string(block * 1024 + 1 + static_cast<int>(k % 1023));
+    const std::string id =
+        "_x0000_s" + std::to_string(block * 1024 + 1 + static_cast<int>(k % 1023));
     ++k;
     const host::Comment& c = *n.comment;
     const int32_t r0 = n.row - 1, c0 = n.col - 1;
@@ -368,17 +396,24 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
     double remain_h = std::round(c.height * 4 / 3) + to;
     int32_t br = tr;
     while (br < host::kMaxRows - 1 && remain_h > row_px(br)) remain_h -= row_px(br++);
-    out += "<v:shape id=\"" + id + "\" type=\"#_x0000_t202\" style='position:absolute;\n  margin-left:" + Fmt(left * 0.75) +
-           "pt;margin-top:" + Fmt(top * 0.75) + "pt;width:" + Fmt(c.width) + "pt;height:" + Fmt(c.height) +
-           "pt;z-index:" + std::to_string(k) + (c.visible ? ";\n  visibility:visible" : ";\n  visibility:hidden") +
+    out += "<v:shape id=\"" + id +
+           "\" type=\"#_x0000_t202\" style='position:absolute;\n  margin-left:" + Fmt(left * 0.75) +
+           "pt;margin-top:" + Fmt(top * 0.75) + "pt;width:" + Fmt(c.width) +
+           "pt;height:" + Fmt(c.height) + "pt;z-index:" + std::to_string(k) +
+           (c.visible ? ";\n  visibility:visible" : ";\n  visibility:hidden") +
            "' fillcolor=\"#ffffe1\" o:insetmode=\"auto\">\n  <v:fill color2=\"#ffffe1\"/>\n"
-           "  <v:shadow on=\"t\" color=\"black\" obscured=\"t\"/>\n  <v:path o:connecttype=\"none\"/>\n"
-           "  <v:textbox style='mso-direction-alt:auto'>\n   <div style='text-align:left'></div>\n  </v:textbox>\n"
-           "  <x:ClientData ObjectType=\"Note\">\n   <x:MoveWithCells/>\n   <x:SizeWithCells/>\n   <x:Anchor>\n    " +
-           std::to_string(lc) + ", " + std::to_string(static_cast<int>(lo)) + ", " + std::to_string(tr) + ", " +
-           std::to_string(static_cast<int>(to)) + ", " + std::to_string(rc) + ", " + std::to_string(static_cast<int>(ro)) + ", " +
-           std::to_string(br) + ", " + std::to_string(static_cast<int>(remain_h)) + "</x:Anchor>\n   <x:AutoFill>False</x:AutoFill>\n" +
-           "   <x:Row>" + std::to_string(r0) + "</x:Row>\n   <x:Column>" + std::to_string(c0) + "</x:Column>\n" +
+           "  <v:shadow on=\"t\" color=\"black\" obscured=\"t\"/>\n  <v:path "
+           "o:connecttype=\"none\"/>\n"
+           "  <v:textbox style='mso-direction-alt:auto'>\n   <div style='text-align:left'></div>\n "
+           " </v:textbox>\n"
+           "  <x:ClientData ObjectType=\"Note\">\n   <x:MoveWithCells/>\n   <x:SizeWithCells/>\n   "
+           "<x:Anchor>\n    " +
+           std::to_string(lc) + ", " + std::to_string(static_cast<int>(lo)) + ", " +
+           std::to_string(tr) + ", " + std::to_string(static_cast<int>(to)) + ", " +
+           std::to_string(rc) + ", " + std::to_string(static_cast<int>(ro)) + ", " +
+           std::to_string(br) + ", " + std::to_string(static_cast<int>(remain_h)) +
+           "</x:Anchor>\n   <x:AutoFill>False</x:AutoFill>\n" + "   <x:Row>" + std::to_string(r0) +
+           "</x:Row>\n   <x:Column>" + std::to_string(c0) + "</x:Column>\n" +
            (c.visible ? "   <x:Visible/>\n" : "") + "  </x:ClientData>\n </v:shape>";
   }
   out += "</xml>";

@@ -9,17 +9,26 @@
 namespace tessarin::ooxml {
 
 namespace content_type {
-inline constexpr std::string_view kWorkbook = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
-inline constexpr std::string_view kMacroWorkbook = "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
-inline constexpr std::string_view kWorksheet = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
-inline constexpr std::string_view kStyles = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
-inline constexpr std::string_view kSharedStrings = "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
-inline constexpr std::string_view kComments = "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml";
+inline constexpr std::string_view kWorkbook =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+inline constexpr std::string_view kMacroWorkbook =
+    "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
+inline constexpr std::string_view kWorksheet =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
+inline constexpr std::string_view kStyles =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+inline constexpr std::string_view kSharedStrings =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+inline constexpr std::string_view kComments =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml";
 inline constexpr std::string_view kVml = "application/vnd.openxmlformats-officedocument.vmlDrawing";
-inline constexpr std::string_view kRels = "application/vnd.openxmlformats-package.relationships+xml";
+inline constexpr std::string_view kRels =
+    "application/vnd.openxmlformats-package.relationships+xml";
 inline constexpr std::string_view kXml = "application/xml";
-inline constexpr std::string_view kCoreProps = "application/vnd.openxmlformats-package.core-properties+xml";
-inline constexpr std::string_view kAppProps = "application/vnd.openxmlformats-officedocument.extended-properties+xml";
+inline constexpr std::string_view kCoreProps =
+    "application/vnd.openxmlformats-package.core-properties+xml";
+inline constexpr std::string_view kAppProps =
+    "application/vnd.openxmlformats-officedocument.extended-properties+xml";
 }  // namespace content_type
 
 struct ContentTypes {

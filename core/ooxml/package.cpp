@@ -1,6 +1,8 @@
 // The zip container: bounded reading with libzip and writing into memory.
 #include "core/ooxml/package.h"
 
+#include <zip.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -8,8 +10,6 @@
 #include <exception>
 #include <memory>
 #include <stdexcept>
-
-#include <zip.h>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/xml_util.h"
@@ -22,7 +22,8 @@ std::string MiB(uint64_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 // An OLE compound file holding "EncryptedPackage" is a password-protected OOXML file.
 bool IsEncryptedOle(std::string_view bytes) {
   static const char kName[] = "E\0n\0c\0r\0y\0p\0t\0e\0d\0P\0a\0c\0k\0a\0g\0e\0";
-  return std::string_view(bytes).find(std::string_view(kName, sizeof kName - 1)) != std::string_view::npos;
+  return std::string_view(bytes).find(std::string_view(kName, sizeof kName - 1)) !=
+         std::string_view::npos;
 }
 
 // Why a zip entry name is not one a package part may have, or nullptr when it is fine.
@@ -49,14 +50,19 @@ static void DiscardZip(void* z) {
   if (z) zip_discard(static_cast<zip_t*>(z));
 }
 
-PackageReader::PackageReader(std::string_view bytes, const std::string& file_name, const ReadLimits& limits)
+PackageReader::PackageReader(std::string_view bytes, const std::string& file_name,
+                             const ReadLimits& limits)
     : zip_(nullptr, DiscardZip), file_(file_name) {
   auto fail = [&](const std::string& what) { Fail(file_, {}, what); };
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) {
-    if (IsEncryptedOle(bytes)) fail("the workbook is encrypted with a password; remove the password in the program that made it.");
+    if (IsEncryptedOle(bytes))
+      fail(
+          "the workbook is encrypted with a password; remove the password in the program that made "
+          "it.");
     fail("this is an OLE compound file (an .xls workbook?), not an .xlsx package.");
   }
-  if (bytes.size() < 22) fail("the file is too short to be a zip package (" + std::to_string(bytes.size()) + " bytes).");
+  if (bytes.size() < 22)
+    fail("the file is too short to be a zip package (" + std::to_string(bytes.size()) + " bytes).");
 
   zip_error_t error;
   zip_error_init(&error);
@@ -87,12 +93,15 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
     std::string name = st.name;
     auto part_fail = [&](const std::string& what) { Fail(file_, name, what); };
     // Names that escape the package when unpacked, or that programs resolve differently.
-    if (const char* why = UnsafeEntryName(name)) part_fail(std::string("the entry name ") + why + ".");
+    if (const char* why = UnsafeEntryName(name))
+      part_fail(std::string("the entry name ") + why + ".");
     if (name.back() == '/') continue;  // folders
     if (const auto f = folded_.find(Lower(name)); f != folded_.end()) {
       // Programs disagree on which copy counts, so the file would mean different things.
-      part_fail("the package holds two entries of this name" +
-                (f->second == name ? std::string() : " (\"" + f->second + "\" differs only in case)") + ".");
+      part_fail(
+          "the package holds two entries of this name" +
+          (f->second == name ? std::string() : " (\"" + f->second + "\" differs only in case)") +
+          ".");
     }
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
       part_fail("the entry is encrypted.");
@@ -100,7 +109,8 @@ PackageReader::PackageReader(std::string_view bytes, const std::string& file_nam
     const uint64_t size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
     const uint64_t comp = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
     if (size > limits.max_part_size) {
-      part_fail("the part expands to " + MiB(size) + ", more than the " + MiB(limits.max_part_size) + " allowed.");
+      part_fail("the part expands to " + MiB(size) + ", more than the " +
+                MiB(limits.max_part_size) + " allowed.");
     }
     if (size > (uint64_t{1} << 20) && size / std::max<uint64_t>(comp, 1) > limits.max_ratio) {
       part_fail("the part is compressed " + std::to_string(size / std::max<uint64_t>(comp, 1)) +
@@ -126,7 +136,8 @@ size_t PackageReader::Stream::Read(char* out, size_t size) {
   if (!file_ || size == 0) return 0;
   auto* zf = static_cast<zip_file_t*>(file_);
   const zip_int64_t n = zip_fread(zf, out, size);
-  if (n < 0) Fail(file_name_, part_, std::string("the entry is damaged (") + zip_file_strerror(zf) + ").");
+  if (n < 0)
+    Fail(file_name_, part_, std::string("the entry is damaged (") + zip_file_strerror(zf) + ").");
   got_ += static_cast<uint64_t>(n);
   // The declared size bounds what we accept: an entry that inflates to more is a bomb in disguise.
   if (got_ > declared_) Fail(file_name_, part_, "the entry expands beyond its declared size.");
@@ -139,7 +150,10 @@ std::unique_ptr<PackageReader::Stream> PackageReader::Open(std::string_view part
   if (!name) Fail(file_, part, "the part is missing from the package.");
   const Entry& e = entries_.at(*name);
   auto* zf = zip_fopen_index(static_cast<zip_t*>(zip_.get()), e.index, 0);
-  if (!zf) Fail(file_, *name, std::string("the entry cannot be opened (") + zip_strerror(static_cast<zip_t*>(zip_.get())) + ").");
+  if (!zf)
+    Fail(file_, *name,
+         std::string("the entry cannot be opened (") +
+             zip_strerror(static_cast<zip_t*>(zip_.get())) + ").");
   std::unique_ptr<Stream> s(new Stream());
   s->file_ = zf;
   s->declared_ = e.size;
@@ -201,7 +215,8 @@ std::string PackageReader::Take(std::string_view part) {
   return out;
 }
 
-CompressedPart PackageReader::TakeCompressed(std::string_view part, const std::function<void(std::string_view)>& check) {
+CompressedPart PackageReader::TakeCompressed(std::string_view part,
+                                             const std::function<void(std::string_view)>& check) {
   const std::string* found = Resolve(part);
   if (!found) Fail(file_, part, "the part is missing from the package.");
   const std::string name = *found;
@@ -213,12 +228,14 @@ CompressedPart PackageReader::TakeCompressed(std::string_view part, const std::f
   {
     auto stream = Open(name);
     std::string piece(256 * 1024, '\0');
-    while (const size_t n = stream->Read(piece.data(), piece.size())) check(std::string_view(piece.data(), n));
+    while (const size_t n = stream->Read(piece.data(), piece.size()))
+      check(std::string_view(piece.data(), n));
   }
   auto* za = static_cast<zip_t*>(zip_.get());
   zip_stat_t st;
   zip_stat_init(&st);
-  const zip_uint64_t need = ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_SIZE;
+  const zip_uint64_t need =
+      ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_SIZE;
   if (zip_stat_index(za, e.index, 0, &st) != 0 || (st.valid & need) != need) {
     Fail(file_, name, "the entry's directory record is damaged.");
   }
@@ -255,8 +272,8 @@ zip_int64_t OtherCommand(zip_error_t& error, void* data, zip_uint64_t len, zip_s
     case ZIP_SOURCE_FREE:
       return 0;
     case ZIP_SOURCE_SUPPORTS:
-      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
-                                            ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
     default:
       zip_error_set(&error, ZIP_ER_OPNOTSUPP, 0);
       return -1;
@@ -288,7 +305,8 @@ zip_int64_t GeneratedCallback(void* user, void* data, zip_uint64_t len, zip_sour
           g->pos = 0;
           g->done = !g->entry->generate(g->piece);
           g->produced += g->piece.size();
-          if (g->produced > g->entry->size) throw std::logic_error("generated part longer than measured: " + g->entry->name);
+          if (g->produced > g->entry->size)
+            throw std::logic_error("generated part longer than measured: " + g->entry->name);
         }
         if (g->done && g->pos == g->piece.size() && g->produced != g->entry->size) {
           throw std::logic_error("generated part shorter than measured: " + g->entry->name);
@@ -350,7 +368,8 @@ zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_sou
       st->comp_method = c->part->method;
       st->crc = c->part->crc;
       st->encryption_method = ZIP_EM_NONE;
-      st->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+      st->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC |
+                   ZIP_STAT_ENCRYPTION_METHOD;
       return sizeof(*st);
     }
     default:
@@ -362,7 +381,8 @@ zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_sou
 
 std::string WriteZip(const std::vector<ZipEntry>& entries) {
   auto fail = [](const std::string& what) {
-    throw host::HostError(host::kErrApplicationDefined, "Cannot build the workbook package: " + what);
+    throw host::HostError(host::kErrApplicationDefined,
+                          "Cannot build the workbook package: " + what);
   };
   zip_error_t error;
   zip_error_init(&error);
@@ -391,7 +411,8 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
     } else {
       s = zip_source_buffer(za, e.data.data(), e.data.size(), 0);
     }
-    const zip_int64_t idx = s ? zip_file_add(za, e.name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) : -1;
+    const zip_int64_t idx =
+        s ? zip_file_add(za, e.name.c_str(), s, ZIP_FL_ENC_UTF_8 | ZIP_FL_OVERWRITE) : -1;
     if (idx < 0) {
       if (s) zip_source_free(s);
       std::string why = zip_strerror(za);
@@ -399,7 +420,8 @@ std::string WriteZip(const std::vector<ZipEntry>& entries) {
       zip_source_free(src);
       fail(e.name + ": " + why);
     }
-    zip_file_set_mtime(za, idx, 315532800 + 86400 * 365 * 30, 0);  // a fixed stamp keeps output stable
+    zip_file_set_mtime(za, idx, 315532800 + 86400 * 365 * 30,
+                       0);       // a fixed stamp keeps output stable
     if (e.compressed) continue;  // already in its method; setting one would compress it again
     // Big sheets trade a little size for a much faster save.
     const zip_uint32_t level = std::max<uint64_t>(e.data.size(), e.size) > (4u << 20) ? 1 : 6;
@@ -446,7 +468,8 @@ std::string ResolvePartName(std::string_view source_part, std::string_view targe
     path = std::string(target.substr(1));
   } else {
     const size_t slash = source_part.rfind('/');
-    path = slash == std::string_view::npos ? std::string() : std::string(source_part.substr(0, slash + 1));
+    path = slash == std::string_view::npos ? std::string()
+                                           : std::string(source_part.substr(0, slash + 1));
     path.append(target);
   }
   // Normalise "." and ".." segments.
@@ -487,7 +510,8 @@ std::string ResolvePartName(std::string_view source_part, std::string_view targe
 
 std::string RelativeTarget(std::string_view source_part, std::string_view part) {
   const size_t slash = source_part.rfind('/');
-  std::string_view dir = slash == std::string_view::npos ? std::string_view() : source_part.substr(0, slash + 1);
+  std::string_view dir =
+      slash == std::string_view::npos ? std::string_view() : source_part.substr(0, slash + 1);
   if (part.substr(0, dir.size()) == dir) return std::string(part.substr(dir.size()));
   // Climb out of the source folder as far as needed.
   std::string up;
@@ -505,7 +529,8 @@ std::string RelativeTarget(std::string_view source_part, std::string_view part) 
 std::string RelsPartName(std::string_view part) {
   const size_t slash = part.rfind('/');
   if (slash == std::string_view::npos) return "_rels/" + std::string(part) + ".rels";
-  return std::string(part.substr(0, slash + 1)) + "_rels/" + std::string(part.substr(slash + 1)) + ".rels";
+  return std::string(part.substr(0, slash + 1)) + "_rels/" + std::string(part.substr(slash + 1)) +
+         ".rels";
 }
 
 }  // namespace tessarin::ooxml

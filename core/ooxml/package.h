@@ -46,7 +46,8 @@ class PackageReader {
   // The part as stored, for passing it on unchanged. Its inflated bytes are first streamed
   // through `check` piece by piece, which also proves the entry sound (size and checksum) as
   // Get does, without ever holding them whole. Throws HostError 1004 as Get does.
-  CompressedPart TakeCompressed(std::string_view part, const std::function<void(std::string_view)>& check);
+  CompressedPart TakeCompressed(std::string_view part,
+                                const std::function<void(std::string_view)>& check);
   // Reads the part in pieces: each call fills up to `size` bytes and returns how many, 0 at the
   // end. Throws HostError 1004 as Get does.
   class Stream {

@@ -1,9 +1,8 @@
 // <rowBreaks>: manual page breaks.
 #include "core/ooxml/page_breaks.h"
 
-#include "core/ooxml/value_text.h"
-
 #include "core/host/geometry.h"
+#include "core/ooxml/value_text.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {

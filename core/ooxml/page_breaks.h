@@ -1,9 +1,8 @@
 // <rowBreaks> of a worksheet part: the sheet's manual page breaks between rows.
 #pragma once
 
-#include <string>
-
 #include <pugixml.hpp>
+#include <string>
 
 #include "core/host/worksheet.h"
 

@@ -7,7 +7,8 @@
 
 namespace tessarin::ooxml {
 
-std::vector<Relationship> ReadRelationships(std::string_view xml, std::string_view file, std::string_view part) {
+std::vector<Relationship> ReadRelationships(std::string_view xml, std::string_view file,
+                                            std::string_view part) {
   pugi::xml_document doc;
   LoadXml(doc, xml, file, part);
   std::vector<Relationship> rels;
@@ -42,7 +43,8 @@ std::string WriteRelationships(const std::vector<Relationship>& rels) {
 
 bool RelTypeIs(std::string_view type, std::string_view name) {
   for (const Namespaces* ns : {&Namespaces::Transitional(), &Namespaces::Strict()}) {
-    if (type.size() == ns->rel_type_prefix.size() + name.size() && type.substr(0, ns->rel_type_prefix.size()) == ns->rel_type_prefix &&
+    if (type.size() == ns->rel_type_prefix.size() + name.size() &&
+        type.substr(0, ns->rel_type_prefix.size()) == ns->rel_type_prefix &&
         type.substr(ns->rel_type_prefix.size()) == name) {
       return true;
     }

@@ -15,7 +15,8 @@ struct Relationship {
 };
 
 // Parses a .rels part; throws HostError 1004 naming file and part when it is malformed.
-std::vector<Relationship> ReadRelationships(std::string_view xml, std::string_view file, std::string_view part);
+std::vector<Relationship> ReadRelationships(std::string_view xml, std::string_view file,
+                                            std::string_view part);
 std::string WriteRelationships(const std::vector<Relationship>& rels);
 
 // True when `type` is the officeDocument relationship type `name` ("worksheet", "styles" ...)

@@ -99,8 +99,10 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
     } else if (name == "rPh") {
       RawPhonetic p{0, 0, {}};
       int64_t v;
-      if (const auto* a = sc.FindAttr("sb"); a && ParseInt(a->raw, v) && v >= 0) p.sb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
-      if (const auto* a = sc.FindAttr("eb"); a && ParseInt(a->raw, v) && v >= 0) p.eb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
+      if (const auto* a = sc.FindAttr("sb"); a && ParseInt(a->raw, v) && v >= 0)
+        p.sb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
+      if (const auto* a = sc.FindAttr("eb"); a && ParseInt(a->raw, v) && v >= 0)
+        p.eb = static_cast<uint32_t>(std::min<int64_t>(v, 1 << 30));
       for (;;) {
         const auto rt = sc.Next();
         if (rt == XmlScanner::kEnd && sc.depth() <= depth) break;
@@ -161,7 +163,8 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
                std::to_string(host::kMaxCellChars) + " characters a cell can have");
     }
     const std::string_view mended = MendedText(t, scratch);
-    if (sst.text_bytes() + mended.size() > UINT32_MAX) sc.Error("the shared strings hold more than 4 GiB of text");
+    if (sst.text_bytes() + mended.size() > UINT32_MAX)
+      sc.Error("the shared strings hold more than 4 GiB of text");
     sst.Add(mended);
   };
   for (;;) {
@@ -171,7 +174,8 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
       if (const auto* a = sc.FindAttr("uniqueCount")) {
         int64_t n;
         // The count is only a hint (some writers get it wrong); cap what it reserves.
-        if (ParseInt(a->raw, n) && n > 0) sst.Reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
+        if (ParseInt(a->raw, n) && n > 0)
+          sst.Reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
       }
       continue;
     }
@@ -184,14 +188,17 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
     // Fast path for <si><t>plain</t></si>.
     std::string_view raw;
     if (!sc.self_closing() && sc.TrySimpleChild("t", raw)) {
-      if (raw.find("_x") == std::string_view::npos) add(raw);
-      else add(DecodeXmlEscapes(raw));
+      if (raw.find("_x") == std::string_view::npos)
+        add(raw);
+      else
+        add(DecodeXmlEscapes(raw));
       if (sc.depth() == 1) sc.Compact();
       continue;
     }
     RichText rich;
     ReadStringItem(sc, text, rich, base);
-    if (!rich.runs.empty() || rich.phonetic) sst.rich.emplace(static_cast<uint32_t>(sst.size()), std::move(rich));
+    if (!rich.runs.empty() || rich.phonetic)
+      sst.rich.emplace(static_cast<uint32_t>(sst.size()), std::move(rich));
     add(text);
   }
   return sst;
@@ -205,13 +212,14 @@ SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std
   return ReadTable(sc, workbook);
 }
 
-SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
-                                host::Workbook& workbook) {
+SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file,
+                                std::string_view part, host::Workbook& workbook) {
   XmlScanner sc(std::move(source), file, part);
   return ReadTable(sc, workbook);
 }
 
-SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool) : pool_(pool), index_(pool.size(), 0) {}
+SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool)
+    : pool_(pool), index_(pool.size(), 0) {}
 
 uint32_t SharedStringsWriter::Add(uint32_t pool_id) {
   ++count_;
@@ -234,13 +242,15 @@ uint32_t SharedStringsWriter::AddRich(std::string_view text, const host::CellExt
   return unique_++;
 }
 
-void AppendStringItemBody(std::string& out, std::string_view text, const std::vector<host::TextRun>& runs,
+void AppendStringItemBody(std::string& out, std::string_view text,
+                          const std::vector<host::TextRun>& runs,
                           const std::optional<host::Phonetic>& phonetic) {
   if (runs.empty()) {
     AppendT(out, text);
   } else {
     std::vector<host::TextRun> sorted = runs;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const auto& a, const auto& b) { return a.start < b.start; });
     const auto total = static_cast<uint32_t>(host::Utf8Length(text));
     uint32_t pos = 0;
     auto piece = [&](uint32_t from, uint32_t to) {

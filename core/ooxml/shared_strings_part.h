@@ -46,12 +46,12 @@ class SharedStrings {
   std::vector<uint32_t> ids_;   // pool id + 1 per item, 0 until a cell uses it
 };
 
-// Reads the part; strings are checked and mended as cell text here, pooled when used. Throws HostError 1004 naming
-// file and part when it is malformed.
+// Reads the part; strings are checked and mended as cell text here, pooled when used. Throws
+// HostError 1004 naming file and part when it is malformed.
 SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
                                 host::Workbook& workbook);
-SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
-                                host::Workbook& workbook);
+SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file,
+                                std::string_view part, host::Workbook& workbook);
 
 // Builds the shared string table while the worksheets are written. Plain strings are shared by
 // pool id; strings with runs or readings get an item of their own.
@@ -75,7 +75,8 @@ class SharedStringsWriter {
 };
 
 // Writes one <si>-style body (the <t>, <r>, <rPh> and <phoneticPr> children) for `text`.
-void AppendStringItemBody(std::string& out, std::string_view text, const std::vector<host::TextRun>& runs,
+void AppendStringItemBody(std::string& out, std::string_view text,
+                          const std::vector<host::TextRun>& runs,
                           const std::optional<host::Phonetic>& phonetic);
 
 // UTF-16 offsets (as the file counts them) <-> code point offsets (as the model counts them).

@@ -26,24 +26,61 @@ constexpr const auto& kPalette = host::kDefaultPalette;
 // Built-in number formats as a Japanese-locale host shows them.
 const std::map<int, std::string_view>& Builtins() {
   static const std::map<int, std::string_view> m = {
-      {0, "General"}, {1, "0"}, {2, "0.00"}, {3, "#,##0"}, {4, "#,##0.00"},
-      {5, "\"¥\"#,##0;\"¥\"\\-#,##0"}, {6, "\"¥\"#,##0;[Red]\"¥\"\\-#,##0"},
-      {7, "\"¥\"#,##0.00;\"¥\"\\-#,##0.00"}, {8, "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00"},
-      {9, "0%"}, {10, "0.00%"}, {11, "0.00E+00"}, {12, "# ?/?"}, {13, "# ?\?/??"},
-      {14, "yyyy/m/d"}, {15, "d-mmm-yy"}, {16, "d-mmm"}, {17, "mmm-yy"}, {18, "h:mm AM/PM"},
-      {19, "h:mm:ss AM/PM"}, {20, "h:mm"}, {21, "h:mm:ss"}, {22, "yyyy/m/d h:mm"},
-      {27, "[$-411]ge.m.d"}, {28, "[$-411]ggge\"年\"m\"月\"d\"日\""}, {29, "[$-411]ggge\"年\"m\"月\"d\"日\""},
-      {30, "m/d/yy"}, {31, "yyyy\"年\"m\"月\"d\"日\""}, {32, "h\"時\"mm\"分\""}, {33, "h\"時\"mm\"分\"ss\"秒\""},
-      {34, "yyyy\"年\"m\"月\""}, {35, "m\"月\"d\"日\""}, {36, "[$-411]ge.m.d"},
-      {37, "#,##0 ;(#,##0)"}, {38, "#,##0 ;[Red](#,##0)"}, {39, "#,##0.00 ;(#,##0.00)"},
-      {40, "#,##0.00 ;[Red](#,##0.00)"}, {41, "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ "},
+      {0, "General"},
+      {1, "0"},
+      {2, "0.00"},
+      {3, "#,##0"},
+      {4, "#,##0.00"},
+      {5, "\"¥\"#,##0;\"¥\"\\-#,##0"},
+      {6, "\"¥\"#,##0;[Red]\"¥\"\\-#,##0"},
+      {7, "\"¥\"#,##0.00;\"¥\"\\-#,##0.00"},
+      {8, "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00"},
+      {9, "0%"},
+      {10, "0.00%"},
+      {11, "0.00E+00"},
+      {12, "# ?/?"},
+      {13, "# ?\?/??"},
+      {14, "yyyy/m/d"},
+      {15, "d-mmm-yy"},
+      {16, "d-mmm"},
+      {17, "mmm-yy"},
+      {18, "h:mm AM/PM"},
+      {19, "h:mm:ss AM/PM"},
+      {20, "h:mm"},
+      {21, "h:mm:ss"},
+      {22, "yyyy/m/d h:mm"},
+      {27, "[$-411]ge.m.d"},
+      {28, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+      {29, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+      {30, "m/d/yy"},
+      {31, "yyyy\"年\"m\"月\"d\"日\""},
+      {32, "h\"時\"mm\"分\""},
+      {33, "h\"時\"mm\"分\"ss\"秒\""},
+      {34, "yyyy\"年\"m\"月\""},
+      {35, "m\"月\"d\"日\""},
+      {36, "[$-411]ge.m.d"},
+      {37, "#,##0 ;(#,##0)"},
+      {38, "#,##0 ;[Red](#,##0)"},
+      {39, "#,##0.00 ;(#,##0.00)"},
+      {40, "#,##0.00 ;[Red](#,##0.00)"},
+      {41, "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ "},
       {42, "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ "},
       {43, "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"?\?_ ;_ @_ "},
       {44, "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"?\?_ ;_ @_ "},
-      {45, "mm:ss"}, {46, "[h]:mm:ss"}, {47, "mm:ss.0"}, {48, "##0.0E+0"}, {49, "@"},
-      {50, "[$-411]ge.m.d"}, {51, "[$-411]ggge\"年\"m\"月\"d\"日\""}, {52, "yyyy\"年\"m\"月\""},
-      {53, "m\"月\"d\"日\""}, {54, "[$-411]ggge\"年\"m\"月\"d\"日\""}, {55, "yyyy\"年\"m\"月\""},
-      {56, "m\"月\"d\"日\""}, {57, "[$-411]ge.m.d"}, {58, "[$-411]ggge\"年\"m\"月\"d\"日\""}};
+      {45, "mm:ss"},
+      {46, "[h]:mm:ss"},
+      {47, "mm:ss.0"},
+      {48, "##0.0E+0"},
+      {49, "@"},
+      {50, "[$-411]ge.m.d"},
+      {51, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+      {52, "yyyy\"年\"m\"月\""},
+      {53, "m\"月\"d\"日\""},
+      {54, "[$-411]ggge\"年\"m\"月\"d\"日\""},
+      {55, "yyyy\"年\"m\"月\""},
+      {56, "m\"月\"d\"日\""},
+      {57, "[$-411]ge.m.d"},
+      {58, "[$-411]ggge\"年\"m\"月\"d\"日\""}};
   return m;
 }
 
@@ -61,12 +98,18 @@ struct LineName {
   int weight;
 };
 constexpr LineName kLines[] = {
-    {"thin", host::kXlContinuous, host::kXlThin},       {"medium", host::kXlContinuous, host::kXlMedium},
-    {"thick", host::kXlContinuous, host::kXlThick},     {"hair", host::kXlContinuous, host::kXlHairline},
-    {"dashed", host::kXlDash, host::kXlThin},           {"mediumDashed", host::kXlDash, host::kXlMedium},
-    {"dotted", host::kXlDot, host::kXlThin},            {"double", host::kXlDouble, host::kXlThick},
-    {"dashDot", host::kXlDashDot, host::kXlThin},       {"mediumDashDot", host::kXlDashDot, host::kXlMedium},
-    {"dashDotDot", host::kXlDashDotDot, host::kXlThin}, {"mediumDashDotDot", host::kXlDashDotDot, host::kXlMedium},
+    {"thin", host::kXlContinuous, host::kXlThin},
+    {"medium", host::kXlContinuous, host::kXlMedium},
+    {"thick", host::kXlContinuous, host::kXlThick},
+    {"hair", host::kXlContinuous, host::kXlHairline},
+    {"dashed", host::kXlDash, host::kXlThin},
+    {"mediumDashed", host::kXlDash, host::kXlMedium},
+    {"dotted", host::kXlDot, host::kXlThin},
+    {"double", host::kXlDouble, host::kXlThick},
+    {"dashDot", host::kXlDashDot, host::kXlThin},
+    {"mediumDashDot", host::kXlDashDot, host::kXlMedium},
+    {"dashDotDot", host::kXlDashDotDot, host::kXlThin},
+    {"mediumDashDotDot", host::kXlDashDotDot, host::kXlMedium},
     {"slantDashDot", host::kXlSlantDashDot, host::kXlMedium},
 };
 
@@ -138,7 +181,8 @@ void AppendColor(std::string& out, int color_index, std::string_view color_xml) 
 void ReadColor(const ElementAttrs& e, int& color_index, std::string& color_xml) {
   color_index = ColorIndexOf(e);
   int64_t idx;
-  if (e.attrs.size() == 1 && e.attrs[0].first == "indexed" && ParseInt(e.attrs[0].second, idx) && idx >= 0 && idx < 64) {
+  if (e.attrs.size() == 1 && e.attrs[0].first == "indexed" && ParseInt(e.attrs[0].second, idx) &&
+      idx >= 0 && idx < 64) {
     return;
   }
   color_xml.clear();
@@ -184,11 +228,16 @@ std::array<BorderLine, host::kBorderSlots> ReadBorder(pugi::xml_node node) {
       if (e.name == "color") ReadColor(e, line.color_index, color);
     }
     line.file_color = KeepXml(std::move(color));
-    if (name == "left" || name == "start") b[host::kLeft] = line;
-    else if (name == "right" || name == "end") b[host::kRight] = line;
-    else if (name == "top") b[host::kTop] = line;
-    else if (name == "bottom") b[host::kBottom] = line;
-    else if (name == "diagonal") diagonal = line;
+    if (name == "left" || name == "start")
+      b[host::kLeft] = line;
+    else if (name == "right" || name == "end")
+      b[host::kRight] = line;
+    else if (name == "top")
+      b[host::kTop] = line;
+    else if (name == "bottom")
+      b[host::kBottom] = line;
+    else if (name == "diagonal")
+      diagonal = line;
   }
   if (diagonal.IsSet()) {
     if (ParseBool(AttrValue(node, "diagonalUp"), false)) b[host::kDiagonalUp] = diagonal;
@@ -203,12 +252,19 @@ struct AlignmentName {
   int value;
 };
 constexpr AlignmentName kHorizontal[] = {
-    {"left", host::kXlLeft},   {"center", host::kXlCenter},   {"right", host::kXlRight},
-    {"fill", host::kXlFill},   {"justify", host::kXlJustify}, {"centerContinuous", host::kXlCenterAcrossSelection},
+    {"left", host::kXlLeft},
+    {"center", host::kXlCenter},
+    {"right", host::kXlRight},
+    {"fill", host::kXlFill},
+    {"justify", host::kXlJustify},
+    {"centerContinuous", host::kXlCenterAcrossSelection},
     {"distributed", host::kXlDistributed},
 };
 constexpr AlignmentName kVertical[] = {
-    {"top", host::kXlTop}, {"center", host::kXlCenter}, {"justify", host::kXlJustify}, {"distributed", host::kXlDistributed},
+    {"top", host::kXlTop},
+    {"center", host::kXlCenter},
+    {"justify", host::kXlJustify},
+    {"distributed", host::kXlDistributed},
 };
 
 template <size_t N>
@@ -243,11 +299,16 @@ int OrientationFrom(int64_t rotation) {
 
 int RotationOf(int orientation) {
   switch (orientation) {
-    case host::kXlVertical: return 255;
-    case host::kXlUpward: return 90;
-    case host::kXlDownward: return 180;
-    case host::kXlHorizontal: return 0;
-    default: break;
+    case host::kXlVertical:
+      return 255;
+    case host::kXlUpward:
+      return 90;
+    case host::kXlDownward:
+      return 180;
+    case host::kXlHorizontal:
+      return 0;
+    default:
+      break;
   }
   if (orientation >= 0 && orientation <= 90) return orientation;
   if (orientation < 0 && orientation >= -90) return 90 - orientation;
@@ -256,7 +317,8 @@ int RotationOf(int orientation) {
 
 constexpr char kExtraSeparator = '\x1f';
 
-std::string AttrsText(pugi::xml_node node, std::initializer_list<std::string_view> skip, bool skip_apply) {
+std::string AttrsText(pugi::xml_node node, std::initializer_list<std::string_view> skip,
+                      bool skip_apply) {
   std::string out;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view n = a.name();
@@ -267,23 +329,31 @@ std::string AttrsText(pugi::xml_node node, std::initializer_list<std::string_vie
   return out;
 }
 
-Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts, const std::vector<std::string>& fills,
+Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts,
+             const std::vector<std::string>& fills,
              const std::vector<std::array<BorderLine, host::kBorderSlots>>& borders,
              const std::map<int, std::string>& formats) {
   Style s;
   int64_t v;
-  if (ParseInt(AttrValue(xf, "fontId"), v) && v >= 0 && v < static_cast<int64_t>(fonts.size())) s.font = fonts[v];
-  else if (!fonts.empty()) s.font = fonts[0];
+  if (ParseInt(AttrValue(xf, "fontId"), v) && v >= 0 && v < static_cast<int64_t>(fonts.size()))
+    s.font = fonts[v];
+  else if (!fonts.empty())
+    s.font = fonts[0];
   FormatExtras kept;
-  if (ParseInt(AttrValue(xf, "fillId"), v) && v > 0 && v < static_cast<int64_t>(fills.size())) kept.fill = fills[v];
-  if (ParseInt(AttrValue(xf, "borderId"), v) && v >= 0 && v < static_cast<int64_t>(borders.size())) s.borders = borders[v];
+  if (ParseInt(AttrValue(xf, "fillId"), v) && v > 0 && v < static_cast<int64_t>(fills.size()))
+    kept.fill = fills[v];
+  if (ParseInt(AttrValue(xf, "borderId"), v) && v >= 0 && v < static_cast<int64_t>(borders.size()))
+    s.borders = borders[v];
   if (ParseInt(AttrValue(xf, "numFmtId"), v)) {
     auto it = formats.find(static_cast<int>(v));
-    if (it != formats.end()) s.number_format = it->second;
-    else if (!BuiltinNumberFormat(static_cast<int>(v)).empty()) s.number_format = BuiltinNumberFormat(static_cast<int>(v));
+    if (it != formats.end())
+      s.number_format = it->second;
+    else if (!BuiltinNumberFormat(static_cast<int>(v)).empty())
+      s.number_format = BuiltinNumberFormat(static_cast<int>(v));
   }
   std::string extra = AttrsText(xf, {"numFmtId", "fontId", "fillId", "borderId"}, true);
-  if (AttrValue(xf, "xfId") == "0") extra = AttrsText(xf, {"numFmtId", "fontId", "fillId", "borderId", "xfId"}, true);
+  if (AttrValue(xf, "xfId") == "0")
+    extra = AttrsText(xf, {"numFmtId", "fontId", "fillId", "borderId", "xfId"}, true);
   std::string align_extra;
   if (pugi::xml_node al = Child(xf, "alignment")) {
     s.horizontal = HorizontalFrom(AttrValue(al, "horizontal"));
@@ -292,22 +362,27 @@ Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts, const std::vecto
     s.wrap = ParseBool(AttrValue(al, "wrapText"), false);
     s.shrink = ParseBool(AttrValue(al, "shrinkToFit"), false);
     if (ParseInt(AttrValue(al, "indent"), v) && v >= 0 && v <= 250) s.indent = static_cast<int>(v);
-    align_extra = AttrsText(al, {"horizontal", "vertical", "textRotation", "wrapText", "shrinkToFit", "indent"}, false);
+    align_extra = AttrsText(
+        al, {"horizontal", "vertical", "textRotation", "wrapText", "shrinkToFit", "indent"}, false);
   }
-  if (pugi::xml_node pr = Child(xf, "protection")) kept.protection = "<protection" + AttrsText(pr, {}, false) + "/>";
+  if (pugi::xml_node pr = Child(xf, "protection"))
+    kept.protection = "<protection" + AttrsText(pr, {}, false) + "/>";
   if (!align_extra.empty()) extra += kExtraSeparator + align_extra;
   kept.attrs = std::move(extra);
-  if (!kept.Empty()) s.file_extras = host::FileExtrasRef(std::make_shared<const FormatExtras>(std::move(kept)));
+  if (!kept.Empty())
+    s.file_extras = host::FileExtrasRef(std::make_shared<const FormatExtras>(std::move(kept)));
   return s;
 }
 
 void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill, int border) {
   const FormatExtras* kept = FormatExtrasOf(s.file_extras);
   const std::string_view extra = kept ? std::string_view(kept->attrs) : std::string_view();
-  const std::string_view protection = kept ? std::string_view(kept->protection) : std::string_view();
+  const std::string_view protection =
+      kept ? std::string_view(kept->protection) : std::string_view();
   const size_t sep = extra.find(kExtraSeparator);
   const std::string_view xf_attrs = extra.substr(0, sep);
-  const std::string_view align_extra = sep == std::string_view::npos ? std::string_view() : extra.substr(sep + 1);
+  const std::string_view align_extra =
+      sep == std::string_view::npos ? std::string_view() : extra.substr(sep + 1);
   out.append("<xf");
   AppendAttr(out, "numFmtId", num_fmt);
   AppendAttr(out, "fontId", font);
@@ -320,7 +395,8 @@ void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill,
   if (fill != 0) out.append(" applyFill=\"1\"");
   if (border != 0) out.append(" applyBorder=\"1\"");
   std::string align;
-  if (!HorizontalName(s.horizontal).empty()) AppendAttr(align, "horizontal", HorizontalName(s.horizontal));
+  if (!HorizontalName(s.horizontal).empty())
+    AppendAttr(align, "horizontal", HorizontalName(s.horizontal));
   if (!VerticalName(s.vertical).empty()) AppendAttr(align, "vertical", VerticalName(s.vertical));
   if (const int r = RotationOf(s.orientation); r != 0) AppendAttr(align, "textRotation", r);
   if (s.wrap) align.append(" wrapText=\"1\"");
@@ -350,8 +426,9 @@ std::string RootAttrs(pugi::xml_node root) {
 }
 
 int StylesRank(std::string_view name) {
-  static constexpr std::string_view kOrder[] = {"numFmts", "fonts", "fills", "borders", "cellStyleXfs", "cellXfs",
-                                                "cellStyles", "dxfs", "tableStyles", "colors", "extLst"};
+  static constexpr std::string_view kOrder[] = {"numFmts",      "fonts",   "fills",      "borders",
+                                                "cellStyleXfs", "cellXfs", "cellStyles", "dxfs",
+                                                "tableStyles",  "colors",  "extLst"};
   for (size_t i = 0; i < std::size(kOrder); ++i) {
     if (kOrder[i] == name) return static_cast<int>(i);
   }
@@ -414,7 +491,10 @@ int ColorIndexOf(const ElementAttrs& color) {
   if (rgb.size() == 6) {
     uint32_t c = 0;
     for (char ch : rgb) {
-      const int h = (ch >= '0' && ch <= '9') ? ch - '0' : (ch >= 'a' && ch <= 'f') ? ch - 'a' + 10 : (ch >= 'A' && ch <= 'F') ? ch - 'A' + 10 : -1;
+      const int h = (ch >= '0' && ch <= '9')   ? ch - '0'
+                    : (ch >= 'a' && ch <= 'f') ? ch - 'a' + 10
+                    : (ch >= 'A' && ch <= 'F') ? ch - 'A' + 10
+                                               : -1;
       if (h < 0) return host::kXlAutomatic;
       c = c * 16 + static_cast<uint32_t>(h);
     }
@@ -439,17 +519,27 @@ Font FontFromElements(const std::vector<ElementAttrs>& children, const Font& bas
   for (const ElementAttrs& e : children) {
     const std::string_view val = e.Get("val");
     const bool on = val.empty() || ParseBool(val, true);
-    if (e.name == "b") f.bold = on;
-    else if (e.name == "i") f.italic = on;
-    else if (e.name == "strike") f.strikethrough = on;
-    else if (e.name == "outline") f.outline = on;
-    else if (e.name == "shadow") f.shadow = on;
+    if (e.name == "b")
+      f.bold = on;
+    else if (e.name == "i")
+      f.italic = on;
+    else if (e.name == "strike")
+      f.strikethrough = on;
+    else if (e.name == "outline")
+      f.outline = on;
+    else if (e.name == "shadow")
+      f.shadow = on;
     else if (e.name == "u") {
-      if (val.empty() || val == "single") f.underline = host::kXlUnderlineStyleSingle;
-      else if (val == "double") f.underline = host::kXlUnderlineStyleDouble;
-      else if (val == "singleAccounting") f.underline = host::kXlUnderlineStyleSingleAccounting;
-      else if (val == "doubleAccounting") f.underline = host::kXlUnderlineStyleDoubleAccounting;
-      else f.underline = host::kXlUnderlineStyleNone;
+      if (val.empty() || val == "single")
+        f.underline = host::kXlUnderlineStyleSingle;
+      else if (val == "double")
+        f.underline = host::kXlUnderlineStyleDouble;
+      else if (val == "singleAccounting")
+        f.underline = host::kXlUnderlineStyleSingleAccounting;
+      else if (val == "doubleAccounting")
+        f.underline = host::kXlUnderlineStyleDoubleAccounting;
+      else
+        f.underline = host::kXlUnderlineStyleNone;
     } else if (e.name == "vertAlign") {
       f.superscript = val == "superscript";
       f.subscript = val == "subscript";
@@ -480,14 +570,25 @@ void AppendFontXml(std::string& out, const Font& f, bool run) {
   if (f.outline) out.append("<outline/>");
   if (f.shadow) out.append("<shadow/>");
   switch (f.underline) {
-    case host::kXlUnderlineStyleSingle: out.append("<u/>"); break;
-    case host::kXlUnderlineStyleDouble: out.append("<u val=\"double\"/>"); break;
-    case host::kXlUnderlineStyleSingleAccounting: out.append("<u val=\"singleAccounting\"/>"); break;
-    case host::kXlUnderlineStyleDoubleAccounting: out.append("<u val=\"doubleAccounting\"/>"); break;
-    default: break;
+    case host::kXlUnderlineStyleSingle:
+      out.append("<u/>");
+      break;
+    case host::kXlUnderlineStyleDouble:
+      out.append("<u val=\"double\"/>");
+      break;
+    case host::kXlUnderlineStyleSingleAccounting:
+      out.append("<u val=\"singleAccounting\"/>");
+      break;
+    case host::kXlUnderlineStyleDoubleAccounting:
+      out.append("<u val=\"doubleAccounting\"/>");
+      break;
+    default:
+      break;
   }
-  if (f.superscript) out.append("<vertAlign val=\"superscript\"/>");
-  else if (f.subscript) out.append("<vertAlign val=\"subscript\"/>");
+  if (f.superscript)
+    out.append("<vertAlign val=\"superscript\"/>");
+  else if (f.subscript)
+    out.append("<vertAlign val=\"subscript\"/>");
   out.append("<sz");
   AppendAttrNumber(out, "val", f.size);
   out.append("/>");
@@ -511,8 +612,9 @@ std::string_view BuiltinNumberFormat(int id) {
   return it == Builtins().end() ? std::string_view() : it->second;
 }
 
-std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view file, std::string_view part,
-                                      host::Workbook& workbook, StylesCarry& carry) {
+std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view file,
+                                      std::string_view part, host::Workbook& workbook,
+                                      StylesCarry& carry) {
   pugi::xml_document doc;
   LoadXml(doc, xml, file, part);
   pugi::xml_node root = doc.document_element();
@@ -528,7 +630,9 @@ std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view fil
     if (name == "numFmts") {
       for (pugi::xml_node f = n.first_child(); f; f = f.next_sibling()) {
         int64_t id;
-        if (LocalName(f.name()) != "numFmt" || !ParseInt(AttrValue(f, "numFmtId"), id) || id < 0 || id > 100000) continue;
+        if (LocalName(f.name()) != "numFmt" || !ParseInt(AttrValue(f, "numFmtId"), id) || id < 0 ||
+            id > 100000)
+          continue;
         std::string code(AttrValue(f, "formatCode"));
         formats[static_cast<int>(id)] = code;
         carry.num_fmts.emplace_back(static_cast<int>(id), code);
@@ -569,19 +673,24 @@ std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view fil
   for (pugi::xml_node x = cell_xfs.first_child(); x; x = x.next_sibling()) {
     if (x.type() == pugi::node_element) xfs.push_back(x);
   }
-  if (xfs.size() > 65000) Fail(file, part, "the part defines " + std::to_string(xfs.size()) + " cell formats, more than a workbook can hold.");
+  if (xfs.size() > 65000)
+    Fail(file, part,
+         "the part defines " + std::to_string(xfs.size()) +
+             " cell formats, more than a workbook can hold.");
   std::vector<host::StyleId> ids;
   ids.reserve(xfs.size());
   // The normal style is the first cell format with the workbook's first font, which sizes columns.
   Style normal = xfs.empty() ? Style{} : ReadXf(xfs[0], fonts, carry.fills, borders, formats);
   normal.font = fonts[0];
   workbook.styles().SetNormal(normal);
-  for (pugi::xml_node x : xfs) ids.push_back(workbook.styles().Intern(ReadXf(x, fonts, carry.fills, borders, formats)));
+  for (pugi::xml_node x : xfs)
+    ids.push_back(workbook.styles().Intern(ReadXf(x, fonts, carry.fills, borders, formats)));
   if (ids.empty()) ids.push_back(host::kDefaultStyle);
   return ids;
 }
 
-std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry, const Namespaces& ns) {
+std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry,
+                        const Namespaces& ns) {
   const host::StylePool& pool = const_cast<host::Workbook&>(workbook).styles();
   StylesCarry empty;
   const StylesCarry& c = carry ? *carry : empty;
@@ -594,11 +703,14 @@ std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry
   // Fonts, fills and borders: the file's tables first, at their indices.
   std::vector<std::string> fonts = c.fonts, fills = c.fills, borders = c.borders;
   std::unordered_map<std::string, int> font_index, fill_index, border_index;
-  for (size_t i = 0; i < c.font_keys.size(); ++i) font_index.emplace(c.font_keys[i], static_cast<int>(i));
+  for (size_t i = 0; i < c.font_keys.size(); ++i)
+    font_index.emplace(c.font_keys[i], static_cast<int>(i));
   for (size_t i = 0; i < fills.size(); ++i) fill_index.emplace(fills[i], static_cast<int>(i));
-  for (size_t i = 0; i < c.border_keys.size(); ++i) border_index.emplace(c.border_keys[i], static_cast<int>(i));
+  for (size_t i = 0; i < c.border_keys.size(); ++i)
+    border_index.emplace(c.border_keys[i], static_cast<int>(i));
   if (fills.empty()) {
-    fills = {"<fill><patternFill patternType=\"none\"/></fill>", "<fill><patternFill patternType=\"gray125\"/></fill>"};
+    fills = {"<fill><patternFill patternType=\"none\"/></fill>",
+             "<fill><patternFill patternType=\"gray125\"/></fill>"};
   }
   if (borders.empty()) {
     std::string key;
@@ -657,7 +769,8 @@ std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry
   table(1, "fonts", fonts);
   table(2, "fills", fills);
   table(3, "borders", borders);
-  parts.emplace_back(5, "<cellXfs count=\"" + std::to_string(pool.size()) + "\">" + xfs + "</cellXfs>");
+  parts.emplace_back(
+      5, "<cellXfs count=\"" + std::to_string(pool.size()) + "\">" + xfs + "</cellXfs>");
   bool has_style_xfs = false, has_cell_styles = false;
   int last_rank = 0;
   for (const RawElement& e : c.elements) {
@@ -669,16 +782,23 @@ std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry
     parts.emplace_back(rank, e.xml);
   }
   if (!has_style_xfs) {
-    parts.emplace_back(4, "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>");
+    parts.emplace_back(4,
+                       "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+                       "borderId=\"0\"/></cellStyleXfs>");
   }
   if (!has_cell_styles) {
-    parts.emplace_back(6, "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles>");
+    parts.emplace_back(6,
+                       "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" "
+                       "builtinId=\"0\"/></cellStyles>");
   }
   if (!carry) {
     parts.emplace_back(7, "<dxfs count=\"0\"/>");
-    parts.emplace_back(8, "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" defaultPivotStyle=\"PivotStyleLight16\"/>");
+    parts.emplace_back(8,
+                       "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
+                       "defaultPivotStyle=\"PivotStyleLight16\"/>");
   }
-  std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
 
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<styleSheet";
   AppendAttr(out, "xmlns", ns.main);

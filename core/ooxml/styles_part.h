@@ -1,12 +1,11 @@
 // The styles part (xl/styles.xml): number formats, fonts, fills, borders and cell formats.
 #pragma once
 
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "core/host/style.h"
 #include "core/host/workbook.h"
@@ -41,11 +40,13 @@ std::string_view BuiltinNumberFormat(int id);
 // Reads the styles part into the workbook's style pool (its font 0 becomes the normal style's
 // font) and returns the StyleId of every cell format index. Fills `carry`.
 // Throws HostError 1004 naming file and part when the part is malformed.
-std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view file, std::string_view part,
-                                      host::Workbook& workbook, StylesCarry& carry);
+std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view file,
+                                      std::string_view part, host::Workbook& workbook,
+                                      StylesCarry& carry);
 
 // Writes the styles part. Cell format index i is StyleId i of the workbook's pool. `carry` may
 // be null for a workbook that was never read from a package.
-std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry, const Namespaces& ns);
+std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry,
+                        const Namespaces& ns);
 
 }  // namespace tessarin::ooxml

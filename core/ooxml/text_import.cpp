@@ -57,7 +57,8 @@ struct Typed {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Parses the General-cell number grammar; sets `grouped` and `percent` for the cell format.
-std::optional<double> ParseNumber(std::string_view s, bool* grouped, bool* percent, bool* decimals) {
+std::optional<double> ParseNumber(std::string_view s, bool* grouped, bool* percent,
+                                  bool* decimals) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
   while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
   bool negative = false;
@@ -77,7 +78,8 @@ std::optional<double> ParseNumber(std::string_view s, bool* grouped, bool* perce
   bool in_group = false;
   for (; i < s.size() && (IsDigit(s[i]) || s[i] == ','); ++i) {
     if (s[i] == ',') {
-      if (int_digits == 0 || (in_group && group_len != 3) || (!in_group && int_digits > 3)) return std::nullopt;
+      if (int_digits == 0 || (in_group && group_len != 3) || (!in_group && int_digits > 3))
+        return std::nullopt;
       in_group = true;
       group_len = 0;
       continue;
@@ -152,22 +154,30 @@ class SheetFiller {
   void Put(int32_t row, int32_t col, std::string_view field) {
     if (field.empty()) return;
     if (row > host::kMaxRows) {
-      Fail(file_name_, "it has more than " + std::to_string(host::kMaxRows) + " rows, the most a sheet holds.");
+      Fail(file_name_,
+           "it has more than " + std::to_string(host::kMaxRows) + " rows, the most a sheet holds.");
     }
     if (col > host::kMaxColumns) {
-      Fail(file_name_, "row " + std::to_string(row) + " has more than " + std::to_string(host::kMaxColumns) +
-                           " fields, the most a sheet holds.");
+      Fail(file_name_, "row " + std::to_string(row) + " has more than " +
+                           std::to_string(host::kMaxColumns) + " fields, the most a sheet holds.");
     }
     if (field.size() > limits_.max_cell_chars && host::Utf8Length(field) > limits_.max_cell_chars) {
-      Fail(file_name_, "the field in row " + std::to_string(row) + ", column " + std::to_string(col) +
-                           " has more than " + std::to_string(limits_.max_cell_chars) +
+      Fail(file_name_, "the field in row " + std::to_string(row) + ", column " +
+                           std::to_string(col) + " has more than " +
+                           std::to_string(limits_.max_cell_chars) +
                            " characters, the most a cell holds.");
     }
     Typed typed = ParseTyped(field);
     switch (typed.value.type) {
-      case host::ValueType::kNumber: sheet_.SetNumber(row, col, typed.value.number); break;
-      case host::ValueType::kText: sheet_.SetText(row, col, field); break;
-      default: sheet_.SetValue(row, col, typed.value); break;
+      case host::ValueType::kNumber:
+        sheet_.SetNumber(row, col, typed.value.number);
+        break;
+      case host::ValueType::kText:
+        sheet_.SetText(row, col, field);
+        break;
+      default:
+        sheet_.SetValue(row, col, typed.value);
+        break;
     }
     if (!typed.format.empty()) sheet_.SetStyle(row, col, FormatStyle(typed.format));
   }
@@ -194,11 +204,16 @@ class SheetFiller {
 
 std::string_view TextEncodingName(TextEncoding encoding) {
   switch (encoding) {
-    case TextEncoding::kUtf8: return "UTF-8";
-    case TextEncoding::kUtf8Bom: return "UTF-8 with byte order mark";
-    case TextEncoding::kUtf16Le: return "UTF-16LE";
-    case TextEncoding::kUtf16Be: return "UTF-16BE";
-    case TextEncoding::kCp932: return "Shift_JIS";
+    case TextEncoding::kUtf8:
+      return "UTF-8";
+    case TextEncoding::kUtf8Bom:
+      return "UTF-8 with byte order mark";
+    case TextEncoding::kUtf16Le:
+      return "UTF-16LE";
+    case TextEncoding::kUtf16Be:
+      return "UTF-16BE";
+    case TextEncoding::kCp932:
+      return "Shift_JIS";
   }
   return "?";
 }
@@ -212,15 +227,19 @@ DecodedText DecodeText(std::string_view bytes, const std::string& file_name) {
       size_t pos = 0;
       while (pos < body.size()) {
         size_t next = pos;
-        if (host::NextCodePoint(body, next) == 0xFFFD && body.substr(pos, 3) != "\xEF\xBF\xBD") break;
+        if (host::NextCodePoint(body, next) == 0xFFFD && body.substr(pos, 3) != "\xEF\xBF\xBD")
+          break;
         pos = next;
       }
-      Fail(file_name, "it is marked as UTF-8 but byte " + std::to_string(pos + 3) + " is not UTF-8.");
+      Fail(file_name,
+           "it is marked as UTF-8 but byte " + std::to_string(pos + 3) + " is not UTF-8.");
     }
     return {std::string(body), TextEncoding::kUtf8Bom};
   }
-  if (starts("\xFF\xFE")) return {DecodeUtf16(bytes.substr(2), false, file_name), TextEncoding::kUtf16Le};
-  if (starts("\xFE\xFF")) return {DecodeUtf16(bytes.substr(2), true, file_name), TextEncoding::kUtf16Be};
+  if (starts("\xFF\xFE"))
+    return {DecodeUtf16(bytes.substr(2), false, file_name), TextEncoding::kUtf16Le};
+  if (starts("\xFE\xFF"))
+    return {DecodeUtf16(bytes.substr(2), true, file_name), TextEncoding::kUtf16Be};
   if (LooksLikeUtf16Le(bytes)) {
     try {
       return {host::Utf16LeToUtf8(bytes), TextEncoding::kUtf16Le};
@@ -318,11 +337,13 @@ std::optional<double> ParseGeneralNumber(std::string_view text) {
 
 std::string SheetNameForFile(std::string_view file_name) {
   std::string base = std::string(host::BaseName(file_name));
-  if (const size_t dot = base.find_last_of('.'); dot != std::string::npos && dot > 0) base.resize(dot);
+  if (const size_t dot = base.find_last_of('.'); dot != std::string::npos && dot > 0)
+    base.resize(dot);
   // File names are bytes; the sheet name must be well-formed text without control characters.
   std::string name;
   for (char32_t cp : host::CodePoints(base)) {
-    if (cp < 0x20 || cp == 0x7F || (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos)) {
+    if (cp < 0x20 || cp == 0x7F ||
+        (cp < 0x80 && std::string_view(":\\/?*[]").find(char(cp)) != std::string_view::npos)) {
       cp = '_';
     }
     host::AppendUtf8(name, cp);

@@ -31,7 +31,7 @@ DecodedText DecodeText(std::string_view bytes, const std::string& file_name);
 
 struct TextImportLimits {
   std::size_t max_bytes = std::size_t{64} << 20;  // the file as stored
-  std::size_t max_cell_chars = 32767;            // the most a cell holds
+  std::size_t max_cell_chars = 32767;             // the most a cell holds
 };
 
 // Reads delimited text into a new workbook named `file_name` (its last path component) with one

@@ -98,12 +98,15 @@ std::string AreaText(const host::Area& a) {
 namespace {
 
 // Parses [$]letters and/or [$]digits at text[i...]; fills what it finds.
-size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col, bool& has_row, bool& has_col) {
+size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col, bool& has_row,
+                    bool& has_col) {
   has_row = has_col = false;
   row = col = 0;
   if (i < text.size() && text[i] == '$') ++i;
   const size_t letters = i;
-  while (i < text.size() && ((text[i] >= 'A' && text[i] <= 'Z') || (text[i] >= 'a' && text[i] <= 'z'))) ++i;
+  while (i < text.size() &&
+         ((text[i] >= 'A' && text[i] <= 'Z') || (text[i] >= 'a' && text[i] <= 'z')))
+    ++i;
   has_col = i > letters;
   col = host::ColumnNumber(text.substr(letters, i - letters));  // 0, refused, past column XFD
   if (i < text.size() && text[i] == '$') ++i;
@@ -134,7 +137,8 @@ bool ParseArea(std::string_view text, host::Area& area) {
   std::string_view b = colon == std::string_view::npos ? a : text.substr(colon + 1);
   int64_t r1, c1, r2, c2;
   bool hr1, hc1, hr2, hc2;
-  if (ParseRefPart(a, 0, r1, c1, hr1, hc1) != a.size() || ParseRefPart(b, 0, r2, c2, hr2, hc2) != b.size()) {
+  if (ParseRefPart(a, 0, r1, c1, hr1, hc1) != a.size() ||
+      ParseRefPart(b, 0, r2, c2, hr2, hc2) != b.size()) {
     return false;
   }
   if (hr1 != hr2 || hc1 != hc2 || (!hr1 && !hc1)) return false;

@@ -3,9 +3,9 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,7 +40,8 @@ std::string Absolute(const std::string& path) {
 }
 
 // An errno value as the host's run-time error for `action` ("open", "save") on `file`.
-[[noreturn]] void ThrowErrno(int err, const std::string& action, const std::string& file, const std::string& tail = "") {
+[[noreturn]] void ThrowErrno(int err, const std::string& action, const std::string& file,
+                             const std::string& tail = "") {
   const std::string reason = std::strerror(err);
   std::string text;
   int number;
@@ -70,7 +71,8 @@ std::string Absolute(const std::string& path) {
 }
 
 host::FileStamp StampFromStat(const struct stat& st) {
-  return {static_cast<int64_t>(st.st_size), int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+  return {static_cast<int64_t>(st.st_size),
+          int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 class Fd {
@@ -104,9 +106,10 @@ class TempFile {
   TempFile(const std::string& folder, mode_t mode) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-              std::string(kTempSuffix);
-      const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      path_ = folder + "/" + std::string(kTempPrefix) + std::to_string(getpid()) + "-" +
+              std::to_string(counter++) + std::string(kTempSuffix);
+      const int fd =
+          open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
       if (fd >= 0) {
         fd_ = std::make_unique<Fd>(fd);
         return;
@@ -148,13 +151,17 @@ void RemoveStaleTemporaries(const std::string& folder) {
     if (name.substr(0, kTempPrefix.size()) != kTempPrefix) continue;
     std::string_view rest = name.substr(kTempPrefix.size());
     if (rest.size() > 4 && rest.substr(rest.size() - 4) == ".bak") rest.remove_suffix(4);
-    if (rest.size() < kTempSuffix.size() || rest.substr(rest.size() - kTempSuffix.size()) != kTempSuffix) continue;
+    if (rest.size() < kTempSuffix.size() ||
+        rest.substr(rest.size() - kTempSuffix.size()) != kTempSuffix)
+      continue;
     long pid = 0;
     const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
     if (ec != std::errc() || end == rest.data() || *end != '-' || pid <= 0) continue;
     if (pid == getpid() || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     struct stat st;
-    if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) continue;
+    if (fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_uid != geteuid())
+      continue;
     unlinkat(dfd, e->d_name, 0);
   }
   closedir(dir);
@@ -174,7 +181,8 @@ std::string ResolveSaveTarget(const std::string& target) {
     if (stat(parent.empty() ? "/" : parent.c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) &&
         (folder.st_mode & S_IWOTH) && lst.st_uid != geteuid() && lst.st_uid != folder.st_uid) {
       throw HostError(host::kErrPathFileAccess,
-                      "Cannot save " + target + ": " + current + " is a link that another user made in the shared folder " +
+                      "Cannot save " + target + ": " + current +
+                          " is a link that another user made in the shared folder " +
                           parent.string() + "; it is not followed.");
     }
     std::string link(static_cast<size_t>(lst.st_size > 0 ? lst.st_size : PATH_MAX) + 1, '\0');
@@ -190,18 +198,23 @@ std::string ResolveSaveTarget(const std::string& target) {
 // Writes `bytes` to a new temporary file in `folder` and flushes it; returns the file, ready to
 // be renamed. Throws with the reason when any step fails; the temporary file is then gone.
 // When `keep` is given, the new file gets its owner, group and mode before any byte is written.
-std::unique_ptr<TempFile> WriteTemporary(FileWriter& writer, const std::string& folder, const struct stat* keep,
-                                         std::string_view bytes, const std::string& shown) {
+std::unique_ptr<TempFile> WriteTemporary(FileWriter& writer, const std::string& folder,
+                                         const struct stat* keep, std::string_view bytes,
+                                         const std::string& shown) {
   const std::string untouched = " The file on disk was not changed.";
   auto temp = std::make_unique<TempFile>(folder, keep ? (keep->st_mode & 0777) : 0666);
-  if (temp->error()) ThrowErrno(temp->error(), "save", shown, " (A temporary file could not be made in " + folder + ".)" + untouched);
+  if (temp->error())
+    ThrowErrno(temp->error(), "save", shown,
+               " (A temporary file could not be made in " + folder + ".)" + untouched);
   if (keep) {
     struct stat now;
     if (fstat(temp->fd(), &now) != 0) ThrowErrno(errno, "save", shown, untouched);
-    if ((now.st_uid != keep->st_uid || now.st_gid != keep->st_gid) && fchown(temp->fd(), keep->st_uid, keep->st_gid) != 0) {
+    if ((now.st_uid != keep->st_uid || now.st_gid != keep->st_gid) &&
+        fchown(temp->fd(), keep->st_uid, keep->st_gid) != 0) {
       throw HostError(host::kErrPermissionDenied,
-                      "Cannot save " + shown + ": it belongs to another user or group (" + std::to_string(keep->st_uid) + ":" +
-                          std::to_string(keep->st_gid) + "), which a replacement written by this user could not keep." +
+                      "Cannot save " + shown + ": it belongs to another user or group (" +
+                          std::to_string(keep->st_uid) + ":" + std::to_string(keep->st_gid) +
+                          "), which a replacement written by this user could not keep." +
                           untouched);
     }
     // After the owner (which clears set-id bits), and unnarrowed by the umask.
@@ -265,17 +278,20 @@ std::string WorkbookFiles::BackupPath(const std::string& target) {
 void WorkbookFiles::CheckSavePath(const std::string& path) {
   if (path.empty() || path.back() == '/') {
     throw HostError(host::kErrBadFileName,
-                    path.empty() ? std::string("Cannot save: no file name was given.")
-                                 : "Cannot save " + path + ": the path names a folder, not a file.");
+                    path.empty()
+                        ? std::string("Cannot save: no file name was given.")
+                        : "Cannot save " + path + ": the path names a folder, not a file.");
   }
   struct stat st;
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    throw HostError(host::kErrPathFileAccess, "Cannot save " + path + ": it is a folder, not a file.");
+    throw HostError(host::kErrPathFileAccess,
+                    "Cannot save " + path + ": it is a folder, not a file.");
   }
   const std::string name = fs::path(SaveTarget(path)).filename().string();
   if (name.size() > NAME_MAX) {
-    throw HostError(host::kErrBadFileName, "Cannot save " + path + ": the file name is longer than the " +
-                                               std::to_string(NAME_MAX) + " bytes a file name may have.");
+    throw HostError(host::kErrBadFileName,
+                    "Cannot save " + path + ": the file name is longer than the " +
+                        std::to_string(NAME_MAX) + " bytes a file name may have.");
   }
 }
 
@@ -298,18 +314,24 @@ std::unique_ptr<host::Workbook> WorkbookFiles::Open(const std::string& path) {
       if (stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         throw HostError(host::kErrFileNotFound, "File not found: '" + path + "'.");
       }
-      throw HostError(host::kErrPathNotFound, "Path not found: '" + path + "' (the folder does not exist).");
+      throw HostError(host::kErrPathNotFound,
+                      "Path not found: '" + path + "' (the folder does not exist).");
     }
     ThrowErrno(err, "open", "'" + path + "'");
   }
   struct stat st;
   if (fstat(fd.get(), &st) != 0) ThrowErrno(errno, "open", "'" + path + "'");
-  if (S_ISDIR(st.st_mode)) throw HostError(host::kErrPathFileAccess, "Cannot open '" + path + "': it is a folder, not a file.");
-  if (!S_ISREG(st.st_mode)) throw HostError(host::kErrPathFileAccess, "Cannot open '" + path + "': it is not a regular file.");
+  if (S_ISDIR(st.st_mode))
+    throw HostError(host::kErrPathFileAccess,
+                    "Cannot open '" + path + "': it is a folder, not a file.");
+  if (!S_ISREG(st.st_mode))
+    throw HostError(host::kErrPathFileAccess,
+                    "Cannot open '" + path + "': it is not a regular file.");
   if (static_cast<uint64_t>(st.st_size) > limits_.max_file_bytes) {
     throw HostError(host::kErrApplicationDefined,
-                    "Cannot open " + full + ": the file has " + std::to_string(st.st_size) + " bytes, more than the " +
-                        std::to_string(limits_.max_file_bytes) + " a workbook file may have.");
+                    "Cannot open " + full + ": the file has " + std::to_string(st.st_size) +
+                        " bytes, more than the " + std::to_string(limits_.max_file_bytes) +
+                        " a workbook file may have.");
   }
   const host::FileStamp stamp = StampFromStat(st);
   errno = 0;
@@ -332,14 +354,19 @@ std::unique_ptr<host::Workbook> WorkbookFiles::Open(const std::string& path) {
     workbook = ImportText(bytes, full, '\t');
     format = host::FileFormat::kText;
   } else if (ext == ".xlsx" || ext == ".xlsm") {
-    throw HostError(host::kErrApplicationDefined,
-                    "Cannot open " + full + ": the file is not an Excel workbook (it is not a zip package).");
+    throw HostError(
+        host::kErrApplicationDefined,
+        "Cannot open " + full + ": the file is not an Excel workbook (it is not a zip package).");
   } else if (ext == ".xls") {
-    throw HostError(host::kErrApplicationDefined,
-                    "Cannot open " + full + ": the file is not an Excel 97-2003 workbook (it is not an OLE container).");
+    throw HostError(
+        host::kErrApplicationDefined,
+        "Cannot open " + full +
+            ": the file is not an Excel 97-2003 workbook (it is not an OLE container).");
   } else {
-    throw HostError(host::kErrApplicationDefined,
-                    "Cannot open " + full + ": the file format is not recognised (expected .xlsx, .xlsm, .xls, .csv or .txt).");
+    throw HostError(
+        host::kErrApplicationDefined,
+        "Cannot open " + full +
+            ": the file format is not recognised (expected .xlsx, .xlsm, .xls, .csv or .txt).");
   }
   const fs::path p(full);
   workbook->set_name(p.filename().string());
@@ -354,7 +381,8 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   return Save(workbook, path, SaveOptions{});
 }
 
-std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& path, const SaveOptions& options) {
+std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& path,
+                                const SaveOptions& options) {
   CheckSavePath(path);
   const std::string target = SaveTarget(path);
   const bool redirected = target != Absolute(path);
@@ -369,12 +397,14 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
 
   struct stat folder_st;
   if (stat(real_folder.c_str(), &folder_st) != 0 || !S_ISDIR(folder_st.st_mode)) {
-    throw HostError(host::kErrPathNotFound, "Cannot save " + target + ": the folder " + real_folder + " does not exist.");
+    throw HostError(host::kErrPathNotFound,
+                    "Cannot save " + target + ": the folder " + real_folder + " does not exist.");
   }
   struct stat target_st;
   const bool exists = stat(real_target.c_str(), &target_st) == 0;
   if (exists && !S_ISREG(target_st.st_mode)) {
-    throw HostError(host::kErrPathFileAccess, "Cannot save " + target + ": a folder or other non-file has that name.");
+    throw HostError(host::kErrPathFileAccess,
+                    "Cannot save " + target + ": a folder or other non-file has that name.");
   }
   // Root may write anything; a file its owner marked read-only is still not replaced.
   if (exists && !(target_st.st_mode & S_IWUSR)) {
@@ -382,33 +412,40 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   }
 
   const bool own_file = !workbook.path().empty() && Absolute(workbook.FullName()) == target &&
-                        (workbook.file_format() == host::FileFormat::kXlsx || workbook.file_format() == host::FileFormat::kXlsm);
+                        (workbook.file_format() == host::FileFormat::kXlsx ||
+                         workbook.file_format() == host::FileFormat::kXlsm);
   if (exists && !options.force) {
     const host::FileStamp current = StampFromStat(target_st);
     if (own_file && workbook.disk_stamp().Known() && current != workbook.disk_stamp()) {
       throw SaveConflict(SaveConflict::Kind::kChangedOnDisk, target,
-                         "Cannot save " + target + ": the file was changed by another program after it was opened "
-                         "or last saved here. Saving now would discard those changes.");
+                         "Cannot save " + target +
+                             ": the file was changed by another program after it was opened "
+                             "or last saved here. Saving now would discard those changes.");
     }
     if (redirected && !own_file) {
       throw SaveConflict(SaveConflict::Kind::kTargetExists, target,
-                         "Cannot save " + target_path.filename().string() + " beside " + fs::path(path).filename().string() +
-                             ": a file of that name already exists in " + folder + " and would be replaced.");
+                         "Cannot save " + target_path.filename().string() + " beside " +
+                             fs::path(path).filename().string() +
+                             ": a file of that name already exists in " + folder +
+                             " and would be replaced.");
     }
   }
 
   // A .xlsx cannot hold macros: the macro project is left out, as spreadsheet programs do.
   const std::string bytes = WriteXlsx(workbook, {limits_.read, LowerExtension(target) != ".xlsm"});
   RemoveStaleTemporaries(real_folder);
-  std::unique_ptr<TempFile> temp = WriteTemporary(*writer_, real_folder, exists ? &target_st : nullptr, bytes, target);
+  std::unique_ptr<TempFile> temp =
+      WriteTemporary(*writer_, real_folder, exists ? &target_st : nullptr, bytes, target);
 
   // Writing took a while: look again, so a save made meanwhile by another program is not lost.
   if (exists && !options.force) {
     struct stat again;
-    if (stat(real_target.c_str(), &again) == 0 && StampFromStat(again) != StampFromStat(target_st)) {
+    if (stat(real_target.c_str(), &again) == 0 &&
+        StampFromStat(again) != StampFromStat(target_st)) {
       throw SaveConflict(SaveConflict::Kind::kChangedOnDisk, target,
-                         "Cannot save " + target + ": the file was changed by another program while it was being "
-                         "saved here. Saving now would discard those changes.");
+                         "Cannot save " + target +
+                             ": the file was changed by another program while it was being "
+                             "saved here. Saving now would discard those changes.");
     }
   }
 
@@ -421,21 +458,29 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
     if (kept && rename(link_name.c_str(), backup.c_str()) != 0) {
       const int err = errno;
       unlink(link_name.c_str());
-      ThrowErrno(err, "save", target, " The previous version could not be kept as " + backup + "; the file on disk was not changed.");
+      ThrowErrno(err, "save", target,
+                 " The previous version could not be kept as " + backup +
+                     "; the file on disk was not changed.");
     }
     if (!kept) {
       Fd old(open(real_target.c_str(), O_RDONLY | O_CLOEXEC));
       struct stat old_st;
       if (old.get() < 0 || fstat(old.get(), &old_st) != 0) {
-        ThrowErrno(errno, "save", target, " The previous version could not be read to keep it; the file on disk was not changed.");
+        ThrowErrno(errno, "save", target,
+                   " The previous version could not be read to keep it; the file on disk was not "
+                   "changed.");
       }
       const std::string old_bytes = ReadAll(old.get(), static_cast<uint64_t>(old_st.st_size));
       if (old_bytes.size() != static_cast<uint64_t>(old_st.st_size)) {
-        ThrowErrno(EIO, "save", target, " The previous version could not be read to keep it; the file on disk was not changed.");
+        ThrowErrno(EIO, "save", target,
+                   " The previous version could not be read to keep it; the file on disk was not "
+                   "changed.");
       }
       auto copy = WriteTemporary(*writer_, real_folder, &old_st, old_bytes, backup);
       if (rename(copy->path().c_str(), backup.c_str()) != 0) {
-        ThrowErrno(errno, "save", target, " The previous version could not be kept as " + backup + "; the file on disk was not changed.");
+        ThrowErrno(errno, "save", target,
+                   " The previous version could not be kept as " + backup +
+                       "; the file on disk was not changed.");
       }
       copy->Keep();
     }
@@ -448,7 +493,8 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
 
   workbook.set_name(target_path.filename().string());
   workbook.set_path(folder);
-  workbook.set_file_format(LowerExtension(target) == ".xlsm" ? host::FileFormat::kXlsm : host::FileFormat::kXlsx);
+  workbook.set_file_format(LowerExtension(target) == ".xlsm" ? host::FileFormat::kXlsm
+                                                             : host::FileFormat::kXlsx);
   workbook.set_disk_stamp(StampOf(real_target));
   workbook.set_saved(true);
   return target;

@@ -26,7 +26,9 @@ class SaveConflict : public host::HostError {
  public:
   enum class Kind { kChangedOnDisk, kTargetExists };
   SaveConflict(Kind kind, std::string target, std::string description)
-      : HostError(host::kErrApplicationDefined, std::move(description)), kind_(kind), target_(std::move(target)) {}
+      : HostError(host::kErrApplicationDefined, std::move(description)),
+        kind_(kind),
+        target_(std::move(target)) {}
   Kind kind() const { return kind_; }
   const std::string& target() const { return target_; }
 

@@ -2,7 +2,6 @@
 #include "core/ooxml/workbook_part.h"
 
 #include <algorithm>
-
 #include <pugixml.hpp>
 
 #include "core/ooxml/value_text.h"
@@ -10,10 +9,16 @@
 namespace tessarin::ooxml {
 namespace {
 
-constexpr std::string_view kWorkbookOrder[] = {
-    "fileVersion", "fileSharing", "workbookPr", "workbookProtection", "bookViews", "sheets", "functionGroups",
-    "externalReferences", "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches",
-    "smartTagPr", "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
+constexpr std::string_view kWorkbookOrder[] = {"fileVersion",    "fileSharing",
+                                               "workbookPr",     "workbookProtection",
+                                               "bookViews",      "sheets",
+                                               "functionGroups", "externalReferences",
+                                               "definedNames",   "calcPr",
+                                               "oleSize",        "customWorkbookViews",
+                                               "pivotCaches",    "smartTagPr",
+                                               "smartTagTypes",  "webPublishing",
+                                               "fileRecoveryPr", "webPublishObjects",
+                                               "extLst"};
 
 constexpr int WorkbookRank(std::string_view name) {
   for (size_t i = 0; i < std::size(kWorkbookOrder); ++i) {
@@ -26,7 +31,9 @@ std::string AttrsExcept(pugi::xml_node n, std::initializer_list<std::string_view
   std::string out;
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view name = a.name();
-    if (name.substr(0, 5) != "xmlns" && std::find(skip.begin(), skip.end(), LocalName(name)) != skip.end()) continue;
+    if (name.substr(0, 5) != "xmlns" &&
+        std::find(skip.begin(), skip.end(), LocalName(name)) != skip.end())
+      continue;
     AppendAttr(out, name, a.value());
   }
   return out;
@@ -38,7 +45,8 @@ std::vector<std::string_view> SplitAreas(std::string_view f) {
   bool quoted = false;
   size_t start = 0;
   for (size_t i = 0; i < f.size(); ++i) {
-    if (f[i] == '\'') quoted = !quoted;
+    if (f[i] == '\'')
+      quoted = !quoted;
     else if (f[i] == ',' && !quoted) {
       out.push_back(f.substr(start, i - start));
       start = i + 1;
@@ -53,12 +61,16 @@ bool IsPlainIdent(std::string_view name) {
   const char c0 = name[0];
   if (!((c0 >= 'A' && c0 <= 'Z') || (c0 >= 'a' && c0 <= 'z') || c0 == '_')) return false;
   for (char c : name) {
-    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.')) return false;
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+          c == '.'))
+      return false;
   }
   int32_t r, col;
   if (ParseCellRef(name, r, col)) return false;
   // R1C1-looking names need quotes too.
-  if ((c0 == 'R' || c0 == 'r' || c0 == 'C' || c0 == 'c') && name.find_first_not_of("RrCc0123456789") == std::string_view::npos) return false;
+  if ((c0 == 'R' || c0 == 'r' || c0 == 'C' || c0 == 'c') &&
+      name.find_first_not_of("RrCc0123456789") == std::string_view::npos)
+    return false;
   return true;
 }
 
@@ -68,8 +80,10 @@ std::string QuoteSheetName(std::string_view name) {
   if (IsPlainIdent(name)) return std::string(name);
   std::string out = "'";
   for (char c : name) {
-    if (c == '\'') out += "''";
-    else out += c;
+    if (c == '\'')
+      out += "''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -81,8 +95,10 @@ std::string PrintAreaFromFormula(std::string_view formula) {
     bool quoted = false;
     size_t bang = std::string_view::npos;
     for (size_t i = 0; i < piece.size(); ++i) {
-      if (piece[i] == '\'') quoted = !quoted;
-      else if (piece[i] == '!' && !quoted) bang = i;
+      if (piece[i] == '\'')
+        quoted = !quoted;
+      else if (piece[i] == '!' && !quoted)
+        bang = i;
     }
     std::string ref(bang == std::string_view::npos ? piece : piece.substr(bang + 1));
     ref.erase(std::remove(ref.begin(), ref.end(), '$'), ref.end());
@@ -98,14 +114,21 @@ std::string PrintAreaFormula(std::string_view sheet, std::string_view print_area
   std::string out;
   const std::string qualifier = QuoteSheetName(sheet) + "!";
   for (std::string_view piece : SplitAreas(print_area)) {
-    std::string ref(piece.substr(piece.rfind('!') == std::string_view::npos ? 0 : piece.rfind('!') + 1));
+    std::string ref(
+        piece.substr(piece.rfind('!') == std::string_view::npos ? 0 : piece.rfind('!') + 1));
     ref.erase(std::remove(ref.begin(), ref.end(), '$'), ref.end());
     host::Area a;
     if (!ParseArea(ref, a)) continue;
     if (!out.empty()) out += ',';
     out += qualifier;
-    auto col = [&](int32_t c) { out += '$'; AppendColumnName(out, c); };
-    auto row = [&](int32_t r) { out += '$'; AppendInt(out, r); };
+    auto col = [&](int32_t c) {
+      out += '$';
+      AppendColumnName(out, c);
+    };
+    auto row = [&](int32_t r) {
+      out += '$';
+      AppendInt(out, r);
+    };
     if (a.IsWholeRows() && !a.IsWholeColumns()) {
       row(a.top), out += ':', row(a.bottom);
     } else if (a.IsWholeColumns() && !a.IsWholeRows()) {
@@ -140,8 +163,9 @@ std::string RenameSheetInFormula(std::string_view f, std::string_view from, std:
       i += quoted_from.size();
       continue;
     }
-    const bool boundary = i == 0 || !(std::isalnum(static_cast<unsigned char>(f[i - 1])) || f[i - 1] == '_' ||
-                                      f[i - 1] == '.' || f[i - 1] == '\'' || static_cast<unsigned char>(f[i - 1]) >= 0x80);
+    const bool boundary = i == 0 || !(std::isalnum(static_cast<unsigned char>(f[i - 1])) ||
+                                      f[i - 1] == '_' || f[i - 1] == '.' || f[i - 1] == '\'' ||
+                                      static_cast<unsigned char>(f[i - 1]) >= 0x80);
     if (!in_string && boundary && f.compare(i, plain_from.size(), plain_from) == 0) {
       out += replacement;
       i += plain_from.size();
@@ -164,8 +188,10 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
   {
     const std::string_view rn = root.name();
     const size_t colon = rn.find(':');
-    const std::string decl = colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(rn.substr(0, colon));
-    info.strict = std::string_view(root.attribute(decl.c_str()).value()) == Namespaces::Strict().main;
+    const std::string decl =
+        colon == std::string_view::npos ? "xmlns" : "xmlns:" + std::string(rn.substr(0, colon));
+    info.strict =
+        std::string_view(root.attribute(decl.c_str()).value()) == Namespaces::Strict().main;
   }
   for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view n = a.name();
@@ -185,7 +211,8 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
         if (v.type() != pugi::node_element) continue;
         if (first) {
           int64_t tab;
-          if (ParseInt(AttrValue(v, "activeTab"), tab) && tab >= 0 && tab < 65536) info.active_tab = static_cast<int>(tab);
+          if (ParseInt(AttrValue(v, "activeTab"), tab) && tab >= 0 && tab < 65536)
+            info.active_tab = static_cast<int>(tab);
           carry.workbook_view_attrs = AttrsExcept(v, {"activeTab", "firstSheet"});
           first = false;
         } else {
@@ -201,7 +228,8 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
         e.rel_id = AttrValue(s, "id");
         e.state = AttrValue(s, "state");
         int64_t id;
-        if (ParseInt(AttrValue(s, "sheetId"), id) && id > 0 && id < (1 << 30)) e.sheet_id = static_cast<int>(id);
+        if (ParseInt(AttrValue(s, "sheetId"), id) && id > 0 && id < (1 << 30))
+          e.sheet_id = static_cast<int>(id);
         e.attrs = AttrsExcept(s, {"name", "id", "state", "sheetId"});
         info.sheets.push_back(std::move(e));
       }
@@ -211,7 +239,8 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
         DefinedName dn;
         dn.name = AttrValue(d, "name");
         int64_t local;
-        if (ParseInt(AttrValue(d, "localSheetId"), local) && local >= 0 && local < 65536) dn.local_sheet = static_cast<int>(local);
+        if (ParseInt(AttrValue(d, "localSheetId"), local) && local >= 0 && local < 65536)
+          dn.local_sheet = static_cast<int>(local);
         dn.attrs = AttrsExcept(d, {"name", "localSheetId"});
         dn.formula = d.text().get();
         info.names.push_back(std::move(dn));
@@ -282,7 +311,8 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtra
     }
   }
   if (!have_calc) parts.emplace_back(WorkbookRank("calcPr"), "<calcPr calcId=\"191029\"/>");
-  std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<workbook";
   AppendAttr(out, "xmlns", ns.main);
   AppendAttr(out, "xmlns:r", ns.relationships);

@@ -50,6 +50,7 @@ std::string PrintAreaFromFormula(std::string_view formula);
 // The formula of a print area for `sheet`.
 std::string PrintAreaFormula(std::string_view sheet, std::string_view print_area);
 // Rewrites references to sheet `from` in a formula to sheet `to`.
-std::string RenameSheetInFormula(std::string_view formula, std::string_view from, std::string_view to);
+std::string RenameSheetInFormula(std::string_view formula, std::string_view from,
+                                 std::string_view to);
 
 }  // namespace tessarin::ooxml

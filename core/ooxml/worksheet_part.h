@@ -38,16 +38,16 @@ struct WorksheetReadContext {
 // not hold in `carry`; <legacyDrawing> is among the kept elements.
 // Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
 // outside the sheet ...).
-void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   SheetExtras& carry);
-void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   SheetExtras& carry);
+void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context,
+                   host::Worksheet& sheet, SheetExtras& carry);
+void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context,
+                   host::Worksheet& sheet, SheetExtras& carry);
 
 struct WorksheetWriteContext {
   const Namespaces* ns = nullptr;
   int max_digit_width = 8;
-  bool active = false;             // the workbook's active sheet
-  std::string legacy_drawing_id;   // r:id for <legacyDrawing>, "" for none
+  bool active = false;            // the workbook's active sheet
+  std::string legacy_drawing_id;  // r:id for <legacyDrawing>, "" for none
 };
 
 // Writes a worksheet part in pieces, so that a big sheet never sits in memory as one text. The
@@ -56,8 +56,8 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
-  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry, SharedStringsWriter& strings,
-                  const WorksheetWriteContext& context);
+  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry,
+                  SharedStringsWriter& strings, const WorksheetWriteContext& context);
   uint64_t size() const { return size_; }
   // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
   // false once the part is complete.
@@ -69,7 +69,8 @@ class WorksheetWriter {
   // Shared formulas: a master (the first cell of its range) opens its group and returns the
   // attributes to write, "" if it is no longer a master; a member is written as a bare
   // reference only while its formula is still the group's.
-  std::string SharedMaster(int32_t row, int32_t col, std::string_view attrs, const std::string& formula);
+  std::string SharedMaster(int32_t row, int32_t col, std::string_view attrs,
+                           const std::string& formula);
   bool SharedChild(int32_t row, int32_t col, std::string_view attrs, const std::string& formula);
   struct SharedGroup {
     std::string formula;

@@ -1,13 +1,10 @@
 // Reading the worksheet part: <sheetData> is scanned without a DOM, since it holds nearly all of
 // a workbook's bytes; the other elements are small and either modelled or kept verbatim.
-#include "core/ooxml/worksheet_part.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
-
 #include <pugixml.hpp>
 
 #include "core/host/date_serial.h"
@@ -16,6 +13,7 @@
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
 #include "core/ooxml/value_text.h"
+#include "core/ooxml/worksheet_part.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -31,7 +29,9 @@ std::string OtherAttrs(pugi::xml_node node, std::initializer_list<std::string_vi
   std::string out;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view n = a.name();
-    if (std::find(skip.begin(), skip.end(), LocalName(n)) != skip.end() && n.substr(0, 5) != "xmlns") continue;
+    if (std::find(skip.begin(), skip.end(), LocalName(n)) != skip.end() &&
+        n.substr(0, 5) != "xmlns")
+      continue;
     AppendAttr(out, n, a.value());
   }
   return out;
@@ -71,21 +71,24 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 
 class SheetReader {
  public:
-  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet, SheetExtras& carry)
+  SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet,
+              SheetExtras& carry)
       : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
 
   void Run() {
     auto tok = sc_.Next();
     while (tok == XmlScanner::kText) tok = sc_.Next();
     if (tok != XmlScanner::kStart || sc_.name() != "worksheet") {
-      Fail(ctx_.file, ctx_.part, "the root element is <" + std::string(sc_.qname()) + ">, not <worksheet>.");
+      Fail(ctx_.file, ctx_.part,
+           "the root element is <" + std::string(sc_.qname()) + ">, not <worksheet>.");
     }
     for (const auto& a : sc_.attrs()) {
       if (a.qname == "xmlns" || a.qname == "xmlns:r") continue;
       carry_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
     }
     // Without <sheetFormatPr> the default width follows from the default font.
-    sheet_.set_default_column_width(DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+    sheet_.set_default_column_width(
+        DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
     if (sc_.self_closing()) return;
     for (;;) {
       tok = sc_.Next();
@@ -94,8 +97,10 @@ class SheetReader {
       const std::string name(sc_.name());
       const size_t begin = sc_.tag_begin();
       if (name == "sheetData") {
-        if (!sc_.self_closing()) ReadSheetData();
-        else sc_.Next();
+        if (!sc_.self_closing())
+          ReadSheetData();
+        else
+          sc_.Next();
         continue;
       }
       const size_t end = sc_.SkipElement();
@@ -111,8 +116,8 @@ class SheetReader {
   // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
   uint32_t InternText(host::StringPool& pool, std::string_view text, int32_t row, int32_t col) {
     if (!FitsInCell(text)) {
-      Bad("cell " + CellRefText(row, col) + " holds more than the " + std::to_string(host::kMaxCellChars) +
-          " characters a cell can have.");
+      Bad("cell " + CellRefText(row, col) + " holds more than the " +
+          std::to_string(host::kMaxCellChars) + " characters a cell can have.");
     }
     return pool.Intern(MendedText(text, mend_scratch_));
   }
@@ -139,9 +144,10 @@ class SheetReader {
       carry_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
       const double w = AttrDouble(n, "defaultColWidth", -1);
       carry_.has_default_col_width = w >= 0 && w <= 255;
-      sheet_.set_default_column_width(carry_.has_default_col_width
-                                          ? FileWidthToChars(w, ctx_.max_digit_width)
-                                          : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+      sheet_.set_default_column_width(
+          carry_.has_default_col_width
+              ? FileWidthToChars(w, ctx_.max_digit_width)
+              : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
       carry_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
     } else if (name == "cols") {
       ReadCols(Parse(doc, raw));
@@ -153,7 +159,8 @@ class SheetReader {
         if (LocalName(m.name()) != "mergeCell") continue;
         Area a;
         if (!ParseArea(AttrValue(m, "ref"), a)) {
-          Bad("the merged range \"" + std::string(AttrValue(m, "ref")) + "\" is outside the sheet or malformed.");
+          Bad("the merged range \"" + std::string(AttrValue(m, "ref")) +
+              "\" is outside the sheet or malformed.");
         }
         if (a.CellCount() > 1) sheet_.merges().push_back(a);
       }
@@ -164,7 +171,8 @@ class SheetReader {
       ps.print_headings = AttrBool(n, "headings", false);
       ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
       ps.center_vertically = AttrBool(n, "verticalCentered", false);
-      carry_.print_options_attrs = OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
+      carry_.print_options_attrs =
+          OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
     } else if (name == "pageMargins") {
       pugi::xml_node n = Parse(doc, raw);
       host::PageSetup& ps = sheet_.page_setup();
@@ -205,7 +213,8 @@ class SheetReader {
       view.zoom = static_cast<int>(zoom >= 10 && zoom <= 400 ? zoom : 100);
       int32_t r, c;
       if (ParseCellRef(AttrValue(v, "topLeftCell"), r, c)) view.top_left = {r, c};
-      carry_.view_attrs = OtherAttrs(v, {"showGridLines", "tabSelected", "zoomScale", "topLeftCell"});
+      carry_.view_attrs =
+          OtherAttrs(v, {"showGridLines", "tabSelected", "zoomScale", "topLeftCell"});
       pugi::xml_node pane = Child(v, "pane");
       if (pane) {
         carry_.active_pane = AttrValue(pane, "activePane", "topLeft");
@@ -234,18 +243,21 @@ class SheetReader {
       if (LocalName(c.name()) != "col") continue;
       const int64_t min = AttrInt(c, "min", 0), max = AttrInt(c, "max", 0);
       if (min < 1 || max < min || max > host::kMaxColumns) {
-        Bad("a column range " + std::to_string(min) + ".." + std::to_string(max) + " is outside the sheet.");
+        Bad("a column range " + std::to_string(min) + ".." + std::to_string(max) +
+            " is outside the sheet.");
       }
       host::ColumnInfo info;
       const double w = AttrDouble(c, "width", -1);
       if (w >= 0 && w <= 255) info.width = FileWidthToChars(w, ctx_.max_digit_width);
       int64_t s;
-      if (ParseInt(AttrValue(c, "style"), s) && s >= 0 && s < static_cast<int64_t>(ctx_.xf_styles->size())) {
+      if (ParseInt(AttrValue(c, "style"), s) && s >= 0 &&
+          s < static_cast<int64_t>(ctx_.xf_styles->size())) {
         info.style = (*ctx_.xf_styles)[s];
         info.has_style = true;
       }
       info.hidden = AttrBool(c, "hidden", false);
-      info.file_extras = KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
+      info.file_extras =
+          KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -262,18 +274,20 @@ class SheetReader {
     ps.fit_tall = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "fitToHeight", unset), 0, 32767));
     ps.zoom = fit_to_page_ ? 0 : static_cast<int>(scale >= 10 && scale <= 400 ? scale : 100);
     if (AttrBool(n, "useFirstPageNumber", false)) {
-      ps.first_page_number = static_cast<int>(std::clamp<int64_t>(AttrInt(n, "firstPageNumber", 1), -32768, 32767));
+      ps.first_page_number =
+          static_cast<int>(std::clamp<int64_t>(AttrInt(n, "firstPageNumber", 1), -32768, 32767));
     }
-    ps.order = AttrValue(n, "pageOrder") == "overThenDown" ? host::kXlOverThenDown : host::kXlDownThenOver;
+    ps.order =
+        AttrValue(n, "pageOrder") == "overThenDown" ? host::kXlOverThenDown : host::kXlDownThenOver;
     ps.black_and_white = AttrBool(n, "blackAndWhite", false);
     ps.draft = AttrBool(n, "draft", false);
     const std::string_view comments = AttrValue(n, "cellComments");
-    ps.print_comments = comments == "atEnd" ? host::kXlPrintSheetEnd
+    ps.print_comments = comments == "atEnd"         ? host::kXlPrintSheetEnd
                         : comments == "asDisplayed" ? host::kXlPrintInPlace
                                                     : host::kXlPrintNoComments;
-    carry_.page_setup_attrs = OtherAttrs(n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight",
-                                             "useFirstPageNumber", "firstPageNumber", "pageOrder",
-                                             "blackAndWhite", "draft", "cellComments"});
+    carry_.page_setup_attrs = OtherAttrs(
+        n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight", "useFirstPageNumber",
+            "firstPageNumber", "pageOrder", "blackAndWhite", "draft", "cellComments"});
   }
 
   // Text of a simple element (<v>, <f>) just opened: a view into the buffer when it is one run of
@@ -282,7 +296,8 @@ class SheetReader {
     const int inside = sc_.depth();
     auto t = sc_.Next();
     if (t == XmlScanner::kEnd && sc_.depth() < inside) return {};
-    if (t == XmlScanner::kText && !sc_.text_is_cdata() && sc_.raw_text().find_first_of("&\r") == std::string_view::npos) {
+    if (t == XmlScanner::kText && !sc_.text_is_cdata() &&
+        sc_.raw_text().find_first_of("&\r") == std::string_view::npos) {
       const std::string_view raw = sc_.raw_text();
       t = sc_.Next();
       if (t == XmlScanner::kEnd && sc_.depth() < inside) return raw;
@@ -294,8 +309,10 @@ class SheetReader {
       if (t == XmlScanner::kEnd && sc_.depth() < inside) break;
       if (t == XmlScanner::kEof) sc_.Error("unexpected end of document");
       if (t != XmlScanner::kText) continue;
-      if (sc_.text_is_cdata()) AppendLiteralText(scratch, sc_.raw_text());
-      else AppendUnescaped(scratch, sc_.raw_text(), &sc_);
+      if (sc_.text_is_cdata())
+        AppendLiteralText(scratch, sc_.raw_text());
+      else
+        AppendUnescaped(scratch, sc_.raw_text(), &sc_);
     }
     return scratch;
   }
@@ -351,7 +368,8 @@ class SheetReader {
             extra.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
           }
         }
-        if (r < 1 || r > host::kMaxRows) Bad("row number " + std::to_string(r) + " is outside the sheet.");
+        if (r < 1 || r > host::kMaxRows)
+          Bad("row number " + std::to_string(r) + " is outside the sheet.");
         row = static_cast<int32_t>(r);
         col = 0;
         rd = &cells.ObtainRow(row);
@@ -381,19 +399,27 @@ class SheetReader {
       for (const auto& a : sc_.attrs()) {
         if (a.name == "r") {
           if (!ParseCellRef(a.raw, crow, ccol)) {
-            Bad("the cell reference \"" + std::string(a.raw) + "\" is outside the sheet or malformed.");
+            Bad("the cell reference \"" + std::string(a.raw) +
+                "\" is outside the sheet or malformed.");
           }
         } else if (a.name == "s") {
           int64_t s;
           if (ParseInt(a.raw, s) && s > 0 && s < static_cast<int64_t>(xfs.size())) style = xfs[s];
         } else if (a.name == "t") {
           const std::string_view t = a.raw;
-          type = t == "s" ? 's' : t == "str" ? 'r' : t == "inlineStr" ? 'i' : t == "b" ? 'b' : t == "e" ? 'e' : t == "d" ? 'd' : 'n';
+          type = t == "s"           ? 's'
+                 : t == "str"       ? 'r'
+                 : t == "inlineStr" ? 'i'
+                 : t == "b"         ? 'b'
+                 : t == "e"         ? 'e'
+                 : t == "d"         ? 'd'
+                                    : 'n';
         } else if (a.name == "ph") {
           ph = ParseBool(a.raw, false);
         }
       }
-      if (ccol > host::kMaxColumns) Bad("a cell of row " + std::to_string(row) + " lies beyond the last column.");
+      if (ccol > host::kMaxColumns)
+        Bad("a cell of row " + std::to_string(row) + " lies beyond the last column.");
       col = ccol;
       std::string_view value;
       bool has_value = false, has_formula = false, has_inline = false;
@@ -423,14 +449,19 @@ class SheetReader {
             std::string ref;
             std::string si;
             for (const auto& a : sc_.attrs()) {
-              if (a.name == "t") ft = std::string(a.raw);
-              else if (a.name == "si") si = std::string(a.raw);
-              else if (a.name == "ref") ref = std::string(a.raw);
-              else formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+              if (a.name == "t")
+                ft = std::string(a.raw);
+              else if (a.name == "si")
+                si = std::string(a.raw);
+              else if (a.name == "ref")
+                ref = std::string(a.raw);
+              else
+                formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
             }
             const bool shared = ft == "shared";
             if (!shared && !ft.empty() && ft != "normal") {
-              formula_attrs = " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
+              formula_attrs =
+                  " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
             } else if (!shared && !ref.empty()) {
               formula_attrs = " ref=\"" + ref + "\"" + formula_attrs;
             }
@@ -440,8 +471,10 @@ class SheetReader {
               shared_si = shared_si_store_;
               shared_master = !formula.empty();
               // Kept so the save can write the group as shared again while it is intact.
-              formula_attrs = " t=\"shared\"" + (shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
-                              " si=\"" + si + "\"" + formula_attrs;
+              formula_attrs =
+                  " t=\"shared\"" +
+                  (shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
+                  " si=\"" + si + "\"" + formula_attrs;
             }
           } else if (n == "is") {
             has_inline = true;
@@ -471,8 +504,8 @@ class SheetReader {
         if (has_value) {
           int64_t idx;
           if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
-            Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " + std::string(value) +
-                ", but the table has " + std::to_string(sst.size()) + ".");
+            Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " +
+                std::string(value) + ", but the table has " + std::to_string(sst.size()) + ".");
           }
           cell->type = ValueType::kText;
           cell->v.text = sst.Id(static_cast<size_t>(idx), pool);
@@ -527,7 +560,8 @@ class SheetReader {
           if (shared_master) {
             shared_[std::string(shared_si)] = {formula, crow, ccol};
           } else if (auto it = shared_.find(std::string(shared_si)); it != shared_.end()) {
-            formula = host::ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
+            formula =
+                host::ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
           }
         }
       }
@@ -573,14 +607,14 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
   return value.has_value();
 }
 
-void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   SheetExtras& carry) {
+void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context,
+                   host::Worksheet& sheet, SheetExtras& carry) {
   XmlScanner sc(xml, context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }
 
-void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context, host::Worksheet& sheet,
-                   SheetExtras& carry) {
+void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context,
+                   host::Worksheet& sheet, SheetExtras& carry) {
   XmlScanner sc(std::move(source), context.file, context.part);
   SheetReader(sc, context, sheet, carry).Run();
 }

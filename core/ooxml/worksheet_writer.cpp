@@ -1,7 +1,5 @@
 // Writing the worksheet part in pieces: measured first, then generated while the archive is
 // compressed, with the elements the model does not hold put back in the element order.
-#include "core/ooxml/worksheet_part.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
 #include "core/ooxml/value_text.h"
+#include "core/ooxml/worksheet_part.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -23,14 +22,45 @@ using host::RowData;
 using host::ValueType;
 
 // Schema order of the worksheet's children.
-constexpr std::string_view kSheetOrder[] = {
-    "sheetPr", "dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "sheetCalcPr",
-    "sheetProtection", "protectedRanges", "scenarios", "autoFilter", "sortState", "dataConsolidate",
-    "customSheetViews", "mergeCells", "phoneticPr", "conditionalFormatting", "dataValidations",
-    "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter", "rowBreaks", "colBreaks",
-    "customProperties", "cellWatches", "ignoredErrors", "smartTags", "drawing", "legacyDrawing",
-    "legacyDrawingHF", "drawingHF", "picture", "oleObjects", "controls", "webPublishItems", "tableParts",
-    "extLst"};
+constexpr std::string_view kSheetOrder[] = {"sheetPr",
+                                            "dimension",
+                                            "sheetViews",
+                                            "sheetFormatPr",
+                                            "cols",
+                                            "sheetData",
+                                            "sheetCalcPr",
+                                            "sheetProtection",
+                                            "protectedRanges",
+                                            "scenarios",
+                                            "autoFilter",
+                                            "sortState",
+                                            "dataConsolidate",
+                                            "customSheetViews",
+                                            "mergeCells",
+                                            "phoneticPr",
+                                            "conditionalFormatting",
+                                            "dataValidations",
+                                            "hyperlinks",
+                                            "printOptions",
+                                            "pageMargins",
+                                            "pageSetup",
+                                            "headerFooter",
+                                            "rowBreaks",
+                                            "colBreaks",
+                                            "customProperties",
+                                            "cellWatches",
+                                            "ignoredErrors",
+                                            "smartTags",
+                                            "drawing",
+                                            "legacyDrawing",
+                                            "legacyDrawingHF",
+                                            "drawingHF",
+                                            "picture",
+                                            "oleObjects",
+                                            "controls",
+                                            "webPublishItems",
+                                            "tableParts",
+                                            "extLst"};
 
 // The place of a child in that order, -1 for a name not in it.
 constexpr int SheetRank(std::string_view name) {
@@ -58,7 +88,8 @@ std::string DeclaredAttrs(std::string_view attrs, std::string_view root_attrs) {
     while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
     const size_t colon = name.find(':');
     if (colon == std::string_view::npos || name.substr(0, colon) == "xml" ||
-        root_attrs.find(" xmlns:" + std::string(name.substr(0, colon)) + "=") != std::string_view::npos) {
+        root_attrs.find(" xmlns:" + std::string(name.substr(0, colon)) + "=") !=
+            std::string_view::npos) {
       out.append(one);
     }
     i = end + 1;
@@ -85,7 +116,7 @@ std::vector<Area> DisjointMerges(const std::vector<Area>& areas) {
     return x.top != y.top ? x.top < y.top : x.left != y.left ? x.left < y.left : a < b;
   });
   std::vector<bool> keep(areas.size(), false);
-  std::map<int32_t, size_t> spanning;  // left column -> kept area spanning the sweep row
+  std::map<int32_t, size_t> spanning;          // left column -> kept area spanning the sweep row
   using Ending = std::pair<int32_t, int32_t>;  // bottom row, left column
   std::priority_queue<Ending, std::vector<Ending>, std::greater<>> endings;
   for (const size_t i : order) {
@@ -131,9 +162,11 @@ std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, boo
   if (!v.display_gridlines) out += " showGridLines=\"0\"";
   if (active) out += " tabSelected=\"1\"";
   if (v.zoom != 100 && v.zoom >= 10 && v.zoom <= 400) AppendAttr(out, "zoomScale", v.zoom);
-  if (!(v.top_left == host::CellRef{1, 1})) AppendAttr(out, "topLeftCell", CellRefText(v.top_left.row, v.top_left.col));
+  if (!(v.top_left == host::CellRef{1, 1}))
+    AppendAttr(out, "topLeftCell", CellRefText(v.top_left.row, v.top_left.col));
   std::string view_attrs = carry ? carry->view_attrs : std::string();
-  if (view_attrs.find("workbookViewId=") == std::string::npos) view_attrs += " workbookViewId=\"0\"";
+  if (view_attrs.find("workbookViewId=") == std::string::npos)
+    view_attrs += " workbookViewId=\"0\"";
   out += view_attrs;
   out += ">";
   if (carry) out += carry->pane_xml;
@@ -147,7 +180,9 @@ std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, boo
       break;
     }
   }
-  AppendAttr(out, "sqref", v.selection.empty() ? CellRefText(v.active_cell.row, v.active_cell.col) : SqrefText(v.selection));
+  AppendAttr(out, "sqref",
+             v.selection.empty() ? CellRefText(v.active_cell.row, v.active_cell.col)
+                                 : SqrefText(v.selection));
   out += "/></sheetView>";
   if (carry) out += carry->more_views;
   out += "</sheetViews>";
@@ -164,7 +199,8 @@ std::string SheetPrXml(const SheetExtras* carry, bool fit) {
       if (!p) {
         std::string qname = "pageSetUpPr";
         const std::string_view rn = root.name();
-        if (rn.find(':') != std::string_view::npos) qname = std::string(rn.substr(0, rn.find(':') + 1)) + qname;
+        if (rn.find(':') != std::string_view::npos)
+          qname = std::string(rn.substr(0, rn.find(':') + 1)) + qname;
         p = root.append_child(qname.c_str());
       }
       pugi::xml_attribute a = Attr(p, "fitToPage");
@@ -207,11 +243,13 @@ std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
   std::string out = "<pageSetup";
   AppendAttr(out, "paperSize", ps.paper_size);
   if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
-  if (ps.first_page_number != host::kXlAutomatic) AppendAttr(out, "firstPageNumber", ps.first_page_number);
+  if (ps.first_page_number != host::kXlAutomatic)
+    AppendAttr(out, "firstPageNumber", ps.first_page_number);
   if (ps.fit_wide != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToWidth", ps.fit_wide);
   if (ps.fit_tall != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToHeight", ps.fit_tall);
   if (ps.order == host::kXlOverThenDown) out += " pageOrder=\"overThenDown\"";
-  out += ps.orientation == host::kXlLandscape ? " orientation=\"landscape\"" : " orientation=\"portrait\"";
+  out += ps.orientation == host::kXlLandscape ? " orientation=\"landscape\""
+                                              : " orientation=\"portrait\"";
   if (ps.black_and_white) out += " blackAndWhite=\"1\"";
   if (ps.draft) out += " draft=\"1\"";
   if (ps.print_comments == host::kXlPrintSheetEnd) out += " cellComments=\"atEnd\"";
@@ -260,7 +298,9 @@ struct TextSink {
   void Put(std::string_view v) { out.append(v); }
   void Put(char c) { out.push_back(c); }
   template <typename F>
-  void With(F&& f) { f(out); }
+  void With(F&& f) {
+    f(out);
+  }
 };
 
 struct CountSink {
@@ -284,15 +324,18 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
   parts.emplace_back(SheetRank("sheetPr"), SheetPrXml(carry, ps.zoom == 0));
-  parts.emplace_back(SheetRank("dimension"), "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
+  parts.emplace_back(SheetRank("dimension"),
+                     "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
   parts.emplace_back(SheetRank("sheetViews"), ViewsXml(sheet, carry, ctx.active));
   {
     std::string f = "<sheetFormatPr";
     const int base = carry ? carry->base_col_width : 8;
     if (base != 8) AppendAttr(f, "baseColWidth", base);
     const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
-    if ((carry && carry->has_default_col_width) || std::fabs(derived - sheet.default_column_width()) > 0.005) {
-      AppendAttrNumber(f, "defaultColWidth", CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
+    if ((carry && carry->has_default_col_width) ||
+        std::fabs(derived - sheet.default_column_width()) > 0.005) {
+      AppendAttrNumber(f, "defaultColWidth",
+                       CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
     }
     AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
     if (carry) f += carry->format_attrs;
@@ -301,8 +344,10 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   root_attrs_ = carry ? carry->root_attrs : std::string();
   parts.emplace_back(SheetRank("cols"), ColsXml(sheet, ctx.max_digit_width, root_attrs_));
   if (sheet.is_protected()) {
-    parts.emplace_back(SheetRank("sheetProtection"), carry && !carry->protection_xml.empty() ? carry->protection_xml
-                                                                   : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
+    parts.emplace_back(SheetRank("sheetProtection"),
+                       carry && !carry->protection_xml.empty()
+                           ? carry->protection_xml
+                           : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
   {
     // Overlapping or one-cell merges make the host repair the file.
@@ -341,8 +386,11 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   if (const std::string_view hf = KeptXmlOf(ps.header_footer); !hf.empty()) {
     parts.emplace_back(SheetRank("headerFooter"), std::string(hf));
   }
-  if (std::string breaks = RowBreaksXml(sheet); !breaks.empty()) parts.emplace_back(SheetRank("rowBreaks"), breaks);
-  if (!ctx.legacy_drawing_id.empty()) parts.emplace_back(SheetRank("legacyDrawing"), "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
+  if (std::string breaks = RowBreaksXml(sheet); !breaks.empty())
+    parts.emplace_back(SheetRank("rowBreaks"), breaks);
+  if (!ctx.legacy_drawing_id.empty())
+    parts.emplace_back(SheetRank("legacyDrawing"),
+                       "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
   if (carry) {
     int last = 0;
     for (const RawElement& e : carry->elements) {
@@ -354,7 +402,8 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
       parts.emplace_back(rank, e.xml);
     }
   }
-  std::stable_sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(parts.begin(), parts.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
 
   head_ = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
   AppendAttr(head_, "xmlns", ctx.ns->main);
@@ -368,7 +417,9 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   for (; k < parts.size(); ++k) tail_ += parts[k].second;
   tail_ += "</worksheet>";
 
-  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) { rows_.push_back({r, &rd}); });
+  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
+    rows_.push_back({r, &rd});
+  });
   // The sizing pass: also fixes every string's index in the shared table.
   CountSink count;
   for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
@@ -385,7 +436,8 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
   // Which cells go out, decided first so that an empty row can be left out or closed at once.
   bool any = false;
   for (const Cell& c : rd.cells) {
-    if (!(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c))) {
+    if (!(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
+          IsBareCell(sheet_, rd, r, c))) {
       any = true;
       break;
     }
@@ -420,14 +472,17 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
   }
   k.Put('>');
   for (const Cell& c : rd.cells) {
-    if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle && IsBareCell(sheet_, rd, r, c)) continue;
+    if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
+        IsBareCell(sheet_, rd, r, c))
+      continue;
     const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
     const bool has_formula = extra && !extra->formula.empty();
     k.Put("<c r=\""sv);
     if (c.col >= column_names_.size()) {
       const size_t old = column_names_.size();
       column_names_.resize(c.col + 1);
-      for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n) column_names_[n] = ColumnName(static_cast<int32_t>(n));
+      for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n)
+        column_names_[n] = ColumnName(static_cast<int32_t>(n));
     }
     k.Put(column_names_[c.col]);
     k.Put(row_text);
@@ -438,10 +493,17 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
       k.Put('"');
     }
     switch (c.type) {
-      case ValueType::kText: k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv); break;
-      case ValueType::kBoolean: k.Put(" t=\"b\""sv); break;
-      case ValueType::kError: k.Put(" t=\"e\""sv); break;
-      default: break;
+      case ValueType::kText:
+        k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv);
+        break;
+      case ValueType::kBoolean:
+        k.Put(" t=\"b\""sv);
+        break;
+      case ValueType::kError:
+        k.Put(" t=\"e\""sv);
+        break;
+      default:
+        break;
     }
     if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
     if (c.type == ValueType::kEmpty && !has_formula) {
@@ -482,14 +544,16 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
         break;
       case ValueType::kText: {
         const std::string_view text = pool.Get(c.v.text);
-        const bool spaced = has_formula && !text.empty() && (text.front() == ' ' || text.back() == ' ' ||
-                                                            text.front() == '\n' || text.back() == '\n');
+        const bool spaced = has_formula && !text.empty() &&
+                            (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
+                             text.back() == '\n');
         k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
         if (has_formula) {
           k.With([&](std::string& o) { AppendCellText(o, pool.Get(c.v.text)); });
         } else {
           uint32_t index;
-          const bool rich = extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+          const bool rich = extra && (!extra->runs.empty() ||
+                                      (extra->phonetic && !extra->phonetic->runs.empty()));
           if (sizing) {
             index = rich ? strings_.AddRich(pool.Get(c.v.text), *extra) : strings_.Add(c.v.text);
             if (rich) rich_indices_.push_back(index);
@@ -501,13 +565,16 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
         k.Put("</v>"sv);
         break;
       }
-      case ValueType::kBoolean: k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv); break;
+      case ValueType::kBoolean:
+        k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv);
+        break;
       case ValueType::kError:
         k.Put("<v>"sv);
         k.Put(host::CellErrorText(c.v.error));
         k.Put("</v>"sv);
         break;
-      default: break;
+      default:
+        break;
     }
     k.Put("</c>"sv);
   }

@@ -66,14 +66,22 @@ double RkValue(uint32_t rk) {
 
 std::optional<host::CellError> BiffError(uint8_t code) {
   switch (code) {
-    case 0x00: return host::CellError::kNull;
-    case 0x07: return host::CellError::kDiv0;
-    case 0x0F: return host::CellError::kValue;
-    case 0x17: return host::CellError::kRef;
-    case 0x1D: return host::CellError::kName;
-    case 0x24: return host::CellError::kNum;
-    case 0x2A: return host::CellError::kNA;
-    case 0x2B: return host::CellError::kGettingData;
+    case 0x00:
+      return host::CellError::kNull;
+    case 0x07:
+      return host::CellError::kDiv0;
+    case 0x0F:
+      return host::CellError::kValue;
+    case 0x17:
+      return host::CellError::kRef;
+    case 0x1D:
+      return host::CellError::kName;
+    case 0x24:
+      return host::CellError::kNum;
+    case 0x2A:
+      return host::CellError::kNA;
+    case 0x2B:
+      return host::CellError::kGettingData;
   }
   return std::nullopt;
 }
@@ -92,7 +100,8 @@ std::string Utf16ToUtf8Lenient(const std::u16string& units) {
   std::string out;
   for (size_t i = 0; i < units.size(); ++i) {
     char32_t cp = units[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (units[++i] - 0xDC00);
     }
     host::AppendUtf8(out, cp);  // a lone surrogate becomes U+FFFD
@@ -122,21 +131,47 @@ std::string StringRecordText(const Record& first, RecordReader& reader) {
 // iconv's name for a Windows code page number; one we do not know reads as Windows Latin-1.
 const char* CharsetName(uint16_t code_page) {
   switch (code_page) {
-    case 367: return "ASCII";
-    case 932: return "CP932";
-    case 936: return "GBK";
-    case 949: return "CP949";
-    case 950: return "BIG5";
+    case 367:
+      return "ASCII";
+    case 932:
+      return "CP932";
+    case 936:
+      return "GBK";
+    case 949:
+      return "CP949";
+    case 950:
+      return "BIG5";
     case 10000:
-    case 32768: return "MACINTOSH";
-    case 1250: case 1251: case 1253: case 1254: case 1255: case 1256: case 1257: case 1258:
-    case 437: case 850: case 852: case 855: case 857: case 860: case 861: case 862: case 863: case 864:
-    case 865: case 866: case 869: case 874: {
+    case 32768:
+      return "MACINTOSH";
+    case 1250:
+    case 1251:
+    case 1253:
+    case 1254:
+    case 1255:
+    case 1256:
+    case 1257:
+    case 1258:
+    case 437:
+    case 850:
+    case 852:
+    case 855:
+    case 857:
+    case 860:
+    case 861:
+    case 862:
+    case 863:
+    case 864:
+    case 865:
+    case 866:
+    case 869:
+    case 874: {
       static thread_local char name[8];
       std::snprintf(name, sizeof name, "CP%u", code_page);
       return name;
     }
-    default: return "CP1252";
+    default:
+      return "CP1252";
   }
 }
 
@@ -152,7 +187,8 @@ void CodePageText::SetCodePage(uint16_t code_page) {
 }
 
 std::string CodePageText::Decode(std::string_view bytes) const {
-  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+  if (std::all_of(bytes.begin(), bytes.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     return std::string(bytes);
   }
   std::string out;
@@ -193,7 +229,8 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
     if (r->type == kDateMode && d.size() >= 2) wb.date1904 = U16(d, 0) == 1;
     if (r->type == kXf && d.size() >= 4) wb.xf_formats.push_back(U16(d, 2));
     if (r->type == kFormat && d.size() >= 3 && wb.version != kBiff8) {
-      wb.formats.emplace_back(U16(d, 0), std::string(d.substr(3, static_cast<unsigned char>(d[2]))));
+      wb.formats.emplace_back(U16(d, 0),
+                              std::string(d.substr(3, static_cast<unsigned char>(d[2]))));
     }
     if (r->type == kBoundSheet && d.size() >= 7 && wb.version != kBiff8) {
       SheetRecord s;
@@ -209,7 +246,8 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
       s.state = r->data[4] & 3;
       s.kind = static_cast<unsigned char>(r->data[5]);
       std::u16string units;
-      AppendChars(r->data.substr(8), static_cast<unsigned char>(r->data[6]), r->data[7] & 1, &units);
+      AppendChars(r->data.substr(8), static_cast<unsigned char>(r->data[6]), r->data[7] & 1,
+                  &units);
       s.name = Utf16ToUtf8Lenient(units);
       wb.sheets.push_back(std::move(s));
     }
@@ -219,7 +257,8 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
 
 // Collects the cell values of one worksheet substream: for BIFF8 those that libfreexl rounds or
 // drops; for Excel 5.0/95 (`text` given, strings in its code page) all of them.
-std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset, const CodePageText* text) {
+std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset,
+                                    const CodePageText* text) {
   std::vector<RawCell> cells;
   if (offset >= stream.size()) return cells;
   RecordReader reader(stream, offset);
@@ -284,11 +323,15 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset, co
               }
               break;
             }
-            case 1: add(d, host::CellValue::Boolean(d[8] != 0), true); break;
-            case 2:
-              if (auto e = BiffError(static_cast<uint8_t>(d[8]))) add(d, host::CellValue::Error(*e), true);
+            case 1:
+              add(d, host::CellValue::Boolean(d[8] != 0), true);
               break;
-            default: break;  // an empty text result leaves the cell empty
+            case 2:
+              if (auto e = BiffError(static_cast<uint8_t>(d[8])))
+                add(d, host::CellValue::Error(*e), true);
+              break;
+            default:
+              break;  // an empty text result leaves the cell empty
           }
         }
         break;
@@ -309,34 +352,47 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset, co
           add(d, host::CellValue::Text(text->Decode(d.substr(8, bytes))), false);
         }
         break;
-      default: break;
+      default:
+        break;
     }
   }
   return cells;
 }
 
 DateKind FormatDateKind(uint16_t index, const WorkbookRecords& wb) {
-  if ((index >= 14 && index <= 17) || (index >= 27 && index <= 31) || (index >= 34 && index <= 36) ||
-      (index >= 50 && index <= 58)) {
+  if ((index >= 14 && index <= 17) || (index >= 27 && index <= 31) ||
+      (index >= 34 && index <= 36) || (index >= 50 && index <= 58)) {
     return DateKind::kDate;
   }
-  if ((index >= 18 && index <= 21) || index == 32 || index == 33 || (index >= 45 && index <= 47)) return DateKind::kTime;
+  if ((index >= 18 && index <= 21) || index == 32 || index == 33 || (index >= 45 && index <= 47))
+    return DateKind::kTime;
   if (index == 22) return DateKind::kDateTime;
   for (const auto& [i, code] : wb.formats) {
     if (i != index) continue;
     bool date = false, time = false, quoted = false, bracket = false;
     for (size_t k = 0; k < code.size(); ++k) {
       const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(code[k])));
-      if (c == '"') quoted = !quoted;
-      else if (quoted) continue;
-      else if (c == '\\' || c == '_' || c == '*') ++k;
-      else if (c == '[') bracket = true;
-      else if (c == ']') bracket = false;
-      else if (bracket) continue;
-      else if (c == 'y' || c == 'd' || c == 'e' || c == 'g') date = true;
-      else if (c == 'h' || c == 's') time = true;
+      if (c == '"')
+        quoted = !quoted;
+      else if (quoted)
+        continue;
+      else if (c == '\\' || c == '_' || c == '*')
+        ++k;
+      else if (c == '[')
+        bracket = true;
+      else if (c == ']')
+        bracket = false;
+      else if (bracket)
+        continue;
+      else if (c == 'y' || c == 'd' || c == 'e' || c == 'g')
+        date = true;
+      else if (c == 'h' || c == 's')
+        time = true;
     }
-    return date && time ? DateKind::kDateTime : date ? DateKind::kDate : time ? DateKind::kTime : DateKind::kNotDate;
+    return date && time ? DateKind::kDateTime
+           : date       ? DateKind::kDate
+           : time       ? DateKind::kTime
+                        : DateKind::kNotDate;
   }
   return DateKind::kNotDate;
 }

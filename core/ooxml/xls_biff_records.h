@@ -32,8 +32,8 @@ struct WorkbookRecords {
   bool date1904 = false;
   uint16_t code_page = 1252;
   std::vector<SheetRecord> sheets;
-  std::vector<std::string> raw_sheet_names;   // Excel 5.0/95: in the code page
-  std::vector<uint16_t> xf_formats;           // number format index of each XF record
+  std::vector<std::string> raw_sheet_names;               // Excel 5.0/95: in the code page
+  std::vector<uint16_t> xf_formats;                       // number format index of each XF record
   std::vector<std::pair<uint16_t, std::string>> formats;  // FORMAT records: index, raw code
 };
 
@@ -70,7 +70,8 @@ struct RawCell {
 // numbers, Booleans, errors and formula results; with `text` (Excel 5.0/95, strings in its code
 // page) also the text cells. Returns nothing for an offset outside the stream or without a BOF
 // record there; stops at a cut-off record. Numbers may be NaN or infinite: callers skip those.
-std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset, const CodePageText* text = nullptr);
+std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset,
+                                    const CodePageText* text = nullptr);
 
 // Whether a number format shows a date, a time or both. Built-in formats are known by index;
 // others (FORMAT records of `wb`) by their date and time codes outside quotes and brackets.

@@ -13,9 +13,12 @@ namespace tessarin::ooxml::xls {
 
 // Callers check the bounds: `at` + 2 (+ 4, + 8) must lie inside `b`.
 inline uint16_t U16(std::string_view b, size_t at) {
-  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
+  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) |
+                               static_cast<unsigned char>(b[at + 1]) << 8);
 }
-inline uint32_t U32(std::string_view b, size_t at) { return U16(b, at) | static_cast<uint32_t>(U16(b, at + 2)) << 16; }
+inline uint32_t U32(std::string_view b, size_t at) {
+  return U16(b, at) | static_cast<uint32_t>(U16(b, at + 2)) << 16;
+}
 inline double DoubleAt(std::string_view b, size_t at) {
   const uint64_t bits = U32(b, at) | uint64_t{U32(b, at + 4)} << 32;
   double v;

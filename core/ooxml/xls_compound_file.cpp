@@ -12,7 +12,9 @@
 
 namespace tessarin::ooxml {
 
-bool LooksLikeCompoundFile(std::string_view bytes) { return bytes.substr(0, 8) == xls::kCompoundSignature; }
+bool LooksLikeCompoundFile(std::string_view bytes) {
+  return bytes.substr(0, 8) == xls::kCompoundSignature;
+}
 
 namespace xls {
 namespace {
@@ -23,11 +25,13 @@ constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
 // so every later chain is followed through a table already bounded by the file.
 std::string CompoundFile::Open(std::string_view bytes) {
   bytes_ = bytes;
-  if (bytes.size() < 512 || bytes.substr(0, 8) != kCompoundSignature) return "the file is too short for its header";
+  if (bytes.size() < 512 || bytes.substr(0, 8) != kCompoundSignature)
+    return "the file is too short for its header";
   const uint16_t major = U16(bytes, 0x1A);
   const uint16_t sector_shift = U16(bytes, 0x1E);
   const uint16_t mini_shift = U16(bytes, 0x20);
-  if ((sector_shift != 9 && sector_shift != 12) || mini_shift != 6) return "the header gives an invalid sector size";
+  if ((sector_shift != 9 && sector_shift != 12) || mini_shift != 6)
+    return "the header gives an invalid sector size";
   sector_size_ = 1u << sector_shift;
   major3_ = major == 3;
   mini_cutoff_ = U32(bytes, 0x38);
@@ -36,16 +40,21 @@ std::string CompoundFile::Open(std::string_view bytes) {
   const uint32_t first_mini_fat = U32(bytes, 0x3C);
   uint32_t difat_sector = U32(bytes, 0x44);
   const uint64_t sector_count = (bytes.size() + sector_size_ - 1) / sector_size_;
-  if (fat_sectors > sector_count) return "the header declares more allocation sectors than the file holds";
+  if (fat_sectors > sector_count)
+    return "the header declares more allocation sectors than the file holds";
 
-  // The allocation table: its sectors are listed in the header and then in a chain of DIFAT sectors.
+  // The allocation table: its sectors are listed in the header and then in a chain of DIFAT
+  // sectors.
   std::vector<uint32_t> fat_list;
-  for (size_t i = 0; i < 109 && fat_list.size() < fat_sectors; ++i) fat_list.push_back(U32(bytes, 0x4C + 4 * i));
+  for (size_t i = 0; i < 109 && fat_list.size() < fat_sectors; ++i)
+    fat_list.push_back(U32(bytes, 0x4C + 4 * i));
   for (uint64_t steps = 0; fat_list.size() < fat_sectors; ++steps) {
-    if (difat_sector >= kEndOfChain || steps > sector_count) return "the allocation table index is cut short";
+    if (difat_sector >= kEndOfChain || steps > sector_count)
+      return "the allocation table index is cut short";
     std::string_view sector = Sector(difat_sector);
     if (sector.size() < sector_size_) return "the allocation table index points outside the file";
-    for (size_t i = 0; i + 1 < sector_size_ / 4 && fat_list.size() < fat_sectors; ++i) fat_list.push_back(U32(sector, 4 * i));
+    for (size_t i = 0; i + 1 < sector_size_ / 4 && fat_list.size() < fat_sectors; ++i)
+      fat_list.push_back(U32(sector, 4 * i));
     difat_sector = U32(sector, sector_size_ - 4);
   }
   fat_.reserve(fat_list.size() * (sector_size_ / 4));
@@ -56,7 +65,8 @@ std::string CompoundFile::Open(std::string_view bytes) {
   }
 
   std::string directory;
-  if (std::string why = ReadChain(first_dir, fat_, sector_size_, {}, UINT64_MAX, &directory); !why.empty()) {
+  if (std::string why = ReadChain(first_dir, fat_, sector_size_, {}, UINT64_MAX, &directory);
+      !why.empty()) {
     return "the directory is damaged (" + why + ")";
   }
   for (size_t off = 0; off + 128 <= directory.size(); off += 128) {
@@ -80,11 +90,14 @@ std::string CompoundFile::Open(std::string_view bytes) {
   // Small streams live in the mini stream, which the root entry holds, with their own table.
   std::string mini_fat_bytes;
   if (first_mini_fat < kEndOfChain) {
-    if (std::string why = ReadChain(first_mini_fat, fat_, sector_size_, {}, UINT64_MAX, &mini_fat_bytes); !why.empty()) {
+    if (std::string why =
+            ReadChain(first_mini_fat, fat_, sector_size_, {}, UINT64_MAX, &mini_fat_bytes);
+        !why.empty()) {
       return "the small-stream table is damaged (" + why + ")";
     }
   }
-  for (size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4) mini_fat_.push_back(U32(mini_fat_bytes, i));
+  for (size_t i = 0; i + 4 <= mini_fat_bytes.size(); i += 4)
+    mini_fat_.push_back(U32(mini_fat_bytes, i));
   return "";
 }
 
@@ -103,7 +116,9 @@ std::string CompoundFile::Read(const Entry& entry, uint64_t max_bytes, std::stri
     if (!mini_loaded_) {
       mini_loaded_ = true;
       const Entry& root = entries_[0];
-      if (std::string why = ReadChain(root.start, fat_, sector_size_, {}, bytes_.size(), &mini_stream_); !why.empty()) {
+      if (std::string why =
+              ReadChain(root.start, fat_, sector_size_, {}, bytes_.size(), &mini_stream_);
+          !why.empty()) {
         return "the small-stream area is damaged (" + why + ")";
       }
       if (mini_stream_.size() > root.size) mini_stream_.resize(root.size);
@@ -121,9 +136,9 @@ std::string_view CompoundFile::Sector(uint32_t s) const {
 
 // Follows a chain through `table`; sectors come from `area` when given (the mini stream),
 // else from the file. Stops at `limit` bytes; with `exact`, the chain must hold that many.
-std::string CompoundFile::ReadChain(uint32_t start, const std::vector<uint32_t>& table, uint32_t size,
-                                    std::string_view area, uint64_t limit, std::string* out,
-                                    std::optional<uint64_t> exact) const {
+std::string CompoundFile::ReadChain(uint32_t start, const std::vector<uint32_t>& table,
+                                    uint32_t size, std::string_view area, uint64_t limit,
+                                    std::string* out, std::optional<uint64_t> exact) const {
   out->clear();
   uint64_t steps = 0;
   for (uint32_t s = start; s != kEndOfChain && out->size() < limit; s = table[s]) {

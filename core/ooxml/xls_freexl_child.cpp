@@ -5,6 +5,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <freexl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -19,8 +20,6 @@
 #include <cstring>
 #include <optional>
 #include <utility>
-
-#include <freexl.h>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/xls_bytes.h"
@@ -42,13 +41,16 @@ class BytesAsPath {
       const char* tmp = std::getenv("TMPDIR");
       std::string templ = std::string(tmp && *tmp ? tmp : "/tmp") + "/tessarin-xls-XXXXXX";
       fd_ = mkstemp(templ.data());
-      if (fd_ < 0) throw HostError(host::kErrPathFileAccess, "Cannot make a temporary file to read the .xls workbook.");
+      if (fd_ < 0)
+        throw HostError(host::kErrPathFileAccess,
+                        "Cannot make a temporary file to read the .xls workbook.");
       path_ = templ;
       unlink_ = true;
     }
     for (size_t done = 0; done < bytes.size();) {
       const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-      if (n <= 0) throw HostError(host::kErrPathFileAccess, "Cannot stage the .xls workbook for reading.");
+      if (n <= 0)
+        throw HostError(host::kErrPathFileAccess, "Cannot stage the .xls workbook for reading.");
       done += static_cast<size_t>(n);
     }
   }
@@ -83,32 +85,52 @@ class FreeXlHandle {
 std::string FreeXlProblem(int code) {
   switch (code) {
     case FREEXL_INVALID_CHARACTER:
-    case FREEXL_UNSUPPORTED_CHARSET: return "its text is in a code page that cannot be read.";
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND: return "it is not an Excel workbook (the container holds no workbook stream).";
-    default: break;
+    case FREEXL_UNSUPPORTED_CHARSET:
+      return "its text is in a code page that cannot be read.";
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+      return "it is not an Excel workbook (the container holds no workbook stream).";
+    default:
+      break;
   }
   std::string what;
   switch (code) {
     case FREEXL_INVALID_CFBF_HEADER:
     case FREEXL_CFBF_INVALID_SIGNATURE:
-    case FREEXL_CFBF_INVALID_SECTOR_SIZE: what = "the container header is invalid"; break;
+    case FREEXL_CFBF_INVALID_SECTOR_SIZE:
+      what = "the container header is invalid";
+      break;
     case FREEXL_CFBF_READ_ERROR:
-    case FREEXL_CFBF_SEEK_ERROR: what = "it is cut short"; break;
+    case FREEXL_CFBF_SEEK_ERROR:
+      what = "it is cut short";
+      break;
     case FREEXL_CFBF_EMPTY_FAT_CHAIN:
     case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
     case FREEXL_INVALID_MINI_STREAM:
-    case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY: what = "the container's sector chains are broken"; break;
-    case FREEXL_BIFF_INVALID_BOF: what = "a record stream does not begin with a BOF record"; break;
+    case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY:
+      what = "the container's sector chains are broken";
+      break;
+    case FREEXL_BIFF_INVALID_BOF:
+      what = "a record stream does not begin with a BOF record";
+      break;
     case FREEXL_BIFF_INVALID_SST:
-    case FREEXL_BIFF_ILLEGAL_SST_INDEX: what = "the shared string table is invalid"; break;
-    case FREEXL_ILLEGAL_CELL_ROW_COL: what = "a cell lies outside its sheet"; break;
-    case FREEXL_ILLEGAL_RK_VALUE: what = "a number record is invalid"; break;
-    default: what = "reader code " + std::to_string(code); break;
+    case FREEXL_BIFF_ILLEGAL_SST_INDEX:
+      what = "the shared string table is invalid";
+      break;
+    case FREEXL_ILLEGAL_CELL_ROW_COL:
+      what = "a cell lies outside its sheet";
+      break;
+    case FREEXL_ILLEGAL_RK_VALUE:
+      what = "a number record is invalid";
+      break;
+    default:
+      what = "reader code " + std::to_string(code);
+      break;
   }
   return "the file is damaged (" + what + ").";
 }
 
-// What libfreexl read, or why it could not: `status` is 0, a libfreexl error code, or kTooManySlots.
+// What libfreexl read, or why it could not: `status` is 0, a libfreexl error code, or
+// kTooManySlots.
 struct FreeXlReadout {
   static constexpr int32_t kTooManySlots = 1;
   int32_t status = 0;
@@ -120,7 +142,9 @@ struct FreeXlReadout {
 
 void Put(std::string& out, const void* p, size_t n) { out.append(static_cast<const char*>(p), n); }
 template <typename T>
-void Put(std::string& out, T v) { Put(out, &v, sizeof v); }
+void Put(std::string& out, T v) {
+  Put(out, &v, sizeof v);
+}
 void PutText(std::string& out, std::string_view text) {
   Put(out, static_cast<uint32_t>(text.size()));
   out.append(text);
@@ -197,7 +221,8 @@ std::string ReadWithFreeXl(std::string_view bytes, uint64_t max_slots) {
     const char* name = nullptr;
     unsigned int rows = 0;
     unsigned short cols = 0;
-    if (freexl_get_worksheet_name(xls.get(), static_cast<unsigned short>(i), &name) != FREEXL_OK || !name ||
+    if (freexl_get_worksheet_name(xls.get(), static_cast<unsigned short>(i), &name) != FREEXL_OK ||
+        !name ||
         freexl_select_active_worksheet(xls.get(), static_cast<unsigned short>(i)) != FREEXL_OK ||
         freexl_worksheet_dimensions(xls.get(), &rows, &cols) != FREEXL_OK) {
       continue;
@@ -211,14 +236,16 @@ std::string ReadWithFreeXl(std::string_view bytes, uint64_t max_slots) {
     for (unsigned int r = 0; r < rows; ++r) {
       for (unsigned short c = 0; c < cols; ++c) {
         FreeXL_CellValue v;
-        if (freexl_get_cell_value(xls.get(), r, c, &v) != FREEXL_OK || v.type == FREEXL_CELL_NULL) continue;
+        if (freexl_get_cell_value(xls.get(), r, c, &v) != FREEXL_OK || v.type == FREEXL_CELL_NULL)
+          continue;
         const bool number = v.type == FREEXL_CELL_INT || v.type == FREEXL_CELL_DOUBLE;
         if (!number && !v.value.text_value) continue;
         Put(cells, static_cast<uint32_t>(r));
         Put(cells, static_cast<uint16_t>(c));
         Put(cells, static_cast<uint8_t>(v.type));
         if (number) {
-          Put(cells, v.type == FREEXL_CELL_INT ? static_cast<double>(v.value.int_value) : v.value.double_value);
+          Put(cells, v.type == FREEXL_CELL_INT ? static_cast<double>(v.value.int_value)
+                                               : v.value.double_value);
         } else {
           PutText(cells, v.value.text_value);
         }
@@ -236,12 +263,17 @@ std::string ReadWithFreeXl(std::string_view bytes, uint64_t max_slots) {
 std::optional<FreeXlCell::Kind> CellKind(uint8_t type) {
   switch (type) {
     case FREEXL_CELL_INT:
-    case FREEXL_CELL_DOUBLE: return FreeXlCell::Kind::kNumber;
+    case FREEXL_CELL_DOUBLE:
+      return FreeXlCell::Kind::kNumber;
     case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT: return FreeXlCell::Kind::kText;
-    case FREEXL_CELL_DATE: return FreeXlCell::Kind::kDate;
-    case FREEXL_CELL_DATETIME: return FreeXlCell::Kind::kDateTime;
-    case FREEXL_CELL_TIME: return FreeXlCell::Kind::kTime;
+    case FREEXL_CELL_SST_TEXT:
+      return FreeXlCell::Kind::kText;
+    case FREEXL_CELL_DATE:
+      return FreeXlCell::Kind::kDate;
+    case FREEXL_CELL_DATETIME:
+      return FreeXlCell::Kind::kDateTime;
+    case FREEXL_CELL_TIME:
+      return FreeXlCell::Kind::kTime;
   }
   return std::nullopt;
 }
@@ -252,7 +284,8 @@ bool ParseReadout(std::string_view bytes, FreeXlReadout* readout) {
   if (readout->status == FreeXlReadout::kTooManySlots) return in.Take(&readout->slots);
   if (readout->status != 0) return true;
   uint32_t sheets = 0;
-  if (!in.Take(&readout->slots) || !in.Take(&readout->password) || !in.Take(&readout->date_mode) || !in.Take(&sheets)) {
+  if (!in.Take(&readout->slots) || !in.Take(&readout->password) || !in.Take(&readout->date_mode) ||
+      !in.Take(&sheets)) {
     return false;
   }
   for (uint32_t i = 0; i < sheets; ++i) {
@@ -278,13 +311,17 @@ bool ParseReadout(std::string_view bytes, FreeXlReadout* readout) {
 // libfreexl is a C parser of untrusted input that can crash on a damaged file and allocates what
 // the file declares; it runs in a child process with bounded memory and time, so neither a crash
 // nor a runaway allocation reaches the host.
-FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits, const std::string& file_name) {
+FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits,
+                           const std::string& file_name) {
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) throw HostError(host::kErrPathFileAccess, "Cannot read " + file_name + ": no pipe for the .xls reader.");
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    throw HostError(host::kErrPathFileAccess,
+                    "Cannot read " + file_name + ": no pipe for the .xls reader.");
   const pid_t child = fork();
   if (child < 0) {
     close(fds[0]), close(fds[1]);
-    throw HostError(host::kErrOutOfMemory, "Cannot read " + file_name + ": the .xls reader could not be started.");
+    throw HostError(host::kErrOutOfMemory,
+                    "Cannot read " + file_name + ": the .xls reader could not be started.");
   }
   if (child == 0) {
     close(fds[0]);
@@ -295,7 +332,8 @@ FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits
         if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
         std::fclose(statm);
       }
-      const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + limits.max_reader_bytes;
+      const rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                         limits.max_reader_bytes;
       struct rlimit rl = {cap, cap};
       setrlimit(RLIMIT_AS, &rl);
     }
@@ -318,10 +356,13 @@ FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits
   close(fds[1]);
   std::string out;
   char buf[65536];
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.max_reader_seconds);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(limits.max_reader_seconds);
   bool timed_out = false;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
     if (left <= 0) {
       timed_out = true;
       break;
@@ -341,21 +382,27 @@ FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits
   while (waitpid(child, &wstatus, 0) < 0 && errno == EINTR) {
   }
   if (timed_out) {
-    Fail(file_name, "reading it took longer than " + std::to_string(limits.max_reader_seconds) + " seconds; the file is damaged.");
+    Fail(file_name, "reading it took longer than " + std::to_string(limits.max_reader_seconds) +
+                        " seconds; the file is damaged.");
   }
   FreeXlReadout readout;
   if (!WIFEXITED(wstatus) || WEXITSTATUS(wstatus) != 0 || !ParseReadout(out, &readout)) {
     if (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 3) {
-      Fail(file_name, "reading it needs more memory than an .xls workbook may take; the file is damaged or too large.");
+      Fail(file_name,
+           "reading it needs more memory than an .xls workbook may take; the file is damaged or "
+           "too large.");
     }
     Fail(file_name, "the file is damaged (the .xls reader stopped on it).");
   }
   if (readout.status == FreeXlReadout::kTooManySlots) {
-    Fail(file_name, "its sheets declare " + std::to_string(readout.slots) + " cells, more than the " +
-                        std::to_string(limits.max_cell_slots) + " that can be imported.");
+    Fail(file_name, "its sheets declare " + std::to_string(readout.slots) +
+                        " cells, more than the " + std::to_string(limits.max_cell_slots) +
+                        " that can be imported.");
   }
   if (readout.status == FREEXL_INSUFFICIENT_MEMORY) {
-    Fail(file_name, "reading it needs more memory than an .xls workbook may take; the file is damaged or too large.");
+    Fail(file_name,
+         "reading it needs more memory than an .xls workbook may take; the file is damaged or too "
+         "large.");
   }
   if (readout.status != 0) Fail(file_name, FreeXlProblem(readout.status));
   return readout;
@@ -363,7 +410,8 @@ FreeXlReadout ReadIsolated(std::string_view bytes, const XlsImportLimits& limits
 
 }  // namespace
 
-FreeXlBook ReadFreeXlIsolated(std::string_view bytes, const XlsImportLimits& limits, const std::string& file_name) {
+FreeXlBook ReadFreeXlIsolated(std::string_view bytes, const XlsImportLimits& limits,
+                              const std::string& file_name) {
   FreeXlReadout readout = ReadIsolated(bytes, limits, file_name);
   FreeXlBook book;
   book.password_obfuscated = readout.password == FREEXL_BIFF_OBFUSCATED;

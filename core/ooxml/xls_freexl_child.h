@@ -18,7 +18,8 @@ struct FreeXlCell {
   uint16_t col = 0;  // 0-based
   Kind kind = Kind::kNumber;
   double number = 0;  // kNumber
-  std::string text;   // the others: the text as libfreexl gives it (dates as ISO text), maybe not UTF-8
+  std::string
+      text;  // the others: the text as libfreexl gives it (dates as ISO text), maybe not UTF-8
 };
 
 struct FreeXlSheet {
@@ -37,6 +38,7 @@ struct FreeXlBook {
 // HostError 1004 naming `file_name` when the child crashes, runs out of memory or time, when
 // the sheets declare more than `limits.max_cell_slots` cells, or when libfreexl refuses the file
 // (the message says why); HostError 75 or 7 when the child cannot be started.
-FreeXlBook ReadFreeXlIsolated(std::string_view bytes, const XlsImportLimits& limits, const std::string& file_name);
+FreeXlBook ReadFreeXlIsolated(std::string_view bytes, const XlsImportLimits& limits,
+                              const std::string& file_name);
 
 }  // namespace tessarin::ooxml::xls

@@ -36,7 +36,9 @@ class DateStyles {
       if (k == kind) return id;
     }
     host::Style style = workbook_.styles().Get(host::kDefaultStyle);
-    style.number_format = kind == DateKind::kDate ? "yyyy/m/d" : kind == DateKind::kTime ? "h:mm:ss" : "yyyy/m/d h:mm";
+    style.number_format = kind == DateKind::kDate   ? "yyyy/m/d"
+                          : kind == DateKind::kTime ? "h:mm:ss"
+                                                    : "yyyy/m/d h:mm";
     const host::StyleId id = workbook_.styles().Intern(style);
     ids_.emplace_back(kind, id);
     return id;
@@ -59,19 +61,20 @@ void SetActiveSheet(host::Workbook& workbook) {
 }
 
 DateKind DateKindOf(FreeXlCell::Kind kind) {
-  return kind == FreeXlCell::Kind::kDate ? DateKind::kDate
+  return kind == FreeXlCell::Kind::kDate   ? DateKind::kDate
          : kind == FreeXlCell::Kind::kTime ? DateKind::kTime
                                            : DateKind::kDateTime;
 }
 
 host::SheetVisibility Visibility(int state) {
-  return state == 0 ? host::SheetVisibility::kVisible
+  return state == 0   ? host::SheetVisibility::kVisible
          : state == 1 ? host::SheetVisibility::kHidden
                       : host::SheetVisibility::kVeryHidden;
 }
 
 // Excel 5.0/95 workbooks, which libfreexl does not read: every value comes from the record walk.
-std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream, const xls::WorkbookRecords& records,
+std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream,
+                                            const xls::WorkbookRecords& records,
                                             const std::string& file_name) {
   xls::CodePageText text;
   text.SetCodePage(records.code_page);
@@ -81,17 +84,19 @@ std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream, const xls::
   for (size_t i = 0; i < records.sheets.size(); ++i) {
     const xls::SheetRecord& record = records.sheets[i];
     if (record.kind != 0) continue;
-    host::Worksheet& sheet = workbook->AddSheet(
-        workbook->NearestSheetName(text.Decode(records.raw_sheet_names[i])),
-        workbook->SheetCount() + 1);
+    host::Worksheet& sheet =
+        workbook->AddSheet(workbook->NearestSheetName(text.Decode(records.raw_sheet_names[i])),
+                           workbook->SheetCount() + 1);
     sheet.set_visibility(Visibility(record.state));
     for (const xls::RawCell& raw : xls::ReadSheetCells(stream, record.offset, &text)) {
       if (raw.col >= 256) continue;
       const int32_t row = raw.row + 1, col = raw.col + 1;
       if (raw.value.type == host::ValueType::kNumber && !std::isfinite(raw.value.number)) continue;
       sheet.SetValue(row, col, raw.value);
-      if (raw.value.type == host::ValueType::kNumber && !raw.formula && raw.xf < records.xf_formats.size()) {
-        if (const DateKind kind = xls::FormatDateKind(records.xf_formats[raw.xf], records); kind != DateKind::kNotDate) {
+      if (raw.value.type == host::ValueType::kNumber && !raw.formula &&
+          raw.xf < records.xf_formats.size()) {
+        if (const DateKind kind = xls::FormatDateKind(records.xf_formats[raw.xf], records);
+            kind != DateKind::kNotDate) {
           sheet.SetStyle(row, col, date_style(kind));
         }
       }
@@ -110,36 +115,48 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
   const std::string name = std::string(host::BaseName(file_name));
   if (bytes.size() > limits.max_bytes) {
     Fail(file_name, "the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
-                   std::to_string(limits.max_bytes) + " an .xls workbook may have.");
+                        std::to_string(limits.max_bytes) + " an .xls workbook may have.");
   }
   if (!LooksLikeCompoundFile(bytes)) {
-    Fail(file_name, "it is not an Excel 97-2003 workbook (the file does not begin with the .xls container signature).");
+    Fail(file_name,
+         "it is not an Excel 97-2003 workbook (the file does not begin with the .xls container "
+         "signature).");
   }
   CompoundFile container;
-  if (std::string why = container.Open(bytes); !why.empty()) Fail(file_name, "the file is damaged: " + why + ".");
+  if (std::string why = container.Open(bytes); !why.empty())
+    Fail(file_name, "the file is damaged: " + why + ".");
   if (container.Find("EncryptedPackage") || container.Find("EncryptionInfo")) {
-    Fail(file_name, "the workbook is encrypted with a password; remove the password in the program that made it and save it again.");
+    Fail(file_name,
+         "the workbook is encrypted with a password; remove the password in the program that made "
+         "it and save it again.");
   }
   // Excel 97 and later name the stream "Workbook"; Excel 5.0/95 named it "Book".
   const CompoundFile::Entry* stream_entry = container.Find("Workbook");
   if (!stream_entry) stream_entry = container.Find("Book");
-  if (!stream_entry) Fail(file_name, "it is not an Excel workbook (the container holds no workbook stream).");
+  if (!stream_entry)
+    Fail(file_name, "it is not an Excel workbook (the container holds no workbook stream).");
   std::string stream;
   if (std::string why = container.Read(*stream_entry, bytes.size(), &stream); !why.empty()) {
     Fail(file_name, "the file is damaged: " + why + ".");
   }
   const xls::WorkbookRecords records = xls::ReadGlobals(stream, file_name);
   if (records.encrypted) {
-    Fail(file_name, "the workbook is protected with a password; remove the password in the program that made it and save it again.");
+    Fail(file_name,
+         "the workbook is protected with a password; remove the password in the program that made "
+         "it and save it again.");
   }
   if (records.version == xls::kBiff5) return ImportBiff5(stream, records, file_name);
   if (records.version != xls::kBiff8) {
-    Fail(file_name, "it is a workbook of Excel 4.0 or older, which cannot be read; save it as an Excel workbook (.xlsx) in the program that made it.");
+    Fail(file_name,
+         "it is a workbook of Excel 4.0 or older, which cannot be read; save it as an Excel "
+         "workbook (.xlsx) in the program that made it.");
   }
 
   const xls::FreeXlBook readout = xls::ReadFreeXlIsolated(bytes, limits, file_name);
   if (readout.password_obfuscated) {
-    Fail(file_name, "the workbook is protected with a password; remove the password in the program that made it and save it again.");
+    Fail(file_name,
+         "the workbook is protected with a password; remove the password in the program that made "
+         "it and save it again.");
   }
 
   auto workbook = std::make_unique<host::Workbook>(name);
@@ -159,13 +176,15 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
     }
     if (record && record->kind != 0) continue;  // chart or macro sheet
 
-    host::Worksheet& sheet = workbook->AddSheet(workbook->NearestSheetName(sheet_name),
-                                                workbook->SheetCount() + 1);
+    host::Worksheet& sheet =
+        workbook->AddSheet(workbook->NearestSheetName(sheet_name), workbook->SheetCount() + 1);
     if (record) sheet.set_visibility(Visibility(record->state));
     for (const FreeXlCell& cell : read.cells) {
       const int32_t row = static_cast<int32_t>(cell.row) + 1, col = cell.col + 1;
       switch (cell.kind) {
-        case FreeXlCell::Kind::kNumber: sheet.SetNumber(row, col, cell.number); break;
+        case FreeXlCell::Kind::kNumber:
+          sheet.SetNumber(row, col, cell.number);
+          break;
         case FreeXlCell::Kind::kText:
           if (!cell.text.empty()) {
             if (host::IsValidUtf8(cell.text)) {
@@ -194,8 +213,10 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
         if (col > 256) continue;
         const host::CellValue current = sheet.Value(row, col);
         if (!raw.formula && raw.value.type == host::ValueType::kNumber) {
-          if (current.type == host::ValueType::kNumber && std::isfinite(raw.value.number)) sheet.SetNumber(row, col, raw.value.number);
-        } else if (raw.formula || current.type == host::ValueType::kEmpty || current.type == host::ValueType::kNumber) {
+          if (current.type == host::ValueType::kNumber && std::isfinite(raw.value.number))
+            sheet.SetNumber(row, col, raw.value.number);
+        } else if (raw.formula || current.type == host::ValueType::kEmpty ||
+                   current.type == host::ValueType::kNumber) {
           sheet.SetValue(row, col, raw.value);
         }
       }

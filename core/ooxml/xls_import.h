@@ -16,8 +16,8 @@ namespace tessarin::ooxml {
 bool LooksLikeCompoundFile(std::string_view bytes);
 
 struct XlsImportLimits {
-  uint64_t max_bytes = uint64_t{256} << 20;        // the file as stored
-  uint64_t max_cell_slots = uint64_t{1} << 24;     // rows x columns over all sheets, as declared
+  uint64_t max_bytes = uint64_t{256} << 20;     // the file as stored
+  uint64_t max_cell_slots = uint64_t{1} << 24;  // rows x columns over all sheets, as declared
   // libfreexl runs in a child process (a damaged file can crash it) with this much address
   // space beyond the parent's (0: no cap, as under AddressSanitizer) and this much time.
   uint64_t max_reader_bytes = uint64_t{1} << 30;

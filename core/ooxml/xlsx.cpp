@@ -3,9 +3,8 @@
 
 #include <algorithm>
 #include <deque>
-#include <set>
-
 #include <pugixml.hpp>
+#include <set>
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
@@ -26,7 +25,8 @@ namespace {
 // The workbook's link to its macro project (the "bin" part that holds the code).
 bool IsMacroProject(const Relationship& r) {
   const std::string_view kType = "/vbaProject";
-  return r.type.size() >= kType.size() && r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
+  return r.type.size() >= kType.size() &&
+         r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
 }
 
 // A streaming source over a part of the package.
@@ -42,7 +42,8 @@ bool LooksLikeZip(std::string_view bytes) {
          ((bytes[2] == 3 && bytes[3] == 4) || (bytes[2] == 5 && bytes[3] == 6));
 }
 
-std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::string& file_name, const ReadLimits& limits) {
+std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::string& file_name,
+                                         const ReadLimits& limits) {
   const std::string file(host::BaseName(file_name));
   PackageReader pkg(bytes, file, limits);
   auto book = std::make_unique<host::Workbook>(file);
@@ -51,7 +52,9 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   auto consume = [&](const std::string& part) { consumed.insert(Lower(part)); };
 
   const std::string* types_xml = pkg.Find("[Content_Types].xml");
-  if (!types_xml) Fail(file, "[Content_Types].xml", "the part is missing; the file is not an Office Open XML package.");
+  if (!types_xml)
+    Fail(file, "[Content_Types].xml",
+         "the part is missing; the file is not an Office Open XML package.");
   carry->content_types = ReadContentTypes(*types_xml, file);
   consume("[Content_Types].xml");
 
@@ -59,36 +62,44 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   std::string workbook_part;
   if (const std::string* root_rels = pkg.Find("_rels/.rels")) {
     for (const Relationship& r : ReadRelationships(*root_rels, file, "_rels/.rels")) {
-      if (RelTypeIs(r.type, "officeDocument") && !r.external) workbook_part = ResolvePartName("", r.target);
+      if (RelTypeIs(r.type, "officeDocument") && !r.external)
+        workbook_part = ResolvePartName("", r.target);
     }
   }
   if (workbook_part.empty() || !pkg.Has(workbook_part)) {
     if (!workbook_part.empty()) Fail(file, workbook_part, "the part is missing from the package.");
-    if (!pkg.Has("xl/workbook.xml")) Fail(file, "xl/workbook.xml", "the package has no workbook part.");
+    if (!pkg.Has("xl/workbook.xml"))
+      Fail(file, "xl/workbook.xml", "the package has no workbook part.");
     workbook_part = "xl/workbook.xml";
   }
   carry->workbook_part = workbook_part;
   carry->workbook_content_type = carry->content_types.TypeOf(workbook_part);
-  if (carry->workbook_content_type.empty()) carry->workbook_content_type = std::string(content_type::kWorkbook);
-  if (carry->workbook_content_type != content_type::kWorkbook && carry->workbook_content_type != content_type::kMacroWorkbook &&
+  if (carry->workbook_content_type.empty())
+    carry->workbook_content_type = std::string(content_type::kWorkbook);
+  if (carry->workbook_content_type != content_type::kWorkbook &&
+      carry->workbook_content_type != content_type::kMacroWorkbook &&
       carry->workbook_content_type.find("spreadsheetml") == std::string::npos &&
       carry->workbook_content_type.find("ms-excel") == std::string::npos) {
-    Fail(file, workbook_part, "the package is not a workbook (its main part is " + carry->workbook_content_type + ").");
+    Fail(file, workbook_part,
+         "the package is not a workbook (its main part is " + carry->workbook_content_type + ").");
   }
   consume(workbook_part);
   WorkbookInfo info = ReadWorkbookPart(pkg.Get(workbook_part), file, workbook_part, *carry);
   if (info.sheets.size() > limits.max_sheets) {
-    Fail(file, workbook_part, "the workbook lists " + std::to_string(info.sheets.size()) + " sheets, more than the " +
-                                  std::to_string(limits.max_sheets) + " that can be opened.");
+    Fail(file, workbook_part,
+         "the workbook lists " + std::to_string(info.sheets.size()) + " sheets, more than the " +
+             std::to_string(limits.max_sheets) + " that can be opened.");
   }
   carry->strict = info.strict;
   book->set_date1904(info.date1904);
-  book->set_file_format(carry->workbook_content_type == content_type::kMacroWorkbook ? host::FileFormat::kXlsm
-                                                                                    : host::FileFormat::kXlsx);
+  book->set_file_format(carry->workbook_content_type == content_type::kMacroWorkbook
+                            ? host::FileFormat::kXlsm
+                            : host::FileFormat::kXlsx);
 
   const std::string workbook_rels_part = RelsPartName(workbook_part);
   std::vector<Relationship> wb_rels;
-  if (const std::string* x = pkg.Find(workbook_rels_part)) wb_rels = ReadRelationships(*x, file, workbook_rels_part);
+  if (const std::string* x = pkg.Find(workbook_rels_part))
+    wb_rels = ReadRelationships(*x, file, workbook_rels_part);
   consume(workbook_rels_part);
 
   // Styles, then shared strings (whose runs need the default font).
@@ -108,7 +119,8 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
       consume(part);
     }
   }
-  if (const Relationship* r = FindRel(wb_rels, "calcChain")) consume(ResolvePartName(workbook_part, r->target));
+  if (const Relationship* r = FindRel(wb_rels, "calcChain"))
+    consume(ResolvePartName(workbook_part, r->target));
 
   const int mdw = MaxDigitWidth(book->default_font());
   uint64_t cell_budget = limits.max_cells;
@@ -120,11 +132,13 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     for (const Relationship& r : wb_rels) {
       if (r.id == e.rel_id) rel = &r;
     }
-    if (!rel) Fail(file, workbook_part, "sheet \"" + e.name + "\" has no relationship " + e.rel_id + ".");
+    if (!rel)
+      Fail(file, workbook_part, "sheet \"" + e.name + "\" has no relationship " + e.rel_id + ".");
     if (!RelTypeIs(rel->type, "worksheet")) {
       OtherSheet o;
       o.name = e.name;
-      o.attrs = " sheetId=\"" + std::to_string(e.sheet_id) + "\"" + (e.state.empty() ? "" : " state=\"" + e.state + "\"") + e.attrs;
+      o.attrs = " sheetId=\"" + std::to_string(e.sheet_id) + "\"" +
+                (e.state.empty() ? "" : " state=\"" + e.state + "\"") + e.attrs;
       o.rel = *rel;
       o.position = static_cast<int>(i);
       o.after_position = last_worksheet;
@@ -132,9 +146,11 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
       continue;
     }
     const std::string part = ResolvePartName(workbook_part, rel->target);
-    if (!pkg.Has(part)) Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
+    if (!pkg.Has(part))
+      Fail(file, part, "the part of sheet \"" + e.name + "\" is missing from the package.");
     consume(part);
-    host::Worksheet* sheet = &book->AddSheet(book->NearestSheetName(e.name), book->SheetCount() + 1);
+    host::Worksheet* sheet =
+        &book->AddSheet(book->NearestSheetName(e.name), book->SheetCount() + 1);
     auto sc = std::make_shared<SheetExtras>();
     sc->position = static_cast<int>(i);
     sc->original_name = e.name;
@@ -168,7 +184,8 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
       if (!doc.load_buffer(it->xml.data(), it->xml.size())) continue;
       const std::string_view id = AttrValue(doc.document_element(), "id");
       for (const Relationship& r : rels) {
-        if (r.id == id && RelTypeIs(r.type, "vmlDrawing") && !r.external && pkg.Has(ResolvePartName(part, r.target))) {
+        if (r.id == id && RelTypeIs(r.type, "vmlDrawing") && !r.external &&
+            pkg.Has(ResolvePartName(part, r.target))) {
           vml_rel = &r;
           vml_part = ResolvePartName(part, r.target);
         }
@@ -205,8 +222,8 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
 
   // Print areas belong to the sheets; every other name is carried with its sheet index.
   for (DefinedName& n : info.names) {
-    if (n.name == "_xlnm.Print_Area" && n.local_sheet >= 0 && n.local_sheet < static_cast<int>(by_position.size()) &&
-        by_position[n.local_sheet]) {
+    if (n.name == "_xlnm.Print_Area" && n.local_sheet >= 0 &&
+        n.local_sheet < static_cast<int>(by_position.size()) && by_position[n.local_sheet]) {
       const std::string area = PrintAreaFromFormula(n.formula);
       if (!area.empty()) {
         by_position[n.local_sheet]->page_setup().print_area = area;
@@ -216,8 +233,8 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     carry->defined_names.push_back(std::move(n));
   }
   for (const Relationship& r : wb_rels) {
-    if (RelTypeIs(r.type, "worksheet") || RelTypeIs(r.type, "styles") || RelTypeIs(r.type, "sharedStrings") ||
-        RelTypeIs(r.type, "calcChain")) {
+    if (RelTypeIs(r.type, "worksheet") || RelTypeIs(r.type, "styles") ||
+        RelTypeIs(r.type, "sharedStrings") || RelTypeIs(r.type, "calcChain")) {
       continue;
     }
     carry->workbook_rels.push_back(r);
@@ -225,7 +242,9 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
   carry->file_sheet_count = static_cast<int>(info.sheets.size());
 
   // The active sheet: the file's active tab when it is a worksheet, else the first visible one.
-  host::Worksheet* active = info.active_tab < static_cast<int>(by_position.size()) ? by_position[info.active_tab] : nullptr;
+  host::Worksheet* active = info.active_tab < static_cast<int>(by_position.size())
+                                ? by_position[info.active_tab]
+                                : nullptr;
   if (!active || active->visibility() != host::SheetVisibility::kVisible) {
     active = nullptr;
     for (int i = 1; i <= book->SheetCount() && !active; ++i) {
@@ -240,8 +259,12 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     // Parts written back unread stay compressed as they came; they must not carry a document
     // type on to the next program either.
     DoctypeWatch doctype;
-    CompressedPart data = pkg.TakeCompressed(name, [&](std::string_view piece) { doctype.Feed(piece); });
-    if (doctype.found()) Fail(file, name, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+    CompressedPart data =
+        pkg.TakeCompressed(name, [&](std::string_view piece) { doctype.Feed(piece); });
+    if (doctype.found())
+      Fail(file, name,
+           "the part has a document type declaration (<!DOCTYPE>), which workbook parts never "
+           "have.");
     carry->parts.emplace(name, std::move(data));
   }
   book->file_extras() = std::move(carry);
@@ -258,17 +281,20 @@ bool HasMacros(const host::Workbook& workbook) {
 std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& options) {
   const ReadLimits& limits = options.limits;
   if (workbook.SheetCount() == 0) {
-    throw host::HostError(host::kErrApplicationDefined, "Cannot save " + workbook.name() + ": the workbook has no sheets.");
+    throw host::HostError(host::kErrApplicationDefined,
+                          "Cannot save " + workbook.name() + ": the workbook has no sheets.");
   }
   auto refuse = [&](const std::string& why) {
     throw host::HostError(host::kErrApplicationDefined,
                           "Cannot save " + workbook.name() + ": " + why + " Nothing was written.");
   };
-  const uint64_t sheet_count = static_cast<uint64_t>(workbook.SheetCount()) +
-                               (PackageExtrasOf(workbook) ? PackageExtrasOf(workbook)->other_sheets.size() : 0);
+  const uint64_t sheet_count =
+      static_cast<uint64_t>(workbook.SheetCount()) +
+      (PackageExtrasOf(workbook) ? PackageExtrasOf(workbook)->other_sheets.size() : 0);
   if (sheet_count > limits.max_sheets) {
-    refuse("the workbook has " + std::to_string(sheet_count) + " sheets, and a workbook of more than " +
-           std::to_string(limits.max_sheets) + " could not be opened again.");
+    refuse("the workbook has " + std::to_string(sheet_count) +
+           " sheets, and a workbook of more than " + std::to_string(limits.max_sheets) +
+           " could not be opened again.");
   }
   uint64_t cells = 0;
   for (int i = 1; i <= workbook.SheetCount(); ++i) cells += workbook.Sheet(i).cells().CellCount();
@@ -332,10 +358,12 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   const host::Worksheet* active = workbook.active_sheet();
   const host::Worksheet* first_visible = nullptr;
   for (int i = 1; i <= workbook.SheetCount() && !first_visible; ++i) {
-    if (workbook.Sheet(i).visibility() == host::SheetVisibility::kVisible) first_visible = &workbook.Sheet(i);
+    if (workbook.Sheet(i).visibility() == host::SheetVisibility::kVisible)
+      first_visible = &workbook.Sheet(i);
   }
   if (!first_visible) first_visible = &workbook.Sheet(1);
-  if (!active || workbook.IndexOf(*active) == 0 || active->visibility() != host::SheetVisibility::kVisible) {
+  if (!active || workbook.IndexOf(*active) == 0 ||
+      active->visibility() != host::SheetVisibility::kVisible) {
     active = first_visible;
   }
 
@@ -351,11 +379,13 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       dropped.insert(Lower(project_rels));
       auto it = carry->parts.find(project_rels);
       if (it == carry->parts.end()) continue;
-      for (const Relationship& sub : ReadRelationships(InflatePart(it->second), workbook.name(), project_rels)) {
+      for (const Relationship& sub :
+           ReadRelationships(InflatePart(it->second), workbook.name(), project_rels)) {
         if (!sub.external) dropped.insert(Lower(ResolvePartName(project, sub.target)));
       }
     }
-    wb_rels.erase(std::remove_if(wb_rels.begin(), wb_rels.end(), [](const Relationship& r) { return IsMacroProject(r); }),
+    wb_rels.erase(std::remove_if(wb_rels.begin(), wb_rels.end(),
+                                 [](const Relationship& r) { return IsMacroProject(r); }),
                   wb_rels.end());
   }
   int next_rel = 1;
@@ -370,13 +400,15 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     const SheetExtras* sc = SheetExtrasOf(workbook.Sheet(i));
     if (sc) {
       const size_t p = sc->sheet_attrs.find("sheetId=\"");
-      if (p != std::string::npos) max_sheet_id = std::max(max_sheet_id, std::atoi(sc->sheet_attrs.c_str() + p + 9));
+      if (p != std::string::npos)
+        max_sheet_id = std::max(max_sheet_id, std::atoi(sc->sheet_attrs.c_str() + p + 9));
     }
   }
   if (carry) {
     for (const OtherSheet& o : carry->other_sheets) {
       const size_t p = o.attrs.find("sheetId=\"");
-      if (p != std::string::npos) max_sheet_id = std::max(max_sheet_id, std::atoi(o.attrs.c_str() + p + 9));
+      if (p != std::string::npos)
+        max_sheet_id = std::max(max_sheet_id, std::atoi(o.attrs.c_str() + p + 9));
     }
   }
   auto emit_other = [&](int after_position) {
@@ -418,7 +450,8 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       const std::string vml = free_name(xl_dir + "drawings/vmlDrawing", ".vml");
       add(vml, WriteCommentShapes(sheet, keep, blocks, mdw));
       types.SetDefault("vml", content_type::kVml);
-      if (keep && !keep->vml_rels.empty()) add(RelsPartName(vml), WriteRelationships(keep->vml_rels));
+      if (keep && !keep->vml_rels.empty())
+        add(RelsPartName(vml), WriteRelationships(keep->vml_rels));
       ctx.legacy_drawing_id = FreeRelId(rels, next_sheet_rel);
       rels.push_back({ctx.legacy_drawing_id, rel + "vmlDrawing", RelativeTarget(part, vml), false});
       if (notes) {
@@ -429,8 +462,13 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       }
     }
     // Big sheets are generated while the archive is compressed, never held whole.
-    WorksheetWriter& writer = *writers.emplace_back(std::make_unique<WorksheetWriter>(sheet, keep, strings, ctx));
-    ZipEntry entry{part, {}, true, [&writer](std::string& out) { return writer.Next(out, 1 << 20); }, writer.size()};
+    WorksheetWriter& writer =
+        *writers.emplace_back(std::make_unique<WorksheetWriter>(sheet, keep, strings, ctx));
+    ZipEntry entry{part,
+                   {},
+                   true,
+                   [&writer](std::string& out) { return writer.Next(out, 1 << 20); },
+                   writer.size()};
     entries.push_back(std::move(entry));
     used.insert(Lower(part));
     types.SetOverride(part, content_type::kWorksheet);
@@ -446,7 +484,8 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     }
     if (&sheet != first_visible) {
       if (sheet.visibility() == host::SheetVisibility::kHidden) attrs += " state=\"hidden\"";
-      if (sheet.visibility() == host::SheetVisibility::kVeryHidden) attrs += " state=\"veryHidden\"";
+      if (sheet.visibility() == host::SheetVisibility::kVeryHidden)
+        attrs += " state=\"veryHidden\"";
     }
     if (ctx.active) active_tab = static_cast<int>(sheet_out.size());
     if (own_carry) {
@@ -456,7 +495,8 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     const std::string& print_area = sheet.page_setup().print_area;
     if (!print_area.empty()) {
       const std::string f = PrintAreaFormula(sheet.name(), print_area);
-      if (!f.empty()) names.push_back({"_xlnm.Print_Area", "", static_cast<int>(sheet_out.size()), f});
+      if (!f.empty())
+        names.push_back({"_xlnm.Print_Area", "", static_cast<int>(sheet_out.size()), f});
     }
     sheet_out.push_back({sheet.name(), id, attrs});
     if (own_carry) emit_other(sc->position);
@@ -491,41 +531,54 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     // A print area of ours replaces any the file had for the same sheet.
     for (const DefinedName& n : names) {
       carried.erase(std::remove_if(carried.begin(), carried.end(),
-                                   [&](const DefinedName& c) { return c.name == n.name && c.local_sheet == n.local_sheet; }),
+                                   [&](const DefinedName& c) {
+                                     return c.name == n.name && c.local_sheet == n.local_sheet;
+                                   }),
                     carried.end());
     }
     names.insert(names.begin(), carried.begin(), carried.end());
   }
 
   const std::string styles_part = xl_dir + "styles.xml";
-  add(styles_part, WriteStyles(workbook, carry ? &carry->styles : nullptr, ns), content_type::kStyles);
-  wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "styles", RelativeTarget(workbook_part, styles_part), false});
+  add(styles_part, WriteStyles(workbook, carry ? &carry->styles : nullptr, ns),
+      content_type::kStyles);
+  wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "styles",
+                     RelativeTarget(workbook_part, styles_part), false});
   if (!strings.empty()) {
     const std::string sst_part = xl_dir + "sharedStrings.xml";
     add(sst_part, strings.Finish(ns), content_type::kSharedStrings);
-    wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "sharedStrings", RelativeTarget(workbook_part, sst_part), false});
+    wb_rels.push_back({FreeRelId(wb_rels, next_rel), rel + "sharedStrings",
+                       RelativeTarget(workbook_part, sst_part), false});
   }
-  std::string main_type = carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
-  if (options.without_macros && main_type == content_type::kMacroWorkbook) main_type = content_type::kWorkbook;
-  add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, active_tab, names, ns), main_type);
+  std::string main_type =
+      carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
+  if (options.without_macros && main_type == content_type::kMacroWorkbook)
+    main_type = content_type::kWorkbook;
+  add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, active_tab, names, ns),
+      main_type);
   add(RelsPartName(workbook_part), WriteRelationships(wb_rels));
 
   if (!carry || !carry->parts.count("_rels/.rels")) {
-    const std::string pkg_rel = "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
+    const std::string pkg_rel =
+        "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties";
     std::vector<Relationship> root = {{"rId1", rel + "officeDocument", workbook_part, false}};
     if (!carry || !carry->parts.count("docProps/core.xml")) {
       add("docProps/core.xml",
           "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-          "<cp:coreProperties xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
-          "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
-          "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"/>",
+          "<cp:coreProperties "
+          "xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+          "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+          "xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+          "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" "
+          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"/>",
           content_type::kCoreProps);
     }
     root.push_back({"rId2", pkg_rel, "docProps/core.xml", false});
     if (!carry || !carry->parts.count("docProps/app.xml")) {
       add("docProps/app.xml",
           "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-          "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
+          "<Properties "
+          "xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
           "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
           "<Application>Tessarin</Application></Properties>",
           content_type::kAppProps);
@@ -544,7 +597,9 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   // Content types: keep overrides only for parts that are still there.
   if (options.without_macros) {
     types.defaults.erase(std::remove_if(types.defaults.begin(), types.defaults.end(),
-                                        [](const auto& d) { return d.second.find("vbaProject") != std::string::npos; }),
+                                        [](const auto& d) {
+                                          return d.second.find("vbaProject") != std::string::npos;
+                                        }),
                          types.defaults.end());
   }
   types.SetDefault("rels", content_type::kRels);
@@ -564,8 +619,9 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
   for (const ZipEntry& e : entries) {
     const uint64_t size = e.generate || e.compressed ? e.size : e.data.size();
     if (size > limits.max_part_size) {
-      refuse("the part " + e.name + " would be " + std::to_string(size >> 20) + " MiB, more than the " +
-             std::to_string(limits.max_part_size >> 20) + " MiB a part may have to be opened again.");
+      refuse("the part " + e.name + " would be " + std::to_string(size >> 20) +
+             " MiB, more than the " + std::to_string(limits.max_part_size >> 20) +
+             " MiB a part may have to be opened again.");
     }
     total += size;
   }

@@ -45,16 +45,22 @@ void AppendUnescaped(std::string& out, std::string_view raw, const XmlScanner* s
       continue;
     }
     std::string_view ent = raw.substr(amp + 1, semi - amp - 1);
-    if (ent == "lt") out.push_back('<');
-    else if (ent == "gt") out.push_back('>');
-    else if (ent == "amp") out.push_back('&');
-    else if (ent == "quot") out.push_back('"');
-    else if (ent == "apos") out.push_back('\'');
+    if (ent == "lt")
+      out.push_back('<');
+    else if (ent == "gt")
+      out.push_back('>');
+    else if (ent == "amp")
+      out.push_back('&');
+    else if (ent == "quot")
+      out.push_back('"');
+    else if (ent == "apos")
+      out.push_back('\'');
     else if (ent.size() >= 2 && ent[0] == '#') {
       uint32_t cp = 0;
       const bool hex = ent[1] == 'x' || ent[1] == 'X';
       std::string_view digits = ent.substr(hex ? 2 : 1);
-      auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+      auto [p, ec] =
+          std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
       if (ec != std::errc() || p != digits.data() + digits.size() || digits.empty()) {
         if (scanner) scanner->Error("bad character reference");
         cp = 0xFFFD;
@@ -86,7 +92,8 @@ int HexValue(char c) {
 
 // True when text[i..i+7) is _xHHHH_.
 bool IsXEscape(std::string_view text, size_t i) {
-  if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return false;
+  if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_')
+    return false;
   for (size_t k = i + 2; k < i + 6; ++k) {
     if (HexValue(text[k]) < 0) return false;
   }
@@ -148,12 +155,14 @@ size_t AppendWideChar(std::string& out, std::string_view text, size_t i, bool x_
 std::string_view MendedText(std::string_view text, std::string& scratch) {
   if (host::IsValidUtf8(text)) return text;
   scratch.clear();
-  for (size_t pos = 0; pos < text.size();) host::AppendUtf8(scratch, host::NextCodePoint(text, pos));
+  for (size_t pos = 0; pos < text.size();)
+    host::AppendUtf8(scratch, host::NextCodePoint(text, pos));
   return scratch;
 }
 
 bool FitsInCell(std::string_view text) {
-  return text.size() <= static_cast<size_t>(host::kMaxCellChars) || host::Utf8Length(text) <= host::kMaxCellChars;
+  return text.size() <= static_cast<size_t>(host::kMaxCellChars) ||
+         host::Utf8Length(text) <= host::kMaxCellChars;
 }
 
 // The three writers below never produce malformed XML, whatever bytes the model holds.
@@ -164,11 +173,16 @@ void AppendEscaped(std::string& out, std::string_view text) {
       i += AppendWideChar(out, text, i, false);
       continue;
     }
-    if (c == '<') out.append("&lt;");
-    else if (c == '>') out.append("&gt;");
-    else if (c == '&') out.append("&amp;");
-    else if (c < 0x20 && c != '\n' && c != '\t' && c != '\r') out.append(kReplacementUtf8);
-    else out.push_back(static_cast<char>(c));
+    if (c == '<')
+      out.append("&lt;");
+    else if (c == '>')
+      out.append("&gt;");
+    else if (c == '&')
+      out.append("&amp;");
+    else if (c < 0x20 && c != '\n' && c != '\t' && c != '\r')
+      out.append(kReplacementUtf8);
+    else
+      out.push_back(static_cast<char>(c));
     ++i;
   }
 }
@@ -181,16 +195,32 @@ void AppendAttrEscaped(std::string& out, std::string_view text) {
       continue;
     }
     switch (c) {
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      case '&': out.append("&amp;"); break;
-      case '"': out.append("&quot;"); break;
-      case '\n': out.append("&#10;"); break;
-      case '\r': out.append("&#13;"); break;
-      case '\t': out.append("&#9;"); break;
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '&':
+        out.append("&amp;");
+        break;
+      case '"':
+        out.append("&quot;");
+        break;
+      case '\n':
+        out.append("&#10;");
+        break;
+      case '\r':
+        out.append("&#13;");
+        break;
+      case '\t':
+        out.append("&#9;");
+        break;
       default:
-        if (c < 0x20) out.append(kReplacementUtf8);
-        else out.push_back(static_cast<char>(c));
+        if (c < 0x20)
+          out.append(kReplacementUtf8);
+        else
+          out.push_back(static_cast<char>(c));
     }
     ++i;
   }
@@ -215,9 +245,12 @@ void AppendCellText(std::string& out, std::string_view text) {
       i += AppendWideChar(out, text, i, true);
       continue;
     }
-    if (c == '<') out.append("&lt;");
-    else if (c == '>') out.append("&gt;");
-    else if (c == '&') out.append("&amp;");
+    if (c == '<')
+      out.append("&lt;");
+    else if (c == '>')
+      out.append("&gt;");
+    else if (c == '&')
+      out.append("&amp;");
     else if (c < 0x20 && c != '\n' && c != '\t') {
       // XML holds no C0 control but tab and line feed; a carriage return would read back as a
       // line feed. DEL and the C1 controls are valid XML characters and are written as they are.

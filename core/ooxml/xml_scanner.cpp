@@ -18,7 +18,8 @@ XmlScanner::XmlScanner(std::string_view xml, std::string_view file, std::string_
     : xml_(xml), file_(file), part_(part) {
   // A UTF-8 byte order mark is allowed before the declaration.
   if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
-  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF || static_cast<unsigned char>(xml_[0]) == 0xFE)) {
+  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF ||
+                           static_cast<unsigned char>(xml_[0]) == 0xFE)) {
     Error("the part is not UTF-8 XML");
   }
 }
@@ -29,7 +30,8 @@ XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view pa
   while (owned_.size() < 3 && Refill()) {
   }
   if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
-  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF || static_cast<unsigned char>(xml_[0]) == 0xFE)) {
+  if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF ||
+                           static_cast<unsigned char>(xml_[0]) == 0xFE)) {
     Error("the part is not UTF-8 XML");
   }
 }
@@ -47,7 +49,8 @@ bool XmlScanner::Refill() {
 
 void XmlScanner::Compact() {
   if (!source_ || pos_ < kPiece) return;
-  for (const char* p = owned_.data(); (p = static_cast<const char*>(std::memchr(p, '\n', owned_.data() + pos_ - p)));) {
+  for (const char* p = owned_.data();
+       (p = static_cast<const char*>(std::memchr(p, '\n', owned_.data() + pos_ - p)));) {
     ++line_base_;
     ++p;
   }
@@ -63,7 +66,8 @@ void XmlScanner::Error(std::string_view what) const {
   size_t line = 1 + line_base_;
   const size_t end = std::min(pos_, xml_.size());
   for (size_t i = 0; i < end; ++i) line += xml_[i] == '\n';
-  Fail(file_, part_, "malformed XML at line " + std::to_string(line) + ": " + std::string(what) + ".");
+  Fail(file_, part_,
+       "malformed XML at line " + std::to_string(line) + ": " + std::string(what) + ".");
 }
 
 const XmlScanner::Attr* XmlScanner::FindAttr(std::string_view local) const {
@@ -300,8 +304,10 @@ std::string XmlScanner::ElementText() {
   for (;;) {
     const Token t = Next();
     if (t == kText) {
-      if (cdata_) AppendLiteralText(out, text_);
-      else AppendUnescaped(out, text_, this);
+      if (cdata_)
+        AppendLiteralText(out, text_);
+      else
+        AppendUnescaped(out, text_, this);
     } else if (t == kEnd && stack_offsets_.size() == target) {
       return out;
     } else if (t == kEof) {

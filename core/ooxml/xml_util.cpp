@@ -8,9 +8,10 @@
 namespace tessarin::ooxml {
 
 const Namespaces& Namespaces::Transitional() {
-  static const Namespaces ns{"http://schemas.openxmlformats.org/spreadsheetml/2006/main",
-                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
-                             "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"};
+  static const Namespaces ns{
+      "http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+      "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
+      "http://schemas.openxmlformats.org/officeDocument/2006/relationships/"};
   return ns;
 }
 
@@ -48,8 +49,8 @@ void DoctypeWatch::Feed(std::string_view piece) {
 // The prolog is a byte order mark, then spaces, comments and processing instructions; the first
 // other markup decides.
 void DoctypeWatch::Step(char c) {
-  static constexpr std::string_view kBomBytes = "\xEF\xBB\xBF", kCommentOpen = "<!--", kPiOpen = "<?",
-                                   kDoctypeOpen = "<!DOCTYPE";
+  static constexpr std::string_view kBomBytes = "\xEF\xBB\xBF", kCommentOpen = "<!--",
+                                    kPiOpen = "<?", kDoctypeOpen = "<!DOCTYPE";
   switch (state_) {
     case kBom: {
       pending_.push_back(c);
@@ -79,9 +80,12 @@ void DoctypeWatch::Step(char c) {
       pending_.push_back(c);
       const std::string_view p = pending_;
       last_[0] = last_[1] = 0;
-      if (p == kCommentOpen) state_ = kComment;
-      else if (p == kPiOpen) state_ = kInstruction;
-      else if (p == kDoctypeOpen) state_ = kFound;
+      if (p == kCommentOpen)
+        state_ = kComment;
+      else if (p == kPiOpen)
+        state_ = kInstruction;
+      else if (p == kDoctypeOpen)
+        state_ = kFound;
       else if (kCommentOpen.substr(0, p.size()) != p && kPiOpen.substr(0, p.size()) != p &&
                kDoctypeOpen.substr(0, p.size()) != p) {
         state_ = kNone;
@@ -90,7 +94,8 @@ void DoctypeWatch::Step(char c) {
     }
     case kComment:
     case kInstruction: {
-      const bool closes = c == '>' && (state_ == kComment ? last_[0] == '-' && last_[1] == '-' : last_[1] == '?');
+      const bool closes =
+          c == '>' && (state_ == kComment ? last_[0] == '-' && last_[1] == '-' : last_[1] == '?');
       last_[0] = last_[1];
       last_[1] = c;
       if (closes) state_ = kProlog;
@@ -102,15 +107,18 @@ void DoctypeWatch::Step(char c) {
   }
 }
 
-void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part) {
+void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file,
+             std::string_view part) {
   if (HasDoctype(bytes)) {
-    Fail(file, part, "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
+    Fail(file, part,
+         "the part has a document type declaration (<!DOCTYPE>), which workbook parts never have.");
   }
   const auto result = doc.load_buffer(bytes.data(), bytes.size(),
                                       pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!result) {
-    Fail(file, part, std::string("malformed XML at byte ") + std::to_string(result.offset) + ": " +
-                         result.description() + ".");
+    Fail(file, part,
+         std::string("malformed XML at byte ") + std::to_string(result.offset) + ": " +
+             result.description() + ".");
   }
   if (!doc.document_element()) Fail(file, part, "the part has no root element.");
 }
@@ -142,7 +150,9 @@ std::string_view AttrValue(pugi::xml_node node, std::string_view local, std::str
 std::string NodeXml(pugi::xml_node node) {
   struct Writer : pugi::xml_writer {
     std::string out;
-    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+    void write(const void* data, size_t size) override {
+      out.append(static_cast<const char*>(data), size);
+    }
   } writer;
   node.print(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return writer.out;

@@ -5,11 +5,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <pugixml.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "core/host/geometry.h"
 
@@ -22,7 +21,7 @@ inline bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c 
 // was read in (transitional for new workbooks), so a Strict file stays Strict.
 struct Namespaces {
   std::string_view main;
-  std::string_view relationships;  // the r: prefix of r:id attributes
+  std::string_view relationships;    // the r: prefix of r:id attributes
   std::string_view rel_type_prefix;  // officeDocument relationship types
   static const Namespaces& Transitional();
   static const Namespaces& Strict();
@@ -165,19 +164,21 @@ class DoctypeWatch {
   enum State : uint8_t { kBom, kProlog, kMarkup, kComment, kInstruction, kFound, kNone };
   void Step(char c);
   State state_ = kBom;
-  std::string pending_;   // a byte order mark or the start of markup being matched
+  std::string pending_;    // a byte order mark or the start of markup being matched
   char last_[2] = {0, 0};  // the last two characters inside a comment or instruction
 };
 // Loads a small part into a pugixml document; throws HostError 1004 naming file and part when it
 // is not well-formed or has a document type declaration.
-void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file, std::string_view part);
+void LoadXml(pugi::xml_document& doc, std::string_view bytes, std::string_view file,
+             std::string_view part);
 // Namespace-blind lookups: element and attribute names compared without their prefix.
 std::string_view LocalName(std::string_view qname);
 // ASCII lower case: part names in a package compare without regard to ASCII case.
 std::string Lower(std::string_view s);
 pugi::xml_node Child(pugi::xml_node node, std::string_view local);
 pugi::xml_attribute Attr(pugi::xml_node node, std::string_view local);
-std::string_view AttrValue(pugi::xml_node node, std::string_view local, std::string_view fallback = {});
+std::string_view AttrValue(pugi::xml_node node, std::string_view local,
+                           std::string_view fallback = {});
 // The node printed back as XML, no indentation, no declaration.
 std::string NodeXml(pugi::xml_node node);
 

@@ -25,14 +25,16 @@ int64_t NumberAfter(std::string_view part, size_t at) {
     n = n * 10 + (part[end++] - '0');
   }
   if (end == at) {
-    throw host::HostError(host::kErrTypeMismatch, "Type mismatch: no number in \"" + std::string(part) + "\"");
+    throw host::HostError(host::kErrTypeMismatch,
+                          "Type mismatch: no number in \"" + std::string(part) + "\"");
   }
   return n;
 }
 
 // One corner of a rectangle: "Rn" (a whole row), "Cm" (a whole column) or "RnCm". A whole row
 // takes `row_fill`'s column, a whole column `column_fill`'s row.
-void ParseCorner(std::string_view part, int64_t column_fill, int64_t row_fill, int64_t& row, int64_t& column) {
+void ParseCorner(std::string_view part, int64_t column_fill, int64_t row_fill, int64_t& row,
+                 int64_t& column) {
   const size_t c = part.find('C');
   if (c == std::string_view::npos) {
     row = NumberAfter(part, 1);
@@ -48,7 +50,8 @@ void ParseCorner(std::string_view part, int64_t column_fill, int64_t row_fill, i
 
 }  // namespace
 
-SelectedCells ParseSelectionAddress(std::string_view r1c1, int64_t row_count, int64_t column_count) {
+SelectedCells ParseSelectionAddress(std::string_view r1c1, int64_t row_count,
+                                    int64_t column_count) {
   SelectedCells cells;
   const size_t colon = r1c1.find(':');
   if (colon == std::string_view::npos) {
@@ -112,10 +115,11 @@ void Form1::Kanji_Shiwake() {
     // Only stored cells can show text, so walking them in row order reads what a walk over
     // every cell would, without visiting the million empty ones of a whole column.
     host::Worksheet& sheet = app.ActiveSheet().worksheet();
-    const host::Area area{static_cast<int32_t>(std::clamp<int64_t>(cells.first_row, 1, host::kMaxRows)),
-                          static_cast<int32_t>(std::clamp<int64_t>(cells.first_column, 1, host::kMaxColumns)),
-                          static_cast<int32_t>(std::clamp<int64_t>(cells.last_row, 1, host::kMaxRows)),
-                          static_cast<int32_t>(std::clamp<int64_t>(cells.last_column, 1, host::kMaxColumns))};
+    const host::Area area{
+        static_cast<int32_t>(std::clamp<int64_t>(cells.first_row, 1, host::kMaxRows)),
+        static_cast<int32_t>(std::clamp<int64_t>(cells.first_column, 1, host::kMaxColumns)),
+        static_cast<int32_t>(std::clamp<int64_t>(cells.last_row, 1, host::kMaxRows)),
+        static_cast<int32_t>(std::clamp<int64_t>(cells.last_column, 1, host::kMaxColumns))};
     sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
       text += host::Range(sheet, host::Area::Cell(row, cell.col)).Text();
     });

@@ -14,8 +14,10 @@ namespace tessarin::reports {
 
 // Captions and texts of the dialog.
 inline constexpr std::string_view kForm1Caption = "小学校で習う漢字リスト";
-inline constexpr std::string_view kSetViewCaption = "小学校で習う漢字リスト【出題している漢字一覧】";
-inline constexpr std::string_view kNotSetViewCaption = "小学校で習う漢字リスト【出題していない漢字一覧】";
+inline constexpr std::string_view kSetViewCaption =
+    "小学校で習う漢字リスト【出題している漢字一覧】";
+inline constexpr std::string_view kNotSetViewCaption =
+    "小学校で習う漢字リスト【出題していない漢字一覧】";
 inline constexpr std::string_view kPleaseWait = "しばらくお待ちください．．．\r\n";
 inline constexpr std::string_view kSeveralAreasMessage = "「選択範囲」を複数回選んでいます。";
 // The beep after each report: the system asterisk.

@@ -19,7 +19,8 @@ using KanjiBits = std::bitset<0x10000>;
 std::unique_ptr<KanjiBits> BuildTable() {
   iconv_t cd = iconv_open("CP932", "UTF-32LE");
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw host::HostError(host::kErrNotSupported, "code page 932 conversion is not available (iconv)");
+    throw host::HostError(host::kErrNotSupported,
+                          "code page 932 conversion is not available (iconv)");
   }
   auto bits = std::make_unique<KanjiBits>();
   for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
@@ -32,7 +33,8 @@ std::unique_ptr<KanjiBits> BuildTable() {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     if (iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left) == static_cast<size_t>(-1)) continue;
     if (out_ptr - out != 2) continue;
-    const unsigned code = (static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]);
+    const unsigned code =
+        (static_cast<unsigned char>(out[0]) << 8) | static_cast<unsigned char>(out[1]);
     if (code >= kFirstKanjiCode && code <= kLastKanjiCode) bits->set(c);
   }
   iconv_close(cd);

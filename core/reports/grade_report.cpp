@@ -23,20 +23,24 @@ std::string_view WithoutLastSeparator(std::string_view entry) {
 // The heading line of a level: label, "N字 /M字 [S％]" and the line break.
 void AppendHeading(std::string& report, int level, int32_t hits, int32_t total) {
   report += LevelLabel(level);
-  report += std::to_string(hits) + "字 /" + std::to_string(total) + "字 [" + FormatShare(hits, total) + "％]";
+  report += std::to_string(hits) + "字 /" + std::to_string(total) + "字 [" +
+            FormatShare(hits, total) + "％]";
   report += kReportLineBreak;
 }
 
 // The members of a table are the only strings it is searched for, so a byte search finds whole
 // characters: UTF-8 never matches inside another character.
-bool Contains(std::string_view text, std::string_view what) { return text.find(what) != std::string_view::npos; }
+bool Contains(std::string_view text, std::string_view what) {
+  return text.find(what) != std::string_view::npos;
+}
 
 }  // namespace
 
 std::string LevelLabel(int level) {
   assert(level >= 1 && level <= kLevelCount);
   const std::string test_level = std::to_string(11 - level);
-  if (level <= 6) return "【小学 " + std::to_string(level) + " 年生で習う漢字】（漢検" + test_level + "級）";
+  if (level <= 6)
+    return "【小学 " + std::to_string(level) + " 年生で習う漢字】（漢検" + test_level + "級）";
   return "【中学で習う漢字】（漢検" + test_level + "級）";
 }
 
@@ -44,7 +48,8 @@ std::string FormatShare(int32_t hits, int32_t total) {
   if (total == 0) throw host::HostError(host::kErrDivisionByZero, "Division by zero");
   assert(hits >= 0 && total > 0);
   // Tenths of a percent, rounded half up in exact integer arithmetic: 1000 * hits / total.
-  const int64_t tenths = (2000 * static_cast<int64_t>(hits) + total) / (2 * static_cast<int64_t>(total));
+  const int64_t tenths =
+      (2000 * static_cast<int64_t>(hits) + total) / (2 * static_cast<int64_t>(total));
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
@@ -77,7 +82,8 @@ std::string KanjiGrades::Kanji_Hantei(const std::string& text) {
   for (size_t pos = 0; pos < text.size();) {
     const size_t start = pos;
     const char32_t c = host::NextCodePoint(text, pos);
-    if (IsCp932Kanji(c) && seen.insert(c).second) kanji.emplace_back(text.substr(start, pos - start));
+    if (IsCp932Kanji(c) && seen.insert(c).second)
+      kanji.emplace_back(text.substr(start, pos - start));
   }
   HitCount.fill(0);
   TotalCount.fill(0);

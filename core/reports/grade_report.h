@@ -22,8 +22,8 @@ inline constexpr std::string_view kAllCoveredLine = "すべて網羅されてい
 // What a "not set" entry holds when nothing of the level is missing.
 inline constexpr std::string_view kNothingMissing = "NG";
 
-// "【小学 1 年生で習う漢字】（漢検10級）" for levels 1..6, "【中学で習う漢字】（漢検4級）" for 7..9.
-// Precondition: 1 <= level <= kLevelCount.
+// "【小学 1 年生で習う漢字】（漢検10級）" for levels 1..6, "【中学で習う漢字】（漢検4級）"
+// for 7..9. Precondition: 1 <= level <= kLevelCount.
 std::string LevelLabel(int level);
 
 // 100 * hits / total as the pattern "#0.0" shows it: at least one integer digit, one decimal,
@@ -45,15 +45,33 @@ class KanjiGrades {
   // in table order, each followed by "、", and each is counted into HitCount[level]; `found` is
   // left false.
   void KanjiTable(int level, const std::string& text, int16_t mode, bool& found);
-  void KanjiTable1(const std::string& text, int16_t mode, bool& found) { KanjiTable(1, text, mode, found); }
-  void KanjiTable2(const std::string& text, int16_t mode, bool& found) { KanjiTable(2, text, mode, found); }
-  void KanjiTable3(const std::string& text, int16_t mode, bool& found) { KanjiTable(3, text, mode, found); }
-  void KanjiTable4(const std::string& text, int16_t mode, bool& found) { KanjiTable(4, text, mode, found); }
-  void KanjiTable5(const std::string& text, int16_t mode, bool& found) { KanjiTable(5, text, mode, found); }
-  void KanjiTable6(const std::string& text, int16_t mode, bool& found) { KanjiTable(6, text, mode, found); }
-  void KanjiTable7(const std::string& text, int16_t mode, bool& found) { KanjiTable(7, text, mode, found); }
-  void KanjiTable8(const std::string& text, int16_t mode, bool& found) { KanjiTable(8, text, mode, found); }
-  void KanjiTable9(const std::string& text, int16_t mode, bool& found) { KanjiTable(9, text, mode, found); }
+  void KanjiTable1(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(1, text, mode, found);
+  }
+  void KanjiTable2(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(2, text, mode, found);
+  }
+  void KanjiTable3(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(3, text, mode, found);
+  }
+  void KanjiTable4(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(4, text, mode, found);
+  }
+  void KanjiTable5(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(5, text, mode, found);
+  }
+  void KanjiTable6(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(6, text, mode, found);
+  }
+  void KanjiTable7(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(7, text, mode, found);
+  }
+  void KanjiTable8(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(8, text, mode, found);
+  }
+  void KanjiTable9(const std::string& text, int16_t mode, bool& found) {
+    KanjiTable(9, text, mode, found);
+  }
 
   // The classification: keeps the kanji of `text` (IsCp932Kanji) in text order, each once at
   // its first position, zeroes HitCount and TotalCount (not KanjiList), files each kanji under

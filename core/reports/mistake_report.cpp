@@ -18,8 +18,10 @@ constexpr int32_t kLastAttempt = 9;  // column O
 
 int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
   int32_t count = 0;
-  for (int32_t row = 1; !testgen::CellText(questions, row, workbook::kQuestionColumn).empty(); ++row) {
-    if (workbook::IsWrongAnswerMark(testgen::CellText(questions, row, workbook::kFirstMarkColumn + attempt))) {
+  for (int32_t row = 1; !testgen::CellText(questions, row, workbook::kQuestionColumn).empty();
+       ++row) {
+    if (workbook::IsWrongAnswerMark(
+            testgen::CellText(questions, row, workbook::kFirstMarkColumn + attempt))) {
       ++count;
     }
   }
@@ -28,7 +30,8 @@ int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
 
 std::vector<int32_t> WrongMarksByAttempt(const host::Sheet& questions) {
   std::vector<int32_t> totals;
-  for (int32_t attempt = 0; attempt <= kLastAttempt; ++attempt) totals.push_back(CountWrongMarks(questions, attempt));
+  for (int32_t attempt = 0; attempt <= kLastAttempt; ++attempt)
+    totals.push_back(CountWrongMarks(questions, attempt));
   return totals;
 }
 
@@ -41,15 +44,16 @@ void ReportWrongCount(workbook::KanjiModule& module, const int32_t& attempt) {
   const int32_t count = CountWrongMarks(module.App().Sheets().Item(name), attempt);
 
   forms::Ui& ui = module.Dialogs();
-  ui.MsgBox("第 " + std::to_string(attempt + 1) + " 回目の間違い総数は、 " + std::to_string(count) + " 問です。 ");
+  ui.MsgBox("第 " + std::to_string(attempt + 1) + " 回目の間違い総数は、 " + std::to_string(count) +
+            " 問です。 ");
   if (attempt == kLastAttempt) return;
   if (count == 0) {
     ui.MsgBox("これで終了します。", "終了");
     return;
   }
   const forms::MsgBoxResult go_on =
-      ui.MsgBox("続けて第 " + std::to_string(attempt + 2) + " 回目の間違い総数を調べますか？", "確認",
-                forms::MsgBoxButtons::kYesNo);
+      ui.MsgBox("続けて第 " + std::to_string(attempt + 2) + " 回目の間違い総数を調べますか？",
+                "確認", forms::MsgBoxButtons::kYesNo);
   if (go_on == forms::MsgBoxResult::kYes) ReportWrongCount(module, attempt + 1);
 }
 

@@ -20,9 +20,12 @@ void HITU_Report(workbook::KanjiModule& module) {
   int32_t count = 0;
   for (int64_t row = 1; row <= rows; ++row) {
     if (testgen::CellText(questions, row, workbook::kQuestionColumn).empty()) break;
-    if (testgen::CellText(questions, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker) ++count;
+    if (testgen::CellText(questions, row, workbook::kMustAppearColumn) ==
+        workbook::kMustAppearMarker)
+      ++count;
   }
-  module.Dialogs().MsgBox("必出に設定している問題数は、" + std::to_string(count) + " 題です。", "必出総数");
+  module.Dialogs().MsgBox("必出に設定している問題数は、" + std::to_string(count) + " 題です。",
+                          "必出総数");
 }
 
 }  // namespace tessarin::reports

@@ -155,7 +155,8 @@ std::optional<std::string> SettingsFile::ReadText(const std::string& path) {
   }
   if (!S_ISREG(st.st_mode)) {
     close(fd);
-    throw HostError(host::kErrPathFileAccess, "cannot read the settings file " + path + ": it is not a regular file");
+    throw HostError(host::kErrPathFileAccess,
+                    "cannot read the settings file " + path + ": it is not a regular file");
   }
   const Stamp stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
   if (cached_ && cached_path_ == path && cached_stamp_ == stamp) {
@@ -209,16 +210,18 @@ void SettingsFile::SetAside(const std::string& path, const char* why) {
   const std::string broken = path + ".broken";
   cached_.reset();
   if (rename(path.c_str(), broken.c_str()) != 0) {
-    ThrowErrno(errno, std::string("the settings file cannot be used (") + why + ") nor set aside:", path);
+    ThrowErrno(errno,
+               std::string("the settings file cannot be used (") + why + ") nor set aside:", path);
   }
-  notice_ = "The settings file " + path + " could not be used (" + why + "). It was renamed " + broken +
-            " and the default settings are used.";
+  notice_ = "The settings file " + path + " could not be used (" + why + "). It was renamed " +
+            broken + " and the default settings are used.";
 }
 
 std::string SettingsFile::TakeNotice() { return std::exchange(notice_, std::string()); }
 
 bool SettingsFile::IsSetAsideNotice(std::string_view text) {
-  return text.starts_with("The settings file ") && text.ends_with(" and the default settings are used.");
+  return text.starts_with("The settings file ") &&
+         text.ends_with(" and the default settings are used.");
 }
 
 namespace {
@@ -244,8 +247,8 @@ void ReplaceFile(const std::string& path, std::string_view text, host::FileWrite
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    temp = folder + "." + name + ".tmp" + std::to_string(getpid()) + "-" +
-           std::to_string(counter++);
+    temp =
+        folder + "." + name + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && (errno != EEXIST || attempt > 100)) {
       ThrowErrno(errno, "cannot write the settings file", path);
@@ -307,7 +310,8 @@ std::string DocumentsFolder() {
   return home;
 }
 
-SettingsFile::SettingsFile() : SettingsFile(std::string(kDataFolderName), std::string(kIniFileName)) {}
+SettingsFile::SettingsFile()
+    : SettingsFile(std::string(kDataFolderName), std::string(kIniFileName)) {}
 
 SettingsFile::SettingsFile(std::string data_folder_name, std::string ini_file_name)
     : data_folder_name_(std::move(data_folder_name)), ini_file_name_(std::move(ini_file_name)) {}
@@ -325,7 +329,8 @@ const std::string& SettingsFile::IniFilePath() {
   if (documents.empty() || documents == "/") {
     throw HostError(host::kErrPathNotFound,
                     "there is no documents folder to keep the data folder " + data_folder_name_ +
-                        " in: HOME is " + (Env("HOME").empty() ? "not set" : "\"" + Env("HOME") + "\""));
+                        " in: HOME is " +
+                        (Env("HOME").empty() ? "not set" : "\"" + Env("HOME") + "\""));
   }
   const std::string folder = DataFolderPath();
   struct stat st;

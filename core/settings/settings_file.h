@@ -28,8 +28,9 @@ std::string DocumentsFolder();
 // a command that asks for many values reads it once, while two objects (or another program)
 // still see each other's writes at once.
 //
-// A file that cannot be the add-in's (over 1 MiB, binary or UTF-16) is renamed NAME.broken, the defaults are used, and TakeNotice() says so; a FIFO, device
-// or folder in its place is refused (75) without being read.
+// A file that cannot be the add-in's (over 1 MiB, binary or UTF-16) is renamed NAME.broken, the
+// defaults are used, and TakeNotice() says so; a FIFO, device or folder in its place is refused
+// (75) without being read.
 //
 // Character set: the file is read as UTF-8 when it is valid UTF-8 (a leading byte order mark is
 // skipped), else as code page 932 (a file copied from Windows), and is always written as UTF-8,

@@ -23,10 +23,14 @@ inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) 
 // or text that reads as a number ("3", "３"); nullopt for other text, Booleans and errors.
 inline std::optional<double> NumericValue(const host::CellValue& value) {
   switch (value.type) {
-    case host::ValueType::kEmpty: return 0.0;
-    case host::ValueType::kNumber: return value.number;
-    case host::ValueType::kText: return host::ParseNumber(value.text);
-    default: return std::nullopt;
+    case host::ValueType::kEmpty:
+      return 0.0;
+    case host::ValueType::kNumber:
+      return value.number;
+    case host::ValueType::kText:
+      return host::ParseNumber(value.text);
+    default:
+      return std::nullopt;
   }
 }
 

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <limits>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "core/forms/ui.h"
@@ -78,11 +78,15 @@ KanjiForm1::KanjiForm1(KanjiModule& module)
       t4_(Styled(AddTextBox("T4", {55.5, 92.2, 36.7, 15}))),
       label3_(Styled(AddLabel("Label3", "乱数コード", {11.3, 95.2, 41.2, 12}))),
       cbox_(Styled(AddCheckBox("CBox", "間違い度数を無視する", {15, 119.2, 157.5, 12.8}))),
-      check_box1_(Styled(AddCheckBox("CheckBox1", "一度出題された問題を除く", {15, 134.8, 159.8, 15}))),
-      check_box2_(Styled(AddCheckBox("CheckBox2", "「必出」問題を考慮する", {15, 154.1, 159.8, 15}))),
+      check_box1_(
+          Styled(AddCheckBox("CheckBox1", "一度出題された問題を除く", {15, 134.8, 159.8, 15}))),
+      check_box2_(
+          Styled(AddCheckBox("CheckBox2", "「必出」問題を考慮する", {15, 154.1, 159.8, 15}))),
       tb1_(Styled(AddToggleButton("TB1", std::string(kToggle20Caption), {10.5, 4.5, 165, 22.5}))),
-      make_code_(Styled(AddCommandButton("CommandButton4", "乱数コード作成", {99, 91.5, 67.5, 17.3}))),
-      check_box3_(Styled(AddCheckBox("CheckBox3", "ﾃｽﾄ用紙に出典先を記入する", {14.6, 170.2, 159.8, 15}))),
+      make_code_(
+          Styled(AddCommandButton("CommandButton4", "乱数コード作成", {99, 91.5, 67.5, 17.3}))),
+      check_box3_(
+          Styled(AddCheckBox("CheckBox3", "ﾃｽﾄ用紙に出典先を記入する", {14.6, 170.2, 159.8, 15}))),
       clock_random_(ClockSeed()) {
   on_load = [this] { ResetControls(); };
   on_activate = [this] { UserForm_Activate(); };
@@ -261,9 +265,7 @@ void KanjiForm1::CommandButton4_Click() {
   t4_.set_text(code);
 }
 
-void KanjiForm1::Reseed() {
-  random_.Reseed(host::TextToLong(module_.GetIniValue("RND", "1234")));
-}
+void KanjiForm1::Reseed() { random_.Reseed(host::TextToLong(module_.GetIniValue("RND", "1234"))); }
 
 void KanjiForm1::OrderCandidates(int32_t start, int32_t end) {
   const std::vector<int32_t>& weights = module_.QuestionWeight;
@@ -338,8 +340,8 @@ void KanjiForm1::WriteQuestions() {
     const std::optional<double> set_before = NumericValue(times.Value());
     const int64_t set_now = set_before ? int64_t{host::ToLong(*set_before)} + 1 : 1;
     if (set_now > std::numeric_limits<int32_t>::max()) {
-      throw HostError(host::kErrOverflow, "Overflow: the count in Q" + std::to_string(row) +
-                                              " cannot grow.");
+      throw HostError(host::kErrOverflow,
+                      "Overflow: the count in Q" + std::to_string(row) + " cannot grow.");
     }
     times.SetNumber(static_cast<double>(set_now));
 

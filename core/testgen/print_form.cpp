@@ -25,8 +25,8 @@ constexpr double kDialogFontSize = 9;
 
 // What each box sizes, beside it on its page (the picture's arrows point at the same rows).
 constexpr std::string_view kBoxLabels[] = {
-    "番号の行", "問題の行", "解答の行", "段の間", "ページの終わり", "A～T列の幅", "U列の幅",
-    "番号の行", "問題の行", "解答の行", "ページの終わり", "A～T列の幅", "U列の幅"};
+    "番号の行", "問題の行", "解答の行", "段の間",         "ページの終わり", "A～T列の幅", "U列の幅",
+    "番号の行", "問題の行", "解答の行", "ページの終わり", "A～T列の幅",     "U列の幅"};
 static_assert(std::size(kBoxLabels) == kMetricBoxes.size());
 
 template <class T>
@@ -47,7 +47,8 @@ std::string BoxMessage(const MetricBox& box) {
 PrintForm::PrintForm(KanjiModule& module)
     : Form("PrintForm", "用紙調整", 372, 276),
       module_(module),
-      pages_(Styled(AddMultiPage("MultiPage1", {"１ページ４０題", "１ページ２０題"}, {6, 6, 360, 234}))) {
+      pages_(Styled(
+          AddMultiPage("MultiPage1", {"１ページ４０題", "１ページ２０題"}, {6, 6, 360, 234}))) {
   for (int page = 0; page < 2; ++page) {
     forms::Image& image = AddImage(page == 0 ? "Image1" : "Image2", "", {6, 6, 204, 198});
     PutOnPage(image, pages_, page);
@@ -55,8 +56,8 @@ PrintForm::PrintForm(KanjiModule& module)
   for (size_t i = 0; i < kMetricBoxes.size(); ++i) {
     const MetricBox& metric = kMetricBoxes[i];
     const double top = 12 + 27.0 * RowOnPage(static_cast<int>(i));
-    forms::Label& label =
-        Styled(AddLabel("Label" + std::to_string(i + 1), std::string(kBoxLabels[i]), {216, top + 2, 84, 12}));
+    forms::Label& label = Styled(AddLabel("Label" + std::to_string(i + 1),
+                                          std::string(kBoxLabels[i]), {216, top + 2, 84, 12}));
     PutOnPage(label, pages_, metric.page);
     forms::TextBox& text = Styled(AddTextBox(std::string(metric.name), {300, top, 48, 16}));
     PutOnPage(text, pages_, metric.page);
@@ -66,15 +67,12 @@ PrintForm::PrintForm(KanjiModule& module)
   Styled(AddCommandButton("CommandButton1", "印刷プレビュー", {6, 246, 84, 24})).on_click = [this] {
     CommandButton1_Click();
   };
-  Styled(AddCommandButton("CommandButton2", "設定値リセット", {96, 246, 84, 24})).on_click = [this] {
-    CommandButton2_Click();
-  };
-  Styled(AddCommandButton("CommandButton3", "保存せずに閉じる", {186, 246, 84, 24})).on_click = [this] {
-    CommandButton3_Click();
-  };
-  Styled(AddCommandButton("CommandButton4", "保存して閉じる", {276, 246, 84, 24})).on_click = [this] {
-    CommandButton4_Click();
-  };
+  Styled(AddCommandButton("CommandButton2", "設定値リセット", {96, 246, 84, 24})).on_click =
+      [this] { CommandButton2_Click(); };
+  Styled(AddCommandButton("CommandButton3", "保存せずに閉じる", {186, 246, 84, 24})).on_click =
+      [this] { CommandButton3_Click(); };
+  Styled(AddCommandButton("CommandButton4", "保存して閉じる", {276, 246, 84, 24})).on_click =
+      [this] { CommandButton4_Click(); };
   pages_.on_change = [this] { MultiPage1_Change(); };
   on_load = [this] { ResetControls(); };
   on_activate = [this] { UserForm_Activate(); };

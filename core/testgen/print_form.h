@@ -13,7 +13,8 @@ namespace tessarin::testgen {
 
 inline constexpr std::string_view kNoTestSheetMessage = "問題を作成してから実行して下さい。";
 inline constexpr std::string_view kNoTestSheetCaption = "問題用紙が存在しません。";
-inline constexpr std::string_view kSelectTestSheetMessage = "問題用紙を選択してから実行して下さい。";
+inline constexpr std::string_view kSelectTestSheetMessage =
+    "問題用紙を選択してから実行して下さい。";
 
 // One metric box: its page of MultiPage1, its settings key, the value it shows when the key is
 // missing, and the largest value the host takes for what the key sizes.

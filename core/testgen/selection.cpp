@@ -26,11 +26,13 @@ RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& op
   int c = workbook::kFirstMarkColumn;
   std::string m = CellText(sheet, row, c);
   // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
-  const std::optional<double> times = NumericValue(sheet.Cells(row, workbook::kTimesSetColumn).Value());
+  const std::optional<double> times =
+      NumericValue(sheet.Cells(row, workbook::kTimesSetColumn).Value());
   const int32_t t = times ? host::ToLong(*times) : 0;
   const bool must_appear =
       CellText(sheet, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
-  if (must_appear && !options.consider_must_appear) return {kExcludedWeight, LeftOutBy::kMustAppearOff};
+  if (must_appear && !options.consider_must_appear)
+    return {kExcludedWeight, LeftOutBy::kMustAppearOff};
   if (options.exclude_asked && t > 0) return {kExcludedWeight, LeftOutBy::kAlreadySet};
   int32_t w = must_appear ? kMustAppearWeight : 0;
   // The marks run from F rightwards and end at the first empty cell or after O.
@@ -47,7 +49,8 @@ RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& op
 void RateQuestions(KanjiModule& module) {
   host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
   const int64_t last_row = sheet.Rows().Count();
-  const RatingOptions options{module.ConsiderMustAppear, module.ExcludeAsked, module.IgnoreWrongCount};
+  const RatingOptions options{module.ConsiderMustAppear, module.ExcludeAsked,
+                              module.IgnoreWrongCount};
   std::vector<int32_t> weights{0, 0};
   int32_t i = 1;
   while (i <= last_row && !CellText(sheet, i, workbook::kQuestionColumn).empty()) {

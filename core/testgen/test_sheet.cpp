@@ -82,18 +82,39 @@ void FormatRows(Application& app, const char* numbers, const char* answers, cons
 const char* TestRowKey(const KanjiModule& module, int32_t row, const char** fallback) {
   if (module.Is40Sheet) {
     switch (row % 8) {
-      case 1: case 5: *fallback = "20"; return "No";
-      case 2: case 6: *fallback = "190"; return "Qs";
-      case 3: case 7: *fallback = "90"; return "As";
-      case 4: *fallback = "18"; return "Bi1";
-      default: *fallback = "10.5"; return "Bi2";
+      case 1:
+      case 5:
+        *fallback = "20";
+        return "No";
+      case 2:
+      case 6:
+        *fallback = "190";
+        return "Qs";
+      case 3:
+      case 7:
+        *fallback = "90";
+        return "As";
+      case 4:
+        *fallback = "18";
+        return "Bi1";
+      default:
+        *fallback = "10.5";
+        return "Bi2";
     }
   }
   switch (row % 4) {
-    case 1: *fallback = "20"; return "No20";
-    case 2: *fallback = "353"; return "Qs20";
-    case 3: *fallback = "243"; return "As20";
-    default: *fallback = "11.25"; return "Bi2-20";
+    case 1:
+      *fallback = "20";
+      return "No20";
+    case 2:
+      *fallback = "353";
+      return "Qs20";
+    case 3:
+      *fallback = "243";
+      return "As20";
+    default:
+      *fallback = "11.25";
+      return "Bi2-20";
   }
 }
 

@@ -46,7 +46,8 @@ std::string UpdateFileHistory(KanjiModule& module, const std::string& path) {
   // Not in the list: the filled entries move down one place; the fifth falls off.
   if (!p[1].empty()) {
     module.SetIniValue("PATH2", p[1], false);
-    for (int j = 3; j <= 5 && !p[j - 1].empty(); ++j) module.SetIniValue(PathKey(j), p[j - 1], false);
+    for (int j = 3; j <= 5 && !p[j - 1].empty(); ++j)
+      module.SetIniValue(PathKey(j), p[j - 1], false);
   }
   return "PATH1";
 }
@@ -60,10 +61,14 @@ FILE_Sentaku::FILE_Sentaku(KanjiModule& module)
     button.set_tab_index(i);
   }
   history.on_click = [this](int index) { CMD_Click(index); };
-  forms::CommandButton& open = AddCommandButton("Command3", "ファイルを開く", Twips(3100, 1830, 1575, 330));
-  forms::CommandButton& clear = AddCommandButton("Command2", "履歴クリア", Twips(4680, 1830, 1170, 330));
-  forms::CommandButton& sample = AddCommandButton("Sample", "サンプルデータ", Twips(135, 2220, 5715, 330));
-  forms::CommandButton& blank = AddCommandButton("Command1", "空白テンプレート", Twips(135, 2550, 5715, 330));
+  forms::CommandButton& open =
+      AddCommandButton("Command3", "ファイルを開く", Twips(3100, 1830, 1575, 330));
+  forms::CommandButton& clear =
+      AddCommandButton("Command2", "履歴クリア", Twips(4680, 1830, 1170, 330));
+  forms::CommandButton& sample =
+      AddCommandButton("Sample", "サンプルデータ", Twips(135, 2220, 5715, 330));
+  forms::CommandButton& blank =
+      AddCommandButton("Command1", "空白テンプレート", Twips(135, 2550, 5715, 330));
   sample.set_tab_index(5);
   blank.set_tab_index(6);
   clear.set_tab_index(7);
@@ -150,8 +155,8 @@ void FILE_Sentaku::Sample_Click() {
 }
 
 void FILE_Sentaku::Command2_Click() {
-  if (module_.Dialogs().MsgBox("本当に履歴を消去してもよろしいですか？", "確認", forms::MsgBoxButtons::kYesNo) ==
-      forms::MsgBoxResult::kNo) {
+  if (module_.Dialogs().MsgBox("本当に履歴を消去してもよろしいですか？", "確認",
+                               forms::MsgBoxButtons::kYesNo) == forms::MsgBoxResult::kNo) {
     return;
   }
   for (int i = 1; i <= 5; ++i) module_.SetIniValue(PathKey(i), "", true);

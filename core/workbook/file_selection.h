@@ -13,7 +13,8 @@ struct KanjiModule;
 
 // The sample workbook's file name in the data folder, without its extension.
 inline constexpr std::string_view kSampleBaseName = "ミラトス【サンプルデータ】";
-inline constexpr std::string_view kOpenFileFilter = "Microsoft Excelブック,*.xl*,テキストファイル,*.txt";
+inline constexpr std::string_view kOpenFileFilter =
+    "Microsoft Excelブック,*.xl*,テキストファイル,*.txt";
 
 // The sample workbook's path: the data folder's .xls when a user's own from an earlier
 // installation is there, else the .xlsx that this product installs.

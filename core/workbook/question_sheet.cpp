@@ -16,8 +16,8 @@ bool IsWrongAnswerMark(std::string_view text) {
 }
 
 bool IsExclusionMarker(std::string_view text) {
-  static constexpr std::array<std::string_view, 12> kMarkers = {
-      "S", "s", "Ｓ", "ｓ", "E", "e", "Ｅ", "ｅ", "除", "止", "修", "外"};
+  static constexpr std::array<std::string_view, 12> kMarkers = {"S",  "s",  "Ｓ", "ｓ", "E",  "e",
+                                                                "Ｅ", "ｅ", "除", "止", "修", "外"};
   for (std::string_view m : kMarkers) {
     if (text == m) return true;
   }
@@ -73,7 +73,8 @@ constexpr std::string_view kMarkComment =
     "列Ｆから順番に入力して空白セルを作らないようにして下さい。\n\n"
     "間違えた時　　・・・・　X （エックス）\n"
     "出題から外す時・・・Ｓ、Ｅ、除、止、修、外";
-constexpr std::string_view kRemarkComment = "【自己メモ用】\n備考欄です。\n\n漢字の意味などを書いて下さい。";
+constexpr std::string_view kRemarkComment =
+    "【自己メモ用】\n備考欄です。\n\n漢字の意味などを書いて下さい。";
 constexpr std::string_view kTimesSetComment = "出題回数が自動的に記載されます。";
 constexpr std::string_view kMustAppearComment = "必出問題には「必出」と表示されます。";
 

@@ -18,13 +18,13 @@ inline constexpr std::string_view kTestSheet20 = "テスト用紙 【20】";
 inline constexpr int kNoteColumnA = 1;
 inline constexpr int kNoteColumnB = 2;
 inline constexpr int kNoteColumnC = 3;
-inline constexpr int kQuestionColumn = 4;  // D
-inline constexpr int kAnswerColumn = 5;    // E
-inline constexpr int kFirstMarkColumn = 6; // F
-inline constexpr int kLastMarkColumn = 15; // O
-inline constexpr int kRemarkColumn = 16;   // P
-inline constexpr int kTimesSetColumn = 17; // Q
-inline constexpr int kMustAppearColumn = 18; // R
+inline constexpr int kQuestionColumn = 4;     // D
+inline constexpr int kAnswerColumn = 5;       // E
+inline constexpr int kFirstMarkColumn = 6;    // F
+inline constexpr int kLastMarkColumn = 15;    // O
+inline constexpr int kRemarkColumn = 16;      // P
+inline constexpr int kTimesSetColumn = 17;    // Q
+inline constexpr int kMustAppearColumn = 18;  // R
 
 // A question sheet's name begins with the product word (exact, case-sensitive).
 bool IsQuestionSheetName(std::string_view name);

@@ -100,7 +100,8 @@ TEST_F(TessarinTest, SheetActivateSetsTheFlagOnExactNamesOnly) {
   std::string name = "テスト用紙 【40】";
   EXPECT_EQ(addin.SheetActivate(name), 0);
   EXPECT_TRUE(addin.module().Is40Sheet);
-  for (std::string other : {"ミラトス", "テスト用紙【20】", "テスト用紙 【２０】", "テスト用紙 (20)"}) {
+  for (std::string other :
+       {"ミラトス", "テスト用紙【20】", "テスト用紙 【２０】", "テスト用紙 (20)"}) {
     EXPECT_EQ(addin.SheetActivate(other), 0);
     EXPECT_TRUE(addin.module().Is40Sheet) << other;
   }
@@ -124,8 +125,8 @@ TEST_F(TessarinTest, VersionBoxAndEmptyCommands) {
 
 TEST_F(TessarinTest, AfterTestCommandsNeedTheHost) {
   // The after-test commands work on the host, which start-up has not attached yet.
-  for (const char* name : {"InPutAns", "ANS_DEL", "ThisQSisNG", "ThisQSisHITU", "GoJUMP", "Edit_Furigana",
-                           "RepeatKanji", "NG_Report", "HITU_Report"}) {
+  for (const char* name : {"InPutAns", "ANS_DEL", "ThisQSisNG", "ThisQSisHITU", "GoJUMP",
+                           "Edit_Furigana", "RepeatKanji", "NG_Report", "HITU_Report"}) {
     EXPECT_EQ(addin.Call(name), 91) << name;
   }
   EXPECT_TRUE(host.events.empty());

@@ -32,23 +32,28 @@ Outcome Invoke(std::vector<const char*> args, const std::string& input = "") {
 
 // Without a catalogue every pattern translates to itself, so a match gives back the text.
 TEST(Messages, FilledPatternsMatchOnlyTheWholeText) {
-  EXPECT_EQ(TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10 to 1200"),
-            "--dpi: Value 5 not in range 10 to 1200");
+  EXPECT_EQ(
+      TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10 to 1200"),
+      "--dpi: Value 5 not in range 10 to 1200");
   EXPECT_EQ(TrFilled("%1 is required", "book is required"), "book is required");
-  EXPECT_EQ(TrFilled("A subcommand is required", "A subcommand is required"), "A subcommand is required");
+  EXPECT_EQ(TrFilled("A subcommand is required", "A subcommand is required"),
+            "A subcommand is required");
   // A value may hold the separator that follows it in the pattern only when it is the last.
-  EXPECT_EQ(TrFilled("%1: %2 not in {%3}", "--sheet: 3 not in {40,20}"), "--sheet: 3 not in {40,20}");
-  EXPECT_EQ(TrFilled("The following argument was not expected: %1", "The following argument was not expected: a: b"),
+  EXPECT_EQ(TrFilled("%1: %2 not in {%3}", "--sheet: 3 not in {40,20}"),
+            "--sheet: 3 not in {40,20}");
+  EXPECT_EQ(TrFilled("The following argument was not expected: %1",
+                     "The following argument was not expected: a: b"),
             "The following argument was not expected: a: b");
   // Values filled in another order come back in the pattern's places.
   EXPECT_EQ(TrFilled("%2 before %1", "b before a"), "b before a");
 
-  for (const char* text : {"is required", " is required", "book is required!", "book was required", "",
-                           "A subcommand is required too"}) {
+  for (const char* text : {"is required", " is required", "book is required!", "book was required",
+                           "", "A subcommand is required too"}) {
     EXPECT_EQ(TrFilled("%1 is required", text), std::nullopt) << text;
   }
   EXPECT_EQ(TrFilled("A subcommand is required", "book is required"), std::nullopt);
-  EXPECT_EQ(TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10"), std::nullopt);
+  EXPECT_EQ(TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10"),
+            std::nullopt);
   EXPECT_EQ(TrFilled("%1: %2", "x: "), std::nullopt);
 }
 
@@ -68,8 +73,12 @@ TEST(CommandLine, HelpListsTheScriptCommand) {
 }
 
 TEST(CommandLine, UsageErrorsExitTwoWithUsageOnStderr) {
-  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
-           {}, {"frobnicate"}, {"--frobnicate"}, {"script", "--frobnicate"}, {"script", "a", "b"}}) {
+  for (std::vector<const char*> args :
+       std::vector<std::vector<const char*>>{{},
+                                             {"frobnicate"},
+                                             {"--frobnicate"},
+                                             {"script", "--frobnicate"},
+                                             {"script", "a", "b"}}) {
     Outcome run = Invoke(args);
     EXPECT_EQ(run.code, kExitUsage);
     EXPECT_TRUE(run.out.empty()) << run.out;
@@ -79,7 +88,8 @@ TEST(CommandLine, UsageErrorsExitTwoWithUsageOnStderr) {
 }
 
 TEST(CommandLine, ScriptReadsStandardInputWithoutFileOrDash) {
-  for (std::vector<const char*> args : std::vector<std::vector<const char*>>{{"script"}, {"script", "-"}}) {
+  for (std::vector<const char*> args :
+       std::vector<std::vector<const char*>>{{"script"}, {"script", "-"}}) {
     Outcome run = Invoke(args, "{\"show\": \"state\"}\n");
     EXPECT_EQ(run.code, 0);
     EXPECT_EQ(run.out.rfind("{\"state\":", 0), 0u) << run.out;
@@ -100,13 +110,15 @@ TEST(CommandLine, ScriptFileThatCannotBeReadExitsTwo) {
 TEST(CommandLine, BinaryWritesUnescapedUtf8AndExitCodes) {
   testing::TempFolder temp;
   const std::string script = temp.path() + "/s.jsonl";
-  std::ofstream(script) << "{\"new\": true}\n{\"addsheet\": \"漢字\"}\n{\"show\": \"state\"}\n{\"nope\": 1}\n";
-  testing::ProcessResult run =
-      testing::RunProcess({TESSARIN_CLI_PATH, "script", script}, "", temp.path(), {{"HOME", temp.path()}});
+  std::ofstream(script)
+      << "{\"new\": true}\n{\"addsheet\": \"漢字\"}\n{\"show\": \"state\"}\n{\"nope\": 1}\n";
+  testing::ProcessResult run = testing::RunProcess({TESSARIN_CLI_PATH, "script", script}, "",
+                                                   temp.path(), {{"HOME", temp.path()}});
   EXPECT_EQ(run.exit_code, 2);
   EXPECT_NE(run.out.find("\"sheets\":[\"Sheet1\",\"漢字\"]"), std::string::npos) << run.out;
 
-  testing::ProcessResult usage = testing::RunProcess({TESSARIN_CLI_PATH, "nope"}, "", temp.path(), {});
+  testing::ProcessResult usage =
+      testing::RunProcess({TESSARIN_CLI_PATH, "nope"}, "", temp.path(), {});
   EXPECT_EQ(usage.exit_code, 2);
   EXPECT_TRUE(usage.out.empty());
 }
@@ -120,7 +132,9 @@ namespace {
 TEST(PrintCommand, AWorkbookWithoutATestSheetNeedsASheetName) {
   testing::TempFolder dir;
   const std::string book = dir.path() + "/book.xlsx";
-  std::istringstream script("{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"漢字\"}}\n{\"save\": \"" + book + "\"}\n");
+  std::istringstream script(
+      "{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"漢字\"}}\n{\"save\": \"" + book +
+      "\"}\n");
   std::ostringstream out, err;
   Streams streams{script, out, err};
   std::vector<const char*> make = {"tessarin", "script"};

@@ -30,13 +30,16 @@ std::string ReadBytes(const std::string& path) {
 }
 
 // One question row as CSV: columns A to R, the question in D, its answer in E.
-std::string Row(const std::string& question, const std::string& answer, const std::string& mark_f = "",
-                const std::string& times_q = "", const std::string& must_r = "") {
-  return ",,," + question + "," + answer + "," + mark_f + ",,,,,,,,,,," + times_q + "," + must_r + "\n";
+std::string Row(const std::string& question, const std::string& answer,
+                const std::string& mark_f = "", const std::string& times_q = "",
+                const std::string& must_r = "") {
+  return ",,," + question + "," + answer + "," + mark_f + ",,,,,,,,,,," + times_q + "," + must_r +
+         "\n";
 }
 
 std::string Questions(int count) {
-  static const char* kKanji[] = {"山", "川", "雨", "空", "花", "犬", "目", "耳", "口", "手", "足", "石"};
+  static const char* kKanji[] = {"山", "川", "雨", "空", "花", "犬",
+                                 "目", "耳", "口", "手", "足", "石"};
   std::string csv;
   for (int i = 0; i < count; ++i) csv += Row("ヤマ" + std::to_string(i + 1) + "。", kKanji[i % 12]);
   return csv;
@@ -53,12 +56,14 @@ class CreateCommandTest : public ::testing::Test {
  protected:
   // Runs tessarin in the temporary folder, which is also HOME, with English messages unless
   // `env` says otherwise.
-  testing::ProcessResult Run(std::vector<std::string> args, std::map<std::string, std::string> env = {},
+  testing::ProcessResult Run(std::vector<std::string> args,
+                             std::map<std::string, std::string> env = {},
                              const std::string& input = "") {
     args.insert(args.begin(), TESSARIN_CLI_PATH);
-    std::map<std::string, std::string> merged = {
-        {"HOME", home_}, {"LANG", "C"}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANGUAGE", ""},
-        {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}};
+    std::map<std::string, std::string> merged = {{"HOME", home_},        {"LANG", "C"},
+                                                 {"LC_ALL", ""},         {"LC_MESSAGES", ""},
+                                                 {"LANGUAGE", ""},       {"XDG_DOCUMENTS_DIR", ""},
+                                                 {"XDG_CONFIG_HOME", ""}};
     for (const auto& [name, value] : env) merged[name] = value;
     return testing::RunProcess(args, input, dir_, merged);
   }
@@ -85,10 +90,13 @@ TEST_F(CreateCommandTest, CsvImportBecomesTheQuestionSheetOfTheSavedCopyOnly) {
   const std::string csv = Write("questions.csv", Questions(6));
   testing::ProcessResult run = Run({"create", "questions.csv", "-o", "out.xlsx", "--count", "6"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("Took sheet questions as the question sheet and named it ミラトスquestions"));
+  EXPECT_THAT(
+      run.out,
+      HasSubstr("Took sheet questions as the question sheet and named it ミラトスquestions"));
   EXPECT_THAT(run.out, HasSubstr(": 6 questions on 1 page\n"));
   EXPECT_THAT(run.out, HasSubstr("Saved " + dir_ + "/out.xlsx"));
-  EXPECT_EQ(SheetNames(dir_ + "/out.xlsx"), (std::vector<std::string>{"ミラトスquestions", "テスト用紙 【40】"}));
+  EXPECT_EQ(SheetNames(dir_ + "/out.xlsx"),
+            (std::vector<std::string>{"ミラトスquestions", "テスト用紙 【40】"}));
   EXPECT_EQ(ReadBytes(csv), Questions(6));  // the file opened is never changed
 }
 
@@ -110,7 +118,8 @@ TEST_F(CreateCommandTest, XlsImportBecomesTheQuestionSheet) {
   const std::string before = ReadBytes(dir_ + "/questions.xls");
   testing::ProcessResult run = Run({"create", "questions.xls", "--count", "6", "--per-page", "20"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("Took sheet Sheet1 as the question sheet and named it ミラトスquestions"));
+  EXPECT_THAT(run.out,
+              HasSubstr("Took sheet Sheet1 as the question sheet and named it ミラトスquestions"));
   EXPECT_EQ(SheetNames(dir_ + "/questions_テスト_1234.xlsx"),
             (std::vector<std::string>{"ミラトスquestions", "テスト用紙 【20】"}));
   EXPECT_EQ(ReadBytes(dir_ + "/questions.xls"), before);
@@ -140,24 +149,30 @@ TEST_F(CreateCommandTest, NoQuestionSaysWhereQuestionsGo) {
   Write("notes.csv", "a,b,c\n");
   testing::ProcessResult run = Run({"create", "notes.csv"});
   EXPECT_EQ(run.exit_code, 1);
-  EXPECT_THAT(run.err, HasSubstr("column D from row 1, its answer in column E; the first empty D cell ends the list"));
+  EXPECT_THAT(
+      run.err,
+      HasSubstr(
+          "column D from row 1, its answer in column E; the first empty D cell ends the list"));
   for (const std::string& name : Listing(dir_)) EXPECT_THAT(name, Not(HasSubstr(".xlsx")));
 }
 
 TEST_F(CreateCommandTest, ShortfallSaysHowManyAndWhy) {
-  std::string csv = Row("イシ1。", "石", "S") + Row("イシ2。", "石", "除") + Row("イシ3。", "石", "", "", "必出") +
-                    Row("イシ4。", "石", "", "1") + Questions(6);
+  std::string csv = Row("イシ1。", "石", "S") + Row("イシ2。", "石", "除") +
+                    Row("イシ3。", "石", "", "", "必出") + Row("イシ4。", "石", "", "1") +
+                    Questions(6);
   Write("q.csv", csv);
   testing::ProcessResult run = Run({"create", "q.csv", "--count", "40", "--exclude-asked"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("Set 6 of the 40 questions asked for:\n"
-                                 "  - rows 1 to 10 hold 10 questions (the question list ends at row 10)\n"
-                                 "  - 2 rows have an exclusion mark (S, E, 除, 止, 修, 外)\n"
-                                 "  - 1 must-appear row is left out without --must-appear\n"
-                                 "  - 1 row already set is left out with --exclude-asked\n"));
+  EXPECT_THAT(run.out,
+              HasSubstr("Set 6 of the 40 questions asked for:\n"
+                        "  - rows 1 to 10 hold 10 questions (the question list ends at row 10)\n"
+                        "  - 2 rows have an exclusion mark (S, E, 除, 止, 修, 外)\n"
+                        "  - 1 must-appear row is left out without --must-appear\n"
+                        "  - 1 row already set is left out with --exclude-asked\n"));
 
   // Within the range, with every row eligible, nothing is missing and nothing is said.
-  run = Run({"create", "q.csv", "--range", "5-10", "--count", "6", "--must-appear", "-o", "again.xlsx"});
+  run = Run(
+      {"create", "q.csv", "--range", "5-10", "--count", "6", "--must-appear", "-o", "again.xlsx"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_THAT(run.out, Not(HasSubstr("asked for")));
 }
@@ -202,7 +217,8 @@ TEST_F(CreateCommandTest, WithoutAHomeFolderEveryCommandStopsAndWritesNothing) {
              {"create", "q.csv"}, {"install-sample"}, {"script"}}) {
       testing::ProcessResult run = Run(args, {{"HOME", home}}, "{\"call\": \"Auto_Open\"}\n");
       EXPECT_EQ(run.exit_code, 1) << args[0] << " with HOME=" << home;
-      EXPECT_THAT(run.err, HasSubstr(home.empty() ? "HOME is not set" : "is not a folder the settings can be kept in"));
+      EXPECT_THAT(run.err, HasSubstr(home.empty() ? "HOME is not set"
+                                                  : "is not a folder the settings can be kept in"));
       EXPECT_EQ(run.out, "");
     }
   }
@@ -242,7 +258,8 @@ TEST_F(CreateCommandTest, MessagesFollowTheLocale) {
 std::string FirstEnglishLine(const std::string& text) {
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
-    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (std::all_of(line.begin(), line.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
       return line.empty() ? "(empty line)" : line;
     }
   }
@@ -264,13 +281,19 @@ TEST_F(CreateCommandTest, EverySubcommandSpeaksJapanese) {
       {{"answers", "test.xlsx", "--show", "--erase"}, 2, "どちらか一方を指定してください"},
       {{"mark", "test.xlsx", "--wrong", "2", "--must", "3"}, 0, "必出の印を付けました"},
       {{"mark", "test.xlsx", "--wrong", "9"}, 1, "テスト用紙 【40】 に問題 9 はありません"},
-      {{"print", "test.xlsx", "-o", "test.pdf"}, 0, "を " + dir_ + "/test.pdf に印刷しました: 1 ページ"},
+      {{"print", "test.xlsx", "-o", "test.pdf"},
+       0,
+       "を " + dir_ + "/test.pdf に印刷しました: 1 ページ"},
       {{"print", "q.csv", "-o", "q.pdf"}, 1, "印刷するシートを --sheet で指定してください"},
-      {{"report", "q.csv", "must"}, 1, "ブックに問題シート（名前が ミラトス で始まるシート）がありません"},
+      {{"report", "q.csv", "must"},
+       1,
+       "ブックに問題シート（名前が ミラトス で始まるシート）がありません"},
       {{"grades", "q.csv"}, 1, "--sheet でシートを指定してください"},
       {{"script", "missing.jsonl"}, 2, "missing.jsonl を読めません"},
       // The option parser's refusals.
-      {{"mark", "test.xlsx", "--wrong", "0"}, 2, "--wrong: 値 0 は 1 から 2147483647 の範囲にありません"},
+      {{"mark", "test.xlsx", "--wrong", "0"},
+       2,
+       "--wrong: 値 0 は 1 から 2147483647 の範囲にありません"},
       {{"answers"}, 2, "book を指定してください"},
       {{"print", "test.xlsx", "-o", "x.pdf", "extra"}, 2, "余分な引数があります: extra"},
       {{"mark", "--help"}, 0, "誤答した問題の番号"},
@@ -281,9 +304,11 @@ TEST_F(CreateCommandTest, EverySubcommandSpeaksJapanese) {
     testing::ProcessResult run = Run(c.args, ja);
     EXPECT_EQ(run.exit_code, c.exit_code) << command << ": " << run.err;
     EXPECT_THAT(run.out + run.err, HasSubstr(c.said)) << command;
-    // Help lists option names and types; a usage refusal is followed by the help after a blank line.
+    // Help lists option names and types; a usage refusal is followed by the help after a blank
+    // line.
     if (c.args.back() != "--help") {
-      EXPECT_EQ(FirstEnglishLine(run.err.substr(0, run.err.find("\n\n"))), "") << command << ": " << run.err;
+      EXPECT_EQ(FirstEnglishLine(run.err.substr(0, run.err.find("\n\n"))), "")
+          << command << ": " << run.err;
       EXPECT_EQ(FirstEnglishLine(run.out), "") << command;
     }
   }
@@ -293,7 +318,8 @@ TEST_F(CreateCommandTest, EverySubcommandSpeaksJapanese) {
   // English stays as the parser and the commands always wrote it.
   EXPECT_THAT(Run({"mark", "test.xlsx", "--wrong", "0"}).err,
               HasSubstr("tessarin: --wrong: Value 0 not in range 1 to 2147483647\n"));
-  EXPECT_THAT(Run({"answers", "test.xlsx", "--erase"}).out, HasSubstr("Erased the answers on テスト用紙 【40】\n"));
+  EXPECT_THAT(Run({"answers", "test.xlsx", "--erase"}).out,
+              HasSubstr("Erased the answers on テスト用紙 【40】\n"));
 }
 
 }  // namespace

@@ -20,14 +20,16 @@ class GradesCommand : public ::testing::Test {
            "{\"type\": {\"cell\": \"D2\", \"value\": \"悪いヤマ\"}}\n"
            "{\"type\": {\"cell\": \"D3\", \"value\": \"嵐\"}}\n"
            "{\"type\": {\"cell\": \"D5\", \"value\": \"右\"}}\n"
-           "{\"save\": \"" + book_ + "\"}\n";
+           "{\"save\": \"" +
+               book_ + "\"}\n";
     EXPECT_EQ(Run({"script", temp_.path() + "/make.jsonl"}).exit_code, 0);
   }
 
   testing::ProcessResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), TESSARIN_CLI_PATH);
-    return testing::RunProcess(args, "", temp_.path(),
-                               {{"HOME", temp_.path()}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
+    return testing::RunProcess(
+        args, "", temp_.path(),
+        {{"HOME", temp_.path()}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
   }
 
   testing::TempFolder temp_;
@@ -37,8 +39,9 @@ class GradesCommand : public ::testing::Test {
 TEST_F(GradesCommand, PrintsTheSetViewOfTheQuestionsWithPlainLineBreaks) {
   testing::ProcessResult run = Run({"grades", book_});
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.out,
-            "【小学 3 年生で習う漢字】（漢検8級）1字 /200字 [0.5％]\n悪\n\n【高校で習う漢字】1字\n嵐\n");
+  EXPECT_EQ(
+      run.out,
+      "【小学 3 年生で習う漢字】（漢検8級）1字 /200字 [0.5％]\n悪\n\n【高校で習う漢字】1字\n嵐\n");
   // The row below the first empty question is read only when the range asks for it.
   testing::ProcessResult column = Run({"grades", book_, "--range", "D:D"});
   EXPECT_EQ(column.exit_code, 0) << column.err;
@@ -48,8 +51,11 @@ TEST_F(GradesCommand, PrintsTheSetViewOfTheQuestionsWithPlainLineBreaks) {
 TEST_F(GradesCommand, MissingListsEveryLevel) {
   testing::ProcessResult run = Run({"grades", book_, "--range", "D1:D2", "--missing"});
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.out.rfind("【小学 1 年生で習う漢字】（漢検10級）80字 /80字 [100.0％]\n一、右、", 0), 0u) << run.out;
-  EXPECT_NE(run.out.find("【小学 3 年生で習う漢字】（漢検8級）199字 /200字 [99.5％]\n"), std::string::npos);
+  EXPECT_EQ(run.out.rfind("【小学 1 年生で習う漢字】（漢検10級）80字 /80字 [100.0％]\n一、右、", 0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("【小学 3 年生で習う漢字】（漢検8級）199字 /200字 [99.5％]\n"),
+            std::string::npos);
   EXPECT_EQ(run.out.find("高校"), std::string::npos);
 }
 

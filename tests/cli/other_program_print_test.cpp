@@ -36,7 +36,8 @@ struct PdfPage {
   std::string text;
 };
 
-std::vector<PdfPage> ReadPdf(const std::string& pdfinfo, const std::string& pdftotext, const std::string& pdf) {
+std::vector<PdfPage> ReadPdf(const std::string& pdfinfo, const std::string& pdftotext,
+                             const std::string& pdf) {
   const ProcessResult info = RunProcess({pdfinfo, "-f", "1", "-l", "100000", pdf}, "", ".", {});
   EXPECT_EQ(info.exit_code, 0) << info.err;
   std::vector<PdfPage> pages;
@@ -46,7 +47,8 @@ std::vector<PdfPage> ReadPdf(const std::string& pdfinfo, const std::string& pdft
     // "Page    3 size: 841.89 x 595.304 pts (A4)"
     double width = 0, height = 0;
     int number = 0;
-    if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &number, &width, &height) != 3) continue;
+    if (std::sscanf(line.c_str(), "Page %d size: %lf x %lf", &number, &width, &height) != 3)
+      continue;
     PdfPage page;
     page.landscape = width > height;
     const std::string n = std::to_string(number);
@@ -69,7 +71,8 @@ TEST(OtherProgramPrint, LibreOfficePrintsEachTestPageOnOneSheet) {
   }
   TempFolder home;
   const std::map<std::string, std::string> env = {{"HOME", home.path()}, {"XDG_DOCUMENTS_DIR", ""}};
-  const ProcessResult sample = RunProcess({TESSARIN_CLI_PATH, "install-sample"}, "", home.path(), env);
+  const ProcessResult sample =
+      RunProcess({TESSARIN_CLI_PATH, "install-sample"}, "", home.path(), env);
   ASSERT_EQ(sample.exit_code, 0) << sample.err;
   const std::string sample_path = sample.out.substr(0, sample.out.find('\n'));
 
@@ -79,10 +82,16 @@ TEST(OtherProgramPrint, LibreOfficePrintsEachTestPageOnOneSheet) {
     int pages;
     std::string identification;
   };
-  const std::vector<Case> cases = {{"forty", {"--count", "120"}, 3, "1234[1-240]120"},
-                                   {"twenty", {"--count", "60", "--per-page", "20"}, 3, "1234[1-240]60"}};
-  std::vector<std::string> convert = {soffice, "-env:UserInstallation=file://" + home.path() + "/lo-profile",
-                                      "--headless", "--convert-to", "pdf", "--outdir", home.path() + "/pdf"};
+  const std::vector<Case> cases = {
+      {"forty", {"--count", "120"}, 3, "1234[1-240]120"},
+      {"twenty", {"--count", "60", "--per-page", "20"}, 3, "1234[1-240]60"}};
+  std::vector<std::string> convert = {soffice,
+                                      "-env:UserInstallation=file://" + home.path() + "/lo-profile",
+                                      "--headless",
+                                      "--convert-to",
+                                      "pdf",
+                                      "--outdir",
+                                      home.path() + "/pdf"};
   for (const Case& c : cases) {
     std::vector<std::string> create = {TESSARIN_CLI_PATH, "create", sample_path, "--code", "1234"};
     create.insert(create.end(), c.options.begin(), c.options.end());
@@ -94,13 +103,15 @@ TEST(OtherProgramPrint, LibreOfficePrintsEachTestPageOnOneSheet) {
   // LibreOffice measures columns with the digits of the font that stands in for the workbook's
   // ＭＳ Ｐゴシック; this is the one a Japanese desktop gives it.
   std::map<std::string, std::string> office_env = env;
-  office_env["FONTCONFIG_FILE"] = std::string(TESSARIN_SOURCE_DIR) + "/tests/cli/fontconfig/japanese-desktop.conf";
+  office_env["FONTCONFIG_FILE"] =
+      std::string(TESSARIN_SOURCE_DIR) + "/tests/cli/fontconfig/japanese-desktop.conf";
   const ProcessResult converted = RunProcess(convert, "", home.path(), office_env, 300);
   ASSERT_EQ(converted.exit_code, 0) << converted.out << converted.err;
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::vector<PdfPage> pages = ReadPdf(pdfinfo, pdftotext, home.path() + "/pdf/" + c.name + ".pdf");
+    const std::vector<PdfPage> pages =
+        ReadPdf(pdfinfo, pdftotext, home.path() + "/pdf/" + c.name + ".pdf");
     // The question sheet prints in portrait; the test sheet's pages are the landscape ones.
     std::vector<const PdfPage*> test_pages;
     for (const PdfPage& page : pages) {

@@ -34,10 +34,13 @@ class RoundTrip : public ::testing::Test {
 
   ProcessResult Tessarin(std::vector<std::string> args) {
     args.insert(args.begin(), TESSARIN_CLI_PATH);
-    return RunProcess(args, "", temp_.path(), {{"HOME", home_}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
+    return RunProcess(args, "", temp_.path(),
+                      {{"HOME", home_}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
   }
 
-  static std::unique_ptr<host::Workbook> Read(const std::string& path) { return ooxml::WorkbookFiles().Open(path); }
+  static std::unique_ptr<host::Workbook> Read(const std::string& path) {
+    return ooxml::WorkbookFiles().Open(path);
+  }
 
   // The texts of the questions (row 2 of each strip, columns T to A) in test order.
   static std::vector<std::string> Questions(const std::string& path) {
@@ -64,7 +67,8 @@ TEST_F(RoundTrip, MarkedQuestionsComeBackInTheNextTest) {
   const std::string book = Path("ミラトス.xlsx");
   fs::copy_file(TESSARIN_SAMPLE_WORKBOOK, book);
 
-  ProcessResult made = Tessarin({"create", book, "--code", "1234", "--count", "10", "--range", kCleanRows, "-o", Path("test.xlsx")});
+  ProcessResult made = Tessarin({"create", book, "--code", "1234", "--count", "10", "--range",
+                                 kCleanRows, "-o", Path("test.xlsx")});
   ASSERT_EQ(made.exit_code, 0) << made.err;
   const std::vector<std::string> first = Questions(Path("test.xlsx"));
   ASSERT_EQ(first.size(), 10u);
@@ -75,19 +79,22 @@ TEST_F(RoundTrip, MarkedQuestionsComeBackInTheNextTest) {
   {
     auto answered = Read(Path("test.xlsx"));
     const host::Worksheet* sheet = answered->FindSheet(kTestSheet);
-    for (int32_t col = 20; col >= 11; --col) EXPECT_FALSE(sheet->Value(3, col).IsEmpty()) << "column " << col;
+    for (int32_t col = 20; col >= 11; --col)
+      EXPECT_FALSE(sheet->Value(3, col).IsEmpty()) << "column " << col;
   }
   ProcessResult erased = Tessarin({"answers", Path("test.xlsx"), "--erase"});
   ASSERT_EQ(erased.exit_code, 0) << erased.err;
   {
     auto blank = Read(Path("test.xlsx"));
     const host::Worksheet* sheet = blank->FindSheet(kTestSheet);
-    for (int32_t col = 20; col >= 11; --col) EXPECT_TRUE(sheet->Value(3, col).IsEmpty()) << "column " << col;
+    for (int32_t col = 20; col >= 11; --col)
+      EXPECT_TRUE(sheet->Value(3, col).IsEmpty()) << "column " << col;
   }
 
   // What the next test would hold without the marks: three questions of the first test that
   // it leaves out are the ones marked wrong.
-  ProcessResult control = Tessarin({"create", Path("test.xlsx"), "--code", "5678", "--count", "10", "--range", kCleanRows, "-o", Path("control.xlsx")});
+  ProcessResult control = Tessarin({"create", Path("test.xlsx"), "--code", "5678", "--count", "10",
+                                    "--range", kCleanRows, "-o", Path("control.xlsx")});
   ASSERT_EQ(control.exit_code, 0) << control.err;
   const std::vector<std::string> unmarked = Questions(Path("control.xlsx"));
   std::vector<std::string> marked;
@@ -105,16 +112,19 @@ TEST_F(RoundTrip, MarkedQuestionsComeBackInTheNextTest) {
   ASSERT_EQ(mark.exit_code, 0) << mark.err;
   EXPECT_NE(mark.out.find("marked wrong"), std::string::npos) << mark.out;
 
-  ProcessResult next = Tessarin({"create", Path("test.xlsx"), "--code", "5678", "--count", "10", "--range", kCleanRows, "-o", Path("next.xlsx")});
+  ProcessResult next = Tessarin({"create", Path("test.xlsx"), "--code", "5678", "--count", "10",
+                                 "--range", kCleanRows, "-o", Path("next.xlsx")});
   ASSERT_EQ(next.exit_code, 0) << next.err;
   const std::vector<std::string> second = Questions(Path("next.xlsx"));
   for (const std::string& text : marked) {
-    EXPECT_NE(std::find(second.begin(), second.end(), text), second.end()) << text << " is missing from the next test";
+    EXPECT_NE(std::find(second.begin(), second.end(), text), second.end())
+        << text << " is missing from the next test";
   }
 
   ProcessResult after = Tessarin({"report", Path("test.xlsx"), "mistakes"});
   ASSERT_EQ(after.exit_code, 0) << after.err;
-  EXPECT_EQ(FirstAttemptCount(after.out), FirstAttemptCount(before.out) + 3) << before.out << after.out;
+  EXPECT_EQ(FirstAttemptCount(after.out), FirstAttemptCount(before.out) + 3)
+      << before.out << after.out;
 }
 
 // pdftotext's text with the line breaks and spaces between the characters of vertical columns
@@ -135,27 +145,35 @@ std::string PdfText(const std::string& pdf) {
 TEST_F(RoundTrip, AnswerKeyPrintsTheTestSheetWithItsAnswers) {
   const std::string book = Path("ミラトス.xlsx");
   fs::copy_file(TESSARIN_SAMPLE_WORKBOOK, book);
-  ASSERT_EQ(Tessarin({"create", book, "--count", "5", "--range", kCleanRows, "-o", Path("test.xlsx")}).exit_code, 0);
+  ASSERT_EQ(
+      Tessarin({"create", book, "--count", "5", "--range", kCleanRows, "-o", Path("test.xlsx")})
+          .exit_code,
+      0);
   fs::copy_file(Path("test.xlsx"), Path("other.xlsx"));
 
-  ProcessResult erase = Tessarin({"answers", Path("test.xlsx"), "--erase", "--pdf", Path("key.pdf")});
+  ProcessResult erase =
+      Tessarin({"answers", Path("test.xlsx"), "--erase", "--pdf", Path("key.pdf")});
   EXPECT_EQ(erase.exit_code, 2) << erase.err;
   EXPECT_FALSE(fs::exists(Path("key.pdf")));
 
   ProcessResult key = Tessarin({"answers", Path("test.xlsx"), "--show", "--pdf", Path("key.pdf")});
   ASSERT_EQ(key.exit_code, 0) << key.err;
-  EXPECT_NE(key.out.find("Printed the answer key to " + Path("key.pdf") + " (1 page)"), std::string::npos) << key.out;
+  EXPECT_NE(key.out.find("Printed the answer key to " + Path("key.pdf") + " (1 page)"),
+            std::string::npos)
+      << key.out;
   auto answered = Read(Path("test.xlsx"));  // saved as well
   const host::Worksheet* sheet = answered->FindSheet(kTestSheet);
   const std::string text = PdfText(Path("key.pdf"));
   for (int32_t col = 20; col >= 16; --col) {
     const std::string answer(sheet->TextView(3, col));
     ASSERT_FALSE(answer.empty()) << "column " << col;
-    EXPECT_NE(text.find(answer), std::string::npos) << answer << " is not in the answer key: " << text;
+    EXPECT_NE(text.find(answer), std::string::npos)
+        << answer << " is not in the answer key: " << text;
   }
 
   // A print that cannot be written is reported after the answers are saved.
-  ProcessResult nowhere = Tessarin({"answers", Path("other.xlsx"), "--show", "--pdf", Path("no/such/folder/key.pdf")});
+  ProcessResult nowhere =
+      Tessarin({"answers", Path("other.xlsx"), "--show", "--pdf", Path("no/such/folder/key.pdf")});
   EXPECT_EQ(nowhere.exit_code, 1);
   EXPECT_NE(nowhere.out.find("Saved"), std::string::npos) << nowhere.out;
   EXPECT_FALSE(Read(Path("other.xlsx"))->FindSheet(kTestSheet)->Value(3, 20).IsEmpty());
@@ -172,7 +190,8 @@ TEST_F(RoundTrip, RefusalsSaveNothingAndReportsPrintTheirTexts) {
   EXPECT_EQ(fs::last_write_time(Path("test.xlsx")), before);
   EXPECT_EQ(Tessarin({"mark", Path("test.xlsx"), "--wrong", "2,3,2"}).exit_code, 2);
   EXPECT_EQ(fs::last_write_time(Path("test.xlsx")), before);
-  EXPECT_EQ(Tessarin({"answers", book, "--show"}).exit_code, 1);  // no test sheet in the source book
+  EXPECT_EQ(Tessarin({"answers", book, "--show"}).exit_code,
+            1);  // no test sheet in the source book
 
   ProcessResult must = Tessarin({"report", book, "must"});
   EXPECT_EQ(must.out, "必出に設定している問題数は、8 題です。\n") << must.err;

@@ -43,7 +43,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
                          int timeout_seconds) {
   // Files rather than pipes: no deadlock however much the program writes.
   TempFolder io;
-  const std::string in_path = io.path() + "/in", out_path = io.path() + "/out", err_path = io.path() + "/err";
+  const std::string in_path = io.path() + "/in", out_path = io.path() + "/out",
+                    err_path = io.path() + "/err";
   std::ofstream(in_path, std::ios::binary) << input;
 
   std::map<std::string, std::string> merged;

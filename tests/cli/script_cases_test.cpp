@@ -40,7 +40,8 @@ std::string ReadFile(const fs::path& path) {
 
 std::string ReplaceHome(std::string text, const std::string& home) {
   const std::string token = "${HOME}";
-  for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + home.size())) {
+  for (size_t at = text.find(token); at != std::string::npos;
+       at = text.find(token, at + home.size())) {
     text.replace(at, token.size(), home);
   }
   return text;
@@ -113,8 +114,9 @@ TEST_P(ScriptCase, TranscriptMatches) {
   const std::string script_path = temp.path() + "/script.jsonl";
   std::ofstream(script_path, std::ios::binary) << ReplaceHome(ReadFile(dir / "script.jsonl"), home);
 
-  ProcessResult run = RunProcess({TESSARIN_CLI_PATH, "script", script_path}, "", home,
-                                 {{"HOME", home}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
+  ProcessResult run =
+      RunProcess({TESSARIN_CLI_PATH, "script", script_path}, "", home,
+                 {{"HOME", home}, {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}});
   SCOPED_TRACE("transcript:\n" + run.out + "stderr:\n" + run.err);
 
   int expected_exit = 0;

@@ -70,10 +70,12 @@ TEST(ScriptRunner, ByteOrderMarkAndCrLfAreAccepted) {
 }
 
 TEST(ScriptRunner, LinesThatAreNoStepStopTheRun) {
-  for (const char* line : {"{\"new\": tru", "[1, 2]", "\"call\"", "42", "{}", "{\"Call\": \"START\"}",
-                           "{\"new\": true, \"show\": \"state\"}", "{\"new\": true} {\"new\": true}",
-                           "\xff\xfe{}", "{\"type\": \"\xc3\x28\"}"}) {
-    RunResult run = RunScript(std::string("{\"new\": true}\n") + line + "\n{\"show\": \"state\"}\n");
+  for (const char* line :
+       {"{\"new\": tru", "[1, 2]", "\"call\"", "42", "{}", "{\"Call\": \"START\"}",
+        "{\"new\": true, \"show\": \"state\"}", "{\"new\": true} {\"new\": true}", "\xff\xfe{}",
+        "{\"type\": \"\xc3\x28\"}"}) {
+    RunResult run =
+        RunScript(std::string("{\"new\": true}\n") + line + "\n{\"show\": \"state\"}\n");
     EXPECT_EQ(run.code, kExitBadScript) << line;
     ASSERT_EQ(run.events.size(), 1u) << line;
     EXPECT_EQ(run.events[0]["line"], 2) << line;
@@ -83,13 +85,13 @@ TEST(ScriptRunner, LinesThatAreNoStepStopTheRun) {
 
 TEST(ScriptRunner, RunTimeErrorsAreLoggedWithNumberAndTheRunGoesOn) {
   RunResult run = RunScript(
-      "{\"select\": \"A1\"}\n"                 // no workbook open: 91
+      "{\"select\": \"A1\"}\n"  // no workbook open: 91
       "{\"new\": true}\n"
-      "{\"select\": \"A0\"}\n"                 // not an address: 1004
-      "{\"activate\": \"Sheet9\"}\n"           // no such sheet: 9
-      "{\"select\": 5}\n"                      // wrong type: 13
-      "{\"show\": \"everything\"}\n"           // bad value: 5
-      "{\"select\": \"B2\", \"at\": 1}\n"      // a key the step does not have: 5
+      "{\"select\": \"A0\"}\n"             // not an address: 1004
+      "{\"activate\": \"Sheet9\"}\n"       // no such sheet: 9
+      "{\"select\": 5}\n"                  // wrong type: 13
+      "{\"show\": \"everything\"}\n"       // bad value: 5
+      "{\"select\": \"B2\", \"at\": 1}\n"  // a key the step does not have: 5
       "{\"show\": \"state\"}\n");
   EXPECT_EQ(run.code, kExitOk);
   ASSERT_EQ(run.events.size(), 7u);
@@ -117,14 +119,24 @@ TEST(ScriptRunner, DeeplyNestedInputNeverCrashes) {
 
 TEST(ScriptRunner, GarbageNeverCrashesAndEveryLineIsJson) {
   const std::vector<std::string> seeds = {
-      R"j({"new": true})j", R"j({"type": {"cell": "F3", "value": "0427"}})j", R"j({"select": "A1:B2,D4"})j",
+      R"j({"new": true})j",
+      R"j({"type": {"cell": "F3", "value": "0427"}})j",
+      R"j({"select": "A1:B2,D4"})j",
       R"j({"format": {"cell": "D1", "font": {"name": "Klee One", "size": 14, "bold": true}, "numfmt": "0.0"}})j",
       R"j({"format": {"cell": "A1", "runs": [{"start": 1, "length": 2, "font": {"bold": true}}]}})j",
-      R"j({"dump": {"sheet": "Sheet1", "range": "A1:U8"}})j", R"j({"addsheet": "テスト用紙 【40】"})j",
-      R"j({"rename": ["Sheet1", "問題"]})j", R"j({"menu": ["ミラトス(&K)", "漢字テスト作成(&T)"]})j",
-      R"j({"key": "Ctrl+T"})j", R"j({"form": "KanjiForm1", "do": [{"set": ["T3", "20"]}]})j",
-      R"j({"msgbox": "yes"})j", R"j({"clear": "1:3"})j", R"j({"protect": "Sheet1"})j", R"j({"show": "state"})j",
-      R"j({"call": "QVersion"})j", R"j({"closeworkbook": true})j", R"j({"openfile": null})j"};
+      R"j({"dump": {"sheet": "Sheet1", "range": "A1:U8"}})j",
+      R"j({"addsheet": "テスト用紙 【40】"})j",
+      R"j({"rename": ["Sheet1", "問題"]})j",
+      R"j({"menu": ["ミラトス(&K)", "漢字テスト作成(&T)"]})j",
+      R"j({"key": "Ctrl+T"})j",
+      R"j({"form": "KanjiForm1", "do": [{"set": ["T3", "20"]}]})j",
+      R"j({"msgbox": "yes"})j",
+      R"j({"clear": "1:3"})j",
+      R"j({"protect": "Sheet1"})j",
+      R"j({"show": "state"})j",
+      R"j({"call": "QVersion"})j",
+      R"j({"closeworkbook": true})j",
+      R"j({"openfile": null})j"};
   std::mt19937 random(20240607);
   std::ostringstream out;
   ScriptRunner runner(out);
@@ -134,9 +146,15 @@ TEST(ScriptRunner, GarbageNeverCrashesAndEveryLineIsJson) {
     for (int e = 0; e < edits && !line.empty(); ++e) {
       size_t at = random() % line.size();
       switch (random() % 3) {
-        case 0: line.erase(at, 1); break;
-        case 1: line.insert(at, 1, "{}[]\",:0aZ\\\x80\xe3"[random() % 14]); break;
-        default: line[at] = static_cast<char>(random() % 256); break;
+        case 0:
+          line.erase(at, 1);
+          break;
+        case 1:
+          line.insert(at, 1, "{}[]\",:0aZ\\\x80\xe3"[random() % 14]);
+          break;
+        default:
+          line[at] = static_cast<char>(random() % 256);
+          break;
       }
     }
     runner.RunLine(line, i + 1);
@@ -153,62 +171,120 @@ TEST(ScriptRunner, GarbageNeverCrashesAndEveryLineIsJson) {
 
 // Well-formed steps with odd arguments reach deep into the host: none of them may crash it.
 TEST(ScriptRunner, RandomStepsWithOddArgumentsNeverCrash) {
-  const std::vector<json> addresses = {"A1", "D5:D12", "A1:B2,D4", "3:5", "B:D", "A:XFD", "1:1048576",
-                                       "XFD1048576", "A0", "", "ZZZZ1", "$A$1:$C$3", "A1:A1,A1"};
+  const std::vector<json> addresses = {"A1",    "D5:D12",    "A1:B2,D4",   "3:5", "B:D",
+                                       "A:XFD", "1:1048576", "XFD1048576", "A0",  "",
+                                       "ZZZZ1", "$A$1:$C$3", "A1:A1,A1"};
   const std::vector<json> cells = {"A1", "D5:D12", "A1:B2,D4", "XFD1048576", "A0", "", "A1:A1,A1"};
-  const std::vector<json> texts = {"", "x", "漢字", "'0427", "12", "TRUE", "#N/A", "=A1",
-                                   std::string(300, 'a'), "テスト用紙 【40】", "Sheet1", "a:b"};
+  const std::vector<json> texts = {"",
+                                   "x",
+                                   "漢字",
+                                   "'0427",
+                                   "12",
+                                   "TRUE",
+                                   "#N/A",
+                                   "=A1",
+                                   std::string(300, 'a'),
+                                   "テスト用紙 【40】",
+                                   "Sheet1",
+                                   "a:b"};
   const std::vector<json> numbers = {0, -1, 1, 2, 409.5, 1e308, -4108, -4166, 12.24, 100000};
   std::mt19937 random(7);
   auto pick = [&](const std::vector<json>& pool) { return pool[random() % pool.size()]; };
   auto any = [&]() -> json {
     switch (random() % 5) {
-      case 0: return pick(addresses);
-      case 1: return pick(texts);
-      case 2: return pick(numbers);
-      case 3: return random() % 2 == 0;
-      default: return nullptr;
+      case 0:
+        return pick(addresses);
+      case 1:
+        return pick(texts);
+      case 2:
+        return pick(numbers);
+      case 3:
+        return random() % 2 == 0;
+      default:
+        return nullptr;
     }
   };
   auto font = [&]() {
-    return json{{"name", pick(texts)}, {"size", pick(numbers)}, {"bold", any()}, {"underline", pick(numbers)}};
+    return json{{"name", pick(texts)},
+                {"size", pick(numbers)},
+                {"bold", any()},
+                {"underline", pick(numbers)}};
   };
   std::ostringstream out;
   ScriptRunner runner(out);
   for (int i = 0; i < 2500; ++i) {
     json step;
     switch (random() % 17) {
-      case 0: step = {{"new", true}}; break;
-      case 1: step = {{"select", pick(addresses)}}; break;
+      case 0:
+        step = {{"new", true}};
+        break;
+      case 1:
+        step = {{"select", pick(addresses)}};
+        break;
       // Values into a few cells only: filling millions makes every later dump slow, not wrong.
-      case 2: step = {{"type", {{"cell", pick(cells)}, {"value", any()}}}}; break;
-      case 3: step = {{"clear", pick(addresses)}}; break;
-      case 4: step = {{"format", {{"cell", pick(addresses)}, {"font", font()}, {"numfmt", pick(texts)}}}}; break;
+      case 2:
+        step = {{"type", {{"cell", pick(cells)}, {"value", any()}}}};
+        break;
+      case 3:
+        step = {{"clear", pick(addresses)}};
+        break;
+      case 4:
+        step = {{"format", {{"cell", pick(addresses)}, {"font", font()}, {"numfmt", pick(texts)}}}};
+        break;
       case 5:
-        step = {{"format", {{"cell", pick(addresses)}, {"h", pick(numbers)}, {"orientation", pick(numbers)},
-                            {"merge", random() % 2 == 0}, {"rowheight", pick(numbers)}}}};
+        step = {{"format",
+                 {{"cell", pick(addresses)},
+                  {"h", pick(numbers)},
+                  {"orientation", pick(numbers)},
+                  {"merge", random() % 2 == 0},
+                  {"rowheight", pick(numbers)}}}};
         break;
       case 6:
-        step = {{"format", {{"cell", pick(addresses)},
-                            {"runs", {{{"start", pick(numbers)}, {"length", pick(numbers)}, {"font", font()}}}},
-                            {"borders", {{"7", {{"linestyle", pick(numbers)}, {"weight", pick(numbers)}}}}}}}};
+        step = {
+            {"format",
+             {{"cell", pick(addresses)},
+              {"runs", {{{"start", pick(numbers)}, {"length", pick(numbers)}, {"font", font()}}}},
+              {"borders", {{"7", {{"linestyle", pick(numbers)}, {"weight", pick(numbers)}}}}}}}};
         break;
-      case 7: step = {{"format", {{"cell", pick(addresses)}, {"comment", any()}}}}; break;
-      case 8: step = {{"dump", {{"range", pick(addresses)}}}}; break;
-      case 9: step = {{"addsheet", any()}}; break;
-      case 10: step = {{"rename", {pick(texts), pick(texts)}}}; break;
-      case 11: step = {{"activate", pick(texts)}}; break;
-      case 12: step = {{"show", random() % 2 == 0 ? "state" : "commandbars"}}; break;
-      case 13: step = {{"closeworkbook", true}}; break;
-      case 14: step = {{"call", random() % 2 == 0 ? "QVersion" : "END_Shori"}}; break;
-      case 15: step = {{"format", {{"cell", pick(addresses)}, {"phonetic", {{"text", pick(texts)}, {"visible", true}}}}}}; break;
-      default: step = {{"protect", pick(texts)}}; break;
+      case 7:
+        step = {{"format", {{"cell", pick(addresses)}, {"comment", any()}}}};
+        break;
+      case 8:
+        step = {{"dump", {{"range", pick(addresses)}}}};
+        break;
+      case 9:
+        step = {{"addsheet", any()}};
+        break;
+      case 10:
+        step = {{"rename", {pick(texts), pick(texts)}}};
+        break;
+      case 11:
+        step = {{"activate", pick(texts)}};
+        break;
+      case 12:
+        step = {{"show", random() % 2 == 0 ? "state" : "commandbars"}};
+        break;
+      case 13:
+        step = {{"closeworkbook", true}};
+        break;
+      case 14:
+        step = {{"call", random() % 2 == 0 ? "QVersion" : "END_Shori"}};
+        break;
+      case 15:
+        step = {{"format",
+                 {{"cell", pick(addresses)},
+                  {"phonetic", {{"text", pick(texts)}, {"visible", true}}}}}};
+        break;
+      default:
+        step = {{"protect", pick(texts)}};
+        break;
     }
     runner.RunLine(step.dump(), i + 1);
   }
   std::istringstream lines(out.str());
   std::string line;
-  while (std::getline(lines, line)) ASSERT_FALSE(json::parse(line, nullptr, false).is_discarded()) << line;
+  while (std::getline(lines, line))
+    ASSERT_FALSE(json::parse(line, nullptr, false).is_discarded()) << line;
 }
 
 TEST(ScriptRunner, SelectionOfSeveralAreasRowsAndColumns) {
@@ -253,8 +329,9 @@ TEST(ScriptRunner, FailedStepsChangeNothing) {
 }
 
 TEST(ScriptRunner, ProtectedSheetRefusesTypingWith1004) {
-  RunResult run = RunScript("{\"new\": true}\n{\"protect\": \"Sheet1\"}\n"
-                      "{\"type\": {\"cell\": \"A1\", \"value\": \"x\"}}\n{\"clear\": \"A1\"}\n");
+  RunResult run = RunScript(
+      "{\"new\": true}\n{\"protect\": \"Sheet1\"}\n"
+      "{\"type\": {\"cell\": \"A1\", \"value\": \"x\"}}\n{\"clear\": \"A1\"}\n");
   ASSERT_EQ(run.events.size(), 2u);
   EXPECT_EQ(run.events[0]["number"], 1004);
   EXPECT_EQ(run.events[1]["number"], 1004);
@@ -282,7 +359,8 @@ TEST(ScriptRunner, AddSheetAndActivateTellTheAddIn) {
 TEST(ScriptRunner, CallLogsResultAndDescription) {
   RunResult run = RunScript(
       "{\"call\": \"QVersion\"}\n{\"call\": \"NG_Report\"}\n{\"call\": \"Nothing\"}\n"
-      "{\"call\": \"QVersion\", \"arg\": \"x\"}\n{\"call\": \"SheetActivate\", \"arg\": \"テスト用紙 【40】\"}\n"
+      "{\"call\": \"QVersion\", \"arg\": \"x\"}\n{\"call\": \"SheetActivate\", \"arg\": "
+      "\"テスト用紙 【40】\"}\n"
       "{\"show\": \"module\"}\n");
   ASSERT_EQ(run.events.size(), 7u);
   EXPECT_EQ(run.events[0]["msgbox"]["auto"], true);
@@ -297,7 +375,8 @@ TEST(ScriptRunner, CallLogsResultAndDescription) {
 
 TEST(ScriptRunner, MenuWalksCaptionsAndLogsNullForAnythingButAMacroButton) {
   RunResult run = RunScript(
-      "{\"menu\": [\"コピー(&C)\"]}\n{\"menu\": [\"ミラトス(&K)\", \"ﾊﾞｰｼﾞｮﾝ情報(&V)\"]}\n{\"menu\": []}\n");
+      "{\"menu\": [\"コピー(&C)\"]}\n{\"menu\": [\"ミラトス(&K)\", "
+      "\"ﾊﾞｰｼﾞｮﾝ情報(&V)\"]}\n{\"menu\": []}\n");
   ASSERT_EQ(run.events.size(), 3u);
   EXPECT_EQ(run.events[0], json({{"menu", {"コピー(&C)"}}, {"macro", nullptr}}));
   EXPECT_TRUE(run.events[1]["macro"].is_null());
@@ -318,12 +397,14 @@ TEST(ScriptRunner, HostOpenFileBoxAnswersFromTheQueueWithFullPaths) {
   std::vector<json> events;
   while (std::getline(lines, line)) events.push_back(json::parse(line));
   ASSERT_EQ(events.size(), 3u);
-  EXPECT_EQ(events[0], json({{"openfile", {{"filter", "Excel,*.xlsx"}, {"answer", home + "/問題.xlsx"}}}}));
+  EXPECT_EQ(events[0],
+            json({{"openfile", {{"filter", "Excel,*.xlsx"}, {"answer", home + "/問題.xlsx"}}}}));
   EXPECT_TRUE(events[1]["openfile"]["answer"].is_null());
 }
 
 TEST(ScriptRunner, PrintWithNoWorkbookOpenIsAnErrorAndTheRunGoesOn) {
-  RunResult run = RunScript("{\"print\": {\"sheet\": \"Sheet1\", \"pdf\": \"x.pdf\"}}\n{\"show\": \"state\"}\n");
+  RunResult run = RunScript(
+      "{\"print\": {\"sheet\": \"Sheet1\", \"pdf\": \"x.pdf\"}}\n{\"show\": \"state\"}\n");
   ASSERT_EQ(run.events.size(), 2u);
   EXPECT_TRUE(run.events[0].contains("error"));
   EXPECT_TRUE(run.events[0]["number"].is_number());
@@ -338,23 +419,33 @@ std::string MacroBook() {
   const std::vector<std::pair<std::string, std::string>> parts = {
       {"[Content_Types].xml",
        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"rels\" "
+       "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
        "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(ooxml::content_type::kMacroWorkbook) + "\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-"
-       "officedocument.spreadsheetml.worksheet+xml\"/></Types>"},
-      {"_rels/.rels", "<Relationships xmlns=\"" + rels_ns + "\"><Relationship Id=\"rId1\" Type=\"" + doc_rel +
+       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
+           std::string(ooxml::content_type::kMacroWorkbook) +
+           "\"/>"
+           "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+           "ContentType=\"application/vnd.openxmlformats-"
+           "officedocument.spreadsheetml.worksheet+xml\"/></Types>"},
+      {"_rels/.rels", "<Relationships xmlns=\"" + rels_ns + "\"><Relationship Id=\"rId1\" Type=\"" +
+                          doc_rel +
                           "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
       {"xl/workbook.xml",
-       "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" + doc_rel +
+       "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:r=\"" +
+           doc_rel +
            "\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
       {"xl/_rels/workbook.xml.rels",
        "<Relationships xmlns=\"" + rels_ns + "\"><Relationship Id=\"rId1\" Type=\"" + doc_rel +
-           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" Type=\"http://schemas."
-           "microsoft.com/office/2006/relationships/vbaProject\" Target=\"vbaProject.bin\"/></Relationships>"},
+           "/worksheet\" Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId2\" "
+           "Type=\"http://schemas."
+           "microsoft.com/office/2006/relationships/vbaProject\" "
+           "Target=\"vbaProject.bin\"/></Relationships>"},
       {"xl/worksheets/sheet1.xml",
-       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></worksheet>"},
+       "<worksheet "
+       "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/></"
+       "worksheet>"},
       {"xl/vbaProject.bin", "macro project"}};
   std::vector<ooxml::ZipEntry> entries;
   for (const auto& [name, data] : parts) entries.push_back({name, data});
@@ -367,8 +458,8 @@ TEST(ScriptRunner, SavingMacrosAsXlsxSaysTheyWereLeftOut) {
   testing::TempFolder temp;
   const std::string book = temp.path() + "/macros.xlsm";
   std::ofstream(book, std::ios::binary) << MacroBook();
-  RunResult run = RunScript("{\"open\": \"" + book + "\"}\n{\"save\": \"" + temp.path() + "/plain.xlsx\"}\n" +
-                            "{\"save\": \"" + temp.path() + "/kept.xlsm\"}\n");
+  RunResult run = RunScript("{\"open\": \"" + book + "\"}\n{\"save\": \"" + temp.path() +
+                            "/plain.xlsx\"}\n" + "{\"save\": \"" + temp.path() + "/kept.xlsm\"}\n");
   ASSERT_EQ(run.events.size(), 1u) << run.events.size();
   EXPECT_EQ(run.events[0]["path"], temp.path() + "/plain.xlsx");
   EXPECT_THAT(run.events[0].value("note", ""), ::testing::HasSubstr("macros were not saved"));
@@ -393,13 +484,15 @@ TEST(ShortcutKey, CtrlLetterAndCtrlShiftLetter) {
 TEST(ScriptPath, HomeAndRelativePathsBecomeAbsolute) {
   const char* home = std::getenv("HOME");
   ASSERT_NE(home, nullptr);
-  const std::string expected = std::filesystem::path(std::string(home) + "/a/b.xlsx").lexically_normal();
+  const std::string expected =
+      std::filesystem::path(std::string(home) + "/a/b.xlsx").lexically_normal();
   EXPECT_EQ(ExpandScriptPath("~/a/b.xlsx"), expected);
   EXPECT_EQ(ExpandScriptPath("$HOME/a/b.xlsx"), expected);
   EXPECT_EQ(ExpandScriptPath("${HOME}/a/b.xlsx"), expected);
   EXPECT_EQ(ExpandScriptPath("/x/../y.xlsx"), "/y.xlsx");
   EXPECT_EQ(ExpandScriptPath("q.xlsx"), (std::filesystem::current_path() / "q.xlsx").string());
-  EXPECT_EQ(ExpandScriptPath("~user/q.xlsx"), (std::filesystem::current_path() / "~user/q.xlsx").string());
+  EXPECT_EQ(ExpandScriptPath("~user/q.xlsx"),
+            (std::filesystem::current_path() / "~user/q.xlsx").string());
 }
 
 }  // namespace

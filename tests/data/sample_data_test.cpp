@@ -29,16 +29,16 @@ constexpr int kQuestionsPerGrade = 40;
 // Columns of the file: the school grade, then the question sheet's columns A to R.
 enum Column : int {
   kGrade = 0,
-  kBook,        // A
-  kUnit,        // B
-  kPage,        // C
-  kQuestion,    // D
-  kAnswer,      // E
-  kFirstMark,   // F
+  kBook,                       // A
+  kUnit,                       // B
+  kPage,                       // C
+  kQuestion,                   // D
+  kAnswer,                     // E
+  kFirstMark,                  // F
   kLastMark = kFirstMark + 9,  // O
-  kRemark,      // P
-  kTimesSet,    // Q
-  kMustAppear,  // R
+  kRemark,                     // P
+  kTimesSet,                   // Q
+  kMustAppear,                 // R
   kColumnCount
 };
 
@@ -66,8 +66,11 @@ std::u32string DecodeUtf8(std::string_view text) {
   std::u32string out;
   for (size_t i = 0; i < text.size();) {
     unsigned char lead = static_cast<unsigned char>(text[i]);
-    int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2
-                : (lead >> 3) == 0x1E ? 3 : -1;
+    int extra = lead < 0x80           ? 0
+                : (lead >> 5) == 0x6  ? 1
+                : (lead >> 4) == 0xE  ? 2
+                : (lead >> 3) == 0x1E ? 3
+                                      : -1;
     if (extra < 0 || i + static_cast<size_t>(extra) >= text.size()) {
       throw HostError(host::kErrInvalidProcedureCall,
                       "malformed UTF-8 at byte " + std::to_string(i));
@@ -119,8 +122,9 @@ class GradeTable {
   size_t size() const { return grade_of_.size(); }
   // Kanji taught in `grade` (a kanji listed twice counts where it first appears).
   size_t CountIn(int grade) const {
-    return static_cast<size_t>(std::count_if(grade_of_.begin(), grade_of_.end(),
-                                             [grade](const auto& entry) { return entry.second == grade; }));
+    return static_cast<size_t>(
+        std::count_if(grade_of_.begin(), grade_of_.end(),
+                      [grade](const auto& entry) { return entry.second == grade; }));
   }
 
   // 0 when the kanji is in no grade.
@@ -178,8 +182,8 @@ bool IsWrongAnswerMark(const std::string& cell) {
 }
 
 bool IsExclusionMarker(const std::string& cell) {
-  static const std::set<std::string> kMarkers = {"S", "s", "Ｓ", "E", "e", "Ｅ",
-                                                 "除", "止", "修", "外"};
+  static const std::set<std::string> kMarkers = {"S",  "s",  "Ｓ", "E",  "e",
+                                                 "Ｅ", "除", "止", "修", "外"};
   return kMarkers.count(cell) > 0;
 }
 
@@ -232,8 +236,8 @@ TEST(SampleChecks, KatakanaRunsAreSplitByOtherLetters) {
 }
 
 TEST(SampleChecks, MalformedUtf8IsRefused) {
-  EXPECT_THROW(DecodeUtf8("\xE5\xB1"), HostError);        // cut short at the end
-  EXPECT_THROW(DecodeUtf8("\xE5\x41\x41"), HostError);    // continuation byte missing
+  EXPECT_THROW(DecodeUtf8("\xE5\xB1"), HostError);      // cut short at the end
+  EXPECT_THROW(DecodeUtf8("\xE5\x41\x41"), HostError);  // continuation byte missing
   EXPECT_THROW(DecodeUtf8("\xFF"), HostError);
   EXPECT_EQ(DecodeUtf8("山a"), U"山a");
 }
@@ -247,7 +251,8 @@ TEST(GradeTable, HoldsTheKanjiOfEachGradeOnItsOwnLine) {
     EXPECT_EQ(table.CountIn(grade), expected[grade - 1]) << "grade " << grade;
   }
   size_t listed = 0;
-  for (const std::string& line : Split(ReadFile(kGradeTablePath), '\n')) listed += DecodeUtf8(line).size();
+  for (const std::string& line : Split(ReadFile(kGradeTablePath), '\n'))
+    listed += DecodeUtf8(line).size();
   EXPECT_EQ(listed, table.size()) << "a kanji is listed twice";
 }
 

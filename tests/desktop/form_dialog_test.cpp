@@ -44,7 +44,8 @@ TEST(FormDialog, BuildsEveryControlAtItsPositionWithItsCaption) {
     EXPECT_EQ(dialog->size(), QSize(FormPixels(180), FormPixels(210)));
     auto* t1 = Widget<QLineEdit>(dialog, "T1");
     ASSERT_NE(t1, nullptr);
-    EXPECT_EQ(t1->geometry(), QRect(FormPixels(55.5), FormPixels(42.7), FormPixels(30), FormPixels(15)));
+    EXPECT_EQ(t1->geometry(),
+              QRect(FormPixels(55.5), FormPixels(42.7), FormPixels(30), FormPixels(15)));
     EXPECT_EQ(t1->text(), QStringLiteral("1"));
     EXPECT_TRUE(t1->hasFocus());
     EXPECT_EQ(Widget<QLabel>(dialog, "Label1")->text(), QStringLiteral("出題範囲"));
@@ -122,11 +123,12 @@ TEST(FormDialog, HandlerErrorClosesTheDialogAndReachesTheCaller) {
   Screen screen;
   QtUi ui(&screen.window);
   forms::TestDialog form(ui);
-  form.Get<forms::CommandButton>("CommandButton1").on_click = [] { throw host::HostError(1004, "protected"); };
+  form.Get<forms::CommandButton>("CommandButton1").on_click = [] {
+    throw host::HostError(1004, "protected");
+  };
   ModalDriver driver;
-  driver.Expect("TestForm1", [&](QWidget* dialog) {
-    Widget<QPushButton>(dialog, "CommandButton1")->click();
-  });
+  driver.Expect("TestForm1",
+                [&](QWidget* dialog) { Widget<QPushButton>(dialog, "CommandButton1")->click(); });
   EXPECT_THROW(form.Show(ui), host::HostError);
   EXPECT_FALSE(form.visible());
 }

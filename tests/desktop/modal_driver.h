@@ -67,7 +67,8 @@ class ModalDriver {
       }
     }
     if (box != nullptr) {
-      QAbstractButton* answer = box->defaultButton() ? box->defaultButton() : box->buttons().front();
+      QAbstractButton* answer =
+          box->defaultButton() ? box->defaultButton() : box->buttons().front();
       answer->click();
     }
   }

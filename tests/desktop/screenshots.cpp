@@ -44,7 +44,8 @@ void Activate(MainWindow& window) {
 }
 
 void Type(MainWindow& window, int row, int col, const QString& text) {
-  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(row, col).center());
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {},
+                    window.grid()->CellRect(row, col).center());
   QInputMethodEvent commit;
   commit.setCommitString(text);
   QApplication::sendEvent(window.grid(), &commit);
@@ -71,15 +72,17 @@ int main(int argc, char** argv) {
   window.activateWindow();
   QApplication::setActiveWindow(&window);
   QTest::qWaitForWindowActive(&window);
-  const char* questions[][2] = {{"漢字をかく", "書"}, {"海をわたる", "渡"}, {"山にのぼる", "登"},
-                                {"友だちとあそぶ", "遊"}, {"本をよむ", "読"}, {"花がさく", "咲"}};
+  const char* questions[][2] = {{"漢字をかく", "書"}, {"海をわたる", "渡"},
+                                {"山にのぼる", "登"}, {"友だちとあそぶ", "遊"},
+                                {"本をよむ", "読"},   {"花がさく", "咲"}};
   int row = 1;
   for (const auto& q : questions) {
     Type(window, row, 4, QString::fromUtf8(q[0]));
     Type(window, row, 5, QString::fromUtf8(q[1]));
     ++row;
   }
-  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, window.grid()->CellRect(1, 4).center());
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {},
+                    window.grid()->CellRect(1, 4).center());
   Grab(&window, "main-window");
 
   // A visible phonetic guide, set in the editor and painted as ruby above the question.
@@ -95,7 +98,6 @@ int main(int argc, char** argv) {
   Grab(window.grid(), "phonetic-guide-in-grid");
   window.app().active_workbook()->active_sheet()->view().zoom = 100;
   window.grid()->Reload();
-
 
   Activate(window);
   driver.Expect("KanjiForm1", [&](QWidget* dialog) {
@@ -130,17 +132,19 @@ int main(int argc, char** argv) {
   menu->close();
 
   for (const char* macro : {"K_SetPaper", "K_Command2"}) {
-    driver.Expect(macro == std::string("K_SetPaper") ? "PrintForm" : "Form1", [macro](QWidget* dialog) {
-      Grab(dialog, macro == std::string("K_SetPaper") ? "paper-dialog" : "grade-dialog");
-      dialog->close();
-    });
+    driver.Expect(
+        macro == std::string("K_SetPaper") ? "PrintForm" : "Form1", [macro](QWidget* dialog) {
+          Grab(dialog, macro == std::string("K_SetPaper") ? "paper-dialog" : "grade-dialog");
+          dialog->close();
+        });
   }
   window.RunMacro("K_SetPaper");
   window.RunMacro("K_Command2");
   // The wrong-answer report with its chart: marks of three attempts.
   window.tabs()->setCurrentIndex(0);
   auto& sheet = *window.app().active_workbook()->active_sheet();
-  for (const auto& [r, c] : std::vector<std::pair<int, int>>{{1, 6}, {2, 6}, {4, 6}, {5, 6}, {2, 7}, {5, 7}, {5, 8}}) {
+  for (const auto& [r, c] :
+       std::vector<std::pair<int, int>>{{1, 6}, {2, 6}, {4, 6}, {5, 6}, {2, 7}, {5, 7}, {5, 8}}) {
     sheet.SetText(r, c, "X");
   }
   window.grid()->Reload();
@@ -157,7 +161,8 @@ int main(int argc, char** argv) {
   // The paper dialog's two pictures, as the dialog shows them.
   for (const char* name : {"Image1", "Image2"}) {
     tessarin::forms::Image image(name);
-    const QString path = folder + "/paper-picture-" + (name == std::string("Image1") ? "40" : "20") + ".png";
+    const QString path =
+        folder + "/paper-picture-" + (name == std::string("Image1") ? "40" : "20") + ".png";
     tessarin::desktop::PaperPicture(image, QSize(272, 264)).save(path);
     std::printf("%s\n", qPrintable(path));
   }

@@ -1,25 +1,24 @@
 // The window end to end: start-up, typing Japanese through the input method, the cell menu,
 // the shortcut keys driving the add-in's dialogs, selection, undo, and closing with changes.
-#include "app/desktop/main_window.h"
-
 #include <gtest/gtest.h>
 
-#include <QInputMethodEvent>
 #include <QFileDialog>
+#include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrintPreviewWidget>
-#include <QStatusBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
-#include <QWheelEvent>
 #include <QToolTip>
-#include <QHelpEvent>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
 
+#include "app/desktop/main_window.h"
 #include "app/desktop/ng_chart.h"
 #include "app/desktop/sheet_grid.h"
 #include "core/host/range.h"
@@ -61,8 +60,9 @@ class WindowTest : public ::testing::Test {
     QApplication::sendEvent(window.grid(), &preedit);
     QInputMethodEvent commit;
     commit.setCommitString(text);
-    QApplication::sendEvent(window.grid()->editor()->hasFocus() ? static_cast<QWidget*>(window.grid()->editor())
-                                                                  : window.grid(),
+    QApplication::sendEvent(window.grid()->editor()->hasFocus()
+                                ? static_cast<QWidget*>(window.grid()->editor())
+                                : window.grid(),
                             &commit);
     QTest::keyClick(window.grid()->editor(), Qt::Key_Return);
   }
@@ -70,7 +70,9 @@ class WindowTest : public ::testing::Test {
     return std::string(ActiveSheet().TextView(row, col));
   }
   std::string Selection() { return window.app().Selection().Address(host::kXlA1, false); }
-  host::Worksheet& Sheet(std::string_view name) { return *window.app().active_workbook()->FindSheet(name); }
+  host::Worksheet& Sheet(std::string_view name) {
+    return *window.app().active_workbook()->FindSheet(name);
+  }
 
   // Types three questions into column D and makes the 40-question test sheet with Ctrl+T; the
   // test sheet is left active.
@@ -81,8 +83,10 @@ class WindowTest : public ::testing::Test {
     Compose(QStringLiteral("山にのぼる"));
     Click(1, 4);
     driver.Expect("KanjiForm1", [&](QWidget* dialog) {
-      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")), Qt::LeftButton);
-      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")), Qt::LeftButton);
+      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")),
+                        Qt::LeftButton);
+      QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")),
+                        Qt::LeftButton);
     });
     QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
     ASSERT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
@@ -106,7 +110,8 @@ TEST_F(WindowTest, StartsWithABlankQuestionWorkbookAfterTheFileDialog) {
   EXPECT_EQ(driver.pending(), 0u);
   EXPECT_EQ(ActiveSheet().name(), "ミラトス");
   EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("ミラトス"));
-  EXPECT_TRUE(window.windowTitle().contains(QString::fromStdString(window.app().active_workbook()->name())));
+  EXPECT_TRUE(window.windowTitle().contains(
+      QString::fromStdString(window.app().active_workbook()->name())));
   EXPECT_EQ(window.app().MacroForKey("t"), "K_START");
 }
 
@@ -152,7 +157,8 @@ TEST_F(WindowTest, SelectsRangesWholeColumnsAndSeveralAreasIntoTheHost) {
   EXPECT_EQ(Selection(), "B2:C4,E6");
   EXPECT_EQ(window.app().ActiveCell().Address(host::kXlA1, false), "E6");
   const QRect column_d = window.grid()->CellRect(1, 4);
-  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {}, QPoint(column_d.center().x(), 5));
+  QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {},
+                    QPoint(column_d.center().x(), 5));
   EXPECT_EQ(Selection(), "D:D");
   QTest::keyClick(window.grid(), Qt::Key_Down, Qt::ShiftModifier);
   Click(3, 1);
@@ -215,16 +221,19 @@ TEST_F(WindowTest, CtrlTMakesATestSheetThatTheWindowShows) {
   bool shown = false;
   driver.Expect("KanjiForm1", [&](QWidget* dialog) {
     shown = true;
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")),
+                      Qt::LeftButton);
     // The sheet is on screen while the dialog stays open for another try.
     EXPECT_EQ(window.grid()->sheet()->name(), "テスト用紙 【40】");
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")),
+                      Qt::LeftButton);
   });
   QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
   EXPECT_TRUE(shown);
   EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
   EXPECT_EQ(window.tabs()->count(), 2);
-  EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("テスト用紙 【40】"));
+  EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()),
+            QStringLiteral("テスト用紙 【40】"));
   // The three questions stand on the test sheet, position 1 in T2.
   EXPECT_EQ(ActiveSheet().TextView(2, 20).empty(), false);
 
@@ -283,9 +292,12 @@ TEST_F(WindowTest, PaperDialogRejectsABadHeightAndKeepsTheFocus) {
       QTest::keyClicks(height, bad);
       messages_before = driver.messages.size();
       QTest::keyClick(height, Qt::Key_Tab);
-      ASSERT_TRUE(WaitFor([&] { return driver.messages.size() > messages_before; })) << bad.toStdString();
-      EXPECT_NE(driver.messages.back().find("1以上の整数を入力して下さい。(既定値：20)"), std::string::npos);
-      EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == height; })) << bad.toStdString();
+      ASSERT_TRUE(WaitFor([&] { return driver.messages.size() > messages_before; }))
+          << bad.toStdString();
+      EXPECT_NE(driver.messages.back().find("1以上の整数を入力して下さい。(既定値：20)"),
+                std::string::npos);
+      EXPECT_TRUE(WaitFor([&] { return QApplication::focusWidget() == height; }))
+          << bad.toStdString();
     }
     // A good height passes, and saving stores it.
     height->selectAll();
@@ -293,7 +305,8 @@ TEST_F(WindowTest, PaperDialogRejectsABadHeightAndKeepsTheFocus) {
     messages_before = driver.messages.size();
     QTest::keyClick(height, Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), height);
-    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton4")), Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton4")),
+                      Qt::LeftButton);
   });
   QTest::keyClick(window.grid(), Qt::Key_P, Qt::ControlModifier);
   EXPECT_TRUE(shown);
@@ -320,7 +333,8 @@ TEST_F(WindowTest, WrongAnswerReportShowsTheTotalsOfEachAttemptInItsChart) {
   EXPECT_EQ(chart->totals(), (std::vector<int32_t>{3, 1, 0, 1}));
   EXPECT_TRUE(chart->isVisible());
   ASSERT_FALSE(driver.messages.empty());
-  EXPECT_NE(driver.messages.front().find("第 1 回目の間違い総数は、 3 問です。"), std::string::npos);
+  EXPECT_NE(driver.messages.front().find("第 1 回目の間違い総数は、 3 問です。"),
+            std::string::npos);
   // Bars stand in proportion to the totals; an attempt without marks has none.
   EXPECT_NEAR(chart->BarRect(0).height(), 3 * chart->BarRect(1).height(), 1.0);
   EXPECT_TRUE(chart->BarRect(2).isEmpty());
@@ -369,7 +383,8 @@ TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
   std::ifstream in(pdf, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
-  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("%1 ページ").arg(layout.pages.size())));
+  EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(
+      QStringLiteral("%1 ページ").arg(layout.pages.size())));
   // An unwritable place is refused with a message, never reported as written.
   EXPECT_FALSE(window.ExportPdfTo(QStringLiteral("/nonexistent-folder/x.pdf")));
   ASSERT_FALSE(driver.messages.empty());
@@ -433,8 +448,8 @@ TEST_F(WindowTest, SavingAnImportedTextFileAsksWhereTheWorkbookGoes) {
 TEST_F(WindowTest, CtrlWheelZoomsTheSheetWindow) {
   StartBlank();
   const int width = window.grid()->CellRect(1, 4).width();
-  QWheelEvent wheel(CellCenter(2, 2), window.grid()->viewport()->mapToGlobal(CellCenter(2, 2)), {}, {0, 120},
-                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(CellCenter(2, 2), window.grid()->viewport()->mapToGlobal(CellCenter(2, 2)), {},
+                    {0, 120}, Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(window.grid()->viewport(), &wheel);
   EXPECT_EQ(ActiveSheet().view().zoom, 110);
   EXPECT_NEAR(window.grid()->CellRect(1, 4).width(), width * 1.1, 2);
@@ -480,7 +495,8 @@ TEST_F(WindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
   const std::string path = home.path() + "/Documents/問題.xlsx";
   driver.Expect("SaveFileBox", [&](QWidget* box) {
     auto* dialog = static_cast<QFileDialog*>(box);
-    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString(path));
     QMetaObject::invokeMethod(dialog, "accept");
   });
   ASSERT_TRUE(window.SaveActive());

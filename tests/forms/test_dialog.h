@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/forms/form.h"
 #include "app/cli/scripted_ui.h"
+#include "core/forms/form.h"
 
 namespace tessarin::forms {
 

@@ -54,9 +54,10 @@ TEST(ParseAddress, KeepsSeveralAreasInOrder) {
 }
 
 TEST(ParseAddress, RefusesMalformedTextWith1004) {
-  for (std::string_view bad : {"", "A", "1", "A0", "A1048577", "XFE1", "A1:", ":A1", "A1,", ",A1", "A1::B2",
-                               "A1:B2:C3", "A1 ", " A1", "A1:3", "B:3", "1A", "A$", "$", "A$1$", "Sheet1!A1",
-                               "R1C1", "A1;B2", "AAAA1"}) {
+  for (std::string_view bad :
+       {"",    "A",   "1",      "A0",       "A1048577",  "XFE1", "A1:",   ":A1",
+        "A1,", ",A1", "A1::B2", "A1:B2:C3", "A1 ",       " A1",  "A1:3",  "B:3",
+        "1A",  "A$",  "$",      "A$1$",     "Sheet1!A1", "R1C1", "A1;B2", "AAAA1"}) {
     EXPECT_EQ(ErrorOf(bad), kErrApplicationDefined) << "\"" << bad << "\"";
   }
 }

@@ -99,7 +99,9 @@ TEST(Application, NearestSheetNameIsOneRuleForEveryReader) {
   EXPECT_EQ(book.NearestSheetName("fine"), "fine");
   EXPECT_EQ(book.NearestSheetName("a:b/c?d*e[f]g\\h"), "a_b_c_d_e_f_g_h");
   EXPECT_EQ(book.NearestSheetName("'quoted'"), "_quoted_");
-  EXPECT_EQ(book.NearestSheetName("a\x01" "b\tc\x7F"), "a_b_c_");
+  EXPECT_EQ(book.NearestSheetName("a\x01"
+                                  "b\tc\x7F"),
+            "a_b_c_");
   EXPECT_EQ(book.NearestSheetName(""), "Sheet");
   EXPECT_EQ(book.NearestSheetName("history"), "history (2)");
   EXPECT_EQ(book.NearestSheetName("DUP"), "DUP (2)");
@@ -124,9 +126,26 @@ TEST(Application, SheetNamesFollowTheHostsRules) {
   app.Workbooks().Add();
   Sheet sheet = app.ActiveSheet();
   Sheet other = app.Sheets().Add();
-  const std::vector<std::string> bad = {
-      "", std::string(32, 'a'), "a:b", "a\\b", "a/b", "a?b", "a*b", "a[b", "a]b", "'quoted", "end'",
-      "MIRATOSU", "miratosu", "history", "a\x01" "b", "tab\there", "two\nlines", "del\x7F", std::string("nul\0", 4)};
+  const std::vector<std::string> bad = {"",
+                                        std::string(32, 'a'),
+                                        "a:b",
+                                        "a\\b",
+                                        "a/b",
+                                        "a?b",
+                                        "a*b",
+                                        "a[b",
+                                        "a]b",
+                                        "'quoted",
+                                        "end'",
+                                        "MIRATOSU",
+                                        "miratosu",
+                                        "history",
+                                        "a\x01"
+                                        "b",
+                                        "tab\there",
+                                        "two\nlines",
+                                        "del\x7F",
+                                        std::string("nul\0", 4)};
   other.SetName("Miratosu");
   for (const std::string& name : bad) {
     EXPECT_EQ(ErrorNumber([&] { sheet.SetName(name); }), kErrApplicationDefined) << name;
@@ -163,7 +182,8 @@ TEST(Application, ManualPageBreaksAboveRows) {
   EXPECT_EQ(sheet.HPageBreaks().Item(1), 9);
   EXPECT_EQ(sheet.HPageBreaks().Item(2), 17);
   EXPECT_EQ(ErrorNumber([&] { sheet.HPageBreaks().Item(3); }), kErrSubscriptOutOfRange);
-  EXPECT_EQ(ErrorNumber([&] { sheet.HPageBreaks().Add(sheet.Range("A1")); }), kErrApplicationDefined);
+  EXPECT_EQ(ErrorNumber([&] { sheet.HPageBreaks().Add(sheet.Range("A1")); }),
+            kErrApplicationDefined);
   sheet.Protect();
   EXPECT_EQ(ErrorNumber([&] { sheet.ResetAllPageBreaks(); }), kErrApplicationDefined);
   EXPECT_EQ(sheet.HPageBreaks().Count(), 2);

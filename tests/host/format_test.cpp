@@ -34,7 +34,8 @@ TEST_F(FormatTest, ChangingOneCellsFontLeavesItsTwinAlone) {
   EXPECT_FALSE(At("B1").Font().Bold());
   EXPECT_EQ(At("B1").Font().Size(), 14);
   At("B1").Font().SetBold(true);
-  EXPECT_EQ(sheet_.cells().Find(1, 1)->style, sheet_.cells().Find(1, 2)->style);  // deduplicated again
+  EXPECT_EQ(sheet_.cells().Find(1, 1)->style,
+            sheet_.cells().Find(1, 2)->style);  // deduplicated again
   EXPECT_EQ(At("A1").Font().FontStyle(), "太字");
   At("A1").Font().SetFontStyle("標準");
   EXPECT_FALSE(At("A1").Font().Bold());
@@ -57,7 +58,8 @@ TEST_F(FormatTest, FullBlockOfFontPropertiesReadsBack) {
   f.SetColorIndex(3);
   const Font got = At("U2").Font().Get();
   EXPECT_EQ(got.name, "Klee One");
-  EXPECT_TRUE(got.bold && got.italic && got.strikethrough && got.subscript && got.outline && got.shadow);
+  EXPECT_TRUE(got.bold && got.italic && got.strikethrough && got.subscript && got.outline &&
+              got.shadow);
   EXPECT_FALSE(got.superscript);
   EXPECT_EQ(got.size, 16);
   EXPECT_EQ(got.underline, kXlUnderlineStyleDouble);
@@ -215,10 +217,12 @@ TEST_F(FormatTest, AnswerBoxesThenClearingLeavesNoBorderAnywhere) {
     boxes.Borders(index).SetColorIndex(kXlAutomatic);
   }
   for (std::string_view cell : {"A3", "J3", "T7"}) {
-    for (BorderSlot s : {kLeft, kTop, kBottom, kRight}) EXPECT_TRUE(Side(cell, s).IsSet()) << cell << s;
+    for (BorderSlot s : {kLeft, kTop, kBottom, kRight})
+      EXPECT_TRUE(Side(cell, s).IsSet()) << cell << s;
   }
   const Range all = At("A1:U65536");
-  for (int index = kXlDiagonalDown; index <= kXlInsideHorizontal; ++index) all.Borders(index).SetLineStyle(kXlNone);
+  for (int index = kXlDiagonalDown; index <= kXlInsideHorizontal; ++index)
+    all.Borders(index).SetLineStyle(kXlNone);
   for (std::string_view cell : {"A3", "J3", "T7"}) {
     for (const BorderLine& b : sheet_.StyleAt(ParseArea(cell).top, ParseArea(cell).left).borders) {
       EXPECT_FALSE(b.IsSet()) << cell;
@@ -320,9 +324,12 @@ TEST(FormatEngine, SparseFormatsLookLikeEditingEveryCell) {
         area = {1, std::min(c1, c2), kMaxRows, std::max(c1, c2)};
         break;
       }
-      case 2: area = {1, 1, kMaxRows, kMaxColumns}; break;
+      case 2:
+        area = {1, 1, kMaxRows, kMaxColumns};
+        break;
       default: {
-        const int32_t r1 = rows[next(8)], r2 = rows[next(8)], c1 = cols[next(6)], c2 = cols[next(6)];
+        const int32_t r1 = rows[next(8)], r2 = rows[next(8)], c1 = cols[next(6)],
+                      c2 = cols[next(6)];
         area = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
       }
     }
@@ -331,16 +338,26 @@ TEST(FormatEngine, SparseFormatsLookLikeEditingEveryCell) {
     for (Worksheet* sheet : {&sparse, &dense}) {
       const Range range(*sheet, area);
       switch (kind) {
-        case 0: range.Font().SetSize(10 + value); break;
-        case 1: range.Font().SetBold(value % 2 == 0); break;
-        case 2: range.SetHorizontalAlignment(value == 0 ? kXlCenter : kXlGeneral); break;
-        default: range.Borders(index).SetLineStyle(value == 0 ? kXlNone : kXlContinuous); break;
+        case 0:
+          range.Font().SetSize(10 + value);
+          break;
+        case 1:
+          range.Font().SetBold(value % 2 == 0);
+          break;
+        case 2:
+          range.SetHorizontalAlignment(value == 0 ? kXlCenter : kXlGeneral);
+          break;
+        default:
+          range.Borders(index).SetLineStyle(value == 0 ? kXlNone : kXlContinuous);
+          break;
       }
     }
     for (int32_t r : rows) {
       for (int32_t c : cols) {
-        ASSERT_EQ(sparse.styles().Get(sparse.EffectiveStyle(r, c)), dense.styles().Get(dense.EffectiveStyle(r, c)))
-            << "step " << step << " at " << FormatA1(Area::Cell(r, c)) << " after editing " << FormatA1(area);
+        ASSERT_EQ(sparse.styles().Get(sparse.EffectiveStyle(r, c)),
+                  dense.styles().Get(dense.EffectiveStyle(r, c)))
+            << "step " << step << " at " << FormatA1(Area::Cell(r, c)) << " after editing "
+            << FormatA1(area);
       }
     }
   }

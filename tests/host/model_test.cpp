@@ -13,8 +13,9 @@ TEST(StringPool, EqualTextsShareAnIdAndViewsStayValid) {
   StringPool pool;
   EXPECT_EQ(pool.Intern(""), 0u);
   // Texts that differ only in length, in a zero byte, or past the eight-byte steps of the hash.
-  const std::vector<std::string> texts = {"a", std::string("a\0", 2), "abcdefgh", "abcdefghi", "abcdefgH",
-                                          "漢字の書き取り", "漢字の書き取る", std::string(300000, 'x')};
+  const std::vector<std::string> texts = {
+      "a",        std::string("a\0", 2), "abcdefgh",       "abcdefghi",
+      "abcdefgH", "漢字の書き取り",      "漢字の書き取る", std::string(300000, 'x')};
   std::vector<uint32_t> ids;
   for (const std::string& t : texts) ids.push_back(pool.Intern(t));
   const std::string_view first = pool.Get(ids[0]);

@@ -34,7 +34,8 @@ TEST_F(RangeTest, CellsOffsetAndSubRangeAreRelativeToTheFirstArea) {
   EXPECT_EQ(ErrorNumber([&] { base.Offset(-5, 0); }), kErrApplicationDefined);
   EXPECT_EQ(base.Cells(0, 1).Address(kXlA1, false), "C4");
   EXPECT_EQ(ErrorNumber([&] { base.Cells(-4, 1); }), kErrApplicationDefined);
-  EXPECT_EQ(ErrorNumber([&] { Range::All(sheet_).Cells(kMaxRows + 1, 1); }), kErrApplicationDefined);
+  EXPECT_EQ(ErrorNumber([&] { Range::All(sheet_).Cells(kMaxRows + 1, 1); }),
+            kErrApplicationDefined);
 }
 
 TEST_F(RangeTest, CountsCellsRowsAndColumnsAsTheHostDoes) {
@@ -316,7 +317,8 @@ TEST_F(RangeTest, ProtectedSheetRefusesEveryWrite) {
       [&] { At("A1").Phonetics().SetVisible(true); },
       [&] { app_.ActiveSheet().Comments().Delete(); },
   };
-  for (size_t i = 0; i < writes.size(); ++i) EXPECT_EQ(ErrorNumber(writes[i]), kErrApplicationDefined) << i;
+  for (size_t i = 0; i < writes.size(); ++i)
+    EXPECT_EQ(ErrorNumber(writes[i]), kErrApplicationDefined) << i;
   EXPECT_EQ(At("A1").Value(), CellValue::Text("x"));
   EXPECT_FALSE(At("A1").Font().Bold());
   app_.ActiveSheet().Unprotect();

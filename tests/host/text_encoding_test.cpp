@@ -22,17 +22,17 @@ int ErrorNumberOf(const std::function<void()>& f) {
 }
 
 TEST(Utf8, AcceptsWellFormedBoundaries) {
-  for (const char* s : {"", "plain", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF",
-                        "\xEE\x80\x80", "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
-                        "漢字𠮷😀"}) {
+  for (const char* s :
+       {"", "plain", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+        "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "漢字𠮷😀"}) {
     EXPECT_TRUE(IsValidUtf8(s)) << s;
   }
 }
 
 TEST(Utf8, RejectsMalformedSequences) {
-  for (const char* s : {"\x80", "a\xBF", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",
-                        "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",
-                        "\xE6\xBC", "x\xE6\xBCx", "\xF0\x9F\x98"}) {
+  for (const char* s :
+       {"\x80", "a\xBF", "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF",
+        "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF", "\xE6\xBC", "x\xE6\xBCx", "\xF0\x9F\x98"}) {
     EXPECT_FALSE(IsValidUtf8(s)) << testing::PrintToString(std::string(s));
   }
 }
@@ -45,7 +45,8 @@ TEST(Utf8, CodePointsCountCharactersNotBytes) {
 }
 
 TEST(Utf8, MalformedBytesCountOneEachAsReplacement) {
-  EXPECT_EQ(CodePoints("a\xE6\xBC" "b\xFF"),
+  EXPECT_EQ(CodePoints("a\xE6\xBC"
+                       "b\xFF"),
             (std::vector<char32_t>{U'a', 0xFFFD, 0xFFFD, U'b', 0xFFFD}));
   EXPECT_EQ(Utf8Length("\xF0\x9F\x98"), 3u);
 }
@@ -116,7 +117,12 @@ TEST(Utf16Le, RoundTripsSurrogatePairs) {
 TEST(Utf16Le, MalformedInputIsTypeMismatch) {
   EXPECT_EQ(ErrorNumberOf([] { Utf16LeToUtf8(std::string("a\0b", 3)); }), kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([] { Utf16LeToUtf8(std::string("\x42\xD8", 2)); }), kErrTypeMismatch);
-  EXPECT_EQ(ErrorNumberOf([] { Utf16LeToUtf8(std::string("\x42\xD8" "a\0", 4)); }),
+  EXPECT_EQ(ErrorNumberOf([] {
+              Utf16LeToUtf8(
+                  std::string("\x42\xD8"
+                              "a\0",
+                              4));
+            }),
             kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([] { Utf16LeToUtf8(std::string("\xB7\xDF", 2)); }), kErrTypeMismatch);
   EXPECT_EQ(ErrorNumberOf([] { Utf8ToUtf16Le("\xC0\x80"); }), kErrTypeMismatch);

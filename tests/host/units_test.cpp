@@ -59,7 +59,8 @@ TEST(Units, FileWidthsSnapToPixelsAndRoundTrip) {
   EXPECT_DOUBLE_EQ(FileWidthToChars(CharsToFileWidth(6.4, 8), 8), 6.38);
   for (int hundredths = 1; hundredths <= 25500; hundredths += 7) {
     const double chars = hundredths / 100.0;
-    ASSERT_EQ(ColumnWidthPixels(FileWidthToChars(CharsToFileWidth(chars, 8), 8), 8), ColumnWidthPixels(chars, 8))
+    ASSERT_EQ(ColumnWidthPixels(FileWidthToChars(CharsToFileWidth(chars, 8), 8), 8),
+              ColumnWidthPixels(chars, 8))
         << chars;
   }
   EXPECT_EQ(CharsToFileWidth(0, 8), 0);

@@ -33,14 +33,17 @@ TEST(KanjiSpans, RunsOfIdeographsAndIterationMarks) {
 
 TEST(ProposeReadings, KanaOfTheWordAnchorTheKanjiReadings) {
   // 読み取り as one word: the kana み and り split the reading between 読 and 取.
-  EXPECT_EQ(Proposals("読み取り", {{0, 4, "ヨミトリ"}}), (std::vector<std::string>{"読=よ", "取=と"}));
+  EXPECT_EQ(Proposals("読み取り", {{0, 4, "ヨミトリ"}}),
+            (std::vector<std::string>{"読=よ", "取=と"}));
   // Two words inside one run of kanji join their readings.
-  EXPECT_EQ(Proposals("漢字検定", {{0, 2, "カンジ"}, {2, 2, "ケンテイ"}}), std::vector<std::string>{"漢字検定=かんじけんてい"});
+  EXPECT_EQ(Proposals("漢字検定", {{0, 2, "カンジ"}, {2, 2, "ケンテイ"}}),
+            std::vector<std::string>{"漢字検定=かんじけんてい"});
 }
 
 TEST(ProposeReadings, NoProposalWhenTheReadingDoesNotFitOrIsMissing) {
   EXPECT_EQ(Proposals("書く", {{0, 2, "ヨム"}}), std::vector<std::string>{"書="});
-  EXPECT_EQ(Proposals("漢字検定", {{0, 2, "カンジ"}, {2, 2, ""}}), std::vector<std::string>{"漢字検定="});
+  EXPECT_EQ(Proposals("漢字検定", {{0, 2, "カンジ"}, {2, 2, ""}}),
+            std::vector<std::string>{"漢字検定="});
   EXPECT_EQ(Proposals("山", {}), std::vector<std::string>{"山="});
 }
 
@@ -49,14 +52,17 @@ TEST(RunsFromAnswer, PartsGoToTheRunsElseOneRunOverTheText) {
   const auto spans = KanjiSpans(text);
   EXPECT_EQ(RunsFromAnswer(text, spans, "かんじ　か"),
             (std::vector<host::PhoneticRun>{{0, 2, "かんじ"}, {3, 1, "か"}}));
-  EXPECT_EQ(RunsFromAnswer(text, spans, "かんじをかく"), (std::vector<host::PhoneticRun>{{0, 5, "かんじをかく"}}));
+  EXPECT_EQ(RunsFromAnswer(text, spans, "かんじをかく"),
+            (std::vector<host::PhoneticRun>{{0, 5, "かんじをかく"}}));
   EXPECT_EQ(RunsFromAnswer(text, spans, "  "), std::vector<host::PhoneticRun>{});
 }
 
 // The editor sees the cell's current readings and the suggester's proposals.
 class FixedSuggester : public ReadingSuggester {
  public:
-  std::vector<Morpheme> Split(std::string_view) override { return {{0, 2, "カンジ"}, {2, 1, ""}, {3, 2, "カク"}}; }
+  std::vector<Morpheme> Split(std::string_view) override {
+    return {{0, 2, "カンジ"}, {2, 1, ""}, {3, 2, "カク"}};
+  }
 };
 
 TEST(Edit_Furigana, ShowsCurrentReadingsAndProposalsAndStoresTheAnswer) {
@@ -89,9 +95,11 @@ TEST(Edit_Furigana, ShowsCurrentReadingsAndProposalsAndStoresTheAnswer) {
 }
 
 TEST(MecabSuggester, ProposesFromTheSystemDictionary) {
-  if (!std::filesystem::exists("/var/lib/mecab/dic/debian")) GTEST_SKIP() << "no MeCab dictionary installed";
+  if (!std::filesystem::exists("/var/lib/mecab/dic/debian"))
+    GTEST_SKIP() << "no MeCab dictionary installed";
   auto suggester = MakeMecabSuggester();
-  EXPECT_EQ(Proposals("漢字を書く", suggester->Split("漢字を書く")), (std::vector<std::string>{"漢字=かんじ", "書=か"}));
+  EXPECT_EQ(Proposals("漢字を書く", suggester->Split("漢字を書く")),
+            (std::vector<std::string>{"漢字=かんじ", "書=か"}));
 }
 
 }  // namespace

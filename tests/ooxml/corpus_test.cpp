@@ -29,7 +29,8 @@ std::vector<CorpusFile> CorpusFiles() {
     const std::string ext = name.substr(name.rfind('.') + 1);
     if (ext != "xlsx" && ext != "xlsm") continue;
     const std::string& exercises = cols[8];
-    files.push_back({name, exercises.rfind("BROKEN:", 0) == 0 || exercises.rfind("ENCRYPTED", 0) == 0});
+    files.push_back(
+        {name, exercises.rfind("BROKEN:", 0) == 0 || exercises.rfind("ENCRYPTED", 0) == 0});
   }
   return files;
 }

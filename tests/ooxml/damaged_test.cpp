@@ -54,9 +54,10 @@ std::string WithoutPart(const std::string& name) {
 }
 
 std::string SheetWith(const std::string& sheet_data) {
-  return WithPart("xl/worksheets/sheet1.xml",
-                  "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" +
-                      sheet_data + "</sheetData></worksheet>");
+  return WithPart(
+      "xl/worksheets/sheet1.xml",
+      "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>" +
+          sheet_data + "</sheetData></worksheet>");
 }
 
 TEST(DamagedPackage, GoodPartsOpen) { EXPECT_EQ(Refusal(Zip(GoodParts())), ""); }
@@ -75,11 +76,14 @@ TEST(DamagedPackage, TruncatedOrGarbageZip) {
 TEST(DamagedPackage, PartThatIsNotXml) {
   const std::string why = Refusal(WithPart("xl/workbook.xml", std::string("\x00\x01binary", 8)));
   EXPECT_NE(why.find("part xl/workbook.xml"), std::string::npos) << why;
-  const std::string sheet = Refusal(WithPart("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row></sheetData>"));
+  const std::string sheet =
+      Refusal(WithPart("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row></sheetData>"));
   EXPECT_NE(sheet.find("part xl/worksheets/sheet1.xml"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("does not match"), std::string::npos) << sheet;
-  EXPECT_NE(Refusal(WithPart("xl/styles.xml", "<styleSheet>")).find("xl/styles.xml"), std::string::npos);
-  EXPECT_NE(Refusal(WithPart("xl/comments1.xml", "<comments><commentList><comment>")).find("xl/comments1.xml"),
+  EXPECT_NE(Refusal(WithPart("xl/styles.xml", "<styleSheet>")).find("xl/styles.xml"),
+            std::string::npos);
+  EXPECT_NE(Refusal(WithPart("xl/comments1.xml", "<comments><commentList><comment>"))
+                .find("xl/comments1.xml"),
             std::string::npos);
 }
 
@@ -88,15 +92,20 @@ TEST(DamagedPackage, MissingParts) {
   const std::string sheet = Refusal(WithoutPart("xl/worksheets/sheet1.xml"));
   EXPECT_NE(sheet.find("xl/worksheets/sheet1.xml"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("missing"), std::string::npos) << sheet;
-  EXPECT_NE(Refusal(WithoutPart("[Content_Types].xml")).find("[Content_Types].xml"), std::string::npos);
+  EXPECT_NE(Refusal(WithoutPart("[Content_Types].xml")).find("[Content_Types].xml"),
+            std::string::npos);
   // Optional parts may be missing: no styles, no shared strings (then no text cells).
   EXPECT_EQ(Refusal(WithoutPart("xl/styles.xml")), "");
 }
 
 TEST(DamagedPackage, ReferencesOutsideTheSheet) {
-  EXPECT_NE(Refusal(SheetWith("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")).find("\"XFE1\""), std::string::npos);
-  EXPECT_NE(Refusal(SheetWith("<row r=\"1048577\"><c><v>1</v></c></row>")).find("row number 1048577"), std::string::npos);
-  EXPECT_NE(Refusal(SheetWith("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>")).find("shared string 7"),
+  EXPECT_NE(Refusal(SheetWith("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>")).find("\"XFE1\""),
+            std::string::npos);
+  EXPECT_NE(
+      Refusal(SheetWith("<row r=\"1048577\"><c><v>1</v></c></row>")).find("row number 1048577"),
+      std::string::npos);
+  EXPECT_NE(Refusal(SheetWith("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>"))
+                .find("shared string 7"),
             std::string::npos);
   EXPECT_NE(Refusal(SheetWith("<row r=\"1\"><c r=\"A0\"><v>1</v></c></row>")), "");
   const std::string merge = Refusal(WithPart(
@@ -109,11 +118,14 @@ TEST(DamagedPackage, ReferencesOutsideTheSheet) {
 TEST(DamagedPackage, AbsurdDimensionCostsNothing) {
   // The dimension claims the whole sheet; only the cells present are stored.
   const auto start = std::chrono::steady_clock::now();
-  auto book = ReadXlsx(WithPart("xl/worksheets/sheet1.xml",
-                                "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-                                "<dimension ref=\"A1:XFD1048576\"/><cols><col min=\"1\" max=\"16384\" width=\"3\"/></cols>"
-                                "<sheetData><row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row></sheetData></worksheet>"),
-                       "big.xlsx");
+  auto book = ReadXlsx(
+      WithPart("xl/worksheets/sheet1.xml",
+               "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+               "<dimension ref=\"A1:XFD1048576\"/><cols><col min=\"1\" max=\"16384\" "
+               "width=\"3\"/></cols>"
+               "<sheetData><row r=\"1048576\"><c "
+               "r=\"XFD1048576\"><v>1</v></c></row></sheetData></worksheet>"),
+      "big.xlsx");
   EXPECT_EQ(book->Sheet(1).cells().CellCount(), 2u);  // the value and the commented cell
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_NE(WriteXlsx(*book).size(), 0u);
@@ -143,7 +155,9 @@ TEST(DamagedPackage, SheetNamesTheHostRefusesAreMadeUsable) {
   book.Sheet(3).page_setup().print_area = "A1:B2";
   auto parts = Parts(WriteXlsx(book));
   std::string& wb = parts["xl/workbook.xml"];
-  auto rename = [&](const std::string& from, const std::string& to) { wb.replace(wb.find(from), from.size(), to); };
+  auto rename = [&](const std::string& from, const std::string& to) {
+    wb.replace(wb.find(from), from.size(), to);
+  };
   rename("name=\"S1\"", "name=\"a:b\"");
   rename("name=\"S2\"", "name=\"" + std::string(40, 'x') + "\"");
   rename("name=\"S3\"", "name=\"Dup\"");
@@ -192,10 +206,13 @@ TEST(DamagedPackage, DeepNestingIsKeptNotRecursedInto) {
   std::string deep;
   for (int i = 0; i < 200000; ++i) deep += "<x>";
   for (int i = 0; i < 200000; ++i) deep += "</x>";
-  auto book = ReadXlsx(WithPart("xl/worksheets/sheet1.xml",
-                                "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
-                                "<extLst>" + deep + "</extLst></worksheet>"),
-                       "deep.xlsx");
+  auto book = ReadXlsx(
+      WithPart("xl/worksheets/sheet1.xml",
+               "<worksheet "
+               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
+               "<extLst>" +
+                   deep + "</extLst></worksheet>"),
+      "deep.xlsx");
   const std::string saved = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
   EXPECT_NE(saved.find(deep), std::string::npos);
 }

@@ -11,20 +11,27 @@ namespace {
 // Cell format 1: a theme-coloured font with a family, a solid rgb fill, a border line in an rgb
 // colour, locked off. A1 and A2 use it; rows 1 and 2 share their other attributes.
 std::string StyledBook() {
-  auto parts = OneSheetBook("<row r=\"1\" outlineLevel=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c></row>"
-                            "<row r=\"2\" outlineLevel=\"1\"><c r=\"A2\" s=\"1\"><v>2</v></c></row>",
-                            {{"styles", "styles.xml"}});
-  parts.emplace_back("xl/styles.xml",
-       "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-       "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"A\"/></font>"
-       "<font><sz val=\"12\"/><color theme=\"4\"/><name val=\"B\"/><family val=\"3\"/></font></fonts>"
-       "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill>"
-       "<fill><patternFill patternType=\"solid\"><fgColor rgb=\"FF12AB34\"/></patternFill></fill></fills>"
-       "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
-       "<border><left style=\"thin\"><color rgb=\"FF0000FE\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
-       "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
-       "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"2\" borderId=\"1\" quotePrefix=\"1\"><protection locked=\"0\"/></xf></cellXfs>"
-       "</styleSheet>");
+  auto parts = OneSheetBook(
+      "<row r=\"1\" outlineLevel=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c></row>"
+      "<row r=\"2\" outlineLevel=\"1\"><c r=\"A2\" s=\"1\"><v>2</v></c></row>",
+      {{"styles", "styles.xml"}});
+  parts.emplace_back(
+      "xl/styles.xml",
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"A\"/></font>"
+      "<font><sz val=\"12\"/><color theme=\"4\"/><name val=\"B\"/><family "
+      "val=\"3\"/></font></fonts>"
+      "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
+      "patternType=\"gray125\"/></fill>"
+      "<fill><patternFill patternType=\"solid\"><fgColor "
+      "rgb=\"FF12AB34\"/></patternFill></fill></fills>"
+      "<borders count=\"2\"><border><left/><right/><top/><bottom/><diagonal/></border>"
+      "<border><left style=\"thin\"><color "
+      "rgb=\"FF0000FE\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
+      "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+      "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"2\" borderId=\"1\" quotePrefix=\"1\"><protection "
+      "locked=\"0\"/></xf></cellXfs>"
+      "</styleSheet>");
   std::vector<ZipEntry> entries;
   for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
   return WriteZip(entries);
@@ -42,7 +49,8 @@ TEST(FileExtras, FormatsTravelIntoAnotherWorkbookAndAreWrittenThere) {
   EXPECT_NE(styles.find("<fgColor rgb=\"FF12AB34\"/>"), std::string::npos) << styles;
   EXPECT_NE(styles.find("<color theme=\"4\"/>"), std::string::npos) << styles;
   EXPECT_NE(styles.find("<family val=\"3\"/>"), std::string::npos) << styles;
-  EXPECT_NE(styles.find("<left style=\"thin\"><color rgb=\"FF0000FE\"/></left>"), std::string::npos) << styles;
+  EXPECT_NE(styles.find("<left style=\"thin\"><color rgb=\"FF0000FE\"/></left>"), std::string::npos)
+      << styles;
   EXPECT_NE(styles.find("quotePrefix=\"1\""), std::string::npos) << styles;
   EXPECT_NE(styles.find("<protection locked=\"0\"/>"), std::string::npos) << styles;
 }

@@ -23,10 +23,12 @@ TEST(RowBreaks, WrittenAfterThePageSetupAndReadBack) {
   s.AddRowBreak(1);  // nothing can break above the first row
   const std::string zip = WriteXlsx(book);
   const std::string part = Part(zip, "xl/worksheets/sheet1.xml");
-  EXPECT_NE(part.find("<pageSetup paperSize=\"9\" orientation=\"portrait\"/>"
-                      "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"8\" max=\"16383\" man=\"1\"/>"
-                      "<brk id=\"16\" max=\"16383\" man=\"1\"/></rowBreaks><legacyDrawing"),
-            std::string::npos)
+  EXPECT_NE(
+      part.find(
+          "<pageSetup paperSize=\"9\" orientation=\"portrait\"/>"
+          "<rowBreaks count=\"2\" manualBreakCount=\"2\"><brk id=\"8\" max=\"16383\" man=\"1\"/>"
+          "<brk id=\"16\" max=\"16383\" man=\"1\"/></rowBreaks><legacyDrawing"),
+      std::string::npos)
       << part;
   EXPECT_EQ(ReadXlsx(zip, "breaks.xlsx")->Sheet(1).row_breaks(), (std::vector<int32_t>{9, 17}));
 
@@ -41,7 +43,8 @@ TEST(RowBreaks, OnlyManualWellFormedBreaksAreKept) {
   SheetExtras carry;
   ReadWorksheet(
       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
-      "<rowBreaks count=\"6\" manualBreakCount=\"2\"><brk id=\"40\" man=\"1\"/><brk id=\"12\" max=\"16383\"/>"
+      "<rowBreaks count=\"6\" manualBreakCount=\"2\"><brk id=\"40\" man=\"1\"/><brk id=\"12\" "
+      "max=\"16383\"/>"
       "<brk id=\"8\" man=\"true\"/><brk id=\"x\" man=\"1\"/><brk id=\"0\" man=\"1\"/>"
       "<brk id=\"1048576\" man=\"1\"/></rowBreaks></worksheet>",
       WorksheetReadContext{"breaks.xlsx", "xl/worksheets/sheet1.xml"}, sheet, carry);

@@ -64,7 +64,8 @@ TEST(WriteMerges, OverlapsKeepTheUpperLeftAreaAndTheOrder) {
             Area{3, 1, 4, 9},   // kept
             Area{2, 1, 2, 2}};  // kept: touches nothing
   auto again = ReadXlsx(WriteXlsx(*book), "m.xlsx");
-  EXPECT_EQ(again->Sheet(1).merges(), (std::vector<Area>{Area{5, 1, 6, 2}, Area{1, 1, 1, 3}, Area{3, 1, 4, 9}, Area{2, 1, 2, 2}}));
+  EXPECT_EQ(again->Sheet(1).merges(), (std::vector<Area>{Area{5, 1, 6, 2}, Area{1, 1, 1, 3},
+                                                         Area{3, 1, 4, 9}, Area{2, 1, 2, 2}}));
 }
 
 TEST(WriteMerges, ManyDisjointAreasAllSurvive) {

@@ -1,8 +1,8 @@
 // Reading files made by other programs: what each must show in the host model.
-#include "core/host/constants.h"
-#include "core/host/host_error.h"
 #include <set>
 
+#include "core/host/constants.h"
+#include "core/host/host_error.h"
 #include "core/ooxml/carry.h"
 #include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
@@ -14,7 +14,9 @@ std::unique_ptr<host::Workbook> Open(const std::string& name) {
   return ReadXlsx(ReadFileBytes(CorpusDir() + "/" + name), name);
 }
 
-std::string Text(const host::Worksheet& s, int32_t r, int32_t c) { return std::string(s.TextView(r, c)); }
+std::string Text(const host::Worksheet& s, int32_t r, int32_t c) {
+  return std::string(s.TextView(r, c));
+}
 
 TEST(XlsxRead, PhoneticReadingIsNeverPartOfTheText) {
   TESSARIN_REQUIRE_CORPUS();
@@ -195,7 +197,8 @@ TEST(XlsxRead, StrictAndOddPrefixesRead) {
   EXPECT_TRUE(PackageExtrasOf(*strict)->strict);
   EXPECT_GT(strict->Sheet(1).cells().CellCount(), 0u);
   const std::string saved = WriteXlsx(*strict);
-  EXPECT_NE(Part(saved, "xl/workbook.xml").find("http://purl.oclc.org/ooxml/spreadsheetml/main"), std::string::npos);
+  EXPECT_NE(Part(saved, "xl/workbook.xml").find("http://purl.oclc.org/ooxml/spreadsheetml/main"),
+            std::string::npos);
 
   auto odd = Open("calamine__nonstandard-xml-ns-prefix.xlsx");
   const host::Worksheet& s = odd->Sheet(1);

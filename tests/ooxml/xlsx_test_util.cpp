@@ -1,10 +1,10 @@
 // Model comparison for the .xlsx tests.
 #include "tests/ooxml/xlsx_test_util.h"
 
+#include <cmath>
+
 #include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
-
-#include <cmath>
 
 namespace tessarin::ooxml::testing {
 
@@ -21,18 +21,29 @@ std::vector<std::pair<std::string, std::string>> OneSheetBook(
   return {
       {"[Content_Types].xml",
        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"rels\" "
+       "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" + std::string(content_type::kWorkbook) + "\"/>"
-       "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" + std::string(content_type::kWorksheet) + "\"/></Types>"},
-      {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                      "<Relationship Id=\"rId1\" Type=\"" + rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-      {"xl/workbook.xml", "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel + "\"><sheets>"
-                          "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
-      {"xl/_rels/workbook.xml.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                                     "<Relationship Id=\"rId1\" Type=\"" + rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" +
-                                         more_rels + "</Relationships>"},
-      {"xl/worksheets/sheet1.xml", "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheet_data + "</sheetData></worksheet>"},
+       "<Override PartName=\"/xl/workbook.xml\" ContentType=\"" +
+           std::string(content_type::kWorkbook) +
+           "\"/>"
+           "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"" +
+           std::string(content_type::kWorksheet) + "\"/></Types>"},
+      {"_rels/.rels",
+       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"rId1\" Type=\"" +
+           rel + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+      {"xl/workbook.xml",
+       "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rel +
+           "\"><sheets>"
+           "<sheet name=\"S\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+      {"xl/_rels/workbook.xml.rels",
+       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"rId1\" Type=\"" +
+           rel + "/worksheet\" Target=\"worksheets/sheet1.xml\"/>" + more_rels +
+           "</Relationships>"},
+      {"xl/worksheets/sheet1.xml",
+       "<worksheet xmlns=\"" + main + "\"><sheetData>" + sheet_data + "</sheetData></worksheet>"},
   };
 }
 
@@ -84,8 +95,8 @@ void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
     EXPECT_NEAR(sa.default_column_width(), sb.default_column_width(), 1e-9);
     // Bare cells (no value, no format) need not survive; compare every cell either side holds.
     const host::Area ua = sa.UsedArea(), ub = sb.UsedArea();
-    const host::Area used{std::min(ua.top, ub.top), std::min(ua.left, ub.left), std::max(ua.bottom, ub.bottom),
-                          std::max(ua.right, ub.right)};
+    const host::Area used{std::min(ua.top, ub.top), std::min(ua.left, ub.left),
+                          std::max(ua.bottom, ub.bottom), std::max(ua.right, ub.right)};
     int differences = 0;
     auto compare = [&](int32_t r, const host::Cell& c) {
       if (differences > 5) return;
@@ -109,10 +120,11 @@ void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
         ++differences;
       }
       if (xa.comment.has_value() != xb.comment.has_value() ||
-          (xa.comment && (xa.comment->text != xb.comment->text || xa.comment->author != xb.comment->author ||
-                          !(xa.comment->runs == xb.comment->runs) || xa.comment->visible != xb.comment->visible ||
-                          std::fabs(xa.comment->width - xb.comment->width) > 0.01 ||
-                          std::fabs(xa.comment->height - xb.comment->height) > 0.01))) {
+          (xa.comment &&
+           (xa.comment->text != xb.comment->text || xa.comment->author != xb.comment->author ||
+            !(xa.comment->runs == xb.comment->runs) || xa.comment->visible != xb.comment->visible ||
+            std::fabs(xa.comment->width - xb.comment->width) > 0.01 ||
+            std::fabs(xa.comment->height - xb.comment->height) > 0.01))) {
         ADD_FAILURE() << where << " comment differs";
         ++differences;
       }

@@ -1,13 +1,13 @@
 // Helpers shared by the .xlsx tests: files, parts of a package, model comparison.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "core/host/workbook.h"
 #include "core/ooxml/package.h"
@@ -49,7 +49,8 @@ inline std::string FirstDifference(const std::string& a, const std::string& b) {
   size_t i = 0;
   while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
   const size_t from = i > 80 ? i - 80 : 0;
-  return "at byte " + std::to_string(i) + ":\n  " + a.substr(from, 200) + "\n  " + b.substr(from, 200);
+  return "at byte " + std::to_string(i) + ":\n  " + a.substr(from, 200) + "\n  " +
+         b.substr(from, 200);
 }
 
 // The parts of a one-sheet workbook whose sheet data is `sheet_data`, in archive order: content

@@ -1,8 +1,8 @@
 // Writing: the exact parts of a small workbook, and round trips of workbooks built in memory.
-#include "core/host/constants.h"
-#include "core/host/host_error.h"
 #include <set>
 
+#include "core/host/constants.h"
+#include "core/host/host_error.h"
 #include "core/ooxml/carry.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/worksheet_part.h"
@@ -138,12 +138,17 @@ TEST(XlsxWrite, SampleRoundTripsIntoTheSameModel) {
 
 TEST(XlsxWrite, PrintAreaAndActiveTabInTheWorkbookPart) {
   const std::string wb = Part(WriteXlsx(*BuildSample()), "xl/workbook.xml");
-  EXPECT_NE(wb.find("<workbookView xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" windowHeight=\"8192\" activeTab=\"1\"/>"),
-            std::string::npos) << wb;
+  EXPECT_NE(wb.find("<workbookView xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" "
+                    "windowHeight=\"8192\" activeTab=\"1\"/>"),
+            std::string::npos)
+      << wb;
   EXPECT_NE(wb.find("<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">"
                     "'テスト用紙 【40】'!$A$1:$U$16</definedName></definedNames>"),
-            std::string::npos) << wb;
-  EXPECT_NE(wb.find("<sheet name=\"ミラトス問題\" sheetId=\"1\" r:id=\"rId1\"/>"), std::string::npos) << wb;
+            std::string::npos)
+      << wb;
+  EXPECT_NE(wb.find("<sheet name=\"ミラトス問題\" sheetId=\"1\" r:id=\"rId1\"/>"),
+            std::string::npos)
+      << wb;
 }
 
 // A small workbook, part by part, as the host's own files lay them out.
@@ -170,56 +175,83 @@ TEST(XlsxWrite, ExactPartsOfASmallWorkbook) {
             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
             "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
             "<dimension ref=\"A1:B2\"/>"
-            "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><selection activeCell=\"A1\" sqref=\"A1\"/></sheetView></sheetViews>"
+            "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><selection "
+            "activeCell=\"A1\" sqref=\"A1\"/></sheetView></sheetViews>"
             "<sheetFormatPr defaultRowHeight=\"13.5\"/>"
             "<cols><col min=\"2\" max=\"2\" width=\"10.625\" customWidth=\"1\"/></cols>"
-            "<sheetData><row r=\"1\" ht=\"20\" customHeight=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>1.5</v></c></row>"
+            "<sheetData><row r=\"1\" ht=\"20\" customHeight=\"1\"><c r=\"A1\" "
+            "t=\"s\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>1.5</v></c></row>"
             "<row r=\"2\"><c r=\"A2\" t=\"s\"><v>0</v></c></row></sheetData>"
-            "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+            "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+            "footer=\"0.3\"/>"
             "<pageSetup paperSize=\"9\" orientation=\"portrait\"/>"
             "<legacyDrawing r:id=\"rId1\"/></worksheet>");
   EXPECT_EQ(Part(zip, "xl/sharedStrings.xml"),
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" uniqueCount=\"1\">"
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" "
+            "uniqueCount=\"1\">"
             "<si><t>x</t></si></sst>");
-  EXPECT_EQ(Part(zip, "xl/styles.xml"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-            "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-            "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font>"
-            "<font><b/><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font></fonts>"
-            "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill patternType=\"gray125\"/></fill></fills>"
-            "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
-            "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
-            "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
-            "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\"/></cellXfs>"
-            "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-            "<dxfs count=\"0\"/><tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" defaultPivotStyle=\"PivotStyleLight16\"/>"
-            "</styleSheet>");
+  EXPECT_EQ(
+      Part(zip, "xl/styles.xml"),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+      "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font>"
+      "<font><b/><sz val=\"11\"/><name val=\"ＭＳ Ｐゴシック\"/></font></fonts>"
+      "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill><patternFill "
+      "patternType=\"gray125\"/></fill></fills>"
+      "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+      "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+      "borderId=\"0\"/></cellStyleXfs>"
+      "<cellXfs count=\"2\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" "
+      "xfId=\"0\"/>"
+      "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+      "applyFont=\"1\"/></cellXfs>"
+      "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+      "<dxfs count=\"0\"/><tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
+      "defaultPivotStyle=\"PivotStyleLight16\"/>"
+      "</styleSheet>");
   EXPECT_EQ(Part(zip, "xl/comments1.xml"),
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-            "<comments xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><authors><author>me</author></authors>"
-            "<commentList><comment ref=\"C3\" authorId=\"0\"><text><t>hi</t></text></comment></commentList></comments>");
-  EXPECT_EQ(Part(zip, "xl/worksheets/_rels/sheet1.xml.rels"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-            "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing\" "
-            "Target=\"../drawings/vmlDrawing1.vml\"/>"
-            "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
-            "Target=\"../comments1.xml\"/></Relationships>");
-  EXPECT_EQ(Part(zip, "[Content_Types].xml"),
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-            "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-            "<Default Extension=\"vml\" ContentType=\"application/vnd.openxmlformats-officedocument.vmlDrawing\"/>"
-            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-            "<Override PartName=\"/xl/comments1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>"
-            "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-            "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-            "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
-            "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-            "<Override PartName=\"/docProps/core.xml\" ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
-            "<Override PartName=\"/docProps/app.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
-            "</Types>");
+            "<comments "
+            "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+            "main\"><authors><author>me</author></authors>"
+            "<commentList><comment ref=\"C3\" "
+            "authorId=\"0\"><text><t>hi</t></text></comment></commentList></comments>");
+  EXPECT_EQ(
+      Part(zip, "xl/worksheets/_rels/sheet1.xml.rels"),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+      "<Relationship Id=\"rId1\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/vmlDrawing\" "
+      "Target=\"../drawings/vmlDrawing1.vml\"/>"
+      "<Relationship Id=\"rId2\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/comments\" "
+      "Target=\"../comments1.xml\"/></Relationships>");
+  EXPECT_EQ(
+      Part(zip, "[Content_Types].xml"),
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+      "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"vml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.vmlDrawing\"/>"
+      "<Default Extension=\"rels\" "
+      "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+      "<Override PartName=\"/xl/comments1.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml\"/>"
+      "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+      "<Override PartName=\"/xl/styles.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+      "<Override PartName=\"/xl/sharedStrings.xml\" "
+      "ContentType=\"application/"
+      "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+      "<Override PartName=\"/xl/workbook.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+      "<Override PartName=\"/docProps/core.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-package.core-properties+xml\"/>"
+      "<Override PartName=\"/docProps/app.xml\" "
+      "ContentType=\"application/vnd.openxmlformats-officedocument.extended-properties+xml\"/>"
+      "</Types>");
   const std::string vml = Part(zip, "xl/drawings/vmlDrawing1.vml");
   EXPECT_NE(vml.find("<o:idmap v:ext=\"edit\" data=\"1\"/>"), std::string::npos);
   EXPECT_NE(vml.find("<x:Row>2</x:Row>\n   <x:Column>2</x:Column>"), std::string::npos) << vml;
@@ -230,19 +262,23 @@ TEST(XlsxWrite, RenamedMovedAndRemovedSheetsKeepNamesConsistent) {
   TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__19_defined_names.xlsx"), "names.xlsx");
   ASSERT_EQ(book->SheetCount(), 3);
-  book->RemoveSheet(1);                                   // Sheet1 and its names go
-  book->RenameSheet(book->Sheet(1), "Renamed sheet");     // was Sheet2
-  book->MoveSheet(2, 1);                                  // Sheet3 first
+  book->RemoveSheet(1);                                // Sheet1 and its names go
+  book->RenameSheet(book->Sheet(1), "Renamed sheet");  // was Sheet2
+  book->MoveSheet(2, 1);                               // Sheet3 first
   const std::string wb = Part(WriteXlsx(*book), "xl/workbook.xml");
   const size_t begin = wb.find("<definedNames>");
   ASSERT_NE(begin, std::string::npos) << wb;
   const std::string names = wb.substr(begin, wb.find("</definedNames>") - begin);
-  EXPECT_EQ(names,
-            "<definedNames>"
-            "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"1\">'Renamed sheet'!$A:$D</definedName>"
-            "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"0\">Sheet3!$B:$E,Sheet3!$2:$4</definedName>"
-            "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Sheet3!$B$2:$E$4</definedName>"
-            "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">'Renamed sheet'!$B$4</definedName>");
+  EXPECT_EQ(
+      names,
+      "<definedNames>"
+      "<definedName name=\"_xlnm.Print_Titles\" localSheetId=\"1\">'Renamed "
+      "sheet'!$A:$D</definedName>"
+      "<definedName name=\"_xlnm.Print_Titles\" "
+      "localSheetId=\"0\">Sheet3!$B:$E,Sheet3!$2:$4</definedName>"
+      "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"0\">Sheet3!$B$2:$E$4</definedName>"
+      "<definedName name=\"_xlnm.Print_Area\" localSheetId=\"1\">'Renamed "
+      "sheet'!$B$4</definedName>");
   auto back = ReadXlsx(WriteXlsx(*book), "names.xlsx");
   EXPECT_EQ(back->Sheet(2).name(), "Renamed sheet");
   EXPECT_EQ(back->Sheet(2).page_setup().print_area, "B4");
@@ -278,13 +314,17 @@ TEST(XlsxWrite, MacroWorkbooksStayMacroWorkbooks) {
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__17_xlsm.xlsm"), "m.xlsm");
   EXPECT_EQ(book->file_format(), host::FileFormat::kXlsm);
   const std::string zip = WriteXlsx(*book);
-  EXPECT_NE(Part(zip, "[Content_Types].xml").find("application/vnd.ms-excel.sheet.macroEnabled.main+xml"), std::string::npos);
-  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"), InflatePart(PackageExtrasOf(*book)->parts.at("xl/vbaProject.bin")));
+  EXPECT_NE(
+      Part(zip, "[Content_Types].xml").find("application/vnd.ms-excel.sheet.macroEnabled.main+xml"),
+      std::string::npos);
+  EXPECT_EQ(Part(zip, "xl/vbaProject.bin"),
+            InflatePart(PackageExtrasOf(*book)->parts.at("xl/vbaProject.bin")));
 }
 
 TEST(XlsxWrite, CalculationChainIsDroppedSinceFormulasMayHaveChanged) {
   TESSARIN_REQUIRE_CORPUS();
-  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/poi__FormulaEvalTestData_Copy.xlsx"), "f.xlsx");
+  auto book =
+      ReadXlsx(ReadFileBytes(CorpusDir() + "/poi__FormulaEvalTestData_Copy.xlsx"), "f.xlsx");
   const auto parts = Parts(WriteXlsx(*book));
   EXPECT_EQ(parts.count("xl/calcChain.xml"), 0u);
   EXPECT_EQ(parts.at("[Content_Types].xml").find("calcChain"), std::string::npos);
@@ -308,7 +348,8 @@ TEST(XlsxWrite, BigSheetRoundTripsThroughStreaming) {
     s.SetStyle(r, 3, wrap_id);
     if (r % 1000 == 0) {
       s.ObtainExtra(r, 1).runs = {{0, 1, bold}};
-      s.ObtainExtra(r, 4).comment = host::Comment{"c" + std::to_string(r), "a", {}, 100, 50, false, {}};
+      s.ObtainExtra(r, 4).comment =
+          host::Comment{"c" + std::to_string(r), "a", {}, 100, 50, false, {}};
       s.SetNumber(r, 5, 2);
       s.ObtainExtra(r, 5).formula = "B" + std::to_string(r) + "*2";
     }
@@ -366,16 +407,21 @@ TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
   EXPECT_NE(sheet.find("bestFit=\"1\"/>"), std::string::npos) << sheet;
   EXPECT_EQ(sheet.find("x14ac"), std::string::npos) << sheet;
   // Files that declare the prefix keep the attributes.
-  auto excel = ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "e.xlsx");
-  EXPECT_NE(Part(WriteXlsx(*excel), "xl/worksheets/sheet1.xml").find("x14ac:dyDescent=\"0.2\""), std::string::npos);
+  auto excel =
+      ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "e.xlsx");
+  EXPECT_NE(Part(WriteXlsx(*excel), "xl/worksheets/sheet1.xml").find("x14ac:dyDescent=\"0.2\""),
+            std::string::npos);
 }
 
 TEST(XlsxWrite, SharedFormulasStaySharedWhileIntact) {
   TESSARIN_REQUIRE_CORPUS();
-  auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "f.xlsx");
+  auto book =
+      ReadXlsx(ReadFileBytes(CorpusDir() + "/calamine__shared_formula_simple.xlsx"), "f.xlsx");
   std::string sheet = Part(WriteXlsx(*book), "xl/worksheets/sheet1.xml");
-  EXPECT_NE(sheet.find("<f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f>"), std::string::npos) << sheet;
-  EXPECT_NE(sheet.find("<c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v>"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("<f t=\"shared\" ref=\"B1:B3\" si=\"0\">A1*2</f>"), std::string::npos)
+      << sheet;
+  EXPECT_NE(sheet.find("<c r=\"B3\"><f t=\"shared\" si=\"0\"/><v>6</v>"), std::string::npos)
+      << sheet;
   // A member given its own formula is written in full; the others still follow the group.
   host::Worksheet& s = book->Sheet(1);
   s.ObtainExtra(2, 2).formula = "A2*3";
@@ -410,7 +456,8 @@ TEST(XlsxWrite, ValuesTheHostWouldRepairAreKeptInItsBounds) {
   auto back = ReadXlsx(WriteXlsx(book), "b.xlsx");
   EXPECT_EQ(back->Sheet(1).merges(), (std::vector<host::Area>{{1, 1, 2, 2}, {7, 1, 7, 3}}));
   EXPECT_EQ(back->Sheet(1).RowHeight(1), 409.5);
-  EXPECT_NE(Part(WriteXlsx(book), "xl/worksheets/sheet1.xml").find("width=\"255\""), std::string::npos);
+  EXPECT_NE(Part(WriteXlsx(book), "xl/worksheets/sheet1.xml").find("width=\"255\""),
+            std::string::npos);
 }
 
 TEST(XlsxWrite, WorkbookWithoutSheetsIsRefused) {

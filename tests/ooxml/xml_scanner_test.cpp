@@ -22,7 +22,8 @@ std::string Tokens(XmlScanner& sc) {
     } else if (t == XmlScanner::kEnd) {
       out += "</" + std::string(sc.name()) + ">";
     } else {
-      out += "[" + (sc.text_is_cdata() ? std::string(sc.raw_text()) : Unescape(sc.raw_text())) + "]";
+      out +=
+          "[" + (sc.text_is_cdata() ? std::string(sc.raw_text()) : Unescape(sc.raw_text())) + "]";
     }
   }
 }
@@ -39,14 +40,16 @@ XmlScanner::Source Trickle(const std::string& xml, size_t step) {
 }
 
 const std::string kDoc =
-    "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- a > comment --><x:root xmlns:x=\"urn:x\" a='1 > 0' b=\"&lt;&amp;&#x41;\">"
+    "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<!-- a > comment --><x:root xmlns:x=\"urn:x\" a='1 > "
+    "0' b=\"&lt;&amp;&#x41;\">"
     "text &amp; more\r\nline<x:c r=\"A1\"/><![CDATA[<raw> & ]]><?pi data?><d>  </d></x:root>\n";
 
 TEST(XmlScanner, StreamedInAnyPiecesGivesTheSameTokens) {
   XmlScanner whole(kDoc, "f.xlsx", "p.xml");
   const std::string expected = Tokens(whole);
-  EXPECT_EQ(expected,
-            "<root x=urn:x a=1 > 0 b=<&A>[text & more\nline]<c r=A1/></c>[<raw> & ]<d>[  ]</d></root>")
+  EXPECT_EQ(
+      expected,
+      "<root x=urn:x a=1 > 0 b=<&A>[text & more\nline]<c r=A1/></c>[<raw> & ]<d>[  ]</d></root>")
       << expected;
   for (size_t step : {1, 2, 3, 5, 7, 64}) {
     XmlScanner streamed(Trickle(kDoc, step), "f.xlsx", "p.xml");
@@ -87,8 +90,9 @@ TEST(XmlScanner, MalformedDocumentsAreRefusedWithTheirPlace) {
   for (const auto& [xml, why] : cases) {
     for (bool streamed : {false, true}) {
       try {
-        std::unique_ptr<XmlScanner> sc = streamed ? std::make_unique<XmlScanner>(Trickle(xml, 1), "book.xlsx", "xl/part.xml")
-                                                  : std::make_unique<XmlScanner>(xml, "book.xlsx", "xl/part.xml");
+        std::unique_ptr<XmlScanner> sc =
+            streamed ? std::make_unique<XmlScanner>(Trickle(xml, 1), "book.xlsx", "xl/part.xml")
+                     : std::make_unique<XmlScanner>(xml, "book.xlsx", "xl/part.xml");
         while (sc->Next() != XmlScanner::kEof) {
           if (sc->Next() == XmlScanner::kText) Unescape(sc->raw_text(), sc.get());
         }
@@ -96,7 +100,8 @@ TEST(XmlScanner, MalformedDocumentsAreRefusedWithTheirPlace) {
       } catch (const host::HostError& e) {
         EXPECT_EQ(e.number(), 1004);
         EXPECT_NE(e.description().find(why), std::string::npos) << e.description();
-        EXPECT_NE(e.description().find("book.xlsx, part xl/part.xml"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("book.xlsx, part xl/part.xml"), std::string::npos)
+            << e.description();
       }
     }
   }
@@ -113,10 +118,18 @@ TEST(XmlEscapes, CellTextSurvivesControlCharactersAndLiteralEscapes) {
 
 // Escaping what XML could hold would make other programs read "_x007F_" as seven characters.
 TEST(XmlEscapes, OnlyWhatXmlCannotHoldIsEscaped) {
-  const std::string text = "a\x7F" "b\xC2\x85" "c\xEF\xBF\xBE" "d\xEF\xBF\xBF" "e\xEF\xBF\xBD";
+  const std::string text =
+      "a\x7F"
+      "b\xC2\x85"
+      "c\xEF\xBF\xBE"
+      "d\xEF\xBF\xBF"
+      "e\xEF\xBF\xBD";
   std::string xml;
   AppendCellText(xml, text);
-  EXPECT_EQ(xml, "a\x7F" "b\xC2\x85" "c_xFFFE_d_xFFFF_e\xEF\xBF\xBD");
+  EXPECT_EQ(xml,
+            "a\x7F"
+            "b\xC2\x85"
+            "c_xFFFE_d_xFFFF_e\xEF\xBF\xBD");
   EXPECT_EQ(DecodeXmlEscapes(Unescape(xml)), text);
   EXPECT_EQ(DecodeXmlEscapes("x_x007F_y"), "x\x7Fy");  // as other writers store it
 }

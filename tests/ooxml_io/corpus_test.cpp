@@ -1,6 +1,8 @@
 // Every workbook of the corpus (files made by other programs) opens through WorkbookFiles
 // and saves as .xlsx with the same values, or is refused with a clear error where MANIFEST.tsv
 // marks it broken or encrypted.
+#include "tests/corpus.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +11,6 @@
 
 #include "core/host/host_error.h"
 #include "core/ooxml/workbook_io.h"
-#include "tests/corpus.h"
 #include "tests/ooxml_io/test_util.h"
 
 namespace tessarin::ooxml {
@@ -39,7 +40,8 @@ std::vector<CorpusFile> Manifest() {
   while (std::getline(in, line)) {
     std::vector<std::string> cols;
     size_t start = 0;
-    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) cols.push_back(line.substr(start, tab - start));
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+      cols.push_back(line.substr(start, tab - start));
     cols.push_back(line.substr(start));
     if (cols.size() >= 9) files.push_back({cols[0], cols[8]});
   }
@@ -80,7 +82,8 @@ void ExpectOpensAndSavesOrIsRefusedClearly(const CorpusFile& file) {
 
   const std::string values = testing::DumpValues(*wb);
   const std::string saved = files.Save(*wb, copy);
-  EXPECT_EQ(std::filesystem::path(saved).extension() == ".xlsm", std::filesystem::path(copy).extension() == ".xlsm");
+  EXPECT_EQ(std::filesystem::path(saved).extension() == ".xlsm",
+            std::filesystem::path(copy).extension() == ".xlsm");
   EXPECT_EQ(testing::DumpValues(*files.Open(saved)), values);
 }
 
@@ -93,7 +96,8 @@ TEST(Corpus, EveryFileOpensAndSavesOrIsRefusedClearly) {
   for (const CorpusFile& file : files) ExpectOpensAndSavesOrIsRefusedClearly(file);
 }
 
-// The same sample saved by the spreadsheet program as .xls, .xlsx and "Unicode text" reads the same.
+// The same sample saved by the spreadsheet program as .xls, .xlsx and "Unicode text" reads the
+// same.
 TEST(Corpus, UnicodeTextExportMatchesTheWorkbook) {
   TESSARIN_REQUIRE_CORPUS();
   const std::string corpus = Corpus();
@@ -110,7 +114,8 @@ TEST(Corpus, UnicodeTextExportMatchesTheWorkbook) {
   for (int row = 1; row <= 5; ++row) {
     for (int col = 1; col <= 5; ++col) {
       if (row == 4 && col == 3) continue;  // exported as the displayed " $1,337.00 "
-      EXPECT_EQ(tsv->Sheet(1).Value(row, col), xls->Sheet(1).Value(row, col)) << "R" << row << "C" << col;
+      EXPECT_EQ(tsv->Sheet(1).Value(row, col), xls->Sheet(1).Value(row, col))
+          << "R" << row << "C" << col;
     }
   }
   EXPECT_EQ(tsv->Sheet(1).Value(2, 2), CellValue::Text("שלום"));
@@ -126,7 +131,8 @@ TEST(Corpus, UnicodeTextExportGivesTypedValues) {
   EXPECT_EQ(s.Value(2, 1), CellValue::Boolean(true));
   EXPECT_EQ(s.Value(2, 2), CellValue::Boolean(false));
   EXPECT_EQ(s.Value(2, 4), CellValue::Text("sheetjs"));
-  EXPECT_EQ(s.Value(3, 3), CellValue::Text("2/19/14"));  // dates stay text: no guessing of day order
+  EXPECT_EQ(s.Value(3, 3),
+            CellValue::Text("2/19/14"));  // dates stay text: no guessing of day order
   EXPECT_EQ(s.Value(3, 4), CellValue::Number(0.3));
   EXPECT_EQ(s.Value(4, 3), CellValue::Text("qux"));  // last line without a line end
 }

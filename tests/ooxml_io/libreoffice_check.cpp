@@ -27,7 +27,8 @@ using testing::TempDir;
 
 std::string Corpus() { return test_corpus::XlsxDir(); }
 // Every sheet to its own UTF-8 file (the last field, -1), cells as shown.
-const char kCsvFilter[] = "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false,-1";
+const char kCsvFilter[] =
+    "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true,false,false,-1";
 
 bool HaveSoffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }
 
@@ -39,9 +40,12 @@ const TempDir& Profile() {
 
 // Converts every file of `in_dir` to CSV in `out_dir` in one soffice call. Returns the output
 // files' contents by name ("<stem>-<sheet>.csv").
-std::map<std::string, std::string> ConvertFolder(const std::string& in_dir, const std::string& out_dir) {
-  std::string command = "cd '" + in_dir + "' && timeout -k 10 600 soffice -env:UserInstallation=file://" + Profile().path() +
-                        " --headless --norestore --convert-to '" + kCsvFilter + "' --outdir '" + out_dir + "'";
+std::map<std::string, std::string> ConvertFolder(const std::string& in_dir,
+                                                 const std::string& out_dir) {
+  std::string command = "cd '" + in_dir +
+                        "' && timeout -k 10 600 soffice -env:UserInstallation=file://" +
+                        Profile().path() + " --headless --norestore --convert-to '" + kCsvFilter +
+                        "' --outdir '" + out_dir + "'";
   for (const auto& name : testing::FilesIn(in_dir)) command += " '" + name + "'";
   command += " >'" + out_dir + ".log' 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << ReadFile(out_dir + ".log");
@@ -60,9 +64,12 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') field += '"', ++i;
-      else if (c == '"') quoted = false;
-      else field += c;
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+        field += '"', ++i;
+      else if (c == '"')
+        quoted = false;
+      else
+        field += c;
     } else if (c == '"') {
       quoted = field_started = true;
     } else if (c == ',') {
@@ -89,7 +96,8 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
     const size_t from = start == std::string::npos ? 0 : start + 1;
     return s.substr(from, s.find('\n', from) - from);
   };
-  return "line " + std::to_string(line) + ":\n  original: " + line_at(a) + "\n  ours:     " + line_at(b);
+  return "line " + std::to_string(line) + ":\n  original: " + line_at(a) +
+         "\n  ours:     " + line_at(b);
 }
 
 // LibreOffice writes every row and column up to the last used cell; a note on the sheet's last
@@ -153,7 +161,8 @@ TEST(LibreOffice, CorpusCopiesConvertLikeTheOriginals) {
     for (const auto& csv : sheets_orig) {
       auto it = ours.find(csv);
       if (it == ours.end()) continue;
-      EXPECT_TRUE(it->second == originals.at(csv)) << csv << " differs at " << FirstDifference(originals.at(csv), it->second);
+      EXPECT_TRUE(it->second == originals.at(csv))
+          << csv << " differs at " << FirstDifference(originals.at(csv), it->second);
     }
   }
 }
@@ -162,11 +171,17 @@ TEST(LibreOffice, CorpusCopiesConvertLikeTheOriginals) {
 std::string Shown(const host::CellValue& v) {
   char buf[64];
   switch (v.type) {
-    case host::ValueType::kNumber: std::snprintf(buf, sizeof buf, "%.15g", v.number); return buf;
-    case host::ValueType::kText: return v.text;
-    case host::ValueType::kBoolean: return v.boolean ? "TRUE" : "FALSE";
-    case host::ValueType::kError: return std::string(host::CellErrorText(v.error));
-    default: return "";
+    case host::ValueType::kNumber:
+      std::snprintf(buf, sizeof buf, "%.15g", v.number);
+      return buf;
+    case host::ValueType::kText:
+      return v.text;
+    case host::ValueType::kBoolean:
+      return v.boolean ? "TRUE" : "FALSE";
+    case host::ValueType::kError:
+      return std::string(host::CellErrorText(v.error));
+    default:
+      return "";
   }
 }
 
@@ -180,7 +195,8 @@ TEST(LibreOffice, WorkbooksWrittenFromScratchShowTheirValues) {
   host::Worksheet& test = wb.AddSheet("テスト用紙 【40】", 2);
   host::Worksheet& misc = wb.AddSheet("Sheet3", 3);
   wb.set_active_sheet(&questions);
-  const char* kanji[] = {"彼は事件の真相をキュウメイする", "究明", "𠮷野家の「つけ麺」", "ｶﾀｶﾅ・ひらがな〜ー", "漢字"};
+  const char* kanji[] = {"彼は事件の真相をキュウメイする", "究明", "𠮷野家の「つけ麺」",
+                         "ｶﾀｶﾅ・ひらがな〜ー", "漢字"};
   for (int row = 1; row <= 60; ++row) {
     questions.SetText(row, 4, std::string(kanji[row % 5]) + std::to_string(row));
     questions.SetText(row, 5, kanji[(row + 1) % 5]);
@@ -213,7 +229,9 @@ TEST(LibreOffice, WorkbooksWrittenFromScratchShowTheirValues) {
   date.number_format = "yyyy-mm-dd";  // not a built-in format, so no locale decides how it shows
   misc.SetNumber(4, 1, 45383);
   misc.SetStyle(4, 1, wb.styles().Intern(date));
-  misc.SetText(4, 2, "del\x7F" "end");  // DEL is valid XML: written as itself, read as one character
+  misc.SetText(4, 2,
+               "del\x7F"
+               "end");  // DEL is valid XML: written as itself, read as one character
 
   WorkbookFiles files;
   files.Save(wb, dir / "ours/book.xlsx");
@@ -229,8 +247,11 @@ TEST(LibreOffice, WorkbooksWrittenFromScratchShowTheirValues) {
     ASSERT_EQ(static_cast<int>(rows.size()), used.bottom);
     for (int r = 1; r <= used.bottom; ++r) {
       for (int c = 1; c <= used.right; ++c) {
-        const std::string field = c <= static_cast<int>(rows[r - 1].size()) ? rows[r - 1][c - 1] : "";
-        const std::string expected = (sheet.StyleAt(r, c).number_format == "yyyy-mm-dd") ? "2024-04-01" : Shown(sheet.Value(r, c));
+        const std::string field =
+            c <= static_cast<int>(rows[r - 1].size()) ? rows[r - 1][c - 1] : "";
+        const std::string expected = (sheet.StyleAt(r, c).number_format == "yyyy-mm-dd")
+                                         ? "2024-04-01"
+                                         : Shown(sheet.Value(r, c));
         EXPECT_EQ(field, expected) << "R" << r << "C" << c;
       }
     }

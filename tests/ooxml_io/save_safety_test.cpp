@@ -2,12 +2,11 @@
 // names, left-over temporary files, and special files that must never be read. Where only root
 // can set the scene (a file of another user), the test needs root and says so when skipped.
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -21,13 +20,13 @@ namespace tessarin::ooxml {
 namespace {
 
 using host::CellValue;
+using ::tessarin::testing::ErrorOf;
+using ::testing::ElementsAre;
 using testing::FilesIn;
+using ::testing::HasSubstr;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-using ::tessarin::testing::ErrorOf;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 constexpr uid_t kOtherUser = 65534;  // nobody
 constexpr gid_t kOtherGroup = 65534;
@@ -130,7 +129,8 @@ TEST_F(SaveSafetyTest, PathsThatNameNoFileAreRefused) {
     int number;
   };
   for (const Case& c : {Case{"", host::kErrBadFileName}, Case{"/", host::kErrBadFileName},
-                        Case{dir_ / "folder/", host::kErrBadFileName}, Case{dir_ / "folder", host::kErrPathFileAccess},
+                        Case{dir_ / "folder/", host::kErrBadFileName},
+                        Case{dir_ / "folder", host::kErrPathFileAccess},
                         Case{dir_ / std::string(300, 'n'), host::kErrBadFileName}}) {
     SCOPED_TRACE(c.path);
     const host::HostError e = ErrorOf([&] { files_.Save(*wb, c.path); });
@@ -161,10 +161,12 @@ TEST_F(SaveSafetyTest, TemporariesOfKilledSavesAreRemovedByTheNextSave) {
   const std::string dead = ".~tsr-" + std::to_string(gone) + "-0.tmp";
   const std::string dead_link = ".~tsr-" + std::to_string(gone) + "-1.tmp.bak";
   const std::string live = ".~tsr-" + std::to_string(getppid()) + "-0.tmp";  // a save still running
-  for (const std::string& n : {dead, dead_link, live, std::string(".~tsr-notes.tmp")}) WriteFile(dir_ / n, "partial");
+  for (const std::string& n : {dead, dead_link, live, std::string(".~tsr-notes.tmp")})
+    WriteFile(dir_ / n, "partial");
   auto wb = Book("x");
   files_.Save(*wb, dir_ / "b.xlsx");
-  EXPECT_THAT(FilesIn(dir_.path()), ::testing::UnorderedElementsAre(".~tsr-notes.tmp", live, "b.xlsx"));
+  EXPECT_THAT(FilesIn(dir_.path()),
+              ::testing::UnorderedElementsAre(".~tsr-notes.tmp", live, "b.xlsx"));
 }
 
 TEST_F(SaveSafetyTest, FifoAndDevicesAreRefusedWithoutWaiting) {
@@ -176,7 +178,8 @@ TEST_F(SaveSafetyTest, FifoAndDevicesAreRefusedWithoutWaiting) {
     EXPECT_EQ(e.number(), host::kErrPathFileAccess) << path;
     EXPECT_THAT(e.description(), HasSubstr("not a regular file"));
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));  // never blocked on the pipe
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            std::chrono::seconds(5));  // never blocked on the pipe
   auto wb = Book("x");
   EXPECT_EQ(ErrorOf([&] { files_.Save(*wb, fifo); }).number(), host::kErrPathFileAccess);
 }

@@ -19,11 +19,21 @@ namespace tessarin::host {
 // Readable failure messages for value comparisons.
 inline void PrintTo(const CellValue& v, std::ostream* os) {
   switch (v.type) {
-    case ValueType::kEmpty: *os << "(empty)"; break;
-    case ValueType::kNumber: *os << "Number(" << v.number << ")"; break;
-    case ValueType::kText: *os << "Text(\"" << v.text << "\")"; break;
-    case ValueType::kBoolean: *os << (v.boolean ? "TRUE" : "FALSE"); break;
-    case ValueType::kError: *os << CellErrorText(v.error); break;
+    case ValueType::kEmpty:
+      *os << "(empty)";
+      break;
+    case ValueType::kNumber:
+      *os << "Number(" << v.number << ")";
+      break;
+    case ValueType::kText:
+      *os << "Text(\"" << v.text << "\")";
+      break;
+    case ValueType::kBoolean:
+      *os << (v.boolean ? "TRUE" : "FALSE");
+      break;
+    case ValueType::kError:
+      *os << CellErrorText(v.error);
+      break;
   }
 }
 
@@ -68,7 +78,8 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 
 inline std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
-  for (auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -80,19 +91,29 @@ inline std::string DumpValues(const host::Workbook& workbook) {
   for (int i = 1; i <= workbook.SheetCount(); ++i) {
     const host::Worksheet& sheet = workbook.Sheet(i);
     out << "[" << sheet.name() << "]\n";
-    sheet.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns}, [&](int32_t row, const host::Cell& cell) {
-      const host::CellValue v = sheet.Value(row, cell.col);
-      if (v.IsEmpty()) return;
-      out << "R" << row << "C" << cell.col << "=";
-      switch (v.type) {
-        case host::ValueType::kNumber: out << v.number; break;
-        case host::ValueType::kText: out << '"' << v.text << '"'; break;
-        case host::ValueType::kBoolean: out << (v.boolean ? "TRUE" : "FALSE"); break;
-        case host::ValueType::kError: out << host::CellErrorText(v.error); break;
-        default: break;
-      }
-      out << "\n";
-    });
+    sheet.cells().ForEachCell(host::Area{1, 1, host::kMaxRows, host::kMaxColumns},
+                              [&](int32_t row, const host::Cell& cell) {
+                                const host::CellValue v = sheet.Value(row, cell.col);
+                                if (v.IsEmpty()) return;
+                                out << "R" << row << "C" << cell.col << "=";
+                                switch (v.type) {
+                                  case host::ValueType::kNumber:
+                                    out << v.number;
+                                    break;
+                                  case host::ValueType::kText:
+                                    out << '"' << v.text << '"';
+                                    break;
+                                  case host::ValueType::kBoolean:
+                                    out << (v.boolean ? "TRUE" : "FALSE");
+                                    break;
+                                  case host::ValueType::kError:
+                                    out << host::CellErrorText(v.error);
+                                    break;
+                                  default:
+                                    break;
+                                }
+                                out << "\n";
+                              });
   }
   return out.str();
 }

@@ -6,8 +6,8 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
-#include "tests/ooxml_io/test_util.h"
 #include "tests/error_number.h"
+#include "tests/ooxml_io/test_util.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -58,11 +58,15 @@ TEST(TextImport, EveryEncodingGivesTheSameCells) {
 }
 
 TEST(TextImport, ByteOrderMarkIsNotPartOfTheFirstCell) {
-  auto wb = Csv("\xEF\xBB\xBF" "abc,1");
+  auto wb =
+      Csv("\xEF\xBB\xBF"
+          "abc,1");
   EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Text("abc"));
 }
 
-TEST(TextImport, PlainAsciiIsUtf8) { EXPECT_EQ(DecodeText("a,b\n", "f.csv").encoding, TextEncoding::kUtf8); }
+TEST(TextImport, PlainAsciiIsUtf8) {
+  EXPECT_EQ(DecodeText("a,b\n", "f.csv").encoding, TextEncoding::kUtf8);
+}
 
 TEST(TextImport, BytesThatAreNoKnownEncodingAreRefusedNamingTheFile) {
   // 0x81 0x20 is a broken Shift_JIS pair and not UTF-8.
@@ -73,9 +77,22 @@ TEST(TextImport, BytesThatAreNoKnownEncodingAreRefusedNamingTheFile) {
 }
 
 TEST(TextImport, DamagedUnicodeTextIsRefused) {
-  EXPECT_EQ(ErrorOf([] { Csv("\xFF\xFE" "a\0b"); }).number(), 1004);                 // half a character
-  EXPECT_EQ(ErrorOf([] { Csv(std::string("\xFF\xFE\x00\xD8" "a\0", 6)); }).number(), 1004);  // lone surrogate
-  HostError e = ErrorOf([] { Csv("\xEF\xBB\xBF" "ok\xFF"); });
+  EXPECT_EQ(ErrorOf([] {
+              Csv("\xFF\xFE"
+                  "a\0b");
+            }).number(),
+            1004);  // half a character
+  EXPECT_EQ(ErrorOf([] {
+              Csv(
+                  std::string("\xFF\xFE\x00\xD8"
+                              "a\0",
+                              6));
+            }).number(),
+            1004);  // lone surrogate
+  HostError e = ErrorOf([] {
+    Csv("\xEF\xBB\xBF"
+        "ok\xFF");
+  });
   EXPECT_THAT(e.description(), HasSubstr("byte 5"));
 }
 
@@ -83,7 +100,8 @@ TEST(TextImport, DamagedUnicodeTextIsRefused) {
 
 TEST(TextImport, CsvQuotesHoldSeparatorsQuotesAndLineBreaks) {
   EXPECT_EQ(Dump("a,\"b,c\",\"say \"\"hi\"\"\",\"two\r\nlines\",e\r\nnext"),
-            "R1C1=\"a\"\nR1C2=\"b,c\"\nR1C3=\"say \"hi\"\"\nR1C4=\"two\r\nlines\"\nR1C5=\"e\"\nR2C1=\"next\"\n");
+            "R1C1=\"a\"\nR1C2=\"b,c\"\nR1C3=\"say "
+            "\"hi\"\"\nR1C4=\"two\r\nlines\"\nR1C5=\"e\"\nR2C1=\"next\"\n");
 }
 
 TEST(TextImport, QuoteInsideAnUnquotedFieldIsKept) {
@@ -126,24 +144,41 @@ TEST(TextImport, FieldsBecomeWhatTypingThemIntoAGeneralCellGives) {
     const char* typed;
     CellValue value;
   } cases[] = {
-      {"12", CellValue::Number(12)},        {"0427", CellValue::Number(427)},
-      {"1.5", CellValue::Number(1.5)},      {"-3", CellValue::Number(-3)},
-      {"+4", CellValue::Number(4)},         {"1e3", CellValue::Number(1000)},
-      {"2.5E-1", CellValue::Number(0.25)},  {" 12 ", CellValue::Number(12)},
-      {".5", CellValue::Number(0.5)},       {"5.", CellValue::Number(5)},
-      {"-0", CellValue::Number(0)},         {"1,234,567", CellValue::Number(1234567)},
-      {"50%", CellValue::Number(0.5)},      {"-12.5%", CellValue::Number(-0.125)},
-      {"TRUE", CellValue::Boolean(true)},   {"false", CellValue::Boolean(false)},
-      {" True ", CellValue::Boolean(true)}, {"#N/A", CellValue::Error(host::CellError::kNA)},
+      {"12", CellValue::Number(12)},
+      {"0427", CellValue::Number(427)},
+      {"1.5", CellValue::Number(1.5)},
+      {"-3", CellValue::Number(-3)},
+      {"+4", CellValue::Number(4)},
+      {"1e3", CellValue::Number(1000)},
+      {"2.5E-1", CellValue::Number(0.25)},
+      {" 12 ", CellValue::Number(12)},
+      {".5", CellValue::Number(0.5)},
+      {"5.", CellValue::Number(5)},
+      {"-0", CellValue::Number(0)},
+      {"1,234,567", CellValue::Number(1234567)},
+      {"50%", CellValue::Number(0.5)},
+      {"-12.5%", CellValue::Number(-0.125)},
+      {"TRUE", CellValue::Boolean(true)},
+      {"false", CellValue::Boolean(false)},
+      {" True ", CellValue::Boolean(true)},
+      {"#N/A", CellValue::Error(host::CellError::kNA)},
       {"#div/0!", CellValue::Error(host::CellError::kDiv0)},
-      {"12,34", CellValue::Text("12,34")},  {"1,2345", CellValue::Text("1,2345")},
-      {"1.5.2", CellValue::Text("1.5.2")},  {"1e", CellValue::Text("1e")},
-      {"e3", CellValue::Text("e3")},        {".", CellValue::Text(".")},
-      {"-", CellValue::Text("-")},          {"1e999", CellValue::Text("1e999")},
-      {"0x10", CellValue::Text("0x10")},    {"12abc", CellValue::Text("12abc")},
-      {"inf", CellValue::Text("inf")},      {"nan", CellValue::Text("nan")},
-      {"1 2", CellValue::Text("1 2")},      {"TRUEX", CellValue::Text("TRUEX")},
-      {"=1+2", CellValue::Text("=1+2")},    {" x ", CellValue::Text(" x ")},
+      {"12,34", CellValue::Text("12,34")},
+      {"1,2345", CellValue::Text("1,2345")},
+      {"1.5.2", CellValue::Text("1.5.2")},
+      {"1e", CellValue::Text("1e")},
+      {"e3", CellValue::Text("e3")},
+      {".", CellValue::Text(".")},
+      {"-", CellValue::Text("-")},
+      {"1e999", CellValue::Text("1e999")},
+      {"0x10", CellValue::Text("0x10")},
+      {"12abc", CellValue::Text("12abc")},
+      {"inf", CellValue::Text("inf")},
+      {"nan", CellValue::Text("nan")},
+      {"1 2", CellValue::Text("1 2")},
+      {"TRUEX", CellValue::Text("TRUEX")},
+      {"=1+2", CellValue::Text("=1+2")},
+      {" x ", CellValue::Text(" x ")},
       {"１２", CellValue::Text("１２")},
   };
   for (const auto& c : cases) {

@@ -4,33 +4,32 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <filesystem>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/xlsx.h"
+#include "tests/error_number.h"
 #include "tests/ooxml_io/test_util.h"
 #include "tests/support/failing_writer.h"
-#include "tests/error_number.h"
 
 namespace tessarin::ooxml {
 namespace {
 
 using host::CellValue;
 using host::HostError;
+using ::testing::ElementsAre;
 using testing::FilesIn;
+using ::testing::HasSubstr;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 // The save path's writer seam, failing after a byte budget.
 using FailingWriter = ::tessarin::testing::FailingWriterOf<FileWriter>;
@@ -70,7 +69,8 @@ TEST_F(WorkbookFilesTest, MissingFileIsError53NamingThePath) {
 }
 
 TEST_F(WorkbookFilesTest, MissingFolderIsError76) {
-  EXPECT_EQ(ErrorOf([&] { files_.Open(dir_ / "no/such/book.xlsx"); }).number(), host::kErrPathNotFound);
+  EXPECT_EQ(ErrorOf([&] { files_.Open(dir_ / "no/such/book.xlsx"); }).number(),
+            host::kErrPathNotFound);
 }
 
 TEST_F(WorkbookFilesTest, FolderIsNotAFile) {
@@ -117,7 +117,8 @@ TEST_F(WorkbookFilesTest, ContentDecidesOverExtension) {
   EXPECT_THAT(e.description(), HasSubstr("not a zip package"));
 
   WriteFile(dir_ / "notes.dat", "a,b,c");
-  EXPECT_THAT(ErrorOf([&] { files_.Open(dir_ / "notes.dat"); }).description(), HasSubstr("not recognised"));
+  EXPECT_THAT(ErrorOf([&] { files_.Open(dir_ / "notes.dat"); }).description(),
+              HasSubstr("not recognised"));
 }
 
 TEST_F(WorkbookFilesTest, FileOverTheSizeLimitIsRefusedBeforeReading) {
@@ -221,7 +222,8 @@ TEST_F(WorkbookFilesTest, KilledSaveLeavesTheOldFileWhole) {
 TEST_F(WorkbookFilesTest, FailuresAreReportedWithTheirReason) {
   auto wb = SmallBook();
   WorkbookFiles denied(std::make_shared<FailingWriter>(10, EACCES));
-  EXPECT_EQ(ErrorOf([&] { denied.Save(*wb, dir_ / "a.xlsx"); }).number(), host::kErrPermissionDenied);
+  EXPECT_EQ(ErrorOf([&] { denied.Save(*wb, dir_ / "a.xlsx"); }).number(),
+            host::kErrPermissionDenied);
   WorkbookFiles io(std::make_shared<FailingWriter>(SIZE_MAX, 0, EIO));  // the flush fails
   HostError e = ErrorOf([&] { io.Save(*wb, dir_ / "a.xlsx"); });
   EXPECT_EQ(e.number(), host::kErrPathFileAccess);
@@ -350,9 +352,11 @@ TEST_F(WorkbookFilesTest, PermissionsOfTheReplacedFileAreKept) {
 
 TEST_F(WorkbookFilesTest, MissingFolderOrFolderInTheWayIsReported) {
   auto wb = SmallBook();
-  EXPECT_EQ(ErrorOf([&] { files_.Save(*wb, dir_ / "nowhere/b.xlsx"); }).number(), host::kErrPathNotFound);
+  EXPECT_EQ(ErrorOf([&] { files_.Save(*wb, dir_ / "nowhere/b.xlsx"); }).number(),
+            host::kErrPathNotFound);
   std::filesystem::create_directory(dir_ / "taken.xlsx");
-  EXPECT_EQ(ErrorOf([&] { files_.Save(*wb, dir_ / "taken.xlsx"); }).number(), host::kErrPathFileAccess);
+  EXPECT_EQ(ErrorOf([&] { files_.Save(*wb, dir_ / "taken.xlsx"); }).number(),
+            host::kErrPathFileAccess);
   EXPECT_EQ(wb->name(), "Book1");
 }
 
@@ -361,7 +365,8 @@ TEST_F(WorkbookFilesTest, BackupThatCannotBeMadeStopsTheSave) {
   const std::string path = files_.Save(*wb, dir_ / "b.xlsx");
   const std::string old_bytes = ReadFile(path);
   std::filesystem::create_directory(dir_ / "b.xlsx.bak");
-  std::filesystem::create_directory(dir_ / "b.xlsx.bak/keep");  // a non-empty folder cannot be renamed over
+  std::filesystem::create_directory(
+      dir_ / "b.xlsx.bak/keep");  // a non-empty folder cannot be renamed over
   wb->Sheet(1).SetText(1, 1, "new");
   HostError e = ErrorOf([&] { files_.Save(*wb, path); });
   EXPECT_NE(e.number(), 0);

@@ -10,8 +10,8 @@
 
 #include "core/host/host_error.h"
 #include "tests/corpus.h"
-#include "tests/ooxml_io/test_util.h"
 #include "tests/error_number.h"
+#include "tests/ooxml_io/test_util.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -38,7 +38,9 @@ uint32_t U32At(const std::string& b, size_t at) {
 }
 
 // Offset of the first BIFF8 BOF record (the workbook globals) in the file.
-size_t GlobalsBof(const std::string& b) { return b.find(std::string("\x09\x08\x10\x00\x00\x06\x05\x00", 8)); }
+size_t GlobalsBof(const std::string& b) {
+  return b.find(std::string("\x09\x08\x10\x00\x00\x06\x05\x00", 8));
+}
 
 TEST(XlsImport, ReadsTextNumbersAndFormulaResults) {
   auto wb = ImportXls(Values(), "/in/values.xls");
@@ -52,7 +54,8 @@ TEST(XlsImport, ReadsTextNumbersAndFormulaResults) {
   EXPECT_EQ(s.Value(2, 3), CellValue::Number(0.1));
   EXPECT_EQ(s.Value(2, 4), CellValue::Number(1e300));
   EXPECT_EQ(s.Value(2, 5), CellValue::Number(123456789012));
-  for (int col = 1; col <= 5; ++col) EXPECT_EQ(s.Value(3, col), CellValue::Number(col));  // one MULRK record
+  for (int col = 1; col <= 5; ++col)
+    EXPECT_EQ(s.Value(3, col), CellValue::Number(col));  // one MULRK record
   // Cached results of formulas, which the record walk recovers.
   EXPECT_EQ(s.Value(5, 1), CellValue::Number(3));
   EXPECT_EQ(s.Value(5, 2), CellValue::Boolean(true));
@@ -99,7 +102,8 @@ TEST(XlsImport, ReadsSharedStringsSplitOverContinueRecords) {
   const host::Worksheet& s = wb->Sheet(1);
   for (int row : {1, 68, 134}) {
     char expected[80];
-    std::snprintf(expected, sizeof expected, "This is a long string with a serial number at the end %04d", row);
+    std::snprintf(expected, sizeof expected,
+                  "This is a long string with a serial number at the end %04d", row);
     EXPECT_EQ(s.Value(row, 1), CellValue::Text(expected));
   }
   EXPECT_EQ(s.Value(136, 1), CellValue::Text("New CONTINUE block"));
@@ -166,7 +170,8 @@ TEST(XlsImport, Excel95WorkbookIsReadInItsDeclaredCodePage) {
   wb = ImportXls(b, "phonetic_text.xls");
   EXPECT_EQ(wb->Sheet(1).name(), "Sheet1");
   EXPECT_EQ(wb->Sheet(1).Value(1, 1), CellValue::Text("漢字"));
-  EXPECT_EQ(wb->Sheet(1).Value(2, 1), CellValue::Text("漢字withColor"));  // RSTRING: runs after the text
+  EXPECT_EQ(wb->Sheet(1).Value(2, 1),
+            CellValue::Text("漢字withColor"));  // RSTRING: runs after the text
 }
 
 TEST(XlsImport, Excel4AndOlderWorkbookIsRefusedWithAdvice) {
@@ -209,7 +214,8 @@ TEST(XlsImport, EncryptedPackageIsNamedForWhatItIs) {
 
 // libfreexl crashes on this fuzzed file; the crash stays in the reader's child process.
 TEST(XlsImport, ReaderCrashIsContainedAndReported) {
-  HostError e = ImportError(testing::ReadFile(TESSARIN_SOURCE_DIR "/fuzz/regressions/xls_import_fuzzer/freexl-segv-31b0ca6d"));
+  HostError e = ImportError(testing::ReadFile(
+      TESSARIN_SOURCE_DIR "/fuzz/regressions/xls_import_fuzzer/freexl-segv-31b0ca6d"));
   EXPECT_EQ(e.number(), 1004);
   EXPECT_THAT(e.description(), HasSubstr("damaged"));
 }

@@ -16,7 +16,8 @@ namespace {
 class CellTextTest : public RenderTest {
  protected:
   // A stacked vertical cell in B2, top aligned, as test creation formats a question.
-  CellTextLayout Vertical(std::string_view text, double size = 11, double height = 190, bool shrink = true) {
+  CellTextLayout Vertical(std::string_view text, double size = 11, double height = 190,
+                          bool shrink = true) {
     host::Range cell = At("B2");
     // Typing the same text again would drop its runs and phonetic guide.
     if (cell.Text() != text) cell.SetText(text);
@@ -26,7 +27,9 @@ class CellTextTest : public RenderTest {
     cell.Font().SetSize(size);
     return CellPainter(fonts_).Layout(Worksheet(), 2, 2, QRectF(100, 50, 42, height));
   }
-  CellTextLayout Horizontal(const QRectF& box) { return CellPainter(fonts_).Layout(Worksheet(), 2, 2, box); }
+  CellTextLayout Horizontal(const QRectF& box) {
+    return CellPainter(fonts_).Layout(Worksheet(), 2, 2, box);
+  }
 
   // The glyphs of the cell text (not ruby), in character order.
   static std::vector<PlacedGlyph> Base(const CellTextLayout& layout) {
@@ -34,7 +37,8 @@ class CellTextTest : public RenderTest {
     for (const PlacedGlyph& g : layout.glyphs) {
       if (g.index >= 0) out.push_back(g);
     }
-    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return a.index < b.index; });
     return out;
   }
   // The glyph's ink on the page.
@@ -58,7 +62,7 @@ TEST_F(CellTextTest, AQuestionStandsOneSquarePerCharacterDownTheMiddleOfItsCell)
   ASSERT_EQ(glyphs.size(), 7u);
   for (size_t i = 0; i < glyphs.size(); ++i) {
     EXPECT_EQ(glyphs[i].index, static_cast<int32_t>(i));
-    EXPECT_NEAR(glyphs[i].square.center().x(), 121.0, 1e-6);              // the cell's centre
+    EXPECT_NEAR(glyphs[i].square.center().x(), 121.0, 1e-6);                   // the cell's centre
     EXPECT_NEAR(glyphs[i].square.top(), 50 + kCellPaddingY + 11.0 * i, 1e-6);  // from the top down
     EXPECT_NEAR(glyphs[i].square.height(), 11.0, 1e-6);
     const QRectF ink = Ink(glyphs[i]);
@@ -145,19 +149,23 @@ TEST_F(CellTextTest, AVisiblePhoneticGuideStandsOnTheRightAtHalfSize) {
     EXPECT_GE(g.square.left(), base[0].square.right() - 1e-6);
   }
   // Centred on 山: two half squares around its middle.
-  EXPECT_NEAR((ruby[0].square.top() + ruby[1].square.bottom()) / 2, base[0].square.center().y(), 1e-6);
+  EXPECT_NEAR((ruby[0].square.top() + ruby[1].square.bottom()) / 2, base[0].square.center().y(),
+              1e-6);
   // The base text moved left to make room and the whole stays inside the cell.
   EXPECT_LT(base[0].square.center().x(), 121.0);
   EXPECT_LE(ruby[0].square.right(), 142.0);
 }
 
 TEST_F(CellTextTest, ShrinkToFitShrinksALongQuestionUntilItFitsNeverClipping) {
-  const std::string long_question = "ムカシムカシアルトコロニオジイサントオバアサンガスンデイマシタ。";
+  const std::string long_question =
+      "ムカシムカシアルトコロニオジイサントオバアサンガスンデイマシタ。";
   const CellTextLayout shrunk = Vertical(long_question, 11, 190, true);
   EXPECT_LT(shrunk.scale, 1.0);
-  const QRectF inner = QRectF(100, 50, 42, 190).adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY);
+  const QRectF inner = QRectF(100, 50, 42, 190)
+                           .adjusted(kCellPaddingX, kCellPaddingY, -kCellPaddingX, -kCellPaddingY);
   EXPECT_NEAR(shrunk.block.height(), inner.height(), 1e-6);
-  for (const PlacedGlyph& g : shrunk.glyphs) EXPECT_TRUE(inner.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(g.square));
+  for (const PlacedGlyph& g : shrunk.glyphs)
+    EXPECT_TRUE(inner.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(g.square));
   const CellTextLayout plain = Vertical(long_question, 11, 190, false);
   EXPECT_DOUBLE_EQ(plain.scale, 1.0);
   EXPECT_GT(plain.block.height(), 190.0);
@@ -168,9 +176,11 @@ TEST_F(CellTextTest, WrappedTextBreaksIntoLinesAndNumbersAlignRight) {
   At("B2").SetWrapText(true);
   const CellTextLayout wrapped = Horizontal(QRectF(0, 0, 50, 100));
   std::set<double> baselines;
-  for (const PlacedGlyph& g : wrapped.glyphs) baselines.insert(std::round(g.origin.y() * 100) / 100);
+  for (const PlacedGlyph& g : wrapped.glyphs)
+    baselines.insert(std::round(g.origin.y() * 100) / 100);
   EXPECT_GE(baselines.size(), 2u);
-  for (const PlacedGlyph& g : wrapped.glyphs) EXPECT_LE(g.square.right(), 50 - kCellPaddingX + 1e-6);
+  for (const PlacedGlyph& g : wrapped.glyphs)
+    EXPECT_LE(g.square.right(), 50 - kCellPaddingX + 1e-6);
 
   At("B2").SetNumber(42);
   At("B2").SetWrapText(false);
@@ -179,7 +189,8 @@ TEST_F(CellTextTest, WrappedTextBreaksIntoLinesAndNumbersAlignRight) {
   At("B2").SetHorizontalAlignment(host::kXlLeft);
   At("B2").SetIndentLevel(2);
   const CellTextLayout indented = Horizontal(QRectF(0, 0, 80, 20));
-  EXPECT_NEAR(indented.block.left(), kCellPaddingX + 2 * 18.0, 1e-6);  // 3 digits of 8 pixels a level
+  EXPECT_NEAR(indented.block.left(), kCellPaddingX + 2 * 18.0,
+              1e-6);  // 3 digits of 8 pixels a level
 }
 
 TEST_F(CellTextTest, WorkbookFontNamesMapToInstalledFreeFonts) {
@@ -244,7 +255,8 @@ namespace {
 std::vector<bool> InkColumns(const QImage& image) {
   std::vector<bool> ink(static_cast<size_t>(image.width()), false);
   for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) ink[static_cast<size_t>(x)] = ink[static_cast<size_t>(x)] || qGray(image.pixel(x, y)) < 128;
+    for (int x = 0; x < image.width(); ++x)
+      ink[static_cast<size_t>(x)] = ink[static_cast<size_t>(x)] || qGray(image.pixel(x, y)) < 128;
   }
   return ink;
 }
@@ -283,8 +295,8 @@ TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
 
 // Paints `area` of the sheet at 2 pixels a point, the area's top-left `origin` points from the
 // image's top-left.
-QImage PaintArea(FontCatalog& fonts, const host::Worksheet& sheet, const host::Area& area, QPointF origin,
-                 bool whole_merges) {
+QImage PaintArea(FontCatalog& fonts, const host::Worksheet& sheet, const host::Area& area,
+                 QPointF origin, bool whole_merges) {
   QImage image(QSize(3 * 42 * 2, 3 * 40 * 2), QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -317,7 +329,8 @@ TEST_F(CellTextTest, AMergeScrolledHalfOutOfViewStillShowsItsTextWhereItWas) {
   EXPECT_LT(differ, ink / 20);
   // Nothing of it lands outside the area it was asked to paint.
   for (int y = 0; y < 80; ++y) {
-    for (int x = 0; x < whole.width(); ++x) ASSERT_EQ(qGray(shown.pixel(x, y)), 255) << x << "," << y;
+    for (int x = 0; x < whole.width(); ++x)
+      ASSERT_EQ(qGray(shown.pixel(x, y)), 255) << x << "," << y;
   }
   // A page paints only the merges that start on it.
   const QImage page = PaintArea(fonts_, Worksheet(), scrolled, QPointF(42, 40), false);

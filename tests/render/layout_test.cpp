@@ -1,9 +1,8 @@
 // Pagination on numbers: units, test sheets one page per sheet of paper, cutting and ordering.
-#include "render/page_layout.h"
-#include "render/pdf_output.h"
-
 #include <gtest/gtest.h>
 
+#include "render/page_layout.h"
+#include "render/pdf_output.h"
 #include "tests/render/render_fixture.h"
 
 namespace tessarin::render {
@@ -88,12 +87,14 @@ TEST_F(PageLayoutTest, PaperAndPrintableAreaAreTheHostsMeasures) {
   const PrintLayout layout = LayoutPrintPages(Worksheet());
   EXPECT_NEAR(layout.paper.width(), 364 * 72 / 25.4, 1e-9);
   EXPECT_NEAR(layout.paper.height(), 257 * 72 / 25.4, 1e-9);
-  EXPECT_EQ(layout.printable, QRectF(10, 30, layout.paper.width() - 30, layout.paper.height() - 70));
+  EXPECT_EQ(layout.printable,
+            QRectF(10, 30, layout.paper.width() - 30, layout.paper.height() - 70));
   ps.paper_size = 4;  // Ledger: 17 by 11 inches as it stands
   ps.orientation = host::kXlPortrait;
   EXPECT_NEAR(LayoutPrintPages(Worksheet()).paper.width(), 17 * 72, 1e-9);
   ps.left_margin = ps.right_margin = 700;  // no room left: edge to edge
-  EXPECT_EQ(LayoutPrintPages(Worksheet()).printable, QRectF(QPointF(), LayoutPrintPages(Worksheet()).paper));
+  EXPECT_EQ(LayoutPrintPages(Worksheet()).printable,
+            QRectF(QPointF(), LayoutPrintPages(Worksheet()).paper));
 }
 
 TEST_F(PageLayoutTest, PagesGoDownThenOverOrOverThenDown) {

@@ -29,7 +29,8 @@ std::string Capture(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return out;
   std::array<char, 4096> buffer;
-  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) out.append(buffer.data(), n);
+  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+    out.append(buffer.data(), n);
   pclose(pipe);
   return out;
 }
@@ -41,7 +42,8 @@ std::string Searchable(const std::string& text) {
   std::string out;
   const QList<uint> chars = QString::fromStdString(text).toUcs4();
   for (uint c : chars) {
-    if (std::u32string_view(U"\n\r\f \u3000").find(char32_t(c)) != std::u32string_view::npos) continue;
+    if (std::u32string_view(U"\n\r\f \u3000").find(char32_t(c)) != std::u32string_view::npos)
+      continue;
     out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1).toStdString();
   }
   return out;
@@ -65,12 +67,15 @@ class SampleTestPdf : public ::testing::Test {
     unsetenv("XDG_DOCUMENTS_DIR");
     for (const auto& [per_page, count] : {std::pair{"40", "80"}, std::pair{"20", "60"}}) {
       const std::string pdf = *dir_ + "/test" + per_page + ".pdf";
-      std::vector<const char*> args = {"tessarin", "create", TESSARIN_SAMPLE_BUILT, "--code", "1234", "--count", count,
-                                       "--per-page", per_page, "-o", pdf.c_str()};
+      std::vector<const char*> args = {"tessarin", "create",     TESSARIN_SAMPLE_BUILT,
+                                       "--code",   "1234",       "--count",
+                                       count,      "--per-page", per_page,
+                                       "-o",       pdf.c_str()};
       std::istringstream in;
       std::ostringstream out, err;
       cli::Streams streams{in, out, err};
-      ASSERT_EQ(cli::RunCommandLine(static_cast<int>(args.size()), args.data(), streams), 0) << err.str();
+      ASSERT_EQ(cli::RunCommandLine(static_cast<int>(args.size()), args.data(), streams), 0)
+          << err.str();
     }
   }
   static void TearDownTestSuite() {
@@ -87,9 +92,11 @@ std::string* SampleTestPdf::dir_ = nullptr;
 TEST_F(SampleTestPdf, OneA4LandscapePagePerTestPage) {
   for (const auto& [name, pages] : {std::pair{"test40.pdf", 2}, std::pair{"test20.pdf", 3}}) {
     const std::string info = Capture("pdfinfo -f 1 -l 99 " + Path(name));
-    EXPECT_NE(info.find("Pages:           " + std::to_string(pages) + "\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pages:           " + std::to_string(pages) + "\n"), std::string::npos)
+        << info;
     for (int p = 1; p <= pages; ++p) {
-      const std::string size = "Page    " + std::to_string(p) + " size:  842 x 595 pts (A4)";  // whole points in the MediaBox
+      const std::string size = "Page    " + std::to_string(p) +
+                               " size:  842 x 595 pts (A4)";  // whole points in the MediaBox
       EXPECT_NE(info.find(size), std::string::npos) << name << " page " << p << "\n" << info;
     }
   }
@@ -113,8 +120,9 @@ TEST_F(SampleTestPdf, TitleNumbersQuestionsAndIdentificationReadInOrder) {
   host::Sheet sheet = OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】");
   const std::string text = Searchable(Capture("pdftotext -raw " + Path("test40.pdf") + " -"));
   for (int page = 0; page < 2; ++page) {
-    const std::string page_text = Searchable(Capture("pdftotext -raw -f " + std::to_string(page + 1) + " -l " +
-                                                     std::to_string(page + 1) + " " + Path("test40.pdf") + " -"));
+    const std::string page_text =
+        Searchable(Capture("pdftotext -raw -f " + std::to_string(page + 1) + " -l " +
+                           std::to_string(page + 1) + " " + Path("test40.pdf") + " -"));
     // The page number and the title stand at the right, before the first question.
     const size_t title = page_text.find(Searchable(sheet.Range("U2").Text()));
     ASSERT_NE(title, std::string::npos) << page_text;
@@ -134,7 +142,8 @@ TEST_F(SampleTestPdf, TitleNumbersQuestionsAndIdentificationReadInOrder) {
         const std::string question = Searchable(sheet.Cells(row, col).Text());
         ASSERT_FALSE(question.empty());
         const size_t found = page_text.find(question, at);
-        ASSERT_NE(found, std::string::npos) << "question in row " << row << ", column " << col << ": " << question;
+        ASSERT_NE(found, std::string::npos)
+            << "question in row " << row << ", column " << col << ": " << question;
         if (strip == 0 && col == 20) EXPECT_LT(title, found);
         at = found + question.size();
       }
@@ -155,8 +164,8 @@ TEST_F(SampleTestPdf, PagesLookAsCheckedByEye) {
 
 TEST_F(SampleTestPdf, PageImagesAreNumberedWhenThereAreSeveral) {
   host::Application app;
-  const std::vector<std::string> written =
-      WritePageImages(OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】").worksheet(), Path("page.png"), 30);
+  const std::vector<std::string> written = WritePageImages(
+      OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】").worksheet(), Path("page.png"), 30);
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(written[1], Path("page-2.png"));
   const QImage image(QString::fromStdString(written[0]));
@@ -166,7 +175,8 @@ TEST_F(SampleTestPdf, PageImagesAreNumberedWhenThereAreSeveral) {
 
 TEST_F(SampleTestPdf, AnUnwritableTargetIsAnErrorAndLeavesNothing) {
   host::Application app;
-  const host::Worksheet& sheet = OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】").worksheet();
+  const host::Worksheet& sheet =
+      OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】").worksheet();
   try {
     WritePdf(sheet, Path("no-such-folder/test.pdf"));
     FAIL() << "no error";

@@ -1,13 +1,12 @@
 // Printer output goes through the same page painter: a PDF-format printer gets one page per test
 // page at the sheet's paper size.
-#include "render/printer_output.h"
-
 #include <gtest/gtest.h>
 
 #include <QPrinter>
 #include <cstdio>
 #include <filesystem>
 
+#include "render/printer_output.h"
 #include "tests/render/render_fixture.h"
 
 namespace tessarin::render {
@@ -20,7 +19,8 @@ TEST_F(PrinterTest, PrintsEveryTestPageOnItsOwnSheetOfPaper) {
   for (int r = 1; r <= 12; ++r) Worksheet().SetRowHeight(r, r % 4 == 2 ? 353 : 20);
   for (int page = 0; page < 3; ++page) At("U" + std::to_string(1 + 4 * page)).SetNumber(page + 1);
   Worksheet().page_setup().print_area = "A1:U12";
-  const std::string path = (std::filesystem::temp_directory_path() / "render-printer-test.pdf").string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "render-printer-test.pdf").string();
   QPrinter printer(QPrinter::HighResolution);
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(QString::fromStdString(path));

@@ -16,12 +16,14 @@ namespace tessarin::render {
 
 // Mean difference per channel and the share of clearly different pixels against a golden image.
 inline void ExpectLooksLike(const QImage& got, const std::string& golden_name) {
-  const std::string golden_path = std::string(TESSARIN_SOURCE_DIR) + "/tests/render/golden/" + golden_name;
+  const std::string golden_path =
+      std::string(TESSARIN_SOURCE_DIR) + "/tests/render/golden/" + golden_name;
   if (std::getenv("TESSARIN_UPDATE_GOLDEN")) got.save(QString::fromStdString(golden_path));
   const QImage want(QString::fromStdString(golden_path));
   ASSERT_FALSE(want.isNull()) << golden_path;
   ASSERT_EQ(got.size(), want.size());
-  const QImage a = got.convertToFormat(QImage::Format_Grayscale8), b = want.convertToFormat(QImage::Format_Grayscale8);
+  const QImage a = got.convertToFormat(QImage::Format_Grayscale8),
+               b = want.convertToFormat(QImage::Format_Grayscale8);
   double sum = 0;
   int64_t different = 0;
   for (int y = 0; y < a.height(); ++y) {
@@ -38,7 +40,6 @@ inline void ExpectLooksLike(const QImage& got, const std::string& golden_name) {
   EXPECT_LT(different / pixels, 0.004) << golden_name;
 }
 
-
 class RenderTest : public ::testing::Test {
  protected:
   RenderTest() {
@@ -53,8 +54,8 @@ class RenderTest : public ::testing::Test {
   void MakeTestSheetSetup(std::string_view name) {
     Sheet().SetName(name);
     host::PageSetup& ps = Worksheet().page_setup();
-    ps.left_margin = ps.right_margin = ps.top_margin = ps.bottom_margin = ps.header_margin = ps.footer_margin =
-        0.17 * 72;
+    ps.left_margin = ps.right_margin = ps.top_margin = ps.bottom_margin = ps.header_margin =
+        ps.footer_margin = 0.17 * 72;
     ps.orientation = host::kXlLandscape;
     ps.paper_size = host::kXlPaperA4;
     ps.zoom = 100;

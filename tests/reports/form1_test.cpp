@@ -37,7 +37,8 @@ class Form1Test : public ::testing::Test {
     form_.Show(ui_);
     std::vector<std::string> texts;
     for (const json& e : events_) {
-      if (e.contains("form") && e["form"].contains("controls")) texts.push_back(e["form"]["controls"]["Text1"]["text"]);
+      if (e.contains("form") && e["form"].contains("controls"))
+        texts.push_back(e["form"]["controls"]["Text1"]["text"]);
     }
     return texts;
   }
@@ -86,7 +87,8 @@ TEST_F(Form1Test, OneCellGivesTheSetViewAndBeeps) {
   Select("D1");
   EXPECT_EQ(form_.caption(), "小学校で習う漢字リスト");
   EXPECT_EQ(form_.Get<forms::TextBox>("Text1").text(), "しばらくお待ちください．．．\r\n");
-  ASSERT_EQ(Show(), std::vector<std::string>{"【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n"});
+  ASSERT_EQ(Show(), std::vector<std::string>{
+                        "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n"});
   const json view = Events("form").front();
   EXPECT_EQ(view["caption"], "小学校で習う漢字リスト【出題している漢字一覧】");
   EXPECT_EQ(view["controls"]["CD1"]["enabled"], true);
@@ -102,7 +104,8 @@ TEST_F(Form1Test, RectangleIsReadRowByRowSkippingEmptyCells) {
   Put("D2", "王");  // outside
   app_.Range("B2").SetNumber(12);
   Select("B2:C3");
-  EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）3字 /80字 [3.8％]\r\n右、円、一\r\n");
+  EXPECT_EQ(Show().front(),
+            "【小学 1 年生で習う漢字】（漢検10級）3字 /80字 [3.8％]\r\n右、円、一\r\n");
 }
 
 TEST_F(Form1Test, WholeRowsReachTheLastColumnAndNoFurther) {
@@ -151,10 +154,12 @@ TEST_F(Form1Test, SeveralAreasShowTheErrorAndCloseWithoutReport) {
 TEST_F(Form1Test, NotSetViewThenSetViewAgain) {
   Put("A1", std::string(KanjiTableText(1)));
   Select("A1");
-  const std::vector<std::string> texts =
-      Show(json::array({json{{"click", "CD1"}}, json{{"click", "CD2"}}, json{{"click", "Command1"}}}));
+  const std::vector<std::string> texts = Show(
+      json::array({json{{"click", "CD1"}}, json{{"click", "CD2"}}, json{{"click", "Command1"}}}));
   ASSERT_EQ(texts.size(), 3u);
-  EXPECT_TRUE(texts[1].starts_with("【小学 1 年生で習う漢字】（漢検10級）0字 /80字 [0.0％]\r\nすべて網羅されています。\r\n\r\n"));
+  EXPECT_TRUE(
+      texts[1].starts_with("【小学 1 年生で習う漢字】（漢検10級）0字 /80字 "
+                           "[0.0％]\r\nすべて網羅されています。\r\n\r\n"));
   EXPECT_EQ(texts[0], texts[2]);
   const std::vector<json> views = Events("form");
   EXPECT_EQ(views[1]["caption"], "小学校で習う漢字リスト【出題していない漢字一覧】");

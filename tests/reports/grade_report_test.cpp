@@ -28,8 +28,9 @@ std::string Listed(int level, size_t skip = 0) {
 
 TEST(KanjiTables, SizesAndBeginningsAreThoseOfTheAllocation) {
   const int32_t sizes[] = {80, 160, 200, 200, 185, 181, 316, 286, 337};
-  const char* starts[] = {"一右雨円王音", "引羽雲園遠何", "悪安暗医委意", "愛案以衣位囲", "圧移因永営衛",
-                          "異遺域宇映延", "握扱依偉威為", "哀慰詠悦閲宴", "亜尉逸姻韻渦"};
+  const char* starts[] = {"一右雨円王音", "引羽雲園遠何", "悪安暗医委意",
+                          "愛案以衣位囲", "圧移因永営衛", "異遺域宇映延",
+                          "握扱依偉威為", "哀慰詠悦閲宴", "亜尉逸姻韻渦"};
   for (int g = 1; g <= kLevelCount; ++g) {
     SCOPED_TRACE(g);
     EXPECT_EQ(KanjiTableSize(g), sizes[g - 1]);
@@ -54,12 +55,13 @@ TEST(KanjiTables, NoKanjiInTwoTablesAndAllAreCodePageKanji) {
 }
 
 TEST(Cp932Kanji, TheCodeRangeDecidesNotTheScript) {
-  EXPECT_TRUE(IsCp932Kanji(U'亜'));   // 0x889F, the first code
-  EXPECT_TRUE(IsCp932Kanji(U'黑'));   // 0xFC4B, the last code
+  EXPECT_TRUE(IsCp932Kanji(U'亜'));  // 0x889F, the first code
+  EXPECT_TRUE(IsCp932Kanji(U'黑'));  // 0xFC4B, the last code
   EXPECT_TRUE(IsCp932Kanji(U'嵐'));
-  EXPECT_TRUE(IsCp932Kanji(U'髙'));   // vendor rows
+  EXPECT_TRUE(IsCp932Kanji(U'髙'));  // vendor rows
   EXPECT_TRUE(IsCp932Kanji(U'ⅰ'));   // 0xFA40: a vendor row symbol counts by its code
-  for (char32_t c : {U'々', U'〇', U'ー', U'あ', U'ア', U'ｱ', U'Ａ', U'A', U'1', U'。', U'￢', U'∵', U'\0'}) {
+  for (char32_t c :
+       {U'々', U'〇', U'ー', U'あ', U'ア', U'ｱ', U'Ａ', U'A', U'1', U'。', U'￢', U'∵', U'\0'}) {
     EXPECT_FALSE(IsCp932Kanji(c)) << "U+" << std::hex << static_cast<uint32_t>(c);
   }
   EXPECT_FALSE(IsCp932Kanji(U'丂'));          // a kanji the code page lacks
@@ -92,7 +94,8 @@ TEST(LevelLabel, GradesThenSecondaryWithTestLevels) {
 
 TEST(KanjiHantei, OneCellOfTwoFirstGradeKanji) {
   KanjiGrades grades;
-  EXPECT_EQ(grades.Kanji_Hantei("一右"), "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n");
+  EXPECT_EQ(grades.Kanji_Hantei("一右"),
+            "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n");
   // Only the table that held them was consulted.
   EXPECT_EQ(grades.TotalCount[1], 80);
   EXPECT_EQ(grades.TotalCount[2], 0);
@@ -119,8 +122,9 @@ TEST(KanjiHantei, KanjiOutsideTheTablesGoToTheHighSchoolGroupWithoutShare) {
   EXPECT_EQ(grades.Kanji_Hantei("嵐"), "【高校で習う漢字】1字\r\n嵐");
   for (int g = 1; g <= kLevelCount; ++g) EXPECT_EQ(grades.TotalCount[g], KanjiTableSize(g));
   KanjiGrades fresh;
-  EXPECT_EQ(fresh.Kanji_Hantei("握嵐"),
-            "【中学で習う漢字】（漢検4級）1字 /316字 [0.3％]\r\n握\r\n\r\n【高校で習う漢字】1字\r\n嵐");
+  EXPECT_EQ(
+      fresh.Kanji_Hantei("握嵐"),
+      "【中学で習う漢字】（漢検4級）1字 /316字 [0.3％]\r\n握\r\n\r\n【高校で習う漢字】1字\r\n嵐");
 }
 
 TEST(KanjiHantei, TextWithoutKanji) {
@@ -142,11 +146,13 @@ TEST(NotSetReport, CoveredGradeAndUntouchedGrade) {
   KanjiGrades grades;
   grades.Kanji_Hantei(std::string(KanjiTableText(1)));
   const std::string report = grades.NotSetReport();
-  EXPECT_TRUE(report.starts_with("【小学 1 年生で習う漢字】（漢検10級）0字 /80字 [0.0％]\r\nすべて網羅されています。\r\n"
-                                 "\r\n【小学 2 年生で習う漢字】（漢検9級）160字 /160字 [100.0％]\r\n" +
-                                 Listed(2) + "\r\n\r\n"))
+  EXPECT_TRUE(report.starts_with(
+      "【小学 1 年生で習う漢字】（漢検10級）0字 /80字 [0.0％]\r\nすべて網羅されています。\r\n"
+      "\r\n【小学 2 年生で習う漢字】（漢検9級）160字 /160字 [100.0％]\r\n" +
+      Listed(2) + "\r\n\r\n"))
       << report;
-  EXPECT_TRUE(report.ends_with("【中学で習う漢字】（漢検2級）337字 /337字 [100.0％]\r\n" + Listed(9) + "\r\n"));
+  EXPECT_TRUE(report.ends_with("【中学で習う漢字】（漢検2級）337字 /337字 [100.0％]\r\n" +
+                               Listed(9) + "\r\n"));
   EXPECT_EQ(grades.KanjiList[1], "NG");
   EXPECT_EQ(grades.HitCount[2], 160);
 }
@@ -167,7 +173,8 @@ TEST(NotSetReport, FoundKanjiLeaveTheirLevelInTableOrder) {
   KanjiGrades grades;
   grades.Kanji_Hantei("右一嵐");
   const std::string report = grades.NotSetReport();
-  EXPECT_TRUE(report.starts_with("【小学 1 年生で習う漢字】（漢検10級）78字 /80字 [97.5％]\r\n" + Listed(1, 2) + "\r\n"))
+  EXPECT_TRUE(report.starts_with("【小学 1 年生で習う漢字】（漢検10級）78字 /80字 [97.5％]\r\n" +
+                                 Listed(1, 2) + "\r\n"))
       << report.substr(0, 200);
   EXPECT_EQ(report.find("嵐"), std::string::npos);
 }

@@ -25,7 +25,8 @@ TEST(DuplicateReport, TripleGivesAGroupForItsFirstAndSecondRow) {
 }
 
 TEST(DuplicateReport, EmptyAnswersPairAndWidthAndCaseCount) {
-  EXPECT_EQ(DuplicateReport(Rows({"", "a", "A", "ａ", ""})), "1 行目：( q1 )\r\n5 行目：( q5 )\r\n\r\n");
+  EXPECT_EQ(DuplicateReport(Rows({"", "a", "A", "ａ", ""})),
+            "1 行目：( q1 )\r\n5 行目：( q5 )\r\n\r\n");
   EXPECT_EQ(DuplicateReport(Rows({"山", "川"})), "");
   EXPECT_EQ(DuplicateReport(Rows({})), "");
 }
@@ -56,7 +57,8 @@ TEST(RepeatKanji, ReadsTheActiveQuestionSheetUpToTheFirstEmptyQuestion) {
     host.app.Cells(row, 5).SetText(cells[row - 1][1]);
   }
   RepeatKanji(host.module);
-  EXPECT_EQ(host.Messages(), std::vector<std::string>{"ミラトス|1 行目：山( やま )\r\n2 行目：山( やま2 )\r\n\r\n"});
+  EXPECT_EQ(host.Messages(),
+            std::vector<std::string>{"ミラトス|1 行目：山( やま )\r\n2 行目：山( やま2 )\r\n\r\n"});
   EXPECT_EQ(host.module.TestTitle, "ミラトス単語");
 }
 

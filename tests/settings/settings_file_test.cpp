@@ -110,12 +110,14 @@ TEST_F(SettingsFileTest, NoDocumentsFolderWritesNothing) {
   for (const char* home : {static_cast<const char*>(nullptr), "", "/"}) {
     ScopedEnv unset("HOME", home);
     EXPECT_EQ(DocumentsFolder(), home == nullptr ? "" : home);
-    for (auto call : std::vector<std::function<void()>>{[&] { settings_.GetIniValue("ST", "1"); },
-                                                         [&] { settings_.SetIniValue("ST", "2", false); }}) {
+    for (auto call :
+         std::vector<std::function<void()>>{[&] { settings_.GetIniValue("ST", "1"); },
+                                            [&] { settings_.SetIniValue("ST", "2", false); }}) {
       const auto error = ErrorOf(call);
       ASSERT_TRUE(error);
       EXPECT_EQ(error->number(), host::kErrPathNotFound);
-      EXPECT_NE(error->description().find("no documents folder"), std::string::npos) << error->description();
+      EXPECT_NE(error->description().find("no documents folder"), std::string::npos)
+          << error->description();
     }
   }
 }
@@ -200,7 +202,10 @@ TEST_F(SettingsFileTest, UndecodableFileIsReportedAndKept) {
 
 TEST_F(SettingsFileTest, FilesThatCannotBeSettingsAreSetAsideOnce) {
   const std::string big = "ST:7\r\n" + std::string((1 << 20) + 1, 'x');
-  const std::string utf16("\xFF\xFES\0T\0:\0" "7\0", 10);
+  const std::string utf16(
+      "\xFF\xFES\0T\0:\0"
+      "7\0",
+      10);
   const std::string binary("ST:7\r\n\0\x01\x02", 9);
   for (const std::string& bytes : {big, utf16, binary}) {
     WriteIni(bytes);
@@ -240,9 +245,9 @@ TEST_F(SettingsFileTest, ChangedFileIsReadAgainUnchangedOneIsNot) {
 
 TEST_F(SettingsFileTest, DirectoryAtSettingsPathIsPathFileAccess) {
   fs::create_directories(Ini());
-  for (const auto& call : std::vector<std::function<void()>>{
-           [&] { settings_.GetIniValue("ST", "1"); },
-           [&] { settings_.SetIniValue("ST", "1", false); }}) {
+  for (const auto& call :
+       std::vector<std::function<void()>>{[&] { settings_.GetIniValue("ST", "1"); },
+                                          [&] { settings_.SetIniValue("ST", "1", false); }}) {
     const auto error = ErrorOf(call);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->number(), host::kErrPathFileAccess);
@@ -309,7 +314,8 @@ TEST_F(SettingsFileTest, FailedRewriteLeavesOldFileWhole) {
     GTEST_SKIP() << "cannot lower the file size limit";
   }
   sighandler_t saved_handler = signal(SIGXFSZ, SIG_IGN);
-  const auto error = ErrorOf([&] { settings_.SetIniValue("PATH2", std::string(65536, 'x'), false); });
+  const auto error =
+      ErrorOf([&] { settings_.SetIniValue("PATH2", std::string(65536, 'x'), false); });
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, saved_handler);
 
@@ -384,20 +390,17 @@ INSTANTIATE_TEST_SUITE_P(
     SettingsFile, SettingsRewriteTest,
     ::testing::Values(
         Rewrite{"RemovingOnlyLineLeavesOneEmptyLine", "ST:1\r\n", "ST", "", true, "\r\n"},
-        Rewrite{"RemovingAbsentKeyKeepsLines", "A:1\r\nB:2\r\n", "ST", "x", true,
-                "A:1\r\nB:2\r\n"},
+        Rewrite{"RemovingAbsentKeyKeepsLines", "A:1\r\nB:2\r\n", "ST", "x", true, "A:1\r\nB:2\r\n"},
         Rewrite{"RemovingFromEmptyFileLeavesOneEmptyLine", "", "ST", "", true, "\r\n"},
         Rewrite{"RemovingFirstLine", "ST:1\r\nMo:40\r\n", "ST", "", true, "Mo:40\r\n"},
         Rewrite{"RemovingLastLine", "Mo:40\r\nST:1\r\n", "ST", "", true, "Mo:40\r\n"},
-        Rewrite{"RemovingMiddleLine", "A:1\r\nST:1\r\nB:2\r\n", "ST", "", true,
-                "A:1\r\nB:2\r\n"},
+        Rewrite{"RemovingMiddleLine", "A:1\r\nST:1\r\nB:2\r\n", "ST", "", true, "A:1\r\nB:2\r\n"},
         Rewrite{"RemovingKeyOfTwoLines", "ST:1\r\nA:1\r\nST:2\r\n", "ST", "", true, "A:1\r\n"},
         Rewrite{"ReplacingKeepsPlace", "A:1\r\nST:1\r\nB:2\r\n", "ST", "5", false,
                 "A:1\r\nST:5\r\nB:2\r\n"},
-        Rewrite{"WritingNoLeavesNo20Alone", "No20:5\r\n", "No", "20", false,
-                "No20:5\r\nNo:20\r\n"},
-        Rewrite{"TwoStLinesBecomeOneAtFirstPlace", "ST:1\r\nMo:40\r\nST:2\r\nRND:7\r\n", "ST",
-                "9", false, "ST:9\r\nMo:40\r\nRND:7\r\n"},
+        Rewrite{"WritingNoLeavesNo20Alone", "No20:5\r\n", "No", "20", false, "No20:5\r\nNo:20\r\n"},
+        Rewrite{"TwoStLinesBecomeOneAtFirstPlace", "ST:1\r\nMo:40\r\nST:2\r\nRND:7\r\n", "ST", "9",
+                false, "ST:9\r\nMo:40\r\nRND:7\r\n"},
         Rewrite{"EmptyLinesAtStartAndAfterKeyAreDropped",
                 "\r\n\r\nA:1\r\n\r\nST:1\r\n\r\n\r\nB:2\r\n\r\n", "ST", "9", false,
                 "A:1\r\n\r\nST:9\r\nB:2\r\n\r\n"},

@@ -62,7 +62,8 @@ class TempHome {
 
  private:
   static std::string MakeFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-home-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tessarin-home-XXXXXX").string();
     return mkdtemp(pattern.data());
   }
 

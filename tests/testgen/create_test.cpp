@@ -297,7 +297,8 @@ TEST_F(CreateTest, ARangeBelowTheLastRowIsRefusedAndWritesNothing) {
   Create({{"T1", "31"}, {"T2", "40"}});
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"出題範囲に問題がありません。"});
   EXPECT_EQ(Values(Test40(), 24), before);
-  for (int row = 1; row <= 30; ++row) EXPECT_EQ(Questions().Cells(row, 17).Value(), counts[row - 1]);
+  for (int row = 1; row <= 30; ++row)
+    EXPECT_EQ(Questions().Cells(row, 17).Value(), counts[row - 1]);
 
   QueueDialog({{{"set", {"T1", "31"}}},
                {{"set", {"T2", "40"}}},

@@ -226,8 +226,8 @@ TEST_F(KanjiFormTest, ResetAndMakeCode) {
   MakeQuestions(17);
   module_.SetIniValue("ST", "4", false);
   module_.SetIniValue("ED", "8", false);
-  const std::vector<json> forms = Start({{{"click", "CommandButton3"}},
-                                         {{"click", "CommandButton4"}}});
+  const std::vector<json> forms =
+      Start({{{"click", "CommandButton3"}}, {{"click", "CommandButton4"}}});
   EXPECT_EQ(forms[1]["controls"]["T1"]["text"], "1");
   EXPECT_EQ(forms[1]["controls"]["T2"]["text"], "17");
   const std::string code = forms[2]["controls"]["T4"]["text"];

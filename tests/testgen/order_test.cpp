@@ -105,10 +105,10 @@ TEST_F(OrderTest, ExcludedRowNumbersBlockTheExchanges) {
 
 TEST_F(OrderTest, HigherWeightsAreSetAndOnlyTheSetOnesAreMixedAgain) {
   MakeQuestions(30);
-  Questions().Range("F7:H7").SetText("X");   // 30
-  Questions().Range("F3:G3").SetText("X");   // 20
-  Questions().Range("F20").SetText("X");     // 10
-  Questions().Range("F25").SetText("X");     // 10
+  Questions().Range("F7:H7").SetText("X");  // 30
+  Questions().Range("F3:G3").SetText("X");  // 20
+  Questions().Range("F20").SetText("X");    // 10
+  Questions().Range("F25").SetText("X");    // 10
   for (int code = 1; code <= 40; ++code) {
     std::vector<int> order = ProductOrder({}, 1, 30, 3, std::to_string(code));
     std::multiset<int> first3(order.begin() + 1, order.begin() + 4);
@@ -131,7 +131,9 @@ TEST_F(OrderTest, MustAppearRowsComeFirstOnlyWhenConsidered) {
   EXPECT_EQ(std::set<int>(order.begin() + 1, order.begin() + 5), (std::set<int>{5, 9, 17, 33}));
   order = ProductOrder({}, 1, 40, 40, "2468");
   EXPECT_EQ(order.size(), 38u);  // 37 candidates: the must-appear rows are left out
-  EXPECT_EQ(std::count_if(order.begin(), order.end(), [](int r) { return r == 5 || r == 17 || r == 33; }), 0);
+  EXPECT_EQ(
+      std::count_if(order.begin(), order.end(), [](int r) { return r == 5 || r == 17 || r == 33; }),
+      0);
 }
 
 TEST_F(OrderTest, LeadingZerosDoNotChangeTheSeed) {

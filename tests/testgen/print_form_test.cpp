@@ -20,7 +20,8 @@ class PrintFormTest : public TestgenTest {
  protected:
   // The host hands its print preview to the front end, as the script runner wires it.
   PrintFormTest() {
-    app_.set_print_preview_hook([this](const std::vector<std::string>& sheets) { ui_.PrintPreview(sheets); });
+    app_.set_print_preview_hook(
+        [this](const std::vector<std::string>& sheets) { ui_.PrintPreview(sheets); });
   }
 
   // A formatted 40-question sheet of `pages` numbered pages, sized at the defaults and active.
@@ -61,7 +62,8 @@ TEST_F(PrintFormTest, ARefusedValueIsNeverStored) {
   // The box holds the refused text when the window is closed; closing stores nothing, and the
   // store button is held by the check.
   Show({{{"set", {"TextBox7", "0"}}}, {{"click", "CommandButton4"}}});
-  EXPECT_EQ(MessageTexts(), std::vector<std::string>(2, "1以上の整数を入力して下さい。(既定値：7.0) "));
+  EXPECT_EQ(MessageTexts(),
+            std::vector<std::string>(2, "1以上の整数を入力して下さい。(既定値：7.0) "));
   EXPECT_EQ(SettingsText(), "");
   EXPECT_TRUE(module_.Is40Sheet);
 }

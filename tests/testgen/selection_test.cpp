@@ -78,15 +78,15 @@ class RateTest : public TestgenTest {
 
 TEST_F(RateTest, MarksCountUntilTheFirstGapAndExclusionsWin) {
   MakeQuestions(8);
-  Put("F1", "X"), Put("G1", "X"), Put("H1", "除");   // excluded after two marks
-  Put("F2", "X"), Put("H2", "除");                   // the gap hides 除: weight 10
-  Put("F3", "x"), Put("G3", "Ｘ"), Put("I3", "X");   // two seen, the one after the gap not
-  Put("F4", "s");                                    // lower-case exclusion
-  Put("F5", "3"), Put("G5", "X");                    // other text only keeps the reading going
+  Put("F1", "X"), Put("G1", "X"), Put("H1", "除");  // excluded after two marks
+  Put("F2", "X"), Put("H2", "除");                  // the gap hides 除: weight 10
+  Put("F3", "x"), Put("G3", "Ｘ"), Put("I3", "X");  // two seen, the one after the gap not
+  Put("F4", "s");                                   // lower-case exclusion
+  Put("F5", "3"), Put("G5", "X");                   // other text only keeps the reading going
   for (const char* col : {"F", "G", "H", "I", "J", "K", "L", "M", "N", "O", "P"}) {
-    Put(std::string(col) + "6", "X");                // P is a remark, never a mark
+    Put(std::string(col) + "6", "X");  // P is a remark, never a mark
   }
-  Put("F7", "#N/A");                                 // an error value reads as its text
+  Put("F7", "#N/A");  // an error value reads as its text
   RateQuestions(module_);
   EXPECT_EQ(module_.QuestionRowCount, 8);
   EXPECT_EQ(module_.QuestionWeight.size(), 9u);
@@ -149,7 +149,7 @@ TEST_F(RateTest, ExcludeAskedLooksAtNumericCountsOnly) {
   MakeQuestions(6);
   Put("Q1", "1");
   Put("Q2", "abc");
-  Put("Q4", "'2");     // a number stored as text still reads as a number
+  Put("Q4", "'2");  // a number stored as text still reads as a number
   Put("Q5", "0");
   Put("Q6", "3"), Put("R6", "必出");
   module_.ExcludeAsked = true;

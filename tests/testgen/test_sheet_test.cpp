@@ -21,7 +21,7 @@ struct Expected {
   int vertical;
   int orientation;  // as the host reads it back
   bool shrink;
-  double size;      // 0: the font is not checked
+  double size;  // 0: the font is not checked
   bool bold = false;
 };
 
@@ -114,8 +114,8 @@ TEST_F(TestSheetTest, TwentySheetFormatsAndTheShortTitleRun) {
 
 TEST_F(TestSheetTest, PageSetupIsLandscapeA4WithNarrowMargins) {
   const host::PageSetupRef setup = AddTestSheet(true).PageSetup();
-  for (double m : {setup.LeftMargin(), setup.RightMargin(), setup.TopMargin(),
-                   setup.BottomMargin(), setup.HeaderMargin(), setup.FooterMargin()}) {
+  for (double m : {setup.LeftMargin(), setup.RightMargin(), setup.TopMargin(), setup.BottomMargin(),
+                   setup.HeaderMargin(), setup.FooterMargin()}) {
     EXPECT_DOUBLE_EQ(m, 12.24);
   }
   EXPECT_EQ(setup.Orientation(), host::kXlLandscape);
@@ -171,7 +171,8 @@ TEST_F(TestSheetTest, AnswerBoxesTakeTheQuestionFontOnPageOneOnly) {
   for (const char* cell : {"A3", "J3", "T3", "A7", "T7"}) {
     const Range box = s.Range(cell);
     EXPECT_EQ(box.Font().Name(), "ＭＳ 明朝") << cell;
-    for (int side : {host::kXlEdgeLeft, host::kXlEdgeTop, host::kXlEdgeBottom, host::kXlEdgeRight}) {
+    for (int side :
+         {host::kXlEdgeLeft, host::kXlEdgeTop, host::kXlEdgeBottom, host::kXlEdgeRight}) {
       EXPECT_EQ(box.Borders(side).LineStyle(), host::kXlContinuous) << cell << side;
       EXPECT_EQ(box.Borders(side).Weight(), host::kXlThin);
       EXPECT_EQ(box.Borders(side).ColorIndex(), host::kXlAutomatic);
@@ -188,7 +189,8 @@ TEST_F(TestSheetTest, DefaultMetricsForBothSheets) {
   ApplyPageMetrics(module_);
   host::Sheet s = Sheet("テスト用紙 【40】");
   const std::vector<double> page40 = {20, 190, 90, 18, 20, 190, 90, 10.5};
-  for (int row = 1; row <= 16; ++row) EXPECT_EQ(s.Rows(row).RowHeight(), page40[(row - 1) % 8]) << row;
+  for (int row = 1; row <= 16; ++row)
+    EXPECT_EQ(s.Rows(row).RowHeight(), page40[(row - 1) % 8]) << row;
   EXPECT_EQ(s.Columns(1).ColumnWidth(), 6.4);
   EXPECT_EQ(s.Columns(20).ColumnWidth(), 6.4);
   EXPECT_EQ(s.Columns(21).ColumnWidth(), 7);
@@ -205,7 +207,8 @@ TEST_F(TestSheetTest, DefaultMetricsForBothSheets) {
 
 std::vector<int32_t> Breaks(const host::Sheet& sheet) {
   std::vector<int32_t> rows;
-  for (int i = 1; i <= sheet.HPageBreaks().Count(); ++i) rows.push_back(sheet.HPageBreaks().Item(i));
+  for (int i = 1; i <= sheet.HPageBreaks().Count(); ++i)
+    rows.push_back(sheet.HPageBreaks().Item(i));
   return rows;
 }
 

@@ -23,7 +23,9 @@ struct HistoryCase {
   std::string after;
 };
 
-void PrintTo(const HistoryCase& c, std::ostream* os) { *os << c.path << " into {" << c.before << "}"; }
+void PrintTo(const HistoryCase& c, std::ostream* os) {
+  *os << c.path << " into {" << c.before << "}";
+}
 
 class UpdateFileHistoryTest : public ::testing::TestWithParam<HistoryCase> {};
 
@@ -45,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Not in the list: the filled entries move down as far as they are filled.
         HistoryCase{"", "/d/new.xlsx", "PATH1", ""},
-        HistoryCase{Ini({{1, "/d/a.xlsx"}}), "/d/new.xlsx", "PATH1", Ini({{1, "/d/a.xlsx"}, {2, "/d/a.xlsx"}})},
+        HistoryCase{Ini({{1, "/d/a.xlsx"}}), "/d/new.xlsx", "PATH1",
+                    Ini({{1, "/d/a.xlsx"}, {2, "/d/a.xlsx"}})},
         HistoryCase{Ini({{1, "/d/a"}, {2, "/d/b"}}), "/n", "PATH1",
                     Ini({{1, "/d/a"}, {2, "/d/a"}, {3, "/d/b"}})},
         HistoryCase{Ini({{1, "/a"}, {2, "/b"}, {3, "/c"}}), "/n", "PATH1",
@@ -68,7 +71,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Ini({{1, "/e"}, {2, "/a"}, {3, "/b"}, {4, "/c"}, {5, "/d"}})},
         // Comparison is exact: another case is another file.
         HistoryCase{Ini({{1, "/A"}}), "/a", "PATH1", Ini({{1, "/A"}, {2, "/A"}})}),
-    [](const ::testing::TestParamInfo<HistoryCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<HistoryCase>& info) {
+      return "Case" + std::to_string(info.index);
+    });
 
 TEST(UpdateFileHistory, GapStopsTheMoveDown) {
   TempHome home;
@@ -99,7 +104,8 @@ TEST(UpdateFileHistory, MatchInGapFilledListFindsLaterEntry) {
 TEST(SamplePath, PrefersAUsersOwnXlsWorkbook) {
   TempHome home;
   std::filesystem::create_directories(home.DataFolder());
-  EXPECT_EQ(SamplePathIn(home.DataFolder()), home.DataFolder() + "/ミラトス【サンプルデータ】.xlsx");
+  EXPECT_EQ(SamplePathIn(home.DataFolder()),
+            home.DataFolder() + "/ミラトス【サンプルデータ】.xlsx");
   std::ofstream(home.DataFolder() + "/ミラトス【サンプルデータ】.xls") << "x";
   EXPECT_EQ(SamplePathIn(home.DataFolder()), home.DataFolder() + "/ミラトス【サンプルデータ】.xls");
 }

@@ -1,8 +1,9 @@
 // The question sheet: markers, finding the sheet, the blank template.
+#include "core/workbook/question_sheet.h"
+
 #include <gtest/gtest.h>
 
 #include "core/host/application.h"
-#include "core/workbook/question_sheet.h"
 #include "tests/workbook/test_env.h"
 
 namespace tessarin::workbook {
@@ -13,11 +14,13 @@ using testing::TempHome;
 
 TEST(Markers, LatinLettersIgnoreCaseOthersExact) {
   for (const char* mark : {"X", "x", "Ｘ", "ｘ"}) EXPECT_TRUE(IsWrongAnswerMark(mark)) << mark;
-  for (const char* mark : {"", "XX", " X", "×", "1", "X "}) EXPECT_FALSE(IsWrongAnswerMark(mark)) << mark;
+  for (const char* mark : {"", "XX", " X", "×", "1", "X "})
+    EXPECT_FALSE(IsWrongAnswerMark(mark)) << mark;
   for (const char* mark : {"S", "s", "Ｓ", "ｓ", "E", "e", "Ｅ", "ｅ", "除", "止", "修", "外"}) {
     EXPECT_TRUE(IsExclusionMarker(mark)) << mark;
   }
-  for (const char* mark : {"", "X", "除外", "SS", "0"}) EXPECT_FALSE(IsExclusionMarker(mark)) << mark;
+  for (const char* mark : {"", "X", "除外", "SS", "0"})
+    EXPECT_FALSE(IsExclusionMarker(mark)) << mark;
 }
 
 TEST(Markers, QuestionSheetNameIsAPrefixTest) {
@@ -73,11 +76,15 @@ TEST(BlankTemplate, LayoutAndComments) {
   EXPECT_EQ(app.Selection().Address(host::kXlA1, false), "A1");
   EXPECT_TRUE(sheet.Range("D1").Value().IsEmpty());
 
-  const struct { const char* cell; double width; int h; } columns[] = {
-      {"A1", 4, host::kXlGeneral}, {"C1", 4, host::kXlGeneral}, {"D1", 40, host::kXlGeneral},
-      {"E1", 15, host::kXlGeneral}, {"F1", 4, host::kXlCenter}, {"O1", 4, host::kXlCenter},
-      {"P1", 50, host::kXlGeneral}, {"Q1", 5, host::kXlCenter}, {"R1", 5, host::kXlCenter},
-      {"S1", host::kDefaultColumnWidth, host::kXlGeneral}};
+  const struct {
+    const char* cell;
+    double width;
+    int h;
+  } columns[] = {{"A1", 4, host::kXlGeneral},  {"C1", 4, host::kXlGeneral},
+                 {"D1", 40, host::kXlGeneral}, {"E1", 15, host::kXlGeneral},
+                 {"F1", 4, host::kXlCenter},   {"O1", 4, host::kXlCenter},
+                 {"P1", 50, host::kXlGeneral}, {"Q1", 5, host::kXlCenter},
+                 {"R1", 5, host::kXlCenter},   {"S1", host::kDefaultColumnWidth, host::kXlGeneral}};
   for (const auto& c : columns) {
     host::Range cell = sheet.Range(c.cell);
     EXPECT_DOUBLE_EQ(cell.ColumnWidth(), c.width) << c.cell;
@@ -92,7 +99,8 @@ TEST(BlankTemplate, LayoutAndComments) {
   EXPECT_EQ(sheet.Comments().Count(), 18);
   EXPECT_EQ(sheet.Range("Q1").Comment().Text(), "出題回数が自動的に記載されます。");
   EXPECT_EQ(sheet.Range("F1").Comment().Text(),
-            "問題を間違えると、「X」を入力します。\n列Ｆから順番に入力して空白セルを作らないようにして下さい。\n\n"
+            "問題を間違えると、「X」を入力します。\n列Ｆから順番に入力して空白セルを作らないように"
+            "して下さい。\n\n"
             "間違えた時　　・・・・　X （エックス）\n出題から外す時・・・Ｓ、Ｅ、除、止、修、外");
   // Scaled relative to the default size: D1 and E1 taller, F1..O1 taller and wider.
   host::CommentShape plain = sheet.Range("A1").Comment().Shape();

@@ -1,10 +1,9 @@
 // A scripted host to run the add-in against (with TempHome, a temporary home folder).
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "app/cli/scripted_ui.h"
 #include "core/host/application.h"
@@ -29,7 +28,9 @@ struct ScriptedHost {
   std::vector<std::string> Messages() const {
     std::vector<std::string> out;
     for (const auto& e : events) {
-      if (e.contains("msgbox")) out.push_back(e["msgbox"]["caption"].get<std::string>() + "|" + e["msgbox"]["text"].get<std::string>());
+      if (e.contains("msgbox"))
+        out.push_back(e["msgbox"]["caption"].get<std::string>() + "|" +
+                      e["msgbox"]["text"].get<std::string>());
     }
     return out;
   }
