@@ -24,11 +24,31 @@ namespace {
 void TranslateHelp(CLI::App& app) {
   auto formatter = app.get_formatter();
   // Type names (TEXT, INT) stay as they are: the help's columns are counted in bytes.
-  for (const char* label : {"Usage", "OPTIONS", "SUBCOMMAND", "REQUIRED", "Positionals"}) {
+  for (const char* label : {TrMark("Usage"), TrMark("OPTIONS"), TrMark("SUBCOMMAND"),
+                            TrMark("REQUIRED"), TrMark("Positionals")}) {
     formatter->label(label, Tr(label));
   }
   app.option_defaults()->group(Tr("Options"));
   app.set_help_flag("-h,--help", Tr("Print this help message and exit"));
+}
+
+// The option parser's common refusals in the user's language; other texts stay as the parser made
+// them. The first pattern the text fits wins, so the narrower ones come first.
+std::string ParserMessage(const std::string& text) {
+  static constexpr const char* kPatterns[] = {
+      TrMark("A subcommand is required"),
+      TrMark("%1 is required"),
+      TrMark("%1: %2 required %3 missing"),
+      TrMark("%1: Value %2 not in range %3 to %4"),
+      TrMark("%1: %2 not in {%3}"),
+      TrMark("The following argument was not expected: %1"),
+      TrMark("The following arguments were not expected: %1"),
+      TrMark("Could not convert: %1 = %2"),
+  };
+  for (const char* pattern : kPatterns) {
+    if (std::optional<std::string> translated = TrFilled(pattern, text)) return *translated;
+  }
+  return text;
 }
 
 // Why no command can run: the settings, the data folder and the sample live under the documents
@@ -90,7 +110,7 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
     return 0;
   } catch (const CLI::ParseError& e) {
     // "tessarin foo" reads better as what it is than as "a subcommand is required".
-    std::string message = e.what();
+    std::string message = ParserMessage(e.what());
     if (argc > 1 && argv[1][0] != '-' && app.get_subcommands().empty()) {
       message = Tr("unknown subcommand: %1", {argv[1]});
     }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "app/cli/messages.h"
 #include "app/cli/recipe.h"
 #include "core/host/application.h"
 #include "core/host/range.h"
@@ -15,13 +16,13 @@ using Json = nlohmann::json;
 
 CLI::App* GradesCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand(
-      "grades", "List the kanji of cells by school grade (the kanji grade search)");
-  c->add_option("book", book_, "the question workbook (.xlsx, .xls, .txt, .csv)")->required();
+      "grades", Tr("List the kanji of cells by school grade (the kanji grade search)"));
+  c->add_option("book", book_, Tr("the question workbook (.xlsx, .xls, .txt, .csv)"))->required();
   c->add_option(
       "--range", range_,
-      "cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)");
-  c->add_option("--sheet", sheet_, "the sheet to read (default: the question sheet)");
-  c->add_flag("--missing", missing_, "list the kanji of each level that the cells do not use");
+      Tr("cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)"));
+  c->add_option("--sheet", sheet_, Tr("the sheet to read (default: the question sheet)"));
+  c->add_flag("--missing", missing_, Tr("list the kanji of each level that the cells do not use"));
   return c;
 }
 
@@ -32,7 +33,7 @@ int GradesCommand::Run(Streams& streams) {
   };
   std::error_code ec;
   const std::string book = fs::absolute(book_, ec).string();
-  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+  if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
 
   Recipe recipe;
   if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
@@ -41,7 +42,7 @@ int GradesCommand::Run(Streams& streams) {
   if (sheet.empty()) {
     std::string problem;
     sheet = QuestionSheetName(app, &problem);
-    if (sheet.empty()) return fail(problem + "; name the sheet with --sheet");
+    if (sheet.empty()) return fail(Tr("%1; name the sheet with --sheet", {problem}));
   }
   if (std::string p = Problem(recipe.Step({{"activate", sheet}})); !p.empty()) return fail(p);
 
@@ -54,7 +55,7 @@ int GradesCommand::Run(Streams& streams) {
       ++questions;
     }
     if (questions == 0)
-      return fail("the sheet " + sheet + " has no questions in column D; give --range");
+      return fail(Tr("the sheet %1 has no questions in column D; give --range", {sheet}));
     range = "D1:D" + std::to_string(questions);
   }
   if (std::string p = Problem(recipe.Step({{"select", range}})); !p.empty()) return fail(p);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -35,7 +36,7 @@ std::string Absolute(const std::string& path) {
 std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
   opened.book = Absolute(options.book);
   std::error_code ec;
-  if (!fs::is_regular_file(opened.book, ec)) return "no such file: " + options.book;
+  if (!fs::is_regular_file(opened.book, ec)) return Tr("no such file: %1", {options.book});
   if (std::string p = opened.recipe.OpenBook(opened.book); !p.empty()) return p;
 
   host::Application& app = opened.recipe.runner().app();
@@ -46,14 +47,14 @@ std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
   std::string_view sheet;
   if (options.sheet != 0) {
     sheet = options.sheet == 40 ? workbook::kTestSheet40 : workbook::kTestSheet20;
-    if (!exists(sheet)) return "the workbook has no sheet " + std::string(sheet);
+    if (!exists(sheet)) return Tr("the workbook has no sheet %1", {std::string(sheet)});
   } else if (has40 && has20) {
     const std::string& active = app.ActiveSheet().Name();
     sheet = active == workbook::kTestSheet20 ? workbook::kTestSheet20 : workbook::kTestSheet40;
   } else if (has40 || has20) {
     sheet = has40 ? workbook::kTestSheet40 : workbook::kTestSheet20;
   } else {
-    return "the workbook has no test sheet; make a test first (tessarin create)";
+    return Tr("the workbook has no test sheet; make a test first (tessarin create)");
   }
   opened.test_sheet = sheet;
   return Problem(opened.recipe.Step({{"activate", opened.test_sheet}}));
@@ -68,7 +69,7 @@ std::string SaveBook(OpenedTest& opened, const std::string& out, std::ostream& r
   for (const Json& e : events) {
     if (e.contains("path")) written = e["path"].get<std::string>();
   }
-  report << "Saved " << written << "\n";
+  report << Tr("Saved %1", {written}) << "\n";
   return "";
 }
 
@@ -96,21 +97,25 @@ std::string Failure(const std::vector<Json>& events) {
   return "";
 }
 
+// Question numbers as the parser checks them; its own positive-number check names a range up to
+// the largest double, digits by the hundred.
+const CLI::Range kQuestionNumbers(1, std::numeric_limits<int>::max());
+
 }  // namespace
 
 void TestSheetOptions::Add(CLI::App& command) {
-  command.add_option("book", book, "the workbook with the test sheet (.xlsx)")->required();
-  command.add_option("--sheet", sheet, "the test sheet: 40 or 20 (default: the one there is)")
+  command.add_option("book", book, Tr("the workbook with the test sheet (.xlsx)"))->required();
+  command.add_option("--sheet", sheet, Tr("the test sheet: 40 or 20 (default: the one there is)"))
       ->check(CLI::IsMember({40, 20}));
-  command.add_option("-o,--output", out, "save to this file instead of over BOOK");
+  command.add_option("-o,--output", out, Tr("save to this file instead of over BOOK"));
 }
 
 CLI::App* AnswersCommand::Register(CLI::App& app) {
-  CLI::App* c =
-      app.add_subcommand("answers", "Show the answers on the test sheet, or erase them, and save");
+  CLI::App* c = app.add_subcommand(
+      "answers", Tr("Show the answers on the test sheet, or erase them, and save"));
   options_.Add(*c);
-  c->add_flag("--show", show_, "write every answer below its question");
-  c->add_flag("--erase", erase_, "empty the answer cells again");
+  c->add_flag("--show", show_, Tr("write every answer below its question"));
+  c->add_flag("--erase", erase_, Tr("empty the answer cells again"));
   c->add_option(
       "--pdf", pdf_,
       Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
@@ -122,7 +127,7 @@ int AnswersCommand::Run(Streams& streams) {
     streams.err << "tessarin answers: " << why << "\n";
     return code;
   };
-  if (show_ == erase_) return fail("give one of --show and --erase", 2);
+  if (show_ == erase_) return fail(Tr("give one of --show and --erase"), 2);
   if (!pdf_.empty() && !show_)
     return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
   OpenedTest opened;
@@ -133,7 +138,8 @@ int AnswersCommand::Run(Streams& streams) {
       !p.empty()) {
     return fail(p);
   }
-  streams.out << (show_ ? "Showed the answers on " : "Erased the answers on ") << opened.test_sheet
+  streams.out << (show_ ? Tr("Showed the answers on %1", {opened.test_sheet})
+                        : Tr("Erased the answers on %1", {opened.test_sheet}))
               << "\n";
   if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
   if (!pdf_.empty()) {
@@ -151,14 +157,14 @@ int AnswersCommand::Run(Streams& streams) {
 
 CLI::App* MarkCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand(
-      "mark", "Mark questions of the test wrong or must-appear, by their numbers, and save");
+      "mark", Tr("Mark questions of the test wrong or must-appear, by their numbers, and save"));
   options_.Add(*c);
-  c->add_option("--wrong", wrong_, "numbers of the questions answered wrongly (3,7,12)")
+  c->add_option("--wrong", wrong_, Tr("numbers of the questions answered wrongly (3,7,12)"))
       ->delimiter(',')
-      ->check(CLI::PositiveNumber);
-  c->add_option("--must", must_, "numbers of the questions that must appear in every test")
+      ->check(kQuestionNumbers);
+  c->add_option("--must", must_, Tr("numbers of the questions that must appear in every test"))
       ->delimiter(',')
-      ->check(CLI::PositiveNumber);
+      ->check(kQuestionNumbers);
   return c;
 }
 
@@ -168,13 +174,13 @@ int MarkCommand::Run(Streams& streams) {
     return code;
   };
   if (wrong_.empty() && must_.empty())
-    return fail("give --wrong or --must with question numbers", 2);
+    return fail(Tr("give --wrong or --must with question numbers"), 2);
   // Each mark adds an "X", so a number typed twice would count one mistake twice.
   for (const std::vector<int>* numbers : {&wrong_, &must_}) {
     std::vector<int> sorted = *numbers;
     std::sort(sorted.begin(), sorted.end());
     if (auto twice = std::adjacent_find(sorted.begin(), sorted.end()); twice != sorted.end()) {
-      return fail("question " + std::to_string(*twice) + " is given twice", 2);
+      return fail(Tr("question %1 is given twice", {std::to_string(*twice)}), 2);
     }
   }
   OpenedTest opened;
@@ -192,7 +198,8 @@ int MarkCommand::Run(Streams& streams) {
     for (int number : *numbers) {
       std::optional<host::CellRef> cell = QuestionCell(app, number);
       if (!cell)
-        return fail("there is no question " + std::to_string(number) + " on " + opened.test_sheet);
+        return fail(
+            Tr("there is no question %1 on %2", {std::to_string(number), opened.test_sheet}));
       jobs.push_back({number, wrong, *cell});
     }
   }
@@ -203,16 +210,18 @@ int MarkCommand::Run(Streams& streams) {
     const std::vector<Json> events =
         opened.recipe.Step({{"call", job.wrong ? "ThisQSisNG" : "ThisQSisHITU"}});
     if (std::string p = Problem(events); !p.empty()) {
-      return fail("question " + std::to_string(job.number) + " (" + question + "): " + p +
-                  " Nothing was saved.");
+      return fail(
+          Tr("question %1 (%2): %3 Nothing was saved.", {std::to_string(job.number), question, p}));
     }
     // Marking wrong leaves the test sheet active unless the ten mark cells were already full.
     if (job.wrong && app.ActiveSheet().Name() != opened.test_sheet) {
-      return fail("question " + std::to_string(job.number) + " (" + question +
-                  "): its ten mark cells F to O are full. Nothing was saved.");
+      return fail(Tr("question %1 (%2): its ten mark cells F to O are full. Nothing was saved.",
+                     {std::to_string(job.number), question}));
     }
-    streams.out << "Question " << job.number << " (" << question << "): marked "
-                << (job.wrong ? "wrong" : "must-appear") << "\n";
+    const std::string number = std::to_string(job.number);
+    streams.out << (job.wrong ? Tr("Question %1 (%2): marked wrong", {number, question})
+                              : Tr("Question %1 (%2): marked must-appear", {number, question}))
+                << "\n";
   }
   if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
   return 0;
@@ -220,10 +229,10 @@ int MarkCommand::Run(Streams& streams) {
 
 CLI::App* ReportCommand::Register(CLI::App& app) {
   CLI::App* c =
-      app.add_subcommand("report", "Print a report on the question sheet (nothing is saved)");
-  c->add_option("book", book_, "the question workbook")->required();
+      app.add_subcommand("report", Tr("Print a report on the question sheet (nothing is saved)"));
+  c->add_option("book", book_, Tr("the question workbook"))->required();
   c->add_option("report", report_,
-                "mistakes (wrong answers per attempt), must (must-appear total) or duplicates")
+                Tr("mistakes (wrong answers per attempt), must (must-appear total) or duplicates"))
       ->required()
       ->check(CLI::IsMember({"mistakes", "must", "duplicates"}));
   return c;
@@ -236,7 +245,7 @@ int ReportCommand::Run(Streams& streams) {
   };
   const std::string book = Absolute(book_);
   std::error_code ec;
-  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+  if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
   Recipe recipe;
   if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
   std::string problem;

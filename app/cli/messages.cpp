@@ -3,6 +3,7 @@
 
 #include <libintl.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
@@ -70,18 +71,22 @@ std::string Tr(const char* msgid) { return dgettext(kDomain, msgid); }
 
 namespace {
 
-std::string Substitute(const std::string& text, std::initializer_list<std::string> args) {
+std::string Substitute(const std::string& text, const std::string* args, size_t count) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : args.size();
-    if (text[i] == '%' && n < args.size()) {
-      out += *(args.begin() + n);
+    const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : count;
+    if (text[i] == '%' && n < count) {
+      out += args[n];
       ++i;
     } else {
       out += text[i];
     }
   }
   return out;
+}
+
+std::string Substitute(const std::string& text, std::initializer_list<std::string> args) {
+  return Substitute(text, args.begin(), args.size());
 }
 
 }  // namespace
@@ -93,6 +98,44 @@ std::string Tr(const char* msgid, std::initializer_list<std::string> args) {
 std::string TrN(const char* singular, const char* plural, long n,
                 std::initializer_list<std::string> args) {
   return Substitute(dngettext(kDomain, singular, plural, static_cast<unsigned long>(n)), args);
+}
+
+std::optional<std::string> TrFilled(const char* pattern, const std::string& text) {
+  // The pattern as literal pieces with the placeholder number after each piece but the last.
+  std::vector<std::string> pieces(1);
+  std::vector<size_t> slots;
+  for (const char* c = pattern; *c != '\0'; ++c) {
+    if (c[0] == '%' && c[1] >= '1' && c[1] <= '9') {
+      slots.push_back(static_cast<size_t>(c[1] - '1'));
+      pieces.emplace_back();
+      ++c;
+    } else {
+      pieces.back() += *c;
+    }
+  }
+  if (text.compare(0, pieces.front().size(), pieces.front()) != 0) return std::nullopt;
+  std::vector<std::string> values(
+      slots.empty() ? 0 : *std::max_element(slots.begin(), slots.end()) + 1);
+  size_t at = pieces.front().size();
+  for (size_t k = 0; k < slots.size(); ++k) {
+    const std::string& next = pieces[k + 1];
+    size_t end;
+    if (k + 1 == slots.size()) {
+      // The last value runs to the closing piece at the very end of the text.
+      if (text.size() < at + next.size() ||
+          text.compare(text.size() - next.size(), next.size(), next) != 0) {
+        return std::nullopt;
+      }
+      end = text.size() - next.size();
+    } else {
+      end = next.empty() ? std::string::npos : text.find(next, at + 1);
+    }
+    if (end == std::string::npos || end <= at) return std::nullopt;
+    values[slots[k]] = text.substr(at, end - at);
+    at = end + next.size();
+  }
+  if (slots.empty() && text != pattern) return std::nullopt;
+  return Substitute(Tr(pattern), values.data(), values.size());
 }
 
 std::string HostErrorText(const std::string& description, int number) {

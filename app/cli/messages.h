@@ -3,6 +3,7 @@
 #pragma once
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 namespace tessarin::cli {
@@ -25,6 +26,14 @@ std::string Tr(const char* msgid, std::initializer_list<std::string> args);
 // The singular or plural translation for the count `n`, with "%1", "%2" ... replaced by `args`.
 std::string TrN(const char* singular, const char* plural, long n,
                 std::initializer_list<std::string> args);
+
+// Marks a text for the catalogue where it is only translated later, through Tr or TrFilled.
+constexpr const char* TrMark(const char* msgid) { return msgid; }
+
+// For texts a library makes from a fixed English pattern: when `text` is `pattern` with its "%1",
+// "%2" ... filled in (each by at least one character), the translation of `pattern` filled with the
+// same values; otherwise nothing. In an English locale the result is `text` itself.
+std::optional<std::string> TrFilled(const char* pattern, const std::string& text);
 
 // How a host error reads to the user: its description, then its number, "(error 1004)".
 std::string HostErrorText(const std::string& description, int number);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "app/cli/messages.h"
 #include "core/host/application.h"
 #include "core/workbook/question_sheet.h"
 
@@ -54,11 +55,12 @@ std::string DefaultTestSheet(Recipe& recipe) {
 
 CLI::App* PrintCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand(
-      "print", "Print a workbook's test sheet (or another sheet) to a PDF or page images");
-  c->add_option("book", book_, "the workbook (.xlsx, .xls, .txt, .csv)")->required();
-  c->add_option("--sheet", sheet_, "the sheet to print (default: the test sheet)");
-  c->add_option("-o,--output", out_, "the PDF to write, or PAGE.png for page images")->required();
-  c->add_option("--dpi", dpi_, "resolution of page images (default 100)")
+      "print", Tr("Print a workbook's test sheet (or another sheet) to a PDF or page images"));
+  c->add_option("book", book_, Tr("the workbook (.xlsx, .xls, .txt, .csv)"))->required();
+  c->add_option("--sheet", sheet_, Tr("the sheet to print (default: the test sheet)"));
+  c->add_option("-o,--output", out_, Tr("the PDF to write, or PAGE.png for page images"))
+      ->required();
+  c->add_option("--dpi", dpi_, Tr("resolution of page images (default 100)"))
       ->check(CLI::Range(10, 1200));
   return c;
 }
@@ -70,23 +72,27 @@ int PrintCommand::Run(Streams& streams) {
   };
   std::error_code ec;
   const std::string book = fs::absolute(book_, ec).string();
-  if (!fs::is_regular_file(book, ec)) return fail("no such file: " + book_);
+  if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
   Recipe recipe;
   if (std::string p = Problem(recipe.Step({{"open", book}})); !p.empty()) return fail(p);
   std::string sheet = sheet_;
   if (sheet.empty()) {
     sheet = DefaultTestSheet(recipe);
     if (sheet.empty()) {
-      return fail("the workbook has no test sheet (" + std::string(workbook::kTestSheet40) +
-                  " or " + std::string(workbook::kTestSheet20) +
-                  "); name the sheet to print with --sheet");
+      return fail(
+          Tr("the workbook has no test sheet (%1 or %2); name the sheet to print with --sheet",
+             {std::string(workbook::kTestSheet40), std::string(workbook::kTestSheet20)}));
     }
   }
   int pages = 0;
   if (std::string p = PrintSheetTo(recipe, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
-  streams.out << "Printed sheet " << sheet << ": " << pages << (pages == 1 ? " page" : " pages")
-              << " to " << fs::absolute(out_, ec).string()
-              << (IsPng(out_) && pages > 1 ? " (one image per page, numbered)" : "") << "\n";
+  const std::string to = fs::absolute(out_, ec).string(), count = std::to_string(pages);
+  streams.out << (IsPng(out_) && pages > 1
+                      ? Tr("Printed sheet %1: %2 pages to %3 (one image per page, numbered)",
+                           {sheet, count, to})
+                      : TrN("Printed sheet %1: %2 page to %3", "Printed sheet %1: %2 pages to %3",
+                            pages, {sheet, count, to}))
+              << "\n";
   return 0;
 }
 

@@ -62,14 +62,16 @@ std::string QuestionSheetName(host::Application& app, std::string* problem) {
     const std::string& name = app.Sheets().Item(i).Name();
     if (!workbook::IsQuestionSheetName(name)) continue;
     if (!found.empty()) {
-      *problem =
-          "the workbook has several question sheets; keep one whose name starts with ミラトス";
+      *problem = Tr("the workbook has several question sheets; keep one whose name starts with %1",
+                    {std::string(workbook::kProductWord)});
       return "";
     }
     found = name;
   }
-  if (found.empty())
-    *problem = "the workbook has no question sheet (a sheet whose name starts with ミラトス)";
+  if (found.empty()) {
+    *problem = Tr("the workbook has no question sheet (a sheet whose name starts with %1)",
+                  {std::string(workbook::kProductWord)});
+  }
   return found;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/messages.h"
 #include "run_process.h"
 
 namespace tessarin::cli {
@@ -27,6 +28,33 @@ Outcome Invoke(std::vector<const char*> args, const std::string& input = "") {
   Streams streams{in, out, err};
   int code = RunCommandLine(static_cast<int>(args.size()), args.data(), streams);
   return {code, out.str(), err.str()};
+}
+
+// Without a catalogue every pattern translates to itself, so a match gives back the text.
+TEST(Messages, FilledPatternsMatchOnlyTheWholeText) {
+  EXPECT_EQ(
+      TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10 to 1200"),
+      "--dpi: Value 5 not in range 10 to 1200");
+  EXPECT_EQ(TrFilled("%1 is required", "book is required"), "book is required");
+  EXPECT_EQ(TrFilled("A subcommand is required", "A subcommand is required"),
+            "A subcommand is required");
+  // A value may hold the separator that follows it in the pattern only when it is the last.
+  EXPECT_EQ(TrFilled("%1: %2 not in {%3}", "--sheet: 3 not in {40,20}"),
+            "--sheet: 3 not in {40,20}");
+  EXPECT_EQ(TrFilled("The following argument was not expected: %1",
+                     "The following argument was not expected: a: b"),
+            "The following argument was not expected: a: b");
+  // Values filled in another order come back in the pattern's places.
+  EXPECT_EQ(TrFilled("%2 before %1", "b before a"), "b before a");
+
+  for (const char* text : {"is required", " is required", "book is required!", "book was required",
+                           "", "A subcommand is required too"}) {
+    EXPECT_EQ(TrFilled("%1 is required", text), std::nullopt) << text;
+  }
+  EXPECT_EQ(TrFilled("A subcommand is required", "book is required"), std::nullopt);
+  EXPECT_EQ(TrFilled("%1: Value %2 not in range %3 to %4", "--dpi: Value 5 not in range 10"),
+            std::nullopt);
+  EXPECT_EQ(TrFilled("%1: %2", "x: "), std::nullopt);
 }
 
 TEST(CommandLine, VersionPrintsNameAndVersion) {

@@ -254,5 +254,73 @@ TEST_F(CreateCommandTest, MessagesFollowTheLocale) {
   EXPECT_THAT(Run({"create", "--help"}, english).out, HasSubstr("Usage:"));
 }
 
+// The first line of `text` written in ASCII only: an English message left untranslated.
+std::string FirstEnglishLine(const std::string& text) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (std::all_of(line.begin(), line.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+      return line.empty() ? "(empty line)" : line;
+    }
+  }
+  return "";
+}
+
+TEST_F(CreateCommandTest, EverySubcommandSpeaksJapanese) {
+  const std::map<std::string, std::string> ja = {{"LANG", "ja_JP.UTF-8"}};
+  Write("q.csv", Questions(5));
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string said;  // a piece of what the command says, on either stream
+  };
+  // In order: the later commands work on the test the first one saves.
+  const std::vector<Case> cases = {
+      {{"create", "q.csv", "--count", "5", "-o", "test.xlsx"}, 0, "にテスト"},
+      {{"answers", "test.xlsx", "--show"}, 0, "テスト用紙 【40】 に解答を表示しました"},
+      {{"answers", "test.xlsx", "--show", "--erase"}, 2, "どちらか一方を指定してください"},
+      {{"mark", "test.xlsx", "--wrong", "2", "--must", "3"}, 0, "必出の印を付けました"},
+      {{"mark", "test.xlsx", "--wrong", "9"}, 1, "テスト用紙 【40】 に問題 9 はありません"},
+      {{"print", "test.xlsx", "-o", "test.pdf"},
+       0,
+       "を " + dir_ + "/test.pdf に印刷しました: 1 ページ"},
+      {{"print", "q.csv", "-o", "q.pdf"}, 1, "印刷するシートを --sheet で指定してください"},
+      {{"report", "q.csv", "must"},
+       1,
+       "ブックに問題シート（名前が ミラトス で始まるシート）がありません"},
+      {{"grades", "q.csv"}, 1, "--sheet でシートを指定してください"},
+      {{"script", "missing.jsonl"}, 2, "missing.jsonl を読めません"},
+      // The option parser's refusals.
+      {{"mark", "test.xlsx", "--wrong", "0"},
+       2,
+       "--wrong: 値 0 は 1 から 2147483647 の範囲にありません"},
+      {{"answers"}, 2, "book を指定してください"},
+      {{"print", "test.xlsx", "-o", "x.pdf", "extra"}, 2, "余分な引数があります: extra"},
+      {{"mark", "--help"}, 0, "誤答した問題の番号"},
+  };
+  for (const Case& c : cases) {
+    std::string command;
+    for (const std::string& arg : c.args) command += arg + " ";
+    testing::ProcessResult run = Run(c.args, ja);
+    EXPECT_EQ(run.exit_code, c.exit_code) << command << ": " << run.err;
+    EXPECT_THAT(run.out + run.err, HasSubstr(c.said)) << command;
+    // Help lists option names and types; a usage refusal is followed by the help after a blank
+    // line.
+    if (c.args.back() != "--help") {
+      EXPECT_EQ(FirstEnglishLine(run.err.substr(0, run.err.find("\n\n"))), "")
+          << command << ": " << run.err;
+      EXPECT_EQ(FirstEnglishLine(run.out), "") << command;
+    }
+  }
+  testing::ProcessResult installed = Run({"install-sample"}, ja);
+  EXPECT_EQ(installed.err, "サンプルブックを置きました。\n");
+
+  // English stays as the parser and the commands always wrote it.
+  EXPECT_THAT(Run({"mark", "test.xlsx", "--wrong", "0"}).err,
+              HasSubstr("tessarin: --wrong: Value 0 not in range 1 to 2147483647\n"));
+  EXPECT_THAT(Run({"answers", "test.xlsx", "--erase"}).out,
+              HasSubstr("Erased the answers on テスト用紙 【40】\n"));
+}
+
 }  // namespace
 }  // namespace tessarin::cli
