@@ -368,11 +368,10 @@ def doctype_in_sheet():
 
 @case
 def macro_book_saved_as_xlsx():
-    corpus = os.environ.get("TESSARIN_CORPUS", os.path.join(os.path.dirname(__file__),
-                                                            "../../shared/corpus"))
+    corpus = os.environ.get("TESSARIN_CORPUS", "")
     src = os.path.join(corpus, "xlsx", "xlnt__17_xlsm.xlsm")
-    if not os.path.exists(src):
-        return None, "skipped: no corpus"
+    if not corpus or not os.path.exists(src):
+        return None, "skipped: set TESSARIN_CORPUS to the corpus of workbooks from other programs"
     out_book = path("macro.xlsx")
     r = script([{"open": src}, {"save": out_book}])
     with zipfile.ZipFile(out_book) as z:
