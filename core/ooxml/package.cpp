@@ -52,7 +52,7 @@ static void DiscardZip(void* z) {
 
 PackageReader::PackageReader(std::string_view bytes, const std::string& file_name,
                              const ReadLimits& limits)
-    : zip_(nullptr, DiscardZip), file_(file_name) {
+    : zip_(nullptr, DiscardZip), file_(file_name), archive_size_(bytes.size()) {
   auto fail = [&](const std::string& what) { Fail(file_, {}, what); };
   if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) == 0) {
     if (IsEncryptedOle(bytes))
@@ -238,6 +238,11 @@ CompressedPart PackageReader::TakeCompressed(std::string_view part,
       ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_SIZE;
   if (zip_stat_index(za, e.index, 0, &st) != 0 || (st.valid & need) != need) {
     Fail(file_, name, "the entry's directory record is damaged.");
+  }
+  // The directory's word is not trusted: an entry cannot hold more bytes than the whole file.
+  if (st.comp_size > archive_size_) {
+    Fail(file_, name,
+         "the entry's directory record claims more compressed bytes than the file holds.");
   }
   CompressedPart out;
   out.method = st.comp_method;

@@ -84,6 +84,7 @@ class PackageReader {
   std::map<std::string, std::string> folded_;  // lower-case name -> stored name
   std::vector<std::string> names_;
   std::string file_;
+  uint64_t archive_size_ = 0;
 };
 
 // One entry of an archive to write: its bytes, or a generator that appends the next piece to

@@ -37,6 +37,7 @@ struct Findings {
 };
 constexpr Findings kFindings[] = {
     {"xls_import_fuzzer", CheckXlsImport, 3},
+    {"xlsx_read_fuzzer", CheckXlsxRead, 1},
 };
 
 TEST(FuzzRegressions, FoundInputsStayHarmless) {
@@ -53,6 +54,21 @@ TEST(FuzzRegressions, EveryFolderOfFindingsIsReplayed) {
     const bool listed = std::any_of(std::begin(kFindings), std::end(kFindings),
                                     [&](const Findings& f) { return name == f.folder; });
     EXPECT_TRUE(listed) << name << " is not replayed";
+  }
+}
+
+// A part passed on unread whose directory record claims 4 GB of compressed bytes in an 8 KB
+// file: refused by name, never allocated.
+TEST(FuzzRegressions, CompressedSizeBeyondTheFileIsRefused) {
+  const std::string bytes = ooxml::testing::ReadFile(
+      (kRegressions / "xlsx_read_fuzzer" / "oom-compressed-size-120998d5").string());
+  try {
+    ooxml::ReadXlsx(bytes, "found.xlsx");
+    FAIL() << "read";
+  } catch (const host::HostError& e) {
+    EXPECT_NE(e.description().find("claims more compressed bytes than the file holds"),
+              std::string::npos)
+        << e.description();
   }
 }
 
