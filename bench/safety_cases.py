@@ -35,7 +35,7 @@ def run(args, stdin=None, limit=120):
     """Runs tessarin with args; returns (exit code or 'timeout', stdout, wall s, cpu s, peak MiB)."""
     start = time.monotonic()
     proc = subprocess.Popen([TESSARIN] + args, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.STDOUT, env=ENV, start_new_session=True)
+                            stderr=subprocess.STDOUT, env=ENV, cwd=WORK, start_new_session=True)
     out = io.BytesIO()
     if stdin is not None:
         proc.stdin.write(stdin.encode())
