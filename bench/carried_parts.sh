@@ -7,15 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 mib=${2:-500}
-tessarin="$(cd "$build" && pwd)/app/cli/tessarin"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home"
-mkdir -p "$HOME"
-
+# shellcheck source=bench/script_bench.sh
+. bench/script_bench.sh
 # A one-sheet workbook made by the program itself, then the two parts added to its zip.
-printf '{"new": true}\n{"type": {"cell": "A1", "value": "x"}}\n{"save": "%s"}\n' "$work/base.xlsx" > "$work/make.jsonl"
-"$tessarin" script "$work/make.jsonl" > /dev/null
+bench_setup "$build"
 python3 - "$work/base.xlsx" "$work/big.xlsx" "$mib" <<'PY'
 import struct, sys, zipfile
 src, dst, mib = sys.argv[1], sys.argv[2], int(sys.argv[3])
@@ -35,9 +30,8 @@ PY
 echo "workbook: $(du -m "$work/big.xlsx" | cut -f1) MiB on disk, two unreferenced parts of $mib MiB each inflated"
 
 printf '{"open": "%s"}\n{"save": "%s"}\n' "$work/big.xlsx" "$work/saved.xlsx" > "$work/resave.jsonl"
-/usr/bin/time -v "$tessarin" script "$work/resave.jsonl" > /dev/null 2> "$work/time.txt" || { cat "$work/time.txt"; exit 1; }
-rss=$(awk -F': ' '/Maximum resident set size/ { print int($2 / 1024) }' "$work/time.txt")
-wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { print $2 }' "$work/time.txt")
+timed_script "$work/resave.jsonl" /dev/null
+[ "$status" -eq 0 ] || { cat "$work/time.txt"; exit 1; }
 echo "open + save: maximum resident set ${rss} MiB, wall ${wall}"
 python3 - "$work/big.xlsx" "$work/saved.xlsx" <<'PY'
 import sys, zipfile

@@ -6,14 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 count=${2:-20000000}
-tessarin="$(cd "$build" && pwd)/app/cli/tessarin"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home"
-mkdir -p "$HOME"
-
-printf '{"new": true}\n{"type": {"cell": "A1", "value": "x"}}\n{"save": "%s"}\n' "$work/base.xlsx" > "$work/make.jsonl"
-"$tessarin" script "$work/make.jsonl" > /dev/null
+# shellcheck source=bench/script_bench.sh
+. bench/script_bench.sh
+bench_setup "$build"
 python3 - "$work/base.xlsx" "$work/strings.xlsx" "$count" <<'PY'
 import sys, zipfile
 src, dst, count = sys.argv[1], sys.argv[2], int(sys.argv[3])
@@ -48,9 +43,6 @@ PY
 echo "workbook: $(du -m "$work/strings.xlsx" | cut -f1) MiB on disk, $count unique shared strings"
 
 printf '{"open": "%s"}\n' "$work/strings.xlsx" > "$work/open.jsonl"
-status=0
-/usr/bin/time -v "$tessarin" script "$work/open.jsonl" > "$work/out.txt" 2> "$work/time.txt" || status=$?
-rss=$(awk -F': ' '/Maximum resident set size/ { print int($2 / 1024) }' "$work/time.txt")
-wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { print $2 }' "$work/time.txt")
+timed_script "$work/open.jsonl" "$work/out.txt"
 echo "open: exit $status, maximum resident set ${rss} MiB, wall ${wall}"
 grep -v '^\s' "$work/out.txt" | tail -n 3
