@@ -357,10 +357,12 @@ void ScriptRunner::Type(const json& step) {
   const host::Range cell =
       app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
   const json& value = RequireMember(fields, "value", "type");
-  host::CellValue typed;
   if (value.is_string()) {
-    typed = host::ParseInput(value.get_ref<const std::string&>());
-  } else if (value.is_number()) {
+    host::EnterTyped(cell, value.get_ref<const std::string&>());
+    return;
+  }
+  host::CellValue typed;
+  if (value.is_number()) {
     typed = host::CellValue::Number(value.get<double>());
   } else if (value.is_boolean()) {
     typed = host::CellValue::Boolean(value.get<bool>());

@@ -628,14 +628,8 @@ bool SheetGrid::Enter(host::CellRef cell, const QString& text) {
   const bool done = Edit(
       tr("Typing in %1")
           .arg(QString::fromStdString(host::ColumnLetters(cell.col) + std::to_string(cell.row))),
-      host::Area::Cell(cell.row, cell.col), [&] {
-        host::Range target(*sheet_, host::Area::Cell(cell.row, cell.col));
-        if (!typed.empty() && typed[0] == '=') {
-          target.SetFormula(typed);
-        } else {
-          target.SetValue(host::ParseInput(typed));
-        }
-      });
+      host::Area::Cell(cell.row, cell.col),
+      [&] { host::EnterTyped(host::Range(*sheet_, host::Area::Cell(cell.row, cell.col)), typed); });
   Reload();
   return done;
 }
@@ -786,8 +780,9 @@ void SheetGrid::PasteText(const QString& text) {
   Edit(tr("Paste"), target, [&] {
     for (size_t r = 0; r < cells.size() && at.top + static_cast<int32_t>(r) <= target.bottom; ++r) {
       for (int c = 0; c < cells[r].size() && at.left + c <= target.right; ++c) {
-        host::Range(*sheet_, host::Area::Cell(at.top + static_cast<int32_t>(r), at.left + c))
-            .SetValue(host::ParseInput(cells[r][c].toStdString()));
+        host::EnterTyped(
+            host::Range(*sheet_, host::Area::Cell(at.top + static_cast<int32_t>(r), at.left + c)),
+            cells[r][c].toStdString());
       }
     }
   });

@@ -69,26 +69,6 @@ double ToNumberOr13(std::string_view text) {
   return *v;
 }
 
-bool IsNumberText(std::string_view s) {
-  size_t i = 0;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  size_t digits = 0;
-  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return false;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    size_t exp = 0;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++exp;
-    if (exp == 0) return false;
-  }
-  return i == s.size();
-}
-
 std::string ConstantText(const CellValue& v) {
   switch (v.type) {
     case ValueType::kEmpty:
@@ -106,29 +86,6 @@ std::string ConstantText(const CellValue& v) {
 }
 
 }  // namespace
-
-CellValue ParseInput(std::string_view typed) {
-  if (typed.empty()) return {};
-  if (Utf8Length(typed) > static_cast<size_t>(kMaxCellChars)) {
-    throw HostError(kErrApplicationDefined, "A cell can hold at most " +
-                                                std::to_string(kMaxCellChars) +
-                                                " characters; the text typed has " +
-                                                std::to_string(Utf8Length(typed)) + ".");
-  }
-  if (!IsValidUtf8(typed))
-    return ParseInput(ToUtf8(CodePoints(typed)));  // malformed bytes as U+FFFD
-  if (typed.front() == '\'') return CellValue::Text(std::string(typed.substr(1)));
-  // A number too large for the cell (1e400) stays the text that was typed.
-  if (IsNumberText(typed)) {
-    const double number = std::strtod(std::string(typed).c_str(), nullptr);
-    if (std::isfinite(number)) return CellValue::Number(number);
-    return CellValue::Text(std::string(typed));
-  }
-  if (EqualsIgnoringAsciiCase(typed, "TRUE")) return CellValue::Boolean(true);
-  if (EqualsIgnoringAsciiCase(typed, "FALSE")) return CellValue::Boolean(false);
-  if (std::optional<CellError> e = ParseCellError(typed)) return CellValue::Error(*e);
-  return CellValue::Text(std::string(typed));
-}
 
 // --- Addressing ---
 
@@ -268,18 +225,19 @@ void Range::SetText(std::string_view text) const {
   SetValue(CellValue::Text(std::string(text)));
 }
 
-std::string Range::Text() const {
-  const int32_t row = Row(), col = Column();
-  const Cell* c = sheet_->cells().Find(row, col);
+std::string Range::Text() const { return DisplayedText(*sheet_, Row(), Column()); }
+
+std::string DisplayedText(const Worksheet& sheet, int32_t row, int32_t col) {
+  const Cell* c = sheet.cells().Find(row, col);
   if (!c) return "";
-  const std::string& code = sheet_->styles().Get(c->style).number_format;
+  const std::string& code = sheet.styles().Get(c->style).number_format;
   switch (c->type) {
     case ValueType::kEmpty:
       return "";
     case ValueType::kNumber:
-      return FormatNumber(c->v.number, code, sheet_->workbook().date1904());
+      return FormatNumber(c->v.number, code, sheet.workbook().date1904());
     case ValueType::kText: {
-      const std::string_view text = sheet_->strings().Get(c->v.text);
+      const std::string_view text = sheet.strings().Get(c->v.text);
       return HasTextSection(code) ? FormatText(text, code) : std::string(text);
     }
     case ValueType::kBoolean:

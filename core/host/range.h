@@ -12,6 +12,7 @@
 #include "core/host/cell.h"
 #include "core/host/constants.h"
 #include "core/host/style.h"
+#include "core/host/typed_input.h"
 
 namespace tessarin::host {
 
@@ -22,12 +23,9 @@ class RangeBorder;
 class RangeComment;
 class RangePhonetics;
 
-// What a user typing `typed` into a General cell gets: "12" and "0427" the numbers 12 and 427,
-// "-1.5e3" a number, TRUE/FALSE (any case) Booleans, "#N/A" and the other error texts errors,
-// a leading apostrophe keeps the rest as text ("'0427"), "" empty; everything else is text
-// (1e400, which no number holds, among it). Malformed UTF-8 bytes become U+FFFD. Throws
-// HostError 1004 when `typed` has more characters than a cell holds (kMaxCellChars).
-CellValue ParseInput(std::string_view typed);
+// The displayed text of a cell (Range::Text), read without a Range, so that readers holding the
+// sheet as const (the renderer) need no writable handle.
+std::string DisplayedText(const Worksheet& sheet, int32_t row, int32_t col);
 
 // A Range is a small value: the sheet it lives on (not owned; the sheet must outlive it) and its
 // areas, in the order given. Copying it is cheap and a one-area range never allocates.

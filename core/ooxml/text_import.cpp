@@ -1,14 +1,13 @@
 // Text import: decoding, field splitting and the General-cell reading of each field.
 #include "core/ooxml/text_import.h"
 
-#include <charconv>
-#include <cmath>
 #include <string>
 
 #include "core/host/geometry.h"
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
 #include "core/host/text_util.h"
+#include "core/host/typed_input.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -48,103 +47,6 @@ std::string DecodeUtf16(std::string_view bytes, bool big_endian, const std::stri
   }
 }
 
-// A typed value and the number format the host gives the cell along with it ("" keeps General).
-struct Typed {
-  host::CellValue value;
-  std::string_view format;
-};
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Parses the General-cell number grammar; sets `grouped` and `percent` for the cell format.
-std::optional<double> ParseNumber(std::string_view s, bool* grouped, bool* percent,
-                                  bool* decimals) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  bool negative = false;
-  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
-    negative = s.front() == '-';
-    s.remove_prefix(1);
-  }
-  *percent = !s.empty() && s.back() == '%';
-  if (*percent) s.remove_suffix(1);
-  *grouped = false;
-  *decimals = false;
-  if (s.empty() || s.size() > 400) return std::nullopt;
-
-  // Copy without group separators, checking that groups are of three digits.
-  char buf[401];
-  size_t n = 0, i = 0, int_digits = 0, group_len = 0;
-  bool in_group = false;
-  for (; i < s.size() && (IsDigit(s[i]) || s[i] == ','); ++i) {
-    if (s[i] == ',') {
-      if (int_digits == 0 || (in_group && group_len != 3) || (!in_group && int_digits > 3))
-        return std::nullopt;
-      in_group = true;
-      group_len = 0;
-      continue;
-    }
-    buf[n++] = s[i];
-    ++int_digits;
-    ++group_len;
-  }
-  if (in_group && group_len != 3) return std::nullopt;
-  *grouped = in_group;
-  size_t frac_digits = 0;
-  if (i < s.size() && s[i] == '.') {
-    buf[n++] = s[i++];
-    for (; i < s.size() && IsDigit(s[i]); ++i) buf[n++] = s[i], ++frac_digits;
-  }
-  if (int_digits + frac_digits == 0) return std::nullopt;
-  *decimals = frac_digits > 0;
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-    if (in_group) return std::nullopt;
-    buf[n++] = s[i++];
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) buf[n++] = s[i++];
-    size_t exp_digits = 0;
-    for (; i < s.size() && IsDigit(s[i]); ++i) buf[n++] = s[i], ++exp_digits;
-    if (exp_digits == 0) return std::nullopt;
-  }
-  if (i != s.size()) return std::nullopt;
-
-  double value = 0;
-  auto [end, ec] = std::from_chars(buf, buf + n, value);
-  if (ec != std::errc() || end != buf + n || !std::isfinite(value)) return std::nullopt;
-  if (*percent) value /= 100;
-  if (negative) value = -value;
-  return value == 0 ? 0.0 : value;  // no negative zero
-}
-
-Typed ParseTyped(std::string_view text) {
-  bool grouped, percent, decimals;
-  if (auto number = ParseNumber(text, &grouped, &percent, &decimals)) {
-    std::string_view format;
-    if (percent) {
-      format = decimals ? "0.00%" : "0%";
-    } else if (grouped) {
-      format = decimals ? "#,##0.00" : "#,##0";
-    }
-    return {host::CellValue::Number(*number), format};
-  }
-  std::string_view t = text;
-  while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-  while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
-  if (t.size() == 4 || t.size() == 5) {
-    std::string upper(t);
-    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? char(c - 32) : c;
-    if (upper == "TRUE") return {host::CellValue::Boolean(true), {}};
-    if (upper == "FALSE") return {host::CellValue::Boolean(false), {}};
-  }
-  if (!t.empty() && t.front() == '#') {
-    std::string upper(t);
-    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? char(c - 32) : c;
-    if (auto error = host::ParseCellError(upper)) return {host::CellValue::Error(*error), {}};
-  }
-  host::CellValue as_text;  // the caller stores the text itself, sparing a copy per cell
-  as_text.type = host::ValueType::kText;
-  return {as_text, {}};
-}
-
 // Writes parsed fields into the sheet, checking the sheet's bounds and the cell size.
 class SheetFiller {
  public:
@@ -167,19 +69,19 @@ class SheetFiller {
                            std::to_string(limits_.max_cell_chars) +
                            " characters, the most a cell holds.");
     }
-    Typed typed = ParseTyped(field);
+    const host::TypedValue typed = host::ReadTyped(field, host::TypedFrom::kTextFile);
     switch (typed.value.type) {
       case host::ValueType::kNumber:
         sheet_.SetNumber(row, col, typed.value.number);
         break;
       case host::ValueType::kText:
-        sheet_.SetText(row, col, field);
+        sheet_.SetText(row, col, typed.text);
         break;
       default:
         sheet_.SetValue(row, col, typed.value);
         break;
     }
-    if (!typed.format.empty()) sheet_.SetStyle(row, col, FormatStyle(typed.format));
+    if (!typed.number_format.empty()) sheet_.SetStyle(row, col, FormatStyle(typed.number_format));
   }
 
  private:
@@ -241,11 +143,9 @@ DecodedText DecodeText(std::string_view bytes, const std::string& file_name) {
   if (starts("\xFE\xFF"))
     return {DecodeUtf16(bytes.substr(2), true, file_name), TextEncoding::kUtf16Be};
   if (LooksLikeUtf16Le(bytes)) {
-    try {
-      return {host::Utf16LeToUtf8(bytes), TextEncoding::kUtf16Le};
-    } catch (const HostError&) {
-      // Not UTF-16 after all; try the byte encodings.
-    }
+    // Text that is not UTF-16 after all is tried in the byte encodings.
+    if (std::optional<std::string> utf8 = host::TryUtf16LeToUtf8(bytes))
+      return {std::move(*utf8), TextEncoding::kUtf16Le};
   }
   if (host::IsValidUtf8(bytes)) return {std::string(bytes), TextEncoding::kUtf8};
   try {
@@ -322,17 +222,6 @@ std::unique_ptr<host::Workbook> ImportText(std::string_view bytes, const std::st
   }
   workbook->set_saved(true);
   return workbook;
-}
-
-host::CellValue ValueFromTypedText(std::string_view text) {
-  host::CellValue value = ParseTyped(text).value;
-  if (value.type == host::ValueType::kText) value.text = std::string(text);
-  return value;
-}
-
-std::optional<double> ParseGeneralNumber(std::string_view text) {
-  bool grouped, percent, decimals;
-  return ParseNumber(text, &grouped, &percent, &decimals);
 }
 
 std::string SheetNameForFile(std::string_view file_name) {

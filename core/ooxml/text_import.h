@@ -39,23 +39,14 @@ struct TextImportLimits {
 // Fields are split at `separator` (',' or '\t') and at line ends (CR LF, LF or CR). A field that
 // begins with a double quote runs to the closing quote, "" inside it standing for one quote, and
 // may hold separators and line breaks; text after the closing quote is kept as it stands. Each
-// field becomes the value a user gets by typing it into a General cell (see ValueFromTypedText);
+// field becomes the value a user gets by typing it into a General cell, with the number format
+// that comes with it (host::ReadTyped, an apostrophe being part of the text);
 // empty fields leave the cell empty.
 // Throws HostError 1004 naming the file (and the line where it applies) when the file is larger
 // than `limits.max_bytes`, is not text (see DecodeText), has more rows or columns than a sheet
 // holds, or has a field longer than `limits.max_cell_chars` characters.
 std::unique_ptr<host::Workbook> ImportText(std::string_view bytes, const std::string& file_name,
                                            char separator, const TextImportLimits& limits = {});
-
-// The value the host makes of `text` typed into a General cell: a number ("12", "0427" as 427,
-// "-1.5", "1e3", "1,234", "50%" as 0.5, surrounding spaces ignored), TRUE or FALSE in any case as a
-// Boolean, an error value ("#N/A" ...), otherwise the text as it stands. A leading "=" is not a
-// formula here: it stays text, so importing a file never evaluates anything.
-host::CellValue ValueFromTypedText(std::string_view text);
-
-// The number `text` denotes under the rules of ValueFromTypedText, or nullopt. Out-of-range
-// values ("1e999") are not numbers.
-std::optional<double> ParseGeneralNumber(std::string_view text);
 
 // The sheet name the import gives a file: its name without folder and extension, with each of
 // : \ / ? * [ ] and a leading or trailing apostrophe replaced by "_", cut to 31 characters;

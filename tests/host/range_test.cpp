@@ -101,21 +101,6 @@ TEST_F(RangeTest, EmptyTextEmptiesTheCellLikeAnEmptyValue) {
   EXPECT_TRUE(At("Z99").Value().IsEmpty());
 }
 
-TEST(ParseInput, TypesWhatAUserTypes) {
-  EXPECT_EQ(ParseInput("12"), CellValue::Number(12));
-  EXPECT_EQ(ParseInput("0427"), CellValue::Number(427));
-  EXPECT_EQ(ParseInput("-1.5"), CellValue::Number(-1.5));
-  EXPECT_EQ(ParseInput("1e3"), CellValue::Number(1000));
-  EXPECT_EQ(ParseInput("'0427"), CellValue::Text("0427"));
-  EXPECT_EQ(ParseInput("true"), CellValue::Boolean(true));
-  EXPECT_EQ(ParseInput("FALSE"), CellValue::Boolean(false));
-  EXPECT_EQ(ParseInput("#N/A"), CellValue::Error(CellError::kNA));
-  EXPECT_EQ(ParseInput("1.2.3"), CellValue::Text("1.2.3"));
-  EXPECT_EQ(ParseInput("."), CellValue::Text("."));
-  EXPECT_EQ(ParseInput("1e"), CellValue::Text("1e"));
-  EXPECT_TRUE(ParseInput("").IsEmpty());
-}
-
 TEST_F(RangeTest, TextShowsValuesThroughTheirNumberFormat) {
   const Range u1 = At("U1");
   u1.SetNumberFormatLocal("\"No.\"0");
