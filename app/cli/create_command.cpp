@@ -16,6 +16,7 @@
 #include "core/host/runtime.h"
 #include "core/ooxml/text_import.h"
 #include "core/testgen/selection.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::cli {
@@ -233,9 +234,10 @@ int CreateCommand::Run(Streams& streams) {
   if (std::string p = Problem(recipe.Step({{"call", "START"}})); !p.empty()) return fail(p);
 
   const workbook::KanjiModule& module = recipe.runner().addin().module();
-  const std::string test_sheet(module.Is40Sheet ? workbook::kTestSheet40 : workbook::kTestSheet20);
+  const testgen::TestSheetLayout& layout = testgen::CurrentLayout(module);
+  const std::string test_sheet(layout.sheet_name);
   host::Sheet test = app.Sheets().Item(test_sheet);
-  const std::string identification = test.Range(module.Is40Sheet ? "U8" : "U4").Text();
+  const std::string identification = test.Range(layout.identification_cell).Text();
 
   std::string out = out_, pdf = pdf_;
   bool want_pdf = pdf_option_->count() > 0;
@@ -255,8 +257,8 @@ int CreateCommand::Run(Streams& streams) {
 
   int32_t placed = 0;
   for (int q = 1; q <= module.RequestedCount; ++q) {
-    const int32_t row = 4 * ((q - 1) / 20) + 2, col = 20 - ((q - 1) % 20);
-    if (!test.Cells(row, col).Text().empty()) ++placed;
+    const host::CellRef cell = testgen::TestSheetLayout::QuestionCell(q);
+    if (!test.Cells(cell.row, cell.col).Text().empty()) ++placed;
   }
   streams.out << Tr("Opened %1 (%2 questions on sheet %3)",
                     {book, std::to_string(questions),
@@ -289,7 +291,7 @@ int CreateCommand::Run(Streams& streams) {
       const int32_t marked = left_out.exclusion_mark, must = left_out.must_appear_off,
                     set = left_out.already_set;
       reason(marked, TrN("%1 row has an exclusion mark (%2)", "%1 rows have an exclusion mark (%2)",
-                         marked, {std::to_string(marked), "S, E, 除, 止, 修, 外"}));
+                         marked, {std::to_string(marked), workbook::ExclusionMarkersText()}));
       reason(must, TrN("%1 must-appear row is left out without --must-appear",
                        "%1 must-appear rows are left out without --must-appear", must,
                        {std::to_string(must)}));

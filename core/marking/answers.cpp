@@ -5,17 +5,20 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/marking/test_sheet_cells.h"
-#include "core/testgen/cell_reading.h"
+#include "core/marking/question_lookup.h"
+#include "core/testgen/test_sheet_layout.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::marking {
 
 using host::Application;
 
+using testgen::TestSheetLayout;
+
 namespace {
 
-constexpr int kLastQuestionColumn = 20;  // T
+constexpr int kLastQuestionColumn = TestSheetLayout::kLastQuestionColumn;
 
 // Sets Is40Sheet from the active sheet; false after the message when it is no test sheet.
 bool TakeActiveTestSheet(workbook::KanjiModule& module) {
@@ -35,7 +38,7 @@ bool TakeActiveTestSheet(workbook::KanjiModule& module) {
 // the first empty question cell, whichever comes first.
 int32_t ScanForQuestion(const host::Sheet& questions, const std::string& text, bool* found) {
   for (int32_t row = 1;; ++row) {
-    const std::string cell = testgen::CellText(questions, row, workbook::kQuestionColumn);
+    const std::string cell = workbook::CellText(questions, row, workbook::kQuestionColumn);
     if (cell == text || cell.empty()) {
       *found = cell == text;
       return row;
@@ -74,9 +77,10 @@ void InPutAns(workbook::KanjiModule& module) {
   module.QSheetName = question_sheet;
   if (!TakeActiveTestSheet(module)) return;
 
-  const host::Sheet test = app.Sheets().Item(CurrentTestSheet(module));
+  const TestSheetLayout& layout = testgen::CurrentLayout(module);
+  const host::Sheet test = app.Sheets().Item(layout.sheet_name);
   const host::Sheet questions = app.Sheets().Item(question_sheet);
-  const int32_t height = RowsPerPage(module);
+  const int32_t height = layout.rows_per_page;
   // The page count divides by 8 on both sheets; the first empty question cell ends the loop
   // long before the 20-question sheet would run short of pages.
   const int64_t pages = app.ActiveSheet().Rows().Count() / 8;
@@ -95,10 +99,11 @@ void ANS_DEL(workbook::KanjiModule& module) {
   const int32_t start_row = selection.Row(), start_col = selection.Column();
   if (!TakeActiveTestSheet(module)) return;
 
-  app.Sheets().Item(CurrentTestSheet(module)).Select();
-  const int32_t height = RowsPerPage(module);
+  const TestSheetLayout& layout = testgen::CurrentLayout(module);
+  app.Sheets().Item(layout.sheet_name).Select();
+  const int32_t height = layout.rows_per_page;
   for (int32_t base = 0;; base += height) {
-    if (testgen::CellText(app.ActiveSheet(), base + 2, kLastQuestionColumn).empty()) {
+    if (workbook::CellText(app.ActiveSheet(), base + 2, kLastQuestionColumn).empty()) {
       app.Sheets().Item(start_sheet).Select();
       app.Cells(start_row, start_col).Select();
       return;

@@ -6,19 +6,20 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/marking/test_sheet_cells.h"
-#include "core/testgen/cell_reading.h"
-#include "core/testgen/kanji_form.h"
+#include "core/marking/question_lookup.h"
+#include "core/testgen/test_sheet_layout.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::marking {
 
 using host::Application;
+using testgen::TestSheetLayout;
 using workbook::KanjiModule;
 
 namespace {
 
-constexpr int kLastQuestionColumn = 20;  // T
+constexpr int kLastQuestionColumn = TestSheetLayout::kLastQuestionColumn;
 constexpr std::string_view kWrongMark = "X";
 
 // What every command starts with: the question sheet and the selection's top-left cell.
@@ -45,7 +46,7 @@ bool RefuseSeveralCells(KanjiModule& module) {
 // Writes "X" into the first empty mark cell of `row`; false when all ten are filled.
 bool AddWrongMark(const host::Sheet& questions, int32_t row) {
   for (int col = workbook::kFirstMarkColumn; col <= workbook::kLastMarkColumn; ++col) {
-    if (testgen::CellText(questions, row, col).empty()) {
+    if (workbook::CellText(questions, row, col).empty()) {
       questions.Cells(row, col).SetText(kWrongMark);
       return true;
     }
@@ -65,7 +66,8 @@ std::optional<int32_t> QuestionOfTestCell(KanjiModule& module, const Start& star
                                           std::string_view caption) {
   Application& app = module.App();
   const host::Sheet active = app.ActiveSheet();
-  const std::string text = testgen::CellText(active, QuestionRowOf(start.row), start.col);
+  const std::string text =
+      workbook::CellText(active, TestSheetLayout::QuestionRowOf(start.row), start.col);
   if (text.empty()) return std::nullopt;
   const int32_t last_row = static_cast<int32_t>(active.Rows().Count() - 1);
   std::optional<int32_t> row =
@@ -91,7 +93,7 @@ void MarkQuestion(KanjiModule& module, Mark mark) {
     }
     return;
   }
-  if (!IsTestSheetName(active) || start->col > kLastQuestionColumn) return;
+  if (testgen::LayoutOfSheet(active) == nullptr || start->col > kLastQuestionColumn) return;
 
   const std::optional<int32_t> row = QuestionOfTestCell(module, *start, "メッセージ");
   if (!row) return;
@@ -110,9 +112,9 @@ void JumpToTestCell(KanjiModule& module, const std::string& test, const std::str
   Application& app = module.App();
   const host::Sheet sheet = app.Sheets().Item(test);
   const int64_t row_count = app.ActiveSheet().Rows().Count();
-  for (int32_t row = 2;; row += 4) {
+  for (int32_t row = TestSheetLayout::QuestionCell(1).row;; row += TestSheetLayout::kStripRows) {
     for (int col = kLastQuestionColumn; col >= 1; --col) {
-      const std::string cell = testgen::CellText(sheet, row, col);
+      const std::string cell = workbook::CellText(sheet, row, col);
       if (cell == text) {
         sheet.Activate();
         app.Cells(row, col).Select();
@@ -123,7 +125,7 @@ void JumpToTestCell(KanjiModule& module, const std::string& test, const std::str
         return;
       }
     }
-    if (row + 4 >= row_count) {
+    if (row + TestSheetLayout::kStripRows >= row_count) {
       module.Dialogs().MsgBox(kNoSuchQuestion, test);
       return;
     }
@@ -154,13 +156,13 @@ void GoJUMP(KanjiModule& module) {
     module.Dialogs().MsgBox(kNoTestSheet, "エラー");
     return;
   }
-  const std::string test(CurrentTestSheet(module));
+  const std::string test(testgen::CurrentLayout(module).sheet_name);
   if (RefuseSeveralCells(module)) return;
 
   if (active != test) {
     if (active != start->question_sheet) return;
     const std::string text =
-        testgen::CellText(app.ActiveSheet(), start->row, workbook::kQuestionColumn);
+        workbook::CellText(app.ActiveSheet(), start->row, workbook::kQuestionColumn);
     if (text.empty()) return;
     JumpToTestCell(module, test, text);
     return;

@@ -5,7 +5,7 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/testgen/cell_reading.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::reports {
@@ -18,10 +18,10 @@ constexpr int32_t kLastAttempt = 9;  // column O
 
 int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
   int32_t count = 0;
-  for (int32_t row = 1; !testgen::CellText(questions, row, workbook::kQuestionColumn).empty();
+  for (int32_t row = 1; !workbook::CellText(questions, row, workbook::kQuestionColumn).empty();
        ++row) {
     if (workbook::IsWrongAnswerMark(
-            testgen::CellText(questions, row, workbook::kFirstMarkColumn + attempt))) {
+            workbook::CellText(questions, row, workbook::kFirstMarkColumn + attempt))) {
       ++count;
     }
   }

@@ -5,7 +5,7 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/testgen/cell_reading.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::reports {
@@ -19,8 +19,8 @@ void HITU_Report(workbook::KanjiModule& module) {
   const host::Sheet questions = app.Sheets().Item(name);
   int32_t count = 0;
   for (int64_t row = 1; row <= rows; ++row) {
-    if (testgen::CellText(questions, row, workbook::kQuestionColumn).empty()) break;
-    if (testgen::CellText(questions, row, workbook::kMustAppearColumn) ==
+    if (workbook::CellText(questions, row, workbook::kQuestionColumn).empty()) break;
+    if (workbook::CellText(questions, row, workbook::kMustAppearColumn) ==
         workbook::kMustAppearMarker)
       ++count;
   }

@@ -6,7 +6,7 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/testgen/cell_reading.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::reports {
@@ -81,10 +81,10 @@ void RepeatKanji(workbook::KanjiModule& module) {
 
   AnswerColumn rows;
   for (int32_t row = 1;; ++row) {
-    std::string question = testgen::CellText(sheet, row, workbook::kQuestionColumn);
+    std::string question = workbook::CellText(sheet, row, workbook::kQuestionColumn);
     if (question.empty()) break;
     rows.questions.push_back(std::move(question));
-    rows.answers.push_back(testgen::CellText(sheet, row, workbook::kAnswerColumn));
+    rows.answers.push_back(workbook::CellText(sheet, row, workbook::kAnswerColumn));
   }
   const std::string report = DuplicateReport(rows);
   if (!report.empty()) {

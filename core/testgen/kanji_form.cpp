@@ -14,16 +14,18 @@
 #include "core/host/constants.h"
 #include "core/host/host_error.h"
 #include "core/host/runtime.h"
-#include "core/testgen/cell_reading.h"
 #include "core/testgen/selection.h"
 #include "core/testgen/test_sheet.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::testgen {
 
 using host::Application;
 using host::HostError;
+using workbook::CellText;
 using workbook::KanjiModule;
+using workbook::NumericValue;
 
 namespace {
 
@@ -209,8 +211,9 @@ void KanjiForm1::CommandButton1_Click() {
   RateQuestions(module_);
   app.SetScreenUpdating(false);
   SaveCodeAndOptions();
-  module_.QuestionsPerPage = module_.Is40Sheet ? 40 : 20;
-  const std::string sheet_name(TestSheetName(module_));
+  const TestSheetLayout& layout = CurrentLayout(module_);
+  module_.QuestionsPerPage = layout.questions_per_page;
+  const std::string sheet_name(layout.sheet_name);
 
   // The limits need only the rated rows and the boxes, so a range that starts below the last
   // question is refused here, before a test sheet is added or anything in the workbook changes.
@@ -327,7 +330,7 @@ int32_t KanjiForm1::CandidateRow(int32_t position) const {
 void KanjiForm1::WriteQuestions() {
   Application& app = module_.App();
   const host::Sheet questions = app.Sheets().Item(module_.QSheetName);
-  const host::Sheet test = app.Sheets().Item(TestSheetName(module_));
+  const host::Sheet test = app.Sheets().Item(CurrentLayout(module_).sheet_name);
   const int32_t count = std::min(module_.RequestedCount, module_.CandidateCount);
   // Columns A and B do not change while the questions are written.
   NoteWalks walks;
@@ -349,9 +352,9 @@ void KanjiForm1::WriteQuestions() {
     questions.Cells(row, workbook::kQuestionColumn).Select();
     app.Selection().Copy();
 
-    const int32_t p = placed_count_;
-    target_column_ = 21 - (((p - 1) % 20) + 1);
-    target_row_ = 4 * ((p - 1) / 20) + 2;
+    const host::CellRef target = TestSheetLayout::QuestionCell(placed_count_);
+    target_column_ = target.col;
+    target_row_ = target.row;
     test.Select();
     app.Cells(target_row_, target_column_).Select();
     app.ActiveSheet().Paste();
@@ -425,13 +428,6 @@ std::string KanjiForm1::SourceNote(int32_t row, NoteWalks* walks) const {
   return CellText(sheet, r1, workbook::kNoteColumnA) + "-" +
          CellText(sheet, r2, workbook::kNoteColumnB) + "-" +
          CellText(sheet, row, workbook::kNoteColumnC);
-}
-
-bool SheetExists(const host::SheetCollection& sheets, std::string_view name) {
-  for (int i = 1; i <= sheets.Count(); ++i) {
-    if (sheets.Item(i).Name() == name) return true;
-  }
-  return false;
 }
 
 void START(KanjiModule& module, KanjiForm1& form) {

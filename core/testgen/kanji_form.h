@@ -12,6 +12,7 @@
 #include "core/forms/form.h"
 #include "core/host/application.h"
 #include "core/testgen/classic_random.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::testgen {
@@ -119,9 +120,6 @@ class KanjiForm1 : public forms::Form {
   ClassicRandom random_;
   std::mt19937 clock_random_;
 };
-
-// True when `sheets` holds a sheet whose name equals `name` exactly (case-sensitive).
-bool SheetExists(const host::SheetCollection& sheets, std::string_view name);
 
 // The test creation command: refuses an active sheet that is not a question sheet
 // ("シート名「ミラトス」を選択して下さい。") or has an empty D1 ("問題文が１題もありません。",

@@ -8,9 +8,9 @@
 #include "core/forms/ui.h"
 #include "core/host/application.h"
 #include "core/host/runtime.h"
-#include "core/testgen/kanji_form.h"
 #include "core/testgen/selection.h"
 #include "core/testgen/test_sheet.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::testgen {
@@ -120,7 +120,7 @@ void PrintForm::UserForm_Activate() {
 
 void PrintForm::MultiPage1_Change() {
   module_.Is40Sheet = pages_.value() == 0;
-  module_.App().Sheets().Item(TestSheetName(module_)).Select();
+  module_.App().Sheets().Item(CurrentLayout(module_).sheet_name).Select();
 }
 
 bool PrintForm::Usable(int index) const {
@@ -159,14 +159,17 @@ void PrintForm::CommandButton1_Click() {
   if (!CheckBoxes()) return;
   app.SetScreenUpdating(false);
   StoreBoxes();
-  const host::Sheet sheet = app.Sheets().Item(TestSheetName(module_));
-  const int32_t rows = RowsPerPage(module_);
+  const TestSheetLayout& layout = CurrentLayout(module_);
+  const host::Sheet sheet = app.Sheets().Item(layout.sheet_name);
+  // The pages are those with a page number in the header column.
   int32_t pages = 0;
-  while (int64_t{rows} * pages + 1 <= host::kMaxRows &&
-         !sheet.Cells(int64_t{rows} * pages + 1, kHeaderColumn).Value().IsEmpty()) {
+  while (layout.FirstRowOfPage(pages + 1) <= host::kMaxRows &&
+         !sheet.Cells(layout.FirstRowOfPage(pages + 1), TestSheetLayout::kHeaderColumn)
+              .Value()
+              .IsEmpty()) {
     ++pages;
   }
-  for (int32_t row = 1; row <= rows * pages; ++row) SetRowHeight(module_, row);
+  for (int32_t row = 1; row <= layout.rows_per_page * pages; ++row) SetRowHeight(module_, row);
   SetColumnWidths(module_);
   // New heights and widths change what fits on a sheet of paper.
   FitTestPages(module_, pages);

@@ -7,20 +7,17 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/runtime.h"
-#include "core/testgen/cell_reading.h"
+#include "core/testgen/test_sheet_layout.h"
+#include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::testgen {
 
 using host::Application;
 using host::HostError;
+using workbook::CellText;
 using workbook::KanjiModule;
-
-std::string_view TestSheetName(const KanjiModule& module) {
-  return module.Is40Sheet ? workbook::kTestSheet40 : workbook::kTestSheet20;
-}
-
-int32_t RowsPerPage(const KanjiModule& module) { return module.Is40Sheet ? 8 : 4; }
+using workbook::NumericValue;
 
 RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& options) {
   int c = workbook::kFirstMarkColumn;
@@ -100,22 +97,21 @@ std::string TestIdentification(std::string_view code, int32_t start, int32_t end
 
 void NumberTestPages(KanjiModule& module, const int32_t& start, const int32_t& end) {
   Application& app = module.App();
-  const int32_t rows_per_page = RowsPerPage(module);
-  app.Sheets().Item(TestSheetName(module)).Select();
+  const TestSheetLayout& layout = CurrentLayout(module);
+  app.Sheets().Item(layout.sheet_name).Select();
   const std::string id =
       TestIdentification(module.GetIniValue("RND", "1234"), start, end, module.RequestedCount);
-  app.Range(module.Is40Sheet ? "U8" : "U4").SetText(id);
-  app.Range("U1").SetNumber(1);
-  const std::string page_block = module.Is40Sheet ? "A1:U8" : "A1:U4";
+  app.Range(layout.identification_cell).SetText(id);
+  app.Range(TestSheetLayout::kPageNumberCell).SetNumber(1);
   for (int32_t k = 2; k <= module.PageCount; ++k) {
-    app.Range(page_block).Select();
+    app.Range(layout.page_block).Select();
     app.Selection().Copy();
-    const int32_t first_row = rows_per_page * (k - 1) + 1;
+    const int64_t first_row = layout.FirstRowOfPage(k);
     app.Cells(first_row, 1).Select();
     app.ActiveSheet().Paste();
-    app.Cells(first_row, 21).SetNumber(k);
+    app.Cells(first_row, TestSheetLayout::kHeaderColumn).SetNumber(k);
   }
-  const std::string last_row = std::to_string(int64_t{module.PageCount} * rows_per_page);
+  const std::string last_row = std::to_string(int64_t{module.PageCount} * layout.rows_per_page);
   app.Range("A1:U" + last_row).Select();
   app.SetCutCopyMode(false);
   app.ActiveSheet().PageSetup().SetPrintArea("A1:U" + last_row);

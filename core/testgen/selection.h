@@ -16,10 +16,6 @@ inline constexpr int32_t kExcludedWeight = -1000;
 inline constexpr int32_t kMustAppearWeight = 100000;
 inline constexpr int32_t kWrongAnswerWeight = 10;
 
-// The name of the current test sheet and its page height, after module.Is40Sheet.
-std::string_view TestSheetName(const workbook::KanjiModule& module);
-int32_t RowsPerPage(const workbook::KanjiModule& module);
-
 // The options that decide a row's weight.
 struct RatingOptions {
   bool consider_must_appear = false;
@@ -85,9 +81,9 @@ TestLimits LimitRange(const workbook::KanjiModule& module, std::string_view star
 std::string TestIdentification(std::string_view code, int32_t start, int32_t end, int32_t count);
 
 // Selects the current test sheet, writes the identification (from the RND setting, start, end
-// and module.RequestedCount) into U8 (40) or U4 (20) and page number 1 into U1, copies page 1
-// to pages 2 .. module.PageCount with their page numbers, selects the pages, ends copy mode
-// and sets the print area to A1:U(PageCount * RowsPerPage). Needs PageCount >= 1.
+// and module.RequestedCount) into its identification cell and page number 1 into U1, copies
+// page 1 to pages 2 .. module.PageCount with their page numbers, selects the pages, ends copy
+// mode and sets the print area to A1:U(PageCount * rows per page). Needs PageCount >= 1.
 void NumberTestPages(workbook::KanjiModule& module, const int32_t& start, const int32_t& end);
 
 }  // namespace tessarin::testgen

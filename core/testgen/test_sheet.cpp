@@ -7,7 +7,7 @@
 #include "core/host/application.h"
 #include "core/host/constants.h"
 #include "core/host/units.h"
-#include "core/testgen/selection.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::testgen {
@@ -59,22 +59,22 @@ Range SelectRange(Application& app, std::string_view address) {
 
 // Steps shared by both sheets: the number rows, the page number cell, the answer rows and the
 // spacing rows, each selected and formatted in turn.
-void FormatRows(Application& app, const char* numbers, const char* answers, const char* spacing) {
-  Range selection = SelectRange(app, numbers);
+void FormatRows(Application& app, const TestSheetLayout& layout) {
+  Range selection = SelectRange(app, layout.number_rows);
   SetAlignment(selection, {host::kXlCenter, host::kXlCenter, kHorizontalText, false});
   SetFont(selection.Font(), "標準", 12);
 
-  selection = SelectRange(app, "U1");
+  selection = SelectRange(app, TestSheetLayout::kPageNumberCell);
   selection.SetNumberFormatLocal(kPageNumberFormat);
   SetAlignment(selection, {host::kXlCenter, host::kXlCenter, kHorizontalText, true});
   SetFont(selection.Font(), "標準", 14);
   selection.Font().SetBold(true);
 
-  selection = SelectRange(app, answers);
+  selection = SelectRange(app, layout.answer_rows);
   SetAlignment(selection, {host::kXlCenter, host::kXlTop, host::kXlVertical, true});
   SetFont(selection.Font(), "標準", 30);
 
-  selection = SelectRange(app, spacing);
+  selection = SelectRange(app, layout.spacing_rows);
   SetAlignment(selection, {host::kXlCenter, host::kXlTop, kHorizontalText, true});
   SetFont(selection.Font(), "標準", 7);
 }
@@ -122,16 +122,17 @@ const char* TestRowKey(const KanjiModule& module, int32_t row, const char** fall
 
 void FormatSheet20(KanjiModule& module) {
   Application& app = module.App();
-  FormatRows(app, "A1:T1", "A3:T3", "A4:U4");
+  const TestSheetLayout& layout = TestSheet20();
+  FormatRows(app, layout);
 
-  Range selection = SelectRange(app, "U2");
+  Range selection = SelectRange(app, TestSheetLayout::kTitleCell);
   SetAlignment(selection, {host::kXlGeneral, host::kXlCenter, host::kXlVertical, true});
   SetFont(selection.Font(), "標準", 11);
   selection.SetText(module.TestTitle + std::string(kTimeLimit20));
   // Nine characters: a short title shares its bold run with the start of the time limit.
   SetFont(selection.Characters(1, 9).Font(), "太字", 16);
 
-  selection = SelectRange(app, "U3");
+  selection = SelectRange(app, layout.name_cell);
   SetAlignment(selection, {host::kXlCenter, host::kXlTop, host::kXlVertical, true});
   selection.SetText(kNameAndScore20);
 
@@ -140,23 +141,24 @@ void FormatSheet20(KanjiModule& module) {
 
 void FormatSheet40(KanjiModule& module) {
   Application& app = module.App();
-  FormatRows(app, "A1:T1,A5:T5", "A3:T3,A7:T7", "A4:T4,A8:U8");
+  const TestSheetLayout& layout = TestSheet40();
+  FormatRows(app, layout);
 
-  Range selection = SelectRange(app, "U2");
+  Range selection = SelectRange(app, TestSheetLayout::kTitleCell);
   SetAlignment(selection, {host::kXlGeneral, host::kXlCenter, host::kXlVertical, true});
   SetFont(selection.Font(), "太字", 16);
   selection.SetText(module.TestTitle);
 
-  selection = SelectRange(app, "U3");
+  selection = SelectRange(app, layout.time_limit_cell);
   SetAlignment(selection, {host::kXlCenter, host::kXlCenter, host::kXlVertical, true});
   selection.SetText(kTimeLimit40);
   SetFont(selection.Characters(1, 6).Font(), "標準", 11);
 
-  selection = SelectRange(app, "U5");
+  selection = SelectRange(app, layout.name_cell);
   SetAlignment(selection, {host::kXlCenter, host::kXlCenter, kHorizontalText, true});
   selection.SetText("氏名");
 
-  selection = SelectRange(app, "U7");
+  selection = SelectRange(app, layout.score_cell);
   SetAlignment(selection, {host::kXlCenter, host::kXlTop, kHorizontalText, true});
   selection.SetText("得点");
 
@@ -189,14 +191,15 @@ void SetTestPageSetup(KanjiModule& module) {
 
 void ClearTestSheet(KanjiModule& module) {
   Application& app = module.App();
-  app.Sheets().Item(TestSheetName(module)).Select();
+  const TestSheetLayout& layout = CurrentLayout(module);
+  app.Sheets().Item(layout.sheet_name).Select();
   const Range all = SelectRange(app, "A1:U65536");
   for (int index = host::kXlDiagonalDown; index <= host::kXlInsideHorizontal; ++index) {
     all.Borders(index).SetLineStyle(host::kXlNone);
   }
   // Everything below page 1, and page 1 left of its header column.
-  const std::string last_row = std::to_string(RowsPerPage(module));
-  const std::string first_row = std::to_string(RowsPerPage(module) + 1);
+  const std::string last_row = std::to_string(layout.rows_per_page);
+  const std::string first_row = std::to_string(layout.rows_per_page + 1);
   SelectRange(app, "A" + first_row + ":U65536,A1:T" + last_row).ClearContents();
 }
 
@@ -204,7 +207,7 @@ void FormatAnswerRows(KanjiModule& module) {
   Application& app = module.App();
   const std::string font_name =
       app.Sheets().Item(module.QSheetName).Cells(1, workbook::kQuestionColumn).Font().Name();
-  const Range selection = SelectRange(app, module.Is40Sheet ? "A3:T3,A7:T7" : "A3:T3");
+  const Range selection = SelectRange(app, CurrentLayout(module).answer_rows);
   selection.Font().SetName(font_name);
   selection.Borders(host::kXlDiagonalDown).SetLineStyle(host::kXlNone);
   selection.Borders(host::kXlDiagonalUp).SetLineStyle(host::kXlNone);
@@ -218,8 +221,9 @@ void FormatAnswerRows(KanjiModule& module) {
 }
 
 void ApplyPageMetrics(KanjiModule& module) {
-  module.App().Sheets().Item(TestSheetName(module)).Select();
-  const int64_t rows = int64_t{RowsPerPage(module)} * module.PageCount;
+  const TestSheetLayout& layout = CurrentLayout(module);
+  module.App().Sheets().Item(layout.sheet_name).Select();
+  const int64_t rows = int64_t{layout.rows_per_page} * module.PageCount;
   for (int32_t row = 1; row <= rows; ++row) SetRowHeight(module, row);
   SetColumnWidths(module);
   FitTestPages(module, module.PageCount);
@@ -228,9 +232,11 @@ void ApplyPageMetrics(KanjiModule& module) {
 host::PaperExtent TestPageExtent(KanjiModule& module, int32_t page) {
   const host::Worksheet& sheet = module.App().ActiveSheet().worksheet();
   host::PaperExtent extent;
-  for (int32_t col = 1; col <= kHeaderColumn; ++col) extent.width += host::ColumnPoints(sheet, col);
-  const int32_t rows = RowsPerPage(module);
-  const int64_t first = int64_t{page - 1} * rows + 1;
+  for (int32_t col = 1; col <= TestSheetLayout::kHeaderColumn; ++col)
+    extent.width += host::ColumnPoints(sheet, col);
+  const TestSheetLayout& layout = CurrentLayout(module);
+  const int32_t rows = layout.rows_per_page;
+  const int64_t first = layout.FirstRowOfPage(page);
   for (int64_t row = first; row < first + rows && row <= host::kMaxRows; ++row) {
     extent.height += host::RowPoints(sheet, static_cast<int32_t>(row));
   }
@@ -248,7 +254,7 @@ void FitTestPages(KanjiModule& module, int32_t page_count) {
   }
   setup.SetZoom(zoom);
   sheet.ResetAllPageBreaks();
-  const int32_t rows = RowsPerPage(module);
+  const int32_t rows = CurrentLayout(module).rows_per_page;
   for (int64_t page = 1; page < page_count && page * rows < host::kMaxRows; ++page) {
     sheet.HPageBreaks().Add(sheet.Cells(page * rows + 1, 1));
   }

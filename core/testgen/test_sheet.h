@@ -17,8 +17,6 @@ inline constexpr std::string_view kTimeLimit20 = "　   制限時間３分";
 inline constexpr std::string_view kNameAndScore20 = "氏名　　　　　　　　　　得点";
 inline constexpr std::string_view kTimeLimit40 = "制限時間５分";
 inline constexpr std::string_view kPageNumberFormat = "\"No.\"0";
-// Column U: the header column, the right edge of every test page.
-inline constexpr int32_t kHeaderColumn = 21;
 
 // All of these act on the active workbook through the host, selecting what they format, and
 // throw the host's HostError (1004 for a protected sheet, 9 for a missing one, 13 for a metric
@@ -41,12 +39,12 @@ void ClearTestSheet(workbook::KanjiModule& module);
 // thin box around every cell.
 void FormatAnswerRows(workbook::KanjiModule& module);
 
-// Activates the current test sheet, sizes rows 1 .. PageCount * RowsPerPage and the columns,
+// Activates the current test sheet, sizes rows 1 .. PageCount * rows per page and the columns,
 // and fits the pages to the paper (FitTestPages).
 void ApplyPageMetrics(workbook::KanjiModule& module);
 
-// The printed size in points of test page `page` (1-based: columns A to U, its RowsPerPage
-// rows) of the active sheet at its row heights and column widths.
+// The printed size in points of test page `page` (1-based: columns A to U, its rows) of the active
+// sheet at its row heights and column widths.
 host::PaperExtent TestPageExtent(workbook::KanjiModule& module, int32_t page);
 
 // Makes each of the first `page_count` test pages of the active sheet print on one sheet of

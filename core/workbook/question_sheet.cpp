@@ -15,13 +15,35 @@ bool IsWrongAnswerMark(std::string_view text) {
   return text == "X" || text == "x" || text == "Ｘ" || text == "ｘ";
 }
 
+namespace {
+
+// UTF-8 of the full-width form of an ASCII letter (Ｓ U+FF33, ｓ U+FF53).
+std::string FullWidth(char letter) {
+  const char32_t cp = 0xFF01 + (letter - '!');
+  return {char(0xE0 | (cp >> 12)), char(0x80 | ((cp >> 6) & 0x3F)), char(0x80 | (cp & 0x3F))};
+}
+
+}  // namespace
+
 bool IsExclusionMarker(std::string_view text) {
-  static constexpr std::array<std::string_view, 12> kMarkers = {"S",  "s",  "Ｓ", "ｓ", "E",  "e",
-                                                                "Ｅ", "ｅ", "除", "止", "修", "外"};
-  for (std::string_view m : kMarkers) {
-    if (text == m) return true;
+  for (std::string_view marker : kExclusionMarkers) {
+    if (text == marker) return true;
+    if (marker.size() != 1) continue;
+    // A Latin marker also counts in lower case and in full width.
+    const char upper = marker[0], lower = static_cast<char>(upper - 'A' + 'a');
+    if (text == std::string_view(&lower, 1) || text == FullWidth(upper) || text == FullWidth(lower))
+      return true;
   }
   return false;
+}
+
+std::string ExclusionMarkersText() {
+  std::string list;
+  for (std::string_view marker : kExclusionMarkers) {
+    if (!list.empty()) list += ", ";
+    list += marker;
+  }
+  return list;
 }
 
 std::string FindQuestionSheet(KanjiModule& module) {

@@ -1,6 +1,7 @@
 // The question sheet: its name rule, columns and markers, and how the add-in finds it.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,14 @@ inline constexpr int kMustAppearColumn = 18;  // R
 bool IsQuestionSheetName(std::string_view name);
 // "X" or "Ｘ", Latin letters without regard to case.
 bool IsWrongAnswerMark(std::string_view text);
-// "S", "Ｓ", "E", "Ｅ" (Latin letters without regard to case), "除", "止", "修", "外".
+// The exclusion markers as the user is told them. A Latin one also counts in lower case and in
+// full width ("s", "Ｓ", "ｓ").
+inline constexpr std::array<std::string_view, 6> kExclusionMarkers = {"S",  "E",  "除",
+                                                                      "止", "修", "外"};
+// One of kExclusionMarkers, exactly or in a form it also counts in.
 bool IsExclusionMarker(std::string_view text);
+// kExclusionMarkers as a list for messages: "S, E, 除, 止, 修, 外".
+std::string ExclusionMarkersText();
 
 // The name of the single question sheet of the active workbook, or "" after telling the user
 // why there is none ("出題文シートがありません。" / "出題文シートが複数あります。").

@@ -15,7 +15,7 @@ namespace {
 using PrinterTest = RenderTest;
 
 TEST_F(PrinterTest, PrintsEveryTestPageOnItsOwnSheetOfPaper) {
-  MakeTestSheetSetup("テスト用紙 【20】");
+  MakeTestSheetSetup(4, 3);
   for (int r = 1; r <= 12; ++r) Worksheet().SetRowHeight(r, r % 4 == 2 ? 353 : 20);
   for (int page = 0; page < 3; ++page) At("U" + std::to_string(1 + 4 * page)).SetNumber(page + 1);
   Worksheet().page_setup().print_area = "A1:U12";

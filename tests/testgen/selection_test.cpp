@@ -7,6 +7,7 @@
 
 #include "core/testgen/classic_random.h"
 #include "core/testgen/test_sheet.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "tests/testgen/testgen_fixture.h"
 
 namespace tessarin::testgen {
@@ -232,7 +233,7 @@ class NumberingTest : public TestgenTest {
   void MakeTestSheet(bool forty) {
     module_.Is40Sheet = forty;
     module_.QSheetName = module_.TestTitle = "ミラトス";
-    app_.Sheets().Add().SetName(std::string(TestSheetName(module_)));
+    app_.Sheets().Add().SetName(std::string(CurrentLayout(module_).sheet_name));
     forty ? FormatSheet40(module_) : FormatSheet20(module_);
   }
 };

@@ -9,6 +9,7 @@
 
 #include "core/host/constants.h"
 #include "core/testgen/selection.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "tests/testgen/testgen_fixture.h"
 
 namespace tessarin::testgen {
@@ -55,7 +56,7 @@ class TestSheetTest : public TestgenTest {
   host::Sheet AddTestSheet(bool forty) {
     module_.Is40Sheet = forty;
     host::Sheet sheet = app_.Sheets().Add();
-    sheet.SetName(std::string(TestSheetName(module_)));
+    sheet.SetName(std::string(CurrentLayout(module_).sheet_name));
     forty ? FormatSheet40(module_) : FormatSheet20(module_);
     return sheet;
   }

@@ -1,4 +1,4 @@
-// How test generation reads question-sheet cells: as their values converted to text, and as
+// How the add-in reads question-sheet cells: as their values converted to text, and as
 // numbers where the runtime would see one.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include "core/host/application.h"
 #include "core/host/runtime.h"
 
-namespace tessarin::testgen {
+namespace tessarin::workbook {
 
 // The cell's value converted to text; an error value gives its display text ("#N/A").
 inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) {
@@ -34,4 +34,4 @@ inline std::optional<double> NumericValue(const host::CellValue& value) {
   }
 }
 
-}  // namespace tessarin::testgen
+}  // namespace tessarin::workbook
