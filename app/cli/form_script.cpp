@@ -6,8 +6,6 @@
 
 namespace tessarin::cli {
 
-using forms::Form;
-using forms::Gesture;
 using forms::MsgBoxResult;
 using nlohmann::json;
 
@@ -50,7 +48,7 @@ FormAction ParseFormAction(const json& action) {
   const std::string& key = action.begin().key();
   const json& value = action.begin().value();
   FormAction result;
-  result.source = action;
+  result.source = JsonText(action);
   if (key == "set") {
     const std::string expected = "{\"set\": [NAME, TEXT]}";
     const json& text = Pair(action, value, expected);
@@ -124,25 +122,6 @@ MsgBoxResult ParseMsgBoxAnswer(const json& answer) {
   if (answer == "no") return MsgBoxResult::kNo;
   throw std::invalid_argument("malformed message box answer " + JsonText(answer) +
                               ": expected \"ok\", \"yes\" or \"no\"");
-}
-
-Gesture FormAction::ApplyTo(Form& form) const {
-  switch (kind) {
-    case Kind::kSet:
-      return form.UserType(control, text);
-    case Kind::kCheck:
-      return form.UserCheck(control, flag);
-    case Kind::kToggle:
-      return form.UserToggle(control, flag);
-    case Kind::kPage:
-      return form.UserSelectPage(control, index);
-    case Kind::kClick:
-      return index < 0 ? form.UserClick(control) : form.UserClick(control, index);
-    case Kind::kClose:
-      form.UserCloseBox();
-      return {};
-  }
-  return {};
 }
 
 }  // namespace tessarin::cli

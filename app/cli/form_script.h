@@ -7,30 +7,14 @@
 #include <vector>
 
 #include "core/forms/form.h"
+#include "core/forms/queued_ui.h"
 #include "core/forms/ui.h"
 
 namespace tessarin::cli {
 
-// One thing a user does to a shown form.
-struct FormAction {
-  enum class Kind { kSet, kCheck, kToggle, kPage, kClick, kClose };
-
-  Kind kind = Kind::kClose;
-  std::string control;    // control name, or the array name for a click with an index
-  std::string text;       // kSet
-  bool flag = false;      // kCheck, kToggle
-  int index = -1;         // kPage: the page; kClick: the array index, -1 for a plain button
-  nlohmann::json source;  // the action as written, for messages
-
-  // Performs the action through the form's User* gestures.
-  forms::Gesture ApplyTo(forms::Form& form) const;
-};
-
-// The actions to take on the next showing of the form `form`.
-struct FormEntry {
-  std::string form;
-  std::vector<FormAction> actions;
-};
+// The form step's actions are the core's user actions; `source` holds the action's JSON text.
+using FormAction = forms::UserAction;
+using FormEntry = forms::FormPlan;
 
 // Parsers for the script's JSON. Each throws std::invalid_argument with a message that quotes
 // what was wrong.

@@ -1,9 +1,7 @@
-// ScriptedUi: the Ui of the script runner. It answers from queues that script steps fill and
-// reports every box, form and sound as a transcript event; the tests drive dialogs through it.
+// ScriptedUi: the Ui of the script runner, the core's QueuedUi with JSON: it queues the answers
+// that script steps give and writes every box, form and sound as a transcript event.
 #pragma once
 
-#include <cstddef>
-#include <deque>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -11,7 +9,7 @@
 #include <vector>
 
 #include "app/cli/form_script.h"
-#include "core/forms/ui.h"
+#include "core/forms/queued_ui.h"
 
 namespace tessarin::cli {
 
@@ -34,57 +32,27 @@ namespace tessarin::cli {
 // also with "pages": [{"caption", "enabled"}].
 nlohmann::json FormSnapshot(const forms::Form& form);
 
-class ScriptedUi : public forms::Ui {
+class ScriptedUi : public forms::QueuedUi {
  public:
   using Sink = std::function<void(const nlohmann::json& event)>;
 
   // Without a sink the events are dropped.
-  explicit ScriptedUi(Sink sink = {}) : sink_(std::move(sink)) {}
+  explicit ScriptedUi(Sink sink = {})
+      : forms::QueuedUi([this](const forms::UiEvent& event) { Emit(event); }),
+        sink_(std::move(sink)) {}
 
   void set_sink(Sink sink) { sink_ = std::move(sink); }
-
-  void QueueMsgBox(forms::MsgBoxResult answer) { msgbox_answers_.push_back(answer); }
-  // nullopt cancels the box.
-  void QueueOpenFile(std::optional<std::string> path) {
-    openfile_answers_.push_back(std::move(path));
-  }
-  // nullopt cancels the editor.
-  void QueuePhonetic(std::optional<std::string> reading) {
-    phonetic_answers_.push_back(std::move(reading));
-  }
-  void QueueForm(FormEntry entry) { form_entries_.push_back(std::move(entry)); }
 
   // Queues the answer that a script step gives: {"msgbox": ...}, {"openfile": ...},
   // {"phonetic": ...} or {"form": ..., "do": [...]}. Returns false, queuing nothing, for any
   // other step. Throws std::invalid_argument when the step is one of these but malformed.
   bool QueueAnswer(const nlohmann::json& step);
 
-  // Answers still waiting (the runner may report them at the end).
-  std::size_t pending_msgbox() const { return msgbox_answers_.size(); }
-  std::size_t pending_openfile() const { return openfile_answers_.size(); }
-  std::size_t pending_phonetic() const { return phonetic_answers_.size(); }
-  std::size_t pending_forms() const { return form_entries_.size(); }
-
-  std::optional<std::string> GetOpenFilename(std::string_view filter) override;
-  void Beep(int type) override;
-  void PrintPreview(const std::vector<std::string>& sheets) override;
-  std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override;
-
- protected:
-  forms::MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
-                                  forms::MsgBoxButtons buttons) override;
-  void ShowModal(forms::Form& form) override;
-  void FormClosed(forms::Form& form, bool unloaded) override;
-
  private:
-  void Emit(const nlohmann::json& event);
-  void Error(const std::string& text);
+  // The transcript event of a Ui event.
+  void Emit(const forms::UiEvent& event);
 
   Sink sink_;
-  std::deque<forms::MsgBoxResult> msgbox_answers_;
-  std::deque<std::optional<std::string>> openfile_answers_;
-  std::deque<std::optional<std::string>> phonetic_answers_;
-  std::deque<FormEntry> form_entries_;
 };
 
 }  // namespace tessarin::cli

@@ -17,6 +17,30 @@ using namespace forms;  // the dialog under test and the Ui's answers
 using nlohmann::json;
 using ::testing::HasSubstr;
 
+// Collects the transcript of a ScriptedUi.
+struct Transcript {
+  std::vector<nlohmann::json> events;
+
+  ScriptedUi::Sink Sink() {
+    return [this](const nlohmann::json& event) { events.push_back(event); };
+  }
+  // The events whose single key is `key`.
+  std::vector<nlohmann::json> Of(const std::string& key) const {
+    std::vector<nlohmann::json> found;
+    for (const auto& event : events) {
+      if (event.contains(key)) found.push_back(event[key]);
+    }
+    return found;
+  }
+  // The "focus" of the last form snapshot.
+  nlohmann::json LastFocus() const {
+    for (auto it = events.rbegin(); it != events.rend(); ++it) {
+      if (it->contains("form") && (*it)["form"].contains("focus")) return (*it)["form"]["focus"];
+    }
+    return "no snapshot";
+  }
+};
+
 const json kClosed = {{"form", {{"name", "TestForm1"}, {"closed", true}}}};
 
 class ScriptedUiTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/forms/queued_ui.h"
 #include "core/host/host_error.h"
 #include "tests/forms/test_dialog.h"
 
@@ -31,8 +32,7 @@ std::vector<std::string> Names(const std::vector<Control*>& controls) {
 
 class FormTest : public ::testing::Test {
  protected:
-  Transcript transcript_;
-  ScriptedUi ui_{transcript_.Sink()};
+  QueuedUi ui_;
   TestDialog form_{ui_};
 };
 
@@ -103,12 +103,11 @@ TEST_F(FormTest, ErrorInAHandlerUnloadsTheFormAndLeavesItReusable) {
   form_.Get<CommandButton>("CommandButton1").on_click = [] {
     throw HostError(1004, "Application-defined or object-defined error");
   };
-  ui_.QueueForm({"TestForm1", {ParseFormAction({{"click", "CommandButton1"}})}});
+  ui_.QueueForm({"TestForm1", {UserAction::Click("CommandButton1")}});
   EXPECT_EQ(ErrorNumber([&] { form_.Show(ui_); }), 1004);
   EXPECT_FALSE(form_.loaded());
   EXPECT_EQ(form_.unloads, 0);  // abandoned, not unloaded by its own events
-  EXPECT_EQ(transcript_.events.back(),
-            (nlohmann::json{{"form", {{"name", "TestForm1"}, {"closed", true}}}}));
+  EXPECT_EQ(ui_.events().back().kind, UiEvent::Kind::kFormClosed);
   form_.Show(ui_);
   EXPECT_EQ(form_.loads, 2);
   EXPECT_EQ(form_.activations, 2);
@@ -116,19 +115,18 @@ TEST_F(FormTest, ErrorInAHandlerUnloadsTheFormAndLeavesItReusable) {
 
 TEST_F(FormTest, HideReturnsFromShowAndKeepsTheFormLoaded) {
   form_.Get<CommandButton>("CommandButton1").on_click = [this] { form_.Hide(); };
-  ui_.QueueForm(ParseFormEntry(
-      {{"form", "TestForm1"}, {"do", {{{"set", {"T2", "x"}}}, {{"click", "CommandButton1"}}}}}));
+  ui_.QueueForm({"TestForm1", {UserAction::Set("T2", "x"), UserAction::Click("CommandButton1")}});
   form_.Show(ui_);
   EXPECT_TRUE(form_.loaded());
   EXPECT_FALSE(form_.visible());
   EXPECT_EQ(form_.focus()->name(), "CommandButton1");
-  EXPECT_EQ(transcript_.events.back()["form"]["hidden"], true);
+  EXPECT_EQ(ui_.events().back().kind, UiEvent::Kind::kFormHidden);
 
   form_.Show(ui_);  // shown again: not loaded again, and the focus is where it was
   EXPECT_EQ(form_.loads, 1);
   EXPECT_EQ(form_.activations, 2);
   EXPECT_EQ(form_.Get<TextBox>("T2").text(), "x");
-  EXPECT_EQ(transcript_.Of("form")[3]["focus"], "CommandButton1");
+  EXPECT_EQ(ui_.Events(UiEvent::Kind::kForm)[2].view.focus, "CommandButton1");
 }
 
 TEST_F(FormTest, ShowingAShownFormIsAnError) {
@@ -144,7 +142,7 @@ TEST_F(FormTest, UnloadingWhileLoadingSkipsTheShow) {
   form_.Show(ui_);
   EXPECT_EQ(form_.activations, 0);
   EXPECT_EQ(form_.unloads, 1);
-  EXPECT_TRUE(transcript_.events.empty());
+  EXPECT_TRUE(ui_.events().empty());
 }
 
 TEST_F(FormTest, ProgrammaticFocusNeedsAReachableFocusableControl) {
@@ -156,7 +154,7 @@ TEST_F(FormTest, ProgrammaticFocusNeedsAReachableFocusableControl) {
 }
 
 // A Ui whose modal show runs the test's gestures while the form is on screen.
-class GestureUi : public ScriptedUi {
+class GestureUi : public QueuedUi {
  public:
   std::function<void(Form&)> gestures;
 

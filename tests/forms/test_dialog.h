@@ -1,21 +1,13 @@
-// A small dialog built the way the add-in's dialogs are, and a transcript recorder.
+// A small dialog built the way the add-in's dialogs are.
 #pragma once
 
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "app/cli/scripted_ui.h"
 #include "core/forms/form.h"
 
 namespace tessarin::forms {
-
-// Forms are shown through the script runner's Ui, as the command line shows them.
-using cli::FormSnapshot;
-using cli::ParseFormAction;
-using cli::ParseFormEntry;
-using cli::ScriptedUi;
 
 // Tab order as added: T1, Label1, T2, CBox, CheckBox1, TB1, CommandButton1, CommandButton2,
 // CMD(0..2), MultiPage1 (TextBox8 on page 1, Image1 on page 0).
@@ -70,30 +62,6 @@ class TestDialog : public Form {
   MultiPage& pages_ = AddMultiPage("MultiPage1", {"４０題", "２０題"});
   TextBox& textbox8_ = AddTextBox("TextBox8");
   Image& image1_ = AddImage("Image1", "page40.png");
-};
-
-// Collects the transcript of a ScriptedUi.
-struct Transcript {
-  std::vector<nlohmann::json> events;
-
-  ScriptedUi::Sink Sink() {
-    return [this](const nlohmann::json& event) { events.push_back(event); };
-  }
-  // The events whose single key is `key`.
-  std::vector<nlohmann::json> Of(const std::string& key) const {
-    std::vector<nlohmann::json> found;
-    for (const auto& event : events) {
-      if (event.contains(key)) found.push_back(event[key]);
-    }
-    return found;
-  }
-  // The "focus" of the last form snapshot.
-  nlohmann::json LastFocus() const {
-    for (auto it = events.rbegin(); it != events.rend(); ++it) {
-      if (it->contains("form") && (*it)["form"].contains("focus")) return (*it)["form"]["focus"];
-    }
-    return "no snapshot";
-  }
 };
 
 }  // namespace tessarin::forms

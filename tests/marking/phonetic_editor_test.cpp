@@ -73,7 +73,7 @@ TEST(Edit_Furigana, ShowsCurrentReadingsAndProposalsAndStoresTheAnswer) {
   host.app.Range("B2").Select();
 
   std::vector<forms::PhoneticSpan> seen;
-  struct Capture : cli::ScriptedUi {
+  struct Capture : forms::QueuedUi {
     std::vector<forms::PhoneticSpan>* seen;
     std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override {
       *seen = edit.spans;

@@ -4,12 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "app/cli/form_script.h"
-#include "app/cli/scripted_ui.h"
+#include "core/forms/queued_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -18,7 +16,8 @@
 namespace tessarin::reports {
 namespace {
 
-using nlohmann::json;
+using forms::UserAction;
+using Kind = forms::UiEvent::Kind;
 
 class Form1Test : public ::testing::Test {
  protected:
@@ -32,27 +31,18 @@ class Form1Test : public ::testing::Test {
   void Select(std::string_view address) { app_.Range(address).Select(); }
 
   // Shows the dialog doing `actions`; returns the texts of Text1 in its snapshots.
-  std::vector<std::string> Show(const json& actions = json::array()) {
-    ui_.QueueForm(cli::ParseFormEntry({{"form", "Form1"}, {"do", actions}}));
+  std::vector<std::string> Show(std::vector<UserAction> actions = {}) {
+    ui_.QueueForm({"Form1", std::move(actions)});
     form_.Show(ui_);
     std::vector<std::string> texts;
-    for (const json& e : events_) {
-      if (e.contains("form") && e["form"].contains("controls"))
-        texts.push_back(e["form"]["controls"]["Text1"]["text"]);
-    }
+    for (const forms::UiEvent& e : Events(Kind::kForm))
+      texts.push_back(e.view.controls.at("Text1").text);
     return texts;
   }
-  std::vector<json> Events(std::string_view kind) const {
-    std::vector<json> out;
-    for (const json& e : events_) {
-      if (e.contains(kind)) out.push_back(e[std::string(kind)]);
-    }
-    return out;
-  }
+  std::vector<forms::UiEvent> Events(Kind kind) const { return ui_.Events(kind); }
 
   host::Application app_;
-  std::vector<json> events_;
-  cli::ScriptedUi ui_{[this](const json& e) { events_.push_back(e); }};
+  forms::QueuedUi ui_;
   workbook::KanjiModule module_;
   Form1 form_{module_};
 };
@@ -89,11 +79,12 @@ TEST_F(Form1Test, OneCellGivesTheSetViewAndBeeps) {
   EXPECT_EQ(form_.Get<forms::TextBox>("Text1").text(), "しばらくお待ちください．．．\r\n");
   ASSERT_EQ(Show(), std::vector<std::string>{
                         "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n"});
-  const json view = Events("form").front();
-  EXPECT_EQ(view["caption"], "小学校で習う漢字リスト【出題している漢字一覧】");
-  EXPECT_EQ(view["controls"]["CD1"]["enabled"], true);
-  EXPECT_EQ(view["controls"]["CD2"]["enabled"], false);
-  EXPECT_EQ(Events("beep"), std::vector<json>{64});
+  const forms::FormView view = Events(Kind::kForm).front().view;
+  EXPECT_EQ(view.caption, "小学校で習う漢字リスト【出題している漢字一覧】");
+  EXPECT_EQ(view.controls.at("CD1").enabled, true);
+  EXPECT_EQ(view.controls.at("CD2").enabled, false);
+  ASSERT_EQ(Events(Kind::kBeep).size(), 1u);
+  EXPECT_EQ(Events(Kind::kBeep)[0].beep, 64);
   EXPECT_EQ(form_.Get<forms::TextBox>("Text1").font_name(), "ＭＳ ゴシック");
 }
 
@@ -115,7 +106,7 @@ TEST_F(Form1Test, WholeRowsReachTheLastColumnAndNoFurther) {
   Put("A2", "王");
   Select("3:5");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n右、一\r\n");
-  events_.clear();
+  ui_.ClearEvents();
   Select("6:6");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n円\r\n");
 }
@@ -127,7 +118,7 @@ TEST_F(Form1Test, WholeColumnsReachTheLastRowAndNoFurther) {
   Put("A1", "王");
   Select("B:D");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）2字 /80字 [2.5％]\r\n一、右\r\n");
-  events_.clear();
+  ui_.ClearEvents();
   Select("E:E");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n円\r\n");
 }
@@ -135,17 +126,17 @@ TEST_F(Form1Test, WholeColumnsReachTheLastRowAndNoFurther) {
 TEST_F(Form1Test, SeveralAreasShowTheErrorAndCloseWithoutReport) {
   Put("A1", "一");
   app_.ActiveSheet().Range("A1:B2,D4").Select();
-  EXPECT_TRUE(Show(json::array({json{{"click", "CD1"}}})).empty());
-  ASSERT_EQ(Events("msgbox").size(), 1u);
-  EXPECT_EQ(Events("msgbox")[0]["text"], "「選択範囲」を複数回選んでいます。");
-  EXPECT_EQ(Events("msgbox")[0]["caption"], "エラー");
-  EXPECT_TRUE(Events("beep").empty());
+  EXPECT_TRUE(Show({UserAction::Click("CD1")}).empty());
+  ASSERT_EQ(Events(Kind::kMsgBox).size(), 1u);
+  EXPECT_EQ(Events(Kind::kMsgBox)[0].text, "「選択範囲」を複数回選んでいます。");
+  EXPECT_EQ(Events(Kind::kMsgBox)[0].caption, "エラー");
+  EXPECT_TRUE(Events(Kind::kBeep).empty());
   EXPECT_FALSE(form_.loaded());
   EXPECT_TRUE(form_.CloseOnActivate);
   EXPECT_EQ(form_.Get<forms::TextBox>("Text1").text(), "しばらくお待ちください．．．\r\n");
 
   // The next showing starts afresh.
-  events_.clear();
+  ui_.ClearEvents();
   Select("A1");
   EXPECT_EQ(Show().size(), 1u);
   EXPECT_FALSE(form_.CloseOnActivate);
@@ -154,20 +145,20 @@ TEST_F(Form1Test, SeveralAreasShowTheErrorAndCloseWithoutReport) {
 TEST_F(Form1Test, NotSetViewThenSetViewAgain) {
   Put("A1", std::string(KanjiTableText(1)));
   Select("A1");
-  const std::vector<std::string> texts = Show(
-      json::array({json{{"click", "CD1"}}, json{{"click", "CD2"}}, json{{"click", "Command1"}}}));
+  const std::vector<std::string> texts =
+      Show({UserAction::Click("CD1"), UserAction::Click("CD2"), UserAction::Click("Command1")});
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_TRUE(
       texts[1].starts_with("【小学 1 年生で習う漢字】（漢検10級）0字 /80字 "
                            "[0.0％]\r\nすべて網羅されています。\r\n\r\n"));
   EXPECT_EQ(texts[0], texts[2]);
-  const std::vector<json> views = Events("form");
-  EXPECT_EQ(views[1]["caption"], "小学校で習う漢字リスト【出題していない漢字一覧】");
-  EXPECT_EQ(views[1]["controls"]["CD1"]["enabled"], false);
-  EXPECT_EQ(views[1]["controls"]["CD2"]["enabled"], true);
-  EXPECT_EQ(views[2]["caption"], "小学校で習う漢字リスト【出題している漢字一覧】");
-  EXPECT_EQ(Events("beep").size(), 3u);
-  EXPECT_EQ(views.back(), (json{{"name", "Form1"}, {"closed", true}}));
+  const std::vector<forms::UiEvent> views = Events(Kind::kForm);
+  EXPECT_EQ(views[1].view.caption, "小学校で習う漢字リスト【出題していない漢字一覧】");
+  EXPECT_EQ(views[1].view.controls.at("CD1").enabled, false);
+  EXPECT_EQ(views[1].view.controls.at("CD2").enabled, true);
+  EXPECT_EQ(views[2].view.caption, "小学校で習う漢字リスト【出題している漢字一覧】");
+  EXPECT_EQ(Events(Kind::kBeep).size(), 3u);
+  EXPECT_EQ(ui_.events().back().kind, Kind::kFormClosed);
   for (const std::string& entry : form_.grades().KanjiList) EXPECT_EQ(entry, "");
 }
 
@@ -175,8 +166,8 @@ TEST_F(Form1Test, ClosingWithTheCloseBoxLeavesNothingForTheNextSearch) {
   Put("A1", "一");
   Put("A2", "右");
   Select("A1");
-  Show(json::array({json{{"close", true}}}));
-  events_.clear();
+  Show({UserAction::Close()});
+  ui_.ClearEvents();
   Select("A2");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n右\r\n");
 }

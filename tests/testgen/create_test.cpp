@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "core/host/constants.h"
@@ -15,7 +16,8 @@
 namespace tessarin::testgen {
 namespace {
 
-using nlohmann::json;
+// Box texts and check values by control name, applied in name order.
+using Settings = std::map<std::string, std::variant<std::string, bool>>;
 
 // Row and column of the q-th question placed on a test sheet (from 1).
 host::CellRef Place(int q) { return {4 * ((q - 1) / 20) + 2, 20 - ((q - 1) % 20)}; }
@@ -24,19 +26,19 @@ class CreateTest : public TestgenTest {
  protected:
   // Opens the dialog, sets the boxes and options, presses create once or more, then closes
   // through the window.
-  void Create(const json& settings, int presses = 1) {
-    json actions = json::array();
-    for (auto& [key, value] : settings.items()) {
-      if (value.is_string()) {
-        actions.push_back({{"set", {key, value}}});
+  void Create(const Settings& settings, int presses = 1) {
+    std::vector<UserAction> actions;
+    for (const auto& [key, value] : settings) {
+      if (const std::string* text = std::get_if<std::string>(&value)) {
+        actions.push_back(Set(key, *text));
       } else if (key == "TB1") {
-        actions.push_back({{"toggle", {key, value}}});
+        actions.push_back(Toggle(key, std::get<bool>(value)));
       } else {
-        actions.push_back({{"check", {key, value}}});
+        actions.push_back(Check(key, std::get<bool>(value)));
       }
     }
-    for (int i = 0; i < presses; ++i) actions.push_back({{"click", "CommandButton1"}});
-    QueueDialog(actions);
+    for (int i = 0; i < presses; ++i) actions.push_back(Click("CommandButton1"));
+    QueueDialog(std::move(actions));
     Questions().Select();  // the user goes back to the question sheet
     START(module_, form_);
   }
@@ -93,7 +95,7 @@ TEST_F(CreateTest, FirstTestAddsTheSheetAndPlacesTheReferenceOrder) {
   EXPECT_EQ(test.Range("U8").Text(), "1234[1-60]40");
   EXPECT_EQ(test.PageSetup().PrintArea(), "A1:U8");
   EXPECT_EQ(form_.Get("CommandButton1").caption(), "再作成");
-  EXPECT_EQ(Events("beep").size(), 1u);
+  EXPECT_EQ(Events(Kind::kBeep).size(), 1u);
   EXPECT_TRUE(app_.ScreenUpdating());
   EXPECT_EQ(SettingsText(),
             "RND:1234\r\nFMU:False\r\nKMU:False\r\nHST:False\r\nSTN:True\r\n1P40:True\r\n");
@@ -102,7 +104,7 @@ TEST_F(CreateTest, FirstTestAddsTheSheetAndPlacesTheReferenceOrder) {
 TEST_F(CreateTest, EveryOptionGivesTheReferenceTest) {
   const std::vector<reference::Row> rows = MakeVariedQuestions(70);
   struct Case {
-    json settings;
+    Settings settings;
     reference::Options options;
   };
   const std::vector<Case> cases = {
@@ -112,9 +114,9 @@ TEST_F(CreateTest, EveryOptionGivesTheReferenceTest) {
       {{{"CBox", true}, {"CheckBox2", true}}, {true, false, true}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.settings.dump());
-    json settings = c.settings;
-    settings.update(json{{"T1", "5"}, {"T2", "64"}, {"T3", "30"}, {"T4", "0427"}});
+    SCOPED_TRACE(c.settings.begin()->first);
+    Settings settings = c.settings;
+    settings.insert({{"T1", "5"}, {"T2", "64"}, {"T3", "30"}, {"T4", "0427"}});
     // Q grows with every test; the reference takes the counts as they stand now.
     std::vector<reference::Row> now = rows;
     for (size_t i = 0; i < now.size(); ++i) {
@@ -280,11 +282,11 @@ TEST_F(CreateTest, ARangeBelowTheLastRowIsRefusedAndWritesNothing) {
   MakeQuestions(30);
   Create({{"T1", "35"}, {"T2", "50"}, {"T3", "40"}, {"T4", "77"}});
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"出題範囲に問題がありません。"});
-  EXPECT_EQ(Events("msgbox")[0]["caption"], "エラー");
+  EXPECT_EQ(Events(Kind::kMsgBox)[0].caption, "エラー");
   EXPECT_EQ(app_.Sheets().Count(), 1);
   EXPECT_TRUE(Questions().Range("Q1").Value().IsEmpty());
   EXPECT_EQ(form_.Get("CommandButton1").caption(), "作成");
-  EXPECT_TRUE(Events("beep").empty());
+  EXPECT_TRUE(Events(Kind::kBeep).empty());
   // The choices shown in the dialog are still stored.
   EXPECT_NE(SettingsText().find("RND:77"), std::string::npos);
 
@@ -293,22 +295,19 @@ TEST_F(CreateTest, ARangeBelowTheLastRowIsRefusedAndWritesNothing) {
   const std::map<std::string, std::string> before = Values(Test40(), 24);
   std::vector<host::CellValue> counts;
   for (int row = 1; row <= 30; ++row) counts.push_back(Questions().Cells(row, 17).Value());
-  events_.clear();
+  ui_.ClearEvents();
   Create({{"T1", "31"}, {"T2", "40"}});
   EXPECT_EQ(MessageTexts(), std::vector<std::string>{"出題範囲に問題がありません。"});
   EXPECT_EQ(Values(Test40(), 24), before);
   for (int row = 1; row <= 30; ++row)
     EXPECT_EQ(Questions().Cells(row, 17).Value(), counts[row - 1]);
 
-  QueueDialog({{{"set", {"T1", "31"}}},
-               {{"set", {"T2", "40"}}},
-               {{"click", "CommandButton1"}},
-               {{"set", {"T1", "21"}}},
-               {{"click", "CommandButton1"}}});
+  QueueDialog({Set("T1", "31"), Set("T2", "40"), Click("CommandButton1"), Set("T1", "21"),
+               Click("CommandButton1")});
   Questions().Select();
   START(module_, form_);
   EXPECT_EQ(Test40().Range("U8").Text(), "77[21-30]10");
-  EXPECT_EQ(Events("error").size(), 0u);
+  EXPECT_EQ(ui_.ErrorCount(), 0u);
 }
 
 TEST_F(CreateTest, SameInputsTwiceGiveTheSameSheet) {
@@ -336,7 +335,7 @@ TEST_F(CreateTest, AProtectedTestSheetEndsTheCommandWithItsError) {
   app_.Sheets().Add().SetName("テスト用紙 【40】");
   Test40().Protect();
   app_.Sheets().Item("ミラトス").Select();
-  QueueDialog({{{"click", "CommandButton1"}}});
+  QueueDialog({Click("CommandButton1")});
   EXPECT_EQ(ErrorNumber([&] { START(module_, form_); }), 1004);
   EXPECT_FALSE(form_.loaded());
 }

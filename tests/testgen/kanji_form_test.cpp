@@ -12,15 +12,13 @@
 namespace tessarin::testgen {
 namespace {
 
-using nlohmann::json;
-
 class KanjiFormTest : public TestgenTest {
  protected:
-  // Runs START with the dialog doing `actions`; returns the dialog's snapshots.
-  std::vector<json> Start(const json& actions) {
-    QueueDialog(actions);
+  // Runs START with the dialog doing `actions`; returns the dialog as shown after each.
+  std::vector<forms::FormView> Start(std::vector<UserAction> actions) {
+    QueueDialog(std::move(actions));
     START(module_, form_);
-    return Events("form");
+    return Views();
   }
 
   KanjiForm1 form_{module_};
@@ -74,42 +72,43 @@ TEST_F(KanjiFormTest, ControlsInTabOrderWithTheirCaptionsAndPlaces) {
 TEST_F(KanjiFormTest, StartRefusesOtherSheetsAndAnEmptyFirstQuestion) {
   app_.Sheets().Add().SetName("問題ミラトス");
   START(module_, form_);
-  ASSERT_EQ(Events("msgbox").size(), 1u);
-  EXPECT_EQ(Events("msgbox")[0]["text"], "シート名「ミラトス」を選択して下さい。");
-  EXPECT_EQ(Events("msgbox")[0]["caption"], "ミラトス");
+  ASSERT_EQ(Events(Kind::kMsgBox).size(), 1u);
+  EXPECT_EQ(Events(Kind::kMsgBox)[0].text, "シート名「ミラトス」を選択して下さい。");
+  EXPECT_EQ(Events(Kind::kMsgBox)[0].caption, "ミラトス");
   EXPECT_EQ(module_.QSheetName, "ミラトス");  // unchanged by the refusal
 
   app_.Sheets().Add().SetName("ミラトス2");
   Sheet("ミラトス2").Range("D2").SetText("二行目の問");
   START(module_, form_);
-  ASSERT_EQ(Events("msgbox").size(), 2u);
-  EXPECT_EQ(Events("msgbox")[1]["text"], "問題文が１題もありません。");
-  EXPECT_EQ(Events("msgbox")[1]["caption"], "エラー");
+  ASSERT_EQ(Events(Kind::kMsgBox).size(), 2u);
+  EXPECT_EQ(Events(Kind::kMsgBox)[1].text, "問題文が１題もありません。");
+  EXPECT_EQ(Events(Kind::kMsgBox)[1].caption, "エラー");
   EXPECT_EQ(module_.QSheetName, "ミラトス2");
   EXPECT_EQ(module_.TestTitle, "ミラトス2");
-  EXPECT_TRUE(Events("form").empty());
+  EXPECT_TRUE(Views().empty());
 
   Sheet("ミラトス2").Range("D1").SetText("一行目の問");
   START(module_, form_);
-  EXPECT_EQ(Events("form").size(), 2u);  // shown, then closed with its close box
+  EXPECT_EQ(Views().size(), 1u);  // shown, then closed with its close box
+  EXPECT_EQ(Events(Kind::kFormClosed).size(), 1u);
 }
 
 TEST_F(KanjiFormTest, OpensWithDefaultsWhenNothingIsSaved) {
   MakeQuestions(30);
   module_.Is40Sheet = false;
-  const json shown = Start(json::array()).at(0);
-  const json& c = shown["controls"];
-  EXPECT_EQ(c["T1"]["text"], "1");
-  EXPECT_EQ(c["T2"]["text"], "30");
-  EXPECT_EQ(c["T3"]["text"], "40");
-  EXPECT_EQ(c["T4"]["text"], "1234");
-  EXPECT_EQ(c["CBox"]["value"], false);
-  EXPECT_EQ(c["CheckBox1"]["value"], false);
-  EXPECT_EQ(c["CheckBox2"]["value"], false);
-  EXPECT_EQ(c["CheckBox3"]["value"], true);
-  EXPECT_EQ(c["TB1"]["value"], true);
-  EXPECT_EQ(c["TB1"]["caption"], "１ページ  ４０問で作成");
-  EXPECT_EQ(shown["focus"], "T1");
+  const forms::FormView shown = Start({}).at(0);
+  const auto& c = shown.controls;
+  EXPECT_EQ(c.at("T1").text, "1");
+  EXPECT_EQ(c.at("T2").text, "30");
+  EXPECT_EQ(c.at("T3").text, "40");
+  EXPECT_EQ(c.at("T4").text, "1234");
+  EXPECT_EQ(c.at("CBox").checked, false);
+  EXPECT_EQ(c.at("CheckBox1").checked, false);
+  EXPECT_EQ(c.at("CheckBox2").checked, false);
+  EXPECT_EQ(c.at("CheckBox3").checked, true);
+  EXPECT_EQ(c.at("TB1").checked, true);
+  EXPECT_EQ(c.at("TB1").caption, "１ページ  ４０問で作成");
+  EXPECT_EQ(shown.focus, "T1");
   EXPECT_TRUE(module_.Is40Sheet);
   EXPECT_TRUE(module_.WriteSourceNote);
   EXPECT_FALSE(app_.ScreenUpdating());
@@ -122,15 +121,15 @@ TEST_F(KanjiFormTest, ASelectionOfSeveralRowsSetsTheRange) {
   module_.SetIniValue("ED", "9", false);
   module_.SetIniValue("Mo", "15", false);
   app_.Range("B5:D12").Select();
-  json c = Start(json::array()).at(0)["controls"];
-  EXPECT_EQ(c["T1"]["text"], "5");
-  EXPECT_EQ(c["T2"]["text"], "12");
-  EXPECT_EQ(c["T3"]["text"], "15");
+  auto c = Start({}).at(0).controls;
+  EXPECT_EQ(c.at("T1").text, "5");
+  EXPECT_EQ(c.at("T2").text, "12");
+  EXPECT_EQ(c.at("T3").text, "15");
   app_.Range("C7").Select();
-  events_.clear();
-  c = Start(json::array()).at(0)["controls"];
-  EXPECT_EQ(c["T1"]["text"], "3");
-  EXPECT_EQ(c["T2"]["text"], "9");
+  ui_.ClearEvents();
+  c = Start({}).at(0).controls;
+  EXPECT_EQ(c.at("T1").text, "3");
+  EXPECT_EQ(c.at("T2").text, "9");
 }
 
 TEST_F(KanjiFormTest, SavedOptionsAndTheLaterOfTwoExclusiveOnesWins) {
@@ -139,12 +138,12 @@ TEST_F(KanjiFormTest, SavedOptionsAndTheLaterOfTwoExclusiveOnesWins) {
   module_.SetIniValue("STN", "False", false);
   module_.SetIniValue("1P40", "False", false);
   module_.Is40Sheet = true;  // e.g. after the 40 sheet was activated
-  const json c = Start(json::array()).at(0)["controls"];
-  EXPECT_EQ(c["CBox"]["value"], false);
-  EXPECT_EQ(c["CheckBox1"]["value"], true);
-  EXPECT_EQ(c["CheckBox2"]["value"], true);
-  EXPECT_EQ(c["CheckBox3"]["value"], false);
-  EXPECT_EQ(c["TB1"]["caption"], "１ページ  ２０問で作成");
+  const auto c = Start({}).at(0).controls;
+  EXPECT_EQ(c.at("CBox").checked, false);
+  EXPECT_EQ(c.at("CheckBox1").checked, true);
+  EXPECT_EQ(c.at("CheckBox2").checked, true);
+  EXPECT_EQ(c.at("CheckBox3").checked, false);
+  EXPECT_EQ(c.at("TB1").caption, "１ページ  ２０問で作成");
   EXPECT_FALSE(module_.IgnoreWrongCount);
   EXPECT_TRUE(module_.ExcludeAsked);
   EXPECT_TRUE(module_.ConsiderMustAppear);
@@ -154,55 +153,45 @@ TEST_F(KanjiFormTest, SavedOptionsAndTheLaterOfTwoExclusiveOnesWins) {
 
 TEST_F(KanjiFormTest, FlagsFollowTheDialogAfterAnUnsavedClose) {
   MakeQuestions(5);
-  Start({{{"check", {"CBox", true}}}});  // ticked, then closed through the window
+  Start({Check("CBox", true)});  // ticked, then closed through the window
   EXPECT_TRUE(module_.IgnoreWrongCount);
-  events_.clear();
-  const json c = Start(json::array()).at(0)["controls"];
-  EXPECT_EQ(c["CBox"]["value"], false);
+  ui_.ClearEvents();
+  const auto c = Start({}).at(0).controls;
+  EXPECT_EQ(c.at("CBox").checked, false);
   EXPECT_FALSE(module_.IgnoreWrongCount);
 }
 
 TEST_F(KanjiFormTest, BoxChecksKeepTheFocus) {
   MakeQuestions(5);
-  const std::vector<json> forms = Start({{{"set", {"T3", "0"}}},
-                                         {{"set", {"T3", "0.5"}}},
-                                         {{"set", {"T3", ""}}},
-                                         {{"set", {"T3", "abc"}}},
-                                         {{"set", {"T3", "１２"}}},
-                                         {{"set", {"T2", "1"}}},
-                                         {{"set", {"T2", "2"}}},
-                                         {{"set", {"T1", "0"}}},
-                                         {{"set", {"T1", "1.5"}}},
-                                         {{"set", {"T4", "-3"}}},
-                                         {{"set", {"T4", "0427"}}}});
+  const std::vector<forms::FormView> views =
+      Start({Set("T3", "0"), Set("T3", "0.5"), Set("T3", ""), Set("T3", "abc"), Set("T3", "１２"),
+             Set("T2", "1"), Set("T2", "2"), Set("T1", "0"), Set("T1", "1.5"), Set("T4", "-3"),
+             Set("T4", "0427")});
   const std::vector<std::string> one(4, "1以上の整数を入力して下さい。 ");
   std::vector<std::string> expected = one;
   expected.push_back("2以上の整数を入力して下さい。 ");
   expected.push_back("1以上の整数を入力して下さい。 ");
   expected.push_back("1以上の整数を入力して下さい。 ");
   EXPECT_EQ(MessageTexts(), expected);
-  for (const json& box : Events("msgbox")) EXPECT_EQ(box["caption"], "ミラトス");
-  EXPECT_EQ(forms[1]["focus"], "T3");
-  EXPECT_EQ(forms[4]["focus"], "T3");
-  EXPECT_EQ(forms[5]["focus"], "CommandButton1");  // 全角 12 passed
-  EXPECT_EQ(forms[6]["focus"], "T2");
-  EXPECT_EQ(forms[10]["focus"], "T4");
-  EXPECT_EQ(forms[11]["focus"], "CBox");
+  for (const forms::UiEvent& box : Events(Kind::kMsgBox)) EXPECT_EQ(box.caption, "ミラトス");
+  EXPECT_EQ(views[1].focus, "T3");
+  EXPECT_EQ(views[4].focus, "T3");
+  EXPECT_EQ(views[5].focus, "CommandButton1");  // 全角 12 passed
+  EXPECT_EQ(views[6].focus, "T2");
+  EXPECT_EQ(views[10].focus, "T4");
+  EXPECT_EQ(views[11].focus, "CBox");
 }
 
 TEST_F(KanjiFormTest, OptionRulesAndTheToggle) {
   MakeQuestions(5);
-  const std::vector<json> forms = Start({{{"check", {"CBox", true}}},
-                                         {{"check", {"CheckBox1", true}}},
-                                         {{"check", {"CheckBox1", false}}},
-                                         {{"check", {"CheckBox2", true}}},
-                                         {{"check", {"CheckBox3", false}}},
-                                         {{"toggle", {"TB1", false}}}});
-  EXPECT_EQ(forms[1]["controls"]["CBox"]["value"], true);
-  EXPECT_EQ(forms[2]["controls"]["CBox"]["value"], false);
-  EXPECT_EQ(forms[2]["controls"]["CheckBox1"]["value"], true);
-  EXPECT_EQ(forms[3]["controls"]["CBox"]["value"], false);  // both may be clear
-  EXPECT_EQ(forms[6]["controls"]["TB1"]["caption"], "１ページ  ２０問で作成");
+  const std::vector<forms::FormView> views =
+      Start({Check("CBox", true), Check("CheckBox1", true), Check("CheckBox1", false),
+             Check("CheckBox2", true), Check("CheckBox3", false), Toggle("TB1", false)});
+  EXPECT_EQ(views[1].controls.at("CBox").checked, true);
+  EXPECT_EQ(views[2].controls.at("CBox").checked, false);
+  EXPECT_EQ(views[2].controls.at("CheckBox1").checked, true);
+  EXPECT_EQ(views[3].controls.at("CBox").checked, false);  // both may be clear
+  EXPECT_EQ(views[6].controls.at("TB1").caption, "１ページ  ２０問で作成");
   EXPECT_FALSE(module_.IgnoreWrongCount);
   EXPECT_FALSE(module_.ExcludeAsked);
   EXPECT_TRUE(module_.ConsiderMustAppear);
@@ -212,25 +201,23 @@ TEST_F(KanjiFormTest, OptionRulesAndTheToggle) {
 
 TEST_F(KanjiFormTest, CloseButtonWritesAllNineKeysInOrder) {
   MakeQuestions(30);
-  Start({{{"set", {"T1", "2"}}},
-         {{"set", {"T2", "２０"}}},
-         {{"check", {"CheckBox1", true}}},
-         {{"click", "CommandButton2"}}});
+  Start({Set("T1", "2"), Set("T2", "２０"), Check("CheckBox1", true), Click("CommandButton2")});
   EXPECT_EQ(SettingsText(),
             "ST:2\r\nED:２０\r\nMo:40\r\nRND:1234\r\nFMU:False\r\nKMU:True\r\nHST:False\r\n"
             "STN:True\r\n1P40:True\r\n");
-  EXPECT_EQ(Events("form").back(), (json{{"name", "KanjiForm1"}, {"closed", true}}));
+  EXPECT_EQ(ui_.events().back().kind, Kind::kFormClosed);
+  EXPECT_EQ(ui_.events().back().view.name, "KanjiForm1");
 }
 
 TEST_F(KanjiFormTest, ResetAndMakeCode) {
   MakeQuestions(17);
   module_.SetIniValue("ST", "4", false);
   module_.SetIniValue("ED", "8", false);
-  const std::vector<json> forms =
-      Start({{{"click", "CommandButton3"}}, {{"click", "CommandButton4"}}});
-  EXPECT_EQ(forms[1]["controls"]["T1"]["text"], "1");
-  EXPECT_EQ(forms[1]["controls"]["T2"]["text"], "17");
-  const std::string code = forms[2]["controls"]["T4"]["text"];
+  const std::vector<forms::FormView> views =
+      Start({Click("CommandButton3"), Click("CommandButton4")});
+  EXPECT_EQ(views[1].controls.at("T1").text, "1");
+  EXPECT_EQ(views[1].controls.at("T2").text, "17");
+  const std::string code = views[2].controls.at("T4").text;
   ASSERT_EQ(code.size(), 4u);
   for (char ch : code) EXPECT_TRUE(ch >= '0' && ch <= '9') << code;
   EXPECT_EQ(SettingsText(), "ST:4\r\nED:8\r\n");  // nothing stored
@@ -239,10 +226,9 @@ TEST_F(KanjiFormTest, ResetAndMakeCode) {
 TEST_F(KanjiFormTest, MadeCodesAreSpreadOverAllDigits) {
   MakeQuestions(3);
   std::vector<int> seen(10, 0);
-  std::vector<json> clicks(50, {{"click", "CommandButton4"}});
-  const std::vector<json> forms = Start(clicks);
-  for (size_t i = 1; i < forms.size() - 1; ++i) {
-    for (char ch : forms[i]["controls"]["T4"]["text"].get<std::string>()) ++seen[ch - '0'];
+  const std::vector<forms::FormView> views = Start(std::vector(50, Click("CommandButton4")));
+  for (size_t i = 1; i < views.size(); ++i) {
+    for (char ch : views[i].controls.at("T4").text) ++seen[ch - '0'];
   }
   for (int d = 0; d < 10; ++d) EXPECT_GT(seen[d], 0) << d;
 }

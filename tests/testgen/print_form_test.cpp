@@ -14,8 +14,6 @@
 namespace tessarin::testgen {
 namespace {
 
-using nlohmann::json;
-
 class PrintFormTest : public TestgenTest {
  protected:
   // The host hands its print preview to the front end, as the script runner wires it.
@@ -36,8 +34,8 @@ class PrintFormTest : public TestgenTest {
     ApplyPageMetrics(module_);
     return sheet;
   }
-  void Show(const json& actions) {
-    ui_.QueueForm(cli::ParseFormEntry({{"form", "PrintForm"}, {"do", actions}}));
+  void Show(std::vector<UserAction> actions) {
+    ui_.QueueForm({"PrintForm", std::move(actions)});
     SetPaper(module_, form_);
   }
 
@@ -47,13 +45,14 @@ class PrintFormTest : public TestgenTest {
 TEST_F(PrintFormTest, PreviewMeasuresTheNumberedPagesOnly) {
   host::Sheet sheet = MakeTestSheet(3);
   sheet.Range("U17").ClearContents();  // page 3 lost its number: two pages are counted
-  Show({{{"set", {"TextBox2", "150"}}}, {{"click", "CommandButton1"}}});
+  Show({Set("TextBox2", "150"), Click("CommandButton1")});
   EXPECT_EQ(sheet.Rows(14).RowHeight(), 150);
   EXPECT_EQ(sheet.Rows(18).RowHeight(), 190);
   EXPECT_EQ(sheet.PageSetup().Zoom(), 92);  // now the width decides
   ASSERT_EQ(sheet.HPageBreaks().Count(), 1);
   EXPECT_EQ(sheet.HPageBreaks().Item(1), 9);
-  EXPECT_EQ(Events("preview"), std::vector<json>{json({{"sheets", {"テスト用紙 【40】"}}})});
+  ASSERT_EQ(Events(Kind::kPreview).size(), 1u);
+  EXPECT_EQ(Events(Kind::kPreview)[0].sheets, std::vector<std::string>{"テスト用紙 【40】"});
   EXPECT_EQ(module_.GetIniValue("Qs", ""), "150");
 }
 
@@ -61,7 +60,7 @@ TEST_F(PrintFormTest, ARefusedValueIsNeverStored) {
   MakeTestSheet(1);
   // The box holds the refused text when the window is closed; closing stores nothing, and the
   // store button is held by the check.
-  Show({{{"set", {"TextBox7", "0"}}}, {{"click", "CommandButton4"}}});
+  Show({Set("TextBox7", "0"), Click("CommandButton4")});
   EXPECT_EQ(MessageTexts(),
             std::vector<std::string>(2, "1以上の整数を入力して下さい。(既定値：7.0) "));
   EXPECT_EQ(SettingsText(), "");

@@ -7,14 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/cli/form_script.h"
-#include "app/cli/scripted_ui.h"
+#include "core/forms/queued_ui.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -23,6 +21,15 @@
 #include "tests/testgen/reference_order.h"
 
 namespace tessarin::testgen {
+
+// What a user does on a shown form.
+using forms::UserAction;
+inline UserAction Set(std::string box, std::string text) { return UserAction::Set(box, text); }
+inline UserAction Check(std::string box, bool value) { return UserAction::Check(box, value); }
+inline UserAction Toggle(std::string box, bool value) { return UserAction::Toggle(box, value); }
+inline UserAction Click(std::string button) { return UserAction::Click(button); }
+inline UserAction Close() { return UserAction::Close(); }
+using Kind = forms::UiEvent::Kind;
 
 class TestgenTest : public ::testing::Test {
  protected:
@@ -85,28 +92,23 @@ class TestgenTest : public ::testing::Test {
     return text.str();
   }
 
-  std::vector<nlohmann::json> Events(std::string_view kind) const {
-    std::vector<nlohmann::json> out;
-    for (const auto& e : events_) {
-      if (e.contains(kind)) out.push_back(e[std::string(kind)]);
-    }
-    return out;
-  }
-  std::vector<std::string> MessageTexts() const {
-    std::vector<std::string> out;
-    for (const auto& box : Events("msgbox")) out.push_back(box["text"]);
-    return out;
+  std::vector<forms::UiEvent> Events(forms::UiEvent::Kind kind) const { return ui_.Events(kind); }
+  std::vector<std::string> MessageTexts() const { return ui_.MessageTexts(); }
+  // The dialog as shown after it activated and after each action.
+  std::vector<forms::FormView> Views() const {
+    std::vector<forms::FormView> views;
+    for (const forms::UiEvent& e : Events(forms::UiEvent::Kind::kForm)) views.push_back(e.view);
+    return views;
   }
 
   // Queues what the user does in the next showing of KanjiForm1.
-  void QueueDialog(const nlohmann::json& actions) {
-    ui_.QueueForm(cli::ParseFormEntry({{"form", "KanjiForm1"}, {"do", actions}}));
+  void QueueDialog(std::vector<forms::UserAction> actions) {
+    ui_.QueueForm({"KanjiForm1", std::move(actions)});
   }
 
   testing::TempHome home_;  // the settings file starts absent
   host::Application app_;
-  std::vector<nlohmann::json> events_;
-  cli::ScriptedUi ui_{[this](const nlohmann::json& e) { events_.push_back(e); }};
+  forms::QueuedUi ui_;
   workbook::KanjiModule module_;
 };
 

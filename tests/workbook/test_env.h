@@ -1,11 +1,10 @@
-// A scripted host to run the add-in against (with TempHome, a temporary home folder).
+// A host with a queued Ui to run the add-in against (with TempHome, a temporary home folder).
 #pragma once
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "app/cli/scripted_ui.h"
+#include "core/forms/queued_ui.h"
 #include "core/host/application.h"
 #include "core/host/running_object.h"
 #include "core/workbook/kanji_module.h"
@@ -13,10 +12,9 @@
 
 namespace tessarin::testing {
 
-// A host with a scripted user interface, and the module attached to both.
+// A host with a queued user interface, and the module attached to both.
 struct ScriptedHost {
   ScriptedHost() {
-    ui.set_sink([this](const nlohmann::json& event) { events.push_back(event); });
     host::RegisterRunningApplication(&app);
     module.XlApp = &app;
     module.ui = &ui;
@@ -24,21 +22,17 @@ struct ScriptedHost {
   }
   ~ScriptedHost() { host::RegisterRunningApplication(nullptr); }
 
-  // The message box events logged so far, as "caption|text".
+  // The message boxes shown so far, as "caption|text".
   std::vector<std::string> Messages() const {
     std::vector<std::string> out;
-    for (const auto& e : events) {
-      if (e.contains("msgbox"))
-        out.push_back(e["msgbox"]["caption"].get<std::string>() + "|" +
-                      e["msgbox"]["text"].get<std::string>());
-    }
+    for (const forms::UiEvent& e : ui.Events(forms::UiEvent::Kind::kMsgBox))
+      out.push_back(e.caption + "|" + e.text);
     return out;
   }
 
   host::Application app;
-  cli::ScriptedUi ui;
+  forms::QueuedUi ui;
   workbook::KanjiModule module;
-  std::vector<nlohmann::json> events;
 };
 
 }  // namespace tessarin::testing
