@@ -428,10 +428,6 @@ std::string Application::GetOpenFilename(std::string_view filter) {
   return get_open_filename_(filter);
 }
 
-void Application::SendKeys(std::string_view keys) {
-  if (send_keys_) send_keys_(keys);
-}
-
 void Application::MacroOptions(std::string_view macro, bool has_shortcut, std::string_view key) {
   if (has_shortcut) {
     const bool letter =

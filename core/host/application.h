@@ -232,7 +232,6 @@ class Application {
   // The open-file box: the chosen path, or "False" when cancelled.
   using GetOpenFilenameHook = std::function<std::string(std::string_view filter)>;
   using PrintPreviewHook = std::function<void(const std::vector<std::string>& sheets)>;
-  using SendKeysHook = std::function<void(std::string_view keys)>;
   // Called after the active sheet changed through this object (Activate, Select, Sheets.Add,
   // Workbooks.Add/Open, closing the active workbook).
   using SheetActivateHook = std::function<void(Worksheet& sheet)>;
@@ -251,7 +250,6 @@ class Application {
     get_open_filename_ = std::move(hook);
   }
   void set_print_preview_hook(PrintPreviewHook hook) { print_preview_ = std::move(hook); }
-  void set_send_keys_hook(SendKeysHook hook) { send_keys_ = std::move(hook); }
   void set_sheet_activate_hook(SheetActivateHook hook) { sheet_activate_ = std::move(hook); }
 
   // --- Workbooks and sheets.
@@ -309,7 +307,6 @@ class Application {
   double InchesToPoints(double inches) const { return inches * 72.0; }
   // The open-file box through the hook; "False" when cancelled or when no hook is installed.
   std::string GetOpenFilename(std::string_view filter = {});
-  void SendKeys(std::string_view keys);
 
   // --- Shortcut keys. Binds Ctrl+`key` (a letter; upper case means Ctrl+Shift) to `macro`,
   // replacing the macro's earlier key and the key's earlier macro. has_shortcut False removes
@@ -333,7 +330,6 @@ class Application {
   std::shared_ptr<FileService> file_service_;
   GetOpenFilenameHook get_open_filename_;
   PrintPreviewHook print_preview_;
-  SendKeysHook send_keys_;
   SheetActivateHook sheet_activate_;
 
   std::vector<std::unique_ptr<Workbook>> workbooks_;

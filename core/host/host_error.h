@@ -29,7 +29,10 @@ enum ErrorNumber : int {
 };
 
 // Thrown by core code and caught only at the boundary of the add-in's public methods and of
-// the front ends, which report `number` and `description` to the caller.
+// the front ends, which report `number` and `description` to the caller. The one dialog that
+// catches one, the file selection dialog, shows it to the user and stays open for another file.
+// Code that only asks whether something would fail uses a non-throwing form (TryCp932ToUtf8,
+// Workbook::SheetNameProblem ...) instead of catching.
 class HostError : public std::runtime_error {
  public:
   HostError(int number, std::string description)

@@ -213,9 +213,13 @@ std::optional<std::string> Utf8ToCp932(std::string_view text) {
   return out;
 }
 
-std::string Utf16LeToUtf8(std::string_view bytes) {
+namespace {
+
+// UTF-16LE to UTF-8; on failure `*why` says what is wrong and the result is meaningless.
+std::string DecodeUtf16Le(std::string_view bytes, std::string* why) {
   if (bytes.size() % 2 != 0) {
-    throw HostError(kErrTypeMismatch, "UTF-16 text has an odd number of bytes");
+    *why = "UTF-16 text has an odd number of bytes";
+    return {};
   }
   const auto unit = [&](std::size_t i) {
     return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
@@ -237,9 +241,25 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
         continue;
       }
     }
-    throw HostError(kErrTypeMismatch,
-                    "UTF-16 text has an unpaired surrogate at offset " + std::to_string(i));
+    *why = "UTF-16 text has an unpaired surrogate at offset " + std::to_string(i);
+    return {};
   }
+  return out;
+}
+
+}  // namespace
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+  std::string why;
+  std::string out = DecodeUtf16Le(bytes, &why);
+  if (!why.empty()) throw HostError(kErrTypeMismatch, why);
+  return out;
+}
+
+std::optional<std::string> TryUtf16LeToUtf8(std::string_view bytes) {
+  std::string why;
+  std::string out = DecodeUtf16Le(bytes, &why);
+  if (!why.empty()) return std::nullopt;
   return out;
 }
 

@@ -59,6 +59,9 @@ std::optional<std::string> Utf8ToCp932(std::string_view text);
 // an odd byte count or an unpaired surrogate.
 std::string Utf16LeToUtf8(std::string_view bytes);
 
+// As Utf16LeToUtf8, but nullopt instead of throwing.
+std::optional<std::string> TryUtf16LeToUtf8(std::string_view bytes);
+
 // Encodes UTF-8 text as UTF-16LE bytes, without a byte order mark. Throws HostError 13 when
 // `text` is not valid UTF-8.
 std::string Utf8ToUtf16Le(std::string_view text);

@@ -55,40 +55,37 @@ int Workbook::IndexOf(const Worksheet& sheet) const {
   return 0;
 }
 
-void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) const {
-  auto fail = [&](const std::string& why) {
-    throw HostError(kErrApplicationDefined,
-                    "The sheet name \"" + std::string(name) + "\" is not allowed: " + why);
-  };
-  if (name.empty()) fail("a sheet name cannot be empty.");
-  if (Utf8Length(name) > 31) fail("a sheet name can have at most 31 characters.");
+std::string Workbook::SheetNameProblem(std::string_view name, const Worksheet* sheet) const {
+  if (name.empty()) return "a sheet name cannot be empty.";
+  if (Utf8Length(name) > 31) return "a sheet name can have at most 31 characters.";
   if (name.find_first_of(":\\/?*[]") != std::string_view::npos) {
-    fail("a sheet name cannot contain any of : \\ / ? * [ ].");
+    return "a sheet name cannot contain any of : \\ / ? * [ ].";
   }
   // A control character cannot be typed on a tab, and an .xlsx file cannot hold most of them.
   if (std::any_of(name.begin(), name.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
-    fail("a sheet name cannot contain control characters.");
+    return "a sheet name cannot contain control characters.";
   }
   if (name.front() == '\'' || name.back() == '\'')
-    fail("a sheet name cannot begin or end with an apostrophe.");
-  if (SheetNamesEqual(name, "History")) fail("the name History is reserved.");
+    return "a sheet name cannot begin or end with an apostrophe.";
+  if (SheetNamesEqual(name, "History")) return "the name History is reserved.";
   for (const auto& s : sheets_) {
     if (s.get() != sheet && SheetNamesEqual(s->name(), name)) {
-      fail("another sheet of workbook " + name_ + " is already called \"" + s->name() + "\".");
+      return "another sheet of workbook " + name_ + " is already called \"" + s->name() + "\".";
     }
+  }
+  return "";
+}
+
+void Workbook::CheckSheetName(std::string_view name, const Worksheet* sheet) const {
+  if (const std::string why = SheetNameProblem(name, sheet); !why.empty()) {
+    throw HostError(kErrApplicationDefined,
+                    "The sheet name \"" + std::string(name) + "\" is not allowed: " + why);
   }
 }
 
 std::string Workbook::NearestSheetName(std::string_view wanted) const {
-  auto allowed = [&](const std::string& name) {
-    try {
-      CheckSheetName(name, nullptr);
-      return true;
-    } catch (const HostError&) {
-      return false;
-    }
-  };
+  auto allowed = [&](const std::string& name) { return SheetNameProblem(name, nullptr).empty(); };
   if (allowed(std::string(wanted))) return std::string(wanted);
   std::string base;
   for (std::size_t pos = 0; pos < wanted.size();) {

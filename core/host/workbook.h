@@ -60,6 +60,8 @@ class Workbook {
   // U+001F, U+007F), a leading or trailing apostrophe, the reserved name History, or the name of
   // another sheet without regard to case).
   void CheckSheetName(std::string_view name, const Worksheet* sheet) const;
+  // What CheckSheetName would refuse `name` for, or "" when the name is allowed.
+  std::string SheetNameProblem(std::string_view name, const Worksheet* sheet) const;
   // The allowed name nearest to `wanted`, for a sheet a file names against those rules (other
   // programs write names the host refuses, and refusing the file for that helps no one):
   // `wanted` itself when allowed; else control characters and : \ / ? * [ ] become "_", as do a
@@ -72,7 +74,9 @@ class Workbook {
   void set_active_sheet(Worksheet* sheet) { active_sheet_ = sheet; }
 
   StringPool& strings() { return strings_; }
+  const StringPool& strings() const { return strings_; }
   StylePool& styles() { return styles_; }
+  const StylePool& styles() const { return styles_; }
   const Font& default_font() const { return styles_.Get(kDefaultStyle).font; }
 
   bool saved() const { return saved_; }

@@ -691,7 +691,7 @@ std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view fil
 
 std::string WriteStyles(const host::Workbook& workbook, const StylesCarry* carry,
                         const Namespaces& ns) {
-  const host::StylePool& pool = const_cast<host::Workbook&>(workbook).styles();
+  const host::StylePool& pool = workbook.styles();
   StylesCarry empty;
   const StylesCarry& c = carry ? *carry : empty;
 

@@ -429,7 +429,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
 
 template <typename Sink>
 void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizing) {
-  const host::StringPool& pool = const_cast<host::Worksheet&>(sheet_).strings();
+  const host::StringPool& pool = sheet_.strings();
   char row_digits[12];
   const auto row_end = std::to_chars(row_digits, row_digits + sizeof row_digits, r).ptr;
   const std::string_view row_text(row_digits, row_end - row_digits);

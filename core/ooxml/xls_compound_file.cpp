@@ -75,11 +75,8 @@ std::string CompoundFile::Open(std::string_view bytes) {
     entry.type = static_cast<unsigned char>(e[66]);
     const size_t name_bytes = std::min<size_t>(U16(e, 64), 64);
     if (name_bytes >= 2 && name_bytes % 2 == 0) {
-      try {
-        entry.name = host::Utf16LeToUtf8(e.substr(0, name_bytes - 2));
-      } catch (const host::HostError&) {
-        entry.name.clear();  // an undecodable name matches nothing we look for
-      }
+      // An undecodable name stays empty and matches nothing we look for.
+      entry.name = host::TryUtf16LeToUtf8(e.substr(0, name_bytes - 2)).value_or("");
     }
     entry.start = U32(e, 116);
     entry.size = major3_ ? U32(e, 120) : (U32(e, 120) | uint64_t{U32(e, 124)} << 32);

@@ -389,7 +389,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
                   wb_rels.end());
   }
   int next_rel = 1;
-  SharedStringsWriter strings(const_cast<host::Workbook&>(workbook).strings());
+  SharedStringsWriter strings(workbook.strings());
   std::vector<SheetOut> sheet_out;
   std::vector<DefinedName> names;
   int active_tab = 0;
