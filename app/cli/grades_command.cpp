@@ -7,7 +7,9 @@
 #include "app/cli/messages.h"
 #include "app/cli/recipe.h"
 #include "core/host/application.h"
+#include "core/host/host_error.h"
 #include "core/host/range.h"
+#include "core/reports/kanjidic_tables.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::cli {
@@ -23,6 +25,10 @@ CLI::App* GradesCommand::Register(CLI::App& app) {
       Tr("cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)"));
   c->add_option("--sheet", sheet_, Tr("the sheet to read (default: the question sheet)"));
   c->add_flag("--missing", missing_, Tr("list the kanji of each level that the cells do not use"));
+  c->add_option("--table", table_,
+                Tr("the grade allocation: 1989 (the default) or 2020, read from the kanjidic-xml "
+                   "package"))
+      ->check(CLI::IsMember({1989, 2020}));
   return c;
 }
 
@@ -34,6 +40,17 @@ int GradesCommand::Run(Streams& streams) {
   std::error_code ec;
   const std::string book = fs::absolute(book_, ec).string();
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
+
+  if (table_ == 2020) {
+    try {
+      reports::Tables2020();
+    } catch (const host::HostError& e) {
+      return fail(
+          Tr("the 2020 grade tables come from the kanjidic-xml package (%1): %2; install "
+             "it with: apt-get install kanjidic-xml",
+             {std::string(reports::kKanjidicPath), e.what()}));
+    }
+  }
 
   Recipe recipe;
   if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
@@ -61,6 +78,7 @@ int GradesCommand::Run(Streams& streams) {
   if (std::string p = Problem(recipe.Step({{"select", range}})); !p.empty()) return fail(p);
 
   Json actions = Json::array();
+  if (table_ == 2020) actions.push_back({{"check", {"CheckBox1", true}}});
   if (missing_) actions.push_back({{"click", "CD1"}});
   actions.push_back({{"click", "Command1"}});
   recipe.Step({{"form", "Form1"}, {"do", actions}});
