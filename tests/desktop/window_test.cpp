@@ -391,6 +391,27 @@ TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
   EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
 }
 
+TEST_F(WindowTest, TheStrokeKeyIsWrittenFromTheFileMenu) {
+  StartBlank();
+  // Without a test there is nothing to write the key of.
+  EXPECT_FALSE(window.ExportStrokeKeyTo(QString::fromStdString(home.path() + "/none.pdf")));
+  ASSERT_FALSE(driver.messages.empty());
+  MakeTestSheet();
+  bool offered = false;
+  for (QAction* action : window.findChildren<QAction*>()) {
+    offered |= action->text().startsWith(QStringLiteral("書き順つき解答を PDF に書き出し"));
+  }
+  EXPECT_TRUE(offered);
+  const std::string pdf = home.path() + "/Documents/key.pdf";
+  ASSERT_TRUE(window.ExportStrokeKeyTo(QString::fromStdString(pdf)));
+  std::ifstream in(pdf, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+  EXPECT_NE(bytes.find("KanjiStrokeOrders"), std::string::npos);
+  EXPECT_TRUE(
+      window.statusBar()->currentMessage().startsWith(QStringLiteral("書き順つき解答 1 ページ")));
+}
+
 TEST_F(WindowTest, RestingOnACellShowsItsComment) {
   StartBlank();
   // The blank template explains its columns in comments on row 1.
