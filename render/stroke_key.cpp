@@ -101,9 +101,10 @@ void PaintEntry(QPainter& painter, FontCatalog& fonts, const marking::KeyQuestio
   int lines = 1;
   const std::vector<AnswerCell> cells = AnswerCells(q.answer, box.right() - origin.x(), &lines);
   if (cells.empty()) {
-    // A question the question sheet no longer holds: say so rather than leave a blank.
-    PaintText(painter, fonts, "（問題シートに見つかりません）",
-              QRectF(origin, QSizeF(200, kSquare)), 10, false, host::kXlLeft, 16);
+    // No answer to show (none in column E, or the question is no longer in the sheet): say so
+    // rather than leave a blank that reads as a printing fault.
+    PaintText(painter, fonts, "（解答がありません）", QRectF(origin, QSizeF(200, kSquare)), 10,
+              false, host::kXlLeft, 16);
     return;
   }
   for (const AnswerCell& cell : cells) {
