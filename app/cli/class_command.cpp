@@ -257,9 +257,9 @@ int ClassCommand::RunCreate(Streams& streams, const std::vector<Learner>& learne
     };
     // The test is made and saved as `tessarin create` makes one, with the learner's own code.
     CreateCommand create;
-    std::vector<std::string> args = {
-        "create",  learner.book,           "--code", std::to_string(codes[i]),
-        "--count", std::to_string(count_), "-o",     learner.book};
+    std::vector<std::string> args = {"create",  learner.book,
+                                     "--code",  std::to_string(codes[i]),
+                                     "--count", std::to_string(count_)};
     if (twenty_) args.insert(args.end(), {"--per-page", "20"});
     std::string out, err;
     if (RunSubcommand(create, args, &out, &err) != 0) {
