@@ -11,6 +11,7 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
+#include "core/reports/kanji_tables.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::reports {
@@ -170,6 +171,23 @@ TEST_F(Form1Test, ClosingWithTheCloseBoxLeavesNothingForTheNextSearch) {
   ui_.ClearEvents();
   Select("A2");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n右\r\n");
+}
+
+TEST_F(Form1Test, TheAllocationChoiceClassifiesAgainAndStaysForTheNextShowing) {
+  Put("A1", "岡一");
+  Select("A1");
+  const std::vector<std::string> texts =
+      Show({UserAction::Check("CheckBox1", true), UserAction::Click("CD1")});
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_NE(texts[0].find("【高校で習う漢字】1字\r\n岡"), std::string::npos) << texts[0];
+  EXPECT_EQ(texts[1],
+            "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n一\r\n\r\n"
+            "【小学 4 年生で習う漢字】（漢検7級）1字 /202字 [0.5％]\r\n岡\r\n");
+  EXPECT_NE(texts[2].find("（漢検4級～2級）1110字 /1110字"), std::string::npos);
+  ui_.ClearEvents();
+  EXPECT_EQ(Show().front(), texts[1]);
+  ui_.ClearEvents();
+  EXPECT_EQ(Show({UserAction::Check("CheckBox1", false)}).back(), texts[0]);
 }
 
 TEST_F(Form1Test, NoWorkbookEndsTheShowingWithTheHostError) {
