@@ -19,8 +19,9 @@ std::optional<int> QuestionNumberAt(const host::Worksheet& sheet, host::CellRef 
   return static_cast<int>(value.number);
 }
 
+// "問 5 " on a test sheet, "7 行目の問題" on the question sheet: what "を ..." follows.
 std::string Question(const CommandScene& scene) {
-  if (scene.number) return "問 " + std::to_string(*scene.number);
+  if (scene.number) return "問 " + std::to_string(*scene.number) + " ";
   return std::to_string(scene.cell.row) + " 行目の問題";
 }
 
@@ -42,10 +43,10 @@ std::string StatusAfter(std::string_view macro, const CommandScene& before,
                         const CommandScene& after) {
   const bool changed = after.changes != before.changes;
   if (macro == "K_ThisQSisNG" && changed) {
-    return Question(before) + " を間違いとして記録しました";
+    return Question(before) + "を間違いとして記録しました";
   }
   if (macro == "K_ThisQSisHITU" && changed) {
-    return Question(before) + " を必出として記録しました";
+    return Question(before) + "を必出として記録しました";
   }
   if (macro == "K_GoJUMP" && (after.sheet != before.sheet || after.cell != before.cell)) {
     if (after.number) return "テスト用紙の問 " + std::to_string(*after.number) + " へ移動しました";

@@ -18,6 +18,7 @@
 #include "app/desktop/main_window.h"
 #include "app/desktop/paper_pictures.h"
 #include "app/desktop/sheet_grid.h"
+#include "app/desktop/sheet_tabs.h"
 #include "app/desktop/translations.h"
 #include "tests/desktop/modal_driver.h"
 #include "tests/workbook/test_env.h"
