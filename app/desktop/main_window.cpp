@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,9 +12,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
@@ -31,9 +27,10 @@
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/reports/mistake_report.h"
+#include "core/testgen/long_questions.h"
+#include "core/workbook/list_sheet.h"
 #include "core/workbook/question_sheet.h"
-#include "render/pdf_output.h"
-#include "render/printer_output.h"
+#include "render/cell_painter.h"
 
 namespace tessarin::desktop {
 namespace {
@@ -149,15 +146,18 @@ int MainWindow::RunMacro(const std::string& macro) {
   const CommandScene before = SceneOf(*app_);
   making_test_ = macro == "K_START";
   test_made_ = false;
+  long_questions_.clear();
   made_at_ = before.changes;
   std::optional<int> result;
   const int shown = RunAddin([&] {
     if (macro == "K_NG_Report") ShowNgChart();
+    if (macro == "K_START") OfferListSheet();
     result = session_->RunMacro(macro);
     return result.value_or(0);
   });
   making_test_ = false;
   if (shown == kNotRun) return kNotRun;
+  if (test_made_) WarnLongQuestions();
   if (result == 0) {
     const std::string status = StatusAfter(macro, before, SceneOf(*app_));
     if (!status.empty()) statusBar()->showMessage(Q(status), 10000);
@@ -169,6 +169,55 @@ int MainWindow::RunMacro(const std::string& macro) {
     return kNotRun;
   }
   return *result;
+}
+
+void MainWindow::NoteLongQuestions() {
+  const auto* form = dynamic_cast<const testgen::KanjiForm1*>(ui_->OpenForm("KanjiForm1"));
+  if (form == nullptr) return;
+  try {
+    long_questions_ = testgen::FindLongQuestions(
+        addin_->module(), *form, [this](const host::Worksheet& sheet, int32_t row, int32_t col) {
+          return render::ShrinkFactor(grid_fonts_, sheet, row, col);
+        });
+  } catch (const host::HostError&) {
+    long_questions_.clear();  // no test sheet after all: nothing printed small
+  }
+}
+
+void MainWindow::WarnLongQuestions() {
+  if (long_questions_.empty()) return;
+  QString text = QStringLiteral(
+      "次の問題は文字が縮んで印刷され、読みにくくなります。"
+      "読めるように短くしてください。\n");
+  for (const testgen::LongQuestion& q : long_questions_) {
+    text += QStringLiteral("\n%1 行目（問 %2）: %3 文字、%4 ポイントの文字が %5 ポイントに縮みます")
+                .arg(q.row)
+                .arg(q.number)
+                .arg(q.length)
+                .arg(q.font_size, 0, 'f', 1)
+                .arg(q.printed_size, 0, 'f', 1);
+  }
+  ShowNotice(text);
+}
+
+void MainWindow::OfferListSheet() {
+  host::Workbook* book = app_->active_workbook();
+  host::Worksheet* list = book ? workbook::FindListSheet(*book) : nullptr;
+  if (list == nullptr) return;
+  const std::string name = workbook::QuestionSheetNameFor(*book);
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ミラトス"),
+                  QStringLiteral("シート「%1」を出題文シートとして使いますか？\n"
+                                 "シート名を「%2」に変更します。")
+                      .arg(Q(list->name()), Q(name)),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("ListSheetBox"));
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+  if (box.exec() != QMessageBox::Yes) return;
+  std::string taken = workbook::TakeAsQuestionSheet(*book, *list);
+  SyncView();
+  // As when the user activates the renamed sheet: the add-in reads which sheet is active.
+  addin_->SheetActivate(taken);
 }
 
 void MainWindow::ShowNgChart() {
@@ -360,6 +409,7 @@ void MainWindow::SyncView() {
     made_at_ = book->changes();
     test_made_ = true;
     grid_->ShowRightEdge();
+    NoteLongQuestions();
   }
   UpdateTitle();
   syncing_ = false;

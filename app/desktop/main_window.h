@@ -15,6 +15,8 @@
 
 #include "app/desktop/qt_ui.h"
 #include "core/addin/session.h"
+#include "core/testgen/long_questions.h"
+#include "render/font_catalog.h"
 
 class QLabel;
 class QLineEdit;
@@ -101,6 +103,13 @@ class MainWindow : public QMainWindow {
   // Before the wrong-answer report: the totals of the single question sheet in the chart beside
   // the report's messages (no chart when there is no single question sheet; the report says why).
   void ShowNgChart();
+  // Before a test is made from a workbook opened from a plain list (one sheet, not a question
+  // sheet): offers that sheet as the question sheet and renames it as the command line does.
+  void OfferListSheet();
+  // While the test creation dialog is open after it made a test: notes the questions that print
+  // too small to read; after the dialog, warns of them.
+  void NoteLongQuestions();
+  void WarnLongQuestions();
   QUndoStack& UndoFor(host::Workbook* workbook);
 
   // The sheet tabs' requests (main_window_sheets.cpp); `index` counts tabs from 0.
@@ -141,6 +150,8 @@ class MainWindow : public QMainWindow {
   bool making_test_ = false;
   bool test_made_ = false;
   uint64_t made_at_ = 0;
+  std::vector<testgen::LongQuestion> long_questions_;
+  render::FontCatalog grid_fonts_;  // the fonts the long-question check measures with
   int busy_ = 0;
   bool closing_ = false;
 };

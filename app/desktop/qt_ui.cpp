@@ -140,6 +140,13 @@ FormDialog* QtUi::DialogFor(const forms::Form& form) const {
   return it == open_.end() ? nullptr : it->second;
 }
 
+const forms::Form* QtUi::OpenForm(std::string_view name) const {
+  for (const auto& [form, dialog] : open_) {
+    if (form->name() == name) return form;
+  }
+  return nullptr;
+}
+
 void QtUi::ShowModal(forms::Form& form) {
   FormDialog dialog(form, Parent(), pictures_);
   dialog.after_gesture = after_gesture_;

@@ -33,6 +33,8 @@ class QtUi : public forms::Ui {
 
   // The dialog showing `form` now, or nullptr.
   FormDialog* DialogFor(const forms::Form& form) const;
+  // The form named `name` that a dialog shows now, or nullptr.
+  const forms::Form* OpenForm(std::string_view name) const;
 
   // "Microsoft Excelブック,*.xl*,テキストファイル,*.txt" as a Qt file dialog filter: an entry
   // for every file the host opens first (OpenableFilesEntry), then each of the filter's, its

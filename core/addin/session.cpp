@@ -9,12 +9,15 @@
 #include "core/host/running_object.h"
 #include "core/host/text_util.h"
 #include "core/ooxml/xlsx.h"
+#include "core/workbook/record_guard.h"
 
 namespace tessarin::addin {
 
 Session::Session(forms::Ui& ui)
     : files_(std::make_shared<ooxml::WorkbookFiles>()),
       app_(std::make_unique<host::Application>()) {
+  // Every save passes the record guard: no front end replaces a file whose record it lost.
+  files_->set_save_guard(workbook::MakeRecordGuard());
   app_->set_file_service(files_);
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) are the front end's.
   app_->set_get_open_filename_hook([&ui](std::string_view filter) -> std::string {

@@ -1,8 +1,9 @@
 // Session: what a front end starts to run the add-in: one host application that opens and saves
-// workbook files, whose own boxes (the open-file box, the print preview) the front end's dialog
-// port answers, registered as the running application the add-in attaches to, and the add-in
-// object. The window and the script runner each hold one; it is the one place of that wiring,
-// of running a macro by name, of the shortcut keys bound now, and of what a save tells the user.
+// workbook files (every save through the record guard), whose own boxes (the open-file box, the
+// print preview) the front end's dialog port answers, registered as the running application the
+// add-in attaches to, and the add-in object. The window and the script runner each hold one; it is
+// the one place of that wiring, of running a macro by name, of the shortcut keys bound now, and of
+// what a save tells the user.
 #pragma once
 
 #include <memory>

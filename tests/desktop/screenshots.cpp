@@ -182,6 +182,7 @@ int main(int argc, char** argv) {
     for (const char* line : list) out << ",,," << line << "\n";
   }
   for (const auto& book : window.app().workbooks()) book->set_saved(true);
+  window.findChild<QWidget*>(QStringLiteral("NgChartDock"))->hide();
   window.OpenPath(QString::fromStdString(csv));
   Activate(window);
   driver.Expect("ListSheetBox", [](QWidget* box) {

@@ -592,6 +592,47 @@ TEST_F(WindowTest, SheetTabsRenameCopyInsertAndDeleteSheets) {
   EXPECT_EQ(driver.pending(), 0u);
 }
 
+TEST_F(WindowTest, CtrlTOnAListOffersItsSheetAsTheQuestionSheet) {
+  StartBlank();
+  const std::string csv = home.path() + "/Documents/4nen.csv";
+  // The third question is far too long for its cell.
+  std::string long_question;
+  for (int i = 0; i < 12; ++i) long_question += "あいうえお";
+  std::ofstream(csv) << ",,,漢字をかく,書\n,,,海をわたる,渡\n,,," << long_question << "漢字,字\n";
+  ASSERT_TRUE(window.OpenPath(QString::fromStdString(csv)));
+  ASSERT_EQ(ActiveSheet().name(), "4nen");
+  // Declined: nothing is renamed, and the add-in says what it needs.
+  driver.Expect("ListSheetBox", [](QWidget* box) {
+    static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(ActiveSheet().name(), "4nen");
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("ミラトス"), std::string::npos);
+  Refocus();
+  // Accepted: the sheet takes the command line's name and the test is made from it.
+  QString offer;
+  driver.Expect("ListSheetBox", [&](QWidget* box) {
+    offer = static_cast<QMessageBox*>(box)->text();
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+  });
+  driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")),
+                      Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")),
+                      Qt::LeftButton);
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(offer.contains(QStringLiteral("ミラトス4nen")));
+  EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+  EXPECT_NE(Sheet("ミラトス4nen").TextView(1, 4), "");
+  EXPECT_EQ(driver.pending(), 0u);
+  // After the dialog, the question that prints too small is named by its row.
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("3 行目"), std::string::npos) << driver.messages.back();
+  EXPECT_NE(driver.messages.back().find("62 文字"), std::string::npos) << driver.messages.back();
+}
+
 TEST_F(WindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
   StartBlank();
   Click(1, 4);
