@@ -26,6 +26,7 @@
 #include "app/desktop/sheet_tabs.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
+#include "core/reports/kanjidic_tables.h"
 #include "core/reports/mistake_report.h"
 #include "core/testgen/long_questions.h"
 #include "core/workbook/list_sheet.h"
@@ -471,6 +472,8 @@ void MainWindow::BuildMenus() {
       ->setObjectName(QStringLiteral("PrintPreviewAction"));
   file->addAction(QStringLiteral("印刷(&P)..."), this, [this] { PrintActive(); });
   file->addAction(QStringLiteral("PDF に書き出し(&E)..."), this, [this] { ExportPdf(); });
+  file->addAction(QStringLiteral("書き順つき解答を PDF に書き出し(&K)..."), this,
+                  [this] { ExportStrokeKey(); });
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
 
@@ -522,6 +525,10 @@ void MainWindow::BuildMenus() {
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   help->addAction(QStringLiteral("バージョン情報(&A)"), this, [this] { RunMacro("K_QVersion"); });
+  help->addAction(QStringLiteral("使用しているデータとフォント(&D)"), this, [this] {
+    QMessageBox::about(this, QStringLiteral("使用しているデータとフォント"),
+                       Q(std::string(reports::kDataNotice)));
+  });
   RebuildShortcuts();
 }
 

@@ -1,4 +1,5 @@
-// MainWindow: opening, saving and closing workbooks, and printing the active sheet.
+// MainWindow: opening, saving and closing workbooks, printing the active sheet and the
+// stroke-order answer key.
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -13,9 +14,12 @@
 #include "app/desktop/main_window.h"
 #include "app/desktop/sheet_grid.h"
 #include "core/host/host_error.h"
+#include "core/marking/answer_key.h"
 #include "core/ooxml/xlsx.h"
+#include "core/workbook/question_sheet.h"
 #include "render/pdf_output.h"
 #include "render/printer_output.h"
+#include "render/stroke_key.h"
 
 namespace tessarin::desktop {
 namespace {
@@ -223,6 +227,48 @@ bool MainWindow::ExportPdfTo(const QString& path) {
   if (!Printing([&] { pages = render::WritePdf(*sheet, path.toStdString()); })) return false;
   statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path),
                            5000);
+  return true;
+}
+
+std::string MainWindow::KeyTestSheet() const {
+  host::Workbook* book = app_->active_workbook();
+  if (book == nullptr) return "";
+  const std::string active = grid_->sheet() != nullptr ? grid_->sheet()->name() : "";
+  if (active == workbook::kTestSheet40 || active == workbook::kTestSheet20) return active;
+  for (std::string_view name : {workbook::kTestSheet40, workbook::kTestSheet20}) {
+    if (book->FindSheet(name) != nullptr) return std::string(name);
+  }
+  return "";
+}
+
+void MainWindow::ExportStrokeKey() {
+  const std::string test = KeyTestSheet();
+  if (test.empty()) {
+    ShowError(host::kErrApplicationDefined, QStringLiteral("テスト用紙がありません。"));
+    return;
+  }
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("書き順つき解答を PDF に書き出し"),
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+          QStringLiteral("/書き順つき解答.pdf"),
+      QStringLiteral("PDF (*.pdf)"));
+  if (!path.isEmpty()) ExportStrokeKeyTo(path);
+}
+
+bool MainWindow::ExportStrokeKeyTo(const QString& path) {
+  const std::string test = KeyTestSheet();
+  int pages = 0;
+  if (!Printing([&] {
+        if (test.empty())
+          throw host::HostError(host::kErrApplicationDefined, "テスト用紙がありません。");
+        std::string title;
+        const auto key = marking::ReadAnswerKey(*app_, test, &title);
+        pages = render::WriteStrokeKeyPdf(title, key, path.toStdString());
+      })) {
+    return false;
+  }
+  statusBar()->showMessage(
+      QStringLiteral("書き順つき解答 %1 ページを書き出しました: %2").arg(pages).arg(path), 5000);
   return true;
 }
 
