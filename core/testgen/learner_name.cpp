@@ -6,6 +6,7 @@
 #include "core/host/constants.h"
 #include "core/host/text_encoding.h"
 #include "core/testgen/test_sheet.h"
+#include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::testgen {
@@ -28,9 +29,11 @@ std::string NameAndScore(std::string_view name) {
 }  // namespace
 
 int WriteLearnerName(host::Worksheet& test, std::string_view name) {
-  const bool forty = test.name() == workbook::kTestSheet40;
-  if (!forty && test.name() != workbook::kTestSheet20) return 0;
-  const int32_t rows = forty ? 8 : 4;
+  const TestSheetLayout* layout = LayoutOfSheet(test.name());
+  if (layout == nullptr) return 0;
+  const bool forty = layout == &TestSheet40();
+  const int32_t rows = layout->rows_per_page;
+  constexpr int32_t kHeaderColumn = TestSheetLayout::kHeaderColumn;
   int pages = 0;
   for (int32_t base = 0; test.Value(base + 1, kHeaderColumn).type != host::ValueType::kEmpty;
        base += rows) {
