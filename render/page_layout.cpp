@@ -58,6 +58,27 @@ double ColumnsWidth(const host::Worksheet& sheet, int32_t left, int32_t right) {
   return w;
 }
 
+// The print areas cut at the last row and column that hold anything, so a print area of the
+// whole sheet around a few cells costs what those cells cost, not a billion blank cells.
+host::AreaList WithinContent(const host::Worksheet& sheet, const host::AreaList& areas) {
+  host::AreaList out;
+  if (sheet.cells().CellCount() == 0) return out;
+  const host::Area used = sheet.UsedArea();
+  for (size_t i = 0; i < areas.size(); ++i) {
+    host::Area a = areas[i];
+    a.bottom = std::min(a.bottom, used.bottom);
+    a.right = std::min(a.right, used.right);
+    if (a.top <= a.bottom && a.left <= a.right) out.push_back(a);
+  }
+  return out;
+}
+
+bool HoldsCells(const host::Worksheet& sheet, const host::Area& area) {
+  bool any = false;
+  sheet.cells().ForEachCell(area, [&](int32_t, const host::Cell&) { any = true; });
+  return any;
+}
+
 }  // namespace
 
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
@@ -103,6 +124,8 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
     }
   }
   if (areas.size() == 0) areas = host::AreaList(sheet.UsedArea());
+  areas = WithinContent(sheet, areas);
+  if (areas.size() == 0) return out;  // nothing in the print area: no pages
 
   // The zoom, or the scale that fits the first area into the pages asked for.
   const host::Area& first = areas.front();
@@ -156,8 +179,10 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
         QPointF at = room.topLeft();
         if (setup.center_horizontally) at.rx() += (room.width() - size.width()) / 2;
         if (setup.center_vertically) at.ry() += (room.height() - size.height()) / 2;
-        out.pages.push_back(
-            {host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
+        const host::Area cells{r.first, c.first, r.last, c.last};
+        // A page with nothing on it is not printed, as spreadsheet programs do.
+        if (!HoldsCells(sheet, cells)) continue;
+        out.pages.push_back({cells, QRectF(at, size), number++});
       }
     }
   }

@@ -31,9 +31,11 @@ struct PrintLayout {
   std::vector<PrintPage> pages;
 };
 
-// Lays out the print pages of `sheet`. Each area of the print area (else the used area) is cut
-// into pages at manual breaks and where the printable area is full, at the page setup's zoom
-// (or the fit-to-pages scale); pages go down then over, or over then down, as the setup says.
+// Lays out the print pages of `sheet`. Each area of the print area (else the used area), cut at
+// the last row and column that hold a cell, is cut into pages at manual breaks and where the
+// printable area is full, at the page setup's zoom (or the fit-to-pages scale); pages go down
+// then over, or over then down, as the setup says. A page holding no cell is left out, so the
+// work is bounded by what the sheet holds; a sheet with nothing to print has no pages.
 //
 // Test sheets print one test page per sheet of paper: the page is cut after every test page, and
 // when a test page does not fit at the zoom the whole sheet is scaled down uniformly, to the

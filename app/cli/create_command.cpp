@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "app/cli/book_lock.h"
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
 #include "app/cli/recipe.h"
@@ -79,11 +80,13 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_option("--sheet", sheet_, Tr("the question sheet, when the workbook has several sheets"));
   c->add_option("--range", range_, Tr("question rows FIRST-LAST (default: every question)"));
   c->add_option("--count", count_, Tr("number of questions (default 40)"))
+      ->transform(DecimalNumber())
       ->check(CLI::Range(1, 1000000));
   c->add_option("--code", code_,
                 Tr("random code that fixes the order, 1 to 2147483647 (default 1234)"));
   c->add_flag("--random-code", random_code_, Tr("let the dialog make a random code"));
   c->add_option("--per-page", per_page_, Tr("questions per page: 40 or 20"))
+      ->transform(DecimalNumber())
       ->check(CLI::IsMember({40, 20}));
   c->add_flag("--ignore-wrong", ignore_wrong_,
               Tr("wrong-answer counts do not order the questions"));
@@ -93,7 +96,8 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_option("-o,--output", out_,
                 Tr("where to save the workbook with the test: a .xlsx or .xlsm file, or a folder "
                    "(default: beside BOOK); NAME.pdf saves NAME.xlsx and prints the test to "
-                   "NAME.pdf beside it"));
+                   "NAME.pdf beside it"))
+      ->check(NonEmptyPath());
   pdf_option_ =
       c->add_option("--pdf", pdf_,
                     Tr("also print the test to a PDF (default: beside the saved workbook)"))
@@ -138,6 +142,9 @@ int CreateCommand::Run(Streams& streams) {
     }
   }
 
+  // Held until the result is saved: the question workbook's record may be written back.
+  std::unique_ptr<host::WorkbookLock> lock;
+  if (std::string p = LockBook(book, lock); !p.empty()) return fail(p);
   Recipe recipe;
   if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
 
