@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,9 @@ struct Decimal {
 Decimal ToDecimal(double a) {
   Decimal r;
   if (!(a > 0)) return r;
+  // A finite value can overflow on the way (1e308 times a denominator or a percent): its text
+  // would be "inf", which has no digits to read. The largest double stands in for it.
+  if (!std::isfinite(a)) a = std::numeric_limits<double>::max();
   char buf[40];
   auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
   const char* p = buf;
