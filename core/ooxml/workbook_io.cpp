@@ -79,6 +79,17 @@ void WorkbookFiles::CheckSavePath(const std::string& path) const {
   }
 }
 
+void WorkbookFiles::AskGuard(const host::Workbook& workbook, const std::string& real_target,
+                             const std::string& target) {
+  std::unique_ptr<host::Workbook> on_disk;
+  try {
+    on_disk = Open(real_target);
+  } catch (const HostError&) {
+    return;
+  }
+  guard_->CheckReplace(workbook, *on_disk, target);
+}
+
 host::FileStamp WorkbookFiles::StampOf(const std::string& path) {
   host::FileInfo info;
   if (host::Env::Default()->Stat(path, &info) != 0) return {};
@@ -174,6 +185,12 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   const bool own_file = !workbook.path().empty() && Absolute(workbook.FullName()) == target &&
                         (workbook.file_format() == host::FileFormat::kXlsx ||
                          workbook.file_format() == host::FileFormat::kXlsm);
+  // Replacing another file, or our own that changed on disk, may lose a record: the guard says.
+  if (exists && guard_ && target_info.kind == host::FileKind::kRegular &&
+      (!own_file || (workbook.disk_stamp().Known() &&
+                     StampFromInfo(target_info) != workbook.disk_stamp()))) {
+    AskGuard(workbook, real_target, target);
+  }
   const bool check = exists && !options.force && target_info.kind == host::FileKind::kRegular;
   if (check) {
     const host::FileStamp current = StampFromInfo(target_info);

@@ -9,6 +9,7 @@
 #include "core/host/env.h"
 #include "core/host/file_service.h"
 #include "core/host/host_error.h"
+#include "core/host/save_guard.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/xlsx.h"
 
@@ -61,6 +62,11 @@ class WorkbookFiles : public host::FileService {
   // read (see ReadXlsx, ImportText, ImportXls) or the file is larger than the limit.
   std::unique_ptr<host::Workbook> Open(const std::string& path) override;
 
+  // The check every later Save runs before it replaces a file other than the workbook's own,
+  // unchanged one (see host::SaveGuard); nullptr (the default) checks nothing. Front ends
+  // install the add-in's record guard here.
+  void set_save_guard(std::shared_ptr<const host::SaveGuard> guard) { guard_ = std::move(guard); }
+
   // Save with default options: refuses to overwrite changes made by another program.
   std::string Save(host::Workbook& workbook, const std::string& path) override;
 
@@ -73,7 +79,8 @@ class WorkbookFiles : public host::FileService {
   // replaced, unless another user planted it in a shared sticky folder (such as /tmp). Temporary
   // files left in the folder by a killed save are removed. On success the workbook's name,
   // folder, format, disk stamp and saved flag describe the new file.
-  // Throws (leaving every existing file as it was and no temporary file behind): SaveConflict
+  // Throws (leaving every existing file as it was and no temporary file behind): whatever the
+  // save guard throws, even with `options.force` (it is asked before the conflicts); SaveConflict
   // (1004) as described there unless `options.force`; HostError 52 for an empty path or one
   // ending in "/" or a file name too long, 75 when the path is a folder, FIFO or device (also
   // before ".xlsx" is added: /dev/null is refused, never turned into /dev/null.xlsx), the
@@ -95,9 +102,14 @@ class WorkbookFiles : public host::FileService {
  private:
   // Throws the HostError of a path that can name no workbook file (see Save).
   void CheckSavePath(const std::string& path) const;
+  // Reads the file at `real_target` and lets the save guard judge its replacement; a file that
+  // cannot be read as a workbook holds nothing the guard could keep.
+  void AskGuard(const host::Workbook& workbook, const std::string& real_target,
+                const std::string& target);
 
   std::shared_ptr<host::Env> env_;
   OpenLimits limits_;
+  std::shared_ptr<const host::SaveGuard> guard_;
 };
 
 }  // namespace tessarin::ooxml
