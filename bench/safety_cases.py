@@ -534,30 +534,38 @@ def png_name_255_bytes():
     return r, ("written" if os.path.exists(out) else "NOT written") + f"; exit {r[0]}"
 
 
-def limited_fsize(limit_bytes):
-    import resource
-
-    def pre():
-        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-        resource.setrlimit(resource.RLIMIT_FSIZE, (limit_bytes, limit_bytes))
-    return pre
+FREE = 16384  # bytes left free on the small disk
 
 
 @case
 def pdf_full_disk():
-    """The file size limit stands in for a full disk: writes past it fail as ENOSPC would."""
-    book = test_book()
-    out = path("full.pdf")
-    run(["print", book, "-o", out])
-    good = open(out, "rb").read()
-    start = time.monotonic()
-    p = subprocess.run([TESSARIN, "print", book, "-o", out], capture_output=True, env=ENV, cwd=WORK,
-                       preexec_fn=limited_fsize(4 * 1024))
-    r = (p.returncode, p.stdout.decode(errors="replace") + p.stderr.decode(errors="replace"),
-         time.monotonic() - start, 0.0, 0.0)
-    kept = open(out, "rb").read() == good
-    said = "said Printed" if "Printed" in p.stdout.decode(errors="replace") else "no Printed"
-    return r, f"exit {p.returncode}, {said}, " + ("old PDF whole" if kept else "OLD PDF DAMAGED")
+    """A 256 KiB tmpfs holding a good PDF of a 5-page test, filled until FREE bytes are free, so
+    the next PDF cannot fit (needs root to mount)."""
+    csv = path("many.csv")
+    with open(csv, "w", encoding="utf-8") as f:
+        for i in range(1, 241):
+            f.write(f",,,問題{i}の<かん>字,漢{i}\n")
+    book = path("many.xlsx")
+    run(["create", csv, "--count", "200", "-o", book])
+    disk = path("small-disk")
+    os.makedirs(disk)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk]).returncode:
+        return None, "skipped: cannot mount a small tmpfs"
+    try:
+        out = os.path.join(disk, "full.pdf")
+        run(["print", book, "-o", out])
+        good = open(out, "rb").read()
+        st = os.statvfs(disk)
+        with open(os.path.join(disk, "filler"), "wb") as f:
+            f.write(b"\0" * max(0, st.f_bavail * st.f_frsize - FREE))
+        r = run(["print", book, "-o", out])
+        now = open(out, "rb").read()
+        state = "old PDF whole" if now == good else ("new PDF whole" if pdf_ok(out) else
+                                                     "PDF DAMAGED")
+        said = "said Printed" if "Printed" in r[1] else "no Printed"
+        return r, f"exit {r[0]}, {said}, {state} ({len(good)} bytes before, {len(now)} after)"
+    finally:
+        subprocess.run(["umount", disk])
 
 
 @case

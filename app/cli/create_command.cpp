@@ -112,7 +112,7 @@ struct CreateCommand::Job {
   bool is_list = false;  // a .csv, .txt or .xls: its record is kept beside it
   std::string target;    // where the workbook with the test is saved
   bool want_pdf = false;
-  std::string pdf;  // "" = beside the saved workbook
+  std::string pdf;                           // "" = beside the saved workbook
   std::unique_ptr<host::WorkbookLock> lock;  // on `book`, from the read to the save
   std::unique_ptr<CommandSession> session;
   std::string question_sheet;  // its name in the saved workbook

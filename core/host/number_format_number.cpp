@@ -287,6 +287,8 @@ void BestFraction(double f, int digits, int64_t* num, int64_t* den) {
 
 std::string FractionText(const Section& s, double v, bool minus) {
   v *= std::pow(10.0, s.scale);
+  // Percent signs can carry a huge value past the largest double; no fraction is left of it.
+  if (!std::isfinite(v)) v = std::numeric_limits<double>::max();
   double whole = s.has_int_part ? std::floor(v) : 0.0;
   const double f = v - whole;
   // Whole-valued doubles: beyond 2^53 there is no fraction left, and no int64 would hold them.

@@ -187,8 +187,8 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
                          workbook.file_format() == host::FileFormat::kXlsm);
   // Replacing another file, or our own that changed on disk, may lose a record: the guard says.
   if (exists && guard_ && target_info.kind == host::FileKind::kRegular &&
-      (!own_file || (workbook.disk_stamp().Known() &&
-                     StampFromInfo(target_info) != workbook.disk_stamp()))) {
+      (!own_file ||
+       (workbook.disk_stamp().Known() && StampFromInfo(target_info) != workbook.disk_stamp()))) {
     AskGuard(workbook, real_target, target);
   }
   const bool check = exists && !options.force && target_info.kind == host::FileKind::kRegular;

@@ -146,7 +146,7 @@ TEST_F(CommandSafety, AnEmptiedTestCellIsAnErrorAndNothingIsSaved) {
 
 TEST_F(CommandSafety, NumbersAreDecimalAndOutputPathsNameAFile) {
   const std::string book = MakeTest(temp_.path());
-  for (const std::string& number : {"0x10", "1e1", "3.0", "+"}) {
+  for (const char* number : {"0x10", "1e1", "3.0", "+"}) {
     SCOPED_TRACE(number);
     const ProcessResult r = Tessarin({"mark", book, "--wrong", number});
     EXPECT_EQ(r.exit_code, 2);

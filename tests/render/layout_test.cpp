@@ -173,28 +173,6 @@ TEST_F(PageLayoutTest, PrintedHeadingsTakeRoomLeftOfAndAboveTheCells) {
   EXPECT_EQ(LayoutPrintPages(Worksheet()).pages[0].area.bottom, 47);
 }
 
-TEST_F(PageLayoutTest, WholeSheetPrintAreaAroundOneCellIsOnePage) {
-  At("C3").SetText("x");
-  Worksheet().page_setup().print_area = "A1:XFD1048576";
-  const PrintLayout layout = LayoutPrintPages(Worksheet());
-  ASSERT_EQ(layout.pages.size(), 1u);
-  EXPECT_EQ(layout.pages[0].area, (host::Area{1, 1, 3, 3}));  // from the area's corner to the cell
-}
-
-TEST_F(PageLayoutTest, PagesWithNothingOnThemAreLeftOutAndNumbersRunOn) {
-  for (int r = 1; r <= 200; ++r) Worksheet().SetRowHeight(r, 15);
-  At("A1").SetText("first");
-  At("A200").SetText("last");  // 48 rows a page: pages 2 to 4 hold nothing
-  Worksheet().page_setup().print_area = "A1:A200,C1:D9";  // the second area holds nothing
-  const PrintLayout layout = LayoutPrintPages(Worksheet());
-  ASSERT_EQ(layout.pages.size(), 2u);
-  EXPECT_EQ(layout.pages[0].area, (host::Area{1, 1, 48, 1}));
-  EXPECT_EQ(layout.pages[1].area, (host::Area{193, 1, 200, 1}));
-  EXPECT_EQ(layout.pages[1].number, 2);
-  Worksheet().page_setup().print_area = "C1:D9";
-  EXPECT_TRUE(LayoutPrintPages(Worksheet()).pages.empty());
-}
-
 }  // namespace
 }  // namespace tessarin::render
 
