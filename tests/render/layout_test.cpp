@@ -100,6 +100,8 @@ TEST_F(PageLayoutTest, PaperAndPrintableAreaAreTheHostsMeasures) {
 TEST_F(PageLayoutTest, PagesGoDownThenOverOrOverThenDown) {
   At("A1").SetText("a");
   At("Z60").SetText("z");  // 26 columns of 8.38 (64 pixels) do not fit one portrait width
+  At("A60").SetText("a");  // every page holds a cell: empty pages are not printed
+  At("Z1").SetText("z");
   const auto second_page = [&] { return LayoutPrintPages(Worksheet()).pages.at(1).area; };
   const host::Area down = second_page();
   EXPECT_EQ(down.left, 1);
