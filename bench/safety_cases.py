@@ -433,6 +433,373 @@ def cell_over_32767():
     return r, f"lengths read/typed: {lengths}; " + "; ".join(errors(r[1]))[:50]
 
 
+# --- Every file written as safely as the workbook; two programs; byte paths; bounds.
+
+def test_book(name="test.xlsx", questions=60, folder=None):
+    """A question list and a test made from it with `create`; the test workbook's path."""
+    folder = folder or WORK
+    csv = os.path.join(folder, "questions.csv")
+    with open(csv, "w", encoding="utf-8") as f:
+        for i in range(1, questions + 1):
+            f.write(f",,,問題{i}の<かん>字,漢{i}\n")
+    book = os.path.join(folder, name)
+    r = run(["create", csv, "--count", "40", "-o", book])
+    if not os.path.exists(book):
+        raise RuntimeError("create failed: " + r[1])
+    return book
+
+
+def pdf_ok(p):
+    r = subprocess.run(["pdfinfo", p], capture_output=True)
+    return r.returncode == 0
+
+
+@case
+def pdf_link_planted_by_other_user():
+    book = test_book()
+    shared = path("shared-pdf")
+    os.makedirs(shared, exist_ok=True)
+    os.chmod(shared, 0o1777)
+    victim = path("victim-pdf.txt")
+    with open(victim, "w") as f:
+        f.write("keep me\n")
+    out = os.path.join(shared, "out.pdf")
+    for name in (out, out + ".part"):
+        os.symlink(victim, name)
+        os.lchown(name, 65534, 65534)
+    r = run(["print", book, "-o", out])
+    with open(victim, "rb") as f:
+        kept = f.read() == b"keep me\n"
+    return r, ("victim kept" if kept else "VICTIM OVERWRITTEN") + f"; exit {r[0]}: " + r[1].strip()[-60:]
+
+
+@case
+def pdf_to_fifo():
+    book = test_book()
+    fifo = path("out-fifo.pdf")
+    os.mkfifo(fifo)
+    r = run(["print", book, "-o", fifo], limit=20)
+    import stat
+    still = stat.S_ISFIFO(os.lstat(fifo).st_mode)
+    return r, ("FIFO kept" if still else "FIFO REPLACED by a file") + f"; exit {r[0]}"
+
+
+@case
+def pdf_read_only():
+    book = test_book()
+    out = path("ro.pdf")
+    run(["print", book, "-o", out])
+    os.chmod(out, 0o444)
+    ino = os.stat(out).st_ino
+    r = run(["print", book, "-o", out])
+    return r, ("REPLACED" if os.stat(out).st_ino != ino else "kept") + f"; exit {r[0]}"
+
+
+@case
+def pdf_owner_mode_kept():
+    book = test_book()
+    out = path("owned.pdf")
+    run(["print", book, "-o", out])
+    os.chmod(out, 0o640)
+    os.chown(out, 65534, 65534)
+    r = run(["print", book, "-o", out])
+    st = os.stat(out)
+    return r, f"after print: uid {st.st_uid} gid {st.st_gid} mode {oct(st.st_mode & 0o7777)}"
+
+
+@case
+def pdf_users_part_file():
+    book = test_book()
+    out = path("mine.pdf")
+    with open(out + ".part", "w") as f:
+        f.write("the user's own notes")
+    r = run(["print", book, "-o", out])
+    kept = os.path.exists(out + ".part") and open(out + ".part").read() == "the user's own notes"
+    return r, ("user's .part kept" if kept else "USER'S .part DESTROYED") + f"; exit {r[0]}"
+
+
+@case
+def pdf_name_255_bytes():
+    book = test_book()
+    out = path("p" * 251 + ".pdf")
+    r = run(["print", book, "-o", out])
+    return r, ("printed" if os.path.exists(out) and pdf_ok(out) else "NOT printed") + f"; exit {r[0]}"
+
+
+@case
+def png_name_255_bytes():
+    book = test_book()
+    out = path("g" * 251 + ".png")
+    r = run(["print", book, "-o", out, "--dpi", "30"])
+    return r, ("written" if os.path.exists(out) else "NOT written") + f"; exit {r[0]}"
+
+
+FREE = 16384  # bytes left free on the small disk
+
+
+@case
+def pdf_full_disk():
+    """A 256 KiB tmpfs holding a good PDF of a 5-page test, filled until FREE bytes are free, so
+    the next PDF cannot fit (needs root to mount)."""
+    csv = path("many.csv")
+    with open(csv, "w", encoding="utf-8") as f:
+        for i in range(1, 241):
+            f.write(f",,,問題{i}の<かん>字,漢{i}\n")
+    book = path("many.xlsx")
+    run(["create", csv, "--count", "200", "-o", book])
+    disk = path("small-disk")
+    os.makedirs(disk)
+    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=256k", "tmpfs", disk]).returncode:
+        return None, "skipped: cannot mount a small tmpfs"
+    try:
+        out = os.path.join(disk, "full.pdf")
+        run(["print", book, "-o", out])
+        good = open(out, "rb").read()
+        st = os.statvfs(disk)
+        with open(os.path.join(disk, "filler"), "wb") as f:
+            f.write(b"\0" * max(0, st.f_bavail * st.f_frsize - FREE))
+        r = run(["print", book, "-o", out])
+        now = open(out, "rb").read()
+        state = "old PDF whole" if now == good else ("new PDF whole" if pdf_ok(out) else
+                                                     "PDF DAMAGED")
+        said = "said Printed" if "Printed" in r[1] else "no Printed"
+        return r, f"exit {r[0]}, {said}, {state} ({len(good)} bytes before, {len(now)} after)"
+    finally:
+        subprocess.run(["umount", disk])
+
+
+@case
+def two_prints_one_pdf():
+    book = test_book()
+    out = path("race.pdf")
+    damaged = 0
+    total = None
+    for _ in range(3):
+        procs = [subprocess.Popen([TESSARIN, "print", book, "-o", out], env=ENV, cwd=WORK,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                 for _ in range(2)]
+        start = time.monotonic()
+        for p in procs:
+            p.wait()
+        total = (max(p.returncode for p in procs), "", time.monotonic() - start, 0.0, 0.0)
+        damaged += 0 if pdf_ok(out) else 1
+    return total, f"{damaged} of 3 damaged"
+
+
+@case
+def pdf_killed_then_next_print():
+    book = test_book()
+    out = path("killed.pdf")
+    for delay in (0.05, 0.1, 0.15, 0.2):
+        p = subprocess.Popen([TESSARIN, "print", book, "-o", out], env=ENV, cwd=WORK,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(delay)
+        p.kill()
+        p.wait()
+    r = run(["print", book, "-o", path("other.pdf")])
+    left = [n for n in os.listdir(WORK) if n == "killed.pdf.part" or n.startswith(".~tsr-")]
+    return r, f"{len(left)} temporary files left after the next print"
+
+
+@case
+def settings_link_planted():
+    book = test_book()
+    os.makedirs(SETTINGS_DIR, exist_ok=True)
+    os.chmod(SETTINGS_DIR, 0o1777)
+    victim = path("victim-settings.txt")
+    with open(victim, "w") as f:
+        f.write("root only\n")
+    if os.path.lexists(SETTINGS):
+        os.unlink(SETTINGS)
+    os.symlink(victim, SETTINGS)
+    os.lchown(SETTINGS, 65534, 65534)
+    try:
+        r = run(["create", path("questions.csv"), "--count", "10", "-o", path("s1.xlsx")])
+    finally:
+        os.unlink(SETTINGS)
+        os.chmod(SETTINGS_DIR, 0o755)
+    kept = open(victim).read() == "root only\n"
+    return r, ("victim kept" if kept else "VICTIM OVERWRITTEN") + f"; exit {r[0]}"
+
+
+@case
+def settings_read_only():
+    test_book()
+    os.makedirs(SETTINGS_DIR, exist_ok=True)
+    with open(SETTINGS, "w") as f:
+        f.write("ST:1\r\n")
+    os.chmod(SETTINGS, 0o444)
+    ino = os.stat(SETTINGS).st_ino
+    try:
+        r = run(["create", path("questions.csv"), "--count", "10", "-o", path("s2.xlsx")])
+        replaced = os.stat(SETTINGS).st_ino != ino
+    finally:
+        os.chmod(SETTINGS, 0o644)
+        os.unlink(SETTINGS)
+    return r, ("REWRITTEN" if replaced else "kept") + f"; exit {r[0]}: " + r[1].strip()[-60:]
+
+
+def marks_in(book):
+    """Wrong marks ("X" in F..O) and must marks (R) over the question sheet, by reopening."""
+    code, out, *_ = script([{"open": book}, {"show": "state"}])
+    sheets = []
+    for line in out.splitlines():
+        ev = json.loads(line)
+        if "state" in ev:
+            sheets = ev["state"]["sheets"]
+    qs = [s for s in sheets if s.startswith("ミラトス")][0]
+    code, out, *_ = script([{"open": book}, {"dump": {"sheet": qs, "range": "F1:O60"}}])
+    n = 0
+    for line in out.splitlines():
+        ev = json.loads(line)
+        if "dump" in ev:
+            n = sum(1 for c in ev["dump"]["cells"].values() if c.get("value") not in (None, ""))
+    return n
+
+
+@case
+def two_marks_race():
+    pairs = 20
+    lost = both_saved = 0
+    total_wall = 0.0
+    for i in range(pairs):
+        book = test_book(f"race{i}.xlsx")
+        start = time.monotonic()
+        procs = [subprocess.Popen([TESSARIN, "mark", book, "--wrong", str(q)], env=ENV, cwd=WORK,
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+                 for q in (3, 7)]
+        outs = [p.communicate()[0].decode(errors="replace") for p in procs]
+        total_wall += time.monotonic() - start
+        saved = sum(1 for p, o in zip(procs, outs) if p.returncode == 0 and "Saved" in o)
+        both_saved += saved == 2
+        lost += saved - marks_in(book) if saved > marks_in(book) else 0
+    return (0, "", total_wall, 0.0, 0.0), f"{pairs} pairs: {lost} saved marks lost, both saved in {both_saved}"
+
+
+@case
+def non_utf8_names():
+    folder = os.path.join(WORK.encode(), b"\x8a\xbf\x8e\x9a")  # 漢字 in Shift_JIS, not UTF-8
+    os.makedirs(folder)
+    folder_s = os.fsdecode(folder)
+    results = []
+    r = None
+    csv = os.path.join(folder_s, "questions.csv")
+    with open(csv, "w", encoding="utf-8") as f:
+        for i in range(1, 61):
+            f.write(f",,,問題{i}の<かん>字,漢{i}\n")
+    book = os.path.join(folder_s, "t.xlsx")
+    for name, args in [("create", ["create", csv, "--count", "40", "-o", book]),
+                       ("mark", ["mark", book, "--wrong", "3"]),
+                       ("print", ["print", book, "-o", os.path.join(folder_s, "t.pdf")]),
+                       ("answers", ["answers", book, "--show"]),
+                       ("report", ["report", book, "mistakes"]),
+                       ("grades", ["grades", book])]:
+        p = subprocess.run([TESSARIN] + args, capture_output=True, env=ENV, cwd=WORK)
+        r = (p.returncode, "", 0.0, 0.0, 0.0)
+        results.append(f"{name} {p.returncode}")
+        try:
+            (p.stdout + p.stderr).decode("utf-8")
+        except UnicodeError:
+            results[-1] += " (output not UTF-8)"
+    valid = "all output valid UTF-8" if "not UTF-8" not in "".join(results) else "SOME OUTPUT NOT UTF-8"
+    return r, ", ".join(results) + "; " + valid
+
+
+@case
+def print_area_whole_sheet():
+    book = test_book()
+    r = script([{"open": book}, {"addsheet": "Big"}, {"type": {"cell": "C3", "value": "x"}},
+                {"select": "A1"}, {"save": path("big.xlsx")}])
+    # The print area is set in the package: A1:XFD1048576 on the new sheet.
+    with zipfile.ZipFile(path("big.xlsx")) as z:
+        entries = {n: z.read(n) for n in z.namelist()}
+    wb = entries["xl/workbook.xml"].decode()
+    sheets = wb[wb.index("<sheets>"):wb.index("</sheets>")]
+    index = sheets.count("<sheet ") - 1
+    name = "<definedNames><definedName name=\"_xlnm.Print_Area\" localSheetId=\"%d\">Big!$A$1:$XFD$1048576</definedName></definedNames>" % index
+    wb = wb.replace("</sheets>", "</sheets>" + name, 1) if "<definedNames>" not in wb else \
+        wb.replace("<definedNames>", name[:-len("</definedNames>")].replace("<definedNames>", "<definedNames>"), 1)
+    entries["xl/workbook.xml"] = wb.encode()
+    with zipfile.ZipFile(path("big2.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+        for n, d in entries.items():
+            z.writestr(n, d)
+    r = run(["print", path("big2.xlsx"), "--sheet", "Big", "-o", path("big.pdf")], limit=60)
+    return r, r[1].strip()[-70:]
+
+
+@case
+def mark_emptied_test_cell():
+    book = test_book()
+    # Question 3 sits in R2 of the 40 sheet (numbers in row 1 from T leftwards).
+    r0 = script([{"open": book}, {"activate": "テスト用紙 【40】"}, {"clear": "R2"}, {"save": True}])
+    before = open(book, "rb").read()
+    r = run(["mark", book, "--wrong", "3"])
+    saved = open(book, "rb").read() != before
+    return r, f"exit {r[0]}, " + ("SAVED" if saved else "nothing saved") + ": " + r[1].strip()[-60:]
+
+
+@case
+def script_line_80mib():
+    p = path("long-line.jsonl")
+    with open(p, "w") as f:
+        f.write('{"type": {"cell": "A1", "value": "' + "x" * (80 << 20) + '"}}\n')
+    r = run(["script", p], limit=120)
+    return r, f"exit {r[0]}: " + "; ".join(errors(r[1]))[:70]
+
+
+@case
+def wrong_hex_number():
+    book = test_book()
+    r = run(["mark", book, "--wrong", "0x10"])
+    return r, f"exit {r[0]}: " + r[1].strip().splitlines()[0][-70:]
+
+
+@case
+def settings_bad_value():
+    test_book()
+    os.makedirs(SETTINGS_DIR, exist_ok=True)
+    with open(SETTINGS, "w") as f:
+        f.write("Qs:1e308\r\n")
+    try:
+        r = run(["create", path("questions.csv"), "--count", "10", "-o", path("s3.xlsx")])
+    finally:
+        os.unlink(SETTINGS)
+    warning = [l for l in r[1].splitlines() if "warning" in l or "error" in l]
+    return r, f"exit {r[0]}: " + (warning[0][-90:] if warning else "no warning")
+
+
+@case
+def question_column_to_last_row():
+    csv = path("full-column.csv")
+    with open(csv, "w", encoding="utf-8") as f:
+        for i in range(1, 61):
+            f.write(f",,,問題{i}の<かん>字,漢{i}\n")
+    book = path("fullcol.xlsx")
+    run(["create", csv, "--count", "40", "-o", book])
+    qs = "ミラトスfull-column"
+    r0 = script([{"open": book}, {"activate": qs}, {"type": {"cell": "D1048576", "value": "末"}},
+                 {"type": {"cell": "E1048576", "value": "すえ"}}, {"save": True}])
+    outs = []
+    r = None
+    for args in (["report", book, "mistakes"], ["answers", book, "--show", "-o", path("fc-a.xlsx")]):
+        r = run(args)
+        outs.append(f"{args[0]} exit {r[0]}" + ("" if r[0] == 0 else ": " + r[1].strip()[-50:]))
+    return r, "; ".join(outs)
+
+
+@case
+def output_empty_and_dev_null():
+    book = test_book()
+    r1 = run(["mark", book, "--wrong", "3", "-o", ""])
+    existed = os.path.exists("/dev/null.xlsx")
+    r2 = run(["mark", book, "--wrong", "4", "-o", "/dev/null"])
+    made = os.path.exists("/dev/null.xlsx") and not existed
+    if made:
+        os.unlink("/dev/null.xlsx")
+    return r2, f'-o "": exit {r1[0]}; -o /dev/null: exit {r2[0]}, ' + \
+        ("/dev/null.xlsx CREATED" if made else "no file created")
+
+
 def main():
     print(f"{'case':32} {'exit':>7} {'wall s':>8} {'cpu s':>7} {'peak MiB':>9}  outcome")
     try:

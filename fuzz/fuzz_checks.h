@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/host/host_error.h"
+#include "core/host/number_format.h"
 #include "core/host/text_encoding.h"
 #include "core/host/workbook.h"
 #include "core/host/worksheet.h"
@@ -122,6 +123,29 @@ inline void CheckXlsImport(std::string_view bytes) {
     ooxml::ImportXls(bytes, "fuzz.xls", limits);
   } catch (const host::HostError&) {
   }
+}
+
+// Any format code formats a spread of numbers and a text without throwing, twice alike (the
+// parsed-code cache must not change what a code means), as valid UTF-8 when the code is, and in
+// a length bounded by the code's (no format multiplies its own text without end).
+inline void CheckNumberFormat(std::string_view code) {
+  static constexpr double kValues[] = {0,      1,          -1,    0.5,         -0.4,
+                                       1234.5, 45000.25,   1e15,  -1e-10,      1e308,
+                                       60,     2958465.99, 1e100, 0.000123456, 100000.999};
+  const bool utf8 = host::IsValidUtf8(code);
+  const size_t bound = code.size() * 64 + 4096;
+  auto check = [&](const std::string& first, const std::string& second) {
+    if (first != second) std::abort();                    // the cache changed the result
+    if (utf8 && !host::IsValidUtf8(first)) std::abort();  // broke a character apart
+    if (first.size() > bound) std::abort();               // text grew without bound
+  };
+  for (const double value : kValues) {
+    for (const bool date1904 : {false, true}) {
+      check(host::FormatNumber(value, code, date1904), host::FormatNumber(value, code, date1904));
+    }
+  }
+  check(host::FormatText("漢字テスト", code), host::FormatText("漢字テスト", code));
+  if (host::IsDateFormat(code) != host::IsDateFormat(code)) std::abort();
 }
 
 }  // namespace tessarin::fuzz

@@ -22,22 +22,27 @@ struct Band {
 };
 
 // Cuts [first, last] into bands that fit `room` at `scale`, ending a band after every row in
-// `breaks`. A single row or column longer than the room gets a band of its own.
+// `breaks`. A single row or column longer than the room gets a band of its own. No band starts
+// after `stop_after` (the last row or column that holds anything), so a print area of the whole
+// sheet costs what its cells cost; the bands before it are cut exactly as without the stop.
 template <typename SizeOf>
-std::vector<Band> CutBands(int32_t first, int32_t last, double room, double scale,
-                           const std::vector<int32_t>& breaks, SizeOf size_of) {
+std::vector<Band> CutBands(int32_t first, int32_t last, int32_t stop_after, double room,
+                           double scale, const std::vector<int32_t>& breaks, SizeOf size_of) {
   std::vector<Band> bands;
+  if (first > stop_after) return bands;
   Band band{first, first - 1, 0};
   for (int32_t i = first; i <= last; ++i) {
     const double size = size_of(i);
     if (band.last >= band.first && (band.length + size) * scale > room + 1e-6) {
       bands.push_back(band);
+      if (i > stop_after) return bands;
       band = {i, i - 1, 0};
     }
     band.last = i;
     band.length += size;
     if (i < last && std::binary_search(breaks.begin(), breaks.end(), i)) {
       bands.push_back(band);
+      if (i + 1 > stop_after) return bands;
       band = {i + 1, i, 0};
     }
   }
@@ -72,6 +77,12 @@ host::AreaList PrintedAreas(const host::Worksheet& sheet) {
   }
 }
 
+bool HoldsCells(const host::Worksheet& sheet, const host::Area& area) {
+  bool any = false;
+  sheet.cells().ForEachCell(area, [&](int32_t, const host::Cell&) { any = true; });
+  return any;
+}
+
 }  // namespace
 
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
@@ -98,6 +109,8 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
   }
 
   const host::AreaList areas = PrintedAreas(sheet);
+  if (sheet.cells().CellCount() == 0) return out;  // nothing to print: no pages
+  const host::Area used = sheet.UsedArea();
 
   // The zoom, or the scale that fits the first area into the pages asked for.
   const host::Area& first = areas.front();
@@ -121,10 +134,11 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
 
   int number = setup.first_page_number == host::kXlAutomatic ? 1 : setup.first_page_number;
   for (const host::Area& a : areas) {
-    const std::vector<Band> rows = CutBands(a.top, a.bottom, room.height(), scale, breaks,
-                                            [&](int32_t r) { return host::RowPoints(sheet, r); });
+    const std::vector<Band> rows =
+        CutBands(a.top, a.bottom, used.bottom, room.height(), scale, breaks,
+                 [&](int32_t r) { return host::RowPoints(sheet, r); });
     const std::vector<Band> cols =
-        CutBands(a.left, a.right, room.width(), scale, {},
+        CutBands(a.left, a.right, used.right, room.width(), scale, {},
                  [&](int32_t c) { return host::ColumnPoints(sheet, c); });
     const bool down_first = setup.order != host::kXlOverThenDown;
     const size_t outer = down_first ? cols.size() : rows.size(),
@@ -137,8 +151,10 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
         QPointF at = room.topLeft();
         if (setup.center_horizontally) at.rx() += (room.width() - size.width()) / 2;
         if (setup.center_vertically) at.ry() += (room.height() - size.height()) / 2;
-        out.pages.push_back(
-            {host::Area{r.first, c.first, r.last, c.last}, QRectF(at, size), number++});
+        const host::Area cells{r.first, c.first, r.last, c.last};
+        // A page with nothing on it is not printed, as spreadsheet programs do.
+        if (!HoldsCells(sheet, cells)) continue;
+        out.pages.push_back({cells, QRectF(at, size), number++});
       }
     }
   }

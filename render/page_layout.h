@@ -34,8 +34,10 @@ struct PrintLayout {
 // Lays out the print pages of `sheet`. Each area of the print area (else the used area) is cut
 // into pages at the sheet's manual breaks and where the printable area is full, at the page
 // setup's zoom (or the fit-to-pages scale); pages go down then over, or over then down, as the
-// setup says. What the sheet is for plays no part: a sheet that wants each block of rows on a
-// sheet of paper of its own stores a break after each and a zoom at which each fits.
+// setup says. No page starts after the last row or column that holds a cell, and a page holding
+// no cell is left out, so the work is bounded by what the sheet holds; a sheet with nothing to
+// print has no pages. What the sheet is for plays no part: a sheet that wants each block of rows
+// on a sheet of paper of its own stores a break after each and a zoom at which each fits.
 // Throws host::HostError 1004 naming the sheet when its print area cannot be read.
 PrintLayout LayoutPrintPages(const host::Worksheet& sheet);
 

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "core/host/host_error.h"
+#include "core/host/safe_replace.h"
 #include "render/page_layout.h"
 #include "render/page_painter.h"
 
@@ -50,24 +51,9 @@ void PdfDocument::Save(const std::string& path) {
   }
   buffer_.close();
   const QByteArray& bytes = buffer_.data();
-  // Beside the target, then renamed over it: a reader never sees half a file.
-  const std::string temp = path + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.constData(), bytes.size());
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      throw host::HostError(host::kErrPathFileAccess, "cannot write " + path);
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::remove(temp.c_str());
-    throw host::HostError(host::kErrPathFileAccess, "cannot write " + path + ": " + ec.message());
-  }
+  // The one safe way every file is written: whole or not at all, no planted link followed.
+  host::ReplaceFile(*host::Env::Default(), path,
+                    std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 int AppendPrintPages(PdfDocument& pdf, const host::Worksheet& sheet) {
@@ -76,6 +62,10 @@ int AppendPrintPages(PdfDocument& pdf, const host::Worksheet& sheet) {
                           "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
   const PrintLayout layout = LayoutPrintPages(sheet);
+  if (layout.pages.empty()) {
+    throw host::HostError(host::kErrApplicationDefined,
+                          "the sheet \"" + sheet.name() + "\" has nothing to print");
+  }
   PagePainter painter(pdf.fonts());
   for (const PrintPage& page : layout.pages) {
     painter.Paint(pdf.NewPage(layout.paper), sheet, layout, page);

@@ -29,9 +29,9 @@ class PdfDocument {
   // The fonts every page of the document paints with, loaded once.
   FontCatalog& fonts() { return fonts_; }
 
-  // Finishes the document and writes it to `path`: written beside it and renamed over it, so
-  // the file appears complete or not at all. Throws host::HostError 1004 when no page was
-  // painted, 75 when the file cannot be written.
+  // Finishes the document and writes it to `path` through host::ReplaceFile, so the file
+  // appears complete or not at all. Throws host::HostError 1004 when no page was painted, and
+  // the errors of host::ReplaceFile when the file cannot be written.
   void Save(const std::string& path);
 
  private:

@@ -1,7 +1,7 @@
 // PDF and PNG output of print pages.
 #include "render/pdf_output.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/host/host_error.h"
+#include "core/host/safe_replace.h"
 #include "render/font_catalog.h"
 #include "render/page_painter.h"
 
@@ -21,53 +22,34 @@ constexpr int kErrPathAccess = host::kErrPathFileAccess;
 constexpr int kErrApplication = host::kErrApplicationDefined;
 
 PrintLayout PagesOrThrow(const host::Worksheet& sheet) {
-  if (sheet.cells().CellCount() == 0) {
+  PrintLayout layout = LayoutPrintPages(sheet);
+  if (layout.pages.empty()) {
     throw host::HostError(kErrApplication,
                           "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
-  return LayoutPrintPages(sheet);
+  return layout;
 }
 
-QString QPath(const std::string& path) { return QString::fromStdString(path); }
-
-[[noreturn]] void CannotWrite(const std::string& path, const QString& why) {
-  throw host::HostError(kErrPathAccess, "cannot write " + path + ": " + why.toStdString());
-}
-
-// Writes through a temporary file beside `path` and renames it over, so a failure leaves
-// nothing half written.
+// Paints into memory and puts the bytes on disk through the one safe-replace routine, so a
+// full disk, a planted link or a killed run never leaves a damaged file in the target's place.
 template <typename Write>
-void WriteReplacing(const std::string& path, Write write) {
-  const std::string temp = path + ".part";
-  QFile file(QPath(temp));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) CannotWrite(path, file.errorString());
-  bool ok = false;
-  try {
-    ok = write(file);
-  } catch (...) {
-    file.remove();
-    throw;
+void WriteReplacing(host::Env& env, const std::string& path, Write write) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  if (!write(buffer)) {
+    throw host::HostError(kErrPathAccess, "Cannot write " + path + ": the painter failed.");
   }
-  file.close();
-  if (!ok || file.error() != QFileDevice::NoError) {
-    const QString why =
-        file.error() != QFileDevice::NoError ? file.errorString() : QString("the painter failed");
-    file.remove();
-    CannotWrite(path, why);
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  if (ec) {
-    file.remove();
-    CannotWrite(path, QString::fromStdString(ec.message()));
-  }
+  buffer.close();
+  const QByteArray& bytes = buffer.data();
+  host::ReplaceFile(env, path,
+                    std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 }  // namespace
 
-int WritePdf(const host::Worksheet& sheet, const std::string& path) {
+int WritePdf(const host::Worksheet& sheet, const std::string& path, host::Env& env) {
   const PrintLayout layout = PagesOrThrow(sheet);
-  WriteReplacing(path, [&](QFile& file) {
+  WriteReplacing(env, path, [&](QBuffer& file) {
     QPdfWriter writer(&file);
     writer.setCreator("Tessarin");
     writer.setTitle(QString::fromStdString(sheet.name()));
@@ -108,7 +90,7 @@ QImage RenderPage(const host::Worksheet& sheet, const PrintLayout& layout, size_
 }
 
 std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std::string& path,
-                                         int dpi) {
+                                         int dpi, host::Env& env) {
   const PrintLayout layout = PagesOrThrow(sheet);
   std::vector<std::string> written;
   const fs::path base(path);
@@ -120,7 +102,7 @@ std::vector<std::string> WritePageImages(const host::Worksheet& sheet, const std
                (base.stem().string() + "-" + std::to_string(i + 1) + base.extension().string()))
                   .string();
     const QImage image = RenderPage(sheet, layout, i, dpi);
-    WriteReplacing(target, [&](QFile& file) { return image.save(&file, "PNG"); });
+    WriteReplacing(env, target, [&](QBuffer& file) { return image.save(&file, "PNG"); });
     written.push_back(target);
   }
   return written;

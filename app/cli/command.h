@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <istream>
 #include <ostream>
+#include <string>
 
 namespace tessarin::cli {
 
@@ -13,6 +14,15 @@ struct Streams {
   std::ostream& out;
   std::ostream& err;
 };
+
+// Whole-number options are decimal: the option parser alone would read "0x10" as 16 and "010"
+// as 8. Accepts an optional sign and the digits 0-9 (leading zeros are dropped before the parser
+// converts them); anything else is refused with a message. Use with transform(), ahead of any
+// range check.
+CLI::Validator DecimalNumber();
+
+// A file or folder option given as "" is refused ("-o ''" would otherwise mean "not given").
+CLI::Validator NonEmptyPath();
 
 class Command {
  public:

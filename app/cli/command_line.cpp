@@ -87,6 +87,29 @@ std::string DocumentsFolderProblem() {
 
 }  // namespace
 
+CLI::Validator NonEmptyPath() {
+  return CLI::Validator(
+      [](const std::string& text) -> std::string {
+        return text.empty() ? Tr("an empty path names no file") : std::string();
+      },
+      "", "path");
+}
+
+CLI::Validator DecimalNumber() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        const size_t sign = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+        const bool digits =
+            text.size() > sign && text.find_first_not_of("0123456789", sign) == std::string::npos;
+        if (!digits) return Tr("%1 is not a whole number written in decimal digits", {text});
+        // "010" is ten, not the octal eight the parser would make of it.
+        const size_t first = text.find_first_not_of('0', sign);
+        text = text.substr(0, sign) + (first == std::string::npos ? "0" : text.substr(first));
+        return "";
+      },
+      "", "decimal");
+}
+
 int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   CLI::App app(Tr("Tessarin: kanji writing tests from a workbook of questions"), "tessarin");
   TranslateHelp(app);

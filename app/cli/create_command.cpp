@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 
+#include "app/cli/book_lock.h"
 #include "app/cli/command_session.h"
 #include "app/cli/messages.h"
 #include "core/forms/control.h"
@@ -112,7 +113,8 @@ struct CreateCommand::Job {
   bool is_list = false;  // a .csv, .txt or .xls: its record is kept beside it
   std::string target;    // where the workbook with the test is saved
   bool want_pdf = false;
-  std::string pdf;  // "" = beside the saved workbook
+  std::string pdf;                           // "" = beside the saved workbook
+  std::unique_ptr<host::WorkbookLock> lock;  // on `book`, from the read to the save
   std::unique_ptr<CommandSession> session;
   std::string question_sheet;  // its name in the saved workbook
   std::string renamed_from;    // the list sheet's own name, when it was renamed
@@ -138,6 +140,7 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_option("--sheet", sheet_, Tr("the question sheet, when the workbook has several sheets"));
   c->add_option("--range", range_, Tr("question rows FIRST-LAST (default: every question)"));
   c->add_option("--count", count_, Tr("number of questions (default 40)"))
+      ->transform(DecimalNumber())
       ->check(CLI::Range(1, 1000000));
   code_option_ =
       c->add_option("--code", code_,
@@ -145,6 +148,7 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
                        "each time, as the dialog's button makes one)"));
   c->add_flag("--random-code", random_code_, Tr("let the dialog make a random code (the default)"));
   c->add_option("--per-page", per_page_, Tr("questions per page: 40 or 20"))
+      ->transform(DecimalNumber())
       ->check(CLI::IsMember({40, 20}));
   c->add_flag("--ignore-wrong", ignore_wrong_,
               Tr("wrong-answer counts do not order the questions"));
@@ -153,7 +157,8 @@ CLI::App* CreateCommand::Register(CLI::App& app) {
   c->add_flag("--no-source", no_source_, Tr("no source note under each question"));
   c->add_option("-o,--output", out_,
                 Tr("save the workbook with the test elsewhere: a .xlsx or .xlsm file, or a folder; "
-                   "NAME.pdf saves NAME.xlsx and prints the test to NAME.pdf beside it"));
+                   "NAME.pdf saves NAME.xlsx and prints the test to NAME.pdf beside it"))
+      ->check(NonEmptyPath());
   pdf_option_ =
       c->add_option("--pdf", pdf_,
                     Tr("also print the test to a PDF (default: beside the saved workbook)"))
@@ -243,6 +248,8 @@ int CreateCommand::ChooseTarget(Job& job) {
 // Opens BOOK through the add-in and makes its question sheet the active sheet: the one --sheet
 // names, the one question sheet, or a one-sheet list's sheet taken as the question sheet.
 int CreateCommand::OpenQuestionSheet(Job& job) {
+  // Held until the test is saved: the record is written back into this workbook.
+  if (std::string p = LockBook(job.book, job.lock); !p.empty()) return Fail(job, p);
   job.session = std::make_unique<CommandSession>(job.streams.err);
   if (std::string p = job.session->OpenBook(job.book); !p.empty()) return Fail(job, p);
   host::Application& app = job.session->app();

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "app/cli/book_lock.h"
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
 #include "app/cli/recipe.h"
@@ -26,6 +27,7 @@ namespace {
 
 // A workbook opened through the add-in with its test sheet active.
 struct OpenedTest {
+  std::unique_ptr<host::WorkbookLock> lock;  // held from the read to the save
   Recipe recipe;
   std::string book;
   std::string test_sheet;
@@ -41,6 +43,7 @@ std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
   opened.book = Absolute(options.book);
   std::error_code ec;
   if (!fs::is_regular_file(opened.book, ec)) return Tr("no such file: %1", {options.book});
+  if (std::string p = LockBook(opened.book, opened.lock); !p.empty()) return p;
   if (std::string p = opened.recipe.OpenBook(opened.book); !p.empty()) return p;
 
   host::Application& app = opened.recipe.runner().app();
@@ -137,8 +140,10 @@ const CLI::Range kQuestionNumbers(1, std::numeric_limits<int>::max());
 void TestSheetOptions::Add(CLI::App& command) {
   command.add_option("book", book, Tr("the workbook with the test sheet (.xlsx)"))->required();
   command.add_option("--sheet", sheet, Tr("the test sheet: 40 or 20 (default: the one there is)"))
+      ->transform(DecimalNumber())
       ->check(CLI::IsMember({40, 20}));
-  command.add_option("-o,--output", out, Tr("save to this file instead of over BOOK"));
+  command.add_option("-o,--output", out, Tr("save to this file instead of over BOOK"))
+      ->check(NonEmptyPath());
 }
 
 CLI::App* AnswersCommand::Register(CLI::App& app) {
@@ -148,11 +153,13 @@ CLI::App* AnswersCommand::Register(CLI::App& app) {
   c->add_flag("--show", show_, Tr("write every answer below its question"));
   c->add_flag("--erase", erase_, Tr("empty the answer cells again"));
   c->add_option(
-      "--pdf", pdf_,
-      Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
+       "--pdf", pdf_,
+       Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"))
+      ->check(NonEmptyPath());
   c->add_option("--strokes", strokes_,
                 Tr("write the answers in test order with every kanji in the stroke-order font "
-                   "(each stroke numbered) to this PDF"));
+                   "(each stroke numbered) to this PDF"))
+      ->check(NonEmptyPath());
   return c;
 }
 
@@ -201,9 +208,11 @@ CLI::App* MarkCommand::Register(CLI::App& app) {
   options_.Add(*c);
   c->add_option("--wrong", wrong_, Tr("numbers of the questions answered wrongly (3,7,12)"))
       ->delimiter(',')
+      ->transform(DecimalNumber())
       ->check(kQuestionNumbers);
   c->add_option("--must", must_, Tr("numbers of the questions that must appear in every test"))
       ->delimiter(',')
+      ->transform(DecimalNumber())
       ->check(kQuestionNumbers);
   return c;
 }
@@ -240,6 +249,11 @@ int MarkCommand::Run(Streams& streams) {
       if (!cell)
         return fail(
             Tr("there is no question %1 on %2", {std::to_string(number), opened.test_sheet}));
+      // An emptied question cell would be marked silently: the add-in finds no row for it.
+      if (app.ActiveSheet().Cells(cell->row, cell->col).Text().empty()) {
+        return fail(Tr("question %1 on %2 has no question text. Nothing was saved.",
+                       {std::to_string(number), opened.test_sheet}));
+      }
       jobs.push_back({number, wrong, *cell});
     }
   }

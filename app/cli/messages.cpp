@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "core/host/text_encoding.h"
+
 namespace tessarin::cli {
 namespace fs = std::filesystem;
 
@@ -76,7 +78,8 @@ std::string Substitute(const std::string& text, const std::string* args, size_t 
   for (size_t i = 0; i < text.size(); ++i) {
     const size_t n = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - '1') : count;
     if (text[i] == '%' && n < count) {
-      out += args[n];
+      // A file name that is not UTF-8 shows escaped, so every message stays readable text.
+      out += host::EscapeInvalidUtf8(args[n]);
       ++i;
     } else {
       out += text[i];

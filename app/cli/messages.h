@@ -20,7 +20,8 @@ const std::string& MessageCatalogueFolder();
 
 // The translation of `msgid` (the English text), or msgid itself.
 std::string Tr(const char* msgid);
-// Tr(msgid) with "%1", "%2" ... replaced by `args` in order.
+// Tr(msgid) with "%1", "%2" ... replaced by `args` in order; bytes of an argument that are not
+// UTF-8 (a file name) are shown escaped as "\xNN" (host::EscapeInvalidUtf8), as in TrN.
 std::string Tr(const char* msgid, std::initializer_list<std::string> args);
 
 // The singular or plural translation for the count `n`, with "%1", "%2" ... replaced by `args`.

@@ -59,8 +59,10 @@ CLI::App* PrintCommand::Register(CLI::App& app) {
   c->add_option("book", book_, Tr("the workbook (.xlsx, .xls, .txt, .csv)"))->required();
   c->add_option("--sheet", sheet_, Tr("the sheet to print (default: the test sheet)"));
   c->add_option("-o,--output", out_, Tr("the PDF to write, or PAGE.png for page images"))
-      ->required();
+      ->required()
+      ->check(NonEmptyPath());
   c->add_option("--dpi", dpi_, Tr("resolution of page images (default 100)"))
+      ->transform(DecimalNumber())
       ->check(CLI::Range(10, 1200));
   return c;
 }

@@ -13,21 +13,15 @@ using Json = nlohmann::json;
 
 std::vector<Json> Recipe::Step(const Json& step) {
   const size_t start = transcript_.str().size();
-  runner_.RunLine(step.dump(), ++line_);
+  // Handed over parsed: a path that is not UTF-8 could not go through JSON text.
+  runner_.RunParsed(step, ++line_);
   std::vector<Json> events;
   std::istringstream lines(transcript_.str().substr(start));
   for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
-  }
-  return events;
-}
-
-std::string Recipe::OpenBook(const std::string& book) {
-  Step({{"openfile", book}});
-  Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  // A settings file set aside on the way is a warning: the defaults are used and the work goes on.
-  std::vector<Json> events;
-  for (Json& e : Step({{"call", "Auto_Open"}})) {
+    if (line.empty()) continue;
+    Json e = Json::parse(line, nullptr, false);
+    // A settings file set aside, or a bad value in it replaced by its default, is a warning:
+    // the defaults are used and the work goes on.
     if (e.contains("msgbox") && e["msgbox"].is_object() &&
         settings::SettingsFile::IsSetAsideNotice(e["msgbox"].value("text", std::string()))) {
       std::cerr << Tr("warning: %1", {e["msgbox"].value("text", std::string())}) << "\n";
@@ -35,6 +29,13 @@ std::string Recipe::OpenBook(const std::string& book) {
     }
     events.push_back(std::move(e));
   }
+  return events;
+}
+
+std::string Recipe::OpenBook(const std::string& book) {
+  Step({{"openfile", book}});
+  Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
+  const std::vector<Json> events = Step({{"call", "Auto_Open"}});
   return Problem(events);
 }
 

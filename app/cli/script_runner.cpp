@@ -99,11 +99,46 @@ ScriptRunner::~ScriptRunner() = default;
 host::Application& ScriptRunner::app() { return session_->app(); }
 addin::Tessarin& ScriptRunner::addin() { return session_->addin(); }
 
+namespace {
+
+// Reads one line of `in` into `line` (without its "\n"), keeping at most `max` bytes: the rest
+// of a longer line is read and dropped, so no line can exhaust memory. False at the end of input
+// with nothing read; `too_long` tells whether bytes were dropped.
+bool ReadBoundedLine(std::istream& in, std::string& line, size_t max, bool& too_long) {
+  line.clear();
+  too_long = false;
+  std::streambuf& buffer = *in.rdbuf();
+  bool any = false;
+  for (int c = buffer.sbumpc(); c != std::char_traits<char>::eof(); c = buffer.sbumpc()) {
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < max) {
+      line.push_back(static_cast<char>(c));
+    } else {
+      too_long = true;
+    }
+  }
+  in.setstate(std::ios::eofbit);
+  return any;
+}
+
+}  // namespace
+
 int ScriptRunner::Run(std::istream& in) {
   std::string line;
+  bool too_long = false;
   int number = 0;
-  while (std::getline(in, line)) {
-    if (!RunLine(line, ++number)) return kExitBadScript;
+  while (ReadBoundedLine(in, line, kMaxLineBytes, too_long)) {
+    ++number;
+    if (too_long) {
+      line_ = number;
+      transcript_.Write(
+          {{"error", "the line is longer than the " + std::to_string(kMaxLineBytes >> 20) +
+                         " MiB a script line may have"},
+           {"line", number}});
+      return kExitBadScript;
+    }
+    if (!RunLine(line, number)) return kExitBadScript;
   }
   return kExitOk;
 }
@@ -120,6 +155,11 @@ bool ScriptRunner::RunLine(std::string_view line, int line_number) {
     transcript_.Write({{"error", "not valid JSON: " + ParseErrorText(e)}, {"line", line_number}});
     return false;
   }
+  return RunParsed(step, line_number);
+}
+
+bool ScriptRunner::RunParsed(const json& step, int line_number) {
+  line_ = line_number;
   if (!step.is_object()) {
     transcript_.Write({{"error", "a step is a JSON object such as {\"call\": \"START\"}"},
                        {"line", line_number}});

@@ -23,6 +23,9 @@ namespace tessarin::cli {
 // Exit codes of a run.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitBadScript = 2;
+// The longest script line read: a longer one ends the run as a bad line (exit code 2), before
+// it can take the memory it names.
+inline constexpr size_t kMaxLineBytes = size_t{64} << 20;
 
 // One run of a script. The host starts with no workbook open; the file service is installed.
 //
@@ -40,10 +43,15 @@ class ScriptRunner {
   ScriptRunner(const ScriptRunner&) = delete;
   ScriptRunner& operator=(const ScriptRunner&) = delete;
 
-  // Runs every line of `in`; returns kExitOk or kExitBadScript.
+  // Runs every line of `in`; returns kExitOk or kExitBadScript (also for a line over
+  // kMaxLineBytes, which logs {"error": ..., "line": N}).
   int Run(std::istream& in);
   // Runs one line (1-based `line_number`, used in errors). False when the line stops the run.
   bool RunLine(std::string_view line, int line_number);
+  // Runs one step given as JSON already parsed, as RunLine does. Its strings may hold any bytes
+  // (a file name that is not UTF-8), which JSON text could not carry; the transcript shows them
+  // escaped.
+  bool RunParsed(const nlohmann::json& step, int line_number);
 
   host::Application& app();
   ScriptedUi& ui() { return *ui_; }

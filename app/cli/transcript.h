@@ -8,8 +8,9 @@
 
 namespace tessarin::cli {
 
-// Writes one JSON object per line, UTF-8 unescaped (invalid UTF-8 in a text is replaced, never
-// thrown), and flushes each line so a reader sees events as they happen. Does not own `out`.
+// Writes one JSON object per line, UTF-8 unescaped (bytes of a text that are not UTF-8 are escaped
+// as "\xNN", never thrown), and flushes each line so a reader sees events as they happen. Does not
+// own `out`.
 class Transcript {
  public:
   explicit Transcript(std::ostream& out) : out_(&out) {}
@@ -25,7 +26,8 @@ class Transcript {
   int events_ = 0;
 };
 
-// `value` as compact JSON text, unescaped, with invalid UTF-8 replaced. Never throws.
+// `value` as compact JSON text, unescaped, with bytes that are not UTF-8 escaped as "\xNN"
+// (host::EscapeInvalidUtf8). Never throws.
 std::string ToJsonText(const nlohmann::json& value);
 
 }  // namespace tessarin::cli

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,9 @@ struct Decimal {
 Decimal ToDecimal(double a) {
   Decimal r;
   if (!(a > 0)) return r;
+  // A finite value can overflow on the way (1e308 times a denominator or a percent): its text
+  // would be "inf", which has no digits to read. The largest double stands in for it.
+  if (!std::isfinite(a)) a = std::numeric_limits<double>::max();
   char buf[40];
   auto res = std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, 14);
   const char* p = buf;
@@ -283,6 +287,8 @@ void BestFraction(double f, int digits, int64_t* num, int64_t* den) {
 
 std::string FractionText(const Section& s, double v, bool minus) {
   v *= std::pow(10.0, s.scale);
+  // Percent signs can carry a huge value past the largest double; no fraction is left of it.
+  if (!std::isfinite(v)) v = std::numeric_limits<double>::max();
   double whole = s.has_int_part ? std::floor(v) : 0.0;
   const double f = v - whole;
   // Whole-valued doubles: beyond 2^53 there is no fraction left, and no int64 would hold them.

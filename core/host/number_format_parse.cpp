@@ -383,6 +383,8 @@ bool LayoutNumber(Section* section) {
       ++den_end;
     }
     if (fixed && placeholders) return false;
+    // A fixed denominator past eight digits is no fraction a cell can show (and would overflow).
+    if (fixed && den_end - (slash + 1) > 8) return false;
     for (size_t i = slash + 1; i < den_end; ++i) {
       if (fixed) section->fixed_denominator = section->fixed_denominator * 10 + (t[i].ch - '0');
       t[i].kind = Kind::kDenominator;

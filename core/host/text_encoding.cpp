@@ -126,6 +126,30 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::string EscapeInvalidUtf8(std::string_view text) {
+  if (IsValidUtf8(text)) return std::string(text);
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t cp;
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    const std::size_t len = byte < 0x80 ? 1 : DecodeAt(text, pos, cp);
+    if (len == 0) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+      ++pos;
+      continue;
+    }
+    // Doubled, so a literal "\x41" in a name cannot be mistaken for an escaped byte.
+    if (byte == '\\') out += '\\';
+    out.append(text.substr(pos, len));
+    pos += len;
+  }
+  return out;
+}
+
 char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   char32_t cp;
   const std::size_t len = DecodeAt(text, pos, cp);

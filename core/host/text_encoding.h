@@ -17,6 +17,12 @@ namespace tessarin::host {
 // no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
+// `text` with each byte that is not part of well-formed UTF-8 written as "\xNN" (two upper-case
+// hex digits) and every backslash doubled where such bytes occur, so a file name of any bytes
+// (a Shift_JIS name from a Windows zip) shows in a message or a transcript as valid UTF-8 that
+// still tells the bytes apart. Valid UTF-8 comes back unchanged.
+std::string EscapeInvalidUtf8(std::string_view text);
+
 // The code point that starts at byte `pos` of `text`; advances `pos` past it. Precondition:
 // pos < text.size(). A byte that does not start a well-formed sequence yields U+FFFD and
 // advances by one byte, so malformed input is counted, never skipped or thrown on.

@@ -6,18 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/host/env.h"
 #include "core/host/file_service.h"
-#include "core/host/file_writer.h"
 #include "core/host/host_error.h"
 #include "core/host/save_guard.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/xlsx.h"
 
 namespace tessarin::ooxml {
-
-// Puts the bytes of a save on disk: the host's seam, which tests replace with one that fails
-// part way to prove that a failed save keeps the old file.
-using FileWriter = host::FileWriter;
 
 // Thrown by Save (as HostError 1004) when writing would silently replace a file that this
 // workbook does not own: the file changed on disk since it was opened or last saved, or an
@@ -53,8 +49,9 @@ struct OpenLimits {
 
 class WorkbookFiles : public host::FileService {
  public:
-  // `writer` puts saved bytes on disk; nullptr selects the default FileWriter.
-  explicit WorkbookFiles(std::shared_ptr<FileWriter> writer = nullptr, OpenLimits limits = {});
+  // Reaches files through `env` (nullptr: the real file system); tests pass one that fails a
+  // step part way, to prove that a failed save keeps the old file.
+  explicit WorkbookFiles(std::shared_ptr<host::Env> env = nullptr, OpenLimits limits = {});
 
   // Opens `path` by its content: a zip package as .xlsx/.xlsm, an OLE container as .xls (or
   // refused when it holds an encrypted package); other files by extension, .csv as comma- and
@@ -85,11 +82,12 @@ class WorkbookFiles : public host::FileService {
   // Throws (leaving every existing file as it was and no temporary file behind): whatever the
   // save guard throws, even with `options.force` (it is asked before the conflicts); SaveConflict
   // (1004) as described there unless `options.force`; HostError 52 for an empty path or one
-  // ending in "/" or a file name too long, 75 when the path is a folder, the target is read-only
-  // (even for root), or it is a planted link; 76 when the folder does not exist, 70 when it or
-  // the target may not be written or the target's owner cannot be kept, 61 when the disk is full,
-  // 75 for other write failures, each naming the file and the reason; and whatever WriteXlsx
-  // throws (1004 when the package would be over the limits Open accepts).
+  // ending in "/" or a file name too long, 75 when the path is a folder, FIFO or device (also
+  // before ".xlsx" is added: /dev/null is refused, never turned into /dev/null.xlsx), the
+  // target is read-only (even for root), or it is a planted link; 76 when the folder does not
+  // exist, 70 when it or the target may not be written or the target's owner cannot be kept, 61
+  // when the disk is full, 75 for other write failures, each naming the file and the reason; and
+  // whatever WriteXlsx throws (1004 when the package would be over the limits Open accepts).
   std::string Save(host::Workbook& workbook, const std::string& path, const SaveOptions& options);
 
   // The file a save of `path` writes: `path` made absolute, with .xls, .txt, .csv, .tsv or .prn
@@ -103,13 +101,13 @@ class WorkbookFiles : public host::FileService {
 
  private:
   // Throws the HostError of a path that can name no workbook file (see Save).
-  static void CheckSavePath(const std::string& path);
+  void CheckSavePath(const std::string& path) const;
   // Reads the file at `real_target` and lets the save guard judge its replacement; a file that
   // cannot be read as a workbook holds nothing the guard could keep.
   void AskGuard(const host::Workbook& workbook, const std::string& real_target,
                 const std::string& target);
 
-  std::shared_ptr<FileWriter> writer_;
+  std::shared_ptr<host::Env> env_;
   OpenLimits limits_;
   std::shared_ptr<const host::SaveGuard> guard_;
 };

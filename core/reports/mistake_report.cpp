@@ -18,7 +18,9 @@ constexpr int32_t kLastAttempt = 9;  // column O
 
 int32_t CountWrongMarks(const host::Sheet& questions, int32_t attempt) {
   int32_t count = 0;
-  for (int32_t row = 1; !workbook::CellText(questions, row, workbook::kQuestionColumn).empty();
+  // A column filled to the last row ends at the sheet's end, not one row past it.
+  for (int32_t row = 1; row <= host::kMaxRows &&
+                        !workbook::CellText(questions, row, workbook::kQuestionColumn).empty();
        ++row) {
     if (workbook::IsWrongAnswerMark(
             workbook::CellText(questions, row, workbook::kFirstMarkColumn + attempt))) {

@@ -80,7 +80,7 @@ void RepeatKanji(workbook::KanjiModule& module) {
   module.QSheetName = name;
 
   AnswerColumn rows;
-  for (int32_t row = 1;; ++row) {
+  for (int32_t row = 1; row <= host::kMaxRows; ++row) {
     std::string question = workbook::CellText(sheet, row, workbook::kQuestionColumn);
     if (question.empty()) break;
     rows.questions.push_back(std::move(question));

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -15,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/host/file_writer.h"
 #include "core/host/host_error.h"
+#include "core/host/safe_replace.h"
 #include "core/host/text_encoding.h"
 
 namespace tessarin::settings {
@@ -221,65 +220,10 @@ std::string SettingsFile::TakeNotice() { return std::exchange(notice_, std::stri
 
 bool SettingsFile::IsSetAsideNotice(std::string_view text) {
   return text.starts_with("The settings file ") &&
-         text.ends_with(" and the default settings are used.");
+         (text.ends_with(" and the default settings are used.") || text.ends_with(" is used."));
 }
 
 namespace {
-
-// Replaces the file at `path` with `text`: a temporary file beside it is written, flushed and
-// renamed over it, so the old file stays whole until the new one is complete.
-void ReplaceFile(const std::string& path, std::string_view text, host::FileWriter& writer) {
-  std::string target = path;
-  struct stat st;
-  const bool exists = lstat(path.c_str(), &st) == 0;
-  if (exists && S_ISLNK(st.st_mode)) {
-    // Write through a symbolic link rather than replacing the link itself.
-    if (char* real = realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
-  const std::size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "./" : target.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0; ++attempt) {
-    temp =
-        folder + "." + name + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && (errno != EEXIST || attempt > 100)) {
-      ThrowErrno(errno, "cannot write the settings file", path);
-    }
-  }
-  const auto fail = [&](int err, const char* what) {
-    close(fd);
-    unlink(temp.c_str());
-    ThrowErrno(err, what, path);
-  };
-  struct stat old;
-  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-  if (int err = writer.Write(fd, text)) fail(err, "cannot write the settings file");
-  if (int err = writer.Sync(fd)) fail(err, "cannot write the settings file");
-  if (close(fd) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    ThrowErrno(err, "cannot write the settings file", path);
-  }
-  if (rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    unlink(temp.c_str());
-    ThrowErrno(err, "cannot replace the settings file", path);
-  }
-  // Make the rename itself durable; the new file is already in place if this fails.
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-}
 
 void RequireStorable(std::string_view what, std::string_view text) {
   if (text.find_first_of("\r\n") != std::string_view::npos) {
@@ -358,6 +302,40 @@ std::string SettingsFile::GetIniValue(std::string_view key, std::string_view def
   return std::string(default_value);
 }
 
+namespace {
+
+// A plain decimal number ("190", "10.5", "-3"): no exponent, hex, inf or nan, as a user types
+// a size into the settings; its value in `number`.
+bool ParseDecimal(std::string_view text, double* number) {
+  size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  size_t digits = 0, dots = 0;
+  for (size_t j = i; j < text.size(); ++j) {
+    if (text[j] >= '0' && text[j] <= '9') {
+      ++digits;
+    } else if (text[j] == '.' && dots++ == 0) {
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || digits > 30) return false;
+  *number = std::strtod(std::string(text).c_str(), nullptr);
+  return true;
+}
+
+}  // namespace
+
+std::string SettingsFile::GetIniNumber(std::string_view key, std::string_view default_value,
+                                       double min, double max) {
+  const std::string text = GetIniValue(key, default_value);
+  double number = 0;
+  if (ParseDecimal(text, &number) && number >= min && number <= max) return text;
+  const std::string note = "The settings file " + ini_path_ + " holds a bad value for " +
+                           std::string(key) + " (\"" + host::EscapeInvalidUtf8(text) +
+                           "\"): its default " + std::string(default_value) + " is used.";
+  notice_ = notice_.empty() ? note : notice_ + "\n" + note;
+  return std::string(default_value);
+}
+
 void SettingsFile::SetIniValue(std::string_view key, std::string_view value, bool remove) {
   RequireStorable("key", key);
   if (!remove) RequireStorable("value", value);
@@ -367,7 +345,7 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
 
   const std::optional<std::string> text = ReadText(ini_path_);
   if (!text) {
-    if (!remove) ReplaceFile(ini_path_, entry + std::string(kCrLf), *writer_);
+    if (!remove) ReplaceFile(entry + std::string(kCrLf));
     return;
   }
 
@@ -401,11 +379,19 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
   // test made for each learner of a class stores the same options every time.
   if (*text == out + std::string(kCrLf)) return;
   out.append(kCrLf);
-  ReplaceFile(ini_path_, out, *writer_);
+  ReplaceFile(out);
 }
 
-void SettingsFile::set_writer(std::shared_ptr<host::FileWriter> writer) {
-  writer_ = writer ? std::move(writer) : std::make_shared<host::FileWriter>();
+// A rewrite follows the rules of every file this program writes: whole or not at all, owner and
+// mode kept, a read-only file or a link planted in a shared folder refused.
+void SettingsFile::ReplaceFile(std::string_view text) {
+  host::ReplaceOptions options;
+  options.action = "write the settings file";
+  host::ReplaceFile(*env_, ini_path_, text, options);
+}
+
+void SettingsFile::set_env(std::shared_ptr<host::Env> env) {
+  env_ = env ? std::move(env) : host::Env::Default();
 }
 
 }  // namespace tessarin::settings

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/host/file_writer.h"
+#include "core/host/env.h"
 
 namespace tessarin::settings {
 
@@ -36,8 +36,9 @@ std::string DocumentsFolder();
 // skipped), else as code page 932 (a file copied from Windows), and is always written as UTF-8,
 // so any path or value this platform can name survives. Reading accepts CR LF and bare LF.
 //
-// A rewrite goes to a temporary file in the same folder, is flushed to disk and renamed over the
-// settings file, so a failed or interrupted write leaves the previous file whole.
+// A rewrite goes through host::ReplaceFile: a failed or interrupted write leaves the previous
+// file whole, and a read-only settings file (75) or a link another user planted in a shared
+// data folder (75) is refused, never written through.
 //
 // Failures throw tessarin::host::HostError with a description naming the path:
 //   70 permission denied, 76 path not found (e.g. the documents folder is missing), 61 disk full
@@ -73,6 +74,13 @@ class SettingsFile {
   // empty value is returned as "". Creates the data folder, never the file.
   std::string GetIniValue(std::string_view key, std::string_view default_value);
 
+  // GetIniValue for a number from `min` to `max` written in plain decimal ("190", "10.5"). A
+  // stored value that is not (a hand-edited "1e308", "0x10", "abc") gives `default_value`, and
+  // TakeNotice() then names the file, the key and the value, so one bad line never stops the
+  // command that reads it.
+  std::string GetIniNumber(std::string_view key, std::string_view default_value, double min,
+                           double max);
+
   // With `remove` false, the key's line becomes key ":" value: the first line of the key keeps
   // its place, later lines of the same key are dropped, and a new key goes after all lines (the
   // file is created holding that one line when it is missing). With `remove` true the key's
@@ -82,14 +90,14 @@ class SettingsFile {
   // always ends with CR LF.
   void SetIniValue(std::string_view key, std::string_view value, bool remove);
 
-  // The message about a settings file set aside since the last call ("" when none), for the
-  // front end to show the user; clears it.
+  // The message about a settings file set aside, or about bad values replaced by their defaults,
+  // since the last call ("" when none), for the front end to show the user; clears it.
   std::string TakeNotice();
   // True for a text TakeNotice() gave: a warning to pass on, not a failure.
   static bool IsSetAsideNotice(std::string_view text);
 
-  // Puts rewrites on disk through `writer` (nullptr: the default FileWriter).
-  void set_writer(std::shared_ptr<host::FileWriter> writer);
+  // Puts rewrites on disk through `env` (nullptr: the real file system).
+  void set_env(std::shared_ptr<host::Env> env);
 
  private:
   struct Stamp {
@@ -103,7 +111,9 @@ class SettingsFile {
   std::optional<std::string> ReadText(const std::string& path);
   void SetAside(const std::string& path, const char* why);
 
-  std::shared_ptr<host::FileWriter> writer_ = std::make_shared<host::FileWriter>();
+  void ReplaceFile(std::string_view text);
+
+  std::shared_ptr<host::Env> env_ = host::Env::Default();
   std::optional<std::string> cached_;
   std::string cached_path_;
   Stamp cached_stamp_{};

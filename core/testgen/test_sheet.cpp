@@ -260,20 +260,27 @@ void FitTestPages(KanjiModule& module, int32_t page_count) {
   }
 }
 
+// The largest row height (points) and column width (characters) the host accepts: a settings
+// value beyond them falls back to its default instead of failing the whole test.
+constexpr double kMaxRowHeight = 409.5;
+constexpr double kMaxColumnWidth = 255;
+
 void SetRowHeight(KanjiModule& module, const int32_t& row) {
   Application& app = module.App();
   app.Rows(row).Select();
   const char* fallback = nullptr;
   const char* key = TestRowKey(module, row, &fallback);
-  app.Selection().SetRowHeight(module.GetIniValue(key, fallback));
+  app.Selection().SetRowHeight(module.GetIniNumber(key, fallback, 0, kMaxRowHeight));
 }
 
 void SetColumnWidths(KanjiModule& module) {
   Application& app = module.App();
   app.Columns("A:T").Select();
-  app.Selection().SetColumnWidth(module.GetIniValue(module.Is40Sheet ? "C1" : "C1-20", "6.4"));
+  app.Selection().SetColumnWidth(
+      module.GetIniNumber(module.Is40Sheet ? "C1" : "C1-20", "6.4", 0, kMaxColumnWidth));
   app.Columns(21).Select();
-  app.Selection().SetColumnWidth(module.GetIniValue(module.Is40Sheet ? "C2" : "C2-20", "7"));
+  app.Selection().SetColumnWidth(
+      module.GetIniNumber(module.Is40Sheet ? "C2" : "C2-20", "7", 0, kMaxColumnWidth));
   app.Cells(1, 21).Select();
 }
 

@@ -54,6 +54,12 @@ struct KanjiModule {
   std::string GetIniValue(const std::string& key, const std::string& default_value) {
     return settings.GetIniValue(key, default_value);
   }
+  // A size from the settings, or its default (with a notice) when the stored text is not a
+  // decimal number from `min` to `max` (see SettingsFile::GetIniNumber).
+  std::string GetIniNumber(const std::string& key, const std::string& default_value, double min,
+                           double max) {
+    return settings.GetIniNumber(key, default_value, min, max);
+  }
   void SetIniValue(const std::string& key, const std::string& value, bool remove) {
     settings.SetIniValue(key, value, remove);
   }

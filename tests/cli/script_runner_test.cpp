@@ -15,6 +15,7 @@
 
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
+#include "core/host/text_encoding.h"
 #include "core/ooxml/content_types.h"
 #include "core/ooxml/package.h"
 #include "run_process.h"
@@ -60,6 +61,28 @@ TEST(ScriptRunner, BlankLinesAreSkippedButCounted) {
   ASSERT_EQ(run.events.size(), 1u);
   EXPECT_EQ(run.events[0]["line"], 4);
   EXPECT_FALSE(run.events[0].contains("number"));
+}
+
+TEST(ScriptRunner, ALineOverTheLimitStopsTheRunWithoutBeingKept) {
+  std::string script = "{\"new\": true}\n{\"type\": {\"cell\": \"A1\", \"value\": \"";
+  script.append(kMaxLineBytes, 'x');
+  script += "\"}}\n{\"show\": \"state\"}\n";
+  RunResult run = RunScript(script);
+  EXPECT_EQ(run.code, kExitBadScript);
+  ASSERT_EQ(run.events.size(), 1u);
+  EXPECT_EQ(run.events[0]["line"], 2);
+  EXPECT_NE(run.events[0]["error"].get<std::string>().find("64 MiB"), std::string::npos);
+}
+
+TEST(ScriptRunner, BytesThatAreNotUtf8ShowEscapedInAValidTranscript) {
+  std::ostringstream out;
+  {
+    ScriptRunner runner(out);
+    runner.RunParsed(json{{"open", "/no/such/\x8a\xbf.xlsx"}}, 1);
+  }
+  const std::string transcript = out.str();
+  EXPECT_TRUE(host::IsValidUtf8(transcript)) << transcript;
+  EXPECT_NE(transcript.find("\\\\x8A\\\\xBF.xlsx"), std::string::npos) << transcript;
 }
 
 TEST(ScriptRunner, ByteOrderMarkAndCrLfAreAccepted) {

@@ -409,7 +409,7 @@ TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
   // An unwritable place is refused with a message, never reported as written.
   EXPECT_FALSE(window.ExportPdfTo(QStringLiteral("/nonexistent-folder/x.pdf")));
   ASSERT_FALSE(driver.messages.empty());
-  EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
+  EXPECT_NE(driver.messages.back().find("76"), std::string::npos);
 }
 
 TEST_F(WindowTest, TheStrokeKeyIsWrittenFromTheFileMenu) {
@@ -430,7 +430,7 @@ TEST_F(WindowTest, TheStrokeKeyIsWrittenFromTheFileMenu) {
   // An unwritable place is refused with a message, never reported as written.
   EXPECT_FALSE(window.ExportStrokeKeyTo(QStringLiteral("/nonexistent-folder/key.pdf")));
   ASSERT_FALSE(driver.messages.empty());
-  EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
+  EXPECT_NE(driver.messages.back().find("76"), std::string::npos);
 }
 
 TEST_F(WindowTest, RestingOnACellShowsItsComment) {

@@ -37,6 +37,14 @@ TEST(Utf8, RejectsMalformedSequences) {
   }
 }
 
+TEST(Utf8, EscapingShowsEveryByteThatIsNotUtf8AndKeepsTheRest) {
+  EXPECT_EQ(EscapeInvalidUtf8("漢字/a\\b.xlsx"), "漢字/a\\b.xlsx");  // valid: unchanged
+  // "漢字" in Shift_JIS, then a truncated sequence and a literal backslash.
+  EXPECT_EQ(EscapeInvalidUtf8("/d/\x8a\xbf\x8e\x9a.xlsx"), "/d/\\x8A\\xBF\\x8E\\x9A.xlsx");
+  EXPECT_EQ(EscapeInvalidUtf8("a\\x41\xe6\xbc"), "a\\\\x41\\xE6\\xBC");
+  EXPECT_TRUE(IsValidUtf8(EscapeInvalidUtf8("\xff\xfe\xc0\x80\xed\xa0\x80")));
+}
+
 TEST(Utf8, CodePointsCountCharactersNotBytes) {
   EXPECT_EQ(CodePoints("a漢𠮷"), (std::vector<char32_t>{U'a', U'漢', U'𠮷'}));
   EXPECT_EQ(Utf8Length("a漢𠮷"), 3u);

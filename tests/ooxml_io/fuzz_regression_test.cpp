@@ -38,6 +38,7 @@ struct Findings {
 constexpr Findings kFindings[] = {
     {"xls_import_fuzzer", CheckXlsImport, 3},
     {"xlsx_read_fuzzer", CheckXlsxRead, 1},
+    {"number_format_fuzzer", CheckNumberFormat, 3},
 };
 
 TEST(FuzzRegressions, FoundInputsStayHarmless) {

@@ -17,7 +17,7 @@
 #include "core/ooxml/xlsx.h"
 #include "tests/error_number.h"
 #include "tests/ooxml_io/test_util.h"
-#include "tests/support/failing_writer.h"
+#include "tests/support/failing_env.h"
 
 namespace tessarin::ooxml {
 namespace {
@@ -31,8 +31,7 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-// The save path's writer seam, failing after a byte budget.
-using FailingWriter = ::tessarin::testing::FailingWriterOf<FileWriter>;
+using ::tessarin::testing::FailingEnv;
 
 using ::tessarin::testing::ErrorOf;
 
@@ -178,7 +177,7 @@ TEST_F(WorkbookFilesTest, FailedWriteLeavesTheOldFileAndNoPartialFile) {
   const size_t new_size = WriteXlsx(*wb).size();
   for (size_t budget : {size_t{0}, size_t{1}, new_size / 2, new_size - 1}) {
     SCOPED_TRACE(budget);
-    WorkbookFiles failing(std::make_shared<FailingWriter>(budget, ENOSPC));
+    WorkbookFiles failing(std::make_shared<FailingEnv>(budget, ENOSPC));
     HostError e = ErrorOf([&] { failing.Save(*wb, path); });
     EXPECT_EQ(e.number(), host::kErrDiskFull);
     EXPECT_THAT(e.description(), HasSubstr("disk is full"));
@@ -190,15 +189,13 @@ TEST_F(WorkbookFilesTest, FailedWriteLeavesTheOldFileAndNoPartialFile) {
   }
 }
 
-// Writes half the bytes and then kills the process, as a crash or power cut in mid-save would.
-class DyingWriter : public FileWriter {
- public:
-  int Write(int fd, std::string_view data) override {
-    FileWriter::Write(fd, data.substr(0, data.size() / 2));
-    raise(SIGKILL);
-    return 0;
-  }
-};
+// Kills the process with the temporary file made and its bytes on the way, as a crash or power
+// cut in mid-save would (scripts/kill_save_loop.sh kills at random moments).
+std::shared_ptr<FailingEnv> DyingEnv() {
+  auto env = std::make_shared<FailingEnv>(SIZE_MAX, 0);
+  env->before_write = [](std::string_view) { raise(SIGKILL); };
+  return env;
+}
 
 TEST_F(WorkbookFilesTest, KilledSaveLeavesTheOldFileWhole) {
   auto wb = SmallBook("old");
@@ -208,7 +205,7 @@ TEST_F(WorkbookFilesTest, KilledSaveLeavesTheOldFileWhole) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    WorkbookFiles dying(std::make_shared<DyingWriter>());
+    WorkbookFiles dying(DyingEnv());
     dying.Save(*wb, path);
     _exit(0);
   }
@@ -221,10 +218,10 @@ TEST_F(WorkbookFilesTest, KilledSaveLeavesTheOldFileWhole) {
 
 TEST_F(WorkbookFilesTest, FailuresAreReportedWithTheirReason) {
   auto wb = SmallBook();
-  WorkbookFiles denied(std::make_shared<FailingWriter>(10, EACCES));
+  WorkbookFiles denied(std::make_shared<FailingEnv>(10, EACCES));
   EXPECT_EQ(ErrorOf([&] { denied.Save(*wb, dir_ / "a.xlsx"); }).number(),
             host::kErrPermissionDenied);
-  WorkbookFiles io(std::make_shared<FailingWriter>(SIZE_MAX, 0, EIO));  // the flush fails
+  WorkbookFiles io(std::make_shared<FailingEnv>(SIZE_MAX, 0, EIO));  // the flush fails
   HostError e = ErrorOf([&] { io.Save(*wb, dir_ / "a.xlsx"); });
   EXPECT_EQ(e.number(), host::kErrPathFileAccess);
   EXPECT_THAT(e.description(), HasSubstr(strerror(EIO)));
@@ -253,23 +250,17 @@ TEST_F(WorkbookFilesTest, FileChangedOnDiskIsNotOverwrittenUnlessForced) {
 }
 
 // Another program saves while our bytes are being written.
-class InterruptedWriter : public FileWriter {
- public:
-  explicit InterruptedWriter(std::string path) : path_(std::move(path)) {}
-  int Write(int fd, std::string_view data) override {
-    Touch(path_, 7);
-    return FileWriter::Write(fd, data);
-  }
-
- private:
-  std::string path_;
-};
+std::shared_ptr<FailingEnv> InterruptedEnv(const std::string& path) {
+  auto env = std::make_shared<FailingEnv>(SIZE_MAX, 0);
+  env->before_write = [path](std::string_view) { Touch(path, 7); };
+  return env;
+}
 
 TEST_F(WorkbookFilesTest, FileChangedWhileSavingIsNotOverwritten) {
   auto wb = SmallBook("mine");
   const std::string path = files_.Save(*wb, dir_ / "b.xlsx");
   const std::string before = ReadFile(path);
-  WorkbookFiles interrupted(std::make_shared<InterruptedWriter>(path));
+  WorkbookFiles interrupted(InterruptedEnv(path));
   EXPECT_THROW(interrupted.Save(*wb, path), SaveConflict);
   EXPECT_EQ(ReadFile(path), before);
   EXPECT_THAT(FilesIn(dir_.path()), ElementsAre("b.xlsx"));

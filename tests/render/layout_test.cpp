@@ -116,6 +116,8 @@ TEST_F(PageLayoutTest, PaperAndPrintableAreaAreTheHostsMeasures) {
 TEST_F(PageLayoutTest, PagesGoDownThenOverOrOverThenDown) {
   At("A1").SetText("a");
   At("Z60").SetText("z");  // 26 columns of 8.38 (64 pixels) do not fit one portrait width
+  At("A60").SetText("a");  // every page holds a cell: empty pages are not printed
+  At("Z1").SetText("z");
   const auto second_page = [&] { return LayoutPrintPages(Worksheet()).pages.at(1).area; };
   const host::Area down = second_page();
   EXPECT_EQ(down.left, 1);
@@ -141,10 +143,33 @@ TEST_F(PageLayoutTest, FitToOnePageScalesTheWholeAreaDown) {
 
 TEST_F(PageLayoutTest, SeveralPrintAreasPrintOneAfterAnother) {
   At("A1").SetText("a");
+  At("E6").SetText("e");
   Worksheet().page_setup().print_area = "A1:B2,D5:E6";
   const PrintLayout layout = LayoutPrintPages(Worksheet());
   ASSERT_EQ(layout.pages.size(), 2u);
   EXPECT_EQ(layout.pages[1].area, (host::Area{5, 4, 6, 5}));
+}
+
+TEST_F(PageLayoutTest, WholeSheetPrintAreaAroundOneCellIsOnePage) {
+  At("C3").SetText("x");
+  Worksheet().page_setup().print_area = "A1:XFD1048576";
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  ASSERT_EQ(layout.pages.size(), 1u);
+  EXPECT_EQ(layout.pages[0].area, (host::Area{1, 1, 3, 3}));  // from the area's corner to the cell
+}
+
+TEST_F(PageLayoutTest, PagesWithNothingOnThemAreLeftOutAndNumbersRunOn) {
+  for (int r = 1; r <= 200; ++r) Worksheet().SetRowHeight(r, 15);
+  At("A1").SetText("first");
+  At("A200").SetText("last");  // 48 rows a page: pages 2 to 4 hold nothing
+  Worksheet().page_setup().print_area = "A1:A200,C1:D9";  // the second area holds nothing
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  ASSERT_EQ(layout.pages.size(), 2u);
+  EXPECT_EQ(layout.pages[0].area, (host::Area{1, 1, 48, 1}));
+  EXPECT_EQ(layout.pages[1].area, (host::Area{193, 1, 200, 1}));
+  EXPECT_EQ(layout.pages[1].number, 2);
+  Worksheet().page_setup().print_area = "C1:D9";
+  EXPECT_TRUE(LayoutPrintPages(Worksheet()).pages.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The PDF and page images of a real test: one A4 landscape page per test page, fonts embedded,
 // the text extractable in reading order, and the pages looking as they did when checked by eye.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QImage>
 #include <array>
@@ -19,6 +20,7 @@
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
 #include "tests/render/render_fixture.h"
+#include "tests/support/failing_env.h"
 
 namespace tessarin::render {
 namespace {
@@ -183,9 +185,41 @@ TEST_F(SampleTestPdf, AnUnwritableTargetIsAnErrorAndLeavesNothing) {
     WritePdf(sheet, Path("no-such-folder/test.pdf"));
     FAIL() << "no error";
   } catch (const host::HostError& e) {
-    EXPECT_EQ(e.number(), host::kErrPathFileAccess);
+    EXPECT_EQ(e.number(), host::kErrPathNotFound);
   }
   EXPECT_FALSE(fs::exists(Path("no-such-folder")));
+}
+
+// A full disk while the PDF or an image is written is an error, and the file printed before stays
+// whole, with no temporary file beside it.
+TEST_F(SampleTestPdf, AFullDiskKeepsThePreviousPdfAndImage) {
+  host::Application app;
+  const host::Worksheet& sheet =
+      OpenSheet(app, Path("test20.xlsx"), "テスト用紙 【20】").worksheet();
+  const std::string folder = Path("full");
+  fs::create_directories(folder);
+  WritePdf(sheet, folder + "/key.pdf");
+  const std::string pdf = Capture("cat " + folder + "/key.pdf");
+  for (const bool image : {false, true}) {
+    SCOPED_TRACE(image);
+    testing::FailingEnv full(image ? 100 : 16 * 1024, ENOSPC);
+    try {
+      if (image) {
+        WritePageImages(sheet, folder + "/page.png", 30, full);
+      } else {
+        WritePdf(sheet, folder + "/key.pdf", full);
+      }
+      FAIL() << "no error";
+    } catch (const host::HostError& e) {
+      EXPECT_EQ(e.number(), host::kErrDiskFull) << e.description();
+    }
+    EXPECT_EQ(Capture("cat " + folder + "/key.pdf"), pdf);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  // A pipe in the target's place is refused, not replaced by a file.
+  ASSERT_EQ(mkfifo((folder + "/pipe.pdf").c_str(), 0600), 0);
+  EXPECT_THROW(WritePdf(sheet, folder + "/pipe.pdf"), host::HostError);
+  EXPECT_TRUE(fs::is_fifo(folder + "/pipe.pdf"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/host/application.h"
+#include "core/reports/mistake_report.h"
 #include "tests/workbook/test_env.h"
 
 namespace tessarin::reports {
@@ -60,6 +61,25 @@ TEST(RepeatKanji, ReadsTheActiveQuestionSheetUpToTheFirstEmptyQuestion) {
   EXPECT_EQ(host.Messages(),
             std::vector<std::string>{"ミラトス|1 行目：山( やま )\r\n2 行目：山( やま2 )\r\n\r\n"});
   EXPECT_EQ(host.module.TestTitle, "ミラトス単語");
+}
+
+// A question column filled to the sheet's last row ends there: no cell past the sheet is read.
+TEST(RepeatKanji, AQuestionColumnFilledToTheLastRowIsReadToItsEnd) {
+  testing::ScriptedHost host;
+  host.app.Workbooks().Add();
+  host.app.ActiveSheet().SetName("ミラトス単語");
+  host::Worksheet& sheet = host.app.ActiveSheet().worksheet();
+  for (int32_t row = 1; row <= host::kMaxRows; ++row) {
+    sheet.SetText(row, 4, "q");
+    sheet.SetNumber(row, 5, row);  // every answer differs ...
+  }
+  sheet.SetText(1, 5, "山");  // ... but the first and the last
+  sheet.SetText(host::kMaxRows, 5, "山");
+  sheet.SetText(host::kMaxRows, 6, "X");
+  RepeatKanji(host.module);
+  ASSERT_EQ(host.Messages().size(), 1u);
+  EXPECT_NE(host.Messages()[0].find("1048576 行目：山"), std::string::npos);
+  EXPECT_EQ(CountWrongMarks(host.app.ActiveSheet(), 0), 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -21,7 +22,7 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
-#include "tests/support/failing_writer.h"
+#include "tests/support/failing_env.h"
 #include "tests/support/temp_home.h"
 
 namespace tessarin::settings {
@@ -343,21 +344,21 @@ TEST_F(SettingsFileTest, WriteFailingOnAnyByteLeavesOldFileWhole) {
   const std::string next = "PATH1:/a.xlsx\r\nST:2\r\n";
   for (size_t budget = 0; budget < next.size(); budget += 5) {
     WriteIni(old);
-    settings_.set_writer(std::make_shared<testing::FailingWriter>(budget, ENOSPC));
+    settings_.set_env(std::make_shared<testing::FailingEnv>(budget, ENOSPC));
     const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
     ASSERT_TRUE(error) << budget;
     EXPECT_EQ(error->number(), host::kErrDiskFull) << budget;
     EXPECT_EQ(ReadIni(), old) << budget;
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"ミラトス_設定値.ini"}) << budget;
   }
-  settings_.set_writer(std::make_shared<testing::FailingWriter>(next.size(), ENOSPC));
+  settings_.set_env(std::make_shared<testing::FailingEnv>(next.size(), ENOSPC));
   settings_.SetIniValue("ST", "2", false);  // exactly enough room
   EXPECT_EQ(ReadIni(), next);
 }
 
 TEST_F(SettingsFileTest, FailedFlushLeavesOldFileWhole) {
   WriteIni("ST:1\r\n");
-  settings_.set_writer(std::make_shared<testing::FailingWriter>(SIZE_MAX, 0, EIO));
+  settings_.set_env(std::make_shared<testing::FailingEnv>(SIZE_MAX, 0, EIO));
   const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->number(), host::kErrPathFileAccess);
@@ -423,6 +424,48 @@ INSTANTIATE_TEST_SUITE_P(
         Rewrite{"EmptyFileGetsOneLine", "", "ST", "1", false, "ST:1\r\n"},
         Rewrite{"EmptyValueIsStored", "ST:1\r\n", "ST", "", false, "ST:\r\n"}),
     [](const ::testing::TestParamInfo<Rewrite>& info) { return std::string(info.param.name); });
+
+// ---- Written as safely as a workbook ----
+
+TEST_F(SettingsFileTest, ReadOnlyFileIsRefusedEvenForRoot) {
+  WriteIni("ST:1\r\n");
+  fs::permissions(Ini(), fs::perms::owner_read | fs::perms::group_read);
+  const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), host::kErrPathFileAccess);
+  EXPECT_NE(error->description().find("read-only"), std::string::npos);
+  EXPECT_EQ(ReadIni(), "ST:1\r\n");
+}
+
+TEST_F(SettingsFileTest, LinkPlantedInASharedDataFolderIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make a link that belongs to another user";
+  fs::create_directories(Folder());
+  ASSERT_EQ(chmod(Folder().c_str(), 01777), 0);
+  ASSERT_EQ(chown(Folder().c_str(), 0, 0), 0);
+  const std::string victim = root_ + "/root-only";
+  WriteBytes(victim, "secret\n");
+  ASSERT_EQ(symlink(victim.c_str(), Ini().c_str()), 0);
+  ASSERT_EQ(lchown(Ini().c_str(), 65534, 65534), 0);
+  const auto error = ErrorOf([&] { settings_.SetIniValue("ST", "2", false); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), host::kErrPathFileAccess);
+  EXPECT_EQ(ReadBytes(victim), "secret\n");
+}
+
+TEST_F(SettingsFileTest, BadNumberFallsBackToTheDefaultWithANoticeNamingFileAndKey) {
+  WriteIni("Qs:1e308\r\nAs:90\r\nNo:0x10\r\nBi1:-1\r\nBi2:10.5\r\n");
+  EXPECT_EQ(settings_.GetIniNumber("As", "90", 0, 409.5), "90");
+  EXPECT_EQ(settings_.GetIniNumber("Bi2", "18", 0, 409.5), "10.5");
+  EXPECT_EQ(settings_.TakeNotice(), "");
+  EXPECT_EQ(settings_.GetIniNumber("Qs", "190", 0, 409.5), "190");
+  const std::string notice = settings_.TakeNotice();
+  EXPECT_NE(notice.find(Ini()), std::string::npos) << notice;
+  EXPECT_NE(notice.find("Qs"), std::string::npos) << notice;
+  EXPECT_TRUE(SettingsFile::IsSetAsideNotice(notice));
+  EXPECT_EQ(settings_.GetIniNumber("No", "20", 0, 409.5), "20");   // hex is not decimal
+  EXPECT_EQ(settings_.GetIniNumber("Bi1", "18", 0, 409.5), "18");  // out of range
+  EXPECT_EQ(settings_.GetIniNumber("Missing", "7", 0, 255), "7");
+}
 
 }  // namespace
 }  // namespace tessarin::settings

@@ -286,13 +286,25 @@ TEST_F(TestSheetTest, MetricKeysAreDistinctPerSheet) {
   EXPECT_EQ(s.Columns(21).ColumnWidth(), 7);
 }
 
-TEST_F(TestSheetTest, AMetricTheHostRejectsEndsTheStep) {
-  module_.SetIniValue("As", "高い", false);
-  module_.SetIniValue("Qs20", "500", false);
+TEST_F(TestSheetTest, AMetricTheHostRejectsFallsBackToItsDefault) {
   AddTestSheet(true);
-  EXPECT_EQ(ErrorNumber([&] { SetRowHeight(module_, 3); }), 13);
+  host::Sheet s = Sheet("テスト用紙 【40】");
+  SetRowHeight(module_, 3);
+  const double answer_default = s.Rows(3).RowHeight();
   module_.Is40Sheet = false;
-  EXPECT_EQ(ErrorNumber([&] { SetRowHeight(module_, 2); }), 1004);
+  SetRowHeight(module_, 2);
+  const double question20_default = s.Rows(2).RowHeight();
+
+  s.Rows(3).SetRowHeight(1);
+  s.Rows(2).SetRowHeight(1);
+  module_.SetIniValue("As", "高い", false);   // not a number
+  module_.SetIniValue("Qs20", "500", false);  // taller than the host allows
+  module_.Is40Sheet = true;
+  EXPECT_EQ(ErrorNumber([&] { SetRowHeight(module_, 3); }), 0);
+  EXPECT_EQ(s.Rows(3).RowHeight(), answer_default);
+  module_.Is40Sheet = false;
+  EXPECT_EQ(ErrorNumber([&] { SetRowHeight(module_, 2); }), 0);
+  EXPECT_EQ(s.Rows(2).RowHeight(), question20_default);
 }
 
 TEST_F(TestSheetTest, AProtectedSheetStopsTheFormatting) {
