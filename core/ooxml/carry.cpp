@@ -20,14 +20,38 @@ std::string_view KeptXmlOf(const host::FileExtrasRef& ref) {
   return kept ? std::string_view(kept->xml) : std::string_view();
 }
 
+bool ColumnExtras::SameAs(const host::FileExtras& other) const {
+  const auto* o = dynamic_cast<const ColumnExtras*>(&other);
+  return o && o->attrs == attrs && o->width == width && o->chars == chars;
+}
+
+size_t ColumnExtras::Hash() const {
+  const std::hash<std::string> h;
+  return h(attrs) ^ (h(width) * 31) ^ std::hash<double>()(chars);
+}
+
+host::FileExtrasRef KeepColumn(std::string attrs, std::string width, double chars) {
+  if (attrs.empty() && width.empty()) return {};
+  auto kept = std::make_shared<ColumnExtras>();
+  kept->attrs = std::move(attrs);
+  kept->width = std::move(width);
+  kept->chars = chars;
+  return host::FileExtrasRef(std::move(kept));
+}
+
+const ColumnExtras* ColumnExtrasOf(const host::FileExtrasRef& ref) {
+  return dynamic_cast<const ColumnExtras*>(ref.get());
+}
+
 bool FormatExtras::SameAs(const host::FileExtras& other) const {
   const auto* o = dynamic_cast<const FormatExtras*>(&other);
-  return o && o->fill == fill && o->protection == protection && o->attrs == attrs;
+  return o && o->fill == fill && o->protection == protection && o->attrs == attrs &&
+         o->ext_list == ext_list;
 }
 
 size_t FormatExtras::Hash() const {
   const std::hash<std::string> h;
-  return h(fill) ^ (h(protection) * 31) ^ (h(attrs) * 1009);
+  return h(fill) ^ (h(protection) * 31) ^ (h(attrs) * 1009) ^ (h(ext_list) * 8191);
 }
 
 const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref) {

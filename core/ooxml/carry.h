@@ -28,15 +28,32 @@ host::FileExtrasRef KeepXml(std::string xml);
 // The kept text, or "" when there is none or it was kept by another reader.
 std::string_view KeptXmlOf(const host::FileExtrasRef& ref);
 
+// What a <col> holds beyond the model: its other attributes, and its width as the file wrote it
+// with the characters it was read as, so an unchanged width goes back to the 1/256 it had.
+struct ColumnExtras final : host::FileExtras {
+  bool SameAs(const host::FileExtras& other) const override;
+  size_t Hash() const override;
+  std::string attrs;
+  std::string width;  // the width attribute's text, "" when it had none
+  double chars = -1;  // the model's width read from it
+};
+// Column extras for these, or empty when there are none.
+host::FileExtrasRef KeepColumn(std::string attrs, std::string width, double chars);
+// The column extras of a column, or nullptr.
+const ColumnExtras* ColumnExtrasOf(const host::FileExtrasRef& ref);
+
 // What a cell format holds beyond the model: its fill, its protection and its other attributes
 // (those of <xf>, then those of <alignment> after a 0x1F separator).
 struct FormatExtras final : host::FileExtras {
   bool SameAs(const host::FileExtras& other) const override;
   size_t Hash() const override;
-  bool Empty() const { return fill.empty() && protection.empty() && attrs.empty(); }
+  bool Empty() const {
+    return fill.empty() && protection.empty() && attrs.empty() && ext_list.empty();
+  }
   std::string fill;
   std::string protection;
   std::string attrs;
+  std::string ext_list;  // its <extLst> (a cell checkbox's complement ...)
 };
 // The format extras of a style, or nullptr.
 const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref);
@@ -94,6 +111,11 @@ struct PackageExtras final : host::FileExtras {
   std::vector<OtherSheet> other_sheets;
   std::vector<DefinedName> defined_names;  // all but the print areas of worksheets
   int file_sheet_count = 0;
+  // The file's active tab when it is a chart or dialog sheet (-1 when it is not), and the
+  // worksheet made active in its place: while that one stays active, the other is written so.
+  int active_other = -1;
+  int active_stand_in = -1;
+  int first_sheet = 0;  // file position of the first tab shown
   StylesCarry styles;
 };
 
@@ -115,10 +137,16 @@ struct SheetExtras final : host::FileExtras {
   std::string format_attrs;          // <sheetFormatPr> attributes we do not model
   int base_col_width = 8;
   bool has_default_col_width = false;
-  std::string page_setup_attrs;     // <pageSetup> attributes we do not model (r:id, dpi ...)
-  std::string print_options_attrs;  // <printOptions> attributes we do not model
-  std::string protection_xml;       // <sheetProtection> as read
-  std::string comments_root_attrs;  // <comments> namespaces
+  std::string default_col_width;  // its text as read, written back while the width is unchanged
+  double default_col_chars = -1;
+  std::string page_setup_attrs;  // <pageSetup> attributes we do not model (r:id, dpi ...)
+  // For a sheet read without <pageMargins> or <pageSetup>: the element the model's page setup
+  // was then written as; while it still is, the element stays absent. "" when the file had one.
+  std::string absent_page_margins;
+  std::string absent_page_setup;
+  std::string print_options_attrs;                // <printOptions> attributes we do not model
+  std::string protection_xml;                     // <sheetProtection> as read
+  std::string comments_root_attrs;                // <comments> namespaces
   std::map<uint64_t, std::string> comment_attrs;  // (row << 16 | col) -> attributes of <comment>
   std::string vml_shapes;              // shapes of the comments drawing that are not notes
   std::vector<Relationship> vml_rels;  // links of that drawing (images of its shapes)

@@ -367,6 +367,7 @@ Style ReadXf(pugi::xml_node xf, const std::vector<Font>& fonts,
   }
   if (pugi::xml_node pr = Child(xf, "protection"))
     kept.protection = "<protection" + AttrsText(pr, {}, false) + "/>";
+  if (pugi::xml_node ext = Child(xf, "extLst")) kept.ext_list = StandaloneNodeXml(ext);
   if (!align_extra.empty()) extra += kExtraSeparator + align_extra;
   kept.attrs = std::move(extra);
   if (!kept.Empty())
@@ -379,6 +380,7 @@ void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill,
   const std::string_view extra = kept ? std::string_view(kept->attrs) : std::string_view();
   const std::string_view protection =
       kept ? std::string_view(kept->protection) : std::string_view();
+  const std::string_view ext_list = kept ? std::string_view(kept->ext_list) : std::string_view();
   const size_t sep = extra.find(kExtraSeparator);
   const std::string_view xf_attrs = extra.substr(0, sep);
   const std::string_view align_extra =
@@ -405,13 +407,14 @@ void AppendXf(std::string& out, const Style& s, int num_fmt, int font, int fill,
   align.append(align_extra);
   if (!align.empty()) out.append(" applyAlignment=\"1\"");
   if (!protection.empty()) out.append(" applyProtection=\"1\"");
-  if (align.empty() && protection.empty()) {
+  if (align.empty() && protection.empty() && ext_list.empty()) {
     out.append("/>");
     return;
   }
   out.push_back('>');
   if (!align.empty()) out.append("<alignment").append(align).append("/>");
   out.append(protection);
+  out.append(ext_list);
   out.append("</xf>");
 }
 

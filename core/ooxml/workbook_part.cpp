@@ -213,6 +213,8 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
           int64_t tab;
           if (ParseInt(AttrValue(v, "activeTab"), tab) && tab >= 0 && tab < 65536)
             info.active_tab = static_cast<int>(tab);
+          if (ParseInt(AttrValue(v, "firstSheet"), tab) && tab >= 0 && tab < 65536)
+            info.first_sheet = static_cast<int>(tab);
           carry.workbook_view_attrs = AttrsExcept(v, {"activeTab", "firstSheet"});
           first = false;
         } else {
@@ -254,7 +256,7 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
 }
 
 std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
-                              const std::vector<SheetOut>& sheets, int active_tab,
+                              const std::vector<SheetOut>& sheets, const TabView& tabs,
                               const std::vector<DefinedName>& names, const Namespaces& ns) {
   std::vector<std::pair<int, std::string>> parts;
   {
@@ -270,7 +272,8 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtra
     } else {
       v += " xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" windowHeight=\"8192\"";
     }
-    if (active_tab > 0) AppendAttr(v, "activeTab", active_tab);
+    if (tabs.first_sheet > 0) AppendAttr(v, "firstSheet", tabs.first_sheet);
+    if (tabs.active_tab > 0) AppendAttr(v, "activeTab", tabs.active_tab);
     v += "/>";
     if (carry) v += carry->more_workbook_views;
     parts.emplace_back(WorkbookRank("bookViews"), v + "</bookViews>");

@@ -22,7 +22,8 @@ struct SheetEntry {
 struct WorkbookInfo {
   std::vector<SheetEntry> sheets;
   std::vector<DefinedName> names;
-  int active_tab = 0;
+  int active_tab = 0;   // file position of the active sheet
+  int first_sheet = 0;  // file position of the first tab shown
   bool date1904 = false;
   bool strict = false;
 };
@@ -38,8 +39,14 @@ struct SheetOut {
   std::string attrs;  // sheetId, state
 };
 
+// The window's tabs: positions in the written sheet list.
+struct TabView {
+  int active_tab = 0;
+  int first_sheet = 0;  // the first tab the window shows
+};
+
 std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
-                              const std::vector<SheetOut>& sheets, int active_tab,
+                              const std::vector<SheetOut>& sheets, const TabView& tabs,
                               const std::vector<DefinedName>& names, const Namespaces& ns);
 
 // "Sheet1" or "'My sheet'" as a formula names a sheet.

@@ -92,6 +92,10 @@ class WorksheetWriter {
   uint64_t size_ = 0;
 };
 
+// <pageMargins> and <pageSetup> as the writer writes them for a page setup.
+std::string PageMarginsXml(const host::PageSetup& page_setup);
+std::string PageSetupXml(const host::PageSetup& page_setup, const SheetExtras* extras);
+
 // Appends the whole part to `out`, adding its strings to `strings`.
 void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
                     SharedStringsWriter& strings, const WorksheetWriteContext& context);

@@ -89,9 +89,14 @@ class SheetReader {
     // Without <sheetFormatPr> the default width follows from the default font.
     sheet_.set_default_column_width(
         DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
-    if (sc_.self_closing()) return;
+    if (!sc_.self_closing()) ReadChildren();
+    Finish();
+  }
+
+ private:
+  void ReadChildren() {
     for (;;) {
-      tok = sc_.Next();
+      auto tok = sc_.Next();
       if (tok == XmlScanner::kEnd && sc_.depth() == 0) break;
       if (tok != XmlScanner::kStart) continue;
       const std::string name(sc_.name());
@@ -110,7 +115,18 @@ class SheetReader {
     }
   }
 
- private:
+  // What the file left out: fitting to pages without a <pageSetup> fits one page each way, and
+  // the absent elements are remembered so that a save leaves them out too.
+  void Finish() {
+    host::PageSetup& ps = sheet_.page_setup();
+    if (!page_setup_seen_ && fit_to_page_) {
+      ps.zoom = 0;
+      ps.fit_wide = ps.fit_tall = 1;
+    }
+    if (!page_margins_seen_) carry_.absent_page_margins = PageMarginsXml(ps);
+    if (!page_setup_seen_) carry_.absent_page_setup = PageSetupXml(ps, &carry_);
+  }
+
   [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
 
   // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
@@ -148,6 +164,10 @@ class SheetReader {
           carry_.has_default_col_width
               ? FileWidthToChars(w, ctx_.max_digit_width)
               : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+      if (carry_.has_default_col_width) {
+        carry_.default_col_width = AttrValue(n, "defaultColWidth");
+        carry_.default_col_chars = sheet_.default_column_width();
+      }
       carry_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
     } else if (name == "cols") {
       ReadCols(Parse(doc, raw));
@@ -174,6 +194,7 @@ class SheetReader {
       carry_.print_options_attrs =
           OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
     } else if (name == "pageMargins") {
+      page_margins_seen_ = true;
       pugi::xml_node n = Parse(doc, raw);
       host::PageSetup& ps = sheet_.page_setup();
       auto margin = [&](std::string_view a, double& field) {
@@ -187,6 +208,7 @@ class SheetReader {
       margin("header", ps.header_margin);
       margin("footer", ps.footer_margin);
     } else if (name == "pageSetup") {
+      page_setup_seen_ = true;
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
       sheet_.page_setup().header_footer = KeepXml(std::string(raw));
@@ -248,7 +270,11 @@ class SheetReader {
       }
       host::ColumnInfo info;
       const double w = AttrDouble(c, "width", -1);
-      if (w >= 0 && w <= 255) info.width = FileWidthToChars(w, ctx_.max_digit_width);
+      std::string width_text;
+      if (w >= 0 && w <= 255) {
+        info.width = FileWidthToChars(w, ctx_.max_digit_width);
+        width_text = AttrValue(c, "width");
+      }
       int64_t s;
       if (ParseInt(AttrValue(c, "style"), s) && s >= 0 &&
           s < static_cast<int64_t>(ctx_.xf_styles->size())) {
@@ -257,7 +283,8 @@ class SheetReader {
       }
       info.hidden = AttrBool(c, "hidden", false);
       info.file_extras =
-          KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
+          KeepColumn(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}),
+                     std::move(width_text), info.width);
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -324,7 +351,7 @@ class SheetReader {
     host::CellStore& cells = sheet_.cells();
     RowData* rd = nullptr;
     int32_t col = 0;
-    std::string scratch_v, scratch_f, text, value_store;
+    std::string scratch_v, scratch_f, text, value_store, value_attrs;
     auto& sst = *ctx_.shared_strings;
     const auto& xfs = *ctx_.xf_styles;
     host::StringPool& pool = sheet_.strings();
@@ -396,6 +423,7 @@ class SheetReader {
       host::StyleId style = host::kDefaultStyle;
       char type = 'n';  // n s str(r) inlineStr(i) b e d
       bool ph = false;
+      value_attrs.clear();
       for (const auto& a : sc_.attrs()) {
         if (a.name == "r") {
           if (!ParseCellRef(a.raw, crow, ccol)) {
@@ -416,6 +444,9 @@ class SheetReader {
                                     : 'n';
         } else if (a.name == "ph") {
           ph = ParseBool(a.raw, false);
+        } else {
+          // vm (a picture in the cell), cm (a dynamic array formula) and what else may come.
+          value_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
         }
       }
       if (ccol > host::kMaxColumns)
@@ -565,7 +596,8 @@ class SheetReader {
           }
         }
       }
-      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty()))) {
+      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty())) ||
+          !value_attrs.empty()) {
         host::CellExtra& extra = sheet_.ObtainExtra(crow, ccol);
         if (rich_src) {
           extra.runs = rich_src->runs;
@@ -579,6 +611,7 @@ class SheetReader {
           extra.formula = std::move(formula);
           extra.formula_extras = KeepXml(std::move(formula_attrs));
         }
+        if (!value_attrs.empty()) extra.value_extras = KeepXml(value_attrs);
       }
     }
   }
@@ -594,6 +627,7 @@ class SheetReader {
   host::FileExtrasRef last_row_extras_;  // the other attributes of the last row that had some
   XmlScanner& sc_;
   bool fit_to_page_ = false;
+  bool page_margins_seen_ = false, page_setup_seen_ = false;
   std::map<std::string, SharedFormula> shared_;
   std::string shared_si_store_;
   std::string mend_scratch_;

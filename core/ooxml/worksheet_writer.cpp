@@ -227,16 +227,34 @@ std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root
     out += "<col";
     AppendAttr(out, "min", c);
     AppendAttr(out, "max", e);
-    const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
-    AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
+    const ColumnExtras* kept = ColumnExtrasOf(ci->file_extras);
+    if (kept && !kept->width.empty() && ci->width >= 0 && ci->width == kept->chars) {
+      AppendAttr(out, "width", kept->width);  // the width the file gave, to its last 1/256
+    } else {
+      const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
+      AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
+    }
     if (ci->has_style) AppendAttr(out, "style", static_cast<int64_t>(ci->style));
     if (ci->hidden) out += " hidden=\"1\"";
     if (ci->width >= 0) out += " customWidth=\"1\"";
-    out += DeclaredAttrs(KeptXmlOf(ci->file_extras), root_attrs);
+    if (kept) out += DeclaredAttrs(kept->attrs, root_attrs);
     out += "/>";
     c = e + 1;
   }
   return out.empty() ? out : "<cols>" + out + "</cols>";
+}
+
+}  // namespace
+
+std::string PageMarginsXml(const host::PageSetup& ps) {
+  std::string m = "<pageMargins";
+  AppendAttrNumber(m, "left", ps.left_margin / 72);
+  AppendAttrNumber(m, "right", ps.right_margin / 72);
+  AppendAttrNumber(m, "top", ps.top_margin / 72);
+  AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
+  AppendAttrNumber(m, "header", ps.header_margin / 72);
+  AppendAttrNumber(m, "footer", ps.footer_margin / 72);
+  return m + "/>";
 }
 
 std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
@@ -260,6 +278,8 @@ std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
   return out;
 }
 
+namespace {
+
 // True when a stored cell carries nothing a file needs: no value, formula or visible reading,
 // and no format of its own over its row's and column's.
 bool IsBareCell(const host::Worksheet& sheet, const RowData& rd, int32_t r, const Cell& c) {
@@ -268,7 +288,8 @@ bool IsBareCell(const host::Worksheet& sheet, const RowData& rd, int32_t r, cons
   if (const host::ColumnInfo* ci = sheet.Column(c.col); ci && ci->has_style) return false;
   if (c.has_extra()) {
     const host::CellExtra* e = sheet.Extra(r, c.col);
-    if (e && (!e->formula.empty() || (e->phonetic && e->phonetic->visible))) return false;
+    if (e && (!e->formula.empty() || (e->phonetic && e->phonetic->visible) || e->value_extras))
+      return false;
   }
   return true;
 }
@@ -332,8 +353,11 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
     const int base = carry ? carry->base_col_width : 8;
     if (base != 8) AppendAttr(f, "baseColWidth", base);
     const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
-    if ((carry && carry->has_default_col_width) ||
-        std::fabs(derived - sheet.default_column_width()) > 0.005) {
+    if (carry && !carry->default_col_width.empty() &&
+        sheet.default_column_width() == carry->default_col_chars) {
+      AppendAttr(f, "defaultColWidth", carry->default_col_width);
+    } else if ((carry && carry->has_default_col_width) ||
+               std::fabs(derived - sheet.default_column_width()) > 0.005) {
       AppendAttrNumber(f, "defaultColWidth",
                        CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
     }
@@ -372,17 +396,12 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
     if (carry) p += carry->print_options_attrs;
     if (!p.empty()) parts.emplace_back(SheetRank("printOptions"), "<printOptions" + p + "/>");
   }
-  {
-    std::string m = "<pageMargins";
-    AppendAttrNumber(m, "left", ps.left_margin / 72);
-    AppendAttrNumber(m, "right", ps.right_margin / 72);
-    AppendAttrNumber(m, "top", ps.top_margin / 72);
-    AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
-    AppendAttrNumber(m, "header", ps.header_margin / 72);
-    AppendAttrNumber(m, "footer", ps.footer_margin / 72);
-    parts.emplace_back(SheetRank("pageMargins"), m + "/>");
-  }
-  parts.emplace_back(SheetRank("pageSetup"), PageSetupXml(ps, carry));
+  // A sheet read without margins or page setup gets none while the model still holds what the
+  // reader made of their absence: the next program keeps its own defaults (a Letter user's paper).
+  if (std::string m = PageMarginsXml(ps); !(carry && m == carry->absent_page_margins))
+    parts.emplace_back(SheetRank("pageMargins"), std::move(m));
+  if (std::string p = PageSetupXml(ps, carry); !(carry && p == carry->absent_page_setup))
+    parts.emplace_back(SheetRank("pageSetup"), std::move(p));
   if (const std::string_view hf = KeptXmlOf(ps.header_footer); !hf.empty()) {
     parts.emplace_back(SheetRank("headerFooter"), std::string(hf));
   }
@@ -505,6 +524,8 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
       default:
         break;
     }
+    if (extra && extra->value_extras)
+      k.Put(DeclaredAttrs(KeptXmlOf(extra->value_extras), root_attrs_));
     if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
     if (c.type == ValueType::kEmpty && !has_formula) {
       k.Put("/>"sv);

@@ -29,6 +29,27 @@ bool IsMacroProject(const Relationship& r) {
          r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
 }
 
+// A sheet part's XML without tabSelected on its first view: the sheet is no longer selected.
+std::string WithoutTabSelected(std::string xml) {
+  size_t view = std::string::npos;
+  for (size_t p = xml.find("sheetView"); p != std::string::npos; p = xml.find("sheetView", p + 9)) {
+    const char before = p > 0 ? xml[p - 1] : ' ';
+    const char after = p + 9 < xml.size() ? xml[p + 9] : ' ';
+    if ((before == '<' || before == ':') && (after == ' ' || after == '/' || after == '>')) {
+      view = p;
+      break;
+    }
+  }
+  if (view == std::string::npos) return xml;
+  const size_t end = xml.find('>', view);
+  const size_t attr = xml.find(" tabSelected=", view);
+  if (attr == std::string::npos || attr > end || attr + 14 >= xml.size()) return xml;
+  const size_t close = xml.find(xml[attr + 13], attr + 14);
+  if (close == std::string::npos || close > end) return xml;
+  xml.erase(attr, close + 1 - attr);
+  return xml;
+}
+
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
@@ -253,6 +274,13 @@ std::unique_ptr<host::Workbook> ReadXlsx(std::string_view bytes, const std::stri
     if (!active) active = &book->Sheet(1);
   }
   book->set_active_sheet(active);
+  carry->first_sheet = info.first_sheet;
+  for (const OtherSheet& o : carry->other_sheets) {
+    if (o.position == info.active_tab) {
+      carry->active_other = o.position;
+      carry->active_stand_in = SheetExtrasOf(*active)->position;
+    }
+  }
 
   for (const std::string& name : pkg.names()) {
     if (consumed.count(Lower(name))) continue;
@@ -367,6 +395,15 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     active = first_visible;
   }
 
+  // A chart sheet the file had active stays active while the worksheet standing in for it does;
+  // no worksheet is then selected.
+  bool other_active = false;
+  if (carry && carry->active_other >= 0) {
+    const SheetExtras* e = SheetExtrasOf(*active);
+    other_active = e && e->position == carry->active_stand_in &&
+                   sheet_parts[workbook.IndexOf(*active) - 1] == e->part_name;
+  }
+
   std::vector<Relationship> wb_rels = carry ? carry->workbook_rels : std::vector<Relationship>{};
   // Without macros: the project, its own links (the signature) and its relationships part go.
   std::set<std::string> dropped;
@@ -434,7 +471,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
     WorksheetWriteContext ctx;
     ctx.ns = &ns;
     ctx.max_digit_width = mdw;
-    ctx.active = &sheet == active;
+    ctx.active = &sheet == active && !other_active;
     const bool notes = HasComments(sheet);
     if (notes || (keep && !keep->vml_shapes.empty())) {
       std::vector<int> blocks;
@@ -487,7 +524,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       if (sheet.visibility() == host::SheetVisibility::kVeryHidden)
         attrs += " state=\"veryHidden\"";
     }
-    if (ctx.active) active_tab = static_cast<int>(sheet_out.size());
+    if (&sheet == active) active_tab = static_cast<int>(sheet_out.size());
     if (own_carry) {
       new_position[sc->position] = static_cast<int>(sheet_out.size());
       emitted_positions.insert(sc->position);
@@ -507,6 +544,23 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       if (new_position.count(o.position)) continue;
       new_position[o.position] = static_cast<int>(sheet_out.size());
       sheet_out.push_back({o.name, o.rel.id, o.attrs});
+    }
+  }
+
+  TabView tabs{active_tab, 0};
+  if (carry) {
+    if (auto it = new_position.find(carry->first_sheet); it != new_position.end())
+      tabs.first_sheet = it->second;
+    for (const OtherSheet& o : carry->other_sheets) {
+      if (o.position != carry->active_other) continue;
+      if (other_active) {
+        tabs.active_tab = new_position[o.position];
+        continue;
+      }
+      // Another sheet is active now: the chart sheet's own view must not say it is selected.
+      const std::string part = ResolvePartName(workbook_part, o.rel.target);
+      if (auto it = carry->parts.find(part); it != carry->parts.end() && !o.rel.external)
+        add(part, WithoutTabSelected(InflatePart(it->second)));
     }
   }
 
@@ -554,8 +608,7 @@ std::string WriteXlsx(const host::Workbook& workbook, const WriteOptions& option
       carry ? carry->workbook_content_type : std::string(content_type::kWorkbook);
   if (options.without_macros && main_type == content_type::kMacroWorkbook)
     main_type = content_type::kWorkbook;
-  add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, active_tab, names, ns),
-      main_type);
+  add(workbook_part, WriteWorkbookPart(workbook, carry, sheet_out, tabs, names, ns), main_type);
   add(RelsPartName(workbook_part), WriteRelationships(wb_rels));
 
   if (!carry || !carry->parts.count("_rels/.rels")) {
