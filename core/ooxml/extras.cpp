@@ -1,22 +1,22 @@
 // The kept content of a package hung on the model, and finding it again.
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 
 namespace tessarin::ooxml {
 
-bool KeptXml::SameAs(const host::FileExtras& other) const {
-  const auto* o = dynamic_cast<const KeptXml*>(&other);
+bool XmlExtras::SameAs(const host::FileExtras& other) const {
+  const auto* o = dynamic_cast<const XmlExtras*>(&other);
   return o && o->xml == xml;
 }
 
-size_t KeptXml::Hash() const { return std::hash<std::string>()(xml); }
+size_t XmlExtras::Hash() const { return std::hash<std::string>()(xml); }
 
-host::FileExtrasRef KeepXml(std::string xml) {
+host::FileExtrasRef MakeXmlExtras(std::string xml) {
   if (xml.empty()) return {};
-  return host::FileExtrasRef(std::make_shared<const KeptXml>(std::move(xml)));
+  return host::FileExtrasRef(std::make_shared<const XmlExtras>(std::move(xml)));
 }
 
-std::string_view KeptXmlOf(const host::FileExtrasRef& ref) {
-  const auto* kept = dynamic_cast<const KeptXml*>(ref.get());
+std::string_view XmlExtrasOf(const host::FileExtrasRef& ref) {
+  const auto* kept = dynamic_cast<const XmlExtras*>(ref.get());
   return kept ? std::string_view(kept->xml) : std::string_view();
 }
 
@@ -30,7 +30,7 @@ size_t ColumnExtras::Hash() const {
   return h(attrs) ^ (h(width) * 31) ^ std::hash<double>()(chars);
 }
 
-host::FileExtrasRef KeepColumn(std::string attrs, std::string width, double chars) {
+host::FileExtrasRef MakeColumnExtras(std::string attrs, std::string width, double chars) {
   if (attrs.empty() && width.empty()) return {};
   auto kept = std::make_shared<ColumnExtras>();
   kept->attrs = std::move(attrs);
@@ -45,13 +45,14 @@ const ColumnExtras* ColumnExtrasOf(const host::FileExtrasRef& ref) {
 
 bool FormatExtras::SameAs(const host::FileExtras& other) const {
   const auto* o = dynamic_cast<const FormatExtras*>(&other);
-  return o && o->fill == fill && o->protection == protection && o->attrs == attrs &&
-         o->ext_list == ext_list;
+  return o && o->fill == fill && o->protection == protection && o->xf_attrs == xf_attrs &&
+         o->alignment_attrs == alignment_attrs && o->ext_list == ext_list;
 }
 
 size_t FormatExtras::Hash() const {
   const std::hash<std::string> h;
-  return h(fill) ^ (h(protection) * 31) ^ (h(attrs) * 1009) ^ (h(ext_list) * 8191);
+  return h(fill) ^ (h(protection) * 31) ^ (h(xf_attrs) * 1009) ^ (h(alignment_attrs) * 4099) ^
+         (h(ext_list) * 8191);
 }
 
 const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref) {

@@ -17,16 +17,16 @@ namespace tessarin::ooxml {
 
 // A piece of a part kept as the file wrote it, for one model record: a font's children the model
 // does not use, a border's colour, a row's or column's other attributes, a comment's shape ...
-struct KeptXml final : host::FileExtras {
-  explicit KeptXml(std::string text) : xml(std::move(text)) {}
+struct XmlExtras final : host::FileExtras {
+  explicit XmlExtras(std::string text) : xml(std::move(text)) {}
   bool SameAs(const host::FileExtras& other) const override;
   size_t Hash() const override;
   std::string xml;
 };
 // Empty for "", so that records without kept content stay plain.
-host::FileExtrasRef KeepXml(std::string xml);
+host::FileExtrasRef MakeXmlExtras(std::string xml);
 // The kept text, or "" when there is none or it was kept by another reader.
-std::string_view KeptXmlOf(const host::FileExtrasRef& ref);
+std::string_view XmlExtrasOf(const host::FileExtrasRef& ref);
 
 // What a <col> holds beyond the model: its other attributes, and its width as the file wrote it
 // with the characters it was read as, so an unchanged width goes back to the 1/256 it had.
@@ -38,21 +38,23 @@ struct ColumnExtras final : host::FileExtras {
   double chars = -1;  // the model's width read from it
 };
 // Column extras for these, or empty when there are none.
-host::FileExtrasRef KeepColumn(std::string attrs, std::string width, double chars);
+host::FileExtrasRef MakeColumnExtras(std::string attrs, std::string width, double chars);
 // The column extras of a column, or nullptr.
 const ColumnExtras* ColumnExtrasOf(const host::FileExtrasRef& ref);
 
-// What a cell format holds beyond the model: its fill, its protection and its other attributes
-// (those of <xf>, then those of <alignment> after a 0x1F separator).
+// What a cell format holds beyond the model: its fill, its protection, the other attributes of
+// <xf> and of <alignment>, and its extension list.
 struct FormatExtras final : host::FileExtras {
   bool SameAs(const host::FileExtras& other) const override;
   size_t Hash() const override;
   bool Empty() const {
-    return fill.empty() && protection.empty() && attrs.empty() && ext_list.empty();
+    return fill.empty() && protection.empty() && xf_attrs.empty() && alignment_attrs.empty() &&
+           ext_list.empty();
   }
   std::string fill;
   std::string protection;
-  std::string attrs;
+  std::string xf_attrs;
+  std::string alignment_attrs;
   std::string ext_list;  // its <extLst> (a cell checkbox's complement ...)
 };
 // The format extras of a style, or nullptr.
@@ -67,7 +69,7 @@ struct RawElement {
 // The styles part beyond the model: the file's own font, fill and border tables (kept at their
 // indices, since cell style formats, differential formats and phonetic properties refer to them
 // by position) and the elements we do not model.
-struct StylesCarry {
+struct StylesExtras {
   std::string root_attrs;            // attributes of <styleSheet> (namespaces ...)
   std::vector<RawElement> elements;  // cellStyleXfs, cellStyles, dxfs, tableStyles, colors, extLst
   std::vector<std::string> fonts;    // <font> elements as read
@@ -82,7 +84,9 @@ struct StylesCarry {
 // A chart sheet or dialog sheet: not modelled, kept in its place among the worksheets.
 struct OtherSheet {
   std::string name;
-  std::string attrs;        // other attributes of its <sheet> element (sheetId, state)
+  int sheet_id = 0;
+  std::string state;        // "", "hidden" or "veryHidden"
+  std::string attrs;        // other attributes of its <sheet> element
   Relationship rel;         // the workbook's link to its part
   int position = 0;         // index in the file's sheet list
   int after_position = -1;  // file index of the worksheet before it, -1 when first
@@ -116,16 +120,17 @@ struct PackageExtras final : host::FileExtras {
   int active_other = -1;
   int active_stand_in = -1;
   int first_sheet = 0;  // file position of the first tab shown
-  StylesCarry styles;
+  StylesExtras styles;
 };
 
 // What a read keeps of one worksheet beyond the model, hung on the sheet.
 struct SheetExtras final : host::FileExtras {
   int position = -1;  // index in the file's sheet list
   std::string original_name;
-  std::string part_name;    // "xl/worksheets/sheet1.xml"
-  std::string sheet_attrs;  // other attributes of the workbook's <sheet> element (sheetId ...)
-  std::string root_attrs;   // attributes of <worksheet>
+  std::string part_name;             // "xl/worksheets/sheet1.xml"
+  int sheet_id = 0;                  // its sheetId in the workbook's list
+  std::string sheet_attrs;           // other attributes of the workbook's <sheet> element
+  std::string root_attrs;            // attributes of <worksheet>
   std::vector<RawElement> elements;  // unmodelled top-level elements, in file order
   std::vector<Relationship> rels;    // links kept (drawings, tables, hyperlinks ...)
   std::string sheet_pr;              // <sheetPr> as read

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/host/workbook.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
@@ -15,7 +15,7 @@ struct SheetEntry {
   std::string name;
   std::string rel_id;
   std::string state;  // "", "hidden" or "veryHidden"
-  std::string attrs;  // other attributes, sheetId among them
+  std::string attrs;  // other attributes
   int sheet_id = 0;
 };
 
@@ -28,15 +28,17 @@ struct WorkbookInfo {
   bool strict = false;
 };
 
-// Reads the part; what the model does not hold goes to `carry`. Throws HostError 1004 naming
+// Reads the part; what the model does not hold goes to `extras`. Throws HostError 1004 naming
 // file and part when it is malformed or lists no sheet.
 WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::string_view part,
-                              PackageExtras& carry);
+                              PackageExtras& extras);
 
 struct SheetOut {
   std::string name;
   std::string rel_id;
-  std::string attrs;  // sheetId, state
+  int sheet_id = 0;
+  std::string state;  // "", "hidden" or "veryHidden"
+  std::string attrs;  // other attributes, as read
 };
 
 // The window's tabs: positions in the written sheet list.
@@ -45,7 +47,7 @@ struct TabView {
   int first_sheet = 0;  // the first tab the window shows
 };
 
-std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
+std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* extras,
                               const std::vector<SheetOut>& sheets, const TabView& tabs,
                               const std::vector<DefinedName>& names, const Namespaces& ns);
 

@@ -72,8 +72,8 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 class SheetReader {
  public:
   SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet,
-              SheetExtras& carry)
-      : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
+              SheetExtras& extras)
+      : ctx_(ctx), sheet_(sheet), extras_(extras), sc_(sc) {}
 
   void Run() {
     auto tok = sc_.Next();
@@ -84,11 +84,11 @@ class SheetReader {
     }
     for (const auto& a : sc_.attrs()) {
       if (a.qname == "xmlns" || a.qname == "xmlns:r") continue;
-      carry_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+      extras_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
     }
     // Without <sheetFormatPr> the default width follows from the default font.
     sheet_.set_default_column_width(
-        DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
+        DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
     if (!sc_.self_closing()) ReadChildren();
     Finish();
   }
@@ -123,8 +123,8 @@ class SheetReader {
       ps.zoom = 0;
       ps.fit_wide = ps.fit_tall = 1;
     }
-    if (!page_margins_seen_) carry_.absent_page_margins = PageMarginsXml(ps);
-    if (!page_setup_seen_) carry_.absent_page_setup = PageSetupXml(ps, &carry_);
+    if (!page_margins_seen_) extras_.absent_page_margins = PageMarginsXml(ps);
+    if (!page_setup_seen_) extras_.absent_page_setup = PageSetupXml(ps, &extras_);
   }
 
   [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
@@ -147,9 +147,9 @@ class SheetReader {
     pugi::xml_document doc;
     if (name == "dimension") return;  // rebuilt from the cells
     if (name == "sheetPr") {
-      carry_.sheet_pr = std::string(raw);
-      carry_.fit_to_page = AttrBool(Child(Parse(doc, raw), "pageSetUpPr"), "fitToPage", false);
-      fit_to_page_ = carry_.fit_to_page;
+      extras_.sheet_pr = std::string(raw);
+      extras_.fit_to_page = AttrBool(Child(Parse(doc, raw), "pageSetUpPr"), "fitToPage", false);
+      fit_to_page_ = extras_.fit_to_page;
     } else if (name == "sheetViews") {
       ReadViews(Parse(doc, raw));
     } else if (name == "sheetFormatPr") {
@@ -157,22 +157,22 @@ class SheetReader {
       double h = AttrDouble(n, "defaultRowHeight", -1);
       if (h >= 0 && h <= 409.5) sheet_.set_default_row_height(h);
       int64_t base = AttrInt(n, "baseColWidth", 8);
-      carry_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
+      extras_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
       const double w = AttrDouble(n, "defaultColWidth", -1);
-      carry_.has_default_col_width = w >= 0 && w <= 255;
+      extras_.has_default_col_width = w >= 0 && w <= 255;
       sheet_.set_default_column_width(
-          carry_.has_default_col_width
+          extras_.has_default_col_width
               ? FileWidthToChars(w, ctx_.max_digit_width)
-              : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
-      if (carry_.has_default_col_width) {
-        carry_.default_col_width = AttrValue(n, "defaultColWidth");
-        carry_.default_col_chars = sheet_.default_column_width();
+              : DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
+      if (extras_.has_default_col_width) {
+        extras_.default_col_width = AttrValue(n, "defaultColWidth");
+        extras_.default_col_chars = sheet_.default_column_width();
       }
-      carry_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
+      extras_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
     } else if (name == "cols") {
       ReadCols(Parse(doc, raw));
     } else if (name == "sheetProtection") {
-      carry_.protection_xml = std::string(raw);
+      extras_.protection_xml = std::string(raw);
       sheet_.set_protected(AttrBool(Parse(doc, raw), "sheet", false));
     } else if (name == "mergeCells") {
       for (pugi::xml_node m = Parse(doc, raw).first_child(); m; m = m.next_sibling()) {
@@ -191,7 +191,7 @@ class SheetReader {
       ps.print_headings = AttrBool(n, "headings", false);
       ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
       ps.center_vertically = AttrBool(n, "verticalCentered", false);
-      carry_.print_options_attrs =
+      extras_.print_options_attrs =
           OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
     } else if (name == "pageMargins") {
       page_margins_seen_ = true;
@@ -211,11 +211,11 @@ class SheetReader {
       page_setup_seen_ = true;
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
-      sheet_.page_setup().header_footer = KeepXml(std::string(raw));
+      sheet_.page_setup().header_footer = MakeXmlExtras(std::string(raw));
     } else if (name == "rowBreaks") {
       ReadRowBreaks(Parse(doc, raw), sheet_);
     } else {
-      carry_.elements.push_back({name, std::string(raw)});
+      extras_.elements.push_back({name, std::string(raw)});
     }
   }
 
@@ -224,7 +224,7 @@ class SheetReader {
     for (pugi::xml_node v = views.first_child(); v; v = v.next_sibling()) {
       if (v.type() != pugi::node_element) continue;
       if (!first || LocalName(v.name()) != "sheetView") {
-        carry_.more_views += NodeXml(v);
+        extras_.more_views += NodeXml(v);
         continue;
       }
       first = false;
@@ -235,18 +235,18 @@ class SheetReader {
       view.zoom = static_cast<int>(zoom >= 10 && zoom <= 400 ? zoom : 100);
       int32_t r, c;
       if (ParseCellRef(AttrValue(v, "topLeftCell"), r, c)) view.top_left = {r, c};
-      carry_.view_attrs =
+      extras_.view_attrs =
           OtherAttrs(v, {"showGridLines", "tabSelected", "zoomScale", "topLeftCell"});
       pugi::xml_node pane = Child(v, "pane");
       if (pane) {
-        carry_.active_pane = AttrValue(pane, "activePane", "topLeft");
-        carry_.pane_xml = NodeXml(pane);
+        extras_.active_pane = AttrValue(pane, "activePane", "topLeft");
+        extras_.pane_xml = NodeXml(pane);
       }
       for (pugi::xml_node s = v.first_child(); s; s = s.next_sibling()) {
         if (LocalName(s.name()) != "selection") continue;
         const std::string_view p = AttrValue(s, "pane", "topLeft");
-        if (pane ? p != carry_.active_pane : false) {
-          carry_.pane_xml += NodeXml(s);
+        if (pane ? p != extras_.active_pane : false) {
+          extras_.pane_xml += NodeXml(s);
           continue;
         }
         std::vector<Area> areas;
@@ -283,8 +283,8 @@ class SheetReader {
       }
       info.hidden = AttrBool(c, "hidden", false);
       info.file_extras =
-          KeepColumn(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}),
-                     std::move(width_text), info.width);
+          MakeColumnExtras(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}),
+                           std::move(width_text), info.width);
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -312,7 +312,7 @@ class SheetReader {
     ps.print_comments = comments == "atEnd"         ? host::kXlPrintSheetEnd
                         : comments == "asDisplayed" ? host::kXlPrintInPlace
                                                     : host::kXlPrintNoComments;
-    carry_.page_setup_attrs = OtherAttrs(
+    extras_.page_setup_attrs = OtherAttrs(
         n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight", "useFirstPageNumber",
             "firstPageNumber", "pageOrder", "blackAndWhite", "draft", "cellComments"});
   }
@@ -409,7 +409,8 @@ class SheetReader {
         }
         if (!extra.empty()) {
           // Rows of a sheet mostly share their other attributes: keep each text once.
-          if (extra != KeptXmlOf(last_row_extras_)) last_row_extras_ = KeepXml(std::move(extra));
+          if (extra != XmlExtrasOf(last_row_extras_))
+            last_row_extras_ = MakeXmlExtras(std::move(extra));
           rd->file_extras = last_row_extras_;
         }
         continue;
@@ -609,9 +610,9 @@ class SheetReader {
         }
         if (has_formula) {
           extra.formula = std::move(formula);
-          extra.formula_extras = KeepXml(std::move(formula_attrs));
+          extra.formula_extras = MakeXmlExtras(std::move(formula_attrs));
         }
-        if (!value_attrs.empty()) extra.value_extras = KeepXml(value_attrs);
+        if (!value_attrs.empty()) extra.value_extras = MakeXmlExtras(value_attrs);
       }
     }
   }
@@ -623,7 +624,7 @@ class SheetReader {
 
   const WorksheetReadContext& ctx_;
   host::Worksheet& sheet_;
-  SheetExtras& carry_;
+  SheetExtras& extras_;
   host::FileExtrasRef last_row_extras_;  // the other attributes of the last row that had some
   XmlScanner& sc_;
   bool fit_to_page_ = false;
@@ -642,15 +643,15 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
 }
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry) {
+                   host::Worksheet& sheet, SheetExtras& extras) {
   XmlScanner sc(xml, context.file, context.part);
-  SheetReader(sc, context, sheet, carry).Run();
+  SheetReader(sc, context, sheet, extras).Run();
 }
 
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry) {
+                   host::Worksheet& sheet, SheetExtras& extras) {
   XmlScanner sc(std::move(source), context.file, context.part);
-  SheetReader(sc, context, sheet, carry).Run();
+  SheetReader(sc, context, sheet, extras).Run();
 }
 
 }  // namespace tessarin::ooxml

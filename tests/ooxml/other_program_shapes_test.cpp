@@ -2,8 +2,8 @@
 // 1/256, the absence of a page setup, a cell's picture and dynamic-array marks, a cell format's
 // extension list, and which tab is active and shown first when the active one is a chart sheet.
 #include "core/host/units.h"
-#include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/extras.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
