@@ -162,6 +162,11 @@ StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
   return t;
 }
 
+double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t row, int32_t col) {
+  const GridGeometry grid(sheet, host::Area::Cell(row, col));
+  return CellPainter(fonts).Layout(sheet, row, col, grid.CellBox(row, col)).scale;
+}
+
 CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, int32_t col,
                                    const QRectF& box) {
   const StyledText text = TextOfCell(sheet, row, col);
