@@ -1,9 +1,11 @@
 // Recipe: steps through the script runner, and reading their events.
 #include "app/cli/recipe.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "app/cli/messages.h"
+#include "core/addin/tessarin.h"
 #include "core/settings/settings_file.h"
 #include "core/workbook/question_sheet.h"
 
@@ -12,12 +14,31 @@ namespace tessarin::cli {
 using Json = nlohmann::json;
 
 std::vector<Json> Recipe::Step(const Json& step) {
-  const size_t start = transcript_.str().size();
+  const size_t start = transcript_.view().size();
   runner_.RunLine(step.dump(), ++line_);
+  return EventsSince(start);
+}
+
+std::vector<Json> Recipe::Call(std::string_view name, const std::function<int()>& method) {
+  const size_t start = transcript_.view().size();
+  const int result = method();
+  std::vector<Json> events = EventsSince(start);
+  if (result != 0) {
+    events.push_back({{"call", std::string(name)},
+                      {"result", result},
+                      {"description", runner_.addin().last_error()}});
+  }
+  return events;
+}
+
+std::vector<Json> Recipe::EventsSince(size_t start) const {
+  // A view, not a copy: a long run of steps would otherwise copy the transcript once a step.
+  std::string_view rest = transcript_.view().substr(start);
   std::vector<Json> events;
-  std::istringstream lines(transcript_.str().substr(start));
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) events.push_back(Json::parse(line, nullptr, false));
+  while (!rest.empty()) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    if (end > 0) events.push_back(Json::parse(rest.substr(0, end), nullptr, false));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
   }
   return events;
 }

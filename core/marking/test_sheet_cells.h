@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <string_view>
 
 #include "core/host/application.h"
@@ -20,11 +18,5 @@ bool IsTestSheetName(std::string_view name);
 
 // The question row of the four-row strip holding `row`: rows 1-4 give 2, rows 5-8 give 6.
 inline int32_t QuestionRowOf(int32_t row) { return 4 * ((row - 1) / 4) + 2; }
-
-// The first row of `question_sheet` whose column D holds `text`, looking at rows 1 to
-// `last_row`; empty cells do not end the search. nullopt when none does. `text` must not be
-// empty (an empty text would match every empty row).
-std::optional<int32_t> FindQuestionRow(const host::Sheet& question_sheet, std::string_view text,
-                                       int32_t last_row);
 
 }  // namespace tessarin::marking
