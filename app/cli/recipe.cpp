@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <iostream>
+#include <new>
 
 #include "app/cli/messages.h"
 #include "core/addin/tessarin.h"
+#include "core/host/host_error.h"
 #include "core/settings/settings_file.h"
 #include "core/workbook/question_sheet.h"
 
@@ -73,6 +75,17 @@ std::string Problem(const std::vector<Json>& events) {
                 {e["call"].get<std::string>(),
                  HostErrorText(e.value("description", std::string()), e["result"].get<int>())});
     }
+  }
+  return "";
+}
+
+std::string Attempt(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const host::HostError& e) {
+    return HostErrorText(e.description(), e.number());
+  } catch (const std::bad_alloc&) {
+    return HostErrorText("Out of memory", host::kErrOutOfMemory);
   }
   return "";
 }

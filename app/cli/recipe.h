@@ -42,6 +42,10 @@ class Recipe {
 // call (with its description). Empty when there is none.
 std::string Problem(const std::vector<nlohmann::json>& events);
 
+// Runs `work`, a call into the core made directly; the problem a host error or a lack of memory
+// that stopped it describes (as Problem words a logged error), or "".
+std::string Attempt(const std::function<void()>& work);
+
 // The name of the one question sheet of the active workbook. Empty with `problem` set when
 // there is none or there are several.
 std::string QuestionSheetName(host::Application& app, std::string* problem);
