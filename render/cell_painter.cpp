@@ -162,6 +162,11 @@ StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
   return t;
 }
 
+double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t row, int32_t col) {
+  const GridGeometry grid(sheet, host::Area::Cell(row, col));
+  return CellPainter(fonts).Layout(sheet, row, col, grid.CellBox(row, col)).scale;
+}
+
 namespace {
 
 // True when every glyph's em square, with a quarter em for ink that overhangs it, and every line

@@ -54,6 +54,11 @@ struct PaintOptions {
 // The displayed text of a cell with its fonts, character runs and phonetic guide.
 StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col);
 
+// The factor by which shrink to fit scales the text of the cell (`row`, `col`) of `sheet` to fit
+// the cell as printed: 1 when it fits, the cell does not shrink, or it is empty. Merged areas are
+// not looked at (the cell alone is the box). Needs a QGuiApplication (EnsureGuiApplication).
+double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t row, int32_t col);
+
 class CellPainter {
  public:
   // `fonts` must outlive the painter.

@@ -1,27 +1,32 @@
-// GradesCommand: a recipe of script steps over the grade search dialog Form1.
+// GradesCommand: the grade search dialog Form1 driven in process.
 #include "app/cli/grades_command.h"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
 
+#include "app/cli/command_session.h"
 #include "app/cli/messages.h"
-#include "app/cli/recipe.h"
+#include "core/forms/control.h"
 #include "core/host/application.h"
 #include "core/host/range.h"
+#include "core/workbook/list_sheet.h"
 #include "core/workbook/question_sheet.h"
 
 namespace tessarin::cli {
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
 
 CLI::App* GradesCommand::Register(CLI::App& app) {
   CLI::App* c = app.add_subcommand(
-      "grades", Tr("List the kanji of cells by school grade (the kanji grade search)"));
-  c->add_option("book", book_, Tr("the question workbook (.xlsx, .xls, .txt, .csv)"))->required();
-  c->add_option(
-      "--range", range_,
-      Tr("cells to read, e.g. D1:D240, 3:5 or D:D (default: the question column's questions)"));
-  c->add_option("--sheet", sheet_, Tr("the sheet to read (default: the question sheet)"));
+      "grades",
+      Tr("List the kanji of cells by school grade (the kanji grade search). By default it reads "
+         "the question sentences in column D of the question sheet; --range E:E reads the "
+         "answers instead"));
+  c->add_option("book", book_, Tr("the question workbook (.xlsx, .xlsm, .xls, .txt, .csv)"))
+      ->required();
+  c->add_option("--range", range_,
+                Tr("cells to read, e.g. E:E (the answers), D1:D240 or 3:5 (default: the "
+                   "questions of column D, from row 1 to the first empty cell)"));
+  c->add_option("--sheet", sheet_,
+                Tr("the sheet to read (default: the question sheet, or the one sheet of a list)"));
   c->add_flag("--missing", missing_, Tr("list the kanji of each level that the cells do not use"));
   return c;
 }
@@ -35,16 +40,38 @@ int GradesCommand::Run(Streams& streams) {
   const std::string book = fs::absolute(book_, ec).string();
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
 
-  Recipe recipe;
-  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
-  host::Application& app = recipe.runner().app();
+  CommandSession session(streams.err);
+  if (std::string p = session.OpenBook(book); !p.empty()) return fail(p);
+  host::Application& app = session.app();
   std::string sheet = sheet_;
   if (sheet.empty()) {
-    std::string problem;
-    sheet = QuestionSheetName(app, &problem);
-    if (sheet.empty()) return fail(Tr("%1; name the sheet with --sheet", {problem}));
+    // The question sheet, or the one sheet of a list as `create` would take it (nothing is
+    // saved, so it keeps its name).
+    host::Workbook& opened = app.ActiveWorkbook();
+    int found = 0;
+    for (int i = 1; i <= opened.SheetCount(); ++i) {
+      if (!workbook::IsQuestionSheetName(opened.Sheet(i).name())) continue;
+      sheet = opened.Sheet(i).name();
+      ++found;
+    }
+    if (found == 0) {
+      if (host::Worksheet* list = workbook::FindListSheet(opened)) sheet = list->name();
+    }
+    if (found > 1) {
+      return fail(Tr("the workbook has several question sheets; name the sheet with --sheet"));
+    }
+    if (sheet.empty()) {
+      return fail(
+          Tr("the workbook has no question sheet (a sheet whose name starts with %1); "
+             "name the sheet with --sheet",
+             {std::string(workbook::kProductWord)}));
+    }
   }
-  if (std::string p = Problem(recipe.Step({{"activate", sheet}})); !p.empty()) return fail(p);
+  try {
+    session.Activate(sheet);
+  } catch (const host::HostError& error) {
+    return fail(HostErrorText(error.description(), error.number()));
+  }
 
   std::string range = range_;
   if (range.empty()) {
@@ -58,24 +85,20 @@ int GradesCommand::Run(Streams& streams) {
       return fail(Tr("the sheet %1 has no questions in column D; give --range", {sheet}));
     range = "D1:D" + std::to_string(questions);
   }
-  if (std::string p = Problem(recipe.Step({{"select", range}})); !p.empty()) return fail(p);
-
-  Json actions = Json::array();
-  if (missing_) actions.push_back({{"click", "CD1"}});
-  actions.push_back({{"click", "Command1"}});
-  recipe.Step({{"form", "Form1"}, {"do", actions}});
-  const std::vector<Json> events = recipe.Step({{"call", "Command2"}});
-  if (std::string p = Problem(events); !p.empty()) return fail(p);
-
-  // The report is the text box as the dialog last showed it.
-  std::string report;
-  for (const Json& e : events) {
-    const Json* text = nullptr;
-    if (e.contains("form") && e["form"].contains("controls")) {
-      text = &e["form"]["controls"]["Text1"]["text"];
-    }
-    if (text != nullptr && text->is_string()) report = text->get<std::string>();
+  try {
+    app.Range(range).Select();
+  } catch (const host::HostError& error) {
+    return fail(HostErrorText(error.description(), error.number()));
   }
+
+  // The report is the text box as the dialog shows it before it is closed.
+  std::string report;
+  session.ui().QueueForm("Form1", [&](forms::Form& form) {
+    if (missing_) form.UserClick("CD1");
+    report = form.Get<forms::TextBox>("Text1").text();
+  });
+  if (std::string p = session.Call(&addin::Tessarin::Command2); !p.empty()) return fail(p);
+
   std::string out;
   for (size_t i = 0; i < report.size(); ++i) {
     if (report.compare(i, 2, "\r\n") == 0) ++i;

@@ -21,6 +21,7 @@
 #include "core/host/text_util.h"
 #include "core/ooxml/workbook_io.h"
 #include "core/ooxml/xlsx.h"
+#include "core/workbook/record_guard.h"
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
 
@@ -93,7 +94,10 @@ const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
 ScriptRunner::ScriptRunner(std::ostream& out)
     : transcript_(out), app_(std::make_unique<host::Application>()) {
   ui_ = std::make_unique<ScriptedUi>([this](const json& event) { transcript_.Write(event); });
-  app_->set_file_service(std::make_shared<ooxml::WorkbookFiles>());
+  // Every save of a script passes the record guard, as the window's and the commands' do.
+  auto files = std::make_shared<ooxml::WorkbookFiles>();
+  files->set_save_guard(workbook::MakeRecordGuard());
+  app_->set_file_service(std::move(files));
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) answer from the same queues.
   app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
     std::optional<std::string> path = ui_->GetOpenFilename(filter);

@@ -32,6 +32,7 @@
 #include "core/host/running_object.h"
 #include "core/reports/mistake_report.h"
 #include "core/workbook/question_sheet.h"
+#include "core/workbook/record_guard.h"
 #include "render/pdf_output.h"
 #include "render/printer_output.h"
 
@@ -56,6 +57,7 @@ bool Imported(const host::Workbook& workbook) {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), app_(std::make_unique<host::Application>()) {
   files_ = std::make_shared<ooxml::WorkbookFiles>();
+  files_->set_save_guard(workbook::MakeRecordGuard());  // as every front end's saves
   app_->set_file_service(files_);
   ui_ = std::make_unique<QtUi>(this);
   ui_->set_after_gesture([this] { SyncView(); });

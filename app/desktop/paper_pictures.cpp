@@ -1,4 +1,5 @@
-// PaperPicture: a test page drawn as boxes, with the settings' names beside the rows they size.
+// PaperPicture: a test page drawn as boxes, with arrows naming in words the row heights and
+// column widths the dialog's boxes set.
 #include "app/desktop/paper_pictures.h"
 
 #include <QPainter>
@@ -9,16 +10,16 @@ namespace tessarin::desktop {
 namespace {
 
 struct Band {
-  const char* key;  // the settings key whose box sizes this row
-  double weight;    // share of the page height
-  bool boxes;       // the answer row: one box per question
+  const char* label;  // what the row is, as the dialog's box beside it says (UTF-8)
+  double weight;      // share of the page height
+  bool boxes;         // the answer row: one box per question
 };
 
 // One block of a test page: number row, question row, answer row, spacing row.
 const std::vector<Band> kBlock40 = {
-    {"No", 0.9, false}, {"Qs", 4.2, false}, {"As", 2.0, true}, {"Bi1", 0.9, false}};
+    {"番号", 0.9, false}, {"問題", 4.2, false}, {"解答", 2.0, true}, {"段の間", 0.9, false}};
 const std::vector<Band> kBlock20 = {
-    {"No20", 0.9, false}, {"Qs20", 7.5, false}, {"As20", 4.5, true}, {"Bi2-20", 0.9, false}};
+    {"番号", 0.9, false}, {"問題", 7.5, false}, {"解答", 4.5, true}, {"終わり", 0.9, false}};
 
 void Arrow(QPainter& painter, QPointF from, QPointF to) {
   painter.drawLine(from, to);
@@ -89,23 +90,23 @@ QPixmap PaperPicture(const forms::Image& image, QSize size) {
         const double ax = page.left() - 6;
         Arrow(painter, QPointF(ax, y + 1), QPointF(ax, y + h - 1));
         painter.drawText(QRectF(0, y, ax - 4, h), Qt::AlignRight | Qt::AlignVCenter,
-                         second_spacing ? QStringLiteral("Bi2") : QString::fromLatin1(band.key));
+                         QString::fromUtf8(second_spacing ? "終わり" : band.label));
       }
       y += h;
     }
   }
-  // The two column groups: A to T (the questions) and U (the page number).
+  // The row arrows set heights; the arrows along the top set widths.
   painter.setPen(arrow_pen);
+  painter.drawText(QRectF(0, 0, page.left() - 2, page.top() - 2), Qt::AlignCenter | Qt::AlignBottom,
+                   QStringLiteral("行の高さ"));
   const double ay = page.top() - 6;
   const double split = inside.left() + columns * col_width;
   Arrow(painter, QPointF(inside.left(), ay), QPointF(split - 2, ay));
   Arrow(painter, QPointF(split + 2, ay), QPointF(inside.right(), ay));
-  const QString c1 = QString::fromLatin1(forty ? "C1" : "C1-20");
-  const QString c2 = QString::fromLatin1(forty ? "C2" : "C2-20");
   painter.drawText(QRectF(inside.left(), 0, split - inside.left(), ay - 2),
-                   Qt::AlignCenter | Qt::AlignBottom, c1 + " (A:T)");
-  painter.drawText(QRectF(split - 20, 0, inside.right() - split + 40, ay - 2),
-                   Qt::AlignCenter | Qt::AlignBottom, c2);
+                   Qt::AlignCenter | Qt::AlignBottom, QStringLiteral("A～T列の幅"));
+  painter.drawText(QRectF(split - 30, 0, inside.right() - split + 40, ay - 2),
+                   Qt::AlignCenter | Qt::AlignBottom, QStringLiteral("U列の幅"));
   return pixmap;
 }
 

@@ -295,6 +295,17 @@ void WorkbookFiles::CheckSavePath(const std::string& path) {
   }
 }
 
+void WorkbookFiles::AskGuard(const host::Workbook& workbook, const std::string& real_target,
+                             const std::string& target) {
+  std::unique_ptr<host::Workbook> on_disk;
+  try {
+    on_disk = Open(real_target);
+  } catch (const HostError&) {
+    return;
+  }
+  guard_->CheckReplace(workbook, *on_disk, target);
+}
+
 host::FileStamp WorkbookFiles::StampOf(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return {};
@@ -414,6 +425,12 @@ std::string WorkbookFiles::Save(host::Workbook& workbook, const std::string& pat
   const bool own_file = !workbook.path().empty() && Absolute(workbook.FullName()) == target &&
                         (workbook.file_format() == host::FileFormat::kXlsx ||
                          workbook.file_format() == host::FileFormat::kXlsm);
+  // Replacing another file, or our own that changed on disk, may lose a record: the guard says.
+  if (exists && guard_ &&
+      (!own_file ||
+       (workbook.disk_stamp().Known() && StampFromStat(target_st) != workbook.disk_stamp()))) {
+    AskGuard(workbook, real_target, target);
+  }
   if (exists && !options.force) {
     const host::FileStamp current = StampFromStat(target_st);
     if (own_file && workbook.disk_stamp().Known() && current != workbook.disk_stamp()) {

@@ -9,6 +9,7 @@
 #include "core/host/file_service.h"
 #include "core/host/file_writer.h"
 #include "core/host/host_error.h"
+#include "core/host/save_guard.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/xlsx.h"
 
@@ -64,6 +65,11 @@ class WorkbookFiles : public host::FileService {
   // read (see ReadXlsx, ImportText, ImportXls) or the file is larger than the limit.
   std::unique_ptr<host::Workbook> Open(const std::string& path) override;
 
+  // The check every later Save runs before it replaces a file other than the workbook's own,
+  // unchanged one (see host::SaveGuard); nullptr (the default) checks nothing. Front ends
+  // install the add-in's record guard here.
+  void set_save_guard(std::shared_ptr<const host::SaveGuard> guard) { guard_ = std::move(guard); }
+
   // Save with default options: refuses to overwrite changes made by another program.
   std::string Save(host::Workbook& workbook, const std::string& path) override;
 
@@ -76,7 +82,8 @@ class WorkbookFiles : public host::FileService {
   // replaced, unless another user planted it in a shared sticky folder (such as /tmp). Temporary
   // files left in the folder by a killed save are removed. On success the workbook's name,
   // folder, format, disk stamp and saved flag describe the new file.
-  // Throws (leaving every existing file as it was and no temporary file behind): SaveConflict
+  // Throws (leaving every existing file as it was and no temporary file behind): whatever the
+  // save guard throws, even with `options.force` (it is asked before the conflicts); SaveConflict
   // (1004) as described there unless `options.force`; HostError 52 for an empty path or one
   // ending in "/" or a file name too long, 75 when the path is a folder, the target is read-only
   // (even for root), or it is a planted link; 76 when the folder does not exist, 70 when it or
@@ -97,9 +104,14 @@ class WorkbookFiles : public host::FileService {
  private:
   // Throws the HostError of a path that can name no workbook file (see Save).
   static void CheckSavePath(const std::string& path);
+  // Reads the file at `real_target` and lets the save guard judge its replacement; a file that
+  // cannot be read as a workbook holds nothing the guard could keep.
+  void AskGuard(const host::Workbook& workbook, const std::string& real_target,
+                const std::string& target);
 
   std::shared_ptr<FileWriter> writer_;
   OpenLimits limits_;
+  std::shared_ptr<const host::SaveGuard> guard_;
 };
 
 }  // namespace tessarin::ooxml

@@ -120,7 +120,7 @@ TEST_F(CreateCommandTest, XlsImportBecomesTheQuestionSheet) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_THAT(run.out,
               HasSubstr("Took sheet Sheet1 as the question sheet and named it ミラトスquestions"));
-  EXPECT_EQ(SheetNames(dir_ + "/questions_テスト_1234.xlsx"),
+  EXPECT_EQ(SheetNames(dir_ + "/questions.xlsx"),
             (std::vector<std::string>{"ミラトスquestions", "テスト用紙 【20】"}));
   EXPECT_EQ(ReadBytes(dir_ + "/questions.xls"), before);
 }
@@ -133,16 +133,20 @@ TEST_F(CreateCommandTest, SeveralSheetsWithoutAQuestionSheetAreListedForSheet) {
   second.SetText(1, 5, "山");
   ooxml::WorkbookFiles().Save(book, dir_ + "/book.xlsx");
 
+  const std::string before = ReadBytes(dir_ + "/book.xlsx");
   testing::ProcessResult run = Run({"create", "book.xlsx"});
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_THAT(run.err, HasSubstr("--sheet NAME: \"表1\", \"表2\""));
-  EXPECT_FALSE(fs::exists(dir_ + "/book_テスト_1234.xlsx"));
+  EXPECT_EQ(ReadBytes(dir_ + "/book.xlsx"), before);
+  EXPECT_FALSE(fs::exists(dir_ + "/book.xlsx.bak"));
 
   EXPECT_EQ(Run({"create", "book.xlsx", "--sheet", "表3"}).exit_code, 2);
   run = Run({"create", "book.xlsx", "--sheet", "表2", "--count", "1"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(SheetNames(dir_ + "/book_テスト_1234.xlsx"),
+  // The workbook is saved in place; the file it replaced is the backup.
+  EXPECT_EQ(SheetNames(dir_ + "/book.xlsx"),
             (std::vector<std::string>{"表1", "ミラトスbook", "テスト用紙 【40】"}));
+  EXPECT_EQ(ReadBytes(dir_ + "/book.xlsx.bak"), before);
 }
 
 TEST_F(CreateCommandTest, NoQuestionSaysWhereQuestionsGo) {
@@ -187,7 +191,8 @@ TEST_F(CreateCommandTest, CodeOutsideOneTo2147483647IsAUsageError) {
   }
   testing::ProcessResult run = Run({"create", "q.csv", "--code", "2147483647", "--count", "3"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_TRUE(fs::exists(dir_ + "/q_テスト_2147483647.xlsx"));
+  EXPECT_THAT(run.out, HasSubstr("Made the test 2147483647[1-3]3 on sheet"));
+  EXPECT_TRUE(fs::exists(dir_ + "/q.xlsx"));
 }
 
 TEST_F(CreateCommandTest, OutputFolderGetsTheDefaultNameAndOtherFormatsAreRefused) {
@@ -195,7 +200,7 @@ TEST_F(CreateCommandTest, OutputFolderGetsTheDefaultNameAndOtherFormatsAreRefuse
   fs::create_directory(dir_ + "/tests");
   testing::ProcessResult run = Run({"create", "q.csv", "--count", "3", "-o", "tests"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_TRUE(fs::is_regular_file(dir_ + "/tests/q_テスト_1234.xlsx"));
+  EXPECT_TRUE(fs::is_regular_file(dir_ + "/tests/q.xlsx"));
 
   for (const char* out : {"x.csv", "x.XLS"}) {
     run = Run({"create", "q.csv", "-o", out});
@@ -288,7 +293,9 @@ TEST_F(CreateCommandTest, EverySubcommandSpeaksJapanese) {
       {{"report", "q.csv", "must"},
        1,
        "ブックに問題シート（名前が ミラトス で始まるシート）がありません"},
-      {{"grades", "q.csv"}, 1, "--sheet でシートを指定してください"},
+      {{"grades", "q.csv", "--range", "E:E"}, 0, "年生で習う漢字"},
+      {{"create", "q.csv"}, 0, "次からのテストはそこから作ってください: tessarin create q.xlsx"},
+      {{"create", "q.csv"}, 1, "q.csv の記録は " + dir_ + "/q.xlsx にあります"},
       {{"script", "missing.jsonl"}, 2, "missing.jsonl を読めません"},
       // The option parser's refusals.
       {{"mark", "test.xlsx", "--wrong", "0"},

@@ -72,5 +72,22 @@ TEST_F(GradesCommand, RefusalsGoToTheErrorStream) {
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
 }
 
+// Whatever `create` takes, `grades` reads: a list's one sheet, questions by default, answers with
+// --range E:E, and the help says so.
+TEST_F(GradesCommand, ReadsAListAsCreateTakesIt) {
+  std::ofstream(temp_.path() + "/list.csv") << ",,,ヤマにのぼる。,山\n,,,嵐のヨル,夜\n";
+  testing::ProcessResult questions = Run({"grades", temp_.path() + "/list.csv"});
+  EXPECT_EQ(questions.exit_code, 0) << questions.err;
+  EXPECT_EQ(questions.out, "【高校で習う漢字】1字\n嵐\n");
+  testing::ProcessResult answers = Run({"grades", temp_.path() + "/list.csv", "--range", "E:E"});
+  EXPECT_EQ(answers.exit_code, 0) << answers.err;
+  EXPECT_NE(answers.out.find("山"), std::string::npos) << answers.out;
+  EXPECT_NE(answers.out.find("夜"), std::string::npos) << answers.out;
+
+  const std::string help = Run({"grades", "--help"}).out;
+  EXPECT_NE(help.find("reads the question sentences in column D"), std::string::npos) << help;
+  EXPECT_NE(help.find("--range E:E reads the answers"), std::string::npos) << help;
+}
+
 }  // namespace
 }  // namespace tessarin::cli

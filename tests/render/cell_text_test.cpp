@@ -171,6 +171,18 @@ TEST_F(CellTextTest, ShrinkToFitShrinksALongQuestionUntilItFitsNeverClipping) {
   EXPECT_GT(plain.block.height(), 190.0);
 }
 
+// The factor the command line warns with: the cell's own row height and column width decide it.
+TEST_F(CellTextTest, ShrinkFactorMeasuresTheCellAsTheSheetSizesIt) {
+  Vertical("ヤマにのぼる。");
+  Worksheet().SetRowHeight(2, 200);
+  EXPECT_DOUBLE_EQ(ShrinkFactor(fonts_, Worksheet(), 2, 2), 1.0);
+  Worksheet().SetRowHeight(2, 40);  // seven squares of 11 pt in 40 pt: about half
+  const double factor = ShrinkFactor(fonts_, Worksheet(), 2, 2);
+  EXPECT_GT(factor, 0.4);
+  EXPECT_LT(factor, 0.6);
+  EXPECT_DOUBLE_EQ(ShrinkFactor(fonts_, Worksheet(), 9, 9), 1.0);  // an empty cell
+}
+
 TEST_F(CellTextTest, WrappedTextBreaksIntoLinesAndNumbersAlignRight) {
   At("B2").SetText("漢字のテストをつくる");
   At("B2").SetWrapText(true);
