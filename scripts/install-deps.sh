@@ -9,7 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk fonts-klee
   libmecab-dev mecab-ipadic-utf8
-  libharfbuzz-dev
+  libharfbuzz-dev zlib1g-dev
+  kanjidic-xml fonts-kanjistrokeorders
   libreoffice-calc-nogui poppler-utils
   gettext locales
   time python3

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/class_command.h"
 #include "app/cli/create_command.h"
 #include "app/cli/grades_command.h"
 #include "app/cli/install_sample_command.h"
@@ -13,6 +14,7 @@
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
 #include "app/cli/script_command.h"
+#include "core/reports/kanjidic_tables.h"
 #include "core/settings/settings_file.h"
 #include "core/version.h"
 
@@ -51,6 +53,19 @@ std::string ParserMessage(const std::string& text) {
   return text;
 }
 
+// Where the data and fonts read from the machine come from, as their licences ask.
+std::string DataNotice() {
+  return Tr(
+      "The 2020 grade tables (grades --table 2020) are read from KANJIDIC2, the property of "
+      "the Electronic Dictionary Research and Development Group (EDRDG), used in conformance "
+      "with the Group's licence, Creative Commons Attribution-ShareAlike (CC BY-SA 4.0); the "
+      "kanjidic-xml package installs it with its documentation and licence in %1.\n"
+      "The stroke-order answer key (answers --strokes) is drawn in the KanjiStrokeOrders "
+      "font (fonts-kanjistrokeorders), copyright 2004-2020 Ulrich Apel, the AAAA project and "
+      "the Wadoku project, BSD-3-Clause licence.",
+      {std::string(reports::kKanjidicDocs)});
+}
+
 // Why no command can run: the settings, the data folder and the sample live under the documents
 // folder, and without one they would land at the root of the file system. Empty when all is well.
 std::string DocumentsFolderProblem() {
@@ -75,7 +90,7 @@ std::string DocumentsFolderProblem() {
 int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   CLI::App app(Tr("Tessarin: kanji writing tests from a workbook of questions"), "tessarin");
   TranslateHelp(app);
-  app.set_version_flag("--version", std::string("tessarin ") + kVersionText,
+  app.set_version_flag("--version", std::string("tessarin ") + kVersionText + "\n\n" + DataNotice(),
                        Tr("Display program version information and exit"));
   app.require_subcommand(1);
 
@@ -88,6 +103,7 @@ int RunCommandLine(int argc, const char* const* argv, Streams& streams) {
   commands.push_back(std::make_unique<MarkCommand>());
   commands.push_back(std::make_unique<ReportCommand>());
   commands.push_back(std::make_unique<PrintCommand>());
+  commands.push_back(std::make_unique<ClassCommand>());
   std::vector<CLI::App*> registered;
   for (auto& command : commands) {
     registered.push_back(command->Register(app));

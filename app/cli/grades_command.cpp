@@ -7,7 +7,9 @@
 #include "app/cli/messages.h"
 #include "core/forms/control.h"
 #include "core/host/application.h"
+#include "core/host/host_error.h"
 #include "core/host/range.h"
+#include "core/reports/kanjidic_tables.h"
 #include "core/workbook/list_sheet.h"
 #include "core/workbook/question_sheet.h"
 
@@ -28,6 +30,10 @@ CLI::App* GradesCommand::Register(CLI::App& app) {
   c->add_option("--sheet", sheet_,
                 Tr("the sheet to read (default: the question sheet, or the one sheet of a list)"));
   c->add_flag("--missing", missing_, Tr("list the kanji of each level that the cells do not use"));
+  c->add_option("--table", table_,
+                Tr("the grade allocation: 1989 (the default) or 2020, read from the kanjidic-xml "
+                   "package"))
+      ->check(CLI::IsMember({1989, 2020}));
   return c;
 }
 
@@ -39,6 +45,17 @@ int GradesCommand::Run(Streams& streams) {
   std::error_code ec;
   const std::string book = fs::absolute(book_, ec).string();
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
+
+  if (table_ == 2020) {
+    try {
+      reports::Tables2020();
+    } catch (const host::HostError& e) {
+      return fail(
+          Tr("the 2020 grade tables come from the kanjidic-xml package (%1): %2; install "
+             "it with: apt-get install kanjidic-xml",
+             {std::string(reports::kKanjidicPath), e.what()}));
+    }
+  }
 
   CommandSession session(streams.err);
   if (std::string p = session.OpenBook(book); !p.empty()) return fail(p);
@@ -94,6 +111,7 @@ int GradesCommand::Run(Streams& streams) {
   // The report is the text box as the dialog shows it before it is closed.
   std::string report;
   session.ui().QueueForm("Form1", [&](forms::Form& form) {
+    if (table_ == 2020) form.UserCheck("CheckBox1", true);
     if (missing_) form.UserClick("CD1");
     report = form.Get<forms::TextBox>("Text1").text();
   });

@@ -20,6 +20,7 @@ class GradesCommand : public Command {
   std::string range_;
   std::string sheet_;
   bool missing_ = false;
+  int table_ = 1989;  // the school allocation: 1989 or 2020
 };
 
 }  // namespace tessarin::cli

@@ -15,9 +15,13 @@
 #include "core/addin/tessarin.h"
 #include "core/host/address.h"
 #include "core/host/application.h"
+#include "core/host/host_error.h"
+#include "core/marking/answer_key.h"
 #include "core/marking/question_index.h"
 #include "core/reports/repeat_kanji.h"
 #include "core/workbook/question_sheet.h"
+#include "render/gui_session.h"
+#include "render/stroke_key.h"
 
 namespace tessarin::cli {
 namespace fs = std::filesystem;
@@ -96,6 +100,33 @@ std::unordered_map<int, host::CellRef> QuestionCells(const host::Sheet& sheet) {
   return cells;
 }
 
+// Writes the stroke-order answer key of the opened test to `path`; the problem, or "".
+std::string WriteStrokeKey(OpenedTest& opened, const std::string& path, std::ostream& report) {
+  host::Application& app = opened.recipe.runner().app();
+  std::string problem;
+  if (QuestionSheetName(app, &problem).empty()) return problem;
+  render::EnsureGuiApplication();
+  if (!render::StrokeFontInstalled()) {
+    return Tr(
+        "the stroke-order font %1 is not installed; install it with: apt-get install "
+        "fonts-kanjistrokeorders",
+        {std::string(render::kStrokeFontFamily)});
+  }
+  try {
+    std::string title;
+    const auto key = marking::ReadAnswerKey(app, opened.test_sheet, &title);
+    if (key.empty()) return Tr("the test sheet %1 holds no question", {opened.test_sheet});
+    const int pages = render::WriteStrokeKeyPdf(title, key, Absolute(path));
+    report << TrN("Wrote the stroke-order answer key to %1 (%2 page)",
+                  "Wrote the stroke-order answer key to %1 (%2 pages)", pages,
+                  {Absolute(path), std::to_string(pages)})
+           << "\n";
+  } catch (const host::HostError& e) {
+    return HostErrorText(e.description(), e.number());
+  }
+  return "";
+}
+
 // A step's failure that is not one of the add-in's messages: a logged error or a failed call.
 std::string Failure(const std::vector<Json>& events) {
   for (const Json& e : events) {
@@ -127,6 +158,9 @@ CLI::App* AnswersCommand::Register(CLI::App& app) {
   c->add_option(
       "--pdf", pdf_,
       Tr("with --show, also print the test sheet with its answers (the answer key) to this PDF"));
+  c->add_option("--strokes", strokes_,
+                Tr("write the answers in test order with every kanji in the stroke-order font "
+                   "(each stroke numbered) to this PDF"));
   return c;
 }
 
@@ -135,11 +169,17 @@ int AnswersCommand::Run(Streams& streams) {
     streams.err << "tessarin answers: " << why << "\n";
     return code;
   };
-  if (show_ == erase_) return fail(Tr("give one of --show and --erase"), 2);
+  if (show_ && erase_) return fail(Tr("give one of --show and --erase"), 2);
+  if (!show_ && !erase_ && strokes_.empty())
+    return fail(Tr("give one of --show and --erase, or --strokes"), 2);
   if (!pdf_.empty() && !show_)
     return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
   OpenedTest opened;
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
+  if (!strokes_.empty()) {
+    if (std::string p = WriteStrokeKey(opened, strokes_, streams.out); !p.empty()) return fail(p);
+    if (!show_ && !erase_) return 0;
+  }
   host::Application& app = opened.recipe.runner().app();
   addin::Tessarin& addin = opened.recipe.runner().addin();
   // The add-in leaves the selection where the user had it; the command starts at the top.

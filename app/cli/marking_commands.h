@@ -1,6 +1,8 @@
 // The after-the-test subcommands, each a recipe of script steps over the add-in's commands:
 //   tessarin answers BOOK --show [--pdf KEY.pdf] | --erase   the answers on or off the test
 //                                                   sheet; --pdf prints the answer key
+//   tessarin answers BOOK --strokes KEY.pdf         the stroke-order answer key (alone, it
+//                                                   changes and saves nothing)
 //   tessarin mark BOOK --wrong 3,7,12 | --must 5   marks questions by their number on the test
 //   tessarin report BOOK mistakes | must | duplicates   prints a report
 // The first two save the workbook in place (the replaced file is kept as a backup) or to -o.
@@ -25,15 +27,17 @@ class AnswersCommand : public Command {
  public:
   CLI::App* Register(CLI::App& app) override;
   // Exit 0 when the answers were shown or erased, the book saved and, with --pdf, the test
-  // sheet printed with its answers; 1 when the add-in refused or an error occurred (the book is
-  // saved before printing, so a failed print leaves the answers saved); 2 for bad options.
+  // sheet printed with its answers, and with --strokes the stroke-order key written; 1 when the
+  // add-in refused or an error occurred (the book is saved before printing, so a failed print
+  // leaves the answers saved); 2 for bad options.
   int Run(Streams& streams) override;
 
  private:
   TestSheetOptions options_;
   bool show_ = false;
   bool erase_ = false;
-  std::string pdf_;  // --pdf: where to print the test sheet with its answers
+  std::string pdf_;      // --pdf: where to print the test sheet with its answers
+  std::string strokes_;  // --strokes: where to write the stroke-order answer key
 };
 
 class MarkCommand : public Command {

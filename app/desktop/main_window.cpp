@@ -30,11 +30,14 @@
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/host/running_object.h"
+#include "core/marking/answer_key.h"
+#include "core/reports/kanjidic_tables.h"
 #include "core/reports/mistake_report.h"
 #include "core/workbook/question_sheet.h"
 #include "core/workbook/record_guard.h"
 #include "render/pdf_output.h"
 #include "render/printer_output.h"
+#include "render/stroke_key.h"
 
 namespace tessarin::desktop {
 namespace {
@@ -399,6 +402,8 @@ void MainWindow::BuildMenus() {
       ->setObjectName(QStringLiteral("PrintPreviewAction"));
   file->addAction(QStringLiteral("印刷(&P)..."), this, [this] { PrintActive(); });
   file->addAction(QStringLiteral("PDF に書き出し(&E)..."), this, [this] { ExportPdf(); });
+  file->addAction(QStringLiteral("書き順つき解答を PDF に書き出し(&K)..."), this,
+                  [this] { ExportStrokeKey(); });
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
 
@@ -451,6 +456,10 @@ void MainWindow::BuildMenus() {
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
   help->addAction(QStringLiteral("バージョン情報(&A)"), this, [this] { RunMacro("K_QVersion"); });
+  help->addAction(QStringLiteral("使用しているデータとフォント(&D)"), this, [this] {
+    QMessageBox::about(this, QStringLiteral("使用しているデータとフォント"),
+                       Q(std::string(reports::kDataNotice)));
+  });
   RebuildShortcuts();
 }
 
@@ -668,6 +677,48 @@ bool MainWindow::ExportPdfTo(const QString& path) {
   if (!Printing([&] { pages = render::WritePdf(*sheet, path.toStdString()); })) return false;
   statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path),
                            5000);
+  return true;
+}
+
+std::string MainWindow::KeyTestSheet() const {
+  host::Workbook* book = app_->active_workbook();
+  if (book == nullptr) return "";
+  const std::string active = grid_->sheet() != nullptr ? grid_->sheet()->name() : "";
+  if (active == workbook::kTestSheet40 || active == workbook::kTestSheet20) return active;
+  for (std::string_view name : {workbook::kTestSheet40, workbook::kTestSheet20}) {
+    if (book->FindSheet(name) != nullptr) return std::string(name);
+  }
+  return "";
+}
+
+void MainWindow::ExportStrokeKey() {
+  const std::string test = KeyTestSheet();
+  if (test.empty()) {
+    ShowError(host::kErrApplicationDefined, QStringLiteral("テスト用紙がありません。"));
+    return;
+  }
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("書き順つき解答を PDF に書き出し"),
+      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+          QStringLiteral("/書き順つき解答.pdf"),
+      QStringLiteral("PDF (*.pdf)"));
+  if (!path.isEmpty()) ExportStrokeKeyTo(path);
+}
+
+bool MainWindow::ExportStrokeKeyTo(const QString& path) {
+  const std::string test = KeyTestSheet();
+  int pages = 0;
+  if (!Printing([&] {
+        if (test.empty())
+          throw host::HostError(host::kErrApplicationDefined, "テスト用紙がありません。");
+        std::string title;
+        const auto key = marking::ReadAnswerKey(*app_, test, &title);
+        pages = render::WriteStrokeKeyPdf(title, key, path.toStdString());
+      })) {
+    return false;
+  }
+  statusBar()->showMessage(
+      QStringLiteral("書き順つき解答 %1 ページを書き出しました: %2").arg(pages).arg(path), 5000);
   return true;
 }
 

@@ -61,6 +61,9 @@ class MainWindow : public QMainWindow {
   // Writes the active sheet's print pages to a PDF at `path`, as File > Export to PDF does after
   // asking where. False when nothing was written (the user was told why).
   bool ExportPdfTo(const QString& path);
+  // Writes the stroke-order answer key of the active workbook's test sheet (the active sheet
+  // when it is one) to `path`; false after telling the user why not.
+  bool ExportStrokeKeyTo(const QString& path);
   // The chart of wrong-answer totals shown beside the wrong-answer report.
   NgChart* ng_chart() const { return ng_chart_; }
 
@@ -91,6 +94,10 @@ class MainWindow : public QMainWindow {
   void ShowPreview(const std::vector<std::string>& sheets);
   void PrintActive();
   void ExportPdf();
+  void ExportStrokeKey();
+  // The test sheet the stroke-order key is of: the active sheet when it is one, else the 40-
+  // then the 20-question sheet; "" when the workbook has none.
+  std::string KeyTestSheet() const;
   // Runs a print job; a HostError it throws is shown. False when it failed.
   bool Printing(const std::function<void()>& job);
   // Before the wrong-answer report: the totals of the single question sheet in the chart beside

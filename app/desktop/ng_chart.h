@@ -1,5 +1,6 @@
 // NgChart: a small bar chart of the wrong-answer totals attempt after attempt, shown beside the
-// wrong-answer report's messages so the learner sees the trend at a glance.
+// wrong-answer report's messages so the learner sees the trend at a glance (render/bar_chart.h
+// paints it).
 #pragma once
 
 #include <QRectF>
@@ -7,6 +8,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <vector>
+
+#include "render/bar_chart.h"
 
 namespace tessarin::desktop {
 
@@ -31,10 +34,8 @@ class NgChart : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // The area the bars stand in, below the title and above the attempt labels.
-  QRectF PlotArea() const;
-  // The total the value axis reaches: the largest total rounded up to a whole step.
-  int32_t AxisTop() const;
+  // The totals as the chart painter takes them: one bar an attempt, labelled "1回" ...
+  render::BarChart Chart() const;
 
   std::vector<int32_t> totals_;
   QString sheet_name_;

@@ -10,6 +10,7 @@
 #include "core/host/host_error.h"
 #include "core/host/range.h"
 #include "core/host/worksheet.h"
+#include "core/reports/kanjidic_tables.h"
 
 namespace tessarin::reports {
 namespace {
@@ -72,12 +73,13 @@ SelectedCells ParseSelectionAddress(std::string_view r1c1, int64_t row_count,
 }
 
 Form1::Form1(workbook::KanjiModule& module)
-    : Form("Form1", std::string(kForm1Caption), 372, 306),
+    : Form("Form1", std::string(kForm1Caption), 372, 330),
       module_(module),
       text1_(AddTextBox("Text1", {6, 6, 360, 258})),
       cd2_(AddCommandButton("CD2", "出題している漢字一覧", {6, 273, 132, 24})),
       cd1_(AddCommandButton("CD1", "出題していない漢字一覧", {144, 273, 132, 24})),
-      command1_(AddCommandButton("Command1", "閉じる", {306, 273, 60, 24})) {
+      command1_(AddCommandButton("Command1", "閉じる", {306, 273, 60, 24})),
+      check_box1_(AddCheckBox("CheckBox1", std::string(k2020Caption), {6, 303, 240, 18})) {
   text1_.set_multi_line(true);
   text1_.set_font(std::string(kReportFont), kReportFontSize);
   on_load = [this] { Form_Load(); };
@@ -86,6 +88,7 @@ Form1::Form1(workbook::KanjiModule& module)
   cd1_.on_click = [this] { CD1_Click(); };
   cd2_.on_click = [this] { CD2_Click(); };
   command1_.on_click = [this] { Command1_Click(); };
+  check_box1_.on_change = [this] { CheckBox1_Change(); };
   ResetControls();
 }
 
@@ -154,6 +157,20 @@ void Form1::CD2_Click() {
 }
 
 void Form1::Command1_Click() { Unload(); }  // Form_Unload empties the lists
+
+void Form1::CheckBox1_Change() {
+  const GradeAllocation chosen =
+      check_box1_.value() ? GradeAllocation::k2020 : GradeAllocation::k1989;
+  try {
+    grades_.set_tables(TablesFor(chosen));
+  } catch (const host::HostError&) {
+    module_.Dialogs().MsgBox(kNo2020Tables, "エラー");
+    check_box1_.set_value(false);  // fires again, with the 1989 tables
+    return;
+  }
+  grades_.Clear();
+  Kanji_Shiwake();
+}
 
 void Form1::Form_Unload() {
   for (std::string& entry : grades_.KanjiList) entry.clear();

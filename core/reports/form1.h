@@ -20,6 +20,10 @@ inline constexpr std::string_view kNotSetViewCaption =
     "小学校で習う漢字リスト【出題していない漢字一覧】";
 inline constexpr std::string_view kPleaseWait = "しばらくお待ちください．．．\r\n";
 inline constexpr std::string_view kSeveralAreasMessage = "「選択範囲」を複数回選んでいます。";
+// The choice of the 2020 allocation (CheckBox1), and what it says when the data is missing.
+inline constexpr std::string_view k2020Caption = "2020年度からの学年別漢字配当表";
+inline constexpr std::string_view kNo2020Tables =
+    "2020年度からの配当表を読めません。パッケージ kanjidic-xml をインストールしてください。";
 // The beep after each report: the system asterisk.
 inline constexpr int kAsteriskBeep = 64;
 
@@ -60,6 +64,9 @@ class Form1 : public forms::Form {
   void CD2_Click();
   // Close: the lists emptied and the form unloaded.
   void Command1_Click();
+  // The allocation chosen (on: 2020, off: 1989, the default), then the "set" view anew. When the
+  // 2020 tables cannot be read it says kNo2020Tables ("エラー") and turns the choice off again.
+  void CheckBox1_Change();
 
   KanjiGrades& grades() { return grades_; }
   bool CloseOnActivate = false;
@@ -77,6 +84,7 @@ class Form1 : public forms::Form {
   forms::CommandButton& cd2_;
   forms::CommandButton& cd1_;
   forms::CommandButton& command1_;
+  forms::CheckBox& check_box1_;
 };
 
 }  // namespace tessarin::reports

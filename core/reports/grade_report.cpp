@@ -21,8 +21,8 @@ std::string_view WithoutLastSeparator(std::string_view entry) {
 }
 
 // The heading line of a level: label, "N字 /M字 [S％]" and the line break.
-void AppendHeading(std::string& report, int level, int32_t hits, int32_t total) {
-  report += LevelLabel(level);
+void AppendHeading(std::string& report, const std::string& label, int32_t hits, int32_t total) {
+  report += label;
   report += std::to_string(hits) + "字 /" + std::to_string(total) + "字 [" +
             FormatShare(hits, total) + "％]";
   report += kReportLineBreak;
@@ -54,9 +54,9 @@ std::string FormatShare(int32_t hits, int32_t total) {
 }
 
 void KanjiGrades::KanjiTable(int level, const std::string& text, int16_t mode, bool& found) {
-  assert(level >= 1 && level <= kLevelCount);
-  const std::string_view table = KanjiTableText(level);
-  if (TotalCount[level] == 0) TotalCount[level] = KanjiTableSize(level);
+  assert(level >= 1 && level <= tables_->LevelCount());
+  const std::string_view table = tables_->Text(level);
+  if (TotalCount[level] == 0) TotalCount[level] = tables_->Size(level);
   if (mode == 0) {
     if (Contains(table, text)) found = true;
     return;
@@ -91,7 +91,7 @@ std::string KanjiGrades::Kanji_Hantei(const std::string& text) {
 
   for (const std::string& k : kanji) {
     int level = 0;
-    for (int g = 1; g <= kLevelCount && level == 0; ++g) {
+    for (int g = 1; g <= tables_->LevelCount() && level == 0; ++g) {
       bool found = false;
       KanjiTable(g, k, 0, found);
       if (found) level = g;
@@ -102,10 +102,10 @@ std::string KanjiGrades::Kanji_Hantei(const std::string& text) {
   }
 
   std::string report;
-  for (int g = 1; g <= kLevelCount; ++g) {
+  for (int g = 1; g <= tables_->LevelCount(); ++g) {
     if (KanjiList[g].empty()) continue;
     if (!report.empty()) report += kReportLineBreak;
-    AppendHeading(report, g, HitCount[g], TotalCount[g]);
+    AppendHeading(report, tables_->Label(g), HitCount[g], TotalCount[g]);
     report += WithoutLastSeparator(KanjiList[g]);
     report += kReportLineBreak;
   }
@@ -120,7 +120,8 @@ std::string KanjiGrades::Kanji_Hantei(const std::string& text) {
 }
 
 std::string KanjiGrades::NotSetReport() {
-  for (int g = 1; g <= kLevelCount; ++g) {
+  const int levels = tables_->LevelCount();
+  for (int g = 1; g <= levels; ++g) {
     std::string& entry = KanjiList[g];
     std::string kept;
     for (size_t at = 0; at < entry.size();) {
@@ -132,16 +133,16 @@ std::string KanjiGrades::NotSetReport() {
     HitCount[g] = 0;
     TotalCount[g] = 0;
   }
-  for (int g = 1; g <= kLevelCount; ++g) {
+  for (int g = 1; g <= levels; ++g) {
     bool found = false;
     KanjiTable(g, std::string(KanjiList[g]), 1, found);
   }
 
   std::string report;
-  for (int g = 1; g <= kLevelCount; ++g) {
+  for (int g = 1; g <= levels; ++g) {
     if (KanjiList[g].empty()) KanjiList[g] = kNothingMissing;
     if (!report.empty()) report += kReportLineBreak;
-    AppendHeading(report, g, HitCount[g], TotalCount[g]);
+    AppendHeading(report, tables_->Label(g), HitCount[g], TotalCount[g]);
     if (KanjiList[g] == kNothingMissing) {
       report += kAllCoveredLine;
     } else {

@@ -35,15 +35,20 @@ std::string FormatShare(int32_t hits, int32_t total);
 // dialog's own: KanjiList entries hold kanji each followed by "、".
 class KanjiGrades {
  public:
+  // The tables the operations use: the 1989 allocation until set_tables. `tables` must outlive
+  // its use; levels beyond its LevelCount() stay empty.
+  const KanjiTableSet& tables() const { return *tables_; }
+  void set_tables(const KanjiTableSet& tables) { tables_ = &tables; }
+
   std::array<std::string, kLevelCount + 1> KanjiList;
   std::array<int32_t, kLevelCount + 1> HitCount{};
   std::array<int32_t, kLevelCount + 1> TotalCount{};
 
-  // Table `level` (1..9). Every call first sets TotalCount[level] to the table's size when it is
-  // 0. Mode 0: `found` becomes true when `text` occurs in the table (used with one kanji).
-  // Any other mode: KanjiList[level] becomes the kanji of the table that do not occur in `text`,
-  // in table order, each followed by "、", and each is counted into HitCount[level]; `found` is
-  // left false.
+  // Table `level` (1..tables().LevelCount()). Every call first sets TotalCount[level] to the
+  // table's size when it is 0. Mode 0: `found` becomes true when `text` occurs in the table (used
+  // with one kanji). Any other mode: KanjiList[level] becomes the kanji of the table that do not
+  // occur in `text`, in table order, each followed by "、", and each is counted into
+  // HitCount[level]; `found` is left false.
   void KanjiTable(int level, const std::string& text, int16_t mode, bool& found);
   void KanjiTable1(const std::string& text, int16_t mode, bool& found) {
     KanjiTable(1, text, mode, found);
@@ -83,14 +88,17 @@ class KanjiGrades {
   // a KanjiList left over from an earlier classification can cause.
   std::string Kanji_Hantei(const std::string& text);
 
-  // The "not set" view, from the lists of the last classification: every level 1..9 with the
-  // kanji of its table that the text lacks (or kAllCoveredLine), how many, and their share.
+  // The "not set" view, from the lists of the last classification: every level of the tables with
+  // the kanji of its table that the text lacks (or kAllCoveredLine), how many, and their share.
   // Leaves KanjiList[level] holding the missing kanji (or kNothingMissing) and HitCount and
   // TotalCount their counts.
   std::string NotSetReport();
 
   // Every entry empty or 0.
   void Clear();
+
+ private:
+  const KanjiTableSet* tables_ = &Tables1989();
 };
 
 }  // namespace tessarin::reports

@@ -1,8 +1,9 @@
 // The kanji level tables, compiled in from the data folder at build time.
 #include "core/reports/kanji_tables.h"
 
-#include <array>
 #include <cassert>
+
+#include "core/reports/grade_report.h"
 
 namespace tessarin::reports {
 namespace {
@@ -10,13 +11,6 @@ namespace {
 constexpr std::array<std::string_view, kLevelCount> kTables = {
 #include "kanji_tables_data.inc"
 };
-
-// Characters, not bytes: every byte that does not continue a UTF-8 sequence starts one.
-constexpr int32_t CountCharacters(std::string_view text) {
-  int32_t count = 0;
-  for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
-}
 
 constexpr std::array<int32_t, kLevelCount> kSizes = [] {
   std::array<int32_t, kLevelCount> sizes{};
@@ -34,6 +28,21 @@ std::string_view KanjiTableText(int level) {
 int32_t KanjiTableSize(int level) {
   assert(level >= 1 && level <= kLevelCount);
   return kSizes[level - 1];
+}
+
+KanjiTableSet::KanjiTableSet(std::vector<Level> levels) : levels_(std::move(levels)) {
+  assert(!levels_.empty() && static_cast<int>(levels_.size()) <= kLevelCount);
+}
+
+const KanjiTableSet& Tables1989() {
+  static const KanjiTableSet tables = [] {
+    std::vector<KanjiTableSet::Level> levels;
+    for (int g = 1; g <= kLevelCount; ++g) {
+      levels.push_back({std::string(KanjiTableText(g)), KanjiTableSize(g), LevelLabel(g)});
+    }
+    return KanjiTableSet(std::move(levels));
+  }();
+  return tables;
 }
 
 }  // namespace tessarin::reports

@@ -397,6 +397,9 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
     if (!tail.empty()) out.append(kCrLf);
   }
   out.append(tail);
+  // A file that already says this is left alone: rewriting it costs two flushes to disk, and a
+  // test made for each learner of a class stores the same options every time.
+  if (*text == out + std::string(kCrLf)) return;
   out.append(kCrLf);
   ReplaceFile(ini_path_, out, *writer_);
 }

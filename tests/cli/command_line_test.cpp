@@ -57,10 +57,13 @@ TEST(Messages, FilledPatternsMatchOnlyTheWholeText) {
   EXPECT_EQ(TrFilled("%1: %2", "x: "), std::nullopt);
 }
 
-TEST(CommandLine, VersionPrintsNameAndVersion) {
+TEST(CommandLine, VersionPrintsNameAndVersionThenWhoseDataItReads) {
   Outcome run = Invoke({"--version"});
   EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "tessarin 1.0.6\n");
+  EXPECT_EQ(run.out.rfind("tessarin 1.0.6\n\n", 0), 0u) << run.out;
+  for (const char* credit : {"KANJIDIC2", "EDRDG", "CC BY-SA 4.0", "KanjiStrokeOrders"}) {
+    EXPECT_NE(run.out.find(credit), std::string::npos) << credit;
+  }
 }
 
 TEST(CommandLine, HelpListsTheScriptCommand) {

@@ -59,6 +59,23 @@ TEST_F(GradesCommand, MissingListsEveryLevel) {
   EXPECT_EQ(run.out.find("高校"), std::string::npos);
 }
 
+TEST_F(GradesCommand, The2020TablesOnRequest) {
+  std::ofstream(temp_.path() + "/oka.jsonl")
+      << "{\"new\": true}\n{\"rename\": [\"Sheet1\", \"ミラトス\"]}\n"
+         "{\"type\": {\"cell\": \"D1\", \"value\": \"岡山にいく。\"}}\n"
+         "{\"save\": \"" +
+             temp_.path() + "/oka.xlsx\"}\n";
+  ASSERT_EQ(Run({"script", temp_.path() + "/oka.jsonl"}).exit_code, 0);
+  testing::ProcessResult old = Run({"grades", temp_.path() + "/oka.xlsx"});
+  EXPECT_NE(old.out.find("【高校で習う漢字】1字\n岡"), std::string::npos) << old.out;
+  testing::ProcessResult now = Run({"grades", temp_.path() + "/oka.xlsx", "--table", "2020"});
+  EXPECT_EQ(now.exit_code, 0) << now.err;
+  EXPECT_EQ(now.out,
+            "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\n山\n\n"
+            "【小学 4 年生で習う漢字】（漢検7級）1字 /202字 [0.5％]\n岡\n");
+  EXPECT_EQ(Run({"grades", book_, "--table", "2010"}).exit_code, 2);
+}
+
 TEST_F(GradesCommand, RefusalsGoToTheErrorStream) {
   testing::ProcessResult areas = Run({"grades", book_, "--range", "D1,D3"});
   EXPECT_EQ(areas.exit_code, 1);

@@ -391,6 +391,27 @@ TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
   EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
 }
 
+TEST_F(WindowTest, TheStrokeKeyIsWrittenFromTheFileMenu) {
+  StartBlank();
+  MakeTestSheet();
+  bool offered = false;
+  for (QAction* action : window.findChildren<QAction*>()) {
+    offered |= action->text().startsWith(QStringLiteral("書き順つき解答を PDF に書き出し"));
+  }
+  EXPECT_TRUE(offered);
+  const std::string pdf = home.path() + "/Documents/key.pdf";
+  ASSERT_TRUE(window.ExportStrokeKeyTo(QString::fromStdString(pdf)));
+  std::ifstream in(pdf, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+  EXPECT_TRUE(
+      window.statusBar()->currentMessage().startsWith(QStringLiteral("書き順つき解答 1 ページ")));
+  // An unwritable place is refused with a message, never reported as written.
+  EXPECT_FALSE(window.ExportStrokeKeyTo(QStringLiteral("/nonexistent-folder/key.pdf")));
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("75"), std::string::npos);
+}
+
 TEST_F(WindowTest, RestingOnACellShowsItsComment) {
   StartBlank();
   // The blank template explains its columns in comments on row 1.

@@ -13,6 +13,7 @@
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
+#include "core/reports/kanji_tables.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::reports {
@@ -179,6 +180,23 @@ TEST_F(Form1Test, ClosingWithTheCloseBoxLeavesNothingForTheNextSearch) {
   events_.clear();
   Select("A2");
   EXPECT_EQ(Show().front(), "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n右\r\n");
+}
+
+TEST_F(Form1Test, TheAllocationChoiceClassifiesAgainAndStaysForTheNextShowing) {
+  Put("A1", "岡一");
+  Select("A1");
+  const std::vector<std::string> texts =
+      Show(json::array({json{{"check", {"CheckBox1", true}}}, json{{"click", "CD1"}}}));
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_NE(texts[0].find("【高校で習う漢字】1字\r\n岡"), std::string::npos) << texts[0];
+  EXPECT_EQ(texts[1],
+            "【小学 1 年生で習う漢字】（漢検10級）1字 /80字 [1.3％]\r\n一\r\n\r\n"
+            "【小学 4 年生で習う漢字】（漢検7級）1字 /202字 [0.5％]\r\n岡\r\n");
+  EXPECT_NE(texts[2].find("（漢検4級～2級）1110字 /1110字"), std::string::npos);
+  events_.clear();
+  EXPECT_EQ(Show().front(), texts[1]);
+  events_.clear();
+  EXPECT_EQ(Show(json::array({json{{"check", {"CheckBox1", false}}}})).back(), texts[0]);
 }
 
 TEST_F(Form1Test, NoWorkbookEndsTheShowingWithTheHostError) {

@@ -288,6 +288,18 @@ TEST_F(SettingsFileTest, UnstorableKeysAndValuesAreRefusedBeforeWriting) {
   EXPECT_EQ(ReadIni(), "ST:1\r\n");
 }
 
+TEST_F(SettingsFileTest, StoringWhatTheFileSaysAlreadyLeavesItUntouched) {
+  WriteIni("ST:1\r\nCODE:1234\r\n");
+  struct stat before;
+  ASSERT_EQ(stat(Ini().c_str(), &before), 0);
+  settings_.SetIniValue("CODE", "1234", false);
+  struct stat after;
+  ASSERT_EQ(stat(Ini().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced
+  settings_.SetIniValue("CODE", "4321", false);
+  EXPECT_EQ(ReadIni(), "ST:1\r\nCODE:4321\r\n");
+}
+
 TEST_F(SettingsFileTest, RewriteKeepsFileModeAndWritesThroughSymlink) {
   fs::create_directories(Folder());
   const std::string target = root_ + "/real.ini";
