@@ -15,6 +15,7 @@
 
 #include "app/desktop/main_window.h"
 #include "app/desktop/sheet_grid.h"
+#include "app/desktop/sheet_tabs.h"
 #include "core/host/workbook.h"
 #include "core/ooxml/xlsx.h"
 

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git ca-certificates
   libzip-dev libpugixml-dev libfreexl-dev
-  qt6-base-dev dpkg-dev
+  qt6-base-dev qt6-translations-l10n dpkg-dev
   nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-morisawa-bizud-gothic fonts-morisawa-bizud-mincho fonts-noto-cjk fonts-klee

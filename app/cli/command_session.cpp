@@ -2,10 +2,7 @@
 #include "app/cli/command_session.h"
 
 #include "app/cli/messages.h"
-#include "core/host/running_object.h"
-#include "core/ooxml/workbook_io.h"
 #include "core/settings/settings_file.h"
-#include "core/workbook/record_guard.h"
 
 namespace tessarin::cli {
 
@@ -48,23 +45,7 @@ void CommandUi::ShowModal(forms::Form& form) {
   if (form.visible() && !form.UserCloseBox() && form.visible()) form.Unload();
 }
 
-CommandSession::CommandSession(std::ostream& warnings)
-    : ui_(warnings), app_(std::make_unique<host::Application>()) {
-  auto files = std::make_shared<ooxml::WorkbookFiles>();
-  files->set_save_guard(workbook::MakeRecordGuard());
-  app_->set_file_service(std::move(files));
-  app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
-    std::optional<std::string> path = ui_.GetOpenFilename(filter);
-    return path ? *path : "False";
-  });
-  host::RegisterRunningApplication(app_.get());
-  addin_ = std::make_unique<addin::Tessarin>(ui_);
-}
-
-CommandSession::~CommandSession() {
-  addin_.reset();
-  host::RegisterRunningApplication(nullptr);
-}
+CommandSession::CommandSession(std::ostream& warnings) : ui_(warnings), session_(ui_) {}
 
 std::string CommandSession::OpenBook(const std::string& book) {
   ui_.QueueOpenFile(book);
@@ -74,19 +55,19 @@ std::string CommandSession::OpenBook(const std::string& book) {
 
 std::string CommandSession::Call(int (addin::Tessarin::*method)()) {
   ui_.TakeMessages();
-  const int result = (addin_.get()->*method)();
+  const int result = (session_.addin().*method)();
   std::vector<std::string> messages = ui_.TakeMessages();
   if (result != 0) {
-    return HostErrorText(addin_->last_error(), result);
+    return HostErrorText(session_.addin().last_error(), result);
   }
   return messages.empty() ? "" : messages.front();
 }
 
 void CommandSession::Activate(const std::string& sheet) {
-  host::Sheet activated = app_->Sheets().Item(sheet);
+  host::Sheet activated = session_.app().Sheets().Item(sheet);
   activated.Activate();
   std::string name = activated.Name();
-  addin_->SheetActivate(name);
+  session_.addin().SheetActivate(name);
 }
 
 }  // namespace tessarin::cli

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/addin/session.h"
 #include "core/addin/tessarin.h"
 #include "core/forms/form.h"
 #include "core/forms/ui.h"
@@ -50,11 +51,11 @@ class CommandUi : public forms::Ui {
   std::vector<std::string> messages_;
 };
 
-// One per command run; registers its Application as the running host for its lifetime.
+// One per command run: the add-in's session (see addin::Session) with a Ui that answers from
+// what the command queued.
 class CommandSession {
  public:
   explicit CommandSession(std::ostream& warnings);
-  ~CommandSession();
   CommandSession(const CommandSession&) = delete;
   CommandSession& operator=(const CommandSession&) = delete;
 
@@ -68,14 +69,13 @@ class CommandSession {
   // tab does. Throws HostError 9 when there is no such sheet.
   void Activate(const std::string& sheet);
 
-  host::Application& app() { return *app_; }
-  addin::Tessarin& addin() { return *addin_; }
+  host::Application& app() { return session_.app(); }
+  addin::Tessarin& addin() { return session_.addin(); }
   CommandUi& ui() { return ui_; }
 
  private:
   CommandUi ui_;
-  std::unique_ptr<host::Application> app_;
-  std::unique_ptr<addin::Tessarin> addin_;
+  addin::Session session_;  // made after the Ui it reports to
 };
 
 }  // namespace tessarin::cli

@@ -15,13 +15,10 @@
 #include "app/cli/host_json.h"
 #include "app/cli/script_args.h"
 #include "core/addin/method_table.h"
+#include "core/addin/session.h"
 #include "core/addin/tessarin.h"
 #include "core/host/host_error.h"
-#include "core/host/running_object.h"
 #include "core/host/text_util.h"
-#include "core/ooxml/workbook_io.h"
-#include "core/ooxml/xlsx.h"
-#include "core/workbook/record_guard.h"
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
 
@@ -91,28 +88,16 @@ const ScriptRunner::StepInfo* ScriptRunner::FindStep(std::string_view name) {
   return nullptr;
 }
 
-ScriptRunner::ScriptRunner(std::ostream& out)
-    : transcript_(out), app_(std::make_unique<host::Application>()) {
+ScriptRunner::ScriptRunner(std::ostream& out) : transcript_(out) {
   ui_ = std::make_unique<ScriptedUi>([this](const json& event) { transcript_.Write(event); });
-  // Every save of a script passes the record guard, as the window's and the commands' do.
-  auto files = std::make_shared<ooxml::WorkbookFiles>();
-  files->set_save_guard(workbook::MakeRecordGuard());
-  app_->set_file_service(std::move(files));
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) answer from the same queues.
-  app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
-    std::optional<std::string> path = ui_->GetOpenFilename(filter);
-    return path ? *path : "False";
-  });
-  app_->set_print_preview_hook(
-      [this](const std::vector<std::string>& sheets) { ui_->PrintPreview(sheets); });
-  host::RegisterRunningApplication(app_.get());
-  addin_ = std::make_unique<addin::Tessarin>(*ui_);
+  session_ = std::make_unique<addin::Session>(*ui_);
 }
 
-ScriptRunner::~ScriptRunner() {
-  addin_.reset();
-  host::RegisterRunningApplication(nullptr);
-}
+ScriptRunner::~ScriptRunner() = default;
+
+host::Application& ScriptRunner::app() { return session_->app(); }
+addin::Tessarin& ScriptRunner::addin() { return session_->addin(); }
 
 int ScriptRunner::Run(std::istream& in) {
   std::string line;
@@ -212,14 +197,15 @@ void ScriptRunner::Call(const json& step) {
   } else if (method->TakesArgument()) {
     throw host::HostError(kErrWrongArgumentCount, method_name + " takes the sheet name as \"arg\"");
   }
-  LogResult(method_name, addin_->Call(method_name, std::move(arg)));
+  LogResult(method_name, addin().Call(method_name, std::move(arg)));
 }
 
 void ScriptRunner::Key(const json& step) {
   const std::string& text = RequireString(step["key"], "key");
-  std::string key = ShortcutKeyOf(text);
   std::optional<std::string> macro;
-  if (!key.empty()) macro = app_->MacroForKey(key);
+  if (std::optional<host::KeyChord> chord = host::ParseChord(text)) {
+    macro = session_->MacroFor(*chord);
+  }
   transcript_.Write({{"key", text}, {"macro", macro ? json(*macro) : json()}});
   if (macro) RunMacro(*macro);
 }
@@ -234,7 +220,7 @@ void ScriptRunner::Menu(const json& step) {
 
   // A click on a popup only opens it; an item that is missing ends the walk with no macro.
   std::optional<std::string> macro;
-  const host::ControlList* controls = &app_->CommandBars().Item("cell").Controls();
+  const host::ControlList* controls = &app().CommandBars().Item("cell").Controls();
   for (size_t i = 0; i < captions.size(); ++i) {
     const host::CommandBarControl* control =
         controls->Find(captions[i].get_ref<const std::string&>());
@@ -253,64 +239,65 @@ void ScriptRunner::Menu(const json& step) {
 }
 
 void ScriptRunner::RunMacro(const std::string& macro) {
-  const addin::Method* method = nullptr;
-  if (macro.starts_with("K_")) method = FindMethod(std::string_view(macro).substr(2));
-  int result = method ? addin_->RunMacro("K_" + std::string(method->name)) : -1;
-  if (result < 0) {
+  std::string method;
+  const std::optional<int> result = session_->RunMacro(macro, &method);
+  if (!result) {
     throw host::HostError(host::kErrApplicationDefined,
                           "cannot run the macro " + Quoted(macro) + ": no such macro");
   }
-  LogResult(std::string(method->name), result);
+  LogResult(method, *result);
 }
 
 void ScriptRunner::LogResult(const std::string& method, int result) {
   json event = {{"call", method}, {"result", result}};
   // The caller of a method shows the user the error's description with its number.
-  if (result != 0) event["description"] = addin_->last_error();
+  if (result != 0) event["description"] = addin().last_error();
   transcript_.Write(event);
 }
 
 void ScriptRunner::NotifySheetActivate(const std::string& name) {
   std::string sheet = name;
-  int result = addin_->SheetActivate(sheet);
-  if (result != 0) LogError(addin_->last_error(), result);
+  int result = addin().SheetActivate(sheet);
+  if (result != 0) LogError(addin().last_error(), result);
 }
 
 // --- Workbooks and sheets.
 
 void ScriptRunner::Open(const json& step) {
-  app_->Workbooks().Open(ExpandScriptPath(RequireString(step["open"], "open")));
+  app().Workbooks().Open(ExpandScriptPath(RequireString(step["open"], "open")));
 }
 
 void ScriptRunner::New(const json& step) {
   if (step["new"] != true) RequireBool(json(), "new");
-  app_->Workbooks().Add();
+  app().Workbooks().Add();
 }
 
 void ScriptRunner::CloseWorkbook(const json& step) {
   if (step["closeworkbook"] != true) RequireBool(json(), "closeworkbook");
-  app_->CloseWorkbook(app_->ActiveWorkbook());
+  app().CloseWorkbook(app().ActiveWorkbook());
 }
 
 void ScriptRunner::Save(const json& step) {
   const json& target = step["save"];
-  host::Workbook& workbook = app_->ActiveWorkbook();
-  const bool had_macros = ooxml::HasMacros(workbook);
-  std::string written;
-  json event = {{"save", target}};
+  host::Workbook& workbook = app().ActiveWorkbook();
+  std::string path;
   if (target == true) {
-    written = app_->SaveWorkbook(workbook);
+    if (workbook.path().empty()) {
+      throw host::HostError(host::kErrApplicationDefined,
+                            "Save method of Workbook class failed: " + workbook.name() +
+                                " has never been saved; use SaveAs.");
+    }
+    path = workbook.FullName();
   } else {
-    const std::string path = ExpandScriptPath(RequireString(target, "save"));
-    written = app_->SaveWorkbookAs(workbook, path);
-    // A format we never write over (.xls) is saved beside it; the user is told where.
-    if (written != path) event["path"] = written;
+    path = ExpandScriptPath(RequireString(target, "save"));
   }
+  const addin::SaveReport report = session_->Save(workbook, path);
+  json event = {{"save", target}};
+  // A format we never write over (.xls) is saved beside it; the user is told where.
+  if (target != true && report.path != path) event["path"] = report.path;
   // A .xlsx cannot hold macros: the writer left them out, and the user is told.
-  std::string extension = std::filesystem::path(written).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (had_macros && extension != ".xlsm") {
-    event["path"] = written;
+  if (report.macros_left_out) {
+    event["path"] = report.path;
     event["note"] =
         "The macros were not saved: a .xlsx workbook cannot hold them (save as .xlsm to keep "
         "them).";
@@ -321,10 +308,10 @@ void ScriptRunner::Save(const json& step) {
 void ScriptRunner::AddSheet(const json& step) {
   const json& name = step["addsheet"];
   if (name != true) RequireString(name, "addsheet");
-  host::Workbook& workbook = app_->ActiveWorkbook();
+  host::Workbook& workbook = app().ActiveWorkbook();
   // A bad name fails before the sheet is added, so the step changes nothing.
   if (name.is_string()) workbook.CheckSheetName(name.get_ref<const std::string&>(), nullptr);
-  host::Sheet sheet = app_->Sheets(workbook).Add();
+  host::Sheet sheet = app().Sheets(workbook).Add();
   if (name.is_string()) sheet.SetName(name.get_ref<const std::string&>());
   NotifySheetActivate(sheet.Name());
 }
@@ -336,30 +323,30 @@ void ScriptRunner::Rename(const json& step) {
   }
   const std::string& old_name = RequireString(names[0], "rename OLD");
   const std::string& new_name = RequireString(names[1], "rename NEW");
-  app_->Sheets().Item(old_name).SetName(new_name);
+  app().Sheets().Item(old_name).SetName(new_name);
 }
 
 void ScriptRunner::Activate(const json& step) {
-  host::Sheet sheet = app_->Sheets().Item(RequireString(step["activate"], "activate"));
+  host::Sheet sheet = app().Sheets().Item(RequireString(step["activate"], "activate"));
   sheet.Activate();
   NotifySheetActivate(sheet.Name());
 }
 
 void ScriptRunner::Protect(const json& step) {
-  app_->Sheets().Item(RequireString(step["protect"], "protect")).Protect();
+  app().Sheets().Item(RequireString(step["protect"], "protect")).Protect();
 }
 
 // --- Cells.
 
 void ScriptRunner::Select(const json& step) {
-  app_->Range(RequireString(step["select"], "select")).Select();
+  app().Range(RequireString(step["select"], "select")).Select();
 }
 
 void ScriptRunner::Type(const json& step) {
   const json& fields = RequireObject(step["type"], "type");
   RejectUnknownKeys(fields, {"cell", "value"}, "type");
   const host::Range cell =
-      app_->Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
+      app().Range(RequireString(RequireMember(fields, "cell", "type"), "type.cell"));
   const json& value = RequireMember(fields, "value", "type");
   host::CellValue typed;
   if (value.is_string()) {
@@ -375,10 +362,10 @@ void ScriptRunner::Type(const json& step) {
 }
 
 void ScriptRunner::Clear(const json& step) {
-  app_->Range(RequireString(step["clear"], "clear")).ClearContents();
+  app().Range(RequireString(step["clear"], "clear")).ClearContents();
 }
 
-void ScriptRunner::Format(const json& step) { ApplyFormat(*app_, step["format"]); }
+void ScriptRunner::Format(const json& step) { ApplyFormat(app(), step["format"]); }
 
 // --- Output.
 
@@ -394,7 +381,7 @@ void ScriptRunner::Print(const json& step) {
   const int dpi = fields.contains("dpi") ? RequireInt(fields["dpi"], "print.dpi", 10, 1200) : 100;
   const std::string path =
       ExpandScriptPath(RequireString(fields[pdf ? "pdf" : "png"], pdf ? "print.pdf" : "print.png"));
-  const host::Worksheet& sheet = app_->Sheets().Item(name).worksheet();
+  const host::Worksheet& sheet = app().Sheets().Item(name).worksheet();
   render::EnsureGuiApplication();
   const int pages = pdf ? render::WritePdf(sheet, path)
                         : static_cast<int>(render::WritePageImages(sheet, path, dpi).size());
@@ -406,9 +393,9 @@ void ScriptRunner::Dump(const json& step) {
   RejectUnknownKeys(fields, {"sheet", "range"}, "dump");
   std::optional<host::Sheet> sheet;
   if (auto it = fields.find("sheet"); it != fields.end()) {
-    sheet = app_->Sheets().Item(RequireString(*it, "dump.sheet"));
+    sheet = app().Sheets().Item(RequireString(*it, "dump.sheet"));
   } else {
-    sheet = app_->ActiveSheet();
+    sheet = app().ActiveSheet();
   }
   host::AreaList areas;
   if (auto it = fields.find("range"); it != fields.end()) {
@@ -426,11 +413,11 @@ void ScriptRunner::Dump(const json& step) {
 void ScriptRunner::Show(const json& step) {
   const std::string& what = RequireString(step["show"], "show");
   if (what == "state") {
-    transcript_.Write({{"state", StateJson(*app_)}});
+    transcript_.Write({{"state", StateJson(app())}});
   } else if (what == "module") {
-    transcript_.Write({{"module", ModuleJson(addin_->module())}});
+    transcript_.Write({{"module", ModuleJson(addin().module())}});
   } else if (what == "commandbars") {
-    transcript_.Write({{"commandbars", CommandBarsJson(*app_)}});
+    transcript_.Write({{"commandbars", CommandBarsJson(app())}});
   } else {
     throw host::HostError(
         host::kErrInvalidProcedureCall,
@@ -465,44 +452,6 @@ std::string ExpandScriptPath(std::string_view path) {
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(expanded, error);
   return error ? expanded : absolute.lexically_normal().string();
-}
-
-std::string ShortcutKeyOf(std::string_view text) {
-  std::vector<std::string_view> parts;
-  size_t start = 0;
-  for (;;) {
-    size_t plus = text.find('+', start);
-    parts.push_back(
-        text.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start));
-    if (plus == std::string_view::npos) break;
-    start = plus + 1;
-  }
-  bool ctrl = false, shift = false, alt = false;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    bool* flag = EqualsIgnoringAsciiCase(parts[i], "ctrl")    ? &ctrl
-                 : EqualsIgnoringAsciiCase(parts[i], "shift") ? &shift
-                 : EqualsIgnoringAsciiCase(parts[i], "alt")   ? &alt
-                                                              : nullptr;
-    if (flag == nullptr || *flag) {
-      throw host::HostError(
-          host::kErrInvalidProcedureCall,
-          "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
-    }
-    *flag = true;
-  }
-  std::string_view key = parts.back();
-  if (key.empty()) {
-    throw host::HostError(
-        host::kErrInvalidProcedureCall,
-        "not a key: " + Quoted(text) + " (write it as \"Ctrl+T\" or \"Ctrl+Shift+T\")");
-  }
-  // Only Ctrl+letter and Ctrl+Shift+letter can carry a macro; any other key is simply unbound.
-  const bool letter =
-      key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
-  if (!ctrl || alt || !letter) return "";
-  char c = key[0];
-  if (shift) return std::string(1, static_cast<char>(c >= 'a' ? c - 'a' + 'A' : c));
-  return std::string(1, static_cast<char>(c <= 'Z' ? c - 'A' + 'a' : c));
 }
 
 }  // namespace tessarin::cli

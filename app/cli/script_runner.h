@@ -14,8 +14,9 @@
 #include "core/host/application.h"
 
 namespace tessarin::addin {
+class Session;
 class Tessarin;
-}
+}  // namespace tessarin::addin
 
 namespace tessarin::cli {
 
@@ -44,9 +45,9 @@ class ScriptRunner {
   // Runs one line (1-based `line_number`, used in errors). False when the line stops the run.
   bool RunLine(std::string_view line, int line_number);
 
-  host::Application& app() { return *app_; }
+  host::Application& app();
   ScriptedUi& ui() { return *ui_; }
-  addin::Tessarin& addin() { return *addin_; }
+  addin::Tessarin& addin();
 
  private:
   using Json = nlohmann::json;
@@ -93,17 +94,12 @@ class ScriptRunner {
 
   Transcript transcript_;
   int line_ = 0;
-  std::unique_ptr<host::Application> app_;
   std::unique_ptr<ScriptedUi> ui_;
-  std::unique_ptr<addin::Tessarin> addin_;
+  std::unique_ptr<addin::Session> session_;
 };
 
 // Expands a script's path: "~" and "$HOME" (or "${HOME}") at the start stand for the home
 // folder; a relative path is taken from the current folder. The result is absolute.
 std::string ExpandScriptPath(std::string_view path);
-
-// Parses "Ctrl+T" (Ctrl+letter) or "Ctrl+Shift+T" into the shortcut registry's key ("t", "T").
-// "Ctrl" and "Shift" in any case, in that order. Throws host::HostError 5 for anything else.
-std::string ShortcutKeyOf(std::string_view text);
 
 }  // namespace tessarin::cli

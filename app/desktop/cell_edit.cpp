@@ -14,6 +14,7 @@ CellSnapshot::CellSnapshot(const host::Worksheet& sheet, const host::Area& area)
 }
 
 void CellSnapshot::Restore(host::Worksheet& sheet) const {
+  sheet.NoteChange();  // cells and merges are put back in place
   std::vector<std::pair<int32_t, int32_t>> now;
   sheet.cells().ForEachCell(area_, [&](int32_t row, const host::Cell& cell) {
     now.emplace_back(row, int32_t{cell.col});

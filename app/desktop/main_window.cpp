@@ -4,7 +4,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -13,31 +12,26 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/desktop/command_status.h"
 #include "app/desktop/face_icons.h"
 #include "app/desktop/ng_chart.h"
 #include "app/desktop/paper_pictures.h"
 #include "app/desktop/sheet_grid.h"
-#include "app/desktop/workbook_state.h"
+#include "app/desktop/sheet_tabs.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
-#include "core/host/running_object.h"
-#include "core/marking/answer_key.h"
 #include "core/reports/kanjidic_tables.h"
 #include "core/reports/mistake_report.h"
+#include "core/testgen/long_questions.h"
+#include "core/workbook/list_sheet.h"
 #include "core/workbook/question_sheet.h"
-#include "core/workbook/record_guard.h"
-#include "render/pdf_output.h"
-#include "render/printer_output.h"
-#include "render/stroke_key.h"
+#include "render/cell_painter.h"
 
 namespace tessarin::desktop {
 namespace {
@@ -49,34 +43,23 @@ constexpr std::string_view kCut = "切り取り(&T)";
 constexpr std::string_view kPaste = "貼り付け(&P)";
 constexpr std::string_view kClear = "数式と値のクリア(&N)";
 
-bool Imported(const host::Workbook& workbook) {
-  const host::FileFormat format = workbook.file_format();
-  return format == host::FileFormat::kXls || format == host::FileFormat::kText ||
-         format == host::FileFormat::kCsv;
+bool IsTestSheet(std::string_view name) {
+  return name == workbook::kTestSheet40 || name == workbook::kTestSheet20;
 }
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), app_(std::make_unique<host::Application>()) {
-  files_ = std::make_shared<ooxml::WorkbookFiles>();
-  files_->set_save_guard(workbook::MakeRecordGuard());  // as every front end's saves
-  app_->set_file_service(files_);
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ui_ = std::make_unique<QtUi>(this);
   ui_->set_after_gesture([this] { SyncView(); });
   ui_->set_picture_painter(&PaperPicture);
   ui_->set_print_preview([this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
-  app_->set_get_open_filename_hook([this](std::string_view filter) -> std::string {
-    std::optional<std::string> path = ui_->GetOpenFilename(filter);
-    return path ? *path : "False";
-  });
-  app_->set_print_preview_hook(
-      [this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
+  session_ = std::make_unique<addin::Session>(*ui_);
+  app_ = &session_->app();
+  addin_ = &session_->addin();
   app_->set_sheet_activate_hook([this](host::Worksheet&) {
     if (!syncing_) QTimer::singleShot(0, this, [this] { SyncView(); });
   });
-  host::RegisterRunningApplication(app_.get());
-  addin_ = std::make_unique<addin::Tessarin>(*ui_);
 
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
@@ -92,16 +75,17 @@ MainWindow::MainWindow(QWidget* parent)
   bar->addWidget(formula_, 1);
   layout->addLayout(bar);
   grid_ = new SheetGrid(central);
-  tabs_ = new QTabBar(central);
-  tabs_->setShape(QTabBar::RoundedSouth);
-  tabs_->setExpanding(false);
-  tabs_->setDocumentMode(true);
+  tabs_ = new SheetTabs(central);
   layout->addWidget(grid_, 1);
   layout->addWidget(tabs_);
   setCentralWidget(central);
   statusBar();
 
   connect(tabs_, &QTabBar::currentChanged, this, &MainWindow::OnTabChanged);
+  connect(tabs_, &SheetTabs::insertWanted, this, &MainWindow::InsertSheet);
+  connect(tabs_, &SheetTabs::deleteWanted, this, &MainWindow::DeleteSheet);
+  connect(tabs_, &SheetTabs::renameWanted, this, &MainWindow::RenameSheet);
+  connect(tabs_, &SheetTabs::moveOrCopyWanted, this, &MainWindow::MoveOrCopySheet);
   connect(grid_, &SheetGrid::contextMenuWanted, this, &MainWindow::ShowCellMenu);
   connect(grid_, &SheetGrid::selectionChanged, this, &MainWindow::ShowActiveCell);
   connect(formula_, &QLineEdit::returnPressed, this, [this] {
@@ -109,7 +93,6 @@ MainWindow::MainWindow(QWidget* parent)
     ShowActiveCell();
   });
   connect(grid_, &SheetGrid::edited, this, [this] {
-    if (host::Workbook* book = app_->active_workbook()) book->set_saved(false);
     UpdateTitle();
     ShowActiveCell();
   });
@@ -129,8 +112,8 @@ MainWindow::MainWindow(QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-  addin_.reset();
-  host::RegisterRunningApplication(nullptr);
+  // The add-in's shut-down may still reach the window through the Ui port.
+  session_.reset();
 }
 
 void MainWindow::Start() {
@@ -141,13 +124,13 @@ void MainWindow::Start() {
 // --- The add-in
 
 int MainWindow::RunAddin(const std::function<int()>& method) {
-  if (!grid_->CommitEdit()) return 0;
+  if (!grid_->CommitEdit()) return kNotRun;  // the grid showed why
   ++busy_;
   const int result = method();
   --busy_;
   // What a command changed cannot be undone piecewise; the host forgets the user's edits too.
   for (auto& [book, stack] : undo_) stack->clear();
-  NoteChanges();
+  ForgetClosedWorkbooks();
   SyncView();
   RebuildShortcuts();
   if (result != 0) ShowError(result, Q(addin_->last_error()));
@@ -155,9 +138,87 @@ int MainWindow::RunAddin(const std::function<int()>& method) {
 }
 
 int MainWindow::RunMacro(const std::string& macro) {
-  if (busy_ > 0) return 0;
-  if (macro == "K_NG_Report") ShowNgChart();
-  return RunAddin([&] { return addin_->RunMacro(macro); });
+  if (busy_ > 0) {
+    // A key pressed while a command's dialog is open: commands do not nest.
+    statusBar()->showMessage(
+        QStringLiteral("コマンドの実行中は %1 を実行できません。").arg(Q(macro)), 5000);
+    return kNotRun;
+  }
+  const CommandScene before = SceneOf(*app_);
+  making_test_ = macro == "K_START";
+  test_made_ = false;
+  long_questions_.clear();
+  made_at_ = before.changes;
+  std::optional<int> result;
+  const int shown = RunAddin([&] {
+    if (macro == "K_NG_Report") ShowNgChart();
+    if (macro == "K_START") OfferListSheet();
+    result = session_->RunMacro(macro);
+    return result.value_or(0);
+  });
+  making_test_ = false;
+  if (shown == kNotRun) return kNotRun;
+  if (test_made_) WarnLongQuestions();
+  if (result == 0) {
+    const std::string status = StatusAfter(macro, before, SceneOf(*app_));
+    if (!status.empty()) statusBar()->showMessage(Q(status), 10000);
+  }
+  if (!result) {
+    ShowError(
+        host::kErrApplicationDefined,
+        QStringLiteral("マクロ '%1' を実行できません。マクロが見つかりません。").arg(Q(macro)));
+    return kNotRun;
+  }
+  return *result;
+}
+
+void MainWindow::NoteLongQuestions() {
+  const auto* form = dynamic_cast<const testgen::KanjiForm1*>(ui_->OpenForm("KanjiForm1"));
+  if (form == nullptr) return;
+  try {
+    long_questions_ = testgen::FindLongQuestions(
+        addin_->module(), *form, [this](const host::Worksheet& sheet, int32_t row, int32_t col) {
+          return render::ShrinkFactor(grid_fonts_, sheet, row, col);
+        });
+  } catch (const host::HostError&) {
+    long_questions_.clear();  // no test sheet after all: nothing printed small
+  }
+}
+
+void MainWindow::WarnLongQuestions() {
+  if (long_questions_.empty()) return;
+  QString text = QStringLiteral(
+      "次の問題は文字が縮んで印刷され、読みにくくなります。"
+      "読めるように短くしてください。\n");
+  for (const testgen::LongQuestion& q : long_questions_) {
+    text += QStringLiteral("\n%1 行目（問 %2）: %3 文字、%4 ポイントの文字が %5 ポイントに縮みます")
+                .arg(q.row)
+                .arg(q.number)
+                .arg(q.length)
+                .arg(q.font_size, 0, 'f', 1)
+                .arg(q.printed_size, 0, 'f', 1);
+  }
+  ShowNotice(text);
+}
+
+void MainWindow::OfferListSheet() {
+  host::Workbook* book = app_->active_workbook();
+  host::Worksheet* list = book ? workbook::FindListSheet(*book) : nullptr;
+  if (list == nullptr) return;
+  const std::string name = workbook::QuestionSheetNameFor(*book);
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ミラトス"),
+                  QStringLiteral("シート「%1」を出題文シートとして使いますか？\n"
+                                 "シート名を「%2」に変更します。")
+                      .arg(Q(list->name()), Q(name)),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName(QStringLiteral("ListSheetBox"));
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+  if (box.exec() != QMessageBox::Yes) return;
+  std::string taken = workbook::TakeAsQuestionSheet(*book, *list);
+  SyncView();
+  // As when the user activates the renamed sheet: the add-in reads which sheet is active.
+  addin_->SheetActivate(taken);
 }
 
 void MainWindow::ShowNgChart() {
@@ -181,6 +242,12 @@ void MainWindow::ShowNgChart() {
   ng_dock_->raise();
 }
 
+void MainWindow::ShowNotice(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tessarin"), text, QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("NoticeBox"));
+  box.exec();
+}
+
 void MainWindow::ShowError(int number, const QString& description) {
   QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ミラトス"),
                   QStringLiteral("実行時エラー '%1':\n\n%2").arg(number).arg(description),
@@ -196,14 +263,11 @@ void MainWindow::RebuildShortcuts() {
   }
   macro_actions_.clear();
   std::vector<QKeySequence> taken;
-  for (const auto& [key, macro] : app_->shortcuts()) {
-    if (key.size() != 1) continue;
-    const char letter = key[0];
-    const int qt_key = Qt::Key_A + (std::toupper(static_cast<unsigned char>(letter)) - 'A');
+  for (const auto& [chord, macro] : session_->Shortcuts()) {
+    const auto qt_key = static_cast<Qt::Key>(Qt::Key_A + (chord.letter - 'A'));
     const QKeySequence sequence(
-        std::isupper(static_cast<unsigned char>(letter))
-            ? QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key(qt_key))
-            : QKeyCombination(Qt::ControlModifier, Qt::Key(qt_key)));
+        chord.shift ? QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, qt_key)
+                    : QKeyCombination(Qt::ControlModifier, qt_key));
     auto* action = new QAction(Q(macro), this);
     action->setObjectName(Q(macro));
     action->setShortcut(sequence);
@@ -289,18 +353,15 @@ QUndoStack& MainWindow::UndoFor(host::Workbook* workbook) {
   return *stack;
 }
 
-void MainWindow::NoteChanges() {
-  std::map<const host::Workbook*, uint64_t> now;
-  for (const auto& book : app_->workbooks()) {
-    const uint64_t print = Fingerprint(*book);
-    auto known = fingerprints_.find(book.get());
-    if (known != fingerprints_.end() && known->second != print) book->set_saved(false);
-    now[book.get()] = print;
-  }
-  fingerprints_ = std::move(now);
-  // Undo stacks of closed workbooks go with them.
+void MainWindow::ForgetClosedWorkbooks() {
+  const auto open = [this](const host::Workbook* book) {
+    for (const auto& each : app_->workbooks()) {
+      if (each.get() == book) return true;
+    }
+    return false;
+  };
   for (auto it = undo_.begin(); it != undo_.end();) {
-    it = fingerprints_.count(it->first) ? std::next(it) : undo_.erase(it);
+    it = open(it->first) ? std::next(it) : undo_.erase(it);
   }
 }
 
@@ -330,7 +391,6 @@ void MainWindow::SyncView() {
   connect(undo_action_, &QAction::triggered, &undo, [this, &undo] {
     undo.undo();
     grid_->Reload();
-    if (host::Workbook* b = app_->active_workbook()) b->set_saved(false);
     UpdateTitle();
   });
   connect(redo_action_, &QAction::triggered, &undo, [this, &undo] {
@@ -340,9 +400,17 @@ void MainWindow::SyncView() {
   });
   undo_action_->setEnabled(true);
   if (grid_->sheet() != sheet) {
-    grid_->SetSheet(app_.get(), sheet, &undo);
+    grid_->SetSheet(app_, sheet, &undo);
   } else {
     grid_->Reload();
+  }
+  // A test just made is shown from its first question, on the right of the sheet.
+  if (making_test_ && sheet != nullptr && IsTestSheet(sheet->name()) &&
+      book->changes() != made_at_) {
+    made_at_ = book->changes();
+    test_made_ = true;
+    grid_->ShowRightEdge();
+    NoteLongQuestions();
   }
   UpdateTitle();
   syncing_ = false;
@@ -373,13 +441,20 @@ void MainWindow::OnTabChanged(int index) {
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
   QAction* open = file->addAction(QStringLiteral("開く(&O)..."), this, [this] {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("ブックを開く"),
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        QStringLiteral("Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル (*.txt "
-                       "*.csv);;すべてのファイル (*)"));
-    if (!path.isEmpty()) OpenPath(path);
+    QFileDialog dialog(this, QStringLiteral("ブックを開く"),
+                       QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                       QtUi::OpenableFilesEntry() +
+                           QStringLiteral(";;Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル "
+                                          "(*.txt *.csv);;すべてのファイル (*)"));
+    dialog.setObjectName(QStringLiteral("OpenBookBox"));
+    // Qt's own dialog, in the user's language through Qt's translations, as the add-in's is.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+      OpenPath(dialog.selectedFiles().front());
+    }
   });
+  open->setObjectName(QStringLiteral("OpenAction"));
   standard_keys_.emplace_back(open, QKeySequence(Qt::CTRL | Qt::Key_O));
   QAction* save = file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { SaveActive(); });
   standard_keys_.emplace_back(save, QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -390,11 +465,6 @@ void MainWindow::BuildMenus() {
   connect(recent_menu_, &QMenu::aboutToShow, this, &MainWindow::FillRecentMenu);
   file->addAction(QStringLiteral("ブックを閉じる(&C)"), this, [this] { CloseActiveWorkbook(); });
   file->addSeparator();
-  file->addAction(QStringLiteral("印刷プレビュー(&V)"), this, [this] {
-    if (host::Workbook* book = app_->active_workbook(); book && book->active_sheet()) {
-      ShowPreview({book->active_sheet()->name()});
-    }
-  });
   file->addAction(QStringLiteral("印刷プレビュー(&V)"), this,
                   [this] {
                     if (grid_->sheet() != nullptr) ShowPreview({grid_->sheet()->name()});
@@ -423,18 +493,15 @@ void MainWindow::BuildMenus() {
   edit->addAction(QStringLiteral("数式と値のクリア(&N)"), grid_, &SheetGrid::ClearSelection);
 
   QMenu* sheets = menuBar()->addMenu(QStringLiteral("シート(&S)"));
-  sheets->addAction(QStringLiteral("ワークシートの挿入(&I)"), this, [this] {
-    if (app_->active_workbook() == nullptr || !grid_->CommitEdit()) return;
-    std::string name;
-    try {
-      name = app_->Sheets().Add().Name();
-    } catch (const host::HostError& error) {
-      ShowError(error.number(), Q(error.description()));
-      return;
-    }
-    // A new sheet is one the user activates: the add-in hears of it.
-    RunAddin([&] { return addin_->SheetActivate(name); });
-  });
+  // The active sheet's tab menu.
+  sheets->addAction(QStringLiteral("ワークシートの挿入(&I)"), this,
+                    [this] { InsertSheet(tabs_->currentIndex()); });
+  sheets->addAction(QStringLiteral("シートの削除(&D)"), this,
+                    [this] { DeleteSheet(tabs_->currentIndex()); });
+  sheets->addAction(QStringLiteral("シート名の変更(&R)"), this,
+                    [this] { RenameSheet(tabs_->currentIndex()); });
+  sheets->addAction(QStringLiteral("シートの移動またはコピー(&M)..."), this,
+                    [this] { MoveOrCopySheet(tabs_->currentIndex()); });
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
   QAction* gridlines = view->addAction(QStringLiteral("枠線(&G)"));
@@ -447,6 +514,8 @@ void MainWindow::BuildMenus() {
   connect(gridlines, &QAction::triggered, this, [this](bool on) {
     if (host::Worksheet* sheet = grid_->sheet()) {
       sheet->view().display_gridlines = on;
+      sheet->NoteChange();
+      UpdateTitle();
       grid_->Reload();
     }
   });
@@ -489,237 +558,6 @@ void MainWindow::FillWindowMenu() {
       SyncView();
     });
   }
-}
-
-// --- Files
-
-bool MainWindow::OpenPath(const QString& path) {
-  if (!grid_->CommitEdit()) return false;
-  host::Workbook* previous = app_->active_workbook();
-  // A blank workbook nobody touched gives way to the one opened, as the host does.
-  const bool pristine = previous != nullptr && previous->path().empty() && previous->saved() &&
-                        fingerprints_.count(previous) &&
-                        fingerprints_[previous] == Fingerprint(*previous);
-  try {
-    app_->Workbooks().Open(QFileInfo(path).absoluteFilePath().toStdString());
-  } catch (const host::HostError& error) {
-    ShowError(error.number(), Q(error.description()));
-    return false;
-  }
-  if (pristine && app_->active_workbook() != previous) app_->CloseWorkbook(*previous);
-  NoteChanges();
-  SyncView();
-  return true;
-}
-
-bool MainWindow::SaveTo(host::Workbook& workbook, const std::string& path) {
-  ooxml::SaveOptions options;
-  for (;;) {
-    try {
-      files_->Save(workbook, path, options);
-      fingerprints_[&workbook] = Fingerprint(workbook);
-      UpdateTitle();
-      statusBar()->showMessage(QStringLiteral("保存しました: %1").arg(Q(workbook.FullName())),
-                               5000);
-      return true;
-    } catch (const ooxml::SaveConflict& conflict) {
-      const QString question =
-          conflict.kind() == ooxml::SaveConflict::Kind::kChangedOnDisk
-              ? QStringLiteral(
-                    "「%"
-                    "1」は開いた後でほかのプログラムによって変更されています。\n上書きしますか？")
-              : QStringLiteral("「%1」は既にあります。置き換えますか？");
-      if (QMessageBox::question(this, QStringLiteral("確認"), question.arg(Q(conflict.target()))) !=
-          QMessageBox::Yes) {
-        return false;
-      }
-      options.force = true;
-    } catch (const host::HostError& error) {
-      ShowError(error.number(), Q(error.description()));
-      return false;
-    }
-  }
-}
-
-bool MainWindow::SaveActive() {
-  host::Workbook* book = app_->active_workbook();
-  if (book == nullptr || !grid_->CommitEdit()) return false;
-  // An imported file is never written over: the user says where its .xlsx goes.
-  if (book->path().empty() || Imported(*book)) return SaveActiveAs();
-  return SaveTo(*book, book->FullName());
-}
-
-bool MainWindow::SaveActiveAs() {
-  host::Workbook* book = app_->active_workbook();
-  if (book == nullptr || !grid_->CommitEdit()) return false;
-  const QString folder = book->path().empty()
-                             ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-                             : Q(book->path());
-  const QString stem = QFileInfo(Q(book->name())).completeBaseName();
-  QFileDialog dialog(this, QStringLiteral("名前を付けて保存"), folder + "/" + stem + ".xlsx",
-                     QStringLiteral("Excel ブック (*.xlsx)"));
-  dialog.setObjectName(QStringLiteral("SaveFileBox"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("xlsx"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  QString path = dialog.selectedFiles().front();
-  if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive)) path += QStringLiteral(".xlsx");
-  return SaveTo(*book, path.toStdString());
-}
-
-bool MainWindow::ConfirmDiscard(host::Workbook& workbook) {
-  if (workbook.saved()) return true;
-  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tessarin"),
-                  QStringLiteral("'%1' への変更を保存しますか？").arg(Q(workbook.name())),
-                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
-  box.setObjectName(QStringLiteral("SaveChangesBox"));
-  box.button(QMessageBox::Save)->setText(QStringLiteral("保存(&S)"));
-  box.button(QMessageBox::Discard)->setText(QStringLiteral("保存しない(&N)"));
-  box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
-  box.setDefaultButton(QMessageBox::Save);
-  const int answer = box.exec();
-  if (answer == QMessageBox::Discard) return true;
-  if (answer != QMessageBox::Save) return false;
-  app_->ActivateWorkbook(workbook);
-  SyncView();
-  return SaveActive();
-}
-
-void MainWindow::CloseActiveWorkbook() {
-  host::Workbook* book = app_->active_workbook();
-  if (book == nullptr || !grid_->CommitEdit()) return;
-  NoteChanges();
-  if (!ConfirmDiscard(*book)) return;
-  app_->CloseWorkbook(*book);
-  NoteChanges();
-  SyncView();
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-  if (busy_ > 0 || !grid_->CommitEdit()) {
-    event->ignore();
-    return;
-  }
-  NoteChanges();
-  std::vector<host::Workbook*> books;
-  for (const auto& book : app_->workbooks()) books.push_back(book.get());
-  for (host::Workbook* book : books) {
-    if (!ConfirmDiscard(*book)) {
-      event->ignore();
-      return;
-    }
-  }
-  // The add-in records the active workbook in its recent list and takes its menu down.
-  RunAddin([this] { return addin_->END_Shori(); });
-  event->accept();
-}
-
-// --- Printing
-
-// Preview, printer and PDF all take their pages from render/, the pages `tessarin print` writes.
-
-bool MainWindow::Printing(const std::function<void()>& job) {
-  try {
-    job();
-    return true;
-  } catch (const host::HostError& error) {
-    ShowError(error.number(), Q(error.description()));
-    return false;
-  }
-}
-
-void MainWindow::ShowPreview(const std::vector<std::string>& sheets) {
-  host::Workbook* book = app_->active_workbook();
-  if (book == nullptr || sheets.empty()) return;
-  host::Worksheet* sheet = book->FindSheet(sheets.front());
-  if (sheet == nullptr) return;
-  if (sheet->cells().CellCount() == 0) {
-    ShowError(host::kErrApplicationDefined, QStringLiteral("印刷する内容がありません。"));
-    return;
-  }
-  QPrinter printer(QPrinter::HighResolution);
-  render::SetUpPrinter(*sheet, printer);
-  QPrintPreviewDialog preview(&printer, this);
-  preview.setObjectName(QStringLiteral("PrintPreview"));
-  preview.setWindowTitle(QStringLiteral("印刷プレビュー - %1").arg(Q(sheet->name())));
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this, sheet](QPrinter* target) {
-    Printing([&] { render::PrintSheet(*sheet, *target); });
-  });
-  preview.resize(900, 800);
-  preview.exec();
-}
-
-void MainWindow::PrintActive() {
-  host::Worksheet* sheet = grid_->sheet();
-  if (sheet == nullptr) return;
-  QPrinter printer(QPrinter::HighResolution);
-  if (!Printing([&] { render::SetUpPrinter(*sheet, printer); })) return;
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() == QDialog::Accepted) Printing([&] { render::PrintSheet(*sheet, printer); });
-}
-
-void MainWindow::ExportPdf() {
-  host::Worksheet* sheet = grid_->sheet();
-  if (sheet == nullptr) return;
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("PDF に書き出し"),
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/" + Q(sheet->name()) +
-          ".pdf",
-      QStringLiteral("PDF (*.pdf)"));
-  if (!path.isEmpty()) ExportPdfTo(path);
-}
-
-bool MainWindow::ExportPdfTo(const QString& path) {
-  host::Worksheet* sheet = grid_->sheet();
-  if (sheet == nullptr) return false;
-  int pages = 0;
-  if (!Printing([&] { pages = render::WritePdf(*sheet, path.toStdString()); })) return false;
-  statusBar()->showMessage(QStringLiteral("%1 ページを書き出しました: %2").arg(pages).arg(path),
-                           5000);
-  return true;
-}
-
-std::string MainWindow::KeyTestSheet() const {
-  host::Workbook* book = app_->active_workbook();
-  if (book == nullptr) return "";
-  const std::string active = grid_->sheet() != nullptr ? grid_->sheet()->name() : "";
-  if (active == workbook::kTestSheet40 || active == workbook::kTestSheet20) return active;
-  for (std::string_view name : {workbook::kTestSheet40, workbook::kTestSheet20}) {
-    if (book->FindSheet(name) != nullptr) return std::string(name);
-  }
-  return "";
-}
-
-void MainWindow::ExportStrokeKey() {
-  const std::string test = KeyTestSheet();
-  if (test.empty()) {
-    ShowError(host::kErrApplicationDefined, QStringLiteral("テスト用紙がありません。"));
-    return;
-  }
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("書き順つき解答を PDF に書き出し"),
-      QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-          QStringLiteral("/書き順つき解答.pdf"),
-      QStringLiteral("PDF (*.pdf)"));
-  if (!path.isEmpty()) ExportStrokeKeyTo(path);
-}
-
-bool MainWindow::ExportStrokeKeyTo(const QString& path) {
-  const std::string test = KeyTestSheet();
-  int pages = 0;
-  if (!Printing([&] {
-        if (test.empty())
-          throw host::HostError(host::kErrApplicationDefined, "テスト用紙がありません。");
-        std::string title;
-        const auto key = marking::ReadAnswerKey(*app_, test, &title);
-        pages = render::WriteStrokeKeyPdf(title, key, path.toStdString());
-      })) {
-    return false;
-  }
-  statusBar()->showMessage(
-      QStringLiteral("書き順つき解答 %1 ページを書き出しました: %2").arg(pages).arg(path), 5000);
-  return true;
 }
 
 }  // namespace tessarin::desktop

@@ -14,14 +14,13 @@
 #include <string>
 
 #include "app/desktop/qt_ui.h"
-#include "core/addin/tessarin.h"
-#include "core/host/application.h"
-#include "core/ooxml/workbook_io.h"
+#include "core/addin/session.h"
+#include "core/testgen/long_questions.h"
+#include "render/font_catalog.h"
 
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QTabBar;
 class QAction;
 class QDockWidget;
 
@@ -29,6 +28,7 @@ namespace tessarin::desktop {
 
 class NgChart;
 class SheetGrid;
+class SheetTabs;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -45,12 +45,16 @@ class MainWindow : public QMainWindow {
   addin::Tessarin& addin() { return *addin_; }
   QtUi& ui() { return *ui_; }
   SheetGrid* grid() const { return grid_; }
-  QTabBar* tabs() const { return tabs_; }
+  SheetTabs* tabs() const { return tabs_; }
   QLineEdit* formula_bar() const { return formula_; }
   // The cell menu as the right click would show it now (the caller owns it).
   QMenu* BuildCellMenu();
 
-  // Runs a macro ("K_START") as the menu and the shortcut keys do; shows an error it returns.
+  // What RunMacro returns when nothing ran.
+  static constexpr int kNotRun = -1;
+  // Runs a macro ("K_START") as the menu and the shortcut keys do and returns its result (the
+  // error it returns is shown). kNotRun when it did not run, the user told why: no such macro,
+  // another command still running, or the cell being edited refused what was typed.
   int RunMacro(const std::string& macro);
   // Opens a workbook as File > Open does. False when it failed (the user was told).
   bool OpenPath(const QString& path);
@@ -71,13 +75,16 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Runs an add-in method; afterwards shows the error it returned, notes what changed and shows
-  // the workbook again.
+  // Runs an add-in method; afterwards shows the error it returned and shows the workbook again.
+  // kNotRun when the cell being edited refused what was typed (the grid said why).
   int RunAddin(const std::function<int()>& method);
   void ShowError(int number, const QString& description);
+  // A message box without an error number.
+  void ShowNotice(const QString& text);
   // Shows the active workbook: title, tabs, grid, Window menu.
   void SyncView();
-  void NoteChanges();
+  // Undo stacks of closed workbooks go with them.
+  void ForgetClosedWorkbooks();
   void UpdateTitle();
   void RebuildShortcuts();
   void BuildMenus();
@@ -103,15 +110,34 @@ class MainWindow : public QMainWindow {
   // Before the wrong-answer report: the totals of the single question sheet in the chart beside
   // the report's messages (no chart when there is no single question sheet; the report says why).
   void ShowNgChart();
+  // Before a test is made from a workbook opened from a plain list (one sheet, not a question
+  // sheet): offers that sheet as the question sheet and renames it as the command line does.
+  void OfferListSheet();
+  // While the test creation dialog is open after it made a test: notes the questions that print
+  // too small to read; after the dialog, warns of them.
+  void NoteLongQuestions();
+  void WarnLongQuestions();
   QUndoStack& UndoFor(host::Workbook* workbook);
 
-  std::unique_ptr<host::Application> app_;
-  std::shared_ptr<ooxml::WorkbookFiles> files_;
+  // The sheet tabs' requests (main_window_sheets.cpp); `index` counts tabs from 0.
+  void InsertSheet(int index);
+  void DeleteSheet(int index);
+  void RenameSheet(int index);
+  void MoveOrCopySheet(int index);
+  // The sheet of tab `index` once an edit in progress is committed; nullptr when there is none
+  // or the edit was refused.
+  host::Worksheet* SheetAtTab(int index);
+  // Shows the workbook after its sheets changed; a sheet `name` that became active is announced
+  // to the add-in.
+  void ActivateAfterSheetChange(const std::string& name);
+
   std::unique_ptr<QtUi> ui_;
-  std::unique_ptr<addin::Tessarin> addin_;
+  std::unique_ptr<addin::Session> session_;
+  host::Application* app_ = nullptr;  // the session's
+  addin::Tessarin* addin_ = nullptr;  // the session's
 
   SheetGrid* grid_ = nullptr;
-  QTabBar* tabs_ = nullptr;
+  SheetTabs* tabs_ = nullptr;
   QLabel* address_ = nullptr;
   QLineEdit* formula_ = nullptr;
   QDockWidget* ng_dock_ = nullptr;
@@ -123,10 +149,16 @@ class MainWindow : public QMainWindow {
   std::vector<QAction*> macro_actions_;
   // Menu actions with their usual key, given up while a macro holds it (as the host does).
   std::vector<std::pair<QAction*, QKeySequence>> standard_keys_;
-  std::map<const host::Workbook*, uint64_t> fingerprints_;
   std::map<const host::Workbook*, std::unique_ptr<QUndoStack>> undo_;
   QUndoStack no_undo_;
   bool syncing_ = false;
+  // While the test creation dialog runs: the change counter when the test sheet was last
+  // shown from its first question, and whether a test was made.
+  bool making_test_ = false;
+  bool test_made_ = false;
+  uint64_t made_at_ = 0;
+  std::vector<testgen::LongQuestion> long_questions_;
+  render::FontCatalog grid_fonts_;  // the fonts the long-question check measures with
   int busy_ = 0;
   bool closing_ = false;
 };

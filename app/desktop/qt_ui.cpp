@@ -41,14 +41,39 @@ forms::MsgBoxResult QtUi::ShowMessage(const std::string& text, const std::string
   return answer == QMessageBox::Yes ? forms::MsgBoxResult::kYes : forms::MsgBoxResult::kNo;
 }
 
+namespace {
+
+// What a host pattern stands for in this host: "*.xl*" would also list templates and add-ins it
+// cannot open, and its text import reads comma-separated files as well as tab-separated ones.
+QStringList OpenablePatterns(const QString& pattern) {
+  if (pattern.compare(QStringLiteral("*.xl*"), Qt::CaseInsensitive) == 0) {
+    return {QStringLiteral("*.xlsx"), QStringLiteral("*.xlsm"), QStringLiteral("*.xls")};
+  }
+  if (pattern.compare(QStringLiteral("*.txt"), Qt::CaseInsensitive) == 0) {
+    return {QStringLiteral("*.txt"), QStringLiteral("*.csv")};
+  }
+  return {pattern};
+}
+
+}  // namespace
+
+QString QtUi::OpenableFilesEntry() {
+  return QStringLiteral("ブックとテキスト (*.xlsx *.xlsm *.xls *.csv *.txt)");
+}
+
 QString QtUi::FileDialogFilter(std::string_view filter) {
   const QStringList parts =
       QString::fromUtf8(filter.data(), static_cast<int>(filter.size())).split(',');
   QStringList entries;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
-    entries << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(),
-                                             QString(parts[i + 1]).replace(';', ' ').trimmed());
+    QStringList patterns;
+    for (const QString& pattern : QString(parts[i + 1]).split(';', Qt::SkipEmptyParts)) {
+      patterns << OpenablePatterns(pattern.trimmed());
+    }
+    entries << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.join(' '));
   }
+  // Every file the host opens, shown first, so a list kept as .csv is seen without switching.
+  if (!entries.isEmpty()) entries.prepend(OpenableFilesEntry());
   return entries.join(QStringLiteral(";;"));
 }
 
@@ -68,10 +93,7 @@ std::optional<std::string> QtUi::GetOpenFilename(std::string_view filter) {
   return path.toStdString();
 }
 
-void QtUi::Beep(int) {
-  ++beeps_;
-  QApplication::beep();
-}
+void QtUi::Beep(int) { QApplication::beep(); }
 
 void QtUi::PrintPreview(const std::vector<std::string>& sheets) {
   if (preview_) preview_(sheets);
@@ -116,6 +138,13 @@ std::optional<std::string> QtUi::EditPhonetic(const forms::PhoneticEdit& edit) {
 FormDialog* QtUi::DialogFor(const forms::Form& form) const {
   auto it = open_.find(&form);
   return it == open_.end() ? nullptr : it->second;
+}
+
+const forms::Form* QtUi::OpenForm(std::string_view name) const {
+  for (const auto& [form, dialog] : open_) {
+    if (form->name() == name) return form;
+  }
+  return nullptr;
 }
 
 void QtUi::ShowModal(forms::Form& form) {

@@ -16,10 +16,9 @@ namespace tessarin::desktop {
 
 class QtUi : public forms::Ui {
  public:
-  // Dialogs open over `parent` (may be null, or set later).
+  // Dialogs open over `parent` (may be null).
   explicit QtUi(QWidget* parent = nullptr) : parent_(parent) {}
 
-  void set_parent(QWidget* parent) { parent_ = parent; }
   // Called after every gesture in a form, so the window shows what the handlers changed.
   void set_after_gesture(std::function<void()> hook) { after_gesture_ = std::move(hook); }
   void set_print_preview(std::function<void(const std::vector<std::string>&)> preview) {
@@ -32,12 +31,18 @@ class QtUi : public forms::Ui {
   void PrintPreview(const std::vector<std::string>& sheets) override;
   std::optional<std::string> EditPhonetic(const forms::PhoneticEdit& edit) override;
 
-  int beeps() const { return beeps_; }
   // The dialog showing `form` now, or nullptr.
   FormDialog* DialogFor(const forms::Form& form) const;
+  // The form named `name` that a dialog shows now, or nullptr.
+  const forms::Form* OpenForm(std::string_view name) const;
 
-  // "Microsoft Excelブック,*.xl*,テキストファイル,*.txt" as a Qt file dialog filter.
+  // "Microsoft Excelブック,*.xl*,テキストファイル,*.txt" as a Qt file dialog filter: an entry
+  // for every file the host opens first (OpenableFilesEntry), then each of the filter's, its
+  // patterns widened to what this host opens ("*.xl*" lists .xlsx, .xlsm and .xls; "*.txt" also
+  // .csv).
   static QString FileDialogFilter(std::string_view filter);
+  // The filter entry for every file the host opens (.xlsx .xlsm .xls .csv .txt).
+  static QString OpenableFilesEntry();
 
  protected:
   forms::MsgBoxResult ShowMessage(const std::string& text, const std::string& caption,
@@ -54,7 +59,6 @@ class QtUi : public forms::Ui {
   FormDialog::PicturePainter pictures_;
   std::map<const forms::Form*, FormDialog*> open_;
   QString last_folder_;
-  int beeps_ = 0;
 };
 
 }  // namespace tessarin::desktop

@@ -15,7 +15,9 @@
 #include <algorithm>
 
 #include "app/desktop/cell_edit.h"
+#include "app/desktop/clipboard_text.h"
 #include "app/desktop/fonts.h"
+#include "app/desktop/sheet_navigation.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -27,11 +29,6 @@ const QColor kHeading(0xF0, 0xF0, 0xF0);
 const QColor kHeadingSelected(0xC8, 0xDC, 0xC8);
 const QColor kSelectionFill(0x21, 0x73, 0x46, 0x30);
 const QColor kSelectionEdge(0x21, 0x73, 0x46);
-
-bool IsEmptyCell(const host::Worksheet& sheet, int32_t row, int32_t col) {
-  const host::Cell* cell = sheet.cells().Find(row, col);
-  return cell == nullptr || cell->type == host::ValueType::kEmpty;
-}
 
 }  // namespace
 
@@ -53,14 +50,12 @@ void SheetGrid::SetSheet(host::Application* app, host::Worksheet* sheet, QUndoSt
   sheet_ = sheet;
   undo_ = undo;
   copied_.reset();
-  const bool changed_sheet = true;
-  (void)changed_sheet;
   Reload();
   if (sheet_ != nullptr) {
     // Open where the sheet's window was.
     verticalScrollBar()->setValue(sheet_->view().top_left.row - 1);
     horizontalScrollBar()->setValue(sheet_->view().top_left.col - 1);
-    EnsureVisible(active_);
+    EnsureVisible(selection_.active());
   }
 }
 
@@ -68,7 +63,7 @@ void SheetGrid::Reload() {
   if (sheet_ == nullptr) {
     rows_.reset();
     columns_.reset();
-    areas_.clear();
+    selection_.Load({}, {1, 1}, false);
     viewport()->update();
     return;
   }
@@ -76,16 +71,19 @@ void SheetGrid::Reload() {
   columns_ = SheetAxis::Columns(*sheet_);
   scale_ = 4.0 / 3.0 * std::clamp(sheet_->view().zoom, 10, 400) / 100.0;
   const host::SheetView& view = sheet_->view();
-  areas_.assign(view.selection.begin(), view.selection.end());
-  if (areas_.empty())
-    areas_.push_back(host::Area::Cell(view.active_cell.row, view.active_cell.col));
-  if (active_ != view.active_cell || drag_ == Drag::kNone) {
-    active_ = anchor_ = cursor_ = view.active_cell;
-  }
+  selection_.Load(std::vector<host::Area>(view.selection.begin(), view.selection.end()),
+                  view.active_cell, drag_ != Drag::kNone);
   if (app_ != nullptr && !app_->CutCopyMode()) copied_.reset();
   UpdateScrollRanges();
   viewport()->update();
   emit selectionChanged();
+}
+
+void SheetGrid::ShowRightEdge() {
+  if (sheet_ == nullptr) return;
+  verticalScrollBar()->setValue(0);
+  horizontalScrollBar()->setValue(0);
+  EnsureVisible({1, sheet_->UsedArea().right});
 }
 
 int SheetGrid::RowHeaderWidth() const {
@@ -134,10 +132,11 @@ void SheetGrid::UpdateScrollRanges() {
   const host::Area used = sheet_->UsedArea();
   const int32_t visible_rows = std::max(1, BottomRow() - TopRow());
   const int32_t visible_cols = std::max(1, RightColumn() - LeftColumn());
-  const int32_t rows =
-      std::min(host::kMaxRows, std::max({used.bottom, active_.row, TopRow()}) + visible_rows);
+  const int32_t rows = std::min(
+      host::kMaxRows, std::max({used.bottom, selection_.active().row, TopRow()}) + visible_rows);
   const int32_t cols =
-      std::min(host::kMaxColumns, std::max({used.right, active_.col, LeftColumn()}) + visible_cols);
+      std::min(host::kMaxColumns,
+               std::max({used.right, selection_.active().col, LeftColumn()}) + visible_cols);
   verticalScrollBar()->setRange(0, rows - 1);
   verticalScrollBar()->setPageStep(visible_rows);
   horizontalScrollBar()->setRange(0, cols - 1);
@@ -218,28 +217,28 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     if (shown.top > shown.bottom || shown.left > shown.right) return QRect();
     return CellRect(shown.top, shown.left).united(CellRect(shown.bottom, shown.right));
   };
-  for (const host::Area& area : areas_) {
+  const host::CellRef active_cell = selection_.active();
+  for (const host::Area& area : selection_.areas()) {
     if (area.CellCount() == 1) continue;
     painter.fillRect(area_rect(area), kSelectionFill);
   }
-  const QRect active = CellRect(active_.row, active_.col);
-  if ((areas_.size() > 1 || areas_.front().CellCount() > 1) &&
-      visible.Contains(active_.row, active_.col)) {
+  const QRect active = CellRect(active_cell.row, active_cell.col);
+  if (selection_.SeveralCells() && visible.Contains(active_cell.row, active_cell.col)) {
     // The active cell stays white inside the tinted selection, its text painted again on top.
     painter.fillRect(active, Qt::white);
     painter.save();
     painter.setClipRect(active);
     painter.translate(hx, hy);
     painter.scale(scale_, scale_);
-    const QPointF at(columns_->Start(active_.col) - columns_->Start(LeftColumn()),
-                     rows_->Start(active_.row) - rows_->Start(TopRow()));
-    cells_.Paint(painter, *sheet_, host::Area::Cell(active_.row, active_.col), at);
+    const QPointF at(columns_->Start(active_cell.col) - columns_->Start(LeftColumn()),
+                     rows_->Start(active_cell.row) - rows_->Start(TopRow()));
+    cells_.Paint(painter, *sheet_, host::Area::Cell(active_cell.row, active_cell.col), at);
     painter.restore();
   }
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(kSelectionEdge, 2));
-  for (const host::Area& area : areas_) {
-    if (area.Contains(active_.row, active_.col))
+  for (const host::Area& area : selection_.areas()) {
+    if (area.Contains(active_cell.row, active_cell.col))
       painter.drawRect(area_rect(area).adjusted(0, 0, 0, 0));
   }
   if (copied_) {
@@ -253,19 +252,11 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   painter.fillRect(QRect(0, 0, viewport()->width(), hy), kHeading);
   painter.fillRect(QRect(0, 0, hx, viewport()->height()), kHeading);
   painter.setFont(font());
-  const auto row_selected = [&](int32_t row) {
-    return std::any_of(areas_.begin(), areas_.end(),
-                       [&](const host::Area& a) { return row >= a.top && row <= a.bottom; });
-  };
-  const auto col_selected = [&](int32_t col) {
-    return std::any_of(areas_.begin(), areas_.end(),
-                       [&](const host::Area& a) { return col >= a.left && col <= a.right; });
-  };
   for (int32_t col = visible.left; col <= visible.right; ++col) {
     const QRect cell = CellRect(visible.top, col);
     const QRect head(cell.left(), 0, cell.width(), hy);
     if (head.width() <= 0) continue;
-    if (col_selected(col)) painter.fillRect(head, kHeadingSelected);
+    if (selection_.ColumnSelected(col)) painter.fillRect(head, kHeadingSelected);
     painter.setPen(QColor(0xA0, 0xA0, 0xA0));
     painter.drawLine(head.topRight(), head.bottomRight());
     painter.setPen(Qt::black);
@@ -275,7 +266,7 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     const QRect cell = CellRect(row, visible.left);
     const QRect head(0, cell.top(), hx, cell.height());
     if (head.height() <= 0) continue;
-    if (row_selected(row)) painter.fillRect(head, kHeadingSelected);
+    if (selection_.RowSelected(row)) painter.fillRect(head, kHeadingSelected);
     painter.setPen(QColor(0xA0, 0xA0, 0xA0));
     painter.drawLine(head.bottomLeft(), head.bottomRight());
     painter.setPen(Qt::black);
@@ -288,32 +279,23 @@ void SheetGrid::paintEvent(QPaintEvent*) {
 
 // --- Selection
 
-host::Area SheetGrid::AreaOf(host::CellRef a, host::CellRef b) const {
-  host::Area area{std::min(a.row, b.row), std::min(a.col, b.col), std::max(a.row, b.row),
-                  std::max(a.col, b.col)};
-  if (drag_ == Drag::kRows) area.left = 1, area.right = host::kMaxColumns;
-  if (drag_ == Drag::kColumns) area.top = 1, area.bottom = host::kMaxRows;
-  return area;
+GridSelection::Span SheetGrid::Span() const {
+  return drag_ == Drag::kRows      ? GridSelection::Span::kRows
+         : drag_ == Drag::kColumns ? GridSelection::Span::kColumns
+                                   : GridSelection::Span::kCells;
 }
 
 void SheetGrid::SelectCell(host::CellRef cell, bool extend, bool add) {
-  if (extend && !areas_.empty()) {
+  if (extend) {
     ExtendTo(cell);
     return;
   }
-  anchor_ = cursor_ = active_ = cell;
-  const host::Area area = AreaOf(cell, cell);
-  if (add) {
-    areas_.push_back(area);
-  } else {
-    areas_.assign(1, area);
-  }
+  selection_.Select(cell, Span(), add);
   PushSelection();
 }
 
 void SheetGrid::ExtendTo(host::CellRef cursor) {
-  cursor_ = cursor;
-  areas_.back() = AreaOf(anchor_, cursor_);
+  selection_.ExtendTo(cursor, Span());
   PushSelection();
 }
 
@@ -321,9 +303,10 @@ void SheetGrid::PushSelection() {
   if (app_ == nullptr || sheet_ == nullptr) return;
   try {
     host::AreaList list;
-    for (const host::Area& area : areas_) list.push_back(area);
+    for (const host::Area& area : selection_.areas()) list.push_back(area);
     host::Range(*sheet_, list).Select();
-    host::Range(*sheet_, host::Area::Cell(active_.row, active_.col)).Activate();
+    const host::CellRef active = selection_.active();
+    host::Range(*sheet_, host::Area::Cell(active.row, active.col)).Activate();
   } catch (const host::HostError& error) {
     emit failed(error.number(), QString::fromStdString(error.description()));
   }
@@ -332,9 +315,7 @@ void SheetGrid::PushSelection() {
 }
 
 void SheetGrid::MoveActive(int drow, int dcol, bool extend) {
-  const host::CellRef from = extend ? cursor_ : active_;
-  host::CellRef to{std::clamp(from.row + drow, 1, host::kMaxRows),
-                   std::clamp(from.col + dcol, 1, host::kMaxColumns)};
+  const host::CellRef to = selection_.Step(drow, dcol, extend);
   if (extend) {
     ExtendTo(to);
   } else {
@@ -342,37 +323,6 @@ void SheetGrid::MoveActive(int drow, int dcol, bool extend) {
     SelectCell(to, false, false);
   }
   EnsureVisible(to);
-}
-
-host::CellRef SheetGrid::DataEdge(host::CellRef from, int drow, int dcol) const {
-  const host::Area used = sheet_->UsedArea();
-  const int32_t last_row = drow > 0 ? std::max(used.bottom, from.row) : 1;
-  const int32_t last_col = dcol > 0 ? std::max(used.right, from.col) : 1;
-  auto step = [&](host::CellRef c) { return host::CellRef{c.row + drow, c.col + dcol}; };
-  auto inside = [&](host::CellRef c) {
-    return c.row >= 1 && c.col >= 1 && (drow <= 0 || c.row <= last_row) &&
-           (dcol <= 0 || c.col <= last_col) && (drow >= 0 || c.row >= 1) &&
-           (dcol >= 0 || c.col >= 1);
-  };
-  host::CellRef at = from, next = step(from);
-  if (!inside(next))
-    return drow > 0   ? host::CellRef{host::kMaxRows, from.col}
-           : dcol > 0 ? host::CellRef{from.row, host::kMaxColumns}
-                      : at;
-  const bool in_block =
-      !IsEmptyCell(*sheet_, at.row, at.col) && !IsEmptyCell(*sheet_, next.row, next.col);
-  if (in_block) {
-    // To the last filled cell of this block.
-    while (inside(next) && !IsEmptyCell(*sheet_, next.row, next.col)) at = next, next = step(next);
-    return at;
-  }
-  // To the next filled cell, or the edge of the sheet when there is none.
-  at = next;
-  while (inside(at) && IsEmptyCell(*sheet_, at.row, at.col)) at = step(at);
-  if (inside(at)) return at;
-  if (drow > 0) return {host::kMaxRows, from.col};
-  if (dcol > 0) return {from.row, host::kMaxColumns};
-  return {std::max(1, at.row - drow), std::max(1, at.col - dcol)};
 }
 
 void SheetGrid::mousePressEvent(QMouseEvent* event) {
@@ -383,9 +333,7 @@ void SheetGrid::mousePressEvent(QMouseEvent* event) {
   const bool shift = event->modifiers() & Qt::ShiftModifier;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   if (event->button() == Qt::RightButton) {
-    const bool inside = std::any_of(areas_.begin(), areas_.end(), [&](const host::Area& a) {
-      return a.Contains(std::max(1, hit.row), std::max(1, hit.col));
-    });
+    const bool inside = selection_.Contains({std::max(1, hit.row), std::max(1, hit.col)});
     if (!inside && hit.row > 0 && hit.col > 0) {
       drag_ = Drag::kCells;
       SelectCell(hit, false, false);
@@ -397,8 +345,7 @@ void SheetGrid::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   if (hit.row == 0 && hit.col == 0) {
     drag_ = Drag::kNone;
-    areas_.assign(1, host::Area{1, 1, host::kMaxRows, host::kMaxColumns});
-    active_ = anchor_ = cursor_ = {TopRow(), LeftColumn()};
+    selection_.SelectAll({TopRow(), LeftColumn()});
     PushSelection();
     return;
   }
@@ -406,7 +353,7 @@ void SheetGrid::mousePressEvent(QMouseEvent* event) {
     drag_ = Drag::kColumns;
     const host::CellRef cell{TopRow(), hit.col};
     if (shift) {
-      ExtendTo({cursor_.row, hit.col});
+      ExtendTo({selection_.cursor().row, hit.col});
     } else {
       SelectCell(cell, false, ctrl);
     }
@@ -416,7 +363,7 @@ void SheetGrid::mousePressEvent(QMouseEvent* event) {
     drag_ = Drag::kRows;
     const host::CellRef cell{hit.row, LeftColumn()};
     if (shift) {
-      ExtendTo({hit.row, cursor_.col});
+      ExtendTo({hit.row, selection_.cursor().col});
     } else {
       SelectCell(cell, false, ctrl);
     }
@@ -431,16 +378,17 @@ void SheetGrid::mouseMoveEvent(QMouseEvent* event) {
   host::CellRef hit = CellAt(event->position().toPoint());
   hit.row = std::max(hit.row, 1);
   hit.col = std::max(hit.col, 1);
-  if (drag_ == Drag::kRows) hit.col = cursor_.col;
-  if (drag_ == Drag::kColumns) hit.row = cursor_.row;
-  if (hit != cursor_) ExtendTo(hit);
+  const host::CellRef cursor = selection_.cursor();
+  if (drag_ == Drag::kRows) hit.col = cursor.col;
+  if (drag_ == Drag::kColumns) hit.row = cursor.row;
+  if (hit != cursor) ExtendTo(hit);
 }
 
 void SheetGrid::mouseReleaseEvent(QMouseEvent*) { drag_ = Drag::kNone; }
 
 void SheetGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   const host::CellRef hit = CellAt(event->position().toPoint());
-  if (hit.row > 0 && hit.col > 0 && hit == active_) StartEdit(QString(), true);
+  if (hit.row > 0 && hit.col > 0 && hit == selection_.active()) StartEdit(QString(), true);
 }
 
 bool SheetGrid::focusNextPrevChild(bool) { return false; }
@@ -449,6 +397,7 @@ void SheetGrid::wheelEvent(QWheelEvent* event) {
   if (sheet_ != nullptr && (event->modifiers() & Qt::ControlModifier)) {
     const int step = event->angleDelta().y() > 0 ? 10 : event->angleDelta().y() < 0 ? -10 : 0;
     sheet_->view().zoom = std::clamp(sheet_->view().zoom + step, 10, 400);
+    sheet_->NoteChange();  // the zoom is saved with the sheet
     Reload();
     event->accept();
     return;
@@ -478,10 +427,11 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
   const bool shift = event->modifiers() & Qt::ShiftModifier;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   const int page = std::max(1, BottomRow() - TopRow());
+  const host::CellRef active = selection_.active();
   auto jump = [&](int drow, int dcol) {
     if (ctrl) {
-      const host::CellRef edge = DataEdge(shift ? cursor_ : active_, drow, dcol);
-      const host::CellRef from = shift ? cursor_ : active_;
+      const host::CellRef from = shift ? selection_.cursor() : active;
+      const host::CellRef edge = DataEdge(*sheet_, from, drow, dcol);
       MoveActive(edge.row - from.row, edge.col - from.col, shift);
     } else {
       MoveActive(drow, dcol, shift);
@@ -508,15 +458,15 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
       return;
     case Qt::Key_Home:
       if (ctrl) {
-        MoveActive(1 - active_.row, 1 - active_.col, shift);
+        MoveActive(1 - active.row, 1 - active.col, shift);
       } else {
-        MoveActive(0, 1 - active_.col, shift);
+        MoveActive(0, 1 - active.col, shift);
       }
       return;
     case Qt::Key_End:
       if (ctrl) {
         const host::Area used = sheet_->UsedArea();
-        MoveActive(used.bottom - active_.row, used.right - active_.col, shift);
+        MoveActive(used.bottom - active.row, used.right - active.col, shift);
       }
       return;
     case Qt::Key_Return:
@@ -545,15 +495,13 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
       return;
     case Qt::Key_Space:
       if (shift && !ctrl) {
-        drag_ = Drag::kRows;
-        areas_.back() = AreaOf(active_, active_);
+        selection_.WholeRows();
         PushSelection();
-        drag_ = Drag::kNone;
         return;
       }
       break;
     case Qt::Key_Menu:
-      emit contextMenuWanted(viewport()->mapToGlobal(CellRect(active_.row, active_.col).center()));
+      emit contextMenuWanted(viewport()->mapToGlobal(CellRect(active.row, active.col).center()));
       return;
     default:
       break;
@@ -568,238 +516,6 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QAbstractScrollArea::keyPressEvent(event);
-}
-
-// --- Editing
-
-bool SheetGrid::editing() const { return editor_->isVisible(); }
-
-void SheetGrid::StartEdit(const QString& text, bool keep_existing) {
-  if (sheet_ == nullptr) return;
-  EnsureVisible(active_);
-  edit_cell_ = active_;
-  const host::Style& style = sheet_->StyleAt(active_.row, active_.col);
-  QFont font = QFontFor(style.font, style.font.size * scale_ * 0.75);
-  editor_->setFont(font);
-  editor_->setText(keep_existing ? EditableText(*sheet_, active_) : text);
-  QRect rect = CellRect(active_.row, active_.col);
-  rect.setWidth(std::max(rect.width(), 120));
-  rect.setHeight(std::max(rect.height(), editor_->sizeHint().height()));
-  editor_->setGeometry(rect);
-  editor_->show();
-  editor_->setFocus();
-  editor_->end(false);
-}
-
-QString SheetGrid::EditableText(host::Worksheet& sheet, host::CellRef at) {
-  host::Range cell(sheet, host::Area::Cell(at.row, at.col));
-  const std::string shown = cell.Formula();
-  const host::CellValue value = cell.Value();
-  // Entering "0427" again must not turn the text into the number 427.
-  if (value.type == host::ValueType::kText && host::ParseInput(shown) != value &&
-      shown.rfind('=', 0) != 0) {
-    return QString::fromStdString("'" + shown);
-  }
-  return QString::fromStdString(shown);
-}
-
-void SheetGrid::CancelEdit() {
-  editor_->hide();
-  setFocus();
-}
-
-bool SheetGrid::CommitEdit() {
-  if (!editing()) return true;
-  const QString typed = editor_->text();
-  const host::CellRef cell = edit_cell_;
-  editor_->hide();
-  setFocus();
-  return Enter(cell, typed);
-}
-
-bool SheetGrid::EnterIntoActiveCell(const QString& text) {
-  if (sheet_ == nullptr) return false;
-  if (editing()) CancelEdit();
-  return Enter(active_, text);
-}
-
-bool SheetGrid::Enter(host::CellRef cell, const QString& text) {
-  const std::string typed = text.toStdString();
-  const bool done = Edit(
-      tr("Typing in %1")
-          .arg(QString::fromStdString(host::ColumnLetters(cell.col) + std::to_string(cell.row))),
-      host::Area::Cell(cell.row, cell.col), [&] {
-        host::Range target(*sheet_, host::Area::Cell(cell.row, cell.col));
-        if (!typed.empty() && typed[0] == '=') {
-          target.SetFormula(typed);
-        } else {
-          target.SetValue(host::ParseInput(typed));
-        }
-      });
-  Reload();
-  return done;
-}
-
-bool SheetGrid::Edit(const QString& what, const host::Area& area,
-                     const std::function<void()>& change) {
-  if (sheet_ == nullptr) return false;
-  try {
-    sheet_->CheckWritable();
-    auto command = std::make_unique<CellEditCommand>(what, *sheet_, area, change);
-    if (undo_ != nullptr) {
-      undo_->push(command.release());
-    } else {
-      command->redo();
-    }
-  } catch (const host::HostError& error) {
-    emit failed(error.number(), QString::fromStdString(error.description()));
-    return false;
-  }
-  emit edited();
-  viewport()->update();
-  return true;
-}
-
-bool SheetGrid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == editor_ && event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-        if (CommitEdit()) MoveActive(key->modifiers() & Qt::ShiftModifier ? -1 : 1, 0, false);
-        return true;
-      case Qt::Key_Tab:
-        if (CommitEdit()) MoveActive(0, 1, false);
-        return true;
-      case Qt::Key_Backtab:
-        if (CommitEdit()) MoveActive(0, -1, false);
-        return true;
-      case Qt::Key_Escape:
-        CancelEdit();
-        return true;
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-        if (CommitEdit()) MoveActive(key->key() == Qt::Key_Up ? -1 : 1, 0, false);
-        return true;
-      default:
-        break;
-    }
-  }
-  if (watched == editor_ && event->type() == QEvent::FocusOut && editing()) {
-    auto* focus = static_cast<QFocusEvent*>(event);
-    // A popup (the input method's candidates, a menu) takes the focus only for a moment.
-    if (focus->reason() != Qt::PopupFocusReason && focus->reason() != Qt::ActiveWindowFocusReason)
-      CommitEdit();
-  }
-  return QAbstractScrollArea::eventFilter(watched, event);
-}
-
-void SheetGrid::inputMethodEvent(QInputMethodEvent* event) {
-  // Composition starts an edit as a typed letter does; the editor takes it from there.
-  if (sheet_ == nullptr) return;
-  if (!editing()) {
-    if (event->commitString().isEmpty() && event->preeditString().isEmpty()) return;
-    StartEdit(QString(), false);
-  }
-  QCoreApplication::sendEvent(editor_, event);
-}
-
-QVariant SheetGrid::inputMethodQuery(Qt::InputMethodQuery query) const {
-  if (query == Qt::ImCursorRectangle || query == Qt::ImInputItemClipRectangle) {
-    return QRectF(CellRect(active_.row, active_.col).translated(viewport()->pos()));
-  }
-  if (query == Qt::ImEnabled) return true;
-  return QAbstractScrollArea::inputMethodQuery(query);
-}
-
-// --- Clipboard
-
-void SheetGrid::CopySelection() {
-  if (sheet_ == nullptr || app_ == nullptr) return;
-  if (editing()) return editor_->copy();
-  if (areas_.size() != 1) {
-    emit failed(host::kErrApplicationDefined,
-                tr("That command cannot be used on multiple selections."));
-    return;
-  }
-  const host::Area area = areas_.front();
-  try {
-    host::Range(*sheet_, area).Copy();
-  } catch (const host::HostError& error) {
-    emit failed(error.number(), QString::fromStdString(error.description()));
-    return;
-  }
-  // Other programs get the displayed text, tab separated, as spreadsheets exchange it.
-  const host::Area used = sheet_->UsedArea();
-  const host::Area text_area{area.top, area.left, std::min(area.bottom, used.bottom),
-                             std::min(area.right, used.right)};
-  QString text;
-  for (int32_t row = text_area.top; row <= text_area.bottom; ++row) {
-    for (int32_t col = text_area.left; col <= text_area.right; ++col) {
-      if (col > text_area.left) text += '\t';
-      text += QString::fromStdString(host::Range(*sheet_, host::Area::Cell(row, col)).Text());
-    }
-    text += '\n';
-  }
-  copied_ = area;
-  copied_text_ = text;
-  QApplication::clipboard()->setText(text);
-  viewport()->update();
-}
-
-void SheetGrid::CutSelection() {
-  CopySelection();
-  if (copied_) ClearSelection();
-}
-
-void SheetGrid::Paste() {
-  if (sheet_ == nullptr || app_ == nullptr) return;
-  if (editing()) return editor_->paste();
-  const QString text = QApplication::clipboard()->text();
-  const host::ClipboardData* data = app_->clipboard();
-  if (data == nullptr || text != copied_text_) {
-    if (!text.isEmpty()) PasteText(text);
-    return;
-  }
-  const host::Area at = areas_.front();
-  const host::Area target{at.top, at.left,
-                          std::min(host::kMaxRows, at.top + data->source.Rows() - 1),
-                          std::min(host::kMaxColumns, at.left + data->source.Columns() - 1)};
-  Edit(tr("Paste"), target, [&] { app_->SheetOf(*sheet_).Paste(); });
-  Reload();
-}
-
-void SheetGrid::PasteText(const QString& text) {
-  QStringList lines = text.split('\n');
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-  int columns = 1;
-  std::vector<QStringList> cells;
-  for (QString line : lines) {
-    if (line.endsWith('\r')) line.chop(1);
-    cells.push_back(line.split('\t'));
-    columns = std::max(columns, static_cast<int>(cells.back().size()));
-  }
-  const host::Area at = areas_.front();
-  const host::Area target{at.top, at.left,
-                          std::min(host::kMaxRows, at.top + static_cast<int32_t>(cells.size()) - 1),
-                          std::min(host::kMaxColumns, at.left + columns - 1)};
-  Edit(tr("Paste"), target, [&] {
-    for (size_t r = 0; r < cells.size() && at.top + static_cast<int32_t>(r) <= target.bottom; ++r) {
-      for (int c = 0; c < cells[r].size() && at.left + c <= target.right; ++c) {
-        host::Range(*sheet_, host::Area::Cell(at.top + static_cast<int32_t>(r), at.left + c))
-            .SetValue(host::ParseInput(cells[r][c].toStdString()));
-      }
-    }
-  });
-  areas_.assign(1, target);
-  PushSelection();
-}
-
-void SheetGrid::ClearSelection() {
-  if (sheet_ == nullptr) return;
-  for (const host::Area& area : std::vector<host::Area>(areas_)) {
-    if (!Edit(tr("Clear"), area, [&] { host::Range(*sheet_, area).ClearContents(); })) return;
-  }
 }
 
 }  // namespace tessarin::desktop

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/desktop/grid_selection.h"
 #include "app/desktop/sheet_axis.h"
 #include "core/host/address.h"
 #include "core/host/geometry.h"
@@ -37,9 +38,12 @@ class SheetGrid : public QAbstractScrollArea {
   // `undo` receives the user's edits; both outlive the grid or are replaced first.
   void SetSheet(host::Application* app, host::Worksheet* sheet, QUndoStack* undo);
   host::Worksheet* sheet() const { return sheet_; }
-  host::CellRef active_cell() const { return active_; }
+  host::CellRef active_cell() const { return selection_.active(); }
   // Reads sizes, selection and scroll range from the sheet again after it changed elsewhere.
   void Reload();
+  // Scrolls to the top of the sheet with its rightmost used column in view (where vertical
+  // text starts).
+  void ShowRightEdge();
 
   // What editing a cell starts from: its formula, or its constant as it must be typed to come
   // back unchanged (text that would read as a number or a Boolean gets its apostrophe).
@@ -104,13 +108,12 @@ class SheetGrid : public QAbstractScrollArea {
   void UpdateScrollRanges();
   void EnsureVisible(host::CellRef cell);
 
-  // Selection.
+  // Selection, through the selection model; PushSelection hands it to the host.
+  GridSelection::Span Span() const;  // what a drag over the headings spans
   void SelectCell(host::CellRef cell, bool extend, bool add);
   void ExtendTo(host::CellRef cursor);
-  host::Area AreaOf(host::CellRef a, host::CellRef b) const;
   void PushSelection();
   void MoveActive(int drow, int dcol, bool extend);
-  host::CellRef DataEdge(host::CellRef from, int drow, int dcol) const;
 
   // Editing.
   void StartEdit(const QString& text, bool keep_existing);
@@ -127,8 +130,7 @@ class SheetGrid : public QAbstractScrollArea {
   std::optional<SheetAxis> rows_, columns_;
   double scale_ = 4.0 / 3.0;
 
-  std::vector<host::Area> areas_;
-  host::CellRef active_, anchor_, cursor_;
+  GridSelection selection_;
   Drag drag_ = Drag::kNone;
 
   // The cells are painted by the same painter as the printed page, so the screen shows the paper.

@@ -6,6 +6,7 @@
 
 #include "core/host/host_error.h"
 #include "core/host/runtime.h"
+#include "core/host/shortcut_keys.h"
 
 namespace tessarin::host {
 namespace {
@@ -37,22 +38,22 @@ Range WholeLines(Worksheet& sheet, std::string_view text, bool rows) {
 // --- PageSetupRef ---
 
 void PageSetupRef::SetLeftMargin(double v) const {
-  CheckMargin(v, "LeftMargin"), sheet_->page_setup().left_margin = v;
+  CheckMargin(v, "LeftMargin"), Writable().left_margin = v;
 }
 void PageSetupRef::SetRightMargin(double v) const {
-  CheckMargin(v, "RightMargin"), sheet_->page_setup().right_margin = v;
+  CheckMargin(v, "RightMargin"), Writable().right_margin = v;
 }
 void PageSetupRef::SetTopMargin(double v) const {
-  CheckMargin(v, "TopMargin"), sheet_->page_setup().top_margin = v;
+  CheckMargin(v, "TopMargin"), Writable().top_margin = v;
 }
 void PageSetupRef::SetBottomMargin(double v) const {
-  CheckMargin(v, "BottomMargin"), sheet_->page_setup().bottom_margin = v;
+  CheckMargin(v, "BottomMargin"), Writable().bottom_margin = v;
 }
 void PageSetupRef::SetHeaderMargin(double v) const {
-  CheckMargin(v, "HeaderMargin"), sheet_->page_setup().header_margin = v;
+  CheckMargin(v, "HeaderMargin"), Writable().header_margin = v;
 }
 void PageSetupRef::SetFooterMargin(double v) const {
-  CheckMargin(v, "FooterMargin"), sheet_->page_setup().footer_margin = v;
+  CheckMargin(v, "FooterMargin"), Writable().footer_margin = v;
 }
 
 void PageSetupRef::SetOrientation(int value) const {
@@ -60,7 +61,7 @@ void PageSetupRef::SetOrientation(int value) const {
     Fail("Unable to set the Orientation property of the PageSetup class: " + std::to_string(value) +
          ".");
   }
-  sheet_->page_setup().orientation = value;
+  Writable().orientation = value;
 }
 
 void PageSetupRef::SetPaperSize(int value) const {
@@ -68,7 +69,7 @@ void PageSetupRef::SetPaperSize(int value) const {
     Fail("Unable to set the PaperSize property of the PageSetup class: " + std::to_string(value) +
          ".");
   }
-  sheet_->page_setup().paper_size = value;
+  Writable().paper_size = value;
 }
 
 void PageSetupRef::SetZoom(int percent) const {
@@ -76,7 +77,7 @@ void PageSetupRef::SetZoom(int percent) const {
     Fail("Unable to set the Zoom property of the PageSetup class: " + std::to_string(percent) +
          " is not between 10 and 400.");
   }
-  PageSetup& ps = sheet_->page_setup();
+  PageSetup& ps = Writable();
   ps.zoom = percent;
   ps.fit_wide = ps.fit_tall = 0;
 }
@@ -85,7 +86,7 @@ void PageSetupRef::SetOrder(int value) const {
   if (value != kXlDownThenOver && value != kXlOverThenDown) {
     Fail("Unable to set the Order property of the PageSetup class: " + std::to_string(value) + ".");
   }
-  sheet_->page_setup().order = value;
+  Writable().order = value;
 }
 
 void PageSetupRef::SetPrintComments(int value) const {
@@ -93,12 +94,11 @@ void PageSetupRef::SetPrintComments(int value) const {
     Fail("Unable to set the PrintComments property of the PageSetup class: " +
          std::to_string(value) + ".");
   }
-  sheet_->page_setup().print_comments = value;
+  Writable().print_comments = value;
 }
 
 void PageSetupRef::SetPrintArea(std::string_view address) const {
-  sheet_->page_setup().print_area =
-      address.empty() ? std::string() : FormatA1(ParseAddress(address));
+  Writable().print_area = address.empty() ? std::string() : FormatA1(ParseAddress(address));
 }
 
 // --- SheetComments ---
@@ -132,6 +132,66 @@ void Sheet::SetName(std::string_view name) const {
 int Sheet::Index() const { return sheet_->workbook().IndexOf(*sheet_); }
 void Sheet::Select() const { app_->ActivateSheet(*sheet_); }
 void Sheet::Activate() const { app_->ActivateSheet(*sheet_); }
+
+namespace {
+
+// The 1-based position a sheet moved or copied next to `before` / `after` takes, counted
+// before the sheet itself is taken out (`moving`, 0 for a new sheet).
+int PlaceOf(const Workbook& workbook, const Sheet* before, const Sheet* after, int moving) {
+  const Sheet* anchor = before ? before : after;
+  if (anchor == nullptr) return workbook.SheetCount() + (moving == 0 ? 1 : 0);
+  if (&anchor->Parent() != &workbook) {
+    Fail("The Before/After sheet belongs to another workbook.");
+  }
+  int position = anchor->Index() + (before ? 0 : 1);
+  if (moving != 0 && moving < position) --position;  // its own place closes up first
+  return position;
+}
+
+}  // namespace
+
+void Sheet::Delete() const {
+  Workbook& workbook = sheet_->workbook();
+  int visible = 0;
+  for (int i = 1; i <= workbook.SheetCount(); ++i) {
+    visible += workbook.Sheet(i).visibility() == SheetVisibility::kVisible;
+  }
+  if (visible <= 1 && sheet_->visibility() == SheetVisibility::kVisible) {
+    Fail("A workbook must contain at least one visible worksheet.");
+  }
+  const bool was_active = workbook.active_sheet() == sheet_;
+  const int index = Index();
+  workbook.RemoveSheet(index);
+  if (!was_active) return;
+  // The sheet that took its place, else the one before, skipping hidden ones.
+  for (int i = std::min(index, workbook.SheetCount()); i >= 1; --i) {
+    if (workbook.Sheet(i).visibility() != SheetVisibility::kVisible) continue;
+    workbook.set_active_sheet(nullptr);
+    app_->ActivateSheet(workbook.Sheet(i));
+    return;
+  }
+  for (int i = index; i <= workbook.SheetCount(); ++i) {
+    if (workbook.Sheet(i).visibility() != SheetVisibility::kVisible) continue;
+    workbook.set_active_sheet(nullptr);
+    app_->ActivateSheet(workbook.Sheet(i));
+    return;
+  }
+}
+
+void Sheet::Move(const Sheet* before, const Sheet* after) const {
+  Workbook& workbook = sheet_->workbook();
+  const int from = Index();
+  workbook.MoveSheet(from, PlaceOf(workbook, before, after, from));
+}
+
+Sheet Sheet::Copy(const Sheet* before, const Sheet* after) const {
+  Workbook& workbook = sheet_->workbook();
+  const int position = PlaceOf(workbook, before, after, 0);
+  Worksheet& copy = workbook.AddSheet(workbook.NearestSheetName(sheet_->name()), position);
+  copy.CopyContentFrom(*sheet_);
+  app_->ActivateSheet(copy);
+  return Sheet(*app_, copy);
+}
 
 void Sheet::Paste() const {
   const ClipboardData* data = app_->clipboard();
@@ -202,7 +262,6 @@ Sheet SheetCollection::Add(int type, const Sheet* before, const Sheet* after) co
     position = anchor.Index() + (before ? 0 : 1);
   }
   Worksheet& ws = workbook_->AddSheet(workbook_->NextSheetName(), position);
-  workbook_->set_saved(false);
   app_->ActivateSheet(ws);
   return Sheet(*app_, ws);
 }
@@ -240,6 +299,7 @@ Workbook& WorkbookCollection::Add() const {
   CheckRoom();
   auto wb = std::make_unique<Workbook>("Book" + std::to_string(app_->next_book_number_++));
   wb->set_active_sheet(&wb->AddSheet("Sheet1", 1));
+  wb->set_saved(true);  // a new workbook holds nothing to lose
   return app_->AdoptWorkbook(std::move(wb));
 }
 
@@ -293,14 +353,18 @@ bool WindowRef::DisplayGridlines() const {
   return app_->ActiveSheet().worksheet().view().display_gridlines;
 }
 void WindowRef::SetDisplayGridlines(bool on) const {
-  app_->ActiveSheet().worksheet().view().display_gridlines = on;
+  Worksheet& sheet = app_->ActiveSheet().worksheet();
+  sheet.view().display_gridlines = on;
+  sheet.NoteChange();  // saved with the sheet, unlike the selection
 }
 int WindowRef::Zoom() const { return app_->ActiveSheet().worksheet().view().zoom; }
 
 void WindowRef::SetZoom(int percent) const {
   if (percent < 10 || percent > 400)
     Fail("Unable to set the Zoom property of the Window class: " + std::to_string(percent) + ".");
-  app_->ActiveSheet().worksheet().view().zoom = percent;
+  Worksheet& sheet = app_->ActiveSheet().worksheet();
+  sheet.view().zoom = percent;
+  sheet.NoteChange();
 }
 
 // --- Application ---
@@ -433,11 +497,8 @@ void Application::SendKeys(std::string_view keys) {
 }
 
 void Application::MacroOptions(std::string_view macro, bool has_shortcut, std::string_view key) {
-  if (has_shortcut) {
-    const bool letter =
-        key.size() == 1 && ((key[0] >= 'a' && key[0] <= 'z') || (key[0] >= 'A' && key[0] <= 'Z'));
-    if (!letter)
-      Fail("MacroOptions: the shortcut key \"" + std::string(key) + "\" is not a single letter.");
+  if (has_shortcut && !ChordOfKey(key)) {
+    Fail("MacroOptions: the shortcut key \"" + std::string(key) + "\" is not a single letter.");
   }
   for (auto it = shortcuts_.begin(); it != shortcuts_.end();) {
     it = it->second == macro ? shortcuts_.erase(it) : std::next(it);

@@ -42,9 +42,9 @@ class PageSetupRef {
   double FooterMargin() const { return Get().footer_margin; }
   void SetFooterMargin(double points) const;
   bool CenterHorizontally() const { return Get().center_horizontally; }
-  void SetCenterHorizontally(bool on) const { sheet_->page_setup().center_horizontally = on; }
+  void SetCenterHorizontally(bool on) const { Writable().center_horizontally = on; }
   bool CenterVertically() const { return Get().center_vertically; }
-  void SetCenterVertically(bool on) const { sheet_->page_setup().center_vertically = on; }
+  void SetCenterVertically(bool on) const { Writable().center_vertically = on; }
   int Orientation() const { return Get().orientation; }
   void SetOrientation(int value) const;  // kXlPortrait, kXlLandscape
   int PaperSize() const { return Get().paper_size; }
@@ -53,17 +53,17 @@ class PageSetupRef {
   int Zoom() const { return Get().zoom; }
   void SetZoom(int percent) const;  // 10..400; clears fitting to pages
   int FirstPageNumber() const { return Get().first_page_number; }
-  void SetFirstPageNumber(int value) const { sheet_->page_setup().first_page_number = value; }
+  void SetFirstPageNumber(int value) const { Writable().first_page_number = value; }
   int Order() const { return Get().order; }
   void SetOrder(int value) const;  // kXlDownThenOver, kXlOverThenDown
   bool BlackAndWhite() const { return Get().black_and_white; }
-  void SetBlackAndWhite(bool on) const { sheet_->page_setup().black_and_white = on; }
+  void SetBlackAndWhite(bool on) const { Writable().black_and_white = on; }
   bool Draft() const { return Get().draft; }
-  void SetDraft(bool on) const { sheet_->page_setup().draft = on; }
+  void SetDraft(bool on) const { Writable().draft = on; }
   bool PrintGridlines() const { return Get().print_gridlines; }
-  void SetPrintGridlines(bool on) const { sheet_->page_setup().print_gridlines = on; }
+  void SetPrintGridlines(bool on) const { Writable().print_gridlines = on; }
   bool PrintHeadings() const { return Get().print_headings; }
-  void SetPrintHeadings(bool on) const { sheet_->page_setup().print_headings = on; }
+  void SetPrintHeadings(bool on) const { Writable().print_headings = on; }
   int PrintComments() const { return Get().print_comments; }
   void SetPrintComments(int value) const;  // kXlPrintNoComments, kXlPrintSheetEnd, kXlPrintInPlace
   // A1 text without "$" ("A1:U16"), "" when none.
@@ -72,6 +72,12 @@ class PageSetupRef {
   void SetPrintArea(std::string_view address) const;
 
  private:
+  // The page setup for writing: a change of the workbook.
+  PageSetup& Writable() const {
+    sheet_->NoteChange();
+    return sheet_->page_setup();
+  }
+
   Worksheet* sheet_;
 };
 
@@ -119,6 +125,17 @@ class Sheet {
   // Makes the sheet (and its workbook) active. HostError 1004 for a hidden sheet.
   void Select() const;
   void Activate() const;
+  // Deletes the sheet; when it was active, the sheet now in its place becomes active. HostError
+  // 1004 for the last visible sheet of its workbook. The handle must not be used afterwards.
+  void Delete() const;
+  // Moves the sheet before `before` or after `after` (a sheet of the same workbook, HostError
+  // 1004 otherwise); with neither, to the end.
+  void Move(const Sheet* before, const Sheet* after) const;
+  // Copies the sheet into a new sheet of the same workbook (cells, formats, runs, comments,
+  // rows, columns, merges, page setup and breaks), named as the host names copies ("Sheet1
+  // (2)"), placed before `before` or after `after` as Move places, and activates the copy.
+  // What a file held of the sheet beyond the model stays with the original.
+  Sheet Copy(const Sheet* before, const Sheet* after) const;
   // Pastes the application's clipboard at the top-left cell of this sheet's selection and
   // selects the pasted cells. HostError 1004 when the clipboard is empty or the sheet protected.
   void Paste() const;

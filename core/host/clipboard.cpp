@@ -76,6 +76,7 @@ ClipboardData CopyCells(const Worksheet& sheet, const Area& area) {
 
 Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
   sheet.CheckWritable();
+  sheet.NoteChange();  // merges and cells are rewritten in place
   const int64_t bottom = int64_t{top_left.row} + data.Rows() - 1;
   const int64_t right = int64_t{top_left.col} + data.Columns() - 1;
   if (!IsValidCell(top_left.row, top_left.col) || !IsValidCell(bottom, right)) {

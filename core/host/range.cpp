@@ -333,6 +333,7 @@ void Range::SetFormula(std::string_view text) const { SetFormulaText(*this, text
 
 void Range::ClearContents() const {
   sheet_->CheckWritable();
+  sheet_->NoteChange();  // the cells are emptied in place below
   Worksheet& sheet = *sheet_;
   for (const Area& a : areas_) {
     sheet.cells().ForEachRow(a.top, a.bottom, [&](int32_t r, RowData& rd) {
@@ -505,11 +506,17 @@ void RangeComment::Delete() const {
 
 namespace {
 
-host::Comment& ShapeComment(Worksheet* sheet, int32_t row, int32_t col) {
+const host::Comment& ShapeComment(const Worksheet* sheet, int32_t row, int32_t col) {
   const CellExtra* e = sheet->Extra(row, col);
   if (!e || !e->comment) {
     throw HostError(kErrObjectVariableNotSet, "Object variable not set: the comment was deleted.");
   }
+  return *e->comment;
+}
+
+// The comment for writing (reading it through ObtainExtra would count as a change).
+host::Comment& WritableShapeComment(Worksheet* sheet, int32_t row, int32_t col) {
+  ShapeComment(sheet, row, col);
   return *sheet->ObtainExtra(row, col).comment;
 }
 
@@ -536,7 +543,7 @@ double CommentShape::Height() const {
 void CommentShape::ScaleHeight(double factor, int relative_to_original, int) const {
   sheet_->CheckWritable();
   const double current = Height();
-  host::Comment& c = ShapeComment(sheet_, row_, col_);
+  host::Comment& c = WritableShapeComment(sheet_, row_, col_);
   c.height = current;
   Scale(c.height, kDefaultCommentHeight, factor, relative_to_original);
 }
@@ -544,7 +551,7 @@ void CommentShape::ScaleHeight(double factor, int relative_to_original, int) con
 void CommentShape::ScaleWidth(double factor, int relative_to_original, int) const {
   sheet_->CheckWritable();
   const double current = Width();
-  host::Comment& c = ShapeComment(sheet_, row_, col_);
+  host::Comment& c = WritableShapeComment(sheet_, row_, col_);
   c.width = current;
   Scale(c.width, kDefaultCommentWidth, factor, relative_to_original);
 }

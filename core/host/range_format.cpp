@@ -23,6 +23,7 @@ namespace {
 void Apply(const Range& range, StyleEdit edit) {
   Worksheet& sheet = range.sheet();
   sheet.CheckWritable();
+  sheet.NoteChange();  // row and column formats are edited in place
   StyleMapper mapper(sheet.styles(), edit);
   for (const Area& a : range.areas()) ApplyStyleEdit(sheet, a, mapper, edit);
 }
@@ -243,6 +244,7 @@ bool Range::MergeCells() const {
 
 void Range::SetMergeCells(bool on) const {
   sheet_->CheckWritable();
+  sheet_->NoteChange();
   std::vector<Area>& merges = sheet_->merges();
   for (const Area& a : areas_) {
     merges.erase(std::remove_if(merges.begin(), merges.end(),

@@ -118,6 +118,7 @@ Worksheet& Workbook::AddSheet(std::string name, int position) {
   auto sheet = std::make_unique<Worksheet>(this, std::move(name));
   Worksheet& ref = *sheet;
   sheets_.insert(sheets_.begin() + (position - 1), std::move(sheet));
+  NoteChange();
   return ref;
 }
 
@@ -147,12 +148,15 @@ void Workbook::RemoveSheet(int index) {
   }
   if (active_sheet_ == &sheet) active_sheet_ = nullptr;
   sheets_.erase(sheets_.begin() + (index - 1));
+  NoteChange();
   if (!active_sheet_) active_sheet_ = sheets_[std::min(index, SheetCount()) - 1].get();
 }
 
 void Workbook::MoveSheet(int from, int to) {
   Sheet(from);
   Sheet(to);
+  if (from == to) return;
+  NoteChange();
   auto sheet = std::move(sheets_[from - 1]);
   sheets_.erase(sheets_.begin() + (from - 1));
   sheets_.insert(sheets_.begin() + (to - 1), std::move(sheet));
@@ -162,6 +166,7 @@ void Workbook::RenameSheet(Worksheet& sheet, std::string name) {
   if (sheet.name() == name) return;
   CheckSheetName(name, &sheet);
   sheet.set_name_unchecked(std::move(name));
+  NoteChange();
 }
 
 }  // namespace tessarin::host

@@ -75,8 +75,24 @@ class Workbook {
   StylePool& styles() { return styles_; }
   const Font& default_font() const { return styles_.Get(kDefaultStyle).font; }
 
-  bool saved() const { return saved_; }
-  void set_saved(bool saved) { saved_ = saved; }
+  // The change counter. Every edit of the workbook's content moves it: values, formulas,
+  // formats, character and phonetic runs, comments, rows and columns, merges, page setup and
+  // breaks, protection, the sheets, their names, order and visibility. Reading moves nothing,
+  // nor do selecting and scrolling. Edits made through the mutable cells(), merges(),
+  // page_setup() or view() of a Worksheet are the caller's to note (Worksheet::NoteChange).
+  uint64_t changes() const { return changes_; }
+  void NoteChange() { ++changes_; }
+  // True while the counter stands where the last open or save recorded it.
+  bool saved() const { return changes_ == saved_changes_; }
+  // true records the counter (a file now holds this content); false marks the workbook changed,
+  // as the host's Saved = False does.
+  void set_saved(bool saved) {
+    if (saved) {
+      saved_changes_ = changes_;
+    } else if (changes_ == saved_changes_) {
+      ++changes_;
+    }
+  }
   bool date1904() const { return date1904_; }
   void set_date1904(bool v) { date1904_ = v; }
   FileFormat file_format() const { return file_format_; }
@@ -101,7 +117,8 @@ class Workbook {
   Worksheet* active_sheet_ = nullptr;
   StringPool strings_;
   StylePool styles_;
-  bool saved_ = true;
+  uint64_t changes_ = 0;
+  uint64_t saved_changes_ = 0;
   bool date1904_ = false;
   FileFormat file_format_ = FileFormat::kNone;
   FileStamp disk_stamp_;

@@ -13,6 +13,10 @@ Worksheet::Worksheet(Workbook* workbook, std::string name)
 
 Worksheet::~Worksheet() = default;
 
+void Worksheet::NoteChange() {
+  if (workbook_ != nullptr) workbook_->NoteChange();
+}
+
 StringPool& Worksheet::strings() const { return workbook_->strings(); }
 StylePool& Worksheet::styles() const { return workbook_->styles(); }
 
@@ -22,6 +26,23 @@ void Worksheet::CheckWritable() const {
         kErrApplicationDefined,
         "The cell or chart you're trying to change is on a protected sheet (" + name_ + ").");
   }
+}
+
+void Worksheet::CopyContentFrom(const Worksheet& other) {
+  NoteChange();
+  cells_ = CellStore();
+  other.cells_.ForEachRow(1, kMaxRows,
+                          [&](int32_t row, const RowData& data) { cells_.ObtainRow(row) = data; });
+  extras_ = other.extras_;
+  columns_ = other.columns_;
+  merges_ = other.merges_;
+  page_setup_ = other.page_setup_;
+  row_breaks_ = other.row_breaks_;
+  view_ = other.view_;
+  view_.tab_selected = false;
+  default_row_height_ = other.default_row_height_;
+  default_column_width_ = other.default_column_width_;
+  protected_ = other.protected_;
 }
 
 CellValue Worksheet::Value(int32_t row, int32_t col) const {
@@ -91,6 +112,7 @@ void Worksheet::SetValue(int32_t row, int32_t col, const CellValue& value) {
     default:
       break;
   }
+  NoteChange();
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
@@ -113,6 +135,7 @@ void Worksheet::SetText(int32_t row, int32_t col, std::string_view text) {
     ClearValue(row, col);
     return;
   }
+  NoteChange();
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
@@ -126,6 +149,7 @@ void Worksheet::SetText(int32_t row, int32_t col, std::string_view text) {
 void Worksheet::ClearValue(int32_t row, int32_t col) {
   Cell* c = cells_.Find(row, col);
   if (!c) return;
+  NoteChange();
   c->type = ValueType::kEmpty;
   c->v.number = 0;
   if (c->has_extra()) {
@@ -136,6 +160,7 @@ void Worksheet::ClearValue(int32_t row, int32_t col) {
 }
 
 void Worksheet::SetStyle(int32_t row, int32_t col, StyleId style) {
+  NoteChange();
   cells_.Obtain(row, col, style).style = style;
 }
 
@@ -147,6 +172,7 @@ const CellExtra* Worksheet::Extra(int32_t row, int32_t col) const {
 }
 
 CellExtra& Worksheet::ObtainExtra(int32_t row, int32_t col) {
+  NoteChange();
   Cell& c = WritableCell(row, col);
   c.flags |= Cell::kHasExtra;
   return extras_[Key(row, col)];
@@ -173,6 +199,7 @@ void Worksheet::DeleteAllComments() {
       keys.push_back(key);
     }
   }
+  if (!keys.empty()) NoteChange();
   for (uint64_t key : keys)
     PruneExtra(static_cast<int32_t>(key >> 16), static_cast<int32_t>(key & 0xFFFF));
 }
@@ -183,6 +210,7 @@ double Worksheet::RowHeight(int32_t row) const {
 }
 
 void Worksheet::SetRowHeight(int32_t row, double points) {
+  NoteChange();
   cells_.ObtainRow(row).height = static_cast<float>(points);
 }
 
@@ -191,6 +219,7 @@ const ColumnInfo* Worksheet::Column(int32_t col) const {
 }
 
 ColumnInfo& Worksheet::ObtainColumn(int32_t col) {
+  NoteChange();
   if (col > static_cast<int32_t>(columns_.size())) columns_.resize(col);
   return columns_[col - 1];
 }
@@ -205,7 +234,16 @@ void Worksheet::SetColumnWidth(int32_t col, double width) { ObtainColumn(col).wi
 void Worksheet::AddRowBreak(int32_t row) {
   if (row < 2 || row > kMaxRows) return;
   const auto at = std::lower_bound(row_breaks_.begin(), row_breaks_.end(), row);
-  if (at == row_breaks_.end() || *at != row) row_breaks_.insert(at, row);
+  if (at == row_breaks_.end() || *at != row) {
+    row_breaks_.insert(at, row);
+    NoteChange();
+  }
+}
+
+void Worksheet::ClearRowBreaks() {
+  if (row_breaks_.empty()) return;
+  row_breaks_.clear();
+  NoteChange();
 }
 
 Area Worksheet::UsedArea() const {

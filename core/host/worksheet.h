@@ -31,6 +31,11 @@ class Worksheet {
   // Renaming goes through Workbook::RenameSheet, which checks the host's naming rules.
   void set_name_unchecked(std::string name) { name_ = std::move(name); }
 
+  // Moves the workbook's change counter (see Workbook::changes). The edits below note their
+  // change themselves; a caller that writes through cells(), merges(), page_setup() or view()
+  // calls this.
+  void NoteChange();
+
   // --- Values ---
   CellValue Value(int32_t row, int32_t col) const;
   // The cell's text when it holds text, else "". No copy.
@@ -52,7 +57,8 @@ class Worksheet {
 
   // --- Extras (runs, phonetic, comment, formula) ---
   const CellExtra* Extra(int32_t row, int32_t col) const;
-  // Returns the extra record, creating it (and the cell) when missing.
+  // Returns the extra record, creating it (and the cell) when missing. Counts as a change: it is
+  // obtained to be written.
   CellExtra& ObtainExtra(int32_t row, int32_t col);
   // Drops the extra record when it no longer holds anything.
   void PruneExtra(int32_t row, int32_t col);
@@ -70,12 +76,19 @@ class Worksheet {
   double ColumnWidth(int32_t col) const;  // characters
   void SetColumnWidth(int32_t col, double width);
   const ColumnInfo* Column(int32_t col) const;
+  // Returns the column's record for writing (a change), creating it when missing.
   ColumnInfo& ObtainColumn(int32_t col);
   int32_t MaxColumnInfo() const { return static_cast<int32_t>(columns_.size()); }
   double default_row_height() const { return default_row_height_; }
-  void set_default_row_height(double h) { default_row_height_ = h; }
+  void set_default_row_height(double h) {
+    default_row_height_ = h;
+    NoteChange();
+  }
   double default_column_width() const { return default_column_width_; }
-  void set_default_column_width(double w) { default_column_width_ = w; }
+  void set_default_column_width(double w) {
+    default_column_width_ = w;
+    NoteChange();
+  }
 
   // Area that holds every stored cell (the used range); empty sheets give A1.
   Area UsedArea() const;
@@ -90,15 +103,25 @@ class Worksheet {
   // 2 .. kMaxRows. Adding a row outside that range or one already there changes nothing.
   const std::vector<int32_t>& row_breaks() const { return row_breaks_; }
   void AddRowBreak(int32_t row);
-  void ClearRowBreaks() { row_breaks_.clear(); }
+  void ClearRowBreaks();
   SheetView& view() { return view_; }
   const SheetView& view() const { return view_; }
   bool is_protected() const { return protected_; }
-  void set_protected(bool p) { protected_ = p; }
+  void set_protected(bool p) {
+    protected_ = p;
+    NoteChange();
+  }
   SheetVisibility visibility() const { return visibility_; }
-  void set_visibility(SheetVisibility v) { visibility_ = v; }
+  void set_visibility(SheetVisibility v) {
+    visibility_ = v;
+    NoteChange();
+  }
   // Throws HostError 1004 when the sheet is protected.
   void CheckWritable() const;
+  // Replaces this sheet's content with a copy of `other`'s, a sheet of the same workbook (the
+  // pools are shared): cells, extras, rows, columns, merges, page setup, breaks, view, defaults
+  // and protection. Name, visibility and the file's kept sheet content stay as they are.
+  void CopyContentFrom(const Worksheet& other);
 
   // What the reader of the file kept of this sheet beyond the model; null for a sheet made here.
   std::shared_ptr<FileExtras>& file_extras() { return file_extras_; }

@@ -106,6 +106,8 @@ void MakeBlankTemplate(KanjiModule& module) {
   app.Range("P1").AddComment(kRemarkComment);
   app.Range("Q1").AddComment(kTimesSetComment);
   app.Range("R1").AddComment(kMustAppearComment);
+  // Nothing of the user's is in it yet: closing it or opening a file in its place loses nothing.
+  app.ActiveWorkbook().set_saved(true);
 }
 
 }  // namespace tessarin::workbook

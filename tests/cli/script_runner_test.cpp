@@ -466,21 +466,6 @@ TEST(ScriptRunner, SavingMacrosAsXlsxSaysTheyWereLeftOut) {
   EXPECT_TRUE(std::filesystem::exists(temp.path() + "/kept.xlsm"));
 }
 
-TEST(ShortcutKey, CtrlLetterAndCtrlShiftLetter) {
-  EXPECT_EQ(ShortcutKeyOf("Ctrl+T"), "t");
-  EXPECT_EQ(ShortcutKeyOf("ctrl+t"), "t");
-  EXPECT_EQ(ShortcutKeyOf("Ctrl+Shift+T"), "T");
-  EXPECT_EQ(ShortcutKeyOf("Ctrl+Shift+t"), "T");
-  // Keys that exist but can carry no macro.
-  EXPECT_EQ(ShortcutKeyOf("Ctrl+1"), "");
-  EXPECT_EQ(ShortcutKeyOf("Alt+T"), "");
-  EXPECT_EQ(ShortcutKeyOf("Ctrl+Alt+T"), "");
-  EXPECT_EQ(ShortcutKeyOf("T"), "");
-  for (const char* bad : {"", "Ctrl+", "Ctrl+Ctrl+T", "Cmd+T", "+T"}) {
-    EXPECT_THROW(ShortcutKeyOf(bad), host::HostError) << bad;
-  }
-}
-
 TEST(ScriptPath, HomeAndRelativePathsBecomeAbsolute) {
   const char* home = std::getenv("HOME");
   ASSERT_NE(home, nullptr);

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "app/desktop/qt_ui.h"
+#include "app/desktop/translations.h"
 #include "tests/desktop/modal_driver.h"
 #include "tests/forms/test_dialog.h"
 
@@ -133,9 +134,23 @@ TEST(FormDialog, HandlerErrorClosesTheDialogAndReachesTheCaller) {
   EXPECT_FALSE(form.visible());
 }
 
-TEST(QtUi, FileDialogFilterPairsDescriptionsWithPatterns) {
+TEST(QtUi, FileDialogFilterListsEveryFileTheHostOpens) {
   EXPECT_EQ(QtUi::FileDialogFilter("Microsoft Excelブック,*.xl*,テキストファイル,*.txt"),
-            QStringLiteral("Microsoft Excelブック (*.xl*);;テキストファイル (*.txt)"));
+            QStringLiteral("ブックとテキスト (*.xlsx *.xlsm *.xls *.csv *.txt);;"
+                           "Microsoft Excelブック (*.xlsx *.xlsm *.xls);;"
+                           "テキストファイル (*.txt *.csv)"));
+  EXPECT_EQ(
+      QtUi::FileDialogFilter("PDF,*.pdf;*.PDF"),
+      QStringLiteral("ブックとテキスト (*.xlsx *.xlsm *.xls *.csv *.txt);;PDF (*.pdf *.PDF)"));
+}
+
+TEST(QtTranslations, QtsOwnDialogsSpeakTheUsersLanguage) {
+  ASSERT_TRUE(InstallQtTranslations(*QCoreApplication::instance(), QLocale(QLocale::Japanese)));
+  // The open-file dialog's own words, and a standard button's.
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "&Open"), QStringLiteral("開く(&O)"));
+  EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
+  // A language Qt has no words for leaves it in English.
+  EXPECT_FALSE(InstallQtTranslations(*QCoreApplication::instance(), QLocale(QLocale::Swahili)));
 }
 
 }  // namespace

@@ -11,12 +11,15 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <utility>
 #include <vector>
 
 #include "app/desktop/main_window.h"
 #include "app/desktop/paper_pictures.h"
 #include "app/desktop/sheet_grid.h"
+#include "app/desktop/sheet_tabs.h"
+#include "app/desktop/translations.h"
 #include "tests/desktop/modal_driver.h"
 #include "tests/workbook/test_env.h"
 
@@ -57,6 +60,8 @@ void Type(MainWindow& window, int row, int col, const QString& text) {
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
+  // Qt's own dialogs speak the locale's language (LANG=ja_JP.UTF-8 for Japanese).
+  tessarin::desktop::InstallQtTranslations(app);
   folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(folder);
   tessarin::testing::TempHome home;
@@ -166,6 +171,39 @@ int main(int argc, char** argv) {
     tessarin::desktop::PaperPicture(image, QSize(272, 264)).save(path);
     std::printf("%s\n", qPrintable(path));
   }
+
+  // A teacher's own list kept as CSV: Ctrl+T offers its sheet as the question sheet, renames it
+  // and makes the test, shown from its first question.
+  const std::string csv = home.path() + "/Documents/4nen.csv";
+  {
+    std::ofstream out(csv);
+    const char* list[] = {"漢字をかく,書", "海をわたる,渡", "山にのぼる,登", "友だちとあそぶ,遊",
+                          "本をよむ,読",   "花がさく,咲",   "雨がふる,降",   "川でおよぐ,泳"};
+    for (const char* line : list) out << ",,," << line << "\n";
+  }
+  for (const auto& book : window.app().workbooks()) book->set_saved(true);
+  window.findChild<QWidget*>(QStringLiteral("NgChartDock"))->hide();
+  window.OpenPath(QString::fromStdString(csv));
+  Activate(window);
+  driver.Expect("ListSheetBox", [](QWidget* box) {
+    Grab(box, "list-sheet-offer");
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+  });
+  driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+    dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1"))->click();
+    Grab(&window, "test-from-csv");
+    dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2"))->click();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+
+  // File > Open: Qt's own dialog, in the locale's language.
+  driver.Expect("OpenBookBox", [](QWidget* dialog) {
+    dialog->resize(820, 520);
+    Grab(dialog, "open-file-dialog");
+    dialog->close();
+  });
+  window.findChild<QAction*>(QStringLiteral("OpenAction"))->trigger();
+
   for (const std::string& message : driver.messages) std::printf("message: %s\n", message.c_str());
   window.app().active_workbook()->set_saved(true);
   for (const auto& book : window.app().workbooks()) book->set_saved(true);

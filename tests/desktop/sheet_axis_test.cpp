@@ -1,9 +1,8 @@
-// Row and column positions of the sheet view, and the change fingerprint of a workbook.
+// Row and column positions of the sheet view.
 #include "app/desktop/sheet_axis.h"
 
 #include <gtest/gtest.h>
 
-#include "app/desktop/workbook_state.h"
 #include "core/host/range.h"
 #include "core/host/workbook.h"
 
@@ -40,24 +39,6 @@ TEST(SheetAxis, RowsOfASheetFollowItsHeightsOnAMillionRows) {
   EXPECT_EQ(rows.Start(3), standard + 30);
   EXPECT_EQ(rows.Start(1000001) - rows.Start(1000000), 0);
   EXPECT_EQ(rows.At(rows.Start(900000) + 1), 900000);
-}
-
-TEST(WorkbookState, FingerprintChangesWithValuesFormatsAndSizesOnly) {
-  host::Workbook book("Book1");
-  host::Worksheet& sheet = book.AddSheet("Sheet1", 1);
-  const uint64_t empty = Fingerprint(book);
-  sheet.SetText(1, 4, "漢字");
-  const uint64_t typed = Fingerprint(book);
-  EXPECT_NE(typed, empty);
-  sheet.view().selection.assign(1, host::Area::Cell(5, 5));  // selecting is no change
-  EXPECT_EQ(Fingerprint(book), typed);
-  sheet.SetColumnWidth(3, 20);
-  const uint64_t widened = Fingerprint(book);
-  EXPECT_NE(widened, typed);
-  sheet.SetText(1, 4, "漢字");
-  EXPECT_EQ(Fingerprint(book), widened);
-  sheet.SetText(1, 4, "感じ");
-  EXPECT_NE(Fingerprint(book), widened);
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 // the shortcut keys driving the add-in's dialogs, selection, undo, and closing with changes.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHelpEvent>
+#include <QInputDialog>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
@@ -21,6 +25,7 @@
 #include "app/desktop/main_window.h"
 #include "app/desktop/ng_chart.h"
 #include "app/desktop/sheet_grid.h"
+#include "app/desktop/sheet_tabs.h"
 #include "core/host/range.h"
 #include "render/page_layout.h"
 #include "tests/desktop/modal_driver.h"
@@ -234,8 +239,9 @@ TEST_F(WindowTest, CtrlTMakesATestSheetThatTheWindowShows) {
   EXPECT_EQ(window.tabs()->count(), 2);
   EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()),
             QStringLiteral("テスト用紙 【40】"));
-  // The three questions stand on the test sheet, position 1 in T2.
+  // The three questions stand on the test sheet, position 1 in T2, which is in view.
   EXPECT_EQ(ActiveSheet().TextView(2, 20).empty(), false);
+  EXPECT_TRUE(window.grid()->viewport()->rect().contains(window.grid()->CellRect(2, 20).center()));
 
   // Back on the question sheet through its tab: the add-in hears of it.
   window.tabs()->setCurrentIndex(0);
@@ -257,6 +263,11 @@ TEST_F(WindowTest, CtrlNMarksTheQuestionOfATestCellAndCtrlJJumpsBetweenThem) {
   QTest::keyClick(window.grid(), Qt::Key_N, Qt::ControlModifier);
   EXPECT_EQ(Sheet("ミラトス").TextView(row, 6), "X");
   EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+  // The number above the strip is the one the status bar names.
+  const host::CellValue number = ActiveSheet().Value(1, 20);
+  ASSERT_EQ(number.type, host::ValueType::kNumber);
+  EXPECT_EQ(window.statusBar()->currentMessage(),
+            QStringLiteral("問 %1 を間違いとして記録しました").arg(number.number));
   QTest::keyClick(window.grid(), Qt::Key_N, Qt::ControlModifier);
   EXPECT_EQ(Sheet("ミラトス").TextView(row, 7), "X");
   for (int32_t other = 1; other <= 3; ++other) {
@@ -266,6 +277,8 @@ TEST_F(WindowTest, CtrlNMarksTheQuestionOfATestCellAndCtrlJJumpsBetweenThem) {
 
   // Ctrl+J: to the question's row, shown in the grid, and back to the test cell.
   QTest::keyClick(window.grid(), Qt::Key_J, Qt::ControlModifier);
+  EXPECT_EQ(window.statusBar()->currentMessage(),
+            QStringLiteral("問 %1 の問題文（%2 行目）へ移動しました").arg(number.number).arg(row));
   EXPECT_EQ(window.grid()->sheet()->name(), "ミラトス");
   EXPECT_EQ(window.tabs()->tabText(window.tabs()->currentIndex()), QStringLiteral("ミラトス"));
   EXPECT_EQ(window.grid()->active_cell(), (host::CellRef{row, 4}));
@@ -273,6 +286,8 @@ TEST_F(WindowTest, CtrlNMarksTheQuestionOfATestCellAndCtrlJJumpsBetweenThem) {
   EXPECT_EQ(window.grid()->sheet()->name(), "テスト用紙 【40】");
   EXPECT_EQ(window.grid()->active_cell(), (host::CellRef{2, 20}));
   EXPECT_TRUE(window.grid()->viewport()->rect().contains(window.grid()->CellRect(2, 20).center()));
+  EXPECT_EQ(window.statusBar()->currentMessage(),
+            QStringLiteral("テスト用紙の問 %1 へ移動しました").arg(number.number));
 }
 
 TEST_F(WindowTest, PaperDialogRejectsABadHeightAndKeepsTheFocus) {
@@ -376,6 +391,12 @@ TEST_F(WindowTest, PrintPreviewAndPdfTakeTheirPagesFromThePrintLayout) {
     EXPECT_EQ(view->currentPage(), pages);
     preview->close();
   });
+  // One preview item in the File menu.
+  int previews = 0;
+  for (QAction* action : window.menuBar()->actions().front()->menu()->actions()) {
+    previews += action->text() == QStringLiteral("印刷プレビュー(&V)");
+  }
+  EXPECT_EQ(previews, 1);
   window.findChild<QAction*>(QStringLiteral("PrintPreviewAction"))->trigger();
   EXPECT_EQ(pages, static_cast<int>(layout.pages.size()));
   const std::string pdf = home.path() + "/Documents/test.pdf";
@@ -507,6 +528,130 @@ TEST_F(WindowTest, ClosingAsksToSaveChangesAndRunsShutDown) {
   EXPECT_TRUE(window.close());
   // END_Shori took the add-in's submenu down.
   EXPECT_EQ(window.app().CommandBars().Item("cell").Controls().Item(1).Caption(), "切り取り(&T)");
+}
+
+TEST_F(WindowTest, ClosingAsksAfterAnyChangeOfTheModelAndNotAfterSaving) {
+  StartBlank();
+  EXPECT_FALSE(window.isWindowModified());  // the blank template holds nothing to lose
+  // Changes a look at cell values would miss: a page break, a comment shown.
+  host::Sheet sheet = window.app().ActiveSheet();
+  sheet.HPageBreaks().Add(window.app().Range("A9"));
+  window.app().Range("D1").Comment().SetVisible(true);
+  bool asked = false;
+  driver.Expect("SaveChangesBox", [&](QWidget* box) {
+    asked = true;
+    QTest::keyClick(box, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(window.close());
+  EXPECT_TRUE(asked);
+  const std::string path = home.path() + "/Documents/record.xlsx";
+  driver.Expect("SaveFileBox", [&](QWidget* box) {
+    box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString(path));
+    QMetaObject::invokeMethod(box, "accept");
+  });
+  ASSERT_TRUE(window.SaveActive());
+  const size_t shown = driver.messages.size();
+  EXPECT_TRUE(window.close());
+  EXPECT_EQ(driver.messages.size(), shown);  // nothing moved since the save: no question
+}
+
+TEST_F(WindowTest, SheetTabsRenameCopyInsertAndDeleteSheets) {
+  StartBlank();
+  std::unique_ptr<QMenu> menu(window.tabs()->BuildMenu(0));
+  QStringList items;
+  for (QAction* action : menu->actions()) items << action->text();
+  EXPECT_EQ(items, (QStringList{QStringLiteral("挿入(&I)"), QStringLiteral("削除(&D)"),
+                                QStringLiteral("名前の変更(&R)"),
+                                QStringLiteral("移動またはコピー(&M)...")}));
+  const auto names = [&] {
+    std::vector<std::string> out;
+    for (int i = 0; i < window.tabs()->count(); ++i)
+      out.push_back(window.tabs()->tabText(i).toStdString());
+    return out;
+  };
+
+  // A double-click renames; a name the host refuses is explained and may be corrected.
+  int asked = 0;
+  const auto rename_to = [&](QString name) {
+    driver.Expect("RenameSheetBox", [&, name](QWidget* box) {
+      ++asked;
+      auto* dialog = static_cast<QInputDialog*>(box);
+      dialog->setTextValue(name);
+      dialog->accept();
+    });
+  };
+  rename_to(QStringLiteral("bad/name"));
+  rename_to(QStringLiteral("ミラトス4nen"));
+  QTest::mouseDClick(window.tabs(), Qt::LeftButton, {}, window.tabs()->tabRect(0).center());
+  EXPECT_EQ(asked, 2);
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("1004"), std::string::npos);
+  EXPECT_EQ(names(), (std::vector<std::string>{"ミラトス4nen"}));
+  EXPECT_TRUE(window.isWindowModified());
+
+  // A copy at the end, which becomes the active sheet.
+  driver.Expect("MoveOrCopyBox", [](QWidget* box) {
+    box->findChild<QCheckBox*>(QStringLiteral("MakeCopy"))->setChecked(true);
+    box->findChild<QListWidget*>(QStringLiteral("BeforeSheet"))->setCurrentRow(1);
+    static_cast<QDialog*>(box)->accept();
+  });
+  menu->actions().at(3)->trigger();
+  EXPECT_EQ(names(), (std::vector<std::string>{"ミラトス4nen", "ミラトス4nen (2)"}));
+  EXPECT_EQ(ActiveSheet().name(), "ミラトス4nen (2)");
+  EXPECT_EQ(ActiveSheet().CommentCount(), Sheet("ミラトス4nen").CommentCount());
+
+  // Inserting before the copy, then deleting the copy after saying yes.
+  std::unique_ptr<QMenu>(window.tabs()->BuildMenu(1))->actions().at(0)->trigger();
+  EXPECT_EQ(names(), (std::vector<std::string>{"ミラトス4nen", "Sheet1", "ミラトス4nen (2)"}));
+  EXPECT_EQ(ActiveSheet().name(), "Sheet1");
+  driver.Expect("DeleteSheetBox", [](QWidget* box) {
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+  });
+  std::unique_ptr<QMenu>(window.tabs()->BuildMenu(2))->actions().at(1)->trigger();
+  EXPECT_EQ(names(), (std::vector<std::string>{"ミラトス4nen", "Sheet1"}));
+  EXPECT_EQ(driver.pending(), 0u);
+}
+
+TEST_F(WindowTest, CtrlTOnAListOffersItsSheetAsTheQuestionSheet) {
+  StartBlank();
+  const std::string csv = home.path() + "/Documents/4nen.csv";
+  // The third question is far too long for its cell.
+  std::string long_question;
+  for (int i = 0; i < 12; ++i) long_question += "あいうえお";
+  std::ofstream(csv) << ",,,漢字をかく,書\n,,,海をわたる,渡\n,,," << long_question << "漢字,字\n";
+  ASSERT_TRUE(window.OpenPath(QString::fromStdString(csv)));
+  ASSERT_EQ(ActiveSheet().name(), "4nen");
+  // Declined: nothing is renamed, and the add-in says what it needs.
+  driver.Expect("ListSheetBox", [](QWidget* box) {
+    static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(ActiveSheet().name(), "4nen");
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("ミラトス"), std::string::npos);
+  Refocus();
+  // Accepted: the sheet takes the command line's name and the test is made from it.
+  QString offer;
+  driver.Expect("ListSheetBox", [&](QWidget* box) {
+    offer = static_cast<QMessageBox*>(box)->text();
+    static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+  });
+  driver.Expect("KanjiForm1", [&](QWidget* dialog) {
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton1")),
+                      Qt::LeftButton);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("CommandButton2")),
+                      Qt::LeftButton);
+  });
+  QTest::keyClick(window.grid(), Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(offer.contains(QStringLiteral("ミラトス4nen")));
+  EXPECT_EQ(ActiveSheet().name(), "テスト用紙 【40】");
+  EXPECT_NE(Sheet("ミラトス4nen").TextView(1, 4), "");
+  EXPECT_EQ(driver.pending(), 0u);
+  // After the dialog, the question that prints too small is named by its row.
+  ASSERT_FALSE(driver.messages.empty());
+  EXPECT_NE(driver.messages.back().find("3 行目"), std::string::npos) << driver.messages.back();
+  EXPECT_NE(driver.messages.back().find("62 文字"), std::string::npos) << driver.messages.back();
 }
 
 TEST_F(WindowTest, SavingOverAFileChangedOnDiskAsksFirst) {
