@@ -261,26 +261,24 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
   painter.restore();
 }
 
-void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
-                        QPointF origin, const PaintOptions& options) {
-  const GridGeometry grid(sheet, area);
-  painter.save();
-  painter.translate(origin);
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  if (options.gridlines) {
-    QPen pen(options.gridline_color, 0);
-    painter.setPen(pen);
-    for (int32_t c = area.left; c <= area.right + 1; ++c) {
-      painter.drawLine(QLineF(grid.ColumnLeft(c), 0, grid.ColumnLeft(c), grid.Height()));
-    }
-    for (int32_t r = area.top; r <= area.bottom + 1; ++r) {
-      painter.drawLine(QLineF(0, grid.RowTop(r), grid.Width(), grid.RowTop(r)));
-    }
-  }
-  const QRectF whole(0, 0, grid.Width(), grid.Height());
-  // Text goes out in reading order, which is also the order a PDF's text is extracted in: a
-  // page written vertically reads each row from right to left.
-  std::vector<std::pair<int32_t, const host::Cell*>> order;
+namespace {
+
+using CellAt = std::pair<int32_t, const host::Cell*>;  // a stored cell and its row
+
+void PaintGridlines(QPainter& painter, const GridGeometry& grid, const host::Area& area,
+                    const QColor& color) {
+  painter.setPen(QPen(color, 0));
+  for (int32_t c = area.left; c <= area.right + 1; ++c)
+    painter.drawLine(QLineF(grid.ColumnLeft(c), 0, grid.ColumnLeft(c), grid.Height()));
+  for (int32_t r = area.top; r <= area.bottom + 1; ++r)
+    painter.drawLine(QLineF(0, grid.RowTop(r), grid.Width(), grid.RowTop(r)));
+}
+
+// The cells with a value, in reading order, which is also the order a PDF's text is extracted
+// in: a page written vertically reads each row from right to left.
+std::vector<CellAt> CellsInReadingOrder(const host::Worksheet& sheet, const host::Area& area,
+                                        bool whole_merges) {
+  std::vector<CellAt> order;
   bool vertical_page = false;
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     if (cell.type == host::ValueType::kEmpty) return;
@@ -288,7 +286,7 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     vertical_page =
         vertical_page || sheet.styles().Get(cell.style).orientation == host::kXlVertical;
   });
-  if (options.whole_merges) {
+  if (whole_merges) {
     // Merges whose first cell lies outside the area still show their text where they reach in.
     for (const host::Area& m : sheet.merges()) {
       if (area.Contains(m.top, m.left) || !Overlaps(m, area)) continue;
@@ -298,40 +296,37 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
     }
   }
   if (vertical_page) {
-    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+    std::stable_sort(order.begin(), order.end(), [](const CellAt& a, const CellAt& b) {
       return a.first != b.first ? a.first < b.first : a.second->col > b.second->col;
     });
   }
-  for (const auto& [row, cell_ptr] : order) {
-    const host::Cell& cell = *cell_ptr;
-    const host::Area* merge = MergeAt(sheet, row, cell.col);
-    if (merge && (merge->top != row || merge->left != cell.col)) continue;
-    const QRectF box = !merge ? grid.CellBox(row, cell.col)
-                       : options.whole_merges
-                           ? WholeBox(sheet, grid, *merge)
-                           : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
-    if (box.isEmpty()) continue;
-    const CellTextLayout layout = Layout(sheet, row, cell.col, box);
-    QRectF clip = box;
-    const host::Style& style = sheet.styles().Get(cell.style);
-    // Text that does not fit spills over empty neighbours on the side it grows to.
-    if (!merge && !style.wrap && !style.shrink && style.orientation == 0 &&
-        layout.block.width() > box.width()) {
-      const bool right = layout.block.right() > box.right(),
-                 left = layout.block.left() < box.left();
-      int32_t c = cell.col;
-      while (right && c < area.right && IsEmptyCell(sheet, row, c + 1) &&
-             grid.ColumnLeft(c + 1) < layout.block.right())
-        ++c;
-      clip.setRight(grid.ColumnLeft(c + 1));
-      c = cell.col;
-      while (left && c > area.left && IsEmptyCell(sheet, row, c - 1) &&
-             grid.ColumnLeft(c) > layout.block.left())
-        --c;
-      clip.setLeft(grid.ColumnLeft(c));
-    }
-    PaintText(painter, layout, box, clip.intersected(whole));
-  }
+  return order;
+}
+
+// Where the text of the cell in `box` may show: the box, widened over the empty neighbours on
+// the side an unwrapped, unshrunk, unturned text too wide for it grows to.
+QRectF SpillClip(const host::Worksheet& sheet, const GridGeometry& grid, const host::Area& area,
+                 int32_t row, int32_t col, const host::Style& style, const QRectF& box,
+                 const QRectF& block) {
+  QRectF clip = box;
+  if (style.wrap || style.shrink || style.orientation != 0 || block.width() <= box.width())
+    return clip;
+  const bool right = block.right() > box.right(), left = block.left() < box.left();
+  int32_t c = col;
+  while (right && c < area.right && IsEmptyCell(sheet, row, c + 1) &&
+         grid.ColumnLeft(c + 1) < block.right())
+    ++c;
+  clip.setRight(grid.ColumnLeft(c + 1));
+  c = col;
+  while (left && c > area.left && IsEmptyCell(sheet, row, c - 1) &&
+         grid.ColumnLeft(c) > block.left())
+    --c;
+  clip.setLeft(grid.ColumnLeft(c));
+  return clip;
+}
+
+void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const GridGeometry& grid,
+                     const host::Area& area) {
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     const host::Style& style = sheet.styles().Get(cell.style);
     bool any = false;
@@ -342,6 +337,35 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
                              : grid.CellBox(row, cell.col);
     PaintBorders(painter, style, box);
   });
+}
+
+}  // namespace
+
+void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
+                        QPointF origin, const PaintOptions& options) {
+  const GridGeometry grid(sheet, area);
+  painter.save();
+  painter.translate(origin);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  if (options.gridlines) PaintGridlines(painter, grid, area, options.gridline_color);
+  const QRectF whole(0, 0, grid.Width(), grid.Height());
+  for (const auto& [row, cell_ptr] : CellsInReadingOrder(sheet, area, options.whole_merges)) {
+    const host::Cell& cell = *cell_ptr;
+    const host::Area* merge = MergeAt(sheet, row, cell.col);
+    if (merge && (merge->top != row || merge->left != cell.col)) continue;
+    const QRectF box = !merge ? grid.CellBox(row, cell.col)
+                       : options.whole_merges
+                           ? WholeBox(sheet, grid, *merge)
+                           : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
+    if (box.isEmpty()) continue;
+    const CellTextLayout layout = Layout(sheet, row, cell.col, box);
+    // A merged area keeps its text inside.
+    const QRectF clip = merge ? box
+                              : SpillClip(sheet, grid, area, row, cell.col,
+                                          sheet.styles().Get(cell.style), box, layout.block);
+    PaintText(painter, layout, box, clip.intersected(whole));
+  }
+  PaintAllBorders(painter, sheet, grid, area);
   painter.restore();
 }
 

@@ -94,11 +94,38 @@ struct Strip {
 
 // --- Vertical (stacked) text -------------------------------------------------------------------
 
-// Places one column's characters [a, b) top-down on the centre line x = 0 from y = 0.
-Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
-                   size_t a, size_t b) {
-  Strip s;
-  std::vector<QRectF> squares(b - a);
+// The glyph of character `k` in its em square, in its vertical form and position.
+PlacedGlyph PlaceVerticalGlyph(const Item& item, const ShapedGlyph& g, double size,
+                               const QColor& color, size_t k, char32_t c, const QRectF& square) {
+  PlacedGlyph p{item.face,
+                size,
+                g.glyph,
+                QPointF(g.x_offset * size, square.top() + g.y_offset * size),
+                square,
+                color,
+                static_cast<int32_t>(k)};
+  // A font without vertical forms leaves the horizontal glyph: correct it by hand.
+  uint32_t nominal = 0;
+  const bool unchanged =
+      hb_font_get_nominal_glyph(item.face->hb(), c, &nominal) && nominal == g.glyph;
+  if (!unchanged && nominal != 0 && HasVerticalForm(c)) p.text_glyph = nominal;
+  if (unchanged && TurnsInVerticalText(c)) {
+    p.turned = true;
+    const double adv = item.face->AdvanceEm(g.glyph) * size;
+    p.origin = QPointF(
+        -adv / 2, square.center().y() + (item.face->ascent() - item.face->descent()) * size / 2);
+  } else if (unchanged && IsVerticalCornerPunctuation(c)) {
+    p.origin += QPointF(0.6 * size, -0.6 * size);
+  } else if (unchanged && IsSmallKana(c)) {
+    p.origin += QPointF(0.1 * size, -0.1 * size);
+  }
+  return p;
+}
+
+// Shapes the characters [a, b) item by item into `s`, one em square each; fills `squares` and
+// returns the widest square.
+double PlaceColumnGlyphs(const StyledText& t, const std::vector<Item>& items, size_t a, size_t b,
+                         Strip& s, std::vector<QRectF>& squares) {
   double widest = 0;
   for (const Item& item : ItemsIn(items, a, b)) {
     const size_t from = std::max(item.start, a), to = std::min(item.end, b);
@@ -114,37 +141,17 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
       squares[k - a] = QRectF(-size / 2, top + (k - from) * size, size, size);
     for (const ShapedGlyph& g : shaped) {
       const size_t k = from + g.cluster;
-      const char32_t c = t.text[k];
-      const QRectF square = squares[k - a];
-      PlacedGlyph p{item.face,
-                    size,
-                    g.glyph,
-                    QPointF(g.x_offset * size, square.top() + g.y_offset * size),
-                    square,
-                    color,
-                    static_cast<int32_t>(k)};
-      // A font without vertical forms leaves the horizontal glyph: correct it by hand.
-      uint32_t nominal = 0;
-      const bool unchanged =
-          hb_font_get_nominal_glyph(item.face->hb(), c, &nominal) && nominal == g.glyph;
-      if (!unchanged && nominal != 0 && HasVerticalForm(c)) p.text_glyph = nominal;
-      if (unchanged && TurnsInVerticalText(c)) {
-        p.turned = true;
-        const double adv = item.face->AdvanceEm(g.glyph) * size;
-        p.origin = QPointF(-adv / 2, square.center().y() +
-                                         (item.face->ascent() - item.face->descent()) * size / 2);
-      } else if (unchanged && IsVerticalCornerPunctuation(c)) {
-        p.origin += QPointF(0.6 * size, -0.6 * size);
-      } else if (unchanged && IsSmallKana(c)) {
-        p.origin += QPointF(0.1 * size, -0.1 * size);
-      }
-      s.glyphs.push_back(p);
+      s.glyphs.push_back(PlaceVerticalGlyph(item, g, size, color, k, t.text[k], squares[k - a]));
     }
     s.length = top + (to - from) * size;
     widest = std::max(widest, size);
   }
-  s.before = s.after = widest / 2;
-  // Underlines become side lines on the right; strikethroughs run down the middle.
+  return widest;
+}
+
+// Underlines become side lines on the right; strikethroughs run down the middle.
+void AddColumnLines(const StyledText& t, size_t a, size_t b, const std::vector<QRectF>& squares,
+                    double widest, Strip& s) {
   for (size_t k = a; k < b; ++k) {
     const host::Font& f = t.fonts[t.font_of[k]];
     const QRectF& sq = squares[k - a];
@@ -159,33 +166,49 @@ Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<It
     }
     if (f.strikethrough) AddLine(s.lines, QLineF(0, sq.top(), 0, sq.bottom()), w, color);
   }
-  // Visible phonetic guides stand on the right at half size, centred on their base characters.
-  if (t.phonetic_visible) {
-    const double base_right = s.after;
-    for (const host::PhoneticRun& run : t.phonetic) {
-      const size_t from = std::max<size_t>(run.start, a),
-                   to = std::min<size_t>(run.start + run.length, b);
-      if (from >= to || run.text.empty()) continue;
-      const host::Font& base = t.fonts[t.font_of[from]];
-      const double rs = base.size / 2;
-      StyledText ruby = StyledText::Plain(run.text, base);
-      const std::vector<Item> ruby_items = Itemize(fonts, ruby);
-      Strip r = LayoutColumn(fonts, ruby, ruby_items, 0, ruby.text.size());
-      const double scale = rs / base.size;
-      const double mid = (squares[from - a].top() + squares[to - 1 - a].bottom()) / 2;
-      const double x = base_right + 0.05 * base.size + rs / 2;
-      const double y = mid - r.length * scale / 2;
-      for (PlacedGlyph g : r.glyphs) {
-        g.size *= scale;
-        g.origin = QPointF(x + g.origin.x() * scale, y + g.origin.y() * scale);
-        g.square = QRectF(x + g.square.left() * scale, y + g.square.top() * scale,
-                          g.square.width() * scale, g.square.height() * scale);
-        g.index = -1;
-        s.glyphs.push_back(g);
-      }
-      s.after = std::max(s.after, x + rs / 2);
+}
+
+Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                   size_t a, size_t b);
+
+// Visible phonetic guides stand on the right at half size, centred on their base characters.
+void AddColumnRuby(FontCatalog& fonts, const StyledText& t, size_t a, size_t b,
+                   const std::vector<QRectF>& squares, Strip& s) {
+  const double base_right = s.after;
+  for (const host::PhoneticRun& run : t.phonetic) {
+    const size_t from = std::max<size_t>(run.start, a),
+                 to = std::min<size_t>(run.start + run.length, b);
+    if (from >= to || run.text.empty()) continue;
+    const host::Font& base = t.fonts[t.font_of[from]];
+    const double rs = base.size / 2;
+    StyledText ruby = StyledText::Plain(run.text, base);
+    const std::vector<Item> ruby_items = Itemize(fonts, ruby);
+    Strip r = LayoutColumn(fonts, ruby, ruby_items, 0, ruby.text.size());
+    const double scale = rs / base.size;
+    const double mid = (squares[from - a].top() + squares[to - 1 - a].bottom()) / 2;
+    const double x = base_right + 0.05 * base.size + rs / 2;
+    const double y = mid - r.length * scale / 2;
+    for (PlacedGlyph g : r.glyphs) {
+      g.size *= scale;
+      g.origin = QPointF(x + g.origin.x() * scale, y + g.origin.y() * scale);
+      g.square = QRectF(x + g.square.left() * scale, y + g.square.top() * scale,
+                        g.square.width() * scale, g.square.height() * scale);
+      g.index = -1;
+      s.glyphs.push_back(g);
     }
+    s.after = std::max(s.after, x + rs / 2);
   }
+}
+
+// Places one column's characters [a, b) top-down on the centre line x = 0 from y = 0.
+Strip LayoutColumn(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                   size_t a, size_t b) {
+  Strip s;
+  std::vector<QRectF> squares(b - a);
+  const double widest = PlaceColumnGlyphs(t, items, a, b, s, squares);
+  s.before = s.after = widest / 2;
+  AddColumnLines(t, a, b, squares, widest, s);
+  if (t.phonetic_visible) AddColumnRuby(fonts, t, a, b, squares, s);
   return s;
 }
 
@@ -220,10 +243,11 @@ struct HGlyph {
   size_t item;
 };
 
-// Places line [a, b) from x = 0 on the baseline y = 0 (ruby above).
-Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
-                 const std::vector<std::vector<ShapedGlyph>>& shaped, size_t a, size_t b) {
-  Strip s;
+// Places the shaped glyphs of characters [a, b) along the base line into `s`; returns each
+// character's left edge (and the line's end at [b - a]).
+std::vector<double> PlaceLineGlyphs(const StyledText& t, const std::vector<Item>& items,
+                                    const std::vector<std::vector<ShapedGlyph>>& shaped, size_t a,
+                                    size_t b, Strip& s) {
   std::vector<double> x_of(b - a + 1, 0);
   double pen = 0;
   for (const Item& item : ItemsIn(items, a, b)) {
@@ -253,10 +277,12 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
   for (size_t k = b - a; k-- > 1;) {
     if (x_of[k] == 0) x_of[k] = x_of[k + 1];
   }
-  // Trailing spaces do not count towards alignment.
-  size_t end = b;
-  while (end > a && (t.text[end - 1] == U' ' || t.text[end - 1] == U'\u3000')) --end;
-  s.length = x_of[end - a];
+  return x_of;
+}
+
+// Underlines below the base line, strikethroughs through the middle of the characters.
+void AddLineLines(const StyledText& t, size_t a, size_t b, const std::vector<double>& x_of,
+                  Strip& s) {
   for (size_t k = a; k < b; ++k) {
     const host::Font& f = t.fonts[t.font_of[k]];
     const double w = std::max(0.5, f.size / 18);
@@ -271,38 +297,57 @@ Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item
       AddLine(s.lines, QLineF(x_of[k - a], -0.3 * f.size, x_of[k + 1 - a], -0.3 * f.size), w,
               color);
   }
-  if (t.phonetic_visible) {
-    double ruby_height = 0;
-    std::vector<PlacedGlyph> ruby_glyphs;
-    for (const host::PhoneticRun& run : t.phonetic) {
-      const size_t from = std::max<size_t>(run.start, a),
-                   to = std::min<size_t>(run.start + run.length, b);
-      if (from >= to || run.text.empty()) continue;
-      host::Font rf = t.fonts[t.font_of[from]];
-      rf.size /= 2;
-      rf.underline = host::kXlUnderlineStyleNone;
-      StyledText ruby = StyledText::Plain(run.text, rf);
-      const std::vector<Item> ruby_items = Itemize(fonts, ruby);
-      std::vector<std::vector<ShapedGlyph>> ruby_shaped;
-      for (const Item& item : ruby_items) {
-        ruby_shaped.push_back(
-            Shape(*item.face,
-                  std::u32string_view(ruby.text).substr(item.start, item.end - item.start), false));
-      }
-      Strip r = LayoutLine(fonts, ruby, ruby_items, ruby_shaped, 0, ruby.text.size());
-      const double x = (x_of[from - a] + x_of[to - a]) / 2 - r.length / 2;
-      const double base_y = -s.before - r.after;
-      for (PlacedGlyph g : r.glyphs) {
-        g.origin += QPointF(x, base_y);
-        g.square.translate(x, base_y);
-        g.index = -1;
-        ruby_glyphs.push_back(g);
-      }
-      ruby_height = std::max(ruby_height, r.before + r.after);
+}
+
+Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                 const std::vector<std::vector<ShapedGlyph>>& shaped, size_t a, size_t b);
+
+// Visible phonetic guides stand above their base characters at half size, centred on them.
+void AddLineRuby(FontCatalog& fonts, const StyledText& t, size_t a, size_t b,
+                 const std::vector<double>& x_of, Strip& s) {
+  double ruby_height = 0;
+  std::vector<PlacedGlyph> ruby_glyphs;
+  for (const host::PhoneticRun& run : t.phonetic) {
+    const size_t from = std::max<size_t>(run.start, a),
+                 to = std::min<size_t>(run.start + run.length, b);
+    if (from >= to || run.text.empty()) continue;
+    host::Font rf = t.fonts[t.font_of[from]];
+    rf.size /= 2;
+    rf.underline = host::kXlUnderlineStyleNone;
+    StyledText ruby = StyledText::Plain(run.text, rf);
+    const std::vector<Item> ruby_items = Itemize(fonts, ruby);
+    std::vector<std::vector<ShapedGlyph>> ruby_shaped;
+    for (const Item& item : ruby_items) {
+      ruby_shaped.push_back(
+          Shape(*item.face,
+                std::u32string_view(ruby.text).substr(item.start, item.end - item.start), false));
     }
-    s.glyphs.insert(s.glyphs.end(), ruby_glyphs.begin(), ruby_glyphs.end());
-    s.before += ruby_height;
+    Strip r = LayoutLine(fonts, ruby, ruby_items, ruby_shaped, 0, ruby.text.size());
+    const double x = (x_of[from - a] + x_of[to - a]) / 2 - r.length / 2;
+    const double base_y = -s.before - r.after;
+    for (PlacedGlyph g : r.glyphs) {
+      g.origin += QPointF(x, base_y);
+      g.square.translate(x, base_y);
+      g.index = -1;
+      ruby_glyphs.push_back(g);
+    }
+    ruby_height = std::max(ruby_height, r.before + r.after);
   }
+  s.glyphs.insert(s.glyphs.end(), ruby_glyphs.begin(), ruby_glyphs.end());
+  s.before += ruby_height;
+}
+
+// Places line [a, b) from x = 0 on the baseline y = 0 (ruby above).
+Strip LayoutLine(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                 const std::vector<std::vector<ShapedGlyph>>& shaped, size_t a, size_t b) {
+  Strip s;
+  const std::vector<double> x_of = PlaceLineGlyphs(t, items, shaped, a, b, s);
+  // Trailing spaces do not count towards alignment.
+  size_t end = b;
+  while (end > a && (t.text[end - 1] == U' ' || t.text[end - 1] == U'\u3000')) --end;
+  s.length = x_of[end - a];
+  AddLineLines(t, a, b, x_of, s);
+  if (t.phonetic_visible) AddLineRuby(fonts, t, a, b, x_of, s);
   return s;
 }
 
@@ -394,6 +439,84 @@ StyledText StyledText::Plain(std::string_view utf8, const host::Font& font) {
   return t;
 }
 
+namespace {
+
+// The strips of a cell's text and the size of the block they make, unscaled.
+struct Block {
+  std::vector<Strip> strips;
+  double width = 0;
+  double height = 0;
+};
+
+// Stacked text: columns broken at line ends and, with wrap, at the bottom of `box`.
+Block StackColumns(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items,
+                   const host::Style& style, const QRectF& box) {
+  Block block;
+  for (auto [a, b] : BreakColumns(t, style.wrap, box.height()))
+    block.strips.push_back(LayoutColumn(fonts, t, items, a, b));
+  for (const Strip& s : block.strips) {
+    block.width += s.before + s.after;
+    block.height = std::max(block.height, s.length);
+  }
+  return block;
+}
+
+// Horizontal text: lines broken at line ends and, with wrap, at the width left by the indent.
+Block SetLines(FontCatalog& fonts, const StyledText& t, const std::vector<Item>& items, bool wrap,
+               double width) {
+  std::vector<std::vector<ShapedGlyph>> shaped;
+  std::vector<double> advance(t.text.size(), 0);
+  for (const Item& item : items) {
+    shaped.push_back(Shape(
+        *item.face, std::u32string_view(t.text).substr(item.start, item.end - item.start), false));
+    for (const ShapedGlyph& g : shaped.back())
+      advance[item.start + g.cluster] += g.x_advance * t.fonts[item.font].size;
+  }
+  Block block;
+  for (auto [a, b] : BreakLines(t, advance, wrap, width))
+    block.strips.push_back(LayoutLine(fonts, t, items, shaped, a, b));
+  for (const Strip& s : block.strips) {
+    block.width = std::max(block.width, s.length);
+    block.height += s.before + s.after;
+  }
+  return block;
+}
+
+// Shrink to fit: one factor for the whole text, never below what makes it fit.
+double ShrinkFactor(const Block& block, bool stacked, const QRectF& box, double indent) {
+  double fit = 1;
+  if (block.width > 0 && block.width > box.width() - indent)
+    fit = std::min(fit, std::max(0.0, box.width() - indent) / block.width);
+  if (stacked && block.height > box.height())
+    fit = std::min(fit, std::max(0.0, box.height()) / block.height);
+  return std::max(fit, 0.01);
+}
+
+// Puts the strips of `block` into `out`, the block's top left at `at`, scaled by out.scale.
+void PlaceStrips(const Block& block, bool stacked, int horizontal, QPointF at,
+                 CellTextLayout& out) {
+  const double f = out.scale;
+  if (stacked) {
+    // Columns run from right to left; each column's base centre sits left of its ruby.
+    double right = at.x() + block.width * f;
+    for (const Strip& s : block.strips) {
+      const double centre = right - s.after * f;
+      Place(out, s, QPointF(centre, at.y()), f);
+      right -= (s.before + s.after) * f;
+    }
+    return;
+  }
+  double y = at.y();
+  for (const Strip& s : block.strips) {
+    const QPointF line_at =
+        Align(QRectF(at.x(), y, block.width * f, 0), QSizeF(s.length * f, 0), horizontal, kXlTop);
+    Place(out, s, QPointF(line_at.x(), y + s.before * f), f);
+    y += (s.before + s.after) * f;
+  }
+}
+
+}  // namespace
+
 CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const host::Style& style,
                               const QRectF& cell, double indent_points) {
   CellTextLayout out;
@@ -406,34 +529,12 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
   const double indent =
       (horizontal == kXlLeft || horizontal == kXlRight) ? style.indent * indent_points : 0;
 
-  std::vector<Strip> strips;
-  double block_w = 0, block_h = 0;
+  Block block;
   if (stacked) {
-    for (auto [a, b] : BreakColumns(t, style.wrap, box.height()))
-      strips.push_back(LayoutColumn(fonts, t, items, a, b));
-    for (const Strip& s : strips) {
-      block_w += s.before + s.after;
-      block_h = std::max(block_h, s.length);
-    }
+    block = StackColumns(fonts, t, items, style, box);
   } else {
-    std::vector<std::vector<ShapedGlyph>> shaped;
-    std::vector<double> advance(t.text.size(), 0);
-    for (const Item& item : items) {
-      shaped.push_back(Shape(*item.face,
-                             std::u32string_view(t.text).substr(item.start, item.end - item.start),
-                             false));
-      for (const ShapedGlyph& g : shaped.back())
-        advance[item.start + g.cluster] += g.x_advance * t.fonts[item.font].size;
-    }
     const bool turned = style.orientation != 0 && style.orientation != host::kXlHorizontal;
-    const bool wrap = style.wrap && !turned;
-    for (auto [a, b] : BreakLines(t, advance, wrap, std::max(1.0, box.width() - indent))) {
-      strips.push_back(LayoutLine(fonts, t, items, shaped, a, b));
-    }
-    for (const Strip& s : strips) {
-      block_w = std::max(block_w, s.length);
-      block_h += s.before + s.after;
-    }
+    block = SetLines(fonts, t, items, style.wrap && !turned, std::max(1.0, box.width() - indent));
     if (turned) {
       out.rotation = style.orientation == host::kXlUpward     ? 90
                      : style.orientation == host::kXlDownward ? -90
@@ -441,44 +542,20 @@ CellTextLayout LayoutCellText(FontCatalog& fonts, const StyledText& t, const hos
     }
   }
 
-  // Shrink to fit: one factor for the whole text, never below what makes it fit.
-  if (style.shrink && !style.wrap && out.rotation == 0) {
-    double fit = 1;
-    if (block_w > 0 && block_w > box.width() - indent)
-      fit = std::min(fit, std::max(0.0, box.width() - indent) / block_w);
-    if (stacked && block_h > box.height())
-      fit = std::min(fit, std::max(0.0, box.height()) / block_h);
-    out.scale = std::max(fit, 0.01);
-  }
+  if (style.shrink && !style.wrap && out.rotation == 0)
+    out.scale = ShrinkFactor(block, stacked, box, indent);
   const double f = out.scale;
   QRectF align_box =
       box.adjusted(horizontal == kXlLeft ? indent : 0, 0, horizontal == kXlRight ? -indent : 0, 0);
-  int vertical = style.vertical;
   if (out.rotation != 0) {
-    align_box =
-        QRectF(cell.center().x() - block_w / 2, cell.center().y() - block_h / 2, block_w, block_h);
+    align_box = QRectF(cell.center().x() - block.width / 2, cell.center().y() - block.height / 2,
+                       block.width, block.height);
   }
-  const QPointF at =
-      Align(align_box, QSizeF(block_w * f, block_h * f), out.rotation != 0 ? kXlCenter : horizontal,
-            out.rotation != 0 ? kXlCenter : vertical);
-  out.block = QRectF(at, QSizeF(block_w * f, block_h * f));
-  if (stacked) {
-    // Columns run from right to left; each column's base centre sits left of its ruby.
-    double right = at.x() + block_w * f;
-    for (const Strip& s : strips) {
-      const double centre = right - s.after * f;
-      Place(out, s, QPointF(centre, at.y()), f);
-      right -= (s.before + s.after) * f;
-    }
-  } else {
-    double y = at.y();
-    for (const Strip& s : strips) {
-      const QPointF line_at =
-          Align(QRectF(at.x(), y, block_w * f, 0), QSizeF(s.length * f, 0), horizontal, kXlTop);
-      Place(out, s, QPointF(line_at.x(), y + s.before * f), f);
-      y += (s.before + s.after) * f;
-    }
-  }
+  const QSizeF size(block.width * f, block.height * f);
+  const QPointF at = Align(align_box, size, out.rotation != 0 ? kXlCenter : horizontal,
+                           out.rotation != 0 ? kXlCenter : style.vertical);
+  out.block = QRectF(at, size);
+  PlaceStrips(block, stacked, horizontal, at, out);
   return out;
 }
 

@@ -8,7 +8,6 @@
 #include "core/host/host_error.h"
 #include "core/host/paper.h"
 #include "core/host/units.h"
-#include "core/workbook/question_sheet.h"
 
 namespace tessarin::render {
 namespace {
@@ -58,26 +57,30 @@ double ColumnsWidth(const host::Worksheet& sheet, int32_t left, int32_t right) {
   return w;
 }
 
+// The print area, else the used area. Printing something other than what the user set aside
+// would waste paper and hide the fault, so an unreadable print area is an error.
+host::AreaList PrintedAreas(const host::Worksheet& sheet) {
+  const std::string& print_area = sheet.page_setup().print_area;
+  if (print_area.empty()) return host::AreaList(sheet.UsedArea());
+  try {
+    return host::ParseAddress(print_area);
+  } catch (const host::HostError& e) {
+    throw host::HostError(host::kErrApplicationDefined,
+                          "The print area \"" + print_area + "\" of sheet \"" + sheet.name() +
+                              "\" cannot be read (" + e.description() +
+                              "); set the print area again or clear it.");
+  }
+}
+
 }  // namespace
 
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet) {
   std::vector<int32_t> breaks;
   // The sheet holds each break as the first row of the new page; a page ends on the row above.
   for (int32_t first : sheet.row_breaks()) breaks.push_back(first - 1);
-  const int32_t rows = TestPageRows(sheet);
-  if (rows > 0) {
-    const int32_t last = sheet.cells().MaxRow();
-    for (int32_t r = rows; r <= last + rows; r += rows) breaks.push_back(r);
-  }
   std::sort(breaks.begin(), breaks.end());
   breaks.erase(std::unique(breaks.begin(), breaks.end()), breaks.end());
   return breaks;
-}
-
-int32_t TestPageRows(const host::Worksheet& sheet) {
-  if (sheet.name() == workbook::kTestSheet40) return 8;
-  if (sheet.name() == workbook::kTestSheet20) return 4;
-  return 0;
 }
 
 PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
@@ -94,15 +97,7 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
     out.printable = QRectF(QPointF(), out.paper);  // margins that leave no room: print edge to edge
   }
 
-  host::AreaList areas;
-  if (!setup.print_area.empty()) {
-    try {
-      areas = host::ParseAddress(setup.print_area);
-    } catch (const host::HostError&) {
-      areas = host::AreaList();
-    }
-  }
-  if (areas.size() == 0) areas = host::AreaList(sheet.UsedArea());
+  const host::AreaList areas = PrintedAreas(sheet);
 
   // The zoom, or the scale that fits the first area into the pages asked for.
   const host::Area& first = areas.front();
@@ -118,20 +113,6 @@ PrintLayout LayoutPrintPages(const host::Worksheet& sheet) {
     }
   }
   const std::vector<int32_t> breaks = ManualRowBreaks(sheet);
-  if (const int32_t rows = TestPageRows(sheet); rows > 0) {
-    // A test page never spreads over two sheets of paper: scale down until the tallest fits.
-    double need_w = 0, need_h = 0;
-    for (const host::Area& a : areas) {
-      need_w = std::max(need_w, ColumnsWidth(sheet, a.left, a.right));
-      for (int32_t top = a.top; top <= a.bottom; top += rows) {
-        need_h = std::max(need_h, RowsHeight(sheet, top, std::min(a.bottom, top + rows - 1)));
-      }
-    }
-    double fit = 1;
-    if (need_w > 0) fit = std::min(fit, out.printable.width() / need_w);
-    if (need_h > 0) fit = std::min(fit, out.printable.height() / need_h);
-    if (fit < scale) scale = std::max(0.1, std::floor(fit * 100 + 1e-9) / 100);
-  }
   scale = std::clamp(scale, 0.1, 4.0);
   out.scale = scale;
   if (setup.print_headings) out.headings = QSizeF(kHeadingWidth, sheet.default_row_height());

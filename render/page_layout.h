@@ -32,19 +32,14 @@ struct PrintLayout {
 };
 
 // Lays out the print pages of `sheet`. Each area of the print area (else the used area) is cut
-// into pages at manual breaks and where the printable area is full, at the page setup's zoom
-// (or the fit-to-pages scale); pages go down then over, or over then down, as the setup says.
-//
-// Test sheets print one test page per sheet of paper: the page is cut after every test page, and
-// when a test page does not fit at the zoom the whole sheet is scaled down uniformly, to the
-// largest whole percentage at which it fits.
+// into pages at the sheet's manual breaks and where the printable area is full, at the page
+// setup's zoom (or the fit-to-pages scale); pages go down then over, or over then down, as the
+// setup says. What the sheet is for plays no part: a sheet that wants each block of rows on a
+// sheet of paper of its own stores a break after each and a zoom at which each fits.
+// Throws host::HostError 1004 naming the sheet when its print area cannot be read.
 PrintLayout LayoutPrintPages(const host::Worksheet& sheet);
 
-// The rows after which a page ends by hand, ascending: the sheet's manual page breaks, and on a
-// test sheet the end of every test page.
+// The rows after which a page ends by hand, ascending: the sheet's manual page breaks.
 std::vector<int32_t> ManualRowBreaks(const host::Worksheet& sheet);
-
-// Rows per test page when `sheet` is a test sheet (8 or 4), else 0.
-int32_t TestPageRows(const host::Worksheet& sheet);
 
 }  // namespace tessarin::render

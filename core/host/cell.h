@@ -121,7 +121,15 @@ struct CellExtra {
   std::optional<Comment> comment;
   std::string formula;           // A1 text without "=", the cell value being its last result
   FileExtrasRef formula_extras;  // how a file shared the formula (shared or array), as it wrote it
-  bool Empty() const { return runs.empty() && !phonetic && !comment && formula.empty(); }
+  FileExtrasRef value_extras;    // other attributes a file gave the cell with its value (vm, cm)
+  bool Empty() const {
+    return runs.empty() && !phonetic && !comment && formula.empty() && !value_extras;
+  }
+  // Drops what belongs to the value (runs, reading, formula, the file's value attributes) and
+  // keeps the comment: what a new value or clearing the contents leaves.
+  void ClearContent() {
+    runs.clear(), phonetic.reset(), formula.clear(), formula_extras.reset(), value_extras.reset();
+  }
   friend bool operator==(const CellExtra&, const CellExtra&) = default;
 };
 

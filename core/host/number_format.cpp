@@ -111,80 +111,94 @@ bool IsDateFormat(std::string_view format_code) {
          f.sections[f.number_sections[0]].type == SectionType::kDate;
 }
 
+namespace {
+
+// Built-in formats as a Japanese-locale workbook means them; 23 to 26 are not assigned. 37 to
+// 40 as the file format lists them: a space before the ";" in 37 and 38 only.
+constexpr std::string_view kBuiltinCodes[] = {
+    // 0-4: numbers
+    "General",
+    "0",
+    "0.00",
+    "#,##0",
+    "#,##0.00",
+    // 5-8: yen
+    "\"¥\"#,##0;\"¥\"\\-#,##0",
+    "\"¥\"#,##0;[Red]\"¥\"\\-#,##0",
+    "\"¥\"#,##0.00;\"¥\"\\-#,##0.00",
+    "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00",
+    // 9-13: percent, scientific, fractions
+    "0%",
+    "0.00%",
+    "0.00E+00",
+    "# ?/?",
+    "# ?\?/?\?",
+    // 14-22: dates and times
+    "yyyy/m/d",
+    "d-mmm-yy",
+    "d-mmm",
+    "mmm-yy",
+    "h:mm AM/PM",
+    "h:mm:ss AM/PM",
+    "h:mm",
+    "h:mm:ss",
+    "yyyy/m/d h:mm",
+    // 23-26: not assigned
+    "",
+    "",
+    "",
+    "",
+    // 27-36: Japanese dates and times
+    "[$-411]ge.m.d",
+    "[$-411]ggge\"年\"m\"月\"d\"日\"",
+    "[$-411]ggge\"年\"m\"月\"d\"日\"",
+    "m/d/yy",
+    "yyyy\"年\"m\"月\"d\"日\"",
+    "h\"時\"mm\"分\"",
+    "h\"時\"mm\"分\"ss\"秒\"",
+    "yyyy\"年\"m\"月\"",
+    "m\"月\"d\"日\"",
+    "[$-411]ge.m.d",
+    // 37-44: accounting
+    "#,##0 ;(#,##0)",
+    "#,##0 ;[Red](#,##0)",
+    "#,##0.00;(#,##0.00)",
+    "#,##0.00;[Red](#,##0.00)",
+    "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ",
+    "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ ",
+    "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"??_ ;_ @_ ",
+    "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"??_ ;_ @_ ",
+    // 45-49: minutes, elapsed time, engineering, text
+    "mm:ss",
+    "[h]:mm:ss",
+    "mm:ss.0",
+    "##0.0E+0",
+    "@",
+    // 50-58: Japanese dates
+    "[$-411]ge.m.d",
+    "[$-411]ggge\"年\"m\"月\"d\"日\"",
+    "yyyy\"年\"m\"月\"",
+    "m\"月\"d\"日\"",
+    "[$-411]ggge\"年\"m\"月\"d\"日\"",
+    "yyyy\"年\"m\"月\"",
+    "m\"月\"d\"日\"",
+    "[$-411]ge.m.d",
+    "[$-411]ggge\"年\"m\"月\"d\"日\"",
+};
+
+}  // namespace
+
 std::string_view BuiltinFormatCode(int num_fmt_id) {
-  // Built-in formats as a Japanese-locale workbook means them; 23 to 26 are not assigned.
-  static constexpr std::string_view kCodes[] = {
-      // 0-4: numbers
-      "General",
-      "0",
-      "0.00",
-      "#,##0",
-      "#,##0.00",
-      // 5-8: yen
-      "\"¥\"#,##0;\"¥\"\\-#,##0",
-      "\"¥\"#,##0;[Red]\"¥\"\\-#,##0",
-      "\"¥\"#,##0.00;\"¥\"\\-#,##0.00",
-      "\"¥\"#,##0.00;[Red]\"¥\"\\-#,##0.00",
-      // 9-13: percent, scientific, fractions
-      "0%",
-      "0.00%",
-      "0.00E+00",
-      "# ?/?",
-      "# ?\?/?\?",
-      // 14-22: dates and times
-      "yyyy/m/d",
-      "d-mmm-yy",
-      "d-mmm",
-      "mmm-yy",
-      "h:mm AM/PM",
-      "h:mm:ss AM/PM",
-      "h:mm",
-      "h:mm:ss",
-      "yyyy/m/d h:mm",
-      // 23-26: not assigned
-      "",
-      "",
-      "",
-      "",
-      // 27-36: Japanese dates and times
-      "[$-411]ge.m.d",
-      "[$-411]ggge\"年\"m\"月\"d\"日\"",
-      "[$-411]ggge\"年\"m\"月\"d\"日\"",
-      "m/d/yy",
-      "yyyy\"年\"m\"月\"d\"日\"",
-      "h\"時\"mm\"分\"",
-      "h\"時\"mm\"分\"ss\"秒\"",
-      "yyyy\"年\"m\"月\"",
-      "m\"月\"d\"日\"",
-      "[$-411]ge.m.d",
-      // 37-44: accounting
-      "#,##0 ;(#,##0)",
-      "#,##0 ;[Red](#,##0)",
-      "#,##0.00;(#,##0.00)",
-      "#,##0.00;[Red](#,##0.00)",
-      "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ",
-      "_ \"¥\"* #,##0_ ;_ \"¥\"* \\-#,##0_ ;_ \"¥\"* \"-\"_ ;_ @_ ",
-      "_ * #,##0.00_ ;_ * \\-#,##0.00_ ;_ * \"-\"??_ ;_ @_ ",
-      "_ \"¥\"* #,##0.00_ ;_ \"¥\"* \\-#,##0.00_ ;_ \"¥\"* \"-\"??_ ;_ @_ ",
-      // 45-49: minutes, elapsed time, engineering, text
-      "mm:ss",
-      "[h]:mm:ss",
-      "mm:ss.0",
-      "##0.0E+0",
-      "@",
-      // 50-58: Japanese dates
-      "[$-411]ge.m.d",
-      "[$-411]ggge\"年\"m\"月\"d\"日\"",
-      "yyyy\"年\"m\"月\"",
-      "m\"月\"d\"日\"",
-      "[$-411]ggge\"年\"m\"月\"d\"日\"",
-      "yyyy\"年\"m\"月\"",
-      "m\"月\"d\"日\"",
-      "[$-411]ge.m.d",
-      "[$-411]ggge\"年\"m\"月\"d\"日\"",
-  };
-  if (num_fmt_id < 0 || num_fmt_id >= static_cast<int>(std::size(kCodes))) return {};
-  return kCodes[num_fmt_id];
+  if (num_fmt_id < 0 || num_fmt_id >= static_cast<int>(std::size(kBuiltinCodes))) return {};
+  return kBuiltinCodes[num_fmt_id];
+}
+
+int BuiltinFormatId(std::string_view format_code) {
+  if (format_code.empty()) return -1;
+  for (size_t id = 0; id < std::size(kBuiltinCodes); ++id) {
+    if (kBuiltinCodes[id] == format_code) return static_cast<int>(id);
+  }
+  return -1;
 }
 
 }  // namespace tessarin::host

@@ -46,6 +46,9 @@ std::string FormatGeneral(double value);
 // 49 (27-36 being the Japanese date formats) and the Japanese ids 50 to 58. "" for any other id.
 // The view refers to static storage.
 std::string_view BuiltinFormatCode(int num_fmt_id);
+// The other way: the lowest built-in id whose code is `format_code` (27, 36, 50 and 57 share
+// one), -1 when no built-in id has it.
+int BuiltinFormatId(std::string_view format_code);
 
 // True when numbers under the code show as a date or time (its first number section has date or
 // time codes). False for General, number and text codes, and codes that cannot be parsed.

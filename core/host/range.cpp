@@ -346,7 +346,7 @@ void Range::ClearContents() const {
         if (c.has_extra()) {
           // The cell exists, so ObtainExtra does not touch the row's cell vector.
           CellExtra& e = sheet.ObtainExtra(r, c.col);
-          e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_extras.reset();
+          e.ClearContent();
           sheet.PruneExtra(r, c.col);
         }
         if (!c.has_extra() && c.style == Background(sheet, rd, c.col)) any_redundant = true;

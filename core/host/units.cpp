@@ -43,21 +43,20 @@ int RowHeightPixels(double points) {
 
 double FileWidthToChars(double width, int mdw) {
   if (width <= 0) return 0;
-  if (width < 1) {
-    const double px = std::round(width * (mdw + 5));
-    return std::floor(px / (mdw + 5) * 100 + 0.5) / 100;
-  }
+  // One pixel rule for every file width, narrow ones included: the width is a count of digits
+  // with their padding, truncated to pixels.
   const double px = std::floor((256 * width + std::floor(128.0 / mdw)) / 256 * mdw);
-  return std::max(0.0, std::floor((px - 5) / mdw * 100 + 0.5) / 100);
+  if (px < mdw + 5) return std::floor(px / (mdw + 5) * 100 + 0.5) / 100;
+  return std::floor((px - 5) / mdw * 100 + 0.5) / 100;
 }
 
 double CharsToFileWidth(double chars, int mdw) {
   if (chars <= 0) return 0;
   if (chars < 1) {
+    // A narrow column is written as its pixels in digits, as the host writes it; one that has
+    // grown to the pixels of one character is written as one character.
     const double px = std::round(chars * (mdw + 5));
-    // A file width of 1 or more reads as whole characters, so a column that has grown to the
-    // pixels of one character is written as one character.
-    if (px < mdw + 5) return std::floor(px / (mdw + 5) * 256) / 256;
+    if (px < mdw + 5) return std::floor(px / mdw * 256 + 1e-6) / 256;
     chars = 1;
   }
   return std::floor((chars * mdw + 5) / mdw * 256 + 1e-6) / 256;

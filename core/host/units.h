@@ -11,8 +11,10 @@
 //   on screen and on paper alike.
 // - Row heights are held in points; on screen a row takes round(points * 96 / 72) pixels, on
 //   paper exactly its points.
-// - The .xlsx <col width> is characters plus padding in 1/256 of a character; reading and writing
-//   snap it to whole pixels as the host does, so a width survives a save and a reload exactly.
+// - The .xlsx <col width> is characters plus padding in 1/256 of a character, whole pixels being
+//   trunc((256 * width + trunc(128 / MDW)) / 256 * MDW) for narrow columns too; reading and
+//   writing snap it to whole pixels as the host does, so a width survives a save and a reload
+//   exactly, and a narrow one is written as the host writes it (its pixels / MDW).
 // All functions are pure and never throw.
 #pragma once
 

@@ -116,7 +116,7 @@ void Worksheet::SetValue(int32_t row, int32_t col, const CellValue& value) {
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
-    e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_extras.reset();
+    e.ClearContent();
     PruneExtra(row, col);
   }
   c.type = value.type;
@@ -139,7 +139,7 @@ void Worksheet::SetText(int32_t row, int32_t col, std::string_view text) {
   Cell& c = WritableCell(row, col);
   if (c.has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
-    e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_extras.reset();
+    e.ClearContent();
     PruneExtra(row, col);
   }
   c.type = ValueType::kText;
@@ -154,7 +154,7 @@ void Worksheet::ClearValue(int32_t row, int32_t col) {
   c->v.number = 0;
   if (c->has_extra()) {
     CellExtra& e = extras_[Key(row, col)];
-    e.runs.clear(), e.phonetic.reset(), e.formula.clear(), e.formula_extras.reset();
+    e.ClearContent();
     PruneExtra(row, col);
   }
 }

@@ -167,7 +167,7 @@ std::string Renumber(std::string_view shape, const std::string& id) {
 }  // namespace
 
 void ReadComments(std::string_view xml, std::string_view file, std::string_view part,
-                  host::Worksheet& sheet, SheetExtras& carry) {
+                  host::Worksheet& sheet, SheetExtras& extras) {
   XmlScanner sc(xml, file, part);
   std::vector<std::string> authors;
   host::Font base;
@@ -180,7 +180,7 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
     if (sc.depth() == 1) {
       for (const auto& a : sc.attrs()) {
         if (a.qname == "xmlns") continue;
-        carry.comments_root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append(
+        extras.comments_root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append(
             "\"");
       }
       continue;
@@ -237,25 +237,25 @@ void ReadComments(std::string_view xml, std::string_view file, std::string_view 
       sc.Next();
     }
     sheet.ObtainExtra(row, col).comment = std::move(comment);
-    if (!attrs.empty()) carry.comment_attrs[Key(row, col)] = attrs;
+    if (!attrs.empty()) extras.comment_attrs[Key(row, col)] = attrs;
   }
 }
 
-void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras& carry) {
+void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras& extras) {
   const std::string_view idmap = TagAttr(
       vml.substr(0, std::min<size_t>(vml.size(), vml.find("</o:shapelayout>") + 1)), "data");
   int64_t block;
   if (ParseInt(idmap.substr(0, idmap.find(',')), block) && block > 0 && block < 1 << 20)
-    carry.vml_idmap = static_cast<int>(block);
+    extras.vml_idmap = static_cast<int>(block);
   ForEachShape(vml, [&](std::string_view block_xml, bool type) {
     if (type) {
       if (TagAttr(block_xml.substr(0, block_xml.find('>')), "id") != "_x0000_t202")
-        carry.vml_shapes.append(block_xml);
+        extras.vml_shapes.append(block_xml);
       return;
     }
     const ShapeInfo info = ParseShape(block_xml);
     if (!info.note) {
-      carry.vml_shapes.append(block_xml);
+      extras.vml_shapes.append(block_xml);
       return;
     }
     if (info.row < 0 || info.col < 0 ||
@@ -268,7 +268,7 @@ void ReadCommentShapes(std::string_view vml, host::Worksheet& sheet, SheetExtras
     if (info.width > 0) c.width = info.width;
     if (info.height > 0) c.height = info.height;
     c.visible = info.visible;
-    c.file_shape = KeepXml(std::string(block_xml));
+    c.file_shape = MakeXmlExtras(std::string(block_xml));
   });
 }
 
@@ -294,7 +294,7 @@ std::vector<Noted> SortedComments(const host::Worksheet& sheet) {
 
 }  // namespace
 
-std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry,
+std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* extras,
                           const Namespaces& ns) {
   const auto notes = SortedComments(sheet);
   std::vector<std::string> authors;
@@ -305,7 +305,7 @@ std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry
   }
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<comments";
   AppendAttr(out, "xmlns", ns.main);
-  if (carry) out += carry->comments_root_attrs;
+  if (extras) out += extras->comments_root_attrs;
   out += "><authors>";
   for (const auto& a : authors) {
     out += "<author>";
@@ -317,9 +317,9 @@ std::string WriteComments(const host::Worksheet& sheet, const SheetExtras* carry
     out += "<comment";
     AppendAttr(out, "ref", CellRefText(n.row, n.col));
     AppendAttr(out, "authorId", author_ids[n.comment->author]);
-    if (carry) {
-      auto it = carry->comment_attrs.find(Key(n.row, n.col));
-      if (it != carry->comment_attrs.end()) out += it->second;
+    if (extras) {
+      auto it = extras->comment_attrs.find(Key(n.row, n.col));
+      if (it != extras->comment_attrs.end()) out += it->second;
     }
     out += "><text>";
     AppendStringItemBody(out, n.comment->text, n.comment->runs, std::nullopt);
@@ -333,7 +333,7 @@ int CommentShapeBlocks(const host::Worksheet& sheet) {
   return static_cast<int>(sheet.CommentCount() / 1023) + 1;
 }
 
-std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* carry,
+std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* extras,
                                const std::vector<int>& blocks, int mdw) {
   const auto notes = SortedComments(sheet);
   std::string out =
@@ -342,8 +342,8 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
       " xmlns:x=\"urn:schemas-microsoft-com:office:excel\">\n"
       " <o:shapelayout v:ext=\"edit\">\n  <o:idmap v:ext=\"edit\" data=\"";
   std::vector<int> all_blocks = blocks;
-  if (carry && carry->vml_idmap > 0 && !carry->vml_shapes.empty())
-    all_blocks.insert(all_blocks.begin(), carry->vml_idmap);
+  if (extras && extras->vml_idmap > 0 && !extras->vml_shapes.empty())
+    all_blocks.insert(all_blocks.begin(), extras->vml_idmap);
   for (size_t i = 0; i < all_blocks.size(); ++i) {
     if (i) out += ',';
     AppendInt(out, all_blocks[i]);
@@ -353,7 +353,7 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
       "o:spt=\"202\"\n"
       "  path=\"m,l,21600r21600,l21600,xe\">\n  <v:stroke joinstyle=\"miter\"/>\n"
       "  <v:path gradientshapeok=\"t\" o:connecttype=\"rect\"/>\n </v:shapetype>";
-  if (carry) out += carry->vml_shapes;
+  if (extras) out += extras->vml_shapes;
 
   // Pixel geometry of the columns and rows the note boxes cover.
   auto col_px = [&](int32_t c0) {
@@ -375,7 +375,7 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
     ++k;
     const host::Comment& c = *n.comment;
     const int32_t r0 = n.row - 1, c0 = n.col - 1;
-    if (const std::string_view shape = KeptXmlOf(c.file_shape); !shape.empty()) {
+    if (const std::string_view shape = XmlExtrasOf(c.file_shape); !shape.empty()) {
       const ShapeInfo kept = ParseShape(shape);
       if (kept.row == r0 && kept.col == c0 && std::fabs(kept.width - c.width) < 0.01 &&
           std::fabs(kept.height - c.height) < 0.01 && kept.visible == c.visible) {

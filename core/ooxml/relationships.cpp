@@ -68,4 +68,10 @@ std::string FreeRelId(const std::vector<Relationship>& rels, int& next) {
   }
 }
 
+bool IsMacroProject(const Relationship& r) {
+  const std::string_view kType = "/vbaProject";
+  return r.type.size() >= kType.size() &&
+         r.type.compare(r.type.size() - kType.size(), kType.size(), kType) == 0;
+}
+
 }  // namespace tessarin::ooxml

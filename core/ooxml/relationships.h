@@ -24,6 +24,8 @@ std::string WriteRelationships(const std::vector<Relationship>& rels);
 bool RelTypeIs(std::string_view type, std::string_view name);
 // The first relationship of that type, or nullptr.
 const Relationship* FindRel(const std::vector<Relationship>& rels, std::string_view name);
+// True for the workbook's link to its macro project (the part that holds the code).
+bool IsMacroProject(const Relationship& rel);
 // An id "rIdN" not used by any of `rels`.
 std::string FreeRelId(const std::vector<Relationship>& rels, int& next);
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "core/host/text_encoding.h"
-#include "core/ooxml/carry.h"
-#include "core/ooxml/styles_part.h"
+#include "core/ooxml/extras.h"
+#include "core/ooxml/font_xml.h"
 #include "core/ooxml/value_text.h"
 
 namespace tessarin::ooxml {
@@ -123,7 +123,7 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
   if (!readings.empty()) {
     host::Phonetic ph;
-    ph.file_extras = KeepXml(std::move(properties));
+    ph.file_extras = MakeXmlExtras(std::move(properties));
     for (RawPhonetic& r : readings) {
       const uint32_t s = Utf16ToCodePoints(text, r.sb);
       const uint32_t e = Utf16ToCodePoints(text, std::max(r.sb, r.eb));
@@ -297,7 +297,7 @@ void AppendStringItemBody(std::string& out, std::string_view text,
       out.append("</rPh>");
     }
     // Without properties of its own the reading takes the host's defaults.
-    out.append(KeptXmlOf(phonetic->file_extras));
+    out.append(XmlExtrasOf(phonetic->file_extras));
   }
 }
 

@@ -177,7 +177,7 @@ std::string RenameSheetInFormula(std::string_view f, std::string_view from, std:
 }
 
 WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::string_view part,
-                              PackageExtras& carry) {
+                              PackageExtras& extras) {
   pugi::xml_document doc;
   LoadXml(doc, xml, file, part);
   pugi::xml_node root = doc.document_element();
@@ -196,7 +196,7 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
   for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
     const std::string_view n = a.name();
     if (n == "xmlns" || n == "xmlns:r") continue;
-    AppendAttr(carry.workbook_root_attrs, n, a.value());
+    AppendAttr(extras.workbook_root_attrs, n, a.value());
   }
   bool have_sheets = false;
   for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
@@ -204,7 +204,7 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
     const std::string_view name = LocalName(n.name());
     if (name == "workbookPr") {
       info.date1904 = ParseBool(AttrValue(n, "date1904"), false);
-      carry.workbook_pr_attrs = AttrsExcept(n, {"date1904"});
+      extras.workbook_pr_attrs = AttrsExcept(n, {"date1904"});
     } else if (name == "bookViews") {
       bool first = true;
       for (pugi::xml_node v = n.first_child(); v; v = v.next_sibling()) {
@@ -213,10 +213,12 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
           int64_t tab;
           if (ParseInt(AttrValue(v, "activeTab"), tab) && tab >= 0 && tab < 65536)
             info.active_tab = static_cast<int>(tab);
-          carry.workbook_view_attrs = AttrsExcept(v, {"activeTab", "firstSheet"});
+          if (ParseInt(AttrValue(v, "firstSheet"), tab) && tab >= 0 && tab < 65536)
+            info.first_sheet = static_cast<int>(tab);
+          extras.workbook_view_attrs = AttrsExcept(v, {"activeTab", "firstSheet"});
           first = false;
         } else {
-          carry.more_workbook_views += NodeXml(v);
+          extras.more_workbook_views += NodeXml(v);
         }
       }
     } else if (name == "sheets") {
@@ -246,33 +248,34 @@ WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::
         info.names.push_back(std::move(dn));
       }
     } else {
-      carry.workbook_children.push_back({std::string(name), NodeXml(n)});
+      extras.workbook_children.push_back({std::string(name), NodeXml(n)});
     }
   }
   if (!have_sheets || info.sheets.empty()) Fail(file, part, "the workbook lists no sheets.");
   return info;
 }
 
-std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
-                              const std::vector<SheetOut>& sheets, int active_tab,
+std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* extras,
+                              const std::vector<SheetOut>& sheets, const TabView& tabs,
                               const std::vector<DefinedName>& names, const Namespaces& ns) {
   std::vector<std::pair<int, std::string>> parts;
   {
     std::string p = "<workbookPr";
     if (workbook.date1904()) p += " date1904=\"1\"";
-    if (carry) p += carry->workbook_pr_attrs;
+    if (extras) p += extras->workbook_pr_attrs;
     parts.emplace_back(WorkbookRank("workbookPr"), p + "/>");
   }
   {
     std::string v = "<bookViews><workbookView";
-    if (carry && !carry->workbook_view_attrs.empty()) {
-      v += carry->workbook_view_attrs;
+    if (extras && !extras->workbook_view_attrs.empty()) {
+      v += extras->workbook_view_attrs;
     } else {
       v += " xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" windowHeight=\"8192\"";
     }
-    if (active_tab > 0) AppendAttr(v, "activeTab", active_tab);
+    if (tabs.first_sheet > 0) AppendAttr(v, "firstSheet", tabs.first_sheet);
+    if (tabs.active_tab > 0) AppendAttr(v, "activeTab", tabs.active_tab);
     v += "/>";
-    if (carry) v += carry->more_workbook_views;
+    if (extras) v += extras->more_workbook_views;
     parts.emplace_back(WorkbookRank("bookViews"), v + "</bookViews>");
   }
   {
@@ -280,6 +283,8 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtra
     for (const SheetOut& o : sheets) {
       s += "<sheet";
       AppendAttr(s, "name", o.name);
+      AppendAttr(s, "sheetId", o.sheet_id);
+      if (!o.state.empty()) AppendAttr(s, "state", o.state);
       s += o.attrs;
       AppendAttr(s, "r:id", o.rel_id);
       s += "/>";
@@ -300,9 +305,9 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtra
     parts.emplace_back(WorkbookRank("definedNames"), d + "</definedNames>");
   }
   bool have_calc = false;
-  if (carry) {
+  if (extras) {
     int last = 0;
-    for (const RawElement& e : carry->workbook_children) {
+    for (const RawElement& e : extras->workbook_children) {
       int rank = WorkbookRank(e.name);
       if (rank < 0) rank = last;
       last = rank;
@@ -316,7 +321,7 @@ std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtra
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<workbook";
   AppendAttr(out, "xmlns", ns.main);
   AppendAttr(out, "xmlns:r", ns.relationships);
-  if (carry) out += carry->workbook_root_attrs;
+  if (extras) out += extras->workbook_root_attrs;
   out += ">";
   for (const auto& [rank, x] : parts) out += x;
   out += "</workbook>";

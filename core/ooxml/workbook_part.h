@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/host/workbook.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
@@ -15,31 +15,40 @@ struct SheetEntry {
   std::string name;
   std::string rel_id;
   std::string state;  // "", "hidden" or "veryHidden"
-  std::string attrs;  // other attributes, sheetId among them
+  std::string attrs;  // other attributes
   int sheet_id = 0;
 };
 
 struct WorkbookInfo {
   std::vector<SheetEntry> sheets;
   std::vector<DefinedName> names;
-  int active_tab = 0;
+  int active_tab = 0;   // file position of the active sheet
+  int first_sheet = 0;  // file position of the first tab shown
   bool date1904 = false;
   bool strict = false;
 };
 
-// Reads the part; what the model does not hold goes to `carry`. Throws HostError 1004 naming
+// Reads the part; what the model does not hold goes to `extras`. Throws HostError 1004 naming
 // file and part when it is malformed or lists no sheet.
 WorkbookInfo ReadWorkbookPart(std::string_view xml, std::string_view file, std::string_view part,
-                              PackageExtras& carry);
+                              PackageExtras& extras);
 
 struct SheetOut {
   std::string name;
   std::string rel_id;
-  std::string attrs;  // sheetId, state
+  int sheet_id = 0;
+  std::string state;  // "", "hidden" or "veryHidden"
+  std::string attrs;  // other attributes, as read
 };
 
-std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* carry,
-                              const std::vector<SheetOut>& sheets, int active_tab,
+// The window's tabs: positions in the written sheet list.
+struct TabView {
+  int active_tab = 0;
+  int first_sheet = 0;  // the first tab the window shows
+};
+
+std::string WriteWorkbookPart(const host::Workbook& workbook, const PackageExtras* extras,
+                              const std::vector<SheetOut>& sheets, const TabView& tabs,
                               const std::vector<DefinedName>& names, const Namespaces& ns);
 
 // "Sheet1" or "'My sheet'" as a formula names a sheet.

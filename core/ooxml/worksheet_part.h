@@ -9,7 +9,7 @@
 
 #include "core/host/units.h"
 #include "core/host/worksheet.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/xml_util.h"
 
@@ -35,13 +35,13 @@ struct WorksheetReadContext {
 };
 
 // Reads the part (whole, or streamed from `source`) into `sheet`, keeping what the model does
-// not hold in `carry`; <legacyDrawing> is among the kept elements.
+// not hold in `extras`; <legacyDrawing> is among the kept elements.
 // Throws HostError 1004 naming file, part and what is wrong (malformed XML, a cell reference
 // outside the sheet ...).
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry);
+                   host::Worksheet& sheet, SheetExtras& extras);
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry);
+                   host::Worksheet& sheet, SheetExtras& extras);
 
 struct WorksheetWriteContext {
   const Namespaces* ns = nullptr;
@@ -56,7 +56,7 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
-  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry,
+  WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
                   SharedStringsWriter& strings, const WorksheetWriteContext& context);
   uint64_t size() const { return size_; }
   // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
@@ -92,8 +92,12 @@ class WorksheetWriter {
   uint64_t size_ = 0;
 };
 
+// <pageMargins> and <pageSetup> as the writer writes them for a page setup.
+std::string PageMarginsXml(const host::PageSetup& page_setup);
+std::string PageSetupXml(const host::PageSetup& page_setup, const SheetExtras* extras);
+
 // Appends the whole part to `out`, adding its strings to `strings`.
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* extras,
                     SharedStringsWriter& strings, const WorksheetWriteContext& context);
 
 }  // namespace tessarin::ooxml

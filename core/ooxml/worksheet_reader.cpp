@@ -72,8 +72,8 @@ bool ParseSqref(std::string_view text, std::vector<Area>& areas) {
 class SheetReader {
  public:
   SheetReader(XmlScanner& sc, const WorksheetReadContext& ctx, host::Worksheet& sheet,
-              SheetExtras& carry)
-      : ctx_(ctx), sheet_(sheet), carry_(carry), sc_(sc) {}
+              SheetExtras& extras)
+      : ctx_(ctx), sheet_(sheet), extras_(extras), sc_(sc) {}
 
   void Run() {
     auto tok = sc_.Next();
@@ -84,14 +84,19 @@ class SheetReader {
     }
     for (const auto& a : sc_.attrs()) {
       if (a.qname == "xmlns" || a.qname == "xmlns:r") continue;
-      carry_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+      extras_.root_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
     }
     // Without <sheetFormatPr> the default width follows from the default font.
     sheet_.set_default_column_width(
-        DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
-    if (sc_.self_closing()) return;
+        DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
+    if (!sc_.self_closing()) ReadChildren();
+    Finish();
+  }
+
+ private:
+  void ReadChildren() {
     for (;;) {
-      tok = sc_.Next();
+      auto tok = sc_.Next();
       if (tok == XmlScanner::kEnd && sc_.depth() == 0) break;
       if (tok != XmlScanner::kStart) continue;
       const std::string name(sc_.name());
@@ -110,7 +115,18 @@ class SheetReader {
     }
   }
 
- private:
+  // What the file left out: fitting to pages without a <pageSetup> fits one page each way, and
+  // the absent elements are remembered so that a save leaves them out too.
+  void Finish() {
+    host::PageSetup& ps = sheet_.page_setup();
+    if (!page_setup_seen_ && fit_to_page_) {
+      ps.zoom = 0;
+      ps.fit_wide = ps.fit_tall = 1;
+    }
+    if (!page_margins_seen_) extras_.absent_page_margins = PageMarginsXml(ps);
+    if (!page_setup_seen_) extras_.absent_page_setup = PageSetupXml(ps, &extras_);
+  }
+
   [[noreturn]] void Bad(const std::string& what) { Fail(ctx_.file, ctx_.part, what); }
 
   // Text of a cell as the model holds it: well-formed UTF-8 within a cell's length, or refused.
@@ -131,9 +147,9 @@ class SheetReader {
     pugi::xml_document doc;
     if (name == "dimension") return;  // rebuilt from the cells
     if (name == "sheetPr") {
-      carry_.sheet_pr = std::string(raw);
-      carry_.fit_to_page = AttrBool(Child(Parse(doc, raw), "pageSetUpPr"), "fitToPage", false);
-      fit_to_page_ = carry_.fit_to_page;
+      extras_.sheet_pr = std::string(raw);
+      extras_.fit_to_page = AttrBool(Child(Parse(doc, raw), "pageSetUpPr"), "fitToPage", false);
+      fit_to_page_ = extras_.fit_to_page;
     } else if (name == "sheetViews") {
       ReadViews(Parse(doc, raw));
     } else if (name == "sheetFormatPr") {
@@ -141,18 +157,22 @@ class SheetReader {
       double h = AttrDouble(n, "defaultRowHeight", -1);
       if (h >= 0 && h <= 409.5) sheet_.set_default_row_height(h);
       int64_t base = AttrInt(n, "baseColWidth", 8);
-      carry_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
+      extras_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
       const double w = AttrDouble(n, "defaultColWidth", -1);
-      carry_.has_default_col_width = w >= 0 && w <= 255;
+      extras_.has_default_col_width = w >= 0 && w <= 255;
       sheet_.set_default_column_width(
-          carry_.has_default_col_width
+          extras_.has_default_col_width
               ? FileWidthToChars(w, ctx_.max_digit_width)
-              : DefaultWidthFromBase(carry_.base_col_width, ctx_.max_digit_width));
-      carry_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
+              : DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
+      if (extras_.has_default_col_width) {
+        extras_.default_col_width = AttrValue(n, "defaultColWidth");
+        extras_.default_col_chars = sheet_.default_column_width();
+      }
+      extras_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
     } else if (name == "cols") {
       ReadCols(Parse(doc, raw));
     } else if (name == "sheetProtection") {
-      carry_.protection_xml = std::string(raw);
+      extras_.protection_xml = std::string(raw);
       sheet_.set_protected(AttrBool(Parse(doc, raw), "sheet", false));
     } else if (name == "mergeCells") {
       for (pugi::xml_node m = Parse(doc, raw).first_child(); m; m = m.next_sibling()) {
@@ -171,9 +191,10 @@ class SheetReader {
       ps.print_headings = AttrBool(n, "headings", false);
       ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
       ps.center_vertically = AttrBool(n, "verticalCentered", false);
-      carry_.print_options_attrs =
+      extras_.print_options_attrs =
           OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
     } else if (name == "pageMargins") {
+      page_margins_seen_ = true;
       pugi::xml_node n = Parse(doc, raw);
       host::PageSetup& ps = sheet_.page_setup();
       auto margin = [&](std::string_view a, double& field) {
@@ -187,13 +208,14 @@ class SheetReader {
       margin("header", ps.header_margin);
       margin("footer", ps.footer_margin);
     } else if (name == "pageSetup") {
+      page_setup_seen_ = true;
       ReadPageSetup(Parse(doc, raw));
     } else if (name == "headerFooter") {
-      sheet_.page_setup().header_footer = KeepXml(std::string(raw));
+      sheet_.page_setup().header_footer = MakeXmlExtras(std::string(raw));
     } else if (name == "rowBreaks") {
       ReadRowBreaks(Parse(doc, raw), sheet_);
     } else {
-      carry_.elements.push_back({name, std::string(raw)});
+      extras_.elements.push_back({name, std::string(raw)});
     }
   }
 
@@ -202,7 +224,7 @@ class SheetReader {
     for (pugi::xml_node v = views.first_child(); v; v = v.next_sibling()) {
       if (v.type() != pugi::node_element) continue;
       if (!first || LocalName(v.name()) != "sheetView") {
-        carry_.more_views += NodeXml(v);
+        extras_.more_views += NodeXml(v);
         continue;
       }
       first = false;
@@ -213,18 +235,18 @@ class SheetReader {
       view.zoom = static_cast<int>(zoom >= 10 && zoom <= 400 ? zoom : 100);
       int32_t r, c;
       if (ParseCellRef(AttrValue(v, "topLeftCell"), r, c)) view.top_left = {r, c};
-      carry_.view_attrs =
+      extras_.view_attrs =
           OtherAttrs(v, {"showGridLines", "tabSelected", "zoomScale", "topLeftCell"});
       pugi::xml_node pane = Child(v, "pane");
       if (pane) {
-        carry_.active_pane = AttrValue(pane, "activePane", "topLeft");
-        carry_.pane_xml = NodeXml(pane);
+        extras_.active_pane = AttrValue(pane, "activePane", "topLeft");
+        extras_.pane_xml = NodeXml(pane);
       }
       for (pugi::xml_node s = v.first_child(); s; s = s.next_sibling()) {
         if (LocalName(s.name()) != "selection") continue;
         const std::string_view p = AttrValue(s, "pane", "topLeft");
-        if (pane ? p != carry_.active_pane : false) {
-          carry_.pane_xml += NodeXml(s);
+        if (pane ? p != extras_.active_pane : false) {
+          extras_.pane_xml += NodeXml(s);
           continue;
         }
         std::vector<Area> areas;
@@ -248,7 +270,11 @@ class SheetReader {
       }
       host::ColumnInfo info;
       const double w = AttrDouble(c, "width", -1);
-      if (w >= 0 && w <= 255) info.width = FileWidthToChars(w, ctx_.max_digit_width);
+      std::string width_text;
+      if (w >= 0 && w <= 255) {
+        info.width = FileWidthToChars(w, ctx_.max_digit_width);
+        width_text = AttrValue(c, "width");
+      }
       int64_t s;
       if (ParseInt(AttrValue(c, "style"), s) && s >= 0 &&
           s < static_cast<int64_t>(ctx_.xf_styles->size())) {
@@ -257,7 +283,8 @@ class SheetReader {
       }
       info.hidden = AttrBool(c, "hidden", false);
       info.file_extras =
-          KeepXml(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}));
+          MakeColumnExtras(OtherAttrs(c, {"min", "max", "width", "customWidth", "style", "hidden"}),
+                           std::move(width_text), info.width);
       for (int64_t k = min; k <= max; ++k) sheet_.ObtainColumn(static_cast<int32_t>(k)) = info;
     }
   }
@@ -285,7 +312,7 @@ class SheetReader {
     ps.print_comments = comments == "atEnd"         ? host::kXlPrintSheetEnd
                         : comments == "asDisplayed" ? host::kXlPrintInPlace
                                                     : host::kXlPrintNoComments;
-    carry_.page_setup_attrs = OtherAttrs(
+    extras_.page_setup_attrs = OtherAttrs(
         n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight", "useFirstPageNumber",
             "firstPageNumber", "pageOrder", "blackAndWhite", "draft", "cellComments"});
   }
@@ -324,7 +351,7 @@ class SheetReader {
     host::CellStore& cells = sheet_.cells();
     RowData* rd = nullptr;
     int32_t col = 0;
-    std::string scratch_v, scratch_f, text, value_store;
+    std::string scratch_v, scratch_f, text, value_store, value_attrs;
     auto& sst = *ctx_.shared_strings;
     const auto& xfs = *ctx_.xf_styles;
     host::StringPool& pool = sheet_.strings();
@@ -382,7 +409,8 @@ class SheetReader {
         }
         if (!extra.empty()) {
           // Rows of a sheet mostly share their other attributes: keep each text once.
-          if (extra != KeptXmlOf(last_row_extras_)) last_row_extras_ = KeepXml(std::move(extra));
+          if (extra != XmlExtrasOf(last_row_extras_))
+            last_row_extras_ = MakeXmlExtras(std::move(extra));
           rd->file_extras = last_row_extras_;
         }
         continue;
@@ -396,6 +424,7 @@ class SheetReader {
       host::StyleId style = host::kDefaultStyle;
       char type = 'n';  // n s str(r) inlineStr(i) b e d
       bool ph = false;
+      value_attrs.clear();
       for (const auto& a : sc_.attrs()) {
         if (a.name == "r") {
           if (!ParseCellRef(a.raw, crow, ccol)) {
@@ -416,6 +445,9 @@ class SheetReader {
                                     : 'n';
         } else if (a.name == "ph") {
           ph = ParseBool(a.raw, false);
+        } else {
+          // vm (a picture in the cell), cm (a dynamic array formula) and what else may come.
+          value_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
         }
       }
       if (ccol > host::kMaxColumns)
@@ -565,7 +597,8 @@ class SheetReader {
           }
         }
       }
-      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty()))) {
+      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty())) ||
+          !value_attrs.empty()) {
         host::CellExtra& extra = sheet_.ObtainExtra(crow, ccol);
         if (rich_src) {
           extra.runs = rich_src->runs;
@@ -577,8 +610,9 @@ class SheetReader {
         }
         if (has_formula) {
           extra.formula = std::move(formula);
-          extra.formula_extras = KeepXml(std::move(formula_attrs));
+          extra.formula_extras = MakeXmlExtras(std::move(formula_attrs));
         }
+        if (!value_attrs.empty()) extra.value_extras = MakeXmlExtras(value_attrs);
       }
     }
   }
@@ -590,10 +624,11 @@ class SheetReader {
 
   const WorksheetReadContext& ctx_;
   host::Worksheet& sheet_;
-  SheetExtras& carry_;
+  SheetExtras& extras_;
   host::FileExtrasRef last_row_extras_;  // the other attributes of the last row that had some
   XmlScanner& sc_;
   bool fit_to_page_ = false;
+  bool page_margins_seen_ = false, page_setup_seen_ = false;
   std::map<std::string, SharedFormula> shared_;
   std::string shared_si_store_;
   std::string mend_scratch_;
@@ -608,15 +643,15 @@ bool IsoDateToSerial(std::string_view s, bool date1904, double& serial) {
 }
 
 void ReadWorksheet(std::string_view xml, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry) {
+                   host::Worksheet& sheet, SheetExtras& extras) {
   XmlScanner sc(xml, context.file, context.part);
-  SheetReader(sc, context, sheet, carry).Run();
+  SheetReader(sc, context, sheet, extras).Run();
 }
 
 void ReadWorksheet(XmlScanner::Source source, const WorksheetReadContext& context,
-                   host::Worksheet& sheet, SheetExtras& carry) {
+                   host::Worksheet& sheet, SheetExtras& extras) {
   XmlScanner sc(std::move(source), context.file, context.part);
-  SheetReader(sc, context, sheet, carry).Run();
+  SheetReader(sc, context, sheet, extras).Run();
 }
 
 }  // namespace tessarin::ooxml

@@ -156,7 +156,7 @@ std::string SqrefText(const std::vector<Area>& areas) {
   return s;
 }
 
-std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, bool active) {
+std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* extras, bool active) {
   const host::SheetView& v = sheet.view();
   std::string out = "<sheetViews><sheetView";
   if (!v.display_gridlines) out += " showGridLines=\"0\"";
@@ -164,14 +164,14 @@ std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, boo
   if (v.zoom != 100 && v.zoom >= 10 && v.zoom <= 400) AppendAttr(out, "zoomScale", v.zoom);
   if (!(v.top_left == host::CellRef{1, 1}))
     AppendAttr(out, "topLeftCell", CellRefText(v.top_left.row, v.top_left.col));
-  std::string view_attrs = carry ? carry->view_attrs : std::string();
+  std::string view_attrs = extras ? extras->view_attrs : std::string();
   if (view_attrs.find("workbookViewId=") == std::string::npos)
     view_attrs += " workbookViewId=\"0\"";
   out += view_attrs;
   out += ">";
-  if (carry) out += carry->pane_xml;
+  if (extras) out += extras->pane_xml;
   out += "<selection";
-  if (carry && !carry->active_pane.empty()) AppendAttr(out, "pane", carry->active_pane);
+  if (extras && !extras->active_pane.empty()) AppendAttr(out, "pane", extras->active_pane);
   AppendAttr(out, "activeCell", CellRefText(v.active_cell.row, v.active_cell.col));
   for (size_t i = 0; i < v.selection.size(); ++i) {
     if (i > 0 && v.selection[i].Contains(v.active_cell.row, v.active_cell.col) &&
@@ -184,16 +184,16 @@ std::string ViewsXml(const host::Worksheet& sheet, const SheetExtras* carry, boo
              v.selection.empty() ? CellRefText(v.active_cell.row, v.active_cell.col)
                                  : SqrefText(v.selection));
   out += "/></sheetView>";
-  if (carry) out += carry->more_views;
+  if (extras) out += extras->more_views;
   out += "</sheetViews>";
   return out;
 }
 
-std::string SheetPrXml(const SheetExtras* carry, bool fit) {
-  if (carry && !carry->sheet_pr.empty()) {
-    if (carry->fit_to_page == fit) return carry->sheet_pr;
+std::string SheetPrXml(const SheetExtras* extras, bool fit) {
+  if (extras && !extras->sheet_pr.empty()) {
+    if (extras->fit_to_page == fit) return extras->sheet_pr;
     pugi::xml_document doc;
-    if (doc.load_buffer(carry->sheet_pr.data(), carry->sheet_pr.size())) {
+    if (doc.load_buffer(extras->sheet_pr.data(), extras->sheet_pr.size())) {
       pugi::xml_node root = doc.document_element();
       pugi::xml_node p = Child(root, "pageSetUpPr");
       if (!p) {
@@ -227,19 +227,37 @@ std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root
     out += "<col";
     AppendAttr(out, "min", c);
     AppendAttr(out, "max", e);
-    const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
-    AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
+    const ColumnExtras* kept = ColumnExtrasOf(ci->file_extras);
+    if (kept && !kept->width.empty() && ci->width >= 0 && ci->width == kept->chars) {
+      AppendAttr(out, "width", kept->width);  // the width the file gave, to its last 1/256
+    } else {
+      const double chars = ci->width >= 0 ? ci->width : sheet.default_column_width();
+      AppendAttrNumber(out, "width", std::min(255.0, CharsToFileWidth(chars, mdw)));
+    }
     if (ci->has_style) AppendAttr(out, "style", static_cast<int64_t>(ci->style));
     if (ci->hidden) out += " hidden=\"1\"";
     if (ci->width >= 0) out += " customWidth=\"1\"";
-    out += DeclaredAttrs(KeptXmlOf(ci->file_extras), root_attrs);
+    if (kept) out += DeclaredAttrs(kept->attrs, root_attrs);
     out += "/>";
     c = e + 1;
   }
   return out.empty() ? out : "<cols>" + out + "</cols>";
 }
 
-std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
+}  // namespace
+
+std::string PageMarginsXml(const host::PageSetup& ps) {
+  std::string m = "<pageMargins";
+  AppendAttrNumber(m, "left", ps.left_margin / 72);
+  AppendAttrNumber(m, "right", ps.right_margin / 72);
+  AppendAttrNumber(m, "top", ps.top_margin / 72);
+  AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
+  AppendAttrNumber(m, "header", ps.header_margin / 72);
+  AppendAttrNumber(m, "footer", ps.footer_margin / 72);
+  return m + "/>";
+}
+
+std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* extras) {
   std::string out = "<pageSetup";
   AppendAttr(out, "paperSize", ps.paper_size);
   if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
@@ -255,10 +273,12 @@ std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* carry) {
   if (ps.print_comments == host::kXlPrintSheetEnd) out += " cellComments=\"atEnd\"";
   if (ps.print_comments == host::kXlPrintInPlace) out += " cellComments=\"asDisplayed\"";
   if (ps.first_page_number != host::kXlAutomatic) out += " useFirstPageNumber=\"1\"";
-  if (carry) out += carry->page_setup_attrs;
+  if (extras) out += extras->page_setup_attrs;
   out += "/>";
   return out;
 }
+
+namespace {
 
 // True when a stored cell carries nothing a file needs: no value, formula or visible reading,
 // and no format of its own over its row's and column's.
@@ -268,7 +288,8 @@ bool IsBareCell(const host::Worksheet& sheet, const RowData& rd, int32_t r, cons
   if (const host::ColumnInfo* ci = sheet.Column(c.col); ci && ci->has_style) return false;
   if (c.has_extra()) {
     const host::CellExtra* e = sheet.Extra(r, c.col);
-    if (e && (!e->formula.empty() || (e->phonetic && e->phonetic->visible))) return false;
+    if (e && (!e->formula.empty() || (e->phonetic && e->phonetic->visible) || e->value_extras))
+      return false;
   }
   return true;
 }
@@ -318,35 +339,38 @@ struct CountSink {
 
 }  // namespace
 
-WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* carry,
+WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
                                  SharedStringsWriter& strings, const WorksheetWriteContext& ctx)
     : sheet_(sheet), strings_(strings) {
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
-  parts.emplace_back(SheetRank("sheetPr"), SheetPrXml(carry, ps.zoom == 0));
+  parts.emplace_back(SheetRank("sheetPr"), SheetPrXml(extras, ps.zoom == 0));
   parts.emplace_back(SheetRank("dimension"),
                      "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
-  parts.emplace_back(SheetRank("sheetViews"), ViewsXml(sheet, carry, ctx.active));
+  parts.emplace_back(SheetRank("sheetViews"), ViewsXml(sheet, extras, ctx.active));
   {
     std::string f = "<sheetFormatPr";
-    const int base = carry ? carry->base_col_width : 8;
+    const int base = extras ? extras->base_col_width : 8;
     if (base != 8) AppendAttr(f, "baseColWidth", base);
     const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
-    if ((carry && carry->has_default_col_width) ||
-        std::fabs(derived - sheet.default_column_width()) > 0.005) {
+    if (extras && !extras->default_col_width.empty() &&
+        sheet.default_column_width() == extras->default_col_chars) {
+      AppendAttr(f, "defaultColWidth", extras->default_col_width);
+    } else if ((extras && extras->has_default_col_width) ||
+               std::fabs(derived - sheet.default_column_width()) > 0.005) {
       AppendAttrNumber(f, "defaultColWidth",
                        CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
     }
     AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
-    if (carry) f += carry->format_attrs;
+    if (extras) f += extras->format_attrs;
     parts.emplace_back(SheetRank("sheetFormatPr"), f + "/>");
   }
-  root_attrs_ = carry ? carry->root_attrs : std::string();
+  root_attrs_ = extras ? extras->root_attrs : std::string();
   parts.emplace_back(SheetRank("cols"), ColsXml(sheet, ctx.max_digit_width, root_attrs_));
   if (sheet.is_protected()) {
     parts.emplace_back(SheetRank("sheetProtection"),
-                       carry && !carry->protection_xml.empty()
-                           ? carry->protection_xml
+                       extras && !extras->protection_xml.empty()
+                           ? extras->protection_xml
                            : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
   {
@@ -369,21 +393,16 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
     if (ps.print_gridlines) p += " gridLines=\"1\"";
     if (ps.center_horizontally) p += " horizontalCentered=\"1\"";
     if (ps.center_vertically) p += " verticalCentered=\"1\"";
-    if (carry) p += carry->print_options_attrs;
+    if (extras) p += extras->print_options_attrs;
     if (!p.empty()) parts.emplace_back(SheetRank("printOptions"), "<printOptions" + p + "/>");
   }
-  {
-    std::string m = "<pageMargins";
-    AppendAttrNumber(m, "left", ps.left_margin / 72);
-    AppendAttrNumber(m, "right", ps.right_margin / 72);
-    AppendAttrNumber(m, "top", ps.top_margin / 72);
-    AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
-    AppendAttrNumber(m, "header", ps.header_margin / 72);
-    AppendAttrNumber(m, "footer", ps.footer_margin / 72);
-    parts.emplace_back(SheetRank("pageMargins"), m + "/>");
-  }
-  parts.emplace_back(SheetRank("pageSetup"), PageSetupXml(ps, carry));
-  if (const std::string_view hf = KeptXmlOf(ps.header_footer); !hf.empty()) {
+  // A sheet read without margins or page setup gets none while the model still holds what the
+  // reader made of their absence: the next program keeps its own defaults (a Letter user's paper).
+  if (std::string m = PageMarginsXml(ps); !(extras && m == extras->absent_page_margins))
+    parts.emplace_back(SheetRank("pageMargins"), std::move(m));
+  if (std::string p = PageSetupXml(ps, extras); !(extras && p == extras->absent_page_setup))
+    parts.emplace_back(SheetRank("pageSetup"), std::move(p));
+  if (const std::string_view hf = XmlExtrasOf(ps.header_footer); !hf.empty()) {
     parts.emplace_back(SheetRank("headerFooter"), std::string(hf));
   }
   if (std::string breaks = RowBreaksXml(sheet); !breaks.empty())
@@ -391,9 +410,9 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   if (!ctx.legacy_drawing_id.empty())
     parts.emplace_back(SheetRank("legacyDrawing"),
                        "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
-  if (carry) {
+  if (extras) {
     int last = 0;
-    for (const RawElement& e : carry->elements) {
+    for (const RawElement& e : extras->elements) {
       int rank = SheetRank(e.name);
       if (rank < 0) rank = last;
       last = rank;
@@ -408,7 +427,7 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   head_ = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
   AppendAttr(head_, "xmlns", ctx.ns->main);
   AppendAttr(head_, "xmlns:r", ctx.ns->relationships);
-  if (carry) head_ += carry->root_attrs;
+  if (extras) head_ += extras->root_attrs;
   head_ += ">";
   size_t k = 0;
   for (; k < parts.size() && parts[k].first < kRankSheetData; ++k) head_ += parts[k].second;
@@ -458,7 +477,7 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     k.Put("\" customHeight=\"1\""sv);
   }
   if (rd.hidden) k.Put(" hidden=\"1\""sv);
-  if (const std::string_view other = KeptXmlOf(rd.file_extras); !other.empty()) {
+  if (const std::string_view other = XmlExtrasOf(rd.file_extras); !other.empty()) {
     // Rows of a sheet mostly share their other attributes: check each text once.
     if (other != checked_attrs_) {
       checked_attrs_ = other;
@@ -505,6 +524,8 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
       default:
         break;
     }
+    if (extra && extra->value_extras)
+      k.Put(DeclaredAttrs(XmlExtrasOf(extra->value_extras), root_attrs_));
     if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
     if (c.type == ValueType::kEmpty && !has_formula) {
       k.Put("/>"sv);
@@ -512,7 +533,7 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     }
     k.Put('>');
     if (has_formula) {
-      const std::string_view attrs = KeptXmlOf(extra->formula_extras);
+      const std::string_view attrs = XmlExtrasOf(extra->formula_extras);
       if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
         k.Put("<f"sv);
         k.Put(attrs);
@@ -600,9 +621,9 @@ bool WorksheetWriter::Next(std::string& out, size_t piece) {
   return false;
 }
 
-void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* carry,
+void WriteWorksheet(std::string& out, const host::Worksheet& sheet, const SheetExtras* extras,
                     SharedStringsWriter& strings, const WorksheetWriteContext& ctx) {
-  WorksheetWriter writer(sheet, carry, strings, ctx);
+  WorksheetWriter writer(sheet, extras, strings, ctx);
   out.reserve(out.size() + writer.size());
   while (writer.Next(out, SIZE_MAX)) {
   }

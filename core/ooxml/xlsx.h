@@ -43,7 +43,7 @@ struct WriteOptions {
 
 // Writes `workbook` as a complete package (zip bytes). Parts carried from the file it was read
 // from are written back byte for byte, in the flavour (transitional or Strict) it was read in;
-// the calculation chain is dropped, since formulas may have changed. A workbook without carry
+// the calculation chain is dropped, since formulas may have changed. A workbook without extras
 // gets a minimal package. The main part keeps the content type it was read with, so a macro
 // workbook stays one (save it as .xlsm) unless `options.without_macros`. Output is
 // deterministic for a given model.

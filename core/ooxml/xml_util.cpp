@@ -2,6 +2,8 @@
 // the error naming file and part, the document type check, and small pugixml helpers.
 #include "core/ooxml/xml_util.h"
 
+#include <set>
+
 #include "core/host/host_error.h"
 #include "core/host/text_util.h"
 
@@ -156,6 +158,41 @@ std::string NodeXml(pugi::xml_node node) {
   } writer;
   node.print(writer, "", pugi::format_raw | pugi::format_no_declaration, pugi::encoding_utf8);
   return writer.out;
+}
+
+std::string StandaloneNodeXml(pugi::xml_node node) {
+  std::set<std::string> used, declared;
+  auto prefix_of = [](std::string_view qname) {
+    const size_t colon = qname.find(':');
+    return colon == std::string_view::npos ? std::string() : std::string(qname.substr(0, colon));
+  };
+  auto visit = [&](pugi::xml_node n, auto& self) -> void {
+    if (n.type() != pugi::node_element) return;
+    used.insert(prefix_of(n.name()));
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      const std::string_view name = a.name();
+      if (name.substr(0, 6) == "xmlns:")
+        declared.insert(std::string(name.substr(6)));
+      else if (name != "xmlns")
+        used.insert(prefix_of(name));
+    }
+    for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) self(c, self);
+  };
+  visit(node, visit);
+  pugi::xml_document copy;
+  pugi::xml_node root = copy.append_copy(node);
+  for (const std::string& prefix : used) {
+    // The default namespace is the part's own, which every part we write declares.
+    if (prefix.empty() || prefix == "xml" || declared.count(prefix)) continue;
+    const std::string decl = "xmlns:" + prefix;
+    for (pugi::xml_node up = node.parent(); up; up = up.parent()) {
+      if (pugi::xml_attribute a = up.attribute(decl.c_str())) {
+        root.append_attribute(decl.c_str()).set_value(a.value());
+        break;
+      }
+    }
+  }
+  return NodeXml(root);
 }
 
 std::string Lower(std::string_view s) {

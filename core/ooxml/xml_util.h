@@ -181,5 +181,8 @@ std::string_view AttrValue(pugi::xml_node node, std::string_view local,
                            std::string_view fallback = {});
 // The node printed back as XML, no indentation, no declaration.
 std::string NodeXml(pugi::xml_node node);
+// The same, with the prefixed namespaces it uses but its ancestors declare declared on the node
+// itself, so that the text stays readable wherever it is written.
+std::string StandaloneNodeXml(pugi::xml_node node);
 
 }  // namespace tessarin::ooxml

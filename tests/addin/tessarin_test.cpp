@@ -146,20 +146,42 @@ TEST(MethodTable, NamesAreDistinctEvenIgnoringCase) {
   EXPECT_EQ(Tessarin::MethodNames().size(), kMethods.size());
 }
 
-TEST_F(TessarinTest, EveryMenuItemAndKeyRunsItsRow) {
+TEST_F(TessarinTest, TheSubmenuAndTheKeysAreTheProductsOwn) {
   ASSERT_EQ(addin.Auto_Open(), 0);
-  host::CommandBarControl& popup = CellBar().Controls().Item(kPopupCaption);
-  int item = 0;
-  for (const Method& method : kMethods) {
-    const std::string macro = "K_" + std::string(method.name);
-    if (method.menu) {
-      EXPECT_EQ(popup.Controls().Item(++item).OnAction(), macro);
-    }
-    if (!method.key.empty()) {
-      EXPECT_EQ(host.app.MacroForKey(method.key), macro);
-    }
+  const struct {
+    const char* caption;
+    int face_id;  // 0: no icon
+    const char* macro;
+    bool begin_group;
+    const char* key;  // "" when the item has none
+  } items[] = {
+      {"漢字テスト作成(&T)", 176, "K_START", false, "t"},
+      {"解答表示(&A)", 329, "K_InPutAns", true, "a"},
+      {"解答消去(&D)", 47, "K_ANS_DEL", false, "d"},
+      {"この問題は不正解です(&N)", 276, "K_ThisQSisNG", true, "n"},
+      {"この問題を必出とする(&H)", 675, "K_ThisQSisHITU", false, "h"},
+      {"問題へ飛ぶ(&J)", 1759, "K_GoJUMP", false, "j"},
+      {"振り仮名編集(&E)", 3511, "K_Edit_Furigana", true, "e"},
+      {"漢字重複チェック(&R)", 2645, "K_RepeatKanji", false, "r"},
+      {"間違い数の報告(&Q)", 1786, "K_NG_Report", false, "q"},
+      {"必出問題の総数(&K)", 459, "K_HITU_Report", false, "k"},
+      {"漢字の学年検索(&Z)", 11, "K_Command2", true, "z"},
+      {"用紙調整(&P)", 109, "K_SetPaper", true, "p"},
+      {"ﾊﾞｰｼﾞｮﾝ情報(&V)", 0, "K_QVersion", true, ""},
+  };
+  host::CommandBarControl& popup = CellBar().Controls().Item("ミラトス(&K)");
+  ASSERT_EQ(popup.Controls().Count(), static_cast<int>(std::size(items)));
+  for (int i = 0; i < static_cast<int>(std::size(items)); ++i) {
+    const host::CommandBarControl& control = popup.Controls().Item(i + 1);
+    SCOPED_TRACE(items[i].caption);
+    EXPECT_EQ(control.Caption(), items[i].caption);
+    EXPECT_EQ(control.FaceId().value_or(0), items[i].face_id);
+    EXPECT_EQ(control.OnAction(), items[i].macro);
+    EXPECT_EQ(control.BeginGroup(), items[i].begin_group);
+    if (*items[i].key) EXPECT_EQ(host.app.MacroForKey(items[i].key), items[i].macro);
   }
-  EXPECT_EQ(item, popup.Controls().Count());
+  // The file selection dialog has a key and no item.
+  EXPECT_EQ(host.app.MacroForKey("w"), "K_Command1");
   EXPECT_EQ(addin.RunMacro("K_SheetActivate"), -1);
   EXPECT_EQ(addin.Call("SheetActivate", "テスト用紙 【20】"), 0);
   EXPECT_FALSE(addin.module().Is40Sheet);

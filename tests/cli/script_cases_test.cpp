@@ -5,8 +5,9 @@
 //   expected.jsonl          transcript lines that must appear in this order (others may come
 //                           between): an expected object matches a transcript object when each
 //                           key it gives matches, recursively; arrays and scalars must be equal.
-//                           Every error event and message box of the transcript must be matched
-//                           by one of them: an unexpected error or box fails the case.
+//                           Every error event, message box and non-zero result of a method in
+//                           the transcript must be matched by one of them: an unexpected error,
+//                           box or failing method fails the case.
 //   exit_code               the expected exit code (0 when missing)
 //   files/                  copied into the temporary home folder before the run
 //   expected_settings.ini   the settings file the run must leave, byte for byte
@@ -73,9 +74,13 @@ bool Matches(const json& expected, const json& actual) {
   return true;
 }
 
-// The lines a case must expect: what went wrong, and what the user was asked or told.
-bool IsErrorOrBox(const json& line) {
-  return line.is_object() && (line.contains("error") || line.contains("msgbox"));
+// The lines a case must expect: what went wrong (an error, a method that returned an error
+// number), and what the user was asked or told.
+bool MustBeExpected(const json& line) {
+  if (!line.is_object()) return false;
+  if (line.contains("error") || line.contains("msgbox")) return true;
+  const auto result = line.find("result");
+  return result != line.end() && *result != 0;
 }
 
 std::vector<std::string> CaseNames() {
@@ -146,7 +151,7 @@ TEST_P(ScriptCase, TranscriptMatches) {
     next = found + 1;
   }
   for (size_t i = 0; i < transcript.size(); ++i) {
-    if (!matched[i] && IsErrorOrBox(transcript[i])) {
+    if (!matched[i] && MustBeExpected(transcript[i])) {
       ADD_FAILURE() << "transcript line " << i + 1 << " is not expected: " << transcript[i];
     }
   }
@@ -168,6 +173,20 @@ std::string CaseTestName(const ::testing::TestParamInfo<std::string>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, ScriptCase, ::testing::ValuesIn(CaseNames()), CaseTestName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ScriptCase);
+
+// A missing or emptied folder would otherwise pass by running nothing.
+TEST(ScriptCaseFolder, HoldsCases) {
+  ASSERT_TRUE(fs::is_directory(kCasesDir)) << kCasesDir;
+  EXPECT_GE(CaseNames().size(), 10u) << "too few case folders in " << kCasesDir;
+}
+
+TEST(ScriptCaseMatcher, FailuresAndBoxesMustBeExpected) {
+  EXPECT_TRUE(MustBeExpected({{"call", "START"}, {"result", 1004}}));
+  EXPECT_TRUE(MustBeExpected({{"msgbox", {{"text", "x"}}}}));
+  EXPECT_TRUE(MustBeExpected({{"error", "no such sheet"}, {"line", 3}}));
+  EXPECT_FALSE(MustBeExpected({{"call", "START"}, {"result", 0}}));
+  EXPECT_FALSE(MustBeExpected({{"form", {{"name", "KanjiForm1"}}}}));
+}
 
 TEST(ScriptCaseMatcher, ObjectsMatchByTheKeysTheyGiveArraysWhole) {
   const json actual = {{"call", "START"}, {"result", 0}, {"extra", {{"a", 1}, {"b", {1, 2}}}}};

@@ -68,6 +68,30 @@ TEST(Units, FileWidthsSnapToPixelsAndRoundTrip) {
   EXPECT_DOUBLE_EQ(DefaultWidthFromBase(8, 7), 8.43);
 }
 
+TEST(Units, NarrowFileWidthsKeepTheirPixels) {
+  // Calibri 11 (7-pixel digits): the file widths the host writes for 1 to 12 pixels, narrower
+  // than one character, read as those pixels and are written back unchanged.
+  struct Narrow {
+    double file_width;
+    int pixels;
+    double chars;
+  };
+  for (const Narrow& n : {Narrow{0.140625, 1, 0.08}, Narrow{0.85546875, 6, 0.5}, Narrow{1, 7, 0.58},
+                          Narrow{1.42578125, 10, 0.83}, Narrow{1.7109375, 12, 1}}) {
+    SCOPED_TRACE(n.file_width);
+    EXPECT_DOUBLE_EQ(FileWidthToChars(n.file_width, 7), n.chars);
+    EXPECT_EQ(ColumnWidthPixels(n.chars, 7), n.pixels);
+    EXPECT_DOUBLE_EQ(CharsToFileWidth(n.chars, 7), n.file_width);
+  }
+  // Every narrow pixel count survives the trip through the file for any digit width.
+  for (int mdw = 5; mdw <= 20; ++mdw) {
+    for (int px = 1; px < mdw + 5; ++px) {
+      const double chars = FileWidthToChars(CharsToFileWidth(px / (mdw + 5.0), mdw), mdw);
+      ASSERT_EQ(ColumnWidthPixels(chars, mdw), px) << mdw << " " << px;
+    }
+  }
+}
+
 TEST(Units, RowPixels) {
   EXPECT_EQ(RowHeightPixels(13.5), 18);
   EXPECT_EQ(RowHeightPixels(10.5), 14);

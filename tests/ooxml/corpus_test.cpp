@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "core/host/host_error.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {

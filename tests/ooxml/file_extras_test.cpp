@@ -2,7 +2,7 @@
 // another workbook, compares by content, and is dropped where an edit makes it wrong.
 #include "core/host/clipboard.h"
 #include "core/host/range.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
 namespace tessarin::ooxml::testing {
@@ -72,7 +72,7 @@ TEST(FileExtras, EqualKeptContentMakesEqualFormats) {
   const host::RowData* r2 = a->Sheet(1).cells().FindRow(2);
   ASSERT_TRUE(r1 && r2);
   EXPECT_EQ(r1->file_extras.get(), r2->file_extras.get());
-  EXPECT_EQ(KeptXmlOf(r1->file_extras), " outlineLevel=\"1\"");
+  EXPECT_EQ(XmlExtrasOf(r1->file_extras), " outlineLevel=\"1\"");
   const std::string sheet = Part(WriteXlsx(*a), "xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find("<row r=\"2\" outlineLevel=\"1\">"), std::string::npos) << sheet;
 }
@@ -83,13 +83,13 @@ TEST(FileExtras, EditsThatMakeKeptContentWrongDropIt) {
   // A new face: the old face's family no longer applies; the fill and the colour still do.
   host::Range(s, host::Area::Cell(1, 1)).Font().SetName("C");
   const host::Style& renamed = s.StyleAt(1, 1);
-  EXPECT_TRUE(KeptXmlOf(renamed.font.file_extras).empty());
+  EXPECT_TRUE(XmlExtrasOf(renamed.font.file_extras).empty());
   ASSERT_NE(FormatExtrasOf(renamed.file_extras), nullptr);
   EXPECT_NE(FormatExtrasOf(renamed.file_extras)->fill.find("FF12AB34"), std::string::npos);
   // Clearing a formula drops how the file shared it.
   host::CellExtra& e = s.ObtainExtra(2, 1);
   e.formula = "1+1";
-  e.formula_extras = KeepXml(" t=\"shared\" ref=\"A2:A3\" si=\"0\"");
+  e.formula_extras = MakeXmlExtras(" t=\"shared\" ref=\"A2:A3\" si=\"0\"");
   s.ClearValue(2, 1);
   EXPECT_EQ(s.Extra(2, 1), nullptr);
 }

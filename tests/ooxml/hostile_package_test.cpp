@@ -4,8 +4,8 @@
 
 #include "core/host/host_error.h"
 #include "core/host/text_encoding.h"
-#include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/package.h"
 #include "core/ooxml/xml_util.h"
 #include "tests/ooxml/xlsx_test_util.h"

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
@@ -40,16 +40,16 @@ TEST(RowBreaks, WrittenAfterThePageSetupAndReadBack) {
 TEST(RowBreaks, OnlyManualWellFormedBreaksAreKept) {
   host::Workbook book("breaks.xlsx");
   host::Worksheet& sheet = book.AddSheet("Sheet1", 1);
-  SheetExtras carry;
+  SheetExtras extras;
   ReadWorksheet(
       "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
       "<rowBreaks count=\"6\" manualBreakCount=\"2\"><brk id=\"40\" man=\"1\"/><brk id=\"12\" "
       "max=\"16383\"/>"
       "<brk id=\"8\" man=\"true\"/><brk id=\"x\" man=\"1\"/><brk id=\"0\" man=\"1\"/>"
       "<brk id=\"1048576\" man=\"1\"/></rowBreaks></worksheet>",
-      WorksheetReadContext{"breaks.xlsx", "xl/worksheets/sheet1.xml"}, sheet, carry);
+      WorksheetReadContext{"breaks.xlsx", "xl/worksheets/sheet1.xml"}, sheet, extras);
   EXPECT_EQ(sheet.row_breaks(), (std::vector<int32_t>{9, 41}));
-  EXPECT_TRUE(carry.elements.empty());  // read into the model, not carried a second time
+  EXPECT_TRUE(extras.elements.empty());  // read into the model, not carried a second time
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include "core/host/constants.h"
 #include "core/host/host_error.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
@@ -27,7 +27,7 @@ TEST(XlsxRead, PhoneticReadingIsNeverPartOfTheText) {
   ASSERT_TRUE(s.Extra(1, 1)->phonetic);
   EXPECT_EQ(s.Extra(1, 1)->phonetic->runs, (std::vector<host::PhoneticRun>{{0, 2, "カンジ"}}));
   EXPECT_FALSE(s.Extra(1, 1)->phonetic->visible);
-  EXPECT_EQ(KeptXmlOf(s.Extra(1, 1)->phonetic->file_extras), "<phoneticPr fontId=\"1\"/>");
+  EXPECT_EQ(XmlExtrasOf(s.Extra(1, 1)->phonetic->file_extras), "<phoneticPr fontId=\"1\"/>");
 
   // Rich text with a reading: runs over the base text only.
   EXPECT_EQ(Text(s, 2, 1), "漢字withColor");

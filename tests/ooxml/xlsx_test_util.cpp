@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "core/ooxml/carry.h"
 #include "core/ooxml/content_types.h"
+#include "core/ooxml/extras.h"
 
 namespace tessarin::ooxml::testing {
 
@@ -82,7 +82,7 @@ void ExpectSameModel(const host::Workbook& a, const host::Workbook& b) {
     EXPECT_EQ(pa.center_horizontally, pb.center_horizontally);
     EXPECT_EQ(pa.center_vertically, pb.center_vertically);
     EXPECT_EQ(pa.print_area, pb.print_area);
-    EXPECT_EQ(KeptXmlOf(pa.header_footer), KeptXmlOf(pb.header_footer));
+    EXPECT_EQ(XmlExtrasOf(pa.header_footer), XmlExtrasOf(pb.header_footer));
     EXPECT_EQ(sa.row_breaks(), sb.row_breaks());
     const host::SheetView &va = sa.view(), &vb = sb.view();
     EXPECT_EQ(va.display_gridlines, vb.display_gridlines);

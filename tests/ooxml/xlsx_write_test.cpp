@@ -3,7 +3,7 @@
 
 #include "core/host/constants.h"
 #include "core/host/host_error.h"
-#include "core/ooxml/carry.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/worksheet_part.h"
 #include "tests/ooxml/xlsx_test_util.h"
@@ -400,8 +400,9 @@ TEST(XlsxWrite, AttributesWithUndeclaredPrefixesAreDropped) {
   host::Workbook book("p.xlsx");
   host::Worksheet& s = book.AddSheet("S", 1);
   s.SetNumber(1, 1, 1);
-  s.cells().ObtainRow(1).file_extras = KeepXml(" outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"");
-  s.ObtainColumn(2).file_extras = KeepXml(" bestFit=\"1\" x14ac:foo=\"1\"");
+  s.cells().ObtainRow(1).file_extras =
+      MakeXmlExtras(" outlineLevel=\"1\" x14ac:dyDescent=\"0.25\"");
+  s.ObtainColumn(2).file_extras = MakeColumnExtras(" bestFit=\"1\" x14ac:foo=\"1\"", "", -1);
   const std::string sheet = Part(WriteXlsx(book), "xl/worksheets/sheet1.xml");
   EXPECT_NE(sheet.find("<row r=\"1\" outlineLevel=\"1\">"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("bestFit=\"1\"/>"), std::string::npos) << sheet;

@@ -1,6 +1,7 @@
 // Pagination on numbers: units, test sheets one page per sheet of paper, cutting and ordering.
 #include <gtest/gtest.h>
 
+#include "core/host/host_error.h"
 #include "render/page_layout.h"
 #include "render/pdf_output.h"
 #include "tests/render/render_fixture.h"
@@ -18,8 +19,8 @@ void SizeTestRows(host::Worksheet& sheet, int pages) {
   sheet.SetColumnWidth(21, 7);
 }
 
-TEST_F(PageLayoutTest, EachTestPageGoesOnOneLandscapeA4SheetAtNinetyPercent) {
-  MakeTestSheetSetup("テスト用紙 【40】");
+TEST_F(PageLayoutTest, EachTestPageGoesOnOneLandscapeA4SheetAtItsStoredZoomAndBreaks) {
+  MakeTestSheetSetup(8, 3, 90);
   SizeTestRows(Worksheet(), 3);
   Worksheet().page_setup().print_area = "A1:U24";
   for (int page = 0; page < 3; ++page) At("U" + std::to_string(1 + 8 * page)).SetNumber(page + 1);
@@ -27,7 +28,7 @@ TEST_F(PageLayoutTest, EachTestPageGoesOnOneLandscapeA4SheetAtNinetyPercent) {
   const PrintLayout layout = LayoutPrintPages(Worksheet());
   EXPECT_NEAR(layout.paper.width(), 841.89, 0.01);
   EXPECT_NEAR(layout.paper.height(), 595.28, 0.01);
-  // 628.5 points of rows against 570.8 of printable height: 90 is the largest whole percentage.
+  // 628.5 points of rows at 90 percent fit 570.8 of printable height.
   EXPECT_DOUBLE_EQ(layout.scale, 0.90);
   ASSERT_EQ(layout.pages.size(), 3u);
   for (int page = 0; page < 3; ++page) {
@@ -42,16 +43,31 @@ TEST_F(PageLayoutTest, EachTestPageGoesOnOneLandscapeA4SheetAtNinetyPercent) {
   }
 }
 
-TEST_F(PageLayoutTest, ATestPageThatFitsKeepsItsZoomAndStillGetsItsOwnSheet) {
-  MakeTestSheetSetup("テスト用紙 【20】");
-  for (int r = 1; r <= 8; ++r) Worksheet().SetRowHeight(r, 100);  // 400 points a page
+TEST_F(PageLayoutTest, PagesFollowTheStoredBreaksWhateverTheSheetIsCalled) {
+  Sheet().SetName("テスト用紙 【20】");
+  MakeTestSheetSetup(4, 1);
+  for (int r = 1; r <= 8; ++r) Worksheet().SetRowHeight(r, 70);  // two 4-row blocks fit a sheet
   for (int c = 1; c <= 21; ++c) Worksheet().SetColumnWidth(c, 4);
   Worksheet().page_setup().print_area = "A1:U8";
   At("A1").SetText("x");
+  EXPECT_EQ(LayoutPrintPages(Worksheet()).pages.size(), 1u);  // the name alone splits nothing
+  Worksheet().AddRowBreak(5);
   const PrintLayout layout = LayoutPrintPages(Worksheet());
   EXPECT_DOUBLE_EQ(layout.scale, 1.0);
-  ASSERT_EQ(layout.pages.size(), 2u);  // two 4-row pages would fit one sheet; they never share
+  ASSERT_EQ(layout.pages.size(), 2u);
   EXPECT_EQ(layout.pages[1].area.top, 5);
+}
+
+TEST_F(PageLayoutTest, AnUnreadablePrintAreaIsAnErrorNotTheUsedRange) {
+  At("A1").SetText("x");
+  Worksheet().page_setup().print_area = "A1:U99999999";
+  try {
+    LayoutPrintPages(Worksheet());
+    ADD_FAILURE() << "an unreadable print area was printed";
+  } catch (const host::HostError& e) {
+    EXPECT_EQ(e.number(), 1004);
+    EXPECT_NE(e.description().find("A1:U99999999"), std::string::npos) << e.description();
+  }
 }
 
 TEST_F(PageLayoutTest, OrdinarySheetsAreCutWhereThePaperIsFull) {

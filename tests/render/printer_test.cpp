@@ -15,8 +15,10 @@ namespace {
 using PrinterTest = RenderTest;
 
 TEST_F(PrinterTest, PrintsEveryTestPageOnItsOwnSheetOfPaper) {
-  MakeTestSheetSetup("テスト用紙 【20】");
+  MakeTestSheetSetup(4, 3, 90);  // the zoom at which columns A:T of 6.4 and U of 7 fit
   for (int r = 1; r <= 12; ++r) Worksheet().SetRowHeight(r, r % 4 == 2 ? 353 : 20);
+  for (int c = 1; c <= 20; ++c) Worksheet().SetColumnWidth(c, 6.4);
+  Worksheet().SetColumnWidth(21, 7);
   for (int page = 0; page < 3; ++page) At("U" + std::to_string(1 + 4 * page)).SetNumber(page + 1);
   Worksheet().page_setup().print_area = "A1:U12";
   const std::string path =

@@ -50,15 +50,16 @@ class RenderTest : public ::testing::Test {
   host::Worksheet& Worksheet() { return app_.ActiveSheet().worksheet(); }
   host::Range At(std::string_view address) { return Sheet().Range(address); }
 
-  // Sets up the active sheet as a test sheet's page setup does, named `name`.
-  void MakeTestSheetSetup(std::string_view name) {
-    Sheet().SetName(name);
+  // Sets up the active sheet's page setup as a test sheet's is: landscape A4, narrow margins,
+  // `zoom`, and a manual page break after every `rows_per_page` rows of `pages` pages.
+  void MakeTestSheetSetup(int rows_per_page, int pages, int zoom = 100) {
     host::PageSetup& ps = Worksheet().page_setup();
     ps.left_margin = ps.right_margin = ps.top_margin = ps.bottom_margin = ps.header_margin =
         ps.footer_margin = 0.17 * 72;
     ps.orientation = host::kXlLandscape;
     ps.paper_size = host::kXlPaperA4;
-    ps.zoom = 100;
+    ps.zoom = zoom;
+    for (int page = 1; page < pages; ++page) Worksheet().AddRowBreak(page * rows_per_page + 1);
   }
 
   host::Application app_;

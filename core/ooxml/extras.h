@@ -17,26 +17,45 @@ namespace tessarin::ooxml {
 
 // A piece of a part kept as the file wrote it, for one model record: a font's children the model
 // does not use, a border's colour, a row's or column's other attributes, a comment's shape ...
-struct KeptXml final : host::FileExtras {
-  explicit KeptXml(std::string text) : xml(std::move(text)) {}
+struct XmlExtras final : host::FileExtras {
+  explicit XmlExtras(std::string text) : xml(std::move(text)) {}
   bool SameAs(const host::FileExtras& other) const override;
   size_t Hash() const override;
   std::string xml;
 };
 // Empty for "", so that records without kept content stay plain.
-host::FileExtrasRef KeepXml(std::string xml);
+host::FileExtrasRef MakeXmlExtras(std::string xml);
 // The kept text, or "" when there is none or it was kept by another reader.
-std::string_view KeptXmlOf(const host::FileExtrasRef& ref);
+std::string_view XmlExtrasOf(const host::FileExtrasRef& ref);
 
-// What a cell format holds beyond the model: its fill, its protection and its other attributes
-// (those of <xf>, then those of <alignment> after a 0x1F separator).
+// What a <col> holds beyond the model: its other attributes, and its width as the file wrote it
+// with the characters it was read as, so an unchanged width goes back to the 1/256 it had.
+struct ColumnExtras final : host::FileExtras {
+  bool SameAs(const host::FileExtras& other) const override;
+  size_t Hash() const override;
+  std::string attrs;
+  std::string width;  // the width attribute's text, "" when it had none
+  double chars = -1;  // the model's width read from it
+};
+// Column extras for these, or empty when there are none.
+host::FileExtrasRef MakeColumnExtras(std::string attrs, std::string width, double chars);
+// The column extras of a column, or nullptr.
+const ColumnExtras* ColumnExtrasOf(const host::FileExtrasRef& ref);
+
+// What a cell format holds beyond the model: its fill, its protection, the other attributes of
+// <xf> and of <alignment>, and its extension list.
 struct FormatExtras final : host::FileExtras {
   bool SameAs(const host::FileExtras& other) const override;
   size_t Hash() const override;
-  bool Empty() const { return fill.empty() && protection.empty() && attrs.empty(); }
+  bool Empty() const {
+    return fill.empty() && protection.empty() && xf_attrs.empty() && alignment_attrs.empty() &&
+           ext_list.empty();
+  }
   std::string fill;
   std::string protection;
-  std::string attrs;
+  std::string xf_attrs;
+  std::string alignment_attrs;
+  std::string ext_list;  // its <extLst> (a cell checkbox's complement ...)
 };
 // The format extras of a style, or nullptr.
 const FormatExtras* FormatExtrasOf(const host::FileExtrasRef& ref);
@@ -50,7 +69,7 @@ struct RawElement {
 // The styles part beyond the model: the file's own font, fill and border tables (kept at their
 // indices, since cell style formats, differential formats and phonetic properties refer to them
 // by position) and the elements we do not model.
-struct StylesCarry {
+struct StylesExtras {
   std::string root_attrs;            // attributes of <styleSheet> (namespaces ...)
   std::vector<RawElement> elements;  // cellStyleXfs, cellStyles, dxfs, tableStyles, colors, extLst
   std::vector<std::string> fonts;    // <font> elements as read
@@ -65,7 +84,9 @@ struct StylesCarry {
 // A chart sheet or dialog sheet: not modelled, kept in its place among the worksheets.
 struct OtherSheet {
   std::string name;
-  std::string attrs;        // other attributes of its <sheet> element (sheetId, state)
+  int sheet_id = 0;
+  std::string state;        // "", "hidden" or "veryHidden"
+  std::string attrs;        // other attributes of its <sheet> element
   Relationship rel;         // the workbook's link to its part
   int position = 0;         // index in the file's sheet list
   int after_position = -1;  // file index of the worksheet before it, -1 when first
@@ -94,16 +115,22 @@ struct PackageExtras final : host::FileExtras {
   std::vector<OtherSheet> other_sheets;
   std::vector<DefinedName> defined_names;  // all but the print areas of worksheets
   int file_sheet_count = 0;
-  StylesCarry styles;
+  // The file's active tab when it is a chart or dialog sheet (-1 when it is not), and the
+  // worksheet made active in its place: while that one stays active, the other is written so.
+  int active_other = -1;
+  int active_stand_in = -1;
+  int first_sheet = 0;  // file position of the first tab shown
+  StylesExtras styles;
 };
 
 // What a read keeps of one worksheet beyond the model, hung on the sheet.
 struct SheetExtras final : host::FileExtras {
   int position = -1;  // index in the file's sheet list
   std::string original_name;
-  std::string part_name;    // "xl/worksheets/sheet1.xml"
-  std::string sheet_attrs;  // other attributes of the workbook's <sheet> element (sheetId ...)
-  std::string root_attrs;   // attributes of <worksheet>
+  std::string part_name;             // "xl/worksheets/sheet1.xml"
+  int sheet_id = 0;                  // its sheetId in the workbook's list
+  std::string sheet_attrs;           // other attributes of the workbook's <sheet> element
+  std::string root_attrs;            // attributes of <worksheet>
   std::vector<RawElement> elements;  // unmodelled top-level elements, in file order
   std::vector<Relationship> rels;    // links kept (drawings, tables, hyperlinks ...)
   std::string sheet_pr;              // <sheetPr> as read
@@ -115,10 +142,16 @@ struct SheetExtras final : host::FileExtras {
   std::string format_attrs;          // <sheetFormatPr> attributes we do not model
   int base_col_width = 8;
   bool has_default_col_width = false;
-  std::string page_setup_attrs;     // <pageSetup> attributes we do not model (r:id, dpi ...)
-  std::string print_options_attrs;  // <printOptions> attributes we do not model
-  std::string protection_xml;       // <sheetProtection> as read
-  std::string comments_root_attrs;  // <comments> namespaces
+  std::string default_col_width;  // its text as read, written back while the width is unchanged
+  double default_col_chars = -1;
+  std::string page_setup_attrs;  // <pageSetup> attributes we do not model (r:id, dpi ...)
+  // For a sheet read without <pageMargins> or <pageSetup>: the element the model's page setup
+  // was then written as; while it still is, the element stays absent. "" when the file had one.
+  std::string absent_page_margins;
+  std::string absent_page_setup;
+  std::string print_options_attrs;                // <printOptions> attributes we do not model
+  std::string protection_xml;                     // <sheetProtection> as read
+  std::string comments_root_attrs;                // <comments> namespaces
   std::map<uint64_t, std::string> comment_attrs;  // (row << 16 | col) -> attributes of <comment>
   std::string vml_shapes;              // shapes of the comments drawing that are not notes
   std::vector<Relationship> vml_rels;  // links of that drawing (images of its shapes)
