@@ -166,6 +166,25 @@ double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t ro
   return CellPainter(fonts).Layout(sheet, row, col, grid.CellBox(row, col)).scale;
 }
 
+namespace {
+
+// True when every glyph's em square, with a quarter em for ink that overhangs it, and every line
+// lie inside `clip`: clipping to it would then change nothing.
+bool WellInside(const CellTextLayout& layout, const QRectF& clip) {
+  for (const PlacedGlyph& g : layout.glyphs) {
+    const double m = g.size / 4;
+    if (!clip.contains(g.square.adjusted(-m, -m, m, m))) return false;
+  }
+  for (const TextLine& l : layout.lines) {
+    const double m = l.width;
+    if (!clip.contains(QRectF(l.line.p1(), l.line.p2()).normalized().adjusted(-m, -m, m, m)))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, int32_t col,
                                    const QRectF& box) {
   const StyledText text = TextOfCell(sheet, row, col);
@@ -176,7 +195,9 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
                             const QRectF& clip) {
   if (layout.glyphs.empty() && layout.lines.empty()) return;
   painter.save();
-  painter.setClipRect(clip, Qt::IntersectClip);
+  // A clip costs a clip path in a PDF for every cell; text well inside its clip needs none.
+  if (layout.rotation != 0 || !WellInside(layout, clip))
+    painter.setClipRect(clip, Qt::IntersectClip);
   if (layout.rotation != 0) {
     painter.translate(cell.center());
     painter.rotate(-layout.rotation);

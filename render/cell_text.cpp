@@ -7,6 +7,7 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 #include "core/host/constants.h"
 #include "core/host/palette.h"
@@ -46,6 +47,16 @@ std::vector<Item> Itemize(FontCatalog& fonts, const StyledText& t) {
     }
   }
   return items;
+}
+
+// The items that overlap characters [a, b), found by bisection: the items are in text order,
+// so a cell broken into many lines or columns is laid out in time linear in its length.
+std::span<const Item> ItemsIn(const std::vector<Item>& items, size_t a, size_t b) {
+  const auto first =
+      std::partition_point(items.begin(), items.end(), [a](const Item& i) { return i.end <= a; });
+  const auto last =
+      std::partition_point(first, items.end(), [b](const Item& i) { return i.start < b; });
+  return {first, last};
 }
 
 bool Underlined(const host::Font& f) {
@@ -116,7 +127,7 @@ PlacedGlyph PlaceVerticalGlyph(const Item& item, const ShapedGlyph& g, double si
 double PlaceColumnGlyphs(const StyledText& t, const std::vector<Item>& items, size_t a, size_t b,
                          Strip& s, std::vector<QRectF>& squares) {
   double widest = 0;
-  for (const Item& item : items) {
+  for (const Item& item : ItemsIn(items, a, b)) {
     const size_t from = std::max(item.start, a), to = std::min(item.end, b);
     if (from >= to) continue;
     const host::Font& font = t.fonts[item.font];
@@ -239,16 +250,20 @@ std::vector<double> PlaceLineGlyphs(const StyledText& t, const std::vector<Item>
                                     size_t b, Strip& s) {
   std::vector<double> x_of(b - a + 1, 0);
   double pen = 0;
-  for (size_t it = 0; it < items.size(); ++it) {
-    const Item& item = items[it];
-    if (item.end <= a || item.start >= b) continue;
+  for (const Item& item : ItemsIn(items, a, b)) {
+    const size_t it = static_cast<size_t>(&item - items.data());
     const host::Font& font = t.fonts[item.font];
     const QColor color = ColorOfIndex(font.color_index);
     s.before = std::max(s.before, item.face->ascent() * font.size);
     s.after = std::max(s.after, item.face->descent() * font.size);
-    for (const ShapedGlyph& g : shaped[it]) {
+    // Left-to-right shaping keeps clusters in text order: the line's glyphs are one stretch.
+    const std::vector<ShapedGlyph>& glyphs = shaped[it];
+    const auto begin = std::partition_point(
+        glyphs.begin(), glyphs.end(), [&](const auto& g) { return item.start + g.cluster < a; });
+    for (auto g_it = begin; g_it != glyphs.end(); ++g_it) {
+      const ShapedGlyph& g = *g_it;
       const size_t k = item.start + g.cluster;
-      if (k < a || k >= b) continue;
+      if (k >= b) break;
       if (x_of[k - a] == 0 && k > a) x_of[k - a] = pen;
       const QRectF box(pen, -item.face->ascent() * font.size, g.x_advance * font.size,
                        (item.face->ascent() + item.face->descent()) * font.size);

@@ -92,6 +92,20 @@ FontFace::~FontFace() {
   if (hb_) hb_font_destroy(hb_);
 }
 
+const std::vector<ShapedGlyph>* FontFace::Remembered(std::u32string_view text,
+                                                     bool vertical) const {
+  const auto& shaped = shaped_[vertical ? 1 : 0];
+  const auto it = shaped.find(text);
+  return it == shaped.end() ? nullptr : &it->second;
+}
+
+void FontFace::Remember(std::u32string_view text, bool vertical,
+                        std::vector<ShapedGlyph> glyphs) const {
+  auto& shaped = shaped_[vertical ? 1 : 0];
+  if (shaped.size() >= kShapesRemembered) shaped.clear();
+  shaped.emplace(std::u32string(text), std::move(glyphs));
+}
+
 QRawFont FontFace::AtSize(double points) const {
   const int key = static_cast<int>(std::lround(points * 64));
   auto it = sized_.find(key);

@@ -9,6 +9,10 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "render/shaped_glyph.h"
 
 struct hb_font_t;
 
@@ -41,6 +45,14 @@ class FontFace {
   // The glyph's ink box in em, y down from the baseline origin.
   QRectF InkEm(uint32_t glyph) const;
 
+  // What Shape made of `text` in this face, when it is remembered; null otherwise. A printed
+  // test repeats its numbers and labels on every page, so they are shaped once. The pointer
+  // lives until the next Remember.
+  const std::vector<ShapedGlyph>* Remembered(std::u32string_view text, bool vertical) const;
+  // Remembers a shaping; past kShapesRemembered texts the memory starts afresh.
+  void Remember(std::u32string_view text, bool vertical, std::vector<ShapedGlyph> glyphs) const;
+  static constexpr size_t kShapesRemembered = 4096;
+
  private:
   QRawFont raw_;
   hb_font_t* hb_ = nullptr;
@@ -48,6 +60,15 @@ class FontFace {
   double ascent_ = 0.88;
   double descent_ = 0.12;
   mutable std::map<int, QRawFont> sized_;  // by size in 1/64 point
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::u32string_view text) const {
+      return std::hash<std::u32string_view>{}(text);
+    }
+  };
+  // Shapings by text, horizontal [0] and vertical [1].
+  mutable std::unordered_map<std::u32string, std::vector<ShapedGlyph>, TextHash, std::equal_to<>>
+      shaped_[2];
 };
 
 // Maps workbook font names to installed faces and keeps the faces for the life of the catalog.

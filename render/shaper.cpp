@@ -7,9 +7,14 @@
 
 namespace tessarin::render {
 
+namespace {
+constexpr size_t kLongestRemembered = 64;
+}  // namespace
+
 std::vector<ShapedGlyph> Shape(const FontFace& face, std::u32string_view text, bool vertical) {
   std::vector<ShapedGlyph> out;
   if (text.empty() || !face.IsValid()) return out;
+  if (const std::vector<ShapedGlyph>* known = face.Remembered(text, vertical)) return *known;
   hb_buffer_t* buffer = hb_buffer_create();
   hb_buffer_add_utf32(buffer, reinterpret_cast<const uint32_t*>(text.data()),
                       static_cast<int>(text.size()), 0, static_cast<int>(text.size()));
@@ -41,6 +46,8 @@ std::vector<ShapedGlyph> Shape(const FontFace& face, std::u32string_view text, b
                    pos[i].x_offset / u, -pos[i].y_offset / u});
   }
   hb_buffer_destroy(buffer);
+  // Long texts are seldom repeated; remembering them would only hold memory.
+  if (text.size() <= kLongestRemembered) face.Remember(text, vertical, out);
   return out;
 }
 

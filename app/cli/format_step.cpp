@@ -2,6 +2,7 @@
 #include "app/cli/format_step.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,9 @@ void AddBorderEdits(const json& fields, const host::Range& range, Edits& edits) 
 
 void AddRunEdits(const json& fields, const host::Range& range, Edits& edits) {
   RequireArray(fields, "format.runs");
+  // The runs' font edits are gathered and applied together, in one pass over the cell's runs.
+  auto gathered = std::make_shared<host::CharacterEdits>();
+  Edits run_edits;
   for (size_t i = 0; i < fields.size(); ++i) {
     const std::string what = "format.runs[" + std::to_string(i) + "]";
     const json& run = RequireObject(fields[i], what);
@@ -112,8 +116,20 @@ void AddRunEdits(const json& fields, const host::Range& range, Edits& edits) {
     }
     AddFontEdits(
         RequireMember(run, "font", what), what + ".font",
-        [range, start, length] { return range.Characters(start, length).Font(); }, edits);
+        [range, start, length, gathered] {
+          return range.Characters(start, length).Font().GatherInto(*gathered);
+        },
+        run_edits);
   }
+  edits.push_back([range, gathered, run_edits = std::move(run_edits)] {
+    try {
+      for (const auto& edit : run_edits) edit();
+    } catch (...) {
+      range.ApplyCharacterEdits(*gathered);  // the runs before a refused value still apply
+      throw;
+    }
+    range.ApplyCharacterEdits(*gathered);
+  });
 }
 
 void AddCommentEdit(const json& fields, const host::Range& range, Edits& edits) {

@@ -2,19 +2,24 @@
 #include "app/cli/marking_commands.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <unordered_map>
 
 #include "app/cli/book_lock.h"
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
 #include "app/cli/recipe.h"
+#include "core/addin/tessarin.h"
 #include "core/host/address.h"
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/marking/answer_key.h"
+#include "core/marking/question_index.h"
+#include "core/reports/repeat_kanji.h"
 #include "core/workbook/question_sheet.h"
 #include "render/gui_session.h"
 #include "render/stroke_key.h"
@@ -80,19 +85,22 @@ std::string SaveBook(OpenedTest& opened, const std::string& out, std::ostream& r
   return "";
 }
 
-// The cell of the question numbered `number` on the active test sheet: the number row holds
-// the number, the question lies below it.
-std::optional<host::CellRef> QuestionCell(host::Application& app, int number) {
-  const host::Sheet sheet = app.ActiveSheet();
+// The cell of each question number on test sheet `sheet`: the number row holds the number, the
+// question lies below it. A number written twice counts where it is met first, row by row from
+// the top, each row from column T leftwards.
+std::unordered_map<int, host::CellRef> QuestionCells(const host::Sheet& sheet) {
+  std::unordered_map<int, host::CellRef> cells;
   const int32_t last_row = sheet.worksheet().UsedArea().bottom;
   for (int32_t row = 1; row <= last_row; row += 4) {
     for (int32_t col = 20; col >= 1; --col) {
-      const host::CellValue value = sheet.Cells(row, col).Value();
-      if (value.type == host::ValueType::kNumber && value.number == number)
-        return host::CellRef{row + 1, col};
+      const host::CellValue value = sheet.worksheet().Value(row, col);
+      if (value.type != host::ValueType::kNumber) continue;
+      const double number = value.number;
+      if (number >= 1 && number <= std::numeric_limits<int>::max() && number == std::floor(number))
+        cells.try_emplace(static_cast<int>(number), host::CellRef{row + 1, col});
     }
   }
-  return std::nullopt;
+  return cells;
 }
 
 // Writes the stroke-order answer key of the opened test to `path`; the problem, or "".
@@ -179,12 +187,14 @@ int AnswersCommand::Run(Streams& streams) {
     if (std::string p = WriteStrokeKey(opened, strokes_, streams.out); !p.empty()) return fail(p);
     if (!show_ && !erase_) return 0;
   }
-  // The add-in leaves the selection where the user had it; the recipe starts at the top.
-  opened.recipe.Step({{"select", "A1"}});
-  if (std::string p = Problem(opened.recipe.Step({{"call", show_ ? "InPutAns" : "ANS_DEL"}}));
-      !p.empty()) {
-    return fail(p);
-  }
+  host::Application& app = opened.recipe.runner().app();
+  addin::Tessarin& addin = opened.recipe.runner().addin();
+  // The add-in leaves the selection where the user had it; the command starts at the top.
+  app.Range("A1").Select();
+  const std::vector<Json> events =
+      show_ ? opened.recipe.Call("InPutAns", [&] { return addin.InPutAns(); })
+            : opened.recipe.Call("ANS_DEL", [&] { return addin.ANS_DEL(); });
+  if (std::string p = Problem(events); !p.empty()) return fail(p);
   streams.out << (show_ ? Tr("Showed the answers on %1", {opened.test_sheet})
                         : Tr("Erased the answers on %1", {opened.test_sheet}))
               << "\n";
@@ -235,6 +245,8 @@ int MarkCommand::Run(Streams& streams) {
   OpenedTest opened;
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
   host::Application& app = opened.recipe.runner().app();
+  addin::Tessarin& addin = opened.recipe.runner().addin();
+  const host::Sheet test = app.Sheets().Item(opened.test_sheet);
 
   // Every number is found before anything is marked, so a typing slip changes nothing.
   struct Job {
@@ -243,26 +255,41 @@ int MarkCommand::Run(Streams& streams) {
     host::CellRef cell;
   };
   std::vector<Job> jobs;
+  const std::unordered_map<int, host::CellRef> cells = QuestionCells(test);
   for (const auto& [numbers, wrong] : {std::pair{&wrong_, true}, std::pair{&must_, false}}) {
     for (int number : *numbers) {
-      std::optional<host::CellRef> cell = QuestionCell(app, number);
-      if (!cell)
+      const auto cell = cells.find(number);
+      if (cell == cells.end())
         return fail(
             Tr("there is no question %1 on %2", {std::to_string(number), opened.test_sheet}));
       // An emptied question cell would be marked silently: the add-in finds no row for it.
-      if (app.ActiveSheet().Cells(cell->row, cell->col).Text().empty()) {
+      if (test.Cells(cell->second.row, cell->second.col).Text().empty()) {
         return fail(Tr("question %1 on %2 has no question text. Nothing was saved.",
                        {std::to_string(number), opened.test_sheet}));
       }
-      jobs.push_back({number, wrong, *cell});
+      jobs.push_back({number, wrong, cell->second});
     }
   }
+  // Marks write only columns F to R of the question sheet, so one index of its column D serves
+  // every mark. Without a single question sheet the add-in's own message stops the first mark.
+  std::string no_sheet;
+  const std::string question_sheet = QuestionSheetName(app, &no_sheet);
+  std::optional<marking::QuestionIndex> index;
+  if (!question_sheet.empty()) index.emplace(app.Sheets().Item(question_sheet));
+
   for (const Job& job : jobs) {
-    opened.recipe.Step({{"activate", opened.test_sheet}});
-    const std::string question = app.ActiveSheet().Cells(job.cell.row, job.cell.col).Text();
-    opened.recipe.Step({{"select", host::FormatA1(host::Area::Cell(job.cell.row, job.cell.col))}});
+    if (app.ActiveSheet().Name() != opened.test_sheet) {
+      test.Activate();
+      std::string name = opened.test_sheet;
+      addin.SheetActivate(name);
+    }
+    const std::string question = test.Cells(job.cell.row, job.cell.col).Text();
+    test.Cells(job.cell.row, job.cell.col).Select();
     const std::vector<Json> events =
-        opened.recipe.Step({{"call", job.wrong ? "ThisQSisNG" : "ThisQSisHITU"}});
+        opened.recipe.Call(job.wrong ? "ThisQSisNG" : "ThisQSisHITU", [&] {
+          if (!index) return job.wrong ? addin.ThisQSisNG() : addin.ThisQSisHITU();
+          return job.wrong ? addin.ThisQSisNGWith(*index) : addin.ThisQSisHITUWith(*index);
+        });
     if (std::string p = Problem(events); !p.empty()) {
       return fail(
           Tr("question %1 (%2): %3 Nothing was saved.", {std::to_string(job.number), question, p}));
@@ -305,19 +332,25 @@ int ReportCommand::Run(Streams& streams) {
   std::string problem;
   const std::string question_sheet = QuestionSheetName(recipe.runner().app(), &problem);
   if (question_sheet.empty()) return fail(problem);
-  // The duplicate check works on the active sheet; the other two find the sheet themselves.
-  recipe.Step({{"activate", question_sheet}});
-
-  std::vector<Json> events;
-  if (report_ == "mistakes") {
-    // With nothing queued every "go on?" takes its first button, Yes: the chain stops by
-    // itself at an attempt without marks or at attempt 10.
-    events = recipe.Step({{"call", "NG_Report"}});
-  } else if (report_ == "must") {
-    events = recipe.Step({{"call", "HITU_Report"}});
-  } else {
-    events = recipe.Step({{"call", "RepeatKanji"}});
+  host::Application& app = recipe.runner().app();
+  addin::Tessarin& addin = recipe.runner().addin();
+  if (report_ == "duplicates") {
+    // Written out group by group as it is made: a report can be far larger than memory.
+    const reports::AnswerColumn rows = reports::ReadAnswerColumn(app.Sheets().Item(question_sheet));
+    bool any = false;
+    reports::WriteDuplicateReport(rows, "\n", [&](std::string_view group) {
+      if (any) streams.out << "\n";
+      streams.out << group;
+      any = true;
+    });
+    if (!any) streams.out << "重複なし\n";
+    return streams.out.good() ? 0 : fail(Tr("the report could not be written"));
   }
+  // With nothing queued every "go on?" takes its first button, Yes: the chain stops by itself
+  // at an attempt without marks or at attempt 10.
+  const std::vector<Json> events =
+      report_ == "mistakes" ? recipe.Call("NG_Report", [&] { return addin.NG_Report(); })
+                            : recipe.Call("HITU_Report", [&] { return addin.HITU_Report(); });
   if (std::string p = Failure(events); !p.empty()) return fail(p);
   for (const Json& e : events) {
     if (!e.contains("msgbox") || !e["msgbox"].is_object() || e["msgbox"]["buttons"] == "yesno")

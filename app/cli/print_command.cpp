@@ -2,15 +2,15 @@
 #include "app/cli/print_command.h"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
 
 #include "app/cli/messages.h"
 #include "core/host/application.h"
 #include "core/workbook/question_sheet.h"
+#include "render/gui_session.h"
+#include "render/pdf_output.h"
 
 namespace tessarin::cli {
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
 
 namespace {
 
@@ -26,19 +26,13 @@ std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::st
                          int& pages) {
   std::error_code ec;
   const std::string path = fs::absolute(out, ec).string();
-  Json request = {{"sheet", sheet}};
-  if (IsPng(out)) {
-    request["png"] = path;
-    request["dpi"] = dpi;
-  } else {
-    request["pdf"] = path;
-  }
-  const std::vector<Json> events = recipe.Step({{"print", request}});
-  if (std::string p = Problem(events); !p.empty()) return p;
-  for (const Json& e : events) {
-    if (e.contains("print")) pages = e["print"].value("pages", 0);
-  }
-  return "";
+  host::Application& app = recipe.runner().app();
+  return Attempt([&] {
+    const host::Worksheet& model = app.Sheets().Item(sheet).worksheet();
+    render::EnsureGuiApplication();
+    pages = IsPng(out) ? static_cast<int>(render::WritePageImages(model, path, dpi).size())
+                       : render::WritePdf(model, path);
+  });
 }
 
 std::string DefaultTestSheet(Recipe& recipe) {
@@ -76,7 +70,8 @@ int PrintCommand::Run(Streams& streams) {
   const std::string book = fs::absolute(book_, ec).string();
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
   Recipe recipe;
-  if (std::string p = Problem(recipe.Step({{"open", book}})); !p.empty()) return fail(p);
+  if (std::string p = Attempt([&] { recipe.runner().app().Workbooks().Open(book); }); !p.empty())
+    return fail(p);
   std::string sheet = sheet_;
   if (sheet.empty()) {
     sheet = DefaultTestSheet(recipe);

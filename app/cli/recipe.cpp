@@ -1,9 +1,13 @@
 // Recipe: steps through the script runner, and reading their events.
 #include "app/cli/recipe.h"
 
+#include <algorithm>
 #include <iostream>
+#include <new>
 
 #include "app/cli/messages.h"
+#include "core/addin/tessarin.h"
+#include "core/host/host_error.h"
 #include "core/settings/settings_file.h"
 #include "core/workbook/question_sheet.h"
 
@@ -12,22 +16,42 @@ namespace tessarin::cli {
 using Json = nlohmann::json;
 
 std::vector<Json> Recipe::Step(const Json& step) {
-  const size_t start = transcript_.str().size();
+  const size_t start = transcript_.view().size();
   // Handed over parsed: a path that is not UTF-8 could not go through JSON text.
   runner_.RunParsed(step, ++line_);
+  return EventsSince(start);
+}
+
+std::vector<Json> Recipe::Call(std::string_view name, const std::function<int()>& method) {
+  const size_t start = transcript_.view().size();
+  const int result = method();
+  std::vector<Json> events = EventsSince(start);
+  if (result != 0) {
+    events.push_back({{"call", std::string(name)},
+                      {"result", result},
+                      {"description", runner_.addin().last_error()}});
+  }
+  return events;
+}
+
+std::vector<Json> Recipe::EventsSince(size_t start) const {
+  // A view, not a copy: a long run of steps would otherwise copy the transcript once a step.
+  std::string_view rest = transcript_.view().substr(start);
   std::vector<Json> events;
-  std::istringstream lines(transcript_.str().substr(start));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty()) continue;
-    Json e = Json::parse(line, nullptr, false);
-    // A settings file set aside, or a bad value in it replaced by its default, is a warning:
-    // the defaults are used and the work goes on.
-    if (e.contains("msgbox") && e["msgbox"].is_object() &&
-        settings::SettingsFile::IsSetAsideNotice(e["msgbox"].value("text", std::string()))) {
-      std::cerr << Tr("warning: %1", {e["msgbox"].value("text", std::string())}) << "\n";
-      continue;
+  while (!rest.empty()) {
+    const size_t end = std::min(rest.find('\n'), rest.size());
+    if (end > 0) {
+      Json e = Json::parse(rest.substr(0, end), nullptr, false);
+      // A settings file set aside, or a bad value in it replaced by its default, is a warning:
+      // the defaults are used and the work goes on.
+      if (e.contains("msgbox") && e["msgbox"].is_object() &&
+          settings::SettingsFile::IsSetAsideNotice(e["msgbox"].value("text", std::string()))) {
+        std::cerr << Tr("warning: %1", {e["msgbox"].value("text", std::string())}) << "\n";
+      } else {
+        events.push_back(std::move(e));
+      }
     }
-    events.push_back(std::move(e));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
   }
   return events;
 }
@@ -35,8 +59,7 @@ std::vector<Json> Recipe::Step(const Json& step) {
 std::string Recipe::OpenBook(const std::string& book) {
   Step({{"openfile", book}});
   Step({{"form", "FILE_Sentaku"}, {"do", Json::array({Json{{"click", "Command3"}}})}});
-  const std::vector<Json> events = Step({{"call", "Auto_Open"}});
-  return Problem(events);
+  return Problem(Step({{"call", "Auto_Open"}}));
 }
 
 std::string Problem(const std::vector<Json>& events) {
@@ -53,6 +76,17 @@ std::string Problem(const std::vector<Json>& events) {
                 {e["call"].get<std::string>(),
                  HostErrorText(e.value("description", std::string()), e["result"].get<int>())});
     }
+  }
+  return "";
+}
+
+std::string Attempt(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const host::HostError& e) {
+    return HostErrorText(e.description(), e.number());
+  } catch (const std::bad_alloc&) {
+    return HostErrorText("Out of memory", host::kErrOutOfMemory);
   }
   return "";
 }

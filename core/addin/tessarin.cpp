@@ -98,6 +98,12 @@ int Tessarin::ThisQSisNG() {
 int Tessarin::ThisQSisHITU() {
   return Guard([this] { marking::ThisQSisHITU(module_); });
 }
+int Tessarin::ThisQSisNGWith(const marking::QuestionIndex& index) {
+  return Guard([&] { marking::ThisQSisNG(module_, &index); });
+}
+int Tessarin::ThisQSisHITUWith(const marking::QuestionIndex& index) {
+  return Guard([&] { marking::ThisQSisHITU(module_, &index); });
+}
 int Tessarin::GoJUMP() {
   return Guard([this] { marking::GoJUMP(module_); });
 }

@@ -16,8 +16,9 @@ class Ui;
 }
 
 namespace tessarin::marking {
+class QuestionIndex;
 class ReadingSuggester;
-}
+}  // namespace tessarin::marking
 
 namespace tessarin::addin {
 
@@ -39,6 +40,10 @@ class Tessarin {
   int ThisQSisNG();
   int ThisQSisHITU();
   int GoJUMP();
+  // ThisQSisNG and ThisQSisHITU looking the question up in `index`, read once for a run of marks
+  // (it must be of the question sheet as its column D stands; see marking::ThisQSisNG).
+  int ThisQSisNGWith(const marking::QuestionIndex& index);
+  int ThisQSisHITUWith(const marking::QuestionIndex& index);
   int Edit_Furigana();
   int RepeatKanji();
   int NG_Report();

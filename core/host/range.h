@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/host/address.h"
 #include "core/host/cell.h"
@@ -19,6 +20,7 @@ namespace tessarin::host {
 class Worksheet;
 class RangeFont;
 class RangeCharacters;
+class CharacterEdits;
 class RangeBorder;
 class RangeComment;
 class RangePhonetics;
@@ -165,6 +167,10 @@ class Range {
   RangeFont Font() const;
   // start 1-based; length -1 runs to the end of the text. HostError 5 for start < 1.
   RangeCharacters Characters(int64_t start = 1, int64_t length = -1) const;
+  // Applies gathered character edits in the order they were made, as each would have been
+  // applied alone, but in one pass over each cell's runs: a cell given thousands of runs costs
+  // time in proportion to them, not to their square. HostError 1004 on a protected sheet.
+  void ApplyCharacterEdits(const CharacterEdits& edits) const;
 
   // --- Comments and phonetic guides.
   // Adds a comment to the first cell; HostError 1004 when it already has one.
@@ -188,6 +194,23 @@ class Range {
   Worksheet* sheet_;
   AreaList areas_;
   Kind kind_ = Kind::kCells;
+};
+
+// Font edits of character spans gathered from RangeFont setters (RangeFont::GatherInto), to be
+// applied together by Range::ApplyCharacterEdits.
+class CharacterEdits {
+ public:
+  struct Edit {
+    uint32_t start;
+    uint32_t length;  // UINT32_MAX for "to the end"
+    std::function<void(Font&)> change;
+  };
+  bool empty() const { return edits_.empty(); }
+
+ private:
+  friend class RangeFont;
+  friend class Range;
+  std::vector<Edit> edits_;
 };
 
 // The font of a range's cells, or of characters of their text (Range::Characters).
@@ -228,6 +251,10 @@ class RangeFont {
   int ColorIndex() const;
   void SetColorIndex(int index) const;
 
+  // For characters only: a copy whose setters check their value as usual and then, instead of
+  // changing the cells, add the change to `edits` (which must outlive the copy).
+  RangeFont GatherInto(CharacterEdits& edits) const;
+
  private:
   friend class Range;
   friend class RangeCharacters;
@@ -239,6 +266,7 @@ class RangeFont {
   uint32_t start_;   // characters only: 0-based first character
   uint32_t length_;  // characters only: count, UINT32_MAX for "to the end"
   bool characters_;
+  CharacterEdits* gather_ = nullptr;
 };
 
 // Characters(Start, Length) of the text of a range's cells: 1-based, in characters (code

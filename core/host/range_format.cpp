@@ -1,6 +1,7 @@
 // Range formats: alignment, number formats, merges, borders, fonts and character runs.
 #include <algorithm>
 #include <limits>
+#include <map>
 
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -79,37 +80,49 @@ void Normalize(std::vector<TextRun>& runs, const Font& cell_font) {
   runs.swap(out);
 }
 
-// Applies a font change to characters [start, end) of a text cell's runs.
-void EditRuns(Worksheet& sheet, int32_t row, int32_t col, uint32_t start, uint32_t count,
-              const std::function<void(Font&)>& change) {
+// Applies font changes to characters of a text cell, in order: the runs live in a map from first
+// character to font while the edits split and change them, so each edit costs only the runs it
+// covers.
+void EditRunsTogether(Worksheet& sheet, int32_t row, int32_t col,
+                      const std::vector<CharacterEdits::Edit>& edits) {
   const uint32_t length = static_cast<uint32_t>(Utf8Length(sheet.TextView(row, col)));
-  if (start >= length) return;
-  const uint32_t end =
-      count == std::numeric_limits<uint32_t>::max()
-          ? length
-          : static_cast<uint32_t>(std::min<uint64_t>(uint64_t{start} + count, length));
-  if (end <= start) return;
+  if (length == 0) return;
   const Font& cell_font = sheet.StyleAt(row, col).font;
   const CellExtra* existing = sheet.Extra(row, col);
-  std::vector<TextRun> runs =
-      Coverage(existing ? existing->runs : std::vector<TextRun>{}, cell_font, length);
-  std::vector<TextRun> split;
-  for (TextRun& r : runs) {
-    uint32_t a = r.start, b = r.start + r.length;
-    for (uint32_t cut : {start, end}) {
-      if (cut > a && cut < b) {
-        split.push_back({a, cut - a, r.font});
-        a = cut;
-      }
-    }
-    split.push_back({a, b - a, r.font});
+  std::map<uint32_t, Font> fonts;  // each font runs up to the next key, the last one to the end
+  for (TextRun& r :
+       Coverage(existing ? existing->runs : std::vector<TextRun>{}, cell_font, length)) {
+    fonts.emplace_hint(fonts.end(), r.start, std::move(r.font));
   }
-  for (TextRun& r : split) {
-    if (r.start >= start && r.start + r.length <= end) change(r.font);
+  // The entry starting at `at`, splitting the one that covers it; end() at the text's end.
+  auto split_at = [&](uint32_t at) {
+    if (at >= length) return fonts.end();
+    const auto it = std::prev(fonts.upper_bound(at));
+    return it->first == at ? it : fonts.emplace_hint(std::next(it), at, it->second);
+  };
+  bool changed = false;
+  for (const CharacterEdits::Edit& edit : edits) {
+    if (edit.start >= length) continue;
+    const uint32_t end =
+        edit.length == std::numeric_limits<uint32_t>::max()
+            ? length
+            : static_cast<uint32_t>(std::min<uint64_t>(uint64_t{edit.start} + edit.length, length));
+    if (end <= edit.start) continue;
+    const auto first = split_at(edit.start);
+    const auto last = split_at(end);
+    for (auto it = first; it != last; ++it) edit.change(it->second);
+    changed = true;
   }
-  Normalize(split, cell_font);
-  if (split.empty() && (!existing || existing->runs.empty())) return;
-  sheet.ObtainExtra(row, col).runs = std::move(split);
+  if (!changed) return;
+  std::vector<TextRun> runs;
+  runs.reserve(fonts.size());
+  for (auto it = fonts.begin(); it != fonts.end(); ++it) {
+    const uint32_t next = std::next(it) == fonts.end() ? length : std::next(it)->first;
+    runs.push_back({it->first, next - it->first, std::move(it->second)});
+  }
+  Normalize(runs, cell_font);
+  if (runs.empty() && (!existing || existing->runs.empty())) return;
+  sheet.ObtainExtra(row, col).runs = std::move(runs);
   sheet.PruneExtra(row, col);
 }
 
@@ -440,20 +453,40 @@ void RangeFont::Edit(const std::function<void(host::Font&)>& change) const {
     return;
   }
   sheet.CheckWritable();
+  if (gather_ != nullptr) {
+    gather_->edits_.push_back({start_, length_, change});
+    return;
+  }
+  CharacterEdits one;
+  one.edits_.push_back({start_, length_, change});
+  range_.ApplyCharacterEdits(one);
+}
+
+RangeFont RangeFont::GatherInto(CharacterEdits& edits) const {
+  RangeFont copy = *this;
+  copy.gather_ = &edits;
+  return copy;
+}
+
+void Range::ApplyCharacterEdits(const CharacterEdits& edits) const {
+  Worksheet& sheet = *sheet_;
+  sheet.CheckWritable();
+  if (edits.empty()) return;
   // Characters of each stored cell: runs of text cells, the cell font of the others.
   std::vector<CellRef> text_cells, other_cells;
-  for (const Area& a : range_.areas()) {
+  for (const Area& a : areas()) {
     sheet.cells().ForEachCell(a, [&](int32_t r, const Cell& c) {
       (c.type == ValueType::kText ? text_cells : other_cells).push_back({r, c.col});
     });
   }
-  if (range_.IsSingleCell() && text_cells.empty() && other_cells.empty()) {
-    other_cells.push_back({range_.Row(), range_.Column()});
+  if (IsSingleCell() && text_cells.empty() && other_cells.empty()) {
+    other_cells.push_back({Row(), Column()});
   }
-  for (const CellRef& ref : text_cells) EditRuns(sheet, ref.row, ref.col, start_, length_, change);
-  if (!other_cells.empty()) {
+  for (const CellRef& ref : text_cells) EditRunsTogether(sheet, ref.row, ref.col, edits.edits_);
+  if (other_cells.empty()) return;
+  for (const CharacterEdits::Edit& e : edits.edits_) {
     StyleEdit edit;
-    edit.apply = [&](Style& s, uint8_t) { change(s.font); };
+    edit.apply = [&](Style& s, uint8_t) { e.change(s.font); };
     StyleMapper mapper(sheet.styles(), edit);
     for (const CellRef& ref : other_cells) {
       const StyleId old_id = sheet.EffectiveStyle(ref.row, ref.col);
@@ -468,7 +501,7 @@ std::string RangeFont::Name() const { return Get().name; }
 void RangeFont::SetName(std::string_view name) const {
   if (name.empty()) Refuse("Name", "\"\"");
   std::string value(name);
-  Edit([&value](host::Font& f) {
+  Edit([value](host::Font& f) {
     if (f.name != value) {
       f.name = value;
       f.file_extras.reset();  // the family and charset of the old face do not fit the new one
@@ -481,7 +514,7 @@ std::string RangeFont::FontStyle() const { return Get().FontStyle(); }
 void RangeFont::SetFontStyle(std::string_view style) const {
   host::Font probe;
   if (!probe.SetFontStyle(style)) Refuse("FontStyle", "\"" + std::string(style) + "\"");
-  Edit([style](host::Font& f) { f.SetFontStyle(style); });
+  Edit([style = std::string(style)](host::Font& f) { f.SetFontStyle(style); });
 }
 
 double RangeFont::Size() const { return Get().size; }

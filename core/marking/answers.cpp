@@ -1,11 +1,12 @@
 // InPutAns and ANS_DEL.
 #include "core/marking/answers.h"
 
+#include <optional>
 #include <string>
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/marking/question_lookup.h"
+#include "core/marking/question_index.h"
 #include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
@@ -34,30 +35,18 @@ bool TakeActiveTestSheet(workbook::KanjiModule& module) {
   return true;
 }
 
-// The row of the question sheet where the scan for `text` stops: the first row holding it or
-// the first empty question cell, whichever comes first.
-int32_t ScanForQuestion(const host::Sheet& questions, const std::string& text, bool* found) {
-  for (int32_t row = 1;; ++row) {
-    const std::string cell = workbook::CellText(questions, row, workbook::kQuestionColumn);
-    if (cell == text || cell.empty()) {
-      *found = cell == text;
-      return row;
-    }
-  }
-}
-
 enum class AnswerForm { kDisplayedText, kStoredValue };
 
 // Fills the answer row below question row `row`; false once an empty question cell ends the test.
-bool FillAnswerRow(const host::Sheet& test, const host::Sheet& questions, int32_t row,
-                   AnswerForm form) {
+bool FillAnswerRow(const host::Sheet& test, const host::Sheet& questions,
+                   const QuestionIndex& index, int32_t row, AnswerForm form) {
   for (int col = kLastQuestionColumn; col >= 1; --col) {
     const std::string text = test.Cells(row, col).Text();
     if (text.empty()) return false;
-    bool found = false;
-    const int32_t question_row = ScanForQuestion(questions, text, &found);
-    if (!found) continue;
-    const host::Range answer = questions.Cells(question_row, workbook::kAnswerColumn);
+    // Only the question list above its first empty cell is searched.
+    const std::optional<int32_t> question_row = index.FirstRow(text, index.first_empty_row() - 1);
+    if (!question_row) continue;
+    const host::Range answer = questions.Cells(*question_row, workbook::kAnswerColumn);
     if (form == AnswerForm::kDisplayedText) {
       test.Cells(row + 1, col).SetText(answer.Text());
     } else {
@@ -80,14 +69,15 @@ void InPutAns(workbook::KanjiModule& module) {
   const TestSheetLayout& layout = testgen::CurrentLayout(module);
   const host::Sheet test = app.Sheets().Item(layout.sheet_name);
   const host::Sheet questions = app.Sheets().Item(question_sheet);
+  const QuestionIndex index(questions);
   const int32_t height = layout.rows_per_page;
   // The page count divides by 8 on both sheets; the first empty question cell ends the loop
   // long before the 20-question sheet would run short of pages.
   const int64_t pages = app.ActiveSheet().Rows().Count() / 8;
   for (int64_t page = 1; page <= pages; ++page) {
     const int32_t base = static_cast<int32_t>((page - 1) * height);
-    if (!FillAnswerRow(test, questions, base + 2, AnswerForm::kDisplayedText)) return;
-    if (!FillAnswerRow(test, questions, base + 6, AnswerForm::kStoredValue)) return;
+    if (!FillAnswerRow(test, questions, index, base + 2, AnswerForm::kDisplayedText)) return;
+    if (!FillAnswerRow(test, questions, index, base + 6, AnswerForm::kStoredValue)) return;
   }
 }
 

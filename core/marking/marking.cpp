@@ -6,7 +6,6 @@
 
 #include "core/forms/ui.h"
 #include "core/host/application.h"
-#include "core/marking/question_lookup.h"
 #include "core/testgen/test_sheet_layout.h"
 #include "core/workbook/cell_reading.h"
 #include "core/workbook/question_sheet.h"
@@ -62,23 +61,27 @@ void ShowQuestion(Application& app, const std::string& question_sheet, int32_t r
 // The question-sheet row of the question in the selected strip of the active test sheet.
 // nullopt without a message for an empty question cell; nullopt after `caption`'s message when
 // the text is not in the question sheet.
+// `index`, when it is of the question sheet, saves reading that sheet again.
 std::optional<int32_t> QuestionOfTestCell(KanjiModule& module, const Start& start,
-                                          std::string_view caption) {
+                                          std::string_view caption, const QuestionIndex* index) {
   Application& app = module.App();
   const host::Sheet active = app.ActiveSheet();
   const std::string text =
       workbook::CellText(active, TestSheetLayout::QuestionRowOf(start.row), start.col);
   if (text.empty()) return std::nullopt;
   const int32_t last_row = static_cast<int32_t>(active.Rows().Count() - 1);
-  std::optional<int32_t> row =
-      FindQuestionRow(app.Sheets().Item(start.question_sheet), text, last_row);
+  std::optional<QuestionIndex> own;
+  if (index == nullptr || index->sheet_name() != start.question_sheet) {
+    index = &own.emplace(app.Sheets().Item(start.question_sheet));
+  }
+  std::optional<int32_t> row = index->FirstRow(text, last_row);
   if (!row) module.Dialogs().MsgBox(kNoSuchQuestion, caption);
   return row;
 }
 
 enum class Mark { kWrong, kMustAppear };
 
-void MarkQuestion(KanjiModule& module, Mark mark) {
+void MarkQuestion(KanjiModule& module, Mark mark, const QuestionIndex* index) {
   const std::optional<Start> start = CommonStart(module);
   if (!start || RefuseSeveralCells(module)) return;
   Application& app = module.App();
@@ -95,7 +98,7 @@ void MarkQuestion(KanjiModule& module, Mark mark) {
   }
   if (testgen::LayoutOfSheet(active) == nullptr || start->col > kLastQuestionColumn) return;
 
-  const std::optional<int32_t> row = QuestionOfTestCell(module, *start, "メッセージ");
+  const std::optional<int32_t> row = QuestionOfTestCell(module, *start, "メッセージ", index);
   if (!row) return;
   if (mark == Mark::kWrong) {
     // With all ten cells filled the user is shown the question instead.
@@ -134,9 +137,13 @@ void JumpToTestCell(KanjiModule& module, const std::string& test, const std::str
 
 }  // namespace
 
-void ThisQSisNG(KanjiModule& module) { MarkQuestion(module, Mark::kWrong); }
+void ThisQSisNG(KanjiModule& module, const QuestionIndex* index) {
+  MarkQuestion(module, Mark::kWrong, index);
+}
 
-void ThisQSisHITU(KanjiModule& module) { MarkQuestion(module, Mark::kMustAppear); }
+void ThisQSisHITU(KanjiModule& module, const QuestionIndex* index) {
+  MarkQuestion(module, Mark::kMustAppear, index);
+}
 
 void GoJUMP(KanjiModule& module) {
   const std::optional<Start> start = CommonStart(module);
@@ -168,7 +175,7 @@ void GoJUMP(KanjiModule& module) {
     return;
   }
   if (start->col > kLastQuestionColumn) return;
-  const std::optional<int32_t> row = QuestionOfTestCell(module, *start, test);
+  const std::optional<int32_t> row = QuestionOfTestCell(module, *start, test, nullptr);
   if (row) ShowQuestion(app, start->question_sheet, *row);
 }
 

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "core/marking/question_index.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::marking {
@@ -23,11 +24,13 @@ inline constexpr std::string_view kNoTestSheet = "テスト用紙が作成され
 // test sheet (columns A to T). From a test sheet whose question has all ten cells filled, the
 // question sheet is activated at the question's text instead. Refuses a selection of several
 // cells ("注意"); a text not in the question sheet is reported under "メッセージ".
-void ThisQSisNG(workbook::KanjiModule& module);
+// `index`, when given and made of the question sheet (by name) since its column D last changed,
+// is used instead of reading the sheet: a run of marks reads it once.
+void ThisQSisNG(workbook::KanjiModule& module, const QuestionIndex* index = nullptr);
 
 // As ThisQSisNG, but writes "必出" into column R whatever it held; from a test sheet it then
 // activates the question sheet at the question's text.
-void ThisQSisHITU(workbook::KanjiModule& module);
+void ThisQSisHITU(workbook::KanjiModule& module, const QuestionIndex* index = nullptr);
 
 // From the question sheet: selects the selected row's question on the current test sheet
 // (when exactly one test sheet exists, that one). From the current test sheet: selects the

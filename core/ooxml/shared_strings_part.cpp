@@ -253,8 +253,17 @@ void AppendStringItemBody(std::string& out, std::string_view text,
                      [](const auto& a, const auto& b) { return a.start < b.start; });
     const auto total = static_cast<uint32_t>(host::Utf8Length(text));
     uint32_t pos = 0;
+    // Pieces come in text order: each byte offset is counted on from the last one, so a text
+    // of thousands of runs is not counted from its start for every run.
+    size_t known_char = 0, known_byte = 0;
+    auto offset_of = [&](uint32_t index) {
+      if (index < known_char) known_char = known_byte = 0;
+      known_byte += host::Utf8Offset(text.substr(known_byte), index - known_char);
+      known_char = index;
+      return known_byte;
+    };
     auto piece = [&](uint32_t from, uint32_t to) {
-      const size_t b = host::Utf8Offset(text, from), e = host::Utf8Offset(text, to);
+      const size_t b = offset_of(from), e = offset_of(to);
       return text.substr(b, e - b);
     };
     for (const host::TextRun& r : sorted) {

@@ -1,6 +1,7 @@
 // RepeatKanji and its report text.
 #include "core/reports/repeat_kanji.h"
 
+#include <charconv>
 #include <string_view>
 #include <unordered_map>
 
@@ -15,19 +16,22 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 
-void AppendLine(std::string& out, const AnswerColumn& rows, size_t index) {
-  out += std::to_string(index + 1);
+void AppendLine(std::string& out, const AnswerColumn& rows, size_t index,
+                std::string_view line_break = kLineBreak) {
+  char number[24];
+  out.append(number, std::to_chars(number, number + sizeof number, index + 1).ptr);
   out += " 行目：";
   out += rows.answers[index];
   out += "( ";
   out += rows.questions[index];
   out += " )";
-  out += kLineBreak;
+  out += line_break;
 }
 
 }  // namespace
 
-std::string DuplicateReport(const AnswerColumn& rows) {
+void WriteDuplicateReport(const AnswerColumn& rows, std::string_view line_break,
+                          const std::function<void(std::string_view group)>& write) {
   const size_t n = rows.answers.size();
   constexpr size_t kNone = static_cast<size_t>(-1);
   // next[i] is the next row with row i's answer: a row's group is the chain from it onwards.
@@ -41,12 +45,21 @@ std::string DuplicateReport(const AnswerColumn& rows) {
       it->second = i;
     }
   }
-  std::string report;
+  std::string group;
   for (size_t i = 0; i < n; ++i) {
     if (next[i] == kNone) continue;
-    for (size_t k = i; k != kNone; k = next[k]) AppendLine(report, rows, k);
-    report += kLineBreak;
+    group.clear();
+    for (size_t k = i; k != kNone; k = next[k]) AppendLine(group, rows, k, line_break);
+    write(group);
   }
+}
+
+std::string DuplicateReport(const AnswerColumn& rows) {
+  std::string report;
+  WriteDuplicateReport(rows, kLineBreak, [&](std::string_view group) {
+    report += group;
+    report += kLineBreak;
+  });
   return report;
 }
 
@@ -68,6 +81,18 @@ std::string DuplicateReportPairwise(const AnswerColumn& rows) {
   return report;
 }
 
+AnswerColumn ReadAnswerColumn(const host::Sheet& sheet) {
+  AnswerColumn rows;
+  // A column filled to the last row ends at the sheet's end, not one row past it.
+  for (int32_t row = 1; row <= host::kMaxRows; ++row) {
+    std::string question = workbook::CellText(sheet, row, workbook::kQuestionColumn);
+    if (question.empty()) break;
+    rows.questions.push_back(std::move(question));
+    rows.answers.push_back(workbook::CellText(sheet, row, workbook::kAnswerColumn));
+  }
+  return rows;
+}
+
 void RepeatKanji(workbook::KanjiModule& module) {
   host::Application& app = module.App();
   const host::Sheet sheet = app.ActiveSheet();
@@ -79,13 +104,7 @@ void RepeatKanji(workbook::KanjiModule& module) {
   module.TestTitle = name;
   module.QSheetName = name;
 
-  AnswerColumn rows;
-  for (int32_t row = 1; row <= host::kMaxRows; ++row) {
-    std::string question = workbook::CellText(sheet, row, workbook::kQuestionColumn);
-    if (question.empty()) break;
-    rows.questions.push_back(std::move(question));
-    rows.answers.push_back(workbook::CellText(sheet, row, workbook::kAnswerColumn));
-  }
+  const AnswerColumn rows = ReadAnswerColumn(sheet);
   const std::string report = DuplicateReport(rows);
   if (!report.empty()) {
     module.Dialogs().MsgBox(report);

@@ -1,9 +1,12 @@
 // RepeatKanji: the questions that share the same answer, so that the user can find duplicates.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "core/host/application.h"
 #include "core/workbook/kanji_module.h"
 
 namespace tessarin::reports {
@@ -14,6 +17,18 @@ struct AnswerColumn {
   std::vector<std::string> answers;
   std::vector<std::string> questions;
 };
+
+// The question rows of `sheet` as RepeatKanji reads them: from row 1 up to the first empty
+// question cell.
+AnswerColumn ReadAnswerColumn(const host::Sheet& sheet);
+
+// Writes the duplicate report as it is made, one group at a time: `write` receives each group's
+// lines, each ending in `line_break`, in row order (see DuplicateReport for the groups). A group
+// is at most as long as the rows' texts, so a sheet with one answer repeated thousands of times
+// reports in little memory however long the whole report grows. Nothing is written when no two
+// answers are equal.
+void WriteDuplicateReport(const AnswerColumn& rows, std::string_view line_break,
+                          const std::function<void(std::string_view group)>& write);
 
 // The report text: for each row with an equal answer (exact comparison) further down, a group
 // of lines "ROW 行目：ANSWER( QUESTION )" for that row and every later equal one, each line and

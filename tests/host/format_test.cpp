@@ -2,6 +2,8 @@
 // fonts and character runs.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "core/host/application.h"
 #include "core/host/host_error.h"
 #include "core/host/range.h"
@@ -277,6 +279,39 @@ TEST_F(FormatTest, CellFontChangeReachesEveryRun) {
   EXPECT_EQ(e->runs[1].font.name, "Klee One");
   a1.Font().SetSize(20);  // now every run equals the cell font
   EXPECT_EQ(sheet_.Extra(1, 1), nullptr);
+}
+
+// Gathered edits, applied together, give every character the font that the same edits made one
+// by one on a plain array of fonts give it; overlapping spans and spans past the end included.
+TEST_F(FormatTest, GatheredCharacterEditsMatchEditsOfEachCharacter) {
+  std::mt19937 random(8);
+  for (int round = 0; round < 40; ++round) {
+    const Range a1 = At("A" + std::to_string(round + 1));
+    a1.SetText("漢字のテストを作ってから答えを書きます。山川田日月火水木金土");
+    a1.Font().SetSize(11);
+    std::vector<Font> expected(30, a1.Font().Get());
+    CharacterEdits gathered;
+    for (int e = 0; e < 25; ++e) {
+      const int start = std::uniform_int_distribution<int>(1, 33)(random);
+      const int length = std::uniform_int_distribution<int>(-1, 8)(random);
+      const int end = length < 0 ? 30 : std::min(30, start - 1 + length);
+      const double size = std::uniform_int_distribution<int>(8, 14)(random);
+      const bool bold = random() % 2;
+      for (int k = start - 1; k < end; ++k) {
+        expected[k].size = size;
+        expected[k].bold = bold;
+      }
+      const RangeFont font = a1.Characters(start, length).Font().GatherInto(gathered);
+      font.SetSize(size);
+      font.SetBold(bold);
+    }
+    a1.ApplyCharacterEdits(gathered);
+    for (int k = 0; k < 30; ++k) {
+      const Font got = a1.Characters(k + 1, 1).Font().Get();
+      ASSERT_EQ(got.size, expected[k].size) << "round " << round << " character " << k;
+      ASSERT_EQ(got.bold, expected[k].bold) << "round " << round << " character " << k;
+    }
+  }
 }
 
 TEST_F(FormatTest, CharactersOfANumberFormatTheWholeCell) {

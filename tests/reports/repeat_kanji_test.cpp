@@ -48,6 +48,17 @@ TEST(DuplicateReport, SameTextAsThePairwiseRuleOnRandomSheets) {
   }
 }
 
+TEST(WriteDuplicateReport, HandsOverOneGroupAtATimeWithTheLineBreakAsked) {
+  std::vector<std::string> groups;
+  WriteDuplicateReport(Rows({"山", "川", "山", "川", "山"}), "\n",
+                       [&](std::string_view group) { groups.emplace_back(group); });
+  EXPECT_EQ(groups,
+            (std::vector<std::string>{"1 行目：山( q1 )\n3 行目：山( q3 )\n5 行目：山( q5 )\n",
+                                      "2 行目：川( q2 )\n4 行目：川( q4 )\n",
+                                      "3 行目：山( q3 )\n5 行目：山( q5 )\n"}));
+  WriteDuplicateReport(Rows({"山", "川"}), "\n", [](std::string_view) { ADD_FAILURE(); });
+}
+
 TEST(RepeatKanji, ReadsTheActiveQuestionSheetUpToTheFirstEmptyQuestion) {
   testing::ScriptedHost host;
   host.app.Workbooks().Add();
