@@ -14,21 +14,13 @@
 #include "core/ooxml/workbook_io.h"
 #include "core/reports/class_record.h"
 #include "run_process.h"
+#include "tests/support/capture.h"
 
 namespace tessarin::cli {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer;
-  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-    out.append(buffer.data(), n);
-  pclose(pipe);
-  return out;
-}
+using tessarin::testing::CaptureOutput;
 
 // The text without line breaks and spaces: vertical text comes a character a line.
 std::string Flat(const std::string& text) {
@@ -133,11 +125,11 @@ TEST_F(ClassCommandTest, CreateGivesEachLearnerATestOfTheirOwnAndOnePdfInNameOrd
   for (const char* name : {"佐藤", "田中", "鈴木"}) {
     ++page;
     const std::string text =
-        Flat(Capture("pdftotext -raw -f " + std::to_string(page) + " -l " + std::to_string(page) +
-                     " " + temp_.path() + "/class.pdf -"));
+        Flat(CaptureOutput("pdftotext -raw -f " + std::to_string(page) + " -l " +
+                           std::to_string(page) + " " + temp_.path() + "/class.pdf -"));
     EXPECT_NE(text.find(name), std::string::npos) << page << ": " << text;
   }
-  EXPECT_NE(Capture("pdfinfo " + temp_.path() + "/class.pdf").find("Pages:           3"),
+  EXPECT_NE(CaptureOutput("pdfinfo " + temp_.path() + "/class.pdf").find("Pages:           3"),
             std::string::npos);
 }
 
@@ -181,7 +173,8 @@ TEST_F(ClassCommandTest, ReportCountsLearnersPerKanjiMostMissedFirst) {
     EXPECT_LE(std::stoi(n), previous) << run.out;
     previous = std::stoi(n);
   }
-  EXPECT_NE(Capture("pdffonts " + temp_.path() + "/report.pdf").find("BIZ"), std::string::npos);
+  EXPECT_NE(CaptureOutput("pdffonts " + temp_.path() + "/report.pdf").find("BIZ"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -20,22 +20,14 @@
 #include "render/gui_session.h"
 #include "render/pdf_output.h"
 #include "tests/render/render_fixture.h"
+#include "tests/support/capture.h"
 #include "tests/support/failing_env.h"
 
 namespace tessarin::render {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer;
-  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-    out.append(buffer.data(), n);
-  pclose(pipe);
-  return out;
-}
+using tessarin::testing::CaptureOutput;
 
 // The text without line breaks and spaces: pdftotext puts each character of a column on a line
 // of its own. Punctuation, long vowel marks and brackets must be there: their vertical forms
@@ -93,7 +85,7 @@ std::string* SampleTestPdf::dir_ = nullptr;
 
 TEST_F(SampleTestPdf, OneA4LandscapePagePerTestPage) {
   for (const auto& [name, pages] : {std::pair{"test40.pdf", 2}, std::pair{"test20.pdf", 3}}) {
-    const std::string info = Capture("pdfinfo -f 1 -l 99 " + Path(name));
+    const std::string info = CaptureOutput("pdfinfo -f 1 -l 99 " + Path(name));
     EXPECT_NE(info.find("Pages:           " + std::to_string(pages) + "\n"), std::string::npos)
         << info;
     for (int p = 1; p <= pages; ++p) {
@@ -105,7 +97,7 @@ TEST_F(SampleTestPdf, OneA4LandscapePagePerTestPage) {
 }
 
 TEST_F(SampleTestPdf, EveryFontIsEmbedded) {
-  const std::string fonts = Capture("pdffonts " + Path("test40.pdf"));
+  const std::string fonts = CaptureOutput("pdffonts " + Path("test40.pdf"));
   std::istringstream lines(fonts);
   int rows = 0;
   for (std::string line; std::getline(lines, line);) {
@@ -120,11 +112,11 @@ TEST_F(SampleTestPdf, EveryFontIsEmbedded) {
 TEST_F(SampleTestPdf, TitleNumbersQuestionsAndIdentificationReadInOrder) {
   host::Application app;
   host::Sheet sheet = OpenSheet(app, Path("test40.xlsx"), "テスト用紙 【40】");
-  const std::string text = Searchable(Capture("pdftotext -raw " + Path("test40.pdf") + " -"));
+  const std::string text = Searchable(CaptureOutput("pdftotext -raw " + Path("test40.pdf") + " -"));
   for (int page = 0; page < 2; ++page) {
     const std::string page_text =
-        Searchable(Capture("pdftotext -raw -f " + std::to_string(page + 1) + " -l " +
-                           std::to_string(page + 1) + " " + Path("test40.pdf") + " -"));
+        Searchable(CaptureOutput("pdftotext -raw -f " + std::to_string(page + 1) + " -l " +
+                                 std::to_string(page + 1) + " " + Path("test40.pdf") + " -"));
     // The page number and the title stand at the right, before the first question.
     const size_t title = page_text.find(Searchable(sheet.Range("U2").Text()));
     ASSERT_NE(title, std::string::npos) << page_text;
@@ -199,7 +191,7 @@ TEST_F(SampleTestPdf, AFullDiskKeepsThePreviousPdfAndImage) {
   const std::string folder = Path("full");
   fs::create_directories(folder);
   WritePdf(sheet, folder + "/key.pdf");
-  const std::string pdf = Capture("cat " + folder + "/key.pdf");
+  const std::string pdf = CaptureOutput("cat " + folder + "/key.pdf");
   for (const bool image : {false, true}) {
     SCOPED_TRACE(image);
     testing::FailingEnv full(image ? 100 : 16 * 1024, ENOSPC);
@@ -213,7 +205,7 @@ TEST_F(SampleTestPdf, AFullDiskKeepsThePreviousPdfAndImage) {
     } catch (const host::HostError& e) {
       EXPECT_EQ(e.number(), host::kErrDiskFull) << e.description();
     }
-    EXPECT_EQ(Capture("cat " + folder + "/key.pdf"), pdf);
+    EXPECT_EQ(CaptureOutput("cat " + folder + "/key.pdf"), pdf);
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
   // A pipe in the target's place is refused, not replaced by a file.

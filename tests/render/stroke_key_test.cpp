@@ -12,21 +12,13 @@
 #include "app/cli/command_line.h"
 #include "core/host/host_error.h"
 #include "render/gui_session.h"
+#include "tests/support/capture.h"
 
 namespace tessarin::render {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer;
-  for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-    out.append(buffer.data(), n);
-  pclose(pipe);
-  return out;
-}
+using tessarin::testing::CaptureOutput;
 
 std::vector<marking::KeyQuestion> Questions(int first, int count, const std::string& answer) {
   std::vector<marking::KeyQuestion> out;
@@ -99,12 +91,12 @@ class StrokeKeyPdf : public ::testing::Test {
 std::string* StrokeKeyPdf::dir_ = nullptr;
 
 TEST_F(StrokeKeyPdf, TheStrokeFontIsEmbeddedAndTheAnswersReadInTestOrder) {
-  const std::string fonts = Capture("pdffonts " + Path("key.pdf"));
+  const std::string fonts = CaptureOutput("pdffonts " + Path("key.pdf"));
   EXPECT_NE(fonts.find("KanjiStrokeOrders"), std::string::npos) << fonts;
-  const std::string info = Capture("pdfinfo " + Path("key.pdf"));
+  const std::string info = CaptureOutput("pdfinfo " + Path("key.pdf"));
   EXPECT_NE(info.find("595 x 842 pts (A4)"), std::string::npos) << info;
   // Two test pages give at least two key pages; the second test page starts with question 41.
-  const std::string text = Capture("pdftotext -layout " + Path("key.pdf") + " -");
+  const std::string text = CaptureOutput("pdftotext -layout " + Path("key.pdf") + " -");
   const size_t first = text.find("1."), page2 = text.find("テスト 2 ページ目");
   ASSERT_NE(first, std::string::npos) << text;
   ASSERT_NE(page2, std::string::npos) << text;
