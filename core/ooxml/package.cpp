@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "core/host/host_error.h"
+#include "core/ooxml/part_compression.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
@@ -382,9 +383,41 @@ zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_sou
   }
 }
 
+// Generated parts up to this size are held whole for a moment, to be deflated in one piece;
+// bigger ones are compressed by libzip while they are generated.
+constexpr uint64_t kWholeLimit = 16u << 20;
+
+// The generated entry whole, checked against its measured size.
+std::string GenerateWhole(const ZipEntry& e) {
+  std::string out;
+  out.reserve(e.size);
+  for (bool more = true; more;) {
+    more = e.generate(out);
+    if (out.size() > e.size)
+      throw std::logic_error("generated part longer than measured: " + e.name);
+  }
+  if (out.size() != e.size)
+    throw std::logic_error("generated part shorter than measured: " + e.name);
+  return out;
+}
+
 }  // namespace
 
-std::string WriteZip(const std::vector<ZipEntry>& entries) {
+std::string WriteZip(const std::vector<ZipEntry>& input) {
+  // The parts are deflated first, on every core; libzip then writes them as they are.
+  std::vector<ZipEntry> entries = input;
+  std::deque<CompressedPart> deflated;
+  {
+    std::deque<std::string> whole;
+    std::vector<DeflateJob> jobs;
+    for (ZipEntry& e : entries) {
+      if (e.compressed || !e.compress || (e.generate && e.size > kWholeLimit)) continue;
+      const std::string_view data = e.generate ? whole.emplace_back(GenerateWhole(e)) : e.data;
+      jobs.push_back({data, &deflated.emplace_back()});
+      e.compressed = jobs.back().out;
+    }
+    DeflateParts(jobs);
+  }
   auto fail = [](const std::string& what) {
     throw host::HostError(host::kErrApplicationDefined,
                           "Cannot build the workbook package: " + what);
