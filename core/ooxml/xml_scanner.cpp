@@ -289,6 +289,75 @@ bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) 
   return true;
 }
 
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// The end of the quoted value that starts at x[i] (its quote), or npos when there is none in
+// the buffer or it holds '<' or '&'.
+size_t PlainValueEnd(std::string_view x, size_t i) {
+  const char q = x[i];
+  if (q != '"' && q != '\'') return std::string_view::npos;
+  for (++i; i < x.size(); ++i) {
+    if (x[i] == q) return i;
+    if (x[i] == '<' || x[i] == '&') break;
+  }
+  return std::string_view::npos;
+}
+
+// The end of the text of <child>text</child> at x[i], or npos; `text` is set.
+size_t SimpleChildEnd(std::string_view x, size_t i, std::string_view child,
+                      std::string_view& text) {
+  if (!At(x, i, "<") || !At(x, i + 1, child) || !At(x, i + 1 + child.size(), ">"))
+    return std::string_view::npos;
+  const size_t begin = i + child.size() + 2;
+  size_t lt = begin;
+  while (lt < x.size() && x[lt] != '<') {
+    if (x[lt] == '&' || x[lt] == '\r') return std::string_view::npos;
+    ++lt;
+  }
+  if (!At(x, lt, "</") || !At(x, lt + 2, child) || !At(x, lt + 2 + child.size(), ">"))
+    return std::string_view::npos;
+  text = x.substr(begin, lt - begin);
+  return lt + child.size() + 3;
+}
+
+}  // namespace
+
+int XmlScanner::TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
+                               std::string_view& text, bool& has_text) {
+  constexpr size_t kNone = std::string_view::npos;
+  if (pending_end_ || stack_offsets_.empty()) return -1;
+  const std::string_view x = xml_;
+  size_t i = pos_ + 1 + name.size();
+  if (!At(x, pos_, "<") || !At(x, pos_ + 1, name) || i >= x.size()) return -1;
+  int count = 0;
+  while (x[i] == ' ') {
+    const size_t begin = ++i;
+    while (i < x.size() && IsAsciiLetter(x[i])) ++i;
+    if (i == begin || count == max || !At(x, i, "=") || i + 1 >= x.size()) return -1;
+    const size_t end = PlainValueEnd(x, i + 1);
+    if (end == kNone || end + 1 >= x.size()) return -1;
+    const std::string_view attr = x.substr(begin, i - begin);
+    attrs[count++] = {attr, attr, x.substr(i + 2, end - i - 2)};
+    i = end + 1;
+  }
+  has_text = false;
+  if (At(x, i, "/>")) {
+    pos_ = i + 2;
+    return count;
+  }
+  if (!At(x, i, ">")) return -1;
+  ++i;
+  if (const size_t after = SimpleChildEnd(x, i, child, text); after != kNone) {
+    has_text = true;
+    i = after;
+  }
+  if (!At(x, i, "</") || !At(x, i + 2, name) || !At(x, i + 2 + name.size(), ">")) return -1;
+  pos_ = i + name.size() + 3;
+  return count;
+}
+
 size_t XmlScanner::SkipElement() {
   const size_t target = stack_offsets_.size() - 1;
   for (;;) {

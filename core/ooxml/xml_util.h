@@ -86,6 +86,14 @@ class XmlScanner {
   // leaves the scanner after the element's end tag, as if its kEnd had been read. Otherwise
   // changes nothing and returns false.
   bool TrySimpleChild(std::string_view child, std::string_view& text);
+  // When the next bytes are a whole element <name a="v" ...> (attributes without prefix,
+  // separated by single spaces, values without '<' or '&') that is empty or holds only
+  // <child>text</child> (text as for TrySimpleChild): puts its attributes in attrs[0..n),
+  // the text in `text` (`has_text` says whether there was a child) and returns n, leaving the
+  // scanner after the element's end tag; the views last until the next call that moves the
+  // scanner. Otherwise, with more than `max` attributes too, changes nothing and returns -1.
+  int TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
+                     std::string_view& text, bool& has_text);
   // Forgets the bytes already scanned, so a streamed document costs about one piece of memory.
   // Invalidates all views and offsets.
   void Compact();
