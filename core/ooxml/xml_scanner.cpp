@@ -1,5 +1,6 @@
 // XmlScanner: the pull scanner the big parts are read with, a piece at a time from a stream or
 // from text in memory, with the tokens, names and raw attribute values it hands out.
+#include <algorithm>
 #include <cstring>
 
 #include "core/host/host_error.h"
@@ -26,8 +27,9 @@ XmlScanner::XmlScanner(std::string_view xml, std::string_view file, std::string_
 
 XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view part)
     : source_(std::move(source)), source_done_(false), file_(file), part_(part) {
-  owned_.reserve(2 * kPiece);
-  while (owned_.size() < 3 && Refill()) {
+  owned_capacity_ = 2 * kPiece;
+  owned_.reset(new char[owned_capacity_]);
+  while (owned_size_ < 3 && Refill()) {
   }
   if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
   if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF ||
@@ -38,24 +40,29 @@ XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view pa
 
 bool XmlScanner::Refill() {
   if (source_done_) return false;
-  const size_t old = owned_.size();
-  owned_.resize(old + kPiece);
-  const size_t n = source_(owned_.data() + old, kPiece);
-  owned_.resize(old + n);
+  if (owned_size_ + kPiece > owned_capacity_) {
+    owned_capacity_ = std::max(2 * owned_capacity_, owned_size_ + kPiece);
+    std::unique_ptr<char[]> bigger(new char[owned_capacity_]);
+    std::memcpy(bigger.get(), owned_.get(), owned_size_);
+    owned_ = std::move(bigger);
+  }
+  const size_t n = source_(owned_.get() + owned_size_, kPiece);
+  owned_size_ += n;
   if (n == 0) source_done_ = true;
-  xml_ = owned_;
+  xml_ = std::string_view(owned_.get(), owned_size_);
   return n > 0;
 }
 
 void XmlScanner::Compact() {
   if (!source_ || pos_ < kPiece) return;
-  for (const char* p = owned_.data();
-       (p = static_cast<const char*>(std::memchr(p, '\n', owned_.data() + pos_ - p)));) {
+  for (const char* p = owned_.get();
+       (p = static_cast<const char*>(std::memchr(p, '\n', owned_.get() + pos_ - p)));) {
     ++line_base_;
     ++p;
   }
-  owned_.erase(0, pos_);
-  xml_ = owned_;
+  owned_size_ -= pos_;
+  std::memmove(owned_.get(), owned_.get() + pos_, owned_size_);
+  xml_ = std::string_view(owned_.get(), owned_size_);
   pos_ = 0;
   tag_begin_ = 0;
   name_ = qname_ = text_ = {};
@@ -291,70 +298,85 @@ bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) 
 
 namespace {
 
-bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// The end of the quoted value that starts at x[i] (its quote), or npos when there is none in
-// the buffer or it holds '<' or '&'.
-size_t PlainValueEnd(std::string_view x, size_t i) {
-  const char q = x[i];
-  if (q != '"' && q != '\'') return std::string_view::npos;
-  for (++i; i < x.size(); ++i) {
-    if (x[i] == q) return i;
-    if (x[i] == '<' || x[i] == '&') break;
+// What ends a run of plain bytes: in an attribute value its quote or markup, in text markup
+// or a carriage return. One table lookup a byte, where the cell shortcut spends its time.
+struct StopTable {
+  bool value[256] = {}, text[256] = {};
+  constexpr StopTable() {
+    for (const unsigned char c : {'<', '&', '"', '\''}) value[c] = true;
+    for (const unsigned char c : {'<', '&', '\r'}) text[c] = true;
   }
-  return std::string_view::npos;
+};
+constexpr StopTable kStops;
+
+inline bool Stops(const bool* table, char c) { return table[static_cast<unsigned char>(c)]; }
+
+inline bool IsAsciiLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// True when [p, end) starts with `word` (not empty); element names are mostly one letter.
+inline bool Starts(const char* p, const char* end, std::string_view word) {
+  return static_cast<size_t>(end - p) >= word.size() && p[0] == word[0] &&
+         (word.size() == 1 || std::memcmp(p + 1, word.data() + 1, word.size() - 1) == 0);
 }
 
-// The end of the text of <child>text</child> at x[i], or npos; `text` is set.
-size_t SimpleChildEnd(std::string_view x, size_t i, std::string_view child,
-                      std::string_view& text) {
-  if (!At(x, i, "<") || !At(x, i + 1, child) || !At(x, i + 1 + child.size(), ">"))
-    return std::string_view::npos;
-  const size_t begin = i + child.size() + 2;
-  size_t lt = begin;
-  while (lt < x.size() && x[lt] != '<') {
-    if (x[lt] == '&' || x[lt] == '\r') return std::string_view::npos;
-    ++lt;
-  }
-  if (!At(x, lt, "</") || !At(x, lt + 2, child) || !At(x, lt + 2 + child.size(), ">"))
-    return std::string_view::npos;
-  text = x.substr(begin, lt - begin);
-  return lt + child.size() + 3;
+// Past "</word>" at p, or nullptr.
+inline const char* PastEndTag(const char* p, const char* end, std::string_view word) {
+  if (!Starts(p, end, "</") || !Starts(p + 2, end, word) || !Starts(p + 2 + word.size(), end, ">"))
+    return nullptr;
+  return p + word.size() + 3;
+}
+
+// Past the element <child>text</child> at p (setting `text`), or nullptr.
+const char* PastSimpleChild(const char* p, const char* end, std::string_view child,
+                            std::string_view& text) {
+  if (!Starts(p, end, "<") || !Starts(p + 1, end, child) || !Starts(p + 1 + child.size(), end, ">"))
+    return nullptr;
+  const char* const begin = p + child.size() + 2;
+  const char* lt = begin;
+  while (lt < end && !Stops(kStops.text, *lt)) ++lt;
+  if (lt == end || *lt != '<') return nullptr;
+  text = std::string_view(begin, lt - begin);
+  return PastEndTag(lt, end, child);
 }
 
 }  // namespace
 
 int XmlScanner::TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
                                std::string_view& text, bool& has_text) {
-  constexpr size_t kNone = std::string_view::npos;
   if (pending_end_ || stack_offsets_.empty()) return -1;
-  const std::string_view x = xml_;
-  size_t i = pos_ + 1 + name.size();
-  if (!At(x, pos_, "<") || !At(x, pos_ + 1, name) || i >= x.size()) return -1;
+  const char* const end = xml_.data() + xml_.size();
+  const char* p = xml_.data() + pos_;
+  if (!Starts(p, end, "<") || !Starts(p + 1, end, name)) return -1;
+  p += 1 + name.size();
   int count = 0;
-  while (x[i] == ' ') {
-    const size_t begin = ++i;
-    while (i < x.size() && IsAsciiLetter(x[i])) ++i;
-    if (i == begin || count == max || !At(x, i, "=") || i + 1 >= x.size()) return -1;
-    const size_t end = PlainValueEnd(x, i + 1);
-    if (end == kNone || end + 1 >= x.size()) return -1;
-    const std::string_view attr = x.substr(begin, i - begin);
-    attrs[count++] = {attr, attr, x.substr(i + 2, end - i - 2)};
-    i = end + 1;
+  while (p < end && *p == ' ') {
+    const char* const attr = ++p;
+    while (p < end && IsAsciiLetter(*p)) ++p;
+    if (p == attr || count == max || end - p < 3 || p[0] != '=' || (p[1] != '"' && p[1] != '\''))
+      return -1;
+    const char quote = p[1];
+    const char* const value = p + 2;
+    const char* q = value;
+    while (q < end && !Stops(kStops.value, *q)) ++q;
+    if (q == end || *q != quote) return -1;
+    const std::string_view attr_name(attr, p - attr);
+    attrs[count++] = {attr_name, attr_name, std::string_view(value, q - value)};
+    p = q + 1;
   }
   has_text = false;
-  if (At(x, i, "/>")) {
-    pos_ = i + 2;
+  if (Starts(p, end, "/>")) {
+    pos_ = p + 2 - xml_.data();
     return count;
   }
-  if (!At(x, i, ">")) return -1;
-  ++i;
-  if (const size_t after = SimpleChildEnd(x, i, child, text); after != kNone) {
+  if (!Starts(p, end, ">")) return -1;
+  ++p;
+  if (const char* after = PastSimpleChild(p, end, child, text)) {
     has_text = true;
-    i = after;
+    p = after;
   }
-  if (!At(x, i, "</") || !At(x, i + 2, name) || !At(x, i + 2 + name.size(), ">")) return -1;
-  pos_ = i + name.size() + 3;
+  p = PastEndTag(p, end, name);
+  if (!p) return -1;
+  pos_ = p - xml_.data();
   return count;
 }
 

@@ -1,4 +1,5 @@
 // The pull scanner: the same tokens whole or streamed in tiny pieces, and refusals of bad XML.
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -218,6 +219,12 @@ TEST(References, ParseAndPrintAtTheSheetEdges) {
   EXPECT_FALSE(ParseCellRef("A1048577", r, c));
   EXPECT_FALSE(ParseCellRef("A0", r, c));
   EXPECT_FALSE(ParseCellRef("1A", r, c));
+  EXPECT_FALSE(ParseCellRef("A12345678", r, c));
+  for (const char* ref : {"AB012", "ab12", "$AB$12", "AB12"}) {
+    ASSERT_TRUE(ParseCellRef(ref, r, c)) << ref;
+    EXPECT_EQ(r, 12) << ref;
+    EXPECT_EQ(c, 28) << ref;
+  }
   EXPECT_EQ(CellRefText(1048576, 16384), "XFD1048576");
   host::Area a;
   ASSERT_TRUE(ParseArea("$B$2:$A$1", a));
@@ -227,6 +234,27 @@ TEST(References, ParseAndPrintAtTheSheetEdges) {
   ASSERT_TRUE(ParseArea("3:5", a));
   EXPECT_EQ(AreaText(a), "3:5");
   EXPECT_FALSE(ParseArea("A1:3", a));
+}
+
+// Plain digits are read without the general parsers: the results must not tell the two apart.
+TEST(Numbers, PlainDigitsReadAsTheGeneralWay) {
+  double d;
+  ASSERT_TRUE(ParseDouble("-0", d));
+  EXPECT_TRUE(std::signbit(d));
+  ASSERT_TRUE(ParseDouble("999999999999999", d));
+  EXPECT_EQ(d, 999999999999999.0);
+  ASSERT_TRUE(ParseDouble("12345678901234567890", d));
+  EXPECT_EQ(d, 12345678901234567890.0);
+  EXPECT_FALSE(ParseDouble("-", d));
+  EXPECT_FALSE(ParseDouble("", d));
+  int64_t i;
+  ASSERT_TRUE(ParseInt("0012", i));
+  EXPECT_EQ(i, 12);
+  ASSERT_TRUE(ParseInt("10.0", i));
+  EXPECT_EQ(i, 10);
+  ASSERT_TRUE(ParseInt("-3", i));
+  EXPECT_EQ(i, -3);
+  EXPECT_FALSE(ParseInt("", i));
 }
 
 }  // namespace
