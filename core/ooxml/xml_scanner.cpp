@@ -263,41 +263,6 @@ XmlScanner::Token XmlScanner::Next() {
 
 namespace {
 
-// True when s[i..] starts with `word`; short words, so a plain loop beats memcmp.
-inline bool At(std::string_view s, size_t i, std::string_view word) {
-  if (i + word.size() > s.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    if (s[i + k] != word[k]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) {
-  if (pending_end_) return false;
-  const std::string_view x = xml_;
-  // <child>text</child></parent>
-  size_t i = pos_;
-  if (!At(x, i, "<") || !At(x, i + 1, child) || !At(x, i + 1 + child.size(), ">")) return false;
-  const size_t text_begin = i + child.size() + 2;
-  size_t lt = text_begin;
-  while (lt < x.size() && x[lt] != '<') {
-    if (x[lt] == '&' || x[lt] == '\r') return false;
-    ++lt;
-  }
-  if (!At(x, lt, "</") || !At(x, lt + 2, child) || !At(x, lt + 2 + child.size(), ">")) return false;
-  i = lt + child.size() + 3;
-  const std::string_view parent = Top();
-  if (!At(x, i, "</") || !At(x, i + 2, parent) || !At(x, i + 2 + parent.size(), ">")) return false;
-  text = x.substr(text_begin, lt - text_begin);
-  pos_ = i + parent.size() + 3;
-  Pop();
-  return true;
-}
-
-namespace {
-
 // What ends a run of plain bytes: in an attribute value its quote or markup, in text markup
 // or a carriage return. One table lookup a byte, where the cell shortcut spends its time.
 struct StopTable {
@@ -340,6 +305,19 @@ const char* PastSimpleChild(const char* p, const char* end, std::string_view chi
 }
 
 }  // namespace
+
+bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) {
+  if (pending_end_) return false;
+  // <child>text</child></parent>
+  const char* const end = xml_.data() + xml_.size();
+  std::string_view inner;
+  const char* p = PastSimpleChild(xml_.data() + pos_, end, child, inner);
+  if (!p || !(p = PastEndTag(p, end, Top()))) return false;
+  text = inner;
+  pos_ = p - xml_.data();
+  Pop();
+  return true;
+}
 
 int XmlScanner::TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
                                std::string_view& text, bool& has_text) {
