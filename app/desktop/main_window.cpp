@@ -54,7 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ui_->set_after_gesture([this] { SyncView(); });
   ui_->set_picture_painter(&PaperPicture);
   ui_->set_print_preview([this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
-  session_ = std::make_unique<addin::Session>(*ui_);
+  session_ = std::make_unique<addin::Session>(*ui_, addin::WorkbookLocks::kHold);
   app_ = &session_->app();
   addin_ = &session_->addin();
   app_->set_sheet_activate_hook([this](host::Worksheet&) {
@@ -363,6 +363,8 @@ void MainWindow::ForgetClosedWorkbooks() {
   for (auto it = undo_.begin(); it != undo_.end();) {
     it = open(it->first) ? std::next(it) : undo_.erase(it);
   }
+  // Another program may change a closed workbook's file at once.
+  session_->ReleaseClosedLocks();
 }
 
 void MainWindow::UpdateTitle() {
