@@ -128,8 +128,13 @@ TEST(XmlScanner, LeafShortcutLeavesEverythingElseToTheLongWay) {
     XmlScanner::Attr attrs[2];
     std::string_view text;
     bool has_text;
-    if (sc.TryLeafElement("c", "v", attrs, 2, text, has_text) == 1) EXPECT_EQ(text, "1");
-    EXPECT_EQ(Tokens(sc).substr(0, 2), step >= xml.size() - 4 ? "</" : "<c") << step;
+    // Taken only once the first pieces hold the whole cell (its end at byte 26).
+    const bool taken = sc.TryLeafElement("c", "v", attrs, 2, text, has_text) == 1;
+    EXPECT_EQ(taken, step >= 26) << step;
+    if (taken) {
+      EXPECT_EQ(text, "1");
+    }
+    EXPECT_EQ(Tokens(sc).substr(0, 2), taken ? "</" : "<c") << step;
   }
 }
 
