@@ -100,6 +100,65 @@ bool ParseBracket(std::string_view content, Section* section) {
   return false;
 }
 
+// Adds the token of a character that stands alone: a digit placeholder, a fixed digit, the
+// decimal point or other number punctuation, the text placeholder. False when `c` is none.
+bool AddCharacterToken(std::vector<Token>* t, char c) {
+  switch (c) {
+    case '0':
+    case '#':
+    case '?':
+      AddToken(t, Kind::kDigit, c);
+      return true;
+    case '.':
+      AddToken(t, Kind::kPoint);
+      return true;
+    case ',':
+      AddToken(t, Kind::kComma);
+      return true;
+    case '%':
+      AddToken(t, Kind::kPercent);
+      return true;
+    case '/':
+      AddToken(t, Kind::kSlash);
+      return true;
+    case '@':
+      AddToken(t, Kind::kText);
+      return true;
+    default:
+      break;
+  }
+  if (c < '1' || c > '9') return false;
+  AddToken(t, Kind::kFixedDigit, c);
+  return true;
+}
+
+// Adds the token of a word at s[i]: General (G/標準) or an AM/PM marker. Returns the length of
+// the word, 0 (adding nothing) when none starts there.
+size_t AddWordToken(std::vector<Token>* t, std::string_view s, size_t i) {
+  const char c = s[i];
+  if (IStartsWith(s, i, "general")) {
+    AddToken(t, Kind::kGeneral);
+    return 7;
+  }
+  if (s.substr(i).starts_with("G/標準")) {
+    AddToken(t, Kind::kGeneral);
+    return std::string_view("G/標準").size();
+  }
+  if (IStartsWith(s, i, "am/pm")) {
+    AddToken(t, Kind::kAmPm, c == 'a' ? 'a' : 'A');
+    return 5;
+  }
+  if (IStartsWith(s, i, "a/p")) {
+    AddToken(t, Kind::kAmPm, c == 'a' ? 'p' : 'P');
+    return 3;
+  }
+  if (s.substr(i).starts_with("午前/午後")) {
+    AddToken(t, Kind::kAmPm, 'J');
+    return std::string_view("午前/午後").size();
+  }
+  return 0;
+}
+
 bool Tokenize(std::string_view s, Section* section) {
   std::vector<Token>& t = section->tokens;
   size_t i = 0;
@@ -132,37 +191,10 @@ bool Tokenize(std::string_view s, Section* section) {
         i = end + 1;
         continue;
       }
-      case '0':
-      case '#':
-      case '?':
-        AddToken(&t, Kind::kDigit, c);
-        ++i;
-        continue;
-      case '.':
-        AddToken(&t, Kind::kPoint);
-        ++i;
-        continue;
-      case ',':
-        AddToken(&t, Kind::kComma);
-        ++i;
-        continue;
-      case '%':
-        AddToken(&t, Kind::kPercent);
-        ++i;
-        continue;
-      case '/':
-        AddToken(&t, Kind::kSlash);
-        ++i;
-        continue;
-      case '@':
-        AddToken(&t, Kind::kText);
-        ++i;
-        continue;
       default:
         break;
     }
-    if (c >= '1' && c <= '9') {
-      AddToken(&t, Kind::kFixedDigit, c);
+    if (AddCharacterToken(&t, c)) {
       ++i;
       continue;
     }
@@ -171,29 +203,8 @@ bool Tokenize(std::string_view s, Section* section) {
       i += 2;
       continue;
     }
-    if (IStartsWith(s, i, "general")) {
-      AddToken(&t, Kind::kGeneral);
-      i += 7;
-      continue;
-    }
-    if (s.substr(i).starts_with("G/標準")) {
-      AddToken(&t, Kind::kGeneral);
-      i += std::string_view("G/標準").size();
-      continue;
-    }
-    if (IStartsWith(s, i, "am/pm")) {
-      AddToken(&t, Kind::kAmPm, c == 'a' ? 'a' : 'A');
-      i += 5;
-      continue;
-    }
-    if (IStartsWith(s, i, "a/p")) {
-      AddToken(&t, Kind::kAmPm, c == 'a' ? 'p' : 'P');
-      i += 3;
-      continue;
-    }
-    if (s.substr(i).starts_with("午前/午後")) {
-      AddToken(&t, Kind::kAmPm, 'J');
-      i += std::string_view("午前/午後").size();
+    if (const size_t word = AddWordToken(&t, s, i); word > 0) {
+      i += word;
       continue;
     }
     if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'g' || lc == 'e' ||
