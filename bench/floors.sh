@@ -85,6 +85,7 @@ f_cpu=$cpu f_wall=$wall
 if [ -n "$before" ]; then
   row "before: tessarin create" "$before" create q100k.xlsx --count 40 -o made.xlsx
   against "before / floor" "$cpu" "$wall" "$f_cpu" "$f_wall"
+  rm -f made.xlsx
   "$before" create q100k.xlsx --count 40 -o made.xlsx > /dev/null
   size_before=$(stat -c %s made.xlsx)
 fi
