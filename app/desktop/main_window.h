@@ -89,6 +89,11 @@ class MainWindow : public QMainWindow {
   void UpdateTitle();
   void RebuildShortcuts();
   void BuildMenus();
+  void BuildFileMenu();
+  void BuildEditMenu();
+  void BuildSheetAndViewMenus();
+  // File > Open: asks for a workbook and opens it.
+  void ChooseAndOpen();
   void FillRecentMenu();
   void FillWindowMenu();
   void OnTabChanged(int index);
