@@ -355,80 +355,83 @@ struct CountSink {
   }
 };
 
-}  // namespace
+// <sheetFormatPr>: a default width the file gave is written as it was while it still holds.
+std::string SheetFormatXml(const host::Worksheet& sheet, const SheetExtras* extras,
+                           const WorksheetWriteContext& ctx) {
+  std::string f = "<sheetFormatPr";
+  const int base = extras ? extras->base_col_width : 8;
+  if (base != 8) AppendAttr(f, "baseColWidth", base);
+  const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
+  if (extras && !extras->default_col_width.empty() &&
+      sheet.default_column_width() == extras->default_col_chars) {
+    AppendAttr(f, "defaultColWidth", extras->default_col_width);
+  } else if ((extras && extras->has_default_col_width) ||
+             std::fabs(derived - sheet.default_column_width()) > 0.005) {
+    AppendAttrNumber(f, "defaultColWidth",
+                     CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
+  }
+  AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
+  if (extras) f += extras->format_attrs;
+  return f + "/>";
+}
 
-WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
-                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx,
-                                 uint64_t keep_below)
-    : sheet_(sheet), strings_(strings) {
+// <mergeCells>, or "" for none. Overlapping or one-cell merges make the host repair the file.
+std::string MergeCellsXml(const host::Worksheet& sheet) {
+  const std::vector<Area> merges = DisjointMerges(sheet.merges());
+  if (merges.empty()) return "";
+  std::string m = "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
+  m.reserve(merges.size() * 28);
+  for (const Area& a : merges) {
+    m += "<mergeCell ref=\"";
+    m += AreaText(a);
+    m += "\"/>";
+  }
+  return m + "</mergeCells>";
+}
+
+// <printOptions>, or "" when every option is off.
+std::string PrintOptionsXml(const host::PageSetup& ps, const SheetExtras* extras) {
+  std::string p;
+  if (ps.print_headings) p += " headings=\"1\"";
+  if (ps.print_gridlines) p += " gridLines=\"1\"";
+  if (ps.center_horizontally) p += " horizontalCentered=\"1\"";
+  if (ps.center_vertically) p += " verticalCentered=\"1\"";
+  if (extras) p += extras->print_options_attrs;
+  return p.empty() ? p : "<printOptions" + p + "/>";
+}
+
+// Every element of the part but <sheetData>, each with its rank in the schema's order, sorted.
+std::vector<std::pair<int, std::string>> SheetElements(const host::Worksheet& sheet,
+                                                       const SheetExtras* extras,
+                                                       const WorksheetWriteContext& ctx,
+                                                       const std::string& root_attrs) {
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
-  parts.emplace_back(SheetRank("sheetPr"), SheetPrXml(extras, ps.zoom == 0));
-  parts.emplace_back(SheetRank("dimension"),
-                     "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
-  parts.emplace_back(SheetRank("sheetViews"), ViewsXml(sheet, extras, ctx.active));
-  {
-    std::string f = "<sheetFormatPr";
-    const int base = extras ? extras->base_col_width : 8;
-    if (base != 8) AppendAttr(f, "baseColWidth", base);
-    const double derived = DefaultWidthFromBase(base, ctx.max_digit_width);
-    if (extras && !extras->default_col_width.empty() &&
-        sheet.default_column_width() == extras->default_col_chars) {
-      AppendAttr(f, "defaultColWidth", extras->default_col_width);
-    } else if ((extras && extras->has_default_col_width) ||
-               std::fabs(derived - sheet.default_column_width()) > 0.005) {
-      AppendAttrNumber(f, "defaultColWidth",
-                       CharsToFileWidth(sheet.default_column_width(), ctx.max_digit_width));
-    }
-    AppendAttrNumber(f, "defaultRowHeight", sheet.default_row_height());
-    if (extras) f += extras->format_attrs;
-    parts.emplace_back(SheetRank("sheetFormatPr"), f + "/>");
-  }
-  root_attrs_ = extras ? extras->root_attrs : std::string();
-  parts.emplace_back(SheetRank("cols"), ColsXml(sheet, ctx.max_digit_width, root_attrs_));
+  auto add = [&](std::string_view name, std::string xml) {
+    if (!xml.empty()) parts.emplace_back(SheetRank(name), std::move(xml));
+  };
+  add("sheetPr", SheetPrXml(extras, ps.zoom == 0));
+  add("dimension", "<dimension ref=\"" + AreaText(WrittenArea(sheet)) + "\"/>");
+  add("sheetViews", ViewsXml(sheet, extras, ctx.active));
+  add("sheetFormatPr", SheetFormatXml(sheet, extras, ctx));
+  add("cols", ColsXml(sheet, ctx.max_digit_width, root_attrs));
   if (sheet.is_protected()) {
-    parts.emplace_back(SheetRank("sheetProtection"),
-                       extras && !extras->protection_xml.empty()
-                           ? extras->protection_xml
-                           : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
+    add("sheetProtection", extras && !extras->protection_xml.empty()
+                               ? extras->protection_xml
+                               : "<sheetProtection sheet=\"1\" objects=\"1\" scenarios=\"1\"/>");
   }
-  {
-    // Overlapping or one-cell merges make the host repair the file.
-    const std::vector<Area> merges = DisjointMerges(sheet.merges());
-    if (!merges.empty()) {
-      std::string m = "<mergeCells count=\"" + std::to_string(merges.size()) + "\">";
-      m.reserve(merges.size() * 28);
-      for (const Area& a : merges) {
-        m += "<mergeCell ref=\"";
-        m += AreaText(a);
-        m += "\"/>";
-      }
-      parts.emplace_back(SheetRank("mergeCells"), m + "</mergeCells>");
-    }
-  }
-  {
-    std::string p;
-    if (ps.print_headings) p += " headings=\"1\"";
-    if (ps.print_gridlines) p += " gridLines=\"1\"";
-    if (ps.center_horizontally) p += " horizontalCentered=\"1\"";
-    if (ps.center_vertically) p += " verticalCentered=\"1\"";
-    if (extras) p += extras->print_options_attrs;
-    if (!p.empty()) parts.emplace_back(SheetRank("printOptions"), "<printOptions" + p + "/>");
-  }
+  add("mergeCells", MergeCellsXml(sheet));
+  add("printOptions", PrintOptionsXml(ps, extras));
   // A sheet read without margins or page setup gets none while the model still holds what the
   // reader made of their absence: the next program keeps its own defaults (a Letter user's paper).
   if (std::string m = PageMarginsXml(ps); !(extras && m == extras->absent_page_margins))
-    parts.emplace_back(SheetRank("pageMargins"), std::move(m));
+    add("pageMargins", std::move(m));
   if (std::string p = PageSetupXml(ps, extras); !(extras && p == extras->absent_page_setup))
-    parts.emplace_back(SheetRank("pageSetup"), std::move(p));
-  if (const std::string_view hf = XmlExtrasOf(ps.header_footer); !hf.empty()) {
-    parts.emplace_back(SheetRank("headerFooter"), std::string(hf));
-  }
-  if (std::string breaks = RowBreaksXml(sheet); !breaks.empty())
-    parts.emplace_back(SheetRank("rowBreaks"), breaks);
+    add("pageSetup", std::move(p));
+  add("headerFooter", std::string(XmlExtrasOf(ps.header_footer)));
+  add("rowBreaks", RowBreaksXml(sheet));
   if (!ctx.legacy_drawing_id.empty())
-    parts.emplace_back(SheetRank("legacyDrawing"),
-                       "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
+    add("legacyDrawing", "<legacyDrawing r:id=\"" + ctx.legacy_drawing_id + "\"/>");
   if (extras) {
     int last = 0;
     for (const RawElement& e : extras->elements) {
@@ -442,11 +445,21 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   }
   std::stable_sort(parts.begin(), parts.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
+  return parts;
+}
 
+}  // namespace
+
+WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
+                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx,
+                                 uint64_t keep_below)
+    : sheet_(sheet), strings_(strings) {
+  root_attrs_ = extras ? extras->root_attrs : std::string();
+  const auto parts = SheetElements(sheet, extras, ctx, root_attrs_);
   head_ = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet";
   AppendAttr(head_, "xmlns", ctx.ns->main);
   AppendAttr(head_, "xmlns:r", ctx.ns->relationships);
-  if (extras) head_ += extras->root_attrs;
+  head_ += root_attrs_;
   head_ += ">";
   size_t k = 0;
   for (; k < parts.size() && parts[k].first < kRankSheetData; ++k) head_ += parts[k].second;
@@ -454,16 +467,20 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
   tail_ = "</sheetData>";
   for (; k < parts.size(); ++k) tail_ += parts[k].second;
   tail_ += "</worksheet>";
+  Measure(keep_below);
+}
 
-  sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
+// The sizing pass: counts the part's bytes, fixes every string's index in the shared table, and
+// keeps the text it makes when the part turns out smaller than `keep_below`.
+void WorksheetWriter::Measure(uint64_t keep_below) {
+  sheet_.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
     rows_.push_back({r, &rd});
   });
-  // The sizing pass: also fixes every string's index in the shared table.
   CountSink count{whole_, keep_below, keep_below > 0, 0, {}};
   if (count.keeping) {
     // Room for what a sheet of these cells is likely to take: never touched beyond the text,
     // and grown without copying it again.
-    whole_.reserve(std::min<uint64_t>(keep_below, head_.size() + 64 * sheet.cells().CellCount()));
+    whole_.reserve(std::min<uint64_t>(keep_below, head_.size() + 64 * sheet_.cells().CellCount()));
     whole_ = head_;
   }
   for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
@@ -479,21 +496,32 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
 
 template <typename Sink>
 void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizing) {
-  const host::StringPool& pool = sheet_.strings();
   char row_digits[12];
   const auto row_end = std::to_chars(row_digits, row_digits + sizeof row_digits, r).ptr;
   const std::string_view row_text(row_digits, row_end - row_digits);
   // Which cells go out, decided first so that an empty row can be left out or closed at once.
-  bool any = false;
-  for (const Cell& c : rd.cells) {
-    if (!(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
-          IsBareCell(sheet_, rd, r, c))) {
-      any = true;
-      break;
-    }
-  }
+  const auto written = [&](const Cell& c) {
+    return !(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
+             IsBareCell(sheet_, rd, r, c));
+  };
+  const bool any = std::any_of(rd.cells.begin(), rd.cells.end(), written);
   const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || rd.file_extras;
   if (!any && !attrs) return;
+  WriteRowTag(k, row_text, rd);
+  if (!any) {
+    k.Put("/>"sv);
+    return;
+  }
+  k.Put('>');
+  for (const Cell& c : rd.cells) {
+    if (written(c)) WriteCell(k, r, row_text, c, sizing);
+  }
+  k.Put("</row>"sv);
+}
+
+// <row r=".." and the row's attributes, left open for its cells.
+template <typename Sink>
+void WorksheetWriter::WriteRowTag(Sink& k, std::string_view row_text, const RowData& rd) {
   k.Put("<row r=\""sv);
   k.Put(row_text);
   k.Put('"');
@@ -516,121 +544,125 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
     }
     k.Put(declared_attrs_);
   }
-  if (!any) {
+}
+
+template <typename Sink>
+void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, const Cell& c,
+                                bool sizing) {
+  const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
+  const bool has_formula = extra && !extra->formula.empty();
+  k.Put("<c r=\""sv);
+  if (c.col >= column_names_.size()) {
+    const size_t old = column_names_.size();
+    column_names_.resize(c.col + 1);
+    for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n)
+      column_names_[n] = ColumnName(static_cast<int32_t>(n));
+  }
+  k.Put(column_names_[c.col]);
+  k.Put(row_text);
+  k.Put('"');
+  if (c.style != host::kDefaultStyle) {
+    k.Put(" s=\""sv);
+    k.With([&](std::string& o) { AppendInt(o, c.style); });
+    k.Put('"');
+  }
+  switch (c.type) {
+    case ValueType::kText:
+      k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv);
+      break;
+    case ValueType::kBoolean:
+      k.Put(" t=\"b\""sv);
+      break;
+    case ValueType::kError:
+      k.Put(" t=\"e\""sv);
+      break;
+    default:
+      break;
+  }
+  if (extra && extra->value_extras)
+    k.Put(DeclaredAttrs(XmlExtrasOf(extra->value_extras), root_attrs_));
+  if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
+  if (c.type == ValueType::kEmpty && !has_formula) {
     k.Put("/>"sv);
     return;
   }
   k.Put('>');
-  for (const Cell& c : rd.cells) {
-    if (c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
-        IsBareCell(sheet_, rd, r, c))
-      continue;
-    const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
-    const bool has_formula = extra && !extra->formula.empty();
-    k.Put("<c r=\""sv);
-    if (c.col >= column_names_.size()) {
-      const size_t old = column_names_.size();
-      column_names_.resize(c.col + 1);
-      for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n)
-        column_names_[n] = ColumnName(static_cast<int32_t>(n));
-    }
-    k.Put(column_names_[c.col]);
-    k.Put(row_text);
-    k.Put('"');
-    if (c.style != host::kDefaultStyle) {
-      k.Put(" s=\""sv);
-      k.With([&](std::string& o) { AppendInt(o, c.style); });
-      k.Put('"');
-    }
-    switch (c.type) {
-      case ValueType::kText:
-        k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv);
-        break;
-      case ValueType::kBoolean:
-        k.Put(" t=\"b\""sv);
-        break;
-      case ValueType::kError:
-        k.Put(" t=\"e\""sv);
-        break;
-      default:
-        break;
-    }
-    if (extra && extra->value_extras)
-      k.Put(DeclaredAttrs(XmlExtrasOf(extra->value_extras), root_attrs_));
-    if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
-    if (c.type == ValueType::kEmpty && !has_formula) {
-      k.Put("/>"sv);
-      continue;
-    }
+  if (has_formula) WriteFormula(k, r, c.col, *extra);
+  WriteValue(k, c, extra, has_formula, sizing);
+  k.Put("</c>"sv);
+}
+
+template <typename Sink>
+void WorksheetWriter::WriteFormula(Sink& k, int32_t r, int32_t col, const host::CellExtra& extra) {
+  const std::string_view attrs = XmlExtrasOf(extra.formula_extras);
+  if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
+    k.Put("<f"sv);
+    k.Put(attrs);
     k.Put('>');
-    if (has_formula) {
-      const std::string_view attrs = XmlExtrasOf(extra->formula_extras);
-      if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
-        k.Put("<f"sv);
-        k.Put(attrs);
-        k.Put('>');
-        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
-        k.Put("</f>"sv);
-      } else if (SharedChild(r, c.col, attrs, extra->formula)) {
-        k.Put("<f"sv);
-        k.Put(attrs);
-        k.Put("/>"sv);
-      } else {
-        // A master, or a cell whose group no longer holds: the formula in full.
-        if (const auto master = SharedMaster(r, c.col, attrs, extra->formula); !master.empty()) {
-          k.Put("<f"sv);
-          k.Put(master);
-          k.Put('>');
-        } else {
-          k.Put("<f>"sv);
-        }
-        k.With([&](std::string& o) { AppendEscaped(o, extra->formula); });
-        k.Put("</f>"sv);
-      }
-    }
-    switch (c.type) {
-      case ValueType::kNumber:
-        k.Put("<v>"sv);
-        k.With([&](std::string& o) { AppendCellValue(o, c.v.number); });
-        k.Put("</v>"sv);
-        break;
-      case ValueType::kText: {
-        const std::string_view text = pool.Get(c.v.text);
-        const bool spaced = has_formula && !text.empty() &&
-                            (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
-                             text.back() == '\n');
-        k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
-        if (has_formula) {
-          k.With([&](std::string& o) { AppendCellText(o, pool.Get(c.v.text)); });
-        } else {
-          uint32_t index;
-          const bool rich = extra && (!extra->runs.empty() ||
-                                      (extra->phonetic && !extra->phonetic->runs.empty()));
-          if (sizing) {
-            index = rich ? strings_.AddRich(pool.Get(c.v.text), *extra) : strings_.Add(c.v.text);
-            if (rich) rich_indices_.push_back(index);
-          } else {
-            index = rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
-          }
-          k.With([&](std::string& o) { AppendInt(o, index); });
-        }
-        k.Put("</v>"sv);
-        break;
-      }
-      case ValueType::kBoolean:
-        k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv);
-        break;
-      case ValueType::kError:
-        k.Put("<v>"sv);
-        k.Put(host::CellErrorText(c.v.error));
-        k.Put("</v>"sv);
-        break;
-      default:
-        break;
-    }
-    k.Put("</c>"sv);
+  } else if (SharedChild(r, col, attrs, extra.formula)) {
+    k.Put("<f"sv);
+    k.Put(attrs);
+    k.Put("/>"sv);
+    return;
+  } else if (const auto master = SharedMaster(r, col, attrs, extra.formula); !master.empty()) {
+    k.Put("<f"sv);
+    k.Put(master);
+    k.Put('>');
+  } else {
+    // A cell whose group no longer holds: the formula in full.
+    k.Put("<f>"sv);
   }
-  k.Put("</row>"sv);
+  k.With([&](std::string& o) { AppendEscaped(o, extra.formula); });
+  k.Put("</f>"sv);
+}
+
+template <typename Sink>
+void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* extra,
+                                 bool has_formula, bool sizing) {
+  switch (c.type) {
+    case ValueType::kNumber:
+      k.Put("<v>"sv);
+      k.With([&](std::string& o) { AppendCellValue(o, c.v.number); });
+      k.Put("</v>"sv);
+      break;
+    case ValueType::kText: {
+      const std::string_view text = sheet_.strings().Get(c.v.text);
+      const bool spaced = has_formula && !text.empty() &&
+                          (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
+                           text.back() == '\n');
+      k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
+      if (has_formula) {
+        k.With([&](std::string& o) { AppendCellText(o, text); });
+      } else {
+        const uint32_t index = SharedStringIndex(c, extra, sizing);
+        k.With([&](std::string& o) { AppendInt(o, index); });
+      }
+      k.Put("</v>"sv);
+      break;
+    }
+    case ValueType::kBoolean:
+      k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv);
+      break;
+    case ValueType::kError:
+      k.Put("<v>"sv);
+      k.Put(host::CellErrorText(c.v.error));
+      k.Put("</v>"sv);
+      break;
+    default:
+      break;
+  }
+}
+
+// The sizing pass adds each text to the shared table; the writing pass finds the same index.
+uint32_t WorksheetWriter::SharedStringIndex(const Cell& c, const host::CellExtra* extra,
+                                            bool sizing) {
+  const bool rich =
+      extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+  if (!sizing) return rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
+  if (!rich) return strings_.Add(c.v.text);
+  const uint32_t index = strings_.AddRich(sheet_.strings().Get(c.v.text), *extra);
+  rich_indices_.push_back(index);
+  return index;
 }
 
 bool WorksheetWriter::Next(std::string& out, size_t piece) {
