@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config git ca-certificates
-  libzip-dev libpugixml-dev libfreexl-dev
+  libzip-dev libpugixml-dev libfreexl-dev libdeflate-dev
   qt6-base-dev qt6-translations-l10n dpkg-dev
   nlohmann-json3-dev libcli11-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -26,6 +26,12 @@ std::size_t DecodeAt(std::string_view text, std::size_t pos, char32_t& cp) {
     cp = c;
     return 1;
   }
+  // Kana and most kanji: three bytes whose second byte may take any continuation value.
+  if (c >= 0xE1 && c != 0xED && c <= 0xEF && left >= 3 && IsContinuation(s[1]) &&
+      IsContinuation(s[2])) {
+    cp = (char32_t{c} & 0x0F) << 12 | (char32_t{s[1]} & 0x3F) << 6 | (s[2] & 0x3F);
+    return 3;
+  }
   std::size_t len;
   unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
   if (c >= 0xC2 && c <= 0xDF) {

@@ -57,10 +57,15 @@ class PackageReader {
 
    private:
     friend class PackageReader;
+    struct Inflater;  // a deflated entry's own inflation, read raw from the archive
     Stream() = default;
+    size_t ReadDeflated(char* out, size_t size);
+    void Check(size_t n, bool ended);
     void* file_ = nullptr;
+    std::unique_ptr<Inflater> inflater_;
     uint64_t declared_ = 0;
     uint64_t got_ = 0;
+    uint32_t crc_ = 0, declared_crc_ = 0;
     std::string file_name_, part_;
   };
   std::unique_ptr<Stream> Open(std::string_view part);

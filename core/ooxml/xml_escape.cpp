@@ -238,35 +238,64 @@ void AppendXEscape(std::string& out, unsigned unit) {
 
 }  // namespace
 
+namespace {
+
+// Bytes of the character at text[i] when cell text may hold it as it is in XML, else 0: tab,
+// line feed, printable ASCII but markup and '_', and well-formed UTF-8 but U+FFFE and U+FFFF.
+inline size_t VerbatimLength(std::string_view text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    const bool plain =
+        c >= 0x20 ? c != '<' && c != '>' && c != '&' && c != '_' : c == '\n' || c == '\t';
+    return plain ? 1 : 0;
+  }
+  // The common three-byte characters first (U+1000 to U+EFFF but the surrogates): no decoding.
+  if (c >= 0xE1 && c <= 0xEE && c != 0xED && i + 2 < text.size() &&
+      (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80 &&
+      (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80) {
+    return 3;
+  }
+  size_t next = i;
+  const char32_t cp = host::NextCodePoint(text, next);
+  if (cp == 0xFFFE || cp == 0xFFFF || (cp == 0xFFFD && next - i != 3)) return 0;
+  return next - i;
+}
+
+// Appends the one character at text[i] that VerbatimLength refused; returns its bytes.
+size_t AppendCellChar(std::string& out, std::string_view text, size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c >= 0x80) return AppendWideChar(out, text, i, true);
+  if (c == '<') {
+    out.append("&lt;");
+  } else if (c == '>') {
+    out.append("&gt;");
+  } else if (c == '&') {
+    out.append("&amp;");
+  } else if (c == '_') {
+    out.append(IsXEscape(text, i) ? "_x005F_" : "_");
+  } else {
+    // XML holds no C0 control but tab and line feed; a carriage return would read back as a
+    // line feed. DEL and the C1 controls are valid XML characters and are written as they are.
+    AppendXEscape(out, c);
+  }
+  return 1;
+}
+
+}  // namespace
+
+// Long texts are mostly characters written as they are: those are copied in runs.
 void AppendCellText(std::string& out, std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      i += AppendWideChar(out, text, i, true);
+  size_t run = 0, i = 0;
+  while (i < text.size()) {
+    if (const size_t n = VerbatimLength(text, i)) {
+      i += n;
       continue;
     }
-    if (c == '<')
-      out.append("&lt;");
-    else if (c == '>')
-      out.append("&gt;");
-    else if (c == '&')
-      out.append("&amp;");
-    else if (c < 0x20 && c != '\n' && c != '\t') {
-      // XML holds no C0 control but tab and line feed; a carriage return would read back as a
-      // line feed. DEL and the C1 controls are valid XML characters and are written as they are.
-      AppendXEscape(out, c);
-    } else if (c == 0xEF && i + 2 < text.size() && text[i + 1] == '\xBF' &&
-               (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
-      // U+FFFE and U+FFFF are no XML characters either.
-      AppendXEscape(out, text[i + 2] == '\xBE' ? 0xFFFE : 0xFFFF);
-      i += 2;
-    } else if (c == '_' && IsXEscape(text, i)) {
-      out.append("_x005F_");
-    } else {
-      out.push_back(static_cast<char>(c));
-    }
-    ++i;
+    out.append(text.data() + run, i - run);
+    i += AppendCellChar(out, text, i);
+    run = i;
   }
+  out.append(text.data() + run, text.size() - run);
 }
 
 void AppendAttr(std::string& out, std::string_view name, std::string_view value) {

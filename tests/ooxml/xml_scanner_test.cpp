@@ -134,6 +134,24 @@ TEST(XmlEscapes, OnlyWhatXmlCannotHoldIsEscaped) {
   EXPECT_EQ(DecodeXmlEscapes("x_x007F_y"), "x\x7Fy");  // as other writers store it
 }
 
+// Long texts are copied in runs: what breaks a run must be written at its own place.
+TEST(XmlEscapes, RunsOfPlainTextKeepTheirEscapesInPlace) {
+  const std::string text =
+      "漢字<かな>_x0041_x_y\xE6\xBC"  // a kanji cut short
+      "字\x80語\xEF\xBF\xBE終&"       // a stray continuation byte, U+FFFE
+      "\xE3\x81";                     // a truncated end
+  std::string xml = "<t>";
+  AppendCellText(xml, text);
+  EXPECT_EQ(
+      xml,
+      "<t>漢字&lt;かな&gt;_x005F_x0041_x_y\xEF\xBF\xBD\xEF\xBF\xBD字\xEF\xBF\xBD語_xFFFE_終&amp;"
+      "\xEF\xBF\xBD\xEF\xBF\xBD");
+  const std::string plain = std::string(100000, 'a') + "漢字";
+  xml.clear();
+  AppendCellText(xml, plain);
+  EXPECT_EQ(xml, plain);
+}
+
 TEST(References, ParseAndPrintAtTheSheetEdges) {
   int32_t r, c;
   ASSERT_TRUE(ParseCellRef("XFD1048576", r, c));
