@@ -27,71 +27,85 @@ cd "$work"
 python3 "$here/make_book.py" q100k.xlsx 100000
 echo '{"open": "cells2m.xlsx"}' > open2m.jsonl
 
-# measure CMD...: prints "cpu wall MiB", each the median over the runs ("failed" when the
-# command failed), from the child's own resource usage (microseconds, where /usr/bin/time
-# rounds to 10 ms). The output of `create` is removed before each run: it refuses to overwrite
-# a book holding a record.
+# measure CMD [:: CMD ...]: one line "cpu wall MiB" per command, each the median over the runs
+# ("failed" when the command failed), from the child's own resource usage (microseconds, where
+# /usr/bin/time rounds to 10 ms). The commands take turns run by run, so that what else the
+# machine does weighs on each alike. The output of `create` is removed before each run: it
+# refuses to overwrite a book holding a record.
 cat > measure.py <<'PY'
-import os, resource, statistics, sys, time
-runs, cmd = int(sys.argv[1]), sys.argv[2:]
-samples = []
+import os, statistics, sys, time
+runs, cmds = int(sys.argv[1]), [[]]
+for arg in sys.argv[2:]:
+    if arg == "::":
+        cmds.append([])
+    else:
+        cmds[-1].append(arg)
+samples, failed = [[] for _ in cmds], [None] * len(cmds)
 for _ in range(runs):
-    if os.path.exists("made.xlsx"):
-        os.remove("made.xlsx")
-    start = time.perf_counter()
-    pid = os.fork()
-    if pid == 0:
-        out = os.open(os.devnull, os.O_WRONLY)
-        os.dup2(out, 1)
-        os.dup2(os.open("err.txt", os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
-        os.execv(cmd[0], cmd)
-    _, status, usage = os.wait4(pid, 0)
-    wall = time.perf_counter() - start
-    if status != 0:
-        print("failed (" + open("err.txt").read()[-200:].replace("\n", " ") + ")")
-        sys.exit(0)
-    samples.append((usage.ru_utime + usage.ru_stime, wall, usage.ru_maxrss / 1024))
-print(" ".join("%.3f" % statistics.median(s[k] for s in samples) for k in range(3)))
+    for i, cmd in enumerate(cmds):
+        if failed[i]:
+            continue
+        if os.path.exists("made.xlsx"):
+            os.remove("made.xlsx")
+        start = time.perf_counter()
+        pid = os.fork()
+        if pid == 0:
+            os.dup2(os.open(os.devnull, os.O_WRONLY), 1)
+            os.dup2(os.open("err.txt", os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
+            os.execv(cmd[0], cmd)
+        _, status, usage = os.wait4(pid, 0)
+        wall = time.perf_counter() - start
+        if status != 0:
+            failed[i] = "failed (" + open("err.txt").read()[-200:].replace("\n", " ") + ")"
+            continue
+        samples[i].append((usage.ru_utime + usage.ru_stime, wall, usage.ru_maxrss / 1024))
+for i in range(len(cmds)):
+    print(failed[i] or " ".join("%.3f" % statistics.median(s[k] for s in samples[i])
+                                for k in range(3)))
 PY
-measure() { python3 measure.py "$runs" "$@"; }
 ratio() {
   awk -v a="$1" -v b="$2" 'BEGIN { if (a !~ /^[0-9.]+$/ || b !~ /^[0-9.]+$/ || b == 0) print "-"; else printf "%.2fx", a / b }'
 }
-
-printf 'median of %d runs; cpu s / wall s / peak MiB\n' "$runs"
-row() {  # row LABEL CMD... ; sets $cpu $wall $mib of the row
-  local label=$1
+line() { printf '  %-46s %8s %8s %8s\n' "$1" $2; }
+against() {  # against LABEL "CPU WALL MIB" "FLOOR_CPU FLOOR_WALL MIB"
+  local a=($2) f=($3)
+  printf '  %-46s cpu %s, wall %s\n' "$1" "$(ratio "${a[0]}" "${f[0]}")" "$(ratio "${a[1]}" "${f[1]}")"
+}
+# compare TITLE FLOOR_ARGS -- TESSARIN_ARGS: the floor, the build before (if any) and this one.
+compare() {
+  local title=$1 floor_args=() args=()
   shift
-  read -r cpu wall mib <<< "$(measure "$@")"
-  printf '  %-46s %8s %8s %8s\n' "$label" "$cpu" "$wall" "$mib"
-}
-against() {  # against LABEL CPU WALL FLOOR_CPU FLOOR_WALL
-  printf '  %-46s cpu %s, wall %s\n' "$1" "$(ratio "$2" "$4")" "$(ratio "$3" "$5")"
+  while [ "$1" != "--" ]; do floor_args+=("$1"); shift; done
+  shift
+  args=("$@")
+  local cmds=("$floor" "${floor_args[@]}")
+  [ -n "$before" ] && cmds+=(:: "$before" "${args[@]}")
+  cmds+=(:: "$after" "${args[@]}")
+  mapfile -t results < <(python3 measure.py "$runs" "${cmds[@]}")
+  echo "$title"
+  line "floor: inflate + memchr, every part" "${results[0]}"
+  if [ -n "$before" ]; then
+    line "before" "${results[1]}"
+    against "before / floor" "${results[1]}" "${results[0]}"
+  fi
+  line "after" "${results[-1]}"
+  against "after / floor" "${results[-1]}" "${results[0]}"
+  [ -n "$before" ] && against "after / before" "${results[-1]}" "${results[1]}"
+  return 0
 }
 
-echo "load: 100,000 x 20 = 2,000,000 cells (half shared strings, half numbers)"
-row "floor: inflate + memchr, every part" "$floor" cells2m.xlsx
-f_cpu=$cpu f_wall=$wall
-if [ -n "$before" ]; then
-  row "before: tessarin script {open}" "$before" script open2m.jsonl
-  against "before / floor" "$cpu" "$wall" "$f_cpu" "$f_wall"
-fi
-row "tessarin script {open}" "$after" script open2m.jsonl
-against "open / floor (target 1.5x)" "$cpu" "$wall" "$f_cpu" "$f_wall"
-
-echo "create --count 40 from 100,000 questions, open to saved"
-row "floor: inflate + memchr, every part" "$floor" q100k.xlsx
-f_cpu=$cpu f_wall=$wall
-if [ -n "$before" ]; then
-  row "before: tessarin create" "$before" create q100k.xlsx --count 40 -o made.xlsx
-  against "before / floor" "$cpu" "$wall" "$f_cpu" "$f_wall"
-  "$before" create q100k.xlsx --count 40 -o made.xlsx > /dev/null
-  size_before=$(stat -c %s made.xlsx)
-fi
-row "tessarin create" "$after" create q100k.xlsx --count 40 -o made.xlsx
-against "create / floor (target 4.5x)" "$cpu" "$wall" "$f_cpu" "$f_wall"
+printf 'median of %d runs, taking turns; cpu s / wall s / peak MiB\n' "$runs"
+compare "open 100,000 x 20 = 2,000,000 cells (half shared strings, half numbers): target 1.5x" \
+  cells2m.xlsx -- script open2m.jsonl
+compare "create --count 40 from 100,000 questions, open to saved: target 4.5x" \
+  q100k.xlsx -- create q100k.xlsx --count 40 -o made.xlsx
 rm -f made.xlsx
 "$after" create q100k.xlsx --count 40 -o made.xlsx > /dev/null
-printf '  %-46s %s bytes' "saved file" "$(stat -c %s made.xlsx)"
-[ -n "${size_before:-}" ] && printf ' (before %s, %s)' "$size_before" "$(ratio "$(stat -c %s made.xlsx)" "$size_before")"
+size_after=$(stat -c %s made.xlsx)
+printf '  %-46s %s bytes' "saved file" "$size_after"
+if [ -n "$before" ]; then
+  rm -f made.xlsx
+  "$before" create q100k.xlsx --count 40 -o made.xlsx > /dev/null
+  printf ' (before %s bytes, %s)' "$(stat -c %s made.xlsx)" "$(ratio "$size_after" "$(stat -c %s made.xlsx)")"
+fi
 echo

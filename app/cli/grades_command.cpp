@@ -37,6 +37,56 @@ CLI::App* GradesCommand::Register(CLI::App& app) {
   return c;
 }
 
+namespace {
+
+// The sheet the search reads when none is named: the question sheet, or the one sheet of a list
+// as `create` would take it (nothing is saved, so it keeps its name). The problem, or "".
+std::string DefaultSheet(host::Workbook& opened, std::string* sheet) {
+  int found = 0;
+  for (int i = 1; i <= opened.SheetCount(); ++i) {
+    if (!workbook::IsQuestionSheetName(opened.Sheet(i).name())) continue;
+    *sheet = opened.Sheet(i).name();
+    ++found;
+  }
+  if (found == 0) {
+    if (host::Worksheet* list = workbook::FindListSheet(opened)) *sheet = list->name();
+  }
+  if (found > 1) return Tr("the workbook has several question sheets; name the sheet with --sheet");
+  if (sheet->empty()) {
+    return Tr(
+        "the workbook has no question sheet (a sheet whose name starts with %1); "
+        "name the sheet with --sheet",
+        {std::string(workbook::kProductWord)});
+  }
+  return "";
+}
+
+// The cells the search reads when none are named: the questions of column D, from the top to
+// the first empty cell. The problem, or "".
+std::string DefaultRange(const host::Sheet& active, const std::string& sheet, std::string* range) {
+  int32_t questions = 0;
+  while (questions < host::kMaxRows &&
+         !active.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
+    ++questions;
+  }
+  if (questions == 0) return Tr("the sheet %1 has no questions in column D; give --range", {sheet});
+  *range = "D1:D" + std::to_string(questions);
+  return "";
+}
+
+// The dialog's report as the command prints it: one "\n" per line, a last one at the end.
+std::string ReportText(const std::string& report) {
+  std::string out;
+  for (size_t i = 0; i < report.size(); ++i) {
+    if (report.compare(i, 2, "\r\n") == 0) ++i;
+    out += report[i];
+  }
+  if (out.empty() || out.back() != '\n') out += '\n';
+  return out;
+}
+
+}  // namespace
+
 int GradesCommand::Run(Streams& streams) {
   auto fail = [&](const std::string& why) {
     streams.err << "tessarin grades: " << why << "\n";
@@ -62,51 +112,14 @@ int GradesCommand::Run(Streams& streams) {
   host::Application& app = session.app();
   std::string sheet = sheet_;
   if (sheet.empty()) {
-    // The question sheet, or the one sheet of a list as `create` would take it (nothing is
-    // saved, so it keeps its name).
-    host::Workbook& opened = app.ActiveWorkbook();
-    int found = 0;
-    for (int i = 1; i <= opened.SheetCount(); ++i) {
-      if (!workbook::IsQuestionSheetName(opened.Sheet(i).name())) continue;
-      sheet = opened.Sheet(i).name();
-      ++found;
-    }
-    if (found == 0) {
-      if (host::Worksheet* list = workbook::FindListSheet(opened)) sheet = list->name();
-    }
-    if (found > 1) {
-      return fail(Tr("the workbook has several question sheets; name the sheet with --sheet"));
-    }
-    if (sheet.empty()) {
-      return fail(
-          Tr("the workbook has no question sheet (a sheet whose name starts with %1); "
-             "name the sheet with --sheet",
-             {std::string(workbook::kProductWord)}));
-    }
+    if (std::string p = DefaultSheet(app.ActiveWorkbook(), &sheet); !p.empty()) return fail(p);
   }
-  try {
-    session.Activate(sheet);
-  } catch (const host::HostError& error) {
-    return fail(HostErrorText(error.description(), error.number()));
-  }
-
+  if (std::string p = Attempt([&] { session.Activate(sheet); }); !p.empty()) return fail(p);
   std::string range = range_;
   if (range.empty()) {
-    int32_t questions = 0;
-    const host::Sheet active = app.ActiveSheet();
-    while (questions < host::kMaxRows &&
-           !active.Cells(questions + 1, workbook::kQuestionColumn).Text().empty()) {
-      ++questions;
-    }
-    if (questions == 0)
-      return fail(Tr("the sheet %1 has no questions in column D; give --range", {sheet}));
-    range = "D1:D" + std::to_string(questions);
+    if (std::string p = DefaultRange(app.ActiveSheet(), sheet, &range); !p.empty()) return fail(p);
   }
-  try {
-    app.Range(range).Select();
-  } catch (const host::HostError& error) {
-    return fail(HostErrorText(error.description(), error.number()));
-  }
+  if (std::string p = Attempt([&] { app.Range(range).Select(); }); !p.empty()) return fail(p);
 
   // The report is the text box as the dialog shows it before it is closed.
   std::string report;
@@ -116,14 +129,7 @@ int GradesCommand::Run(Streams& streams) {
     report = form.Get<forms::TextBox>("Text1").text();
   });
   if (std::string p = session.Call(&addin::Tessarin::Command2); !p.empty()) return fail(p);
-
-  std::string out;
-  for (size_t i = 0; i < report.size(); ++i) {
-    if (report.compare(i, 2, "\r\n") == 0) ++i;
-    out += report[i];
-  }
-  if (out.empty() || out.back() != '\n') out += '\n';
-  streams.out << out;
+  streams.out << ReportText(report);
   return 0;
 }
 

@@ -1,18 +1,17 @@
-// answers, mark and report: recipes over the add-in's after-the-test commands.
+// answers, mark and report: the add-in's after-the-test commands, called directly.
 #include "app/cli/marking_commands.h"
 
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <unordered_map>
 
 #include "app/cli/book_lock.h"
+#include "app/cli/command_session.h"
 #include "app/cli/messages.h"
 #include "app/cli/print_command.h"
-#include "app/cli/recipe.h"
 #include "core/addin/tessarin.h"
 #include "core/host/address.h"
 #include "core/host/application.h"
@@ -26,14 +25,14 @@
 
 namespace tessarin::cli {
 namespace fs = std::filesystem;
-using Json = nlohmann::json;
 
 namespace {
 
 // A workbook opened through the add-in with its test sheet active.
 struct OpenedTest {
+  explicit OpenedTest(std::ostream& warnings) : session(warnings) {}
   std::unique_ptr<host::WorkbookLock> lock;  // held from the read to the save
-  Recipe recipe;
+  CommandSession session;
   std::string book;
   std::string test_sheet;
 };
@@ -49,9 +48,9 @@ std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
   std::error_code ec;
   if (!fs::is_regular_file(opened.book, ec)) return Tr("no such file: %1", {options.book});
   if (std::string p = LockBook(opened.book, opened.lock); !p.empty()) return p;
-  if (std::string p = opened.recipe.OpenBook(opened.book); !p.empty()) return p;
+  if (std::string p = opened.session.OpenBook(opened.book); !p.empty()) return p;
 
-  host::Application& app = opened.recipe.runner().app();
+  host::Application& app = opened.session.app();
   auto exists = [&](std::string_view name) {
     return app.ActiveWorkbook().FindSheet(name) != nullptr;
   };
@@ -69,18 +68,15 @@ std::string OpenTest(const TestSheetOptions& options, OpenedTest& opened) {
     return Tr("the workbook has no test sheet; make a test first (tessarin create)");
   }
   opened.test_sheet = sheet;
-  return Problem(opened.recipe.Step({{"activate", opened.test_sheet}}));
+  return Attempt([&] { opened.session.Activate(opened.test_sheet); });
 }
 
 // Saves in place (the replaced file stays as the backup) or to `out`; the problem, or "".
 std::string SaveBook(OpenedTest& opened, const std::string& out, std::ostream& report) {
-  const Json target = out.empty() ? Json(true) : Json(Absolute(out));
-  const std::vector<Json> events = opened.recipe.Step({{"save", target}});
-  if (std::string p = Problem(events); !p.empty()) return p;
-  std::string written = out.empty() ? opened.book : Absolute(out);
-  for (const Json& e : events) {
-    if (e.contains("path")) written = e["path"].get<std::string>();
-  }
+  std::error_code ec;
+  const std::string target = out.empty() ? "" : fs::absolute(out, ec).lexically_normal().string();
+  std::string written;
+  if (std::string p = opened.session.Save(target, &written); !p.empty()) return p;
   report << Tr("Saved %1", {written}) << "\n";
   return "";
 }
@@ -105,7 +101,7 @@ std::unordered_map<int, host::CellRef> QuestionCells(const host::Sheet& sheet) {
 
 // Writes the stroke-order answer key of the opened test to `path`; the problem, or "".
 std::string WriteStrokeKey(OpenedTest& opened, const std::string& path, std::ostream& report) {
-  host::Application& app = opened.recipe.runner().app();
+  host::Application& app = opened.session.app();
   std::string problem;
   if (QuestionSheetName(app, &problem).empty()) return problem;
   render::EnsureGuiApplication();
@@ -126,15 +122,6 @@ std::string WriteStrokeKey(OpenedTest& opened, const std::string& path, std::ost
            << "\n";
   } catch (const host::HostError& e) {
     return HostErrorText(e.description(), e.number());
-  }
-  return "";
-}
-
-// A step's failure that is not one of the add-in's messages: a logged error or a failed call.
-std::string Failure(const std::vector<Json>& events) {
-  for (const Json& e : events) {
-    if (e.contains("error") && e["error"].is_string()) return e["error"].get<std::string>();
-    if (e.contains("call") && e.contains("result") && e["result"] != 0) return Problem({e});
   }
   return "";
 }
@@ -181,28 +168,26 @@ int AnswersCommand::Run(Streams& streams) {
     return fail(Tr("give one of --show and --erase, or --strokes"), 2);
   if (!pdf_.empty() && !show_)
     return fail(Tr("--pdf prints the answer key, so it goes with --show"), 2);
-  OpenedTest opened;
+  OpenedTest opened(streams.err);
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
   if (!strokes_.empty()) {
     if (std::string p = WriteStrokeKey(opened, strokes_, streams.out); !p.empty()) return fail(p);
     if (!show_ && !erase_) return 0;
   }
-  host::Application& app = opened.recipe.runner().app();
-  addin::Tessarin& addin = opened.recipe.runner().addin();
+  host::Application& app = opened.session.app();
+  addin::Tessarin& addin = opened.session.addin();
   // The add-in leaves the selection where the user had it; the command starts at the top.
   app.Range("A1").Select();
-  const std::vector<Json> events =
-      show_ ? opened.recipe.Call("InPutAns", [&] { return addin.InPutAns(); })
-            : opened.recipe.Call("ANS_DEL", [&] { return addin.ANS_DEL(); });
-  if (std::string p = Problem(events); !p.empty()) return fail(p);
+  const AddinCall call = show_ ? opened.session.Run("InPutAns", [&] { return addin.InPutAns(); })
+                               : opened.session.Run("ANS_DEL", [&] { return addin.ANS_DEL(); });
+  if (std::string p = call.Problem(); !p.empty()) return fail(p);
   streams.out << (show_ ? Tr("Showed the answers on %1", {opened.test_sheet})
                         : Tr("Erased the answers on %1", {opened.test_sheet}))
               << "\n";
   if (std::string p = SaveBook(opened, options_.out, streams.out); !p.empty()) return fail(p);
   if (!pdf_.empty()) {
     int pages = 0;
-    if (std::string p = PrintSheetTo(opened.recipe, opened.test_sheet, pdf_, 100, pages);
-        !p.empty())
+    if (std::string p = PrintSheetTo(app, opened.test_sheet, pdf_, 100, pages); !p.empty())
       return fail(p);
     streams.out << TrN("Printed the answer key to %1 (%2 page)",
                        "Printed the answer key to %1 (%2 pages)", pages,
@@ -242,10 +227,10 @@ int MarkCommand::Run(Streams& streams) {
       return fail(Tr("question %1 is given twice", {std::to_string(*twice)}), 2);
     }
   }
-  OpenedTest opened;
+  OpenedTest opened(streams.err);
   if (std::string p = OpenTest(options_, opened); !p.empty()) return fail(p);
-  host::Application& app = opened.recipe.runner().app();
-  addin::Tessarin& addin = opened.recipe.runner().addin();
+  host::Application& app = opened.session.app();
+  addin::Tessarin& addin = opened.session.addin();
   const host::Sheet test = app.Sheets().Item(opened.test_sheet);
 
   // Every number is found before anything is marked, so a typing slip changes nothing.
@@ -285,12 +270,11 @@ int MarkCommand::Run(Streams& streams) {
     }
     const std::string question = test.Cells(job.cell.row, job.cell.col).Text();
     test.Cells(job.cell.row, job.cell.col).Select();
-    const std::vector<Json> events =
-        opened.recipe.Call(job.wrong ? "ThisQSisNG" : "ThisQSisHITU", [&] {
-          if (!index) return job.wrong ? addin.ThisQSisNG() : addin.ThisQSisHITU();
-          return job.wrong ? addin.ThisQSisNGWith(*index) : addin.ThisQSisHITUWith(*index);
-        });
-    if (std::string p = Problem(events); !p.empty()) {
+    const AddinCall call = opened.session.Run(job.wrong ? "ThisQSisNG" : "ThisQSisHITU", [&] {
+      if (!index) return job.wrong ? addin.ThisQSisNG() : addin.ThisQSisHITU();
+      return job.wrong ? addin.ThisQSisNGWith(*index) : addin.ThisQSisHITUWith(*index);
+    });
+    if (std::string p = call.Problem(); !p.empty()) {
       return fail(
           Tr("question %1 (%2): %3 Nothing was saved.", {std::to_string(job.number), question, p}));
     }
@@ -327,13 +311,13 @@ int ReportCommand::Run(Streams& streams) {
   const std::string book = Absolute(book_);
   std::error_code ec;
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
-  Recipe recipe;
-  if (std::string p = recipe.OpenBook(book); !p.empty()) return fail(p);
+  CommandSession session(streams.err);
+  if (std::string p = session.OpenBook(book); !p.empty()) return fail(p);
   std::string problem;
-  const std::string question_sheet = QuestionSheetName(recipe.runner().app(), &problem);
+  const std::string question_sheet = QuestionSheetName(session.app(), &problem);
   if (question_sheet.empty()) return fail(problem);
-  host::Application& app = recipe.runner().app();
-  addin::Tessarin& addin = recipe.runner().addin();
+  host::Application& app = session.app();
+  addin::Tessarin& addin = session.addin();
   if (report_ == "duplicates") {
     // Written out group by group as it is made: a report can be far larger than memory.
     const reports::AnswerColumn rows = reports::ReadAnswerColumn(app.Sheets().Item(question_sheet));
@@ -348,14 +332,14 @@ int ReportCommand::Run(Streams& streams) {
   }
   // With nothing queued every "go on?" takes its first button, Yes: the chain stops by itself
   // at an attempt without marks or at attempt 10.
-  const std::vector<Json> events =
-      report_ == "mistakes" ? recipe.Call("NG_Report", [&] { return addin.NG_Report(); })
-                            : recipe.Call("HITU_Report", [&] { return addin.HITU_Report(); });
-  if (std::string p = Failure(events); !p.empty()) return fail(p);
-  for (const Json& e : events) {
-    if (!e.contains("msgbox") || !e["msgbox"].is_object() || e["msgbox"]["buttons"] == "yesno")
-      continue;
-    std::string text = e["msgbox"]["text"].get<std::string>();
+  const AddinCall call = report_ == "mistakes"
+                             ? session.Run("NG_Report", [&] { return addin.NG_Report(); })
+                             : session.Run("HITU_Report", [&] { return addin.HITU_Report(); });
+  // The report is the add-in's boxes: each a message, the "go on?" questions left out.
+  if (!call.failure.empty()) return fail(call.failure);
+  for (const CommandUi::Message& box : call.messages) {
+    if (box.buttons == forms::MsgBoxButtons::kYesNo) continue;
+    std::string text = box.text;
     std::erase(text, '\r');
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     streams.out << text << "\n";

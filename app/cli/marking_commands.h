@@ -1,4 +1,4 @@
-// The after-the-test subcommands, each a recipe of script steps over the add-in's commands:
+// The after-the-test subcommands, each a direct call of one of the add-in's commands:
 //   tessarin answers BOOK --show [--pdf KEY.pdf] | --erase   the answers on or off the test
 //                                                   sheet; --pdf prints the answer key
 //   tessarin answers BOOK --strokes KEY.pdf         the stroke-order answer key (alone, it

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "app/cli/command_session.h"
 #include "app/cli/messages.h"
 #include "core/host/application.h"
 #include "core/workbook/question_sheet.h"
@@ -22,11 +23,10 @@ bool IsPng(const std::string& path) {
 
 }  // namespace
 
-std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi,
-                         int& pages) {
+std::string PrintSheetTo(host::Application& app, const std::string& sheet, const std::string& out,
+                         int dpi, int& pages) {
   std::error_code ec;
   const std::string path = fs::absolute(out, ec).string();
-  host::Application& app = recipe.runner().app();
   return Attempt([&] {
     const host::Worksheet& model = app.Sheets().Item(sheet).worksheet();
     render::EnsureGuiApplication();
@@ -35,8 +35,7 @@ std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::st
   });
 }
 
-std::string DefaultTestSheet(Recipe& recipe) {
-  host::Application& app = recipe.runner().app();
+std::string DefaultTestSheet(host::Application& app) {
   const std::string active = app.ActiveSheet().Name();
   if (active == workbook::kTestSheet40 || active == workbook::kTestSheet20) return active;
   for (std::string_view name : {workbook::kTestSheet40, workbook::kTestSheet20}) {
@@ -69,12 +68,12 @@ int PrintCommand::Run(Streams& streams) {
   std::error_code ec;
   const std::string book = fs::absolute(book_, ec).string();
   if (!fs::is_regular_file(book, ec)) return fail(Tr("no such file: %1", {book_}));
-  Recipe recipe;
-  if (std::string p = Attempt([&] { recipe.runner().app().Workbooks().Open(book); }); !p.empty())
-    return fail(p);
+  CommandSession session(streams.err);
+  host::Application& app = session.app();
+  if (std::string p = Attempt([&] { app.Workbooks().Open(book); }); !p.empty()) return fail(p);
   std::string sheet = sheet_;
   if (sheet.empty()) {
-    sheet = DefaultTestSheet(recipe);
+    sheet = DefaultTestSheet(app);
     if (sheet.empty()) {
       return fail(
           Tr("the workbook has no test sheet (%1 or %2); name the sheet to print with --sheet",
@@ -82,7 +81,7 @@ int PrintCommand::Run(Streams& streams) {
     }
   }
   int pages = 0;
-  if (std::string p = PrintSheetTo(recipe, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
+  if (std::string p = PrintSheetTo(app, sheet, out_, dpi_, pages); !p.empty()) return fail(p);
   const std::string to = fs::absolute(out_, ec).string(), count = std::to_string(pages);
   streams.out << (IsPng(out_) && pages > 1
                       ? Tr("Printed sheet %1: %2 pages to %3 (one image per page, numbered)",

@@ -1,22 +1,22 @@
 // PrintCommand: `tessarin print BOOK [--sheet NAME] -o OUT.pdf`, writes a sheet's print pages to
-// a PDF (or PNG page images with -o page.png --dpi 100) through the script runner's print step.
+// a PDF (or PNG page images with -o page.png --dpi 100).
 #pragma once
 
 #include <string>
 
 #include "app/cli/command.h"
-#include "app/cli/recipe.h"
+#include "core/host/application.h"
 
 namespace tessarin::cli {
 
-// Runs the print step for `sheet` into `out`: a PDF unless `out` ends in ".png" (any case),
+// Prints `sheet` of the active workbook into `out`: a PDF unless `out` ends in ".png" (any case),
 // then page images at `dpi`. Returns the problem in plain words, or "" with `pages` set.
-std::string PrintSheetTo(Recipe& recipe, const std::string& sheet, const std::string& out, int dpi,
-                         int& pages);
+std::string PrintSheetTo(host::Application& app, const std::string& sheet, const std::string& out,
+                         int dpi, int& pages);
 
-// The test sheet of the recipe's active workbook: the active sheet when it is one, else the
+// The test sheet of the active workbook: the active sheet when it is one, else the
 // 40-question sheet, else the 20-question sheet; "" when there is none.
-std::string DefaultTestSheet(Recipe& recipe);
+std::string DefaultTestSheet(host::Application& app);
 
 class PrintCommand : public Command {
  public:

@@ -70,7 +70,7 @@ QWidget* FormDialog::WidgetFor(std::string_view name) const {
   return it == widgets_.end() ? nullptr : it->second;
 }
 
-QWidget* FormDialog::Build(forms::Control& control, QWidget* parent) {
+QWidget* FormDialog::MakeWidget(forms::Control& control, QWidget* parent) {
   using Kind = forms::Control::Kind;
   const std::string name = control.name();
   QWidget* widget = nullptr;
@@ -142,7 +142,13 @@ QWidget* FormDialog::Build(forms::Control& control, QWidget* parent) {
       break;
     }
   }
-  widget->setObjectName(Q(name));
+  return widget;
+}
+
+QWidget* FormDialog::Build(forms::Control& control, QWidget* parent) {
+  using Kind = forms::Control::Kind;
+  QWidget* widget = MakeWidget(control, parent);
+  widget->setObjectName(Q(control.name()));
   widget->setGeometry(Pixels(control.bounds()));
   if (!control.font_name().empty() || control.font_size() > 0) {
     widget->setFont(DialogFont(control.font_name(), control.font_size()));

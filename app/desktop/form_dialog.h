@@ -43,7 +43,10 @@ class FormDialog : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The widget of `control` placed on `parent` as the form lays it out, with its font and focus.
   QWidget* Build(forms::Control& control, QWidget* parent);
+  // The widget of `control`'s kind, wired so that the user's gestures reach the form.
+  QWidget* MakeWidget(forms::Control& control, QWidget* parent);
   // Runs a gesture (or any call into the form), then shows the result.
   void Run(const std::function<void()>& gesture);
   QWidget* ParentFor(const forms::Control& control);

@@ -54,7 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ui_->set_after_gesture([this] { SyncView(); });
   ui_->set_picture_painter(&PaperPicture);
   ui_->set_print_preview([this](const std::vector<std::string>& sheets) { ShowPreview(sheets); });
-  session_ = std::make_unique<addin::Session>(*ui_);
+  session_ = std::make_unique<addin::Session>(*ui_, addin::WorkbookLocks::kHold);
   app_ = &session_->app();
   addin_ = &session_->addin();
   app_->set_sheet_activate_hook([this](host::Worksheet&) {
@@ -363,6 +363,8 @@ void MainWindow::ForgetClosedWorkbooks() {
   for (auto it = undo_.begin(); it != undo_.end();) {
     it = open(it->first) ? std::next(it) : undo_.erase(it);
   }
+  // Another program may change a closed workbook's file at once.
+  session_->ReleaseClosedLocks();
 }
 
 void MainWindow::UpdateTitle() {
@@ -439,21 +441,39 @@ void MainWindow::OnTabChanged(int index) {
 // --- Menus
 
 void MainWindow::BuildMenus() {
-  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  QAction* open = file->addAction(QStringLiteral("開く(&O)..."), this, [this] {
-    QFileDialog dialog(this, QStringLiteral("ブックを開く"),
-                       QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                       QtUi::OpenableFilesEntry() +
-                           QStringLiteral(";;Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル "
-                                          "(*.txt *.csv);;すべてのファイル (*)"));
-    dialog.setObjectName(QStringLiteral("OpenBookBox"));
-    // Qt's own dialog, in the user's language through Qt's translations, as the add-in's is.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-      OpenPath(dialog.selectedFiles().front());
-    }
+  BuildFileMenu();
+  BuildEditMenu();
+  BuildSheetAndViewMenus();
+  window_menu_ = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
+  connect(window_menu_, &QMenu::aboutToShow, this, &MainWindow::FillWindowMenu);
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+  help->addAction(QStringLiteral("バージョン情報(&A)"), this, [this] { RunMacro("K_QVersion"); });
+  help->addAction(QStringLiteral("使用しているデータとフォント(&D)"), this, [this] {
+    QMessageBox::about(this, QStringLiteral("使用しているデータとフォント"),
+                       Q(std::string(reports::kDataNotice)));
   });
+  RebuildShortcuts();
+}
+
+void MainWindow::ChooseAndOpen() {
+  QFileDialog dialog(this, QStringLiteral("ブックを開く"),
+                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                     QtUi::OpenableFilesEntry() +
+                         QStringLiteral(";;Excel ブック (*.xlsx *.xlsm *.xls);;テキスト ファイル "
+                                        "(*.txt *.csv);;すべてのファイル (*)"));
+  dialog.setObjectName(QStringLiteral("OpenBookBox"));
+  // Qt's own dialog, in the user's language through Qt's translations, as the add-in's is.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    OpenPath(dialog.selectedFiles().front());
+  }
+}
+
+void MainWindow::BuildFileMenu() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  QAction* open = file->addAction(QStringLiteral("開く(&O)..."), this, [this] { ChooseAndOpen(); });
   open->setObjectName(QStringLiteral("OpenAction"));
   standard_keys_.emplace_back(open, QKeySequence(Qt::CTRL | Qt::Key_O));
   QAction* save = file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { SaveActive(); });
@@ -476,7 +496,9 @@ void MainWindow::BuildMenus() {
                   [this] { ExportStrokeKey(); });
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, &QWidget::close);
+}
 
+void MainWindow::BuildEditMenu() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
   undo_action_ = edit->addAction(QStringLiteral("元に戻す(&U)"));
   // Ctrl+Z and Ctrl+A belong to the add-in's keys; the host's other undo key stays free.
@@ -491,7 +513,9 @@ void MainWindow::BuildMenus() {
   QAction* paste = edit->addAction(QStringLiteral("貼り付け(&P)"), grid_, &SheetGrid::Paste);
   standard_keys_.emplace_back(paste, QKeySequence(Qt::CTRL | Qt::Key_V));
   edit->addAction(QStringLiteral("数式と値のクリア(&N)"), grid_, &SheetGrid::ClearSelection);
+}
 
+void MainWindow::BuildSheetAndViewMenus() {
   QMenu* sheets = menuBar()->addMenu(QStringLiteral("シート(&S)"));
   // The active sheet's tab menu.
   sheets->addAction(QStringLiteral("ワークシートの挿入(&I)"), this,
@@ -519,17 +543,6 @@ void MainWindow::BuildMenus() {
       grid_->Reload();
     }
   });
-
-  window_menu_ = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
-  connect(window_menu_, &QMenu::aboutToShow, this, &MainWindow::FillWindowMenu);
-
-  QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
-  help->addAction(QStringLiteral("バージョン情報(&A)"), this, [this] { RunMacro("K_QVersion"); });
-  help->addAction(QStringLiteral("使用しているデータとフォント(&D)"), this, [this] {
-    QMessageBox::about(this, QStringLiteral("使用しているデータとフォント"),
-                       Q(std::string(reports::kDataNotice)));
-  });
-  RebuildShortcuts();
 }
 
 void MainWindow::FillRecentMenu() {

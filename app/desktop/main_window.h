@@ -2,7 +2,8 @@
 // file service, the dialog port and the add-in object; it shows the active workbook's sheets,
 // calls Auto_Open when it starts, SheetActivate when the user changes sheet and END_Shori when it
 // closes, builds the cell menu from the host's "cell" command bar and the shortcut keys from
-// the macro options, and opens, saves and closes workbooks without losing anyone's changes.
+// the macro options, and opens, saves and closes workbooks without losing anyone's changes: it
+// holds the workbook lock of each workbook it has open, as the command line does while it works.
 #pragma once
 
 #include <QKeySequence>
@@ -83,11 +84,16 @@ class MainWindow : public QMainWindow {
   void ShowNotice(const QString& text);
   // Shows the active workbook: title, tabs, grid, Window menu.
   void SyncView();
-  // Undo stacks of closed workbooks go with them.
+  // Undo stacks and workbook locks of closed workbooks go with them.
   void ForgetClosedWorkbooks();
   void UpdateTitle();
   void RebuildShortcuts();
   void BuildMenus();
+  void BuildFileMenu();
+  void BuildEditMenu();
+  void BuildSheetAndViewMenus();
+  // File > Open: asks for a workbook and opens it.
+  void ChooseAndOpen();
   void FillRecentMenu();
   void FillWindowMenu();
   void OnTabChanged(int index);

@@ -13,12 +13,22 @@
 
 namespace tessarin::addin {
 
-Session::Session(forms::Ui& ui)
+Session::Session(forms::Ui& ui, WorkbookLocks locks)
     : files_(std::make_shared<ooxml::WorkbookFiles>()),
       app_(std::make_unique<host::Application>()) {
   // Every save passes the record guard: no front end replaces a file whose record it lost.
   files_->set_save_guard(workbook::MakeRecordGuard());
-  app_->set_file_service(files_);
+  if (locks == WorkbookLocks::kHold) {
+    locks_ = std::make_shared<host::LockingFiles>(files_, [this](const host::Workbook* book) {
+      for (const auto& each : app_->workbooks()) {
+        if (each.get() == book) return true;
+      }
+      return false;
+    });
+    app_->set_file_service(locks_);
+  } else {
+    app_->set_file_service(files_);
+  }
   // The host's own boxes (Application.GetOpenFilename, PrintPreview) are the front end's.
   app_->set_get_open_filename_hook([&ui](std::string_view filter) -> std::string {
     std::optional<std::string> path = ui.GetOpenFilename(filter);
@@ -66,11 +76,22 @@ SaveReport Session::Save(host::Workbook& workbook, const std::string& path,
                          const ooxml::SaveOptions& options) {
   const bool had_macros = ooxml::HasMacros(workbook);
   SaveReport report;
-  report.path = files_->Save(workbook, path, options);
+  report.path =
+      locks_ == nullptr
+          ? files_->Save(workbook, path, options)
+          : locks_->SaveWith(workbook, path, [&] { return files_->Save(workbook, path, options); });
   std::string extension = std::filesystem::path(report.path).extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   report.macros_left_out = had_macros && extension != ".xlsm";
   return report;
+}
+
+void Session::ReleaseClosedLocks() {
+  if (locks_ != nullptr) locks_->ReleaseClosed();
+}
+
+std::string Session::LockedPath(const host::Workbook& workbook) const {
+  return locks_ == nullptr ? "" : locks_->LockedPath(workbook);
 }
 
 }  // namespace tessarin::addin

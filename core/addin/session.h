@@ -14,6 +14,7 @@
 
 #include "core/addin/tessarin.h"
 #include "core/host/application.h"
+#include "core/host/locking_files.h"
 #include "core/host/shortcut_keys.h"
 #include "core/ooxml/workbook_io.h"
 
@@ -36,11 +37,18 @@ struct SaveReport {
   bool macros_left_out = false;
 };
 
+// Whether the session holds the workbook lock of each workbook it has open (see
+// host::LockingFiles). A front end that takes the lock itself around its work (the command line)
+// must not: a second lock of one process on a file waits for the first.
+enum class WorkbookLocks { kNone, kHold };
+
 class Session {
  public:
   // `ui` is the front end's dialog port and must outlive the session. One session at a time:
   // the application is registered as the process's running application until destruction.
-  explicit Session(forms::Ui& ui);
+  // With WorkbookLocks::kHold opening a file another program is changing fails with HostError
+  // 70 "PATH is being changed by another program.", and so does saving over one.
+  explicit Session(forms::Ui& ui, WorkbookLocks locks = WorkbookLocks::kNone);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -65,8 +73,14 @@ class Session {
   SaveReport Save(host::Workbook& workbook, const std::string& path,
                   const ooxml::SaveOptions& options = {});
 
+  // With WorkbookLocks::kHold: lets go of the locks of workbooks closed since, so that other
+  // programs may change their files; the file whose lock `workbook` holds ("" for none).
+  void ReleaseClosedLocks();
+  std::string LockedPath(const host::Workbook& workbook) const;
+
  private:
   std::shared_ptr<ooxml::WorkbookFiles> files_;
+  std::shared_ptr<host::LockingFiles> locks_;  // with WorkbookLocks::kHold
   std::unique_ptr<host::Application> app_;
   std::unique_ptr<Tessarin> addin_;
 };

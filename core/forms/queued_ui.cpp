@@ -181,11 +181,13 @@ MsgBoxResult QueuedUi::ShowMessage(const std::string& text, const std::string& c
 
 void QueuedUi::ShowModal(Form& form) {
   std::vector<UserAction> actions;
+  std::function<void(Form&)> script;
   auto plan = std::find_if(form_plans_.begin(), form_plans_.end(),
                            [&](const FormPlan& p) { return p.form == form.name(); });
   if (plan != form_plans_.end()) {
     // Taken before anything runs: a handler may show the same form again.
     actions = std::move(plan->actions);
+    script = std::move(plan->script);
     form_plans_.erase(plan);
   }
 
@@ -213,6 +215,10 @@ void QueuedUi::ShowModal(Form& form) {
     left.form_loaded = form.loaded();
     left.actions.assign(actions.begin() + static_cast<std::ptrdiff_t>(next), actions.end());
     Emit(std::move(left));
+  }
+  if (script && form.visible()) {
+    script(form);
+    if (form.visible()) EmitView(form, UiEvent::Kind::kForm);
   }
 
   // Whatever the plan left open is closed as a user would, and closed for good when the form

@@ -41,10 +41,18 @@ struct UserAction {
   Gesture ApplyTo(Form& form) const;
 };
 
-// The actions to take on the next showing of the form named `form`.
+// What to do on the next showing of the form named `form`: the user actions in order, then,
+// while the form is still open, `script` (gestures a front end makes in code, e.g. the command
+// line's options typed into a dialog).
 struct FormPlan {
+  FormPlan() = default;
+  FormPlan(std::string form, std::vector<UserAction> actions,
+           std::function<void(Form& form)> script = {})
+      : form(std::move(form)), actions(std::move(actions)), script(std::move(script)) {}
+
   std::string form;
   std::vector<UserAction> actions;
+  std::function<void(Form& form)> script;
 };
 
 // A control as the user sees it; which fields apply depends on the kind (text for a text box,

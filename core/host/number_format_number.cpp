@@ -182,33 +182,38 @@ std::string IntegerDigits(const Decimal& v) {
 
 std::string FractionText(const Section& s, double v, bool minus);
 
+// Rounds `d` to the places the section shows; for a scientific section first moves its point
+// to the integer placeholders and returns the exponent (else 0).
+int RoundForSection(const Section& s, Decimal* d) {
+  if (!s.scientific || d->IsZero()) {
+    d->RoundTo(d->point + s.frac_digits);
+    return 0;
+  }
+  const int int_places = std::max(1, s.int_digits);
+  const auto exponent_for = [&](int lead) {
+    if (!s.engineering) return lead - int_places + 1;
+    return lead >= 0 ? lead / int_places * int_places
+                     : -((-lead + int_places - 1) / int_places) * int_places;
+  };
+  const int lead = d->point - 1;
+  int exp = exponent_for(lead);
+  d->point -= exp;
+  d->RoundTo(d->point + s.frac_digits);
+  // Rounding up to a new digit ("9.99" to "10.0") moves the exponent once more.
+  if (d->point + exp - 1 != lead) {
+    const int moved = exponent_for(d->point + exp - 1);
+    d->point += exp - moved;
+    exp = moved;
+  }
+  return exp;
+}
+
 std::string NumberText(const Section& s, double v, bool minus) {
   if (s.fraction) return FractionText(s, v, minus);
   std::string out = minus ? "-" : "";
   Decimal d = ToDecimal(v);
   if (!d.IsZero()) d.point += s.scale;
-
-  int exp = 0;
-  if (s.scientific && !d.IsZero()) {
-    const int int_places = std::max(1, s.int_digits);
-    const auto exponent_for = [&](int lead) {
-      if (!s.engineering) return lead - int_places + 1;
-      return lead >= 0 ? lead / int_places * int_places
-                       : -((-lead + int_places - 1) / int_places) * int_places;
-    };
-    const int lead = d.point - 1;
-    exp = exponent_for(lead);
-    d.point -= exp;
-    d.RoundTo(d.point + s.frac_digits);
-    // Rounding up to a new digit ("9.99" to "10.0") moves the exponent once more.
-    if (d.point + exp - 1 != lead) {
-      const int moved = exponent_for(d.point + exp - 1);
-      d.point += exp - moved;
-      exp = moved;
-    }
-  } else {
-    d.RoundTo(d.point + s.frac_digits);
-  }
+  const int exp = RoundForSection(s, &d);
 
   IntegerWriter ints(IntegerDigits(d), s.grouping);
   // Trailing zeros of the fraction are insignificant for '#' and '?' placeholders.
@@ -285,30 +290,45 @@ void BestFraction(double f, int digits, int64_t* num, int64_t* den) {
   }
 }
 
-std::string FractionText(const Section& s, double v, bool minus) {
+// A value as a fraction section shows it.
+struct FractionParts {
+  // Whole-valued doubles: beyond 2^53 there is no fraction left, and no int64 would hold them.
+  double whole = 0;
+  double numerator = 0;
+  int64_t den = 1;
+  bool blank_fraction = false;  // a whole number: blanks in place of the fraction
+};
+
+FractionParts SplitFraction(const Section& s, double v) {
   v *= std::pow(10.0, s.scale);
   // Percent signs can carry a huge value past the largest double; no fraction is left of it.
   if (!std::isfinite(v)) v = std::numeric_limits<double>::max();
-  double whole = s.has_int_part ? std::floor(v) : 0.0;
-  const double f = v - whole;
-  // Whole-valued doubles: beyond 2^53 there is no fraction left, and no int64 would hold them.
-  double numerator = 0;
-  int64_t den = 1;
+  FractionParts p;
+  p.whole = s.has_int_part ? std::floor(v) : 0.0;
+  const double f = v - p.whole;
   if (s.fixed_denominator > 0) {
-    den = s.fixed_denominator;
-    numerator = std::floor(f * static_cast<double>(den) + 0.5);
+    p.den = s.fixed_denominator;
+    p.numerator = std::floor(f * static_cast<double>(p.den) + 0.5);
   } else {
     // Without a whole part the whole value goes into the numerator.
     const double ip = std::floor(f);
     int64_t num = 0;
-    BestFraction(f - ip, s.denominator_digits, &num, &den);
-    numerator = ip * static_cast<double>(den) + static_cast<double>(num);
+    BestFraction(f - ip, s.denominator_digits, &num, &p.den);
+    p.numerator = ip * static_cast<double>(p.den) + static_cast<double>(num);
   }
-  if (s.has_int_part && numerator == static_cast<double>(den)) {
-    whole += 1;
-    numerator = 0;
+  if (s.has_int_part && p.numerator == static_cast<double>(p.den)) {
+    p.whole += 1;
+    p.numerator = 0;
   }
-  const bool blank_fraction = s.has_int_part && numerator == 0;
+  p.blank_fraction = s.has_int_part && p.numerator == 0;
+  return p;
+}
+
+std::string FractionText(const Section& s, double v, bool minus) {
+  const FractionParts parts = SplitFraction(s, v);
+  const double whole = parts.whole, numerator = parts.numerator;
+  const int64_t den = parts.den;
+  const bool blank_fraction = parts.blank_fraction;
 
   std::string out = minus ? "-" : "";
   std::string whole_digits;

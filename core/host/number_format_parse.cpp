@@ -100,6 +100,65 @@ bool ParseBracket(std::string_view content, Section* section) {
   return false;
 }
 
+// Adds the token of a character that stands alone: a digit placeholder, a fixed digit, the
+// decimal point or other number punctuation, the text placeholder. False when `c` is none.
+bool AddCharacterToken(std::vector<Token>* t, char c) {
+  switch (c) {
+    case '0':
+    case '#':
+    case '?':
+      AddToken(t, Kind::kDigit, c);
+      return true;
+    case '.':
+      AddToken(t, Kind::kPoint);
+      return true;
+    case ',':
+      AddToken(t, Kind::kComma);
+      return true;
+    case '%':
+      AddToken(t, Kind::kPercent);
+      return true;
+    case '/':
+      AddToken(t, Kind::kSlash);
+      return true;
+    case '@':
+      AddToken(t, Kind::kText);
+      return true;
+    default:
+      break;
+  }
+  if (c < '1' || c > '9') return false;
+  AddToken(t, Kind::kFixedDigit, c);
+  return true;
+}
+
+// Adds the token of a word at s[i]: General (G/標準) or an AM/PM marker. Returns the length of
+// the word, 0 (adding nothing) when none starts there.
+size_t AddWordToken(std::vector<Token>* t, std::string_view s, size_t i) {
+  const char c = s[i];
+  if (IStartsWith(s, i, "general")) {
+    AddToken(t, Kind::kGeneral);
+    return 7;
+  }
+  if (s.substr(i).starts_with("G/標準")) {
+    AddToken(t, Kind::kGeneral);
+    return std::string_view("G/標準").size();
+  }
+  if (IStartsWith(s, i, "am/pm")) {
+    AddToken(t, Kind::kAmPm, c == 'a' ? 'a' : 'A');
+    return 5;
+  }
+  if (IStartsWith(s, i, "a/p")) {
+    AddToken(t, Kind::kAmPm, c == 'a' ? 'p' : 'P');
+    return 3;
+  }
+  if (s.substr(i).starts_with("午前/午後")) {
+    AddToken(t, Kind::kAmPm, 'J');
+    return std::string_view("午前/午後").size();
+  }
+  return 0;
+}
+
 bool Tokenize(std::string_view s, Section* section) {
   std::vector<Token>& t = section->tokens;
   size_t i = 0;
@@ -132,37 +191,10 @@ bool Tokenize(std::string_view s, Section* section) {
         i = end + 1;
         continue;
       }
-      case '0':
-      case '#':
-      case '?':
-        AddToken(&t, Kind::kDigit, c);
-        ++i;
-        continue;
-      case '.':
-        AddToken(&t, Kind::kPoint);
-        ++i;
-        continue;
-      case ',':
-        AddToken(&t, Kind::kComma);
-        ++i;
-        continue;
-      case '%':
-        AddToken(&t, Kind::kPercent);
-        ++i;
-        continue;
-      case '/':
-        AddToken(&t, Kind::kSlash);
-        ++i;
-        continue;
-      case '@':
-        AddToken(&t, Kind::kText);
-        ++i;
-        continue;
       default:
         break;
     }
-    if (c >= '1' && c <= '9') {
-      AddToken(&t, Kind::kFixedDigit, c);
+    if (AddCharacterToken(&t, c)) {
       ++i;
       continue;
     }
@@ -171,29 +203,8 @@ bool Tokenize(std::string_view s, Section* section) {
       i += 2;
       continue;
     }
-    if (IStartsWith(s, i, "general")) {
-      AddToken(&t, Kind::kGeneral);
-      i += 7;
-      continue;
-    }
-    if (s.substr(i).starts_with("G/標準")) {
-      AddToken(&t, Kind::kGeneral);
-      i += std::string_view("G/標準").size();
-      continue;
-    }
-    if (IStartsWith(s, i, "am/pm")) {
-      AddToken(&t, Kind::kAmPm, c == 'a' ? 'a' : 'A');
-      i += 5;
-      continue;
-    }
-    if (IStartsWith(s, i, "a/p")) {
-      AddToken(&t, Kind::kAmPm, c == 'a' ? 'p' : 'P');
-      i += 3;
-      continue;
-    }
-    if (s.substr(i).starts_with("午前/午後")) {
-      AddToken(&t, Kind::kAmPm, 'J');
-      i += std::string_view("午前/午後").size();
+    if (const size_t word = AddWordToken(&t, s, i); word > 0) {
+      i += word;
       continue;
     }
     if (lc == 'y' || lc == 'm' || lc == 'd' || lc == 'h' || lc == 's' || lc == 'g' || lc == 'e' ||
@@ -337,92 +348,110 @@ bool IsPlaceholder(const std::vector<Token>& t, size_t i) {
   return i < t.size() && t[i].kind == Kind::kDigit;
 }
 
-bool LayoutNumber(Section* section) {
-  std::vector<Token>& t = section->tokens;
-  bool has_general = false;
-  bool has_digits = false;
-  for (const Token& x : t) {
-    if (x.kind == Kind::kText) return false;
-    has_general |= x.kind == Kind::kGeneral;
-    has_digits |= x.kind == Kind::kDigit;
-  }
-  if (has_general && has_digits) return false;
-
-  // A fraction: placeholders, "/", then placeholders or a fixed denominator.
-  size_t slash = t.size();
+// The "/" of a fraction: placeholders before it, then placeholders or a fixed denominator;
+// t.size() when there is none.
+size_t FindFractionSlash(const std::vector<Token>& t) {
   for (size_t i = 1; i + 1 < t.size(); ++i) {
     if (t[i].kind == Kind::kSlash && t[i - 1].kind == Kind::kDigit &&
         (t[i + 1].kind == Kind::kDigit || t[i + 1].kind == Kind::kFixedDigit)) {
-      slash = i;
-      break;
+      return i;
     }
   }
-  size_t exponent = t.size();
-  for (size_t i = 0; i < t.size(); ++i) {
-    if (t[i].kind == Kind::kExponent) {
-      exponent = i;
-      break;
-    }
-  }
-  if (slash < t.size() && exponent < t.size()) return false;
+  return t.size();
+}
 
-  if (slash < t.size()) {
-    section->fraction = true;
-    size_t num_begin = slash;
-    while (num_begin > 0 && t[num_begin - 1].kind == Kind::kDigit) --num_begin;
-    size_t den_end = slash + 1;
-    bool fixed = false, placeholders = false;
-    while (den_end < t.size() &&
-           (t[den_end].kind == Kind::kDigit || t[den_end].kind == Kind::kFixedDigit)) {
-      // A fixed denominator may contain zeros after its first digit ("?/10").
-      if (t[den_end].kind == Kind::kFixedDigit || (fixed && t[den_end].ch == '0')) {
-        fixed = true;
-      } else {
-        placeholders = true;
-      }
-      ++den_end;
-    }
-    if (fixed && placeholders) return false;
-    // A fixed denominator past eight digits is no fraction a cell can show (and would overflow).
-    if (fixed && den_end - (slash + 1) > 8) return false;
-    for (size_t i = slash + 1; i < den_end; ++i) {
-      if (fixed) section->fixed_denominator = section->fixed_denominator * 10 + (t[i].ch - '0');
-      t[i].kind = Kind::kDenominator;
-      ++section->denominator_digits;
-    }
-    for (size_t i = num_begin; i < slash; ++i) t[i].kind = Kind::kNumerator;
-    int places = 0;
-    for (size_t i = num_begin; i-- > 0;) {
-      if (t[i].kind == Kind::kDigit) {
-        t[i].kind = Kind::kIntDigit;
-        t[i].count = places++;
-      } else if (t[i].kind == Kind::kComma) {
-        section->grouping = true;
-        t[i] = Token{Kind::kLiteral, 0, false, 0, {}};
-      }
-    }
-    section->int_digits = places;
-    section->has_int_part = places > 0;
-    for (Token& x : t) {
-      if (x.kind == Kind::kPercent) section->scale += 2;
-      if (x.kind == Kind::kDigit || x.kind == Kind::kExponent) return false;
-      if (x.kind != Kind::kIntDigit && x.kind != Kind::kNumerator && x.kind != Kind::kDenominator &&
-          x.kind != Kind::kLiteral && &x != &t[slash]) {
-        x.text = std::string(LiteralOf(x));
-        x.kind = Kind::kLiteral;
-      }
-    }
-    return true;
+// The first token of `kind` before token `end`, or t.size().
+size_t FindKind(const std::vector<Token>& t, Kind kind, size_t end) {
+  for (size_t i = 0; i < end; ++i) {
+    if (t[i].kind == kind) return i;
   }
+  return t.size();
+}
 
-  // Decimal or scientific layout.
-  size_t point = t.size();
-  for (size_t i = 0; i < exponent; ++i) {
-    if (t[i].kind == Kind::kPoint) {
-      point = i;
-      break;
+// Lays out a fraction whose "/" is token `slash`: numerator and denominator placeholders, the
+// integer part before them, everything else literal text. False when the code is no fraction a
+// cell can show.
+bool LayoutFraction(Section* section, size_t slash) {
+  std::vector<Token>& t = section->tokens;
+  section->fraction = true;
+  size_t num_begin = slash;
+  while (num_begin > 0 && t[num_begin - 1].kind == Kind::kDigit) --num_begin;
+  size_t den_end = slash + 1;
+  bool fixed = false, placeholders = false;
+  while (den_end < t.size() &&
+         (t[den_end].kind == Kind::kDigit || t[den_end].kind == Kind::kFixedDigit)) {
+    // A fixed denominator may contain zeros after its first digit ("?/10").
+    if (t[den_end].kind == Kind::kFixedDigit || (fixed && t[den_end].ch == '0')) {
+      fixed = true;
+    } else {
+      placeholders = true;
+    }
+    ++den_end;
+  }
+  if (fixed && placeholders) return false;
+  // A fixed denominator past eight digits is no fraction a cell can show (and would overflow).
+  if (fixed && den_end - (slash + 1) > 8) return false;
+  for (size_t i = slash + 1; i < den_end; ++i) {
+    if (fixed) section->fixed_denominator = section->fixed_denominator * 10 + (t[i].ch - '0');
+    t[i].kind = Kind::kDenominator;
+    ++section->denominator_digits;
+  }
+  for (size_t i = num_begin; i < slash; ++i) t[i].kind = Kind::kNumerator;
+  int places = 0;
+  for (size_t i = num_begin; i-- > 0;) {
+    if (t[i].kind == Kind::kDigit) {
+      t[i].kind = Kind::kIntDigit;
+      t[i].count = places++;
+    } else if (t[i].kind == Kind::kComma) {
+      section->grouping = true;
+      t[i] = Token{Kind::kLiteral, 0, false, 0, {}};
     }
   }
+  section->int_digits = places;
+  section->has_int_part = places > 0;
+  for (Token& x : t) {
+    if (x.kind == Kind::kPercent) section->scale += 2;
+    if (x.kind == Kind::kDigit || x.kind == Kind::kExponent) return false;
+    if (x.kind != Kind::kIntDigit && x.kind != Kind::kNumerator && x.kind != Kind::kDenominator &&
+        x.kind != Kind::kLiteral && &x != &t[slash]) {
+      x.text = std::string(LiteralOf(x));
+      x.kind = Kind::kLiteral;
+    }
+  }
+  return true;
+}
+
+// The run of commas that starts at token `i` of a decimal layout: a thousands separator
+// between integer placeholders, a scale by thousands after the last digit ("0,"), else text.
+// Returns the index of the run's last comma.
+size_t LayoutCommas(Section* section, size_t i, size_t point, size_t exponent, size_t last_digit) {
+  std::vector<Token>& t = section->tokens;
+  size_t j = i;
+  while (j < t.size() && t[j].kind == Kind::kComma) ++j;
+  bool digit_before = false;
+  for (size_t k = 0; k < i; ++k) digit_before |= t[k].kind == Kind::kIntDigit;
+  const bool after_digits =
+      i > 0 && (t[i - 1].kind == Kind::kIntDigit || t[i - 1].kind == Kind::kFracDigit ||
+                t[i - 1].kind == Kind::kDecimalPoint);
+  std::string text;
+  if (i < point && i < exponent && digit_before && IsPlaceholder(t, j)) {
+    section->grouping = true;  // between integer placeholders: a separator, not text
+  } else if (after_digits && i > last_digit && i < exponent) {
+    section->scale -= 3 * static_cast<int>(j - i);  // "0," shows thousands
+  } else {
+    text.assign(j - i, ',');
+  }
+  for (size_t k = i; k < j; ++k) t[k] = Token{Kind::kLiteral, 0, false, 0, {}};
+  t[i].text = std::move(text);
+  return j - 1;
+}
+
+// Lays out a decimal number, scientific when token `exponent` (< t.size()) is an "E+": integer,
+// fraction and exponent placeholders, the decimal point, separators and scales. False when the
+// code holds a second exponent.
+bool LayoutDecimal(Section* section, size_t exponent) {
+  std::vector<Token>& t = section->tokens;
+  const size_t point = FindKind(t, Kind::kPoint, exponent);
   size_t last_digit = t.size();
   for (size_t i = 0; i < exponent; ++i) {
     if (t[i].kind == Kind::kDigit) last_digit = i;
@@ -443,27 +472,9 @@ bool LayoutNumber(Section* section) {
           x = Token{Kind::kLiteral, 0, false, 0, "."};
         }
         break;
-      case Kind::kComma: {
-        size_t j = i;
-        while (j < t.size() && t[j].kind == Kind::kComma) ++j;
-        bool digit_before = false;
-        for (size_t k = 0; k < i; ++k) digit_before |= t[k].kind == Kind::kIntDigit;
-        const bool after_digits =
-            i > 0 && (t[i - 1].kind == Kind::kIntDigit || t[i - 1].kind == Kind::kFracDigit ||
-                      t[i - 1].kind == Kind::kDecimalPoint);
-        std::string text;
-        if (i < point && i < exponent && digit_before && IsPlaceholder(t, j)) {
-          section->grouping = true;  // between integer placeholders: a separator, not text
-        } else if (after_digits && i > last_digit && i < exponent) {
-          section->scale -= 3 * static_cast<int>(j - i);  // "0," shows thousands
-        } else {
-          text.assign(j - i, ',');
-        }
-        for (size_t k = i; k < j; ++k) t[k] = Token{Kind::kLiteral, 0, false, 0, {}};
-        t[i].text = std::move(text);
-        i = j - 1;
+      case Kind::kComma:
+        i = LayoutCommas(section, i, point, exponent, last_digit);
         break;
-      }
       case Kind::kPercent:
         section->scale += 2;
         x = Token{Kind::kLiteral, 0, false, 0, "%"};
@@ -482,13 +493,8 @@ bool LayoutNumber(Section* section) {
       if (t[i].kind == Kind::kExponent) return false;
     }
     // "##0.0E+0": the exponent steps by the width of the integer part.
-    bool hash_first = false;
-    for (size_t i = 0; i < exponent; ++i) {
-      if (t[i].kind == Kind::kIntDigit) {
-        hash_first = t[i].ch == '#';
-        break;
-      }
-    }
+    const size_t first = FindKind(t, Kind::kIntDigit, exponent);
+    const bool hash_first = first < t.size() && t[first].ch == '#';
     section->engineering = hash_first && section->int_digits > 1;
   }
   // Places of the integer placeholders, counted from the units.
@@ -497,6 +503,22 @@ bool LayoutNumber(Section* section) {
     if (t[i].kind == Kind::kIntDigit) t[i].count = place++;
   }
   return true;
+}
+
+bool LayoutNumber(Section* section) {
+  const std::vector<Token>& t = section->tokens;
+  bool has_general = false;
+  bool has_digits = false;
+  for (const Token& x : t) {
+    if (x.kind == Kind::kText) return false;
+    has_general |= x.kind == Kind::kGeneral;
+    has_digits |= x.kind == Kind::kDigit;
+  }
+  if (has_general && has_digits) return false;
+  const size_t slash = FindFractionSlash(t);
+  const size_t exponent = FindKind(t, Kind::kExponent, t.size());
+  if (slash < t.size() && exponent < t.size()) return false;
+  return slash < t.size() ? LayoutFraction(section, slash) : LayoutDecimal(section, exponent);
 }
 
 bool ParseSection(std::string_view code, Section* section, int depth = 0) {

@@ -121,8 +121,15 @@ bool IsValidUtf8(std::string_view text) {
   std::size_t pos = 0;
   char32_t cp;
   while (pos < text.size()) {
-    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+    const auto c = static_cast<unsigned char>(text[pos]);
+    if (c < 0x80) {
       ++pos;
+      continue;
+    }
+    // Kana and most kanji, as in DecodeAt, without leaving the loop.
+    if (c >= 0xE1 && c != 0xED && c <= 0xEF && pos + 2 < text.size() &&
+        IsContinuation(text[pos + 1]) && IsContinuation(text[pos + 2])) {
+      pos += 3;
       continue;
     }
     const std::size_t len = DecodeAt(text, pos, cp);

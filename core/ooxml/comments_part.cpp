@@ -333,6 +333,75 @@ int CommentShapeBlocks(const host::Worksheet& sheet) {
   return static_cast<int>(sheet.CommentCount() / 1023) + 1;
 }
 
+namespace {
+
+// The pixel geometry of a sheet's columns and rows, as the note boxes are placed on it.
+class SheetPixels {
+ public:
+  SheetPixels(const host::Worksheet& sheet, int mdw) : sheet_(sheet), mdw_(mdw) {}
+
+  double ColumnWidth(int32_t c0) const {
+    const double w = CharsToFileWidth(sheet_.ColumnWidth(c0 + 1), mdw_);
+    return std::floor((256 * w + std::floor(128.0 / mdw_)) / 256 * mdw_);
+  }
+  double RowHeight(int32_t r0) const { return std::round(sheet_.RowHeight(r0 + 1) * 4 / 3); }
+  // Pixels above 0-based row r0.
+  double RowTop(int32_t r0) {
+    while (static_cast<int32_t>(row_top_.size()) <= r0) {
+      row_top_.push_back(row_top_.back() + RowHeight(static_cast<int32_t>(row_top_.size()) - 1));
+    }
+    return row_top_[r0];
+  }
+
+ private:
+  const host::Worksheet& sheet_;
+  int mdw_;
+  std::vector<double> row_top_{0};
+};
+
+// Appends the VML shape `id` of a note on 0-based cell (r0, c0), placed as Excel places a new
+// one: one column right of the cell, a little above it.
+void AppendNoteShape(std::string& out, const std::string& id, size_t z, const host::Comment& c,
+                     int32_t r0, int32_t c0, SheetPixels& pixels) {
+  int32_t lc = std::min(c0 + 1, host::kMaxColumns - 1), tr = r0 == 0 ? 0 : r0 - 1;
+  const double lo = 15, to = r0 == 0 ? 2 : 10;
+  double left = lo;
+  for (int32_t x = 0; x < lc && x < 16384; ++x) left += pixels.ColumnWidth(x);
+  const double top = pixels.RowTop(tr) + to;
+  double remain = std::round(c.width * 4 / 3) + lo;
+  int32_t rc = lc;
+  while (rc < host::kMaxColumns - 1 && remain > pixels.ColumnWidth(rc)) {
+    remain -= pixels.ColumnWidth(rc++);
+  }
+  const double ro = remain;
+  double remain_h = std::round(c.height * 4 / 3) + to;
+  int32_t br = tr;
+  while (br < host::kMaxRows - 1 && remain_h > pixels.RowHeight(br)) {
+    remain_h -= pixels.RowHeight(br++);
+  }
+  out += "<v:shape id=\"" + id +
+         "\" type=\"#_x0000_t202\" style='position:absolute;\n  margin-left:" + Fmt(left * 0.75) +
+         "pt;margin-top:" + Fmt(top * 0.75) + "pt;width:" + Fmt(c.width) +
+         "pt;height:" + Fmt(c.height) + "pt;z-index:" + std::to_string(z) +
+         (c.visible ? ";\n  visibility:visible" : ";\n  visibility:hidden") +
+         "' fillcolor=\"#ffffe1\" o:insetmode=\"auto\">\n  <v:fill color2=\"#ffffe1\"/>\n"
+         "  <v:shadow on=\"t\" color=\"black\" obscured=\"t\"/>\n  <v:path "
+         "o:connecttype=\"none\"/>\n"
+         "  <v:textbox style='mso-direction-alt:auto'>\n   <div style='text-align:left'></div>\n "
+         " </v:textbox>\n"
+         "  <x:ClientData ObjectType=\"Note\">\n   <x:MoveWithCells/>\n   <x:SizeWithCells/>\n   "
+         "<x:Anchor>\n    " +
+         std::to_string(lc) + ", " + std::to_string(static_cast<int>(lo)) + ", " +
+         std::to_string(tr) + ", " + std::to_string(static_cast<int>(to)) + ", " +
+         std::to_string(rc) + ", " + std::to_string(static_cast<int>(ro)) + ", " +
+         std::to_string(br) + ", " + std::to_string(static_cast<int>(remain_h)) +
+         "</x:Anchor>\n   <x:AutoFill>False</x:AutoFill>\n" + "   <x:Row>" + std::to_string(r0) +
+         "</x:Row>\n   <x:Column>" + std::to_string(c0) + "</x:Column>\n" +
+         (c.visible ? "   <x:Visible/>\n" : "") + "  </x:ClientData>\n </v:shape>";
+}
+
+}  // namespace
+
 std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* extras,
                                const std::vector<int>& blocks, int mdw) {
   const auto notes = SortedComments(sheet);
@@ -355,18 +424,7 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
       "  <v:path gradientshapeok=\"t\" o:connecttype=\"rect\"/>\n </v:shapetype>";
   if (extras) out += extras->vml_shapes;
 
-  // Pixel geometry of the columns and rows the note boxes cover.
-  auto col_px = [&](int32_t c0) {
-    const double w = CharsToFileWidth(sheet.ColumnWidth(c0 + 1), mdw);
-    return std::floor((256 * w + std::floor(128.0 / mdw)) / 256 * mdw);
-  };
-  auto row_px = [&](int32_t r0) { return std::round(sheet.RowHeight(r0 + 1) * 4 / 3); };
-  std::vector<double> row_top{0};  // row_top[r0] = pixels above 0-based row r0
-  auto top_of = [&](int32_t r0) {
-    while (static_cast<int32_t>(row_top.size()) <= r0)
-      row_top.push_back(row_top.back() + row_px(static_cast<int32_t>(row_top.size()) - 1));
-    return row_top[r0];
-  };
+  SheetPixels pixels(sheet, mdw);
   size_t k = 0;
   for (const Noted& n : notes) {
     const int block = blocks[std::min(k / 1023, blocks.size() - 1)];
@@ -375,6 +433,7 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
     ++k;
     const host::Comment& c = *n.comment;
     const int32_t r0 = n.row - 1, c0 = n.col - 1;
+    // A shape kept from the file that still fits its note is written as it was.
     if (const std::string_view shape = XmlExtrasOf(c.file_shape); !shape.empty()) {
       const ShapeInfo kept = ParseShape(shape);
       if (kept.row == r0 && kept.col == c0 && std::fabs(kept.width - c.width) < 0.01 &&
@@ -383,38 +442,7 @@ std::string WriteCommentShapes(const host::Worksheet& sheet, const SheetExtras* 
         continue;
       }
     }
-    // Excel's placement: one column right of the cell, a little above it.
-    int32_t lc = std::min(c0 + 1, host::kMaxColumns - 1), tr = r0 == 0 ? 0 : r0 - 1;
-    const double lo = 15, to = r0 == 0 ? 2 : 10;
-    double left = lo;
-    for (int32_t x = 0; x < lc && x < 16384; ++x) left += col_px(x);
-    const double top = top_of(tr) + to;
-    double remain = std::round(c.width * 4 / 3) + lo;
-    int32_t rc = lc;
-    while (rc < host::kMaxColumns - 1 && remain > col_px(rc)) remain -= col_px(rc++);
-    const double ro = remain;
-    double remain_h = std::round(c.height * 4 / 3) + to;
-    int32_t br = tr;
-    while (br < host::kMaxRows - 1 && remain_h > row_px(br)) remain_h -= row_px(br++);
-    out += "<v:shape id=\"" + id +
-           "\" type=\"#_x0000_t202\" style='position:absolute;\n  margin-left:" + Fmt(left * 0.75) +
-           "pt;margin-top:" + Fmt(top * 0.75) + "pt;width:" + Fmt(c.width) +
-           "pt;height:" + Fmt(c.height) + "pt;z-index:" + std::to_string(k) +
-           (c.visible ? ";\n  visibility:visible" : ";\n  visibility:hidden") +
-           "' fillcolor=\"#ffffe1\" o:insetmode=\"auto\">\n  <v:fill color2=\"#ffffe1\"/>\n"
-           "  <v:shadow on=\"t\" color=\"black\" obscured=\"t\"/>\n  <v:path "
-           "o:connecttype=\"none\"/>\n"
-           "  <v:textbox style='mso-direction-alt:auto'>\n   <div style='text-align:left'></div>\n "
-           " </v:textbox>\n"
-           "  <x:ClientData ObjectType=\"Note\">\n   <x:MoveWithCells/>\n   <x:SizeWithCells/>\n   "
-           "<x:Anchor>\n    " +
-           std::to_string(lc) + ", " + std::to_string(static_cast<int>(lo)) + ", " +
-           std::to_string(tr) + ", " + std::to_string(static_cast<int>(to)) + ", " +
-           std::to_string(rc) + ", " + std::to_string(static_cast<int>(ro)) + ", " +
-           std::to_string(br) + ", " + std::to_string(static_cast<int>(remain_h)) +
-           "</x:Anchor>\n   <x:AutoFill>False</x:AutoFill>\n" + "   <x:Row>" + std::to_string(r0) +
-           "</x:Row>\n   <x:Column>" + std::to_string(c0) + "</x:Column>\n" +
-           (c.visible ? "   <x:Visible/>\n" : "") + "  </x:ClientData>\n </v:shape>";
+    AppendNoteShape(out, id, k, c, r0, c0, pixels);
   }
   out += "</xml>";
   return out;

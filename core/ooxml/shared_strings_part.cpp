@@ -302,15 +302,16 @@ void AppendStringItemBody(std::string& out, std::string_view text,
   }
 }
 
-std::string SharedStringsWriter::Finish(const Namespaces& ns) const {
-  std::string out;
-  out.reserve(items_.size() + 200);
-  out.append("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst");
-  AppendAttr(out, "xmlns", ns.main);
-  AppendAttr(out, "count", static_cast<int64_t>(count_));
-  AppendAttr(out, "uniqueCount", static_cast<int64_t>(unique_));
-  out.append(">");
-  out.append(items_);
+std::string SharedStringsWriter::Finish(const Namespaces& ns) {
+  std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<sst";
+  AppendAttr(head, "xmlns", ns.main);
+  AppendAttr(head, "count", static_cast<int64_t>(count_));
+  AppendAttr(head, "uniqueCount", static_cast<int64_t>(unique_));
+  head.append(">");
+  std::string out = std::move(items_);
+  items_.clear();
+  out.reserve(head.size() + out.size() + 6);
+  out.insert(0, head);
   out.append("</sst>");
   return out;
 }

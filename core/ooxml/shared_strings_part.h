@@ -68,8 +68,9 @@ class SharedStringsWriter {
   uint32_t IndexOf(uint32_t pool_id) const { return index_[pool_id] - 1; }
   uint32_t AddRich(std::string_view text, const host::CellExtra& extra);
   bool empty() const { return unique_ == 0; }
-  // The whole part.
-  std::string Finish(const Namespaces& ns) const;
+  // The whole part. Hands its items over (a big table is not held twice), so it is called
+  // once, after the last Add.
+  std::string Finish(const Namespaces& ns);
 
  private:
   const host::StringPool& pool_;

@@ -38,6 +38,132 @@ int StylesRank(std::string_view name) {
   return -1;
 }
 
+// The part's number format, font, fill and border tables while the model's formats are written:
+// the file's entries first, at their indices (other formats of the part point at them), then
+// each new entry once.
+class StyleTables {
+ public:
+  explicit StyleTables(const StylesExtras& kept)
+      : num_fmts_(kept.num_fmts),
+        code_ids_(kept.format_ids),
+        fonts_(kept.fonts),
+        fills_(kept.fills),
+        borders_(kept.borders) {
+    for (const auto& [id, code] : num_fmts_) next_id_ = std::max(next_id_, id + 1);
+    for (size_t i = 0; i < kept.font_keys.size(); ++i)
+      font_index_.emplace(kept.font_keys[i], static_cast<int>(i));
+    for (size_t i = 0; i < fills_.size(); ++i) fill_index_.emplace(fills_[i], static_cast<int>(i));
+    for (size_t i = 0; i < kept.border_keys.size(); ++i)
+      border_index_.emplace(kept.border_keys[i], static_cast<int>(i));
+    if (fills_.empty()) {
+      fills_ = {"<fill><patternFill patternType=\"none\"/></fill>",
+                "<fill><patternFill patternType=\"gray125\"/></fill>"};
+    }
+    if (borders_.empty()) {
+      std::string key;
+      AppendBorderXml(key, {});
+      borders_.push_back(key);
+      border_index_.emplace(key, 0);
+    }
+  }
+
+  // The id the file used for the code, else its built-in id, else a new custom id.
+  int NumberFormat(const std::string& code) {
+    if (auto it = code_ids_.find(code); it != code_ids_.end()) return it->second;
+    if (const int builtin = host::BuiltinFormatId(code); builtin >= 0) return builtin;
+    const int id = next_id_++;
+    num_fmts_.emplace_back(id, code);
+    code_ids_.emplace(code, id);
+    return id;
+  }
+
+  int Font(const host::Font& font) {
+    std::string key;
+    AppendFontXml(key, font, false);
+    return IndexOf(std::move(key), font_index_, fonts_);
+  }
+
+  // The fill a format kept from the file, else none.
+  int Fill(const Style& style) {
+    const FormatExtras* kept = FormatExtrasOf(style.file_extras);
+    return kept && !kept->fill.empty() ? IndexOf(kept->fill, fill_index_, fills_) : 0;
+  }
+
+  int Border(const BorderLines& lines) {
+    std::string key;
+    AppendBorderXml(key, lines);
+    return IndexOf(std::move(key), border_index_, borders_);
+  }
+
+  // <numFmts> (when there are custom formats), <fonts>, <fills> and <borders>.
+  void AppendTo(std::vector<std::pair<int, std::string>>& parts) const {
+    if (!num_fmts_.empty()) {
+      std::string x = "<numFmts count=\"" + std::to_string(num_fmts_.size()) + "\">";
+      for (const auto& [id, code] : num_fmts_) {
+        x += "<numFmt";
+        AppendAttr(x, "numFmtId", id);
+        AppendAttr(x, "formatCode", code);
+        x += "/>";
+      }
+      parts.emplace_back(StylesRank("numFmts"), x + "</numFmts>");
+    }
+    auto table = [&](std::string_view name, const std::vector<std::string>& items) {
+      std::string x = "<" + std::string(name) + " count=\"" + std::to_string(items.size()) + "\">";
+      for (const auto& i : items) x += i;
+      parts.emplace_back(StylesRank(name), x + "</" + std::string(name) + ">");
+    };
+    table("fonts", fonts_);
+    table("fills", fills_);
+    table("borders", borders_);
+  }
+
+ private:
+  static int IndexOf(std::string xml, std::unordered_map<std::string, int>& index,
+                     std::vector<std::string>& items) {
+    auto [it, added] = index.emplace(xml, static_cast<int>(items.size()));
+    if (added) items.push_back(std::move(xml));
+    return it->second;
+  }
+
+  std::vector<std::pair<int, std::string>> num_fmts_;
+  std::map<std::string, int> code_ids_;
+  int next_id_ = 164;  // the first id of custom formats
+  std::vector<std::string> fonts_, fills_, borders_;
+  std::unordered_map<std::string, int> font_index_, fill_index_, border_index_;
+};
+
+// The part's elements the model does not hold, in schema order, and the defaults a part needs
+// where the file had none (a workbook made here has none at all).
+void AppendKeptElements(const StylesExtras& kept, bool made_here,
+                        std::vector<std::pair<int, std::string>>& parts) {
+  bool has_style_xfs = false, has_cell_styles = false;
+  int last_rank = 0;
+  for (const RawElement& e : kept.elements) {
+    int rank = StylesRank(e.name);
+    if (rank < 0) rank = last_rank;
+    last_rank = rank;
+    has_style_xfs |= e.name == "cellStyleXfs";
+    has_cell_styles |= e.name == "cellStyles";
+    parts.emplace_back(rank, e.xml);
+  }
+  if (!has_style_xfs) {
+    parts.emplace_back(StylesRank("cellStyleXfs"),
+                       "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
+                       "borderId=\"0\"/></cellStyleXfs>");
+  }
+  if (!has_cell_styles) {
+    parts.emplace_back(StylesRank("cellStyles"),
+                       "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" "
+                       "builtinId=\"0\"/></cellStyles>");
+  }
+  if (made_here) {
+    parts.emplace_back(StylesRank("dxfs"), "<dxfs count=\"0\"/>");
+    parts.emplace_back(StylesRank("tableStyles"),
+                       "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
+                       "defaultPivotStyle=\"PivotStyleLight16\"/>");
+  }
+}
+
 }  // namespace
 
 std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view file,
@@ -120,117 +246,27 @@ std::vector<host::StyleId> ReadStyles(std::string_view xml, std::string_view fil
 std::string WriteStyles(const host::Workbook& workbook, const StylesExtras* extras,
                         const Namespaces& ns) {
   const host::StylePool& pool = workbook.styles();
-  StylesExtras empty;
-  const StylesExtras& c = extras ? *extras : empty;
-
-  // Number formats: the ids the file used, then built-ins, then new custom ids.
-  std::vector<std::pair<int, std::string>> num_fmts = c.num_fmts;
-  std::map<std::string, int> code_ids = c.format_ids;
-  int next_id = 164;
-  for (const auto& [id, code] : num_fmts) next_id = std::max(next_id, id + 1);
-  // Fonts, fills and borders: the file's tables first, at their indices.
-  std::vector<std::string> fonts = c.fonts, fills = c.fills, borders = c.borders;
-  std::unordered_map<std::string, int> font_index, fill_index, border_index;
-  for (size_t i = 0; i < c.font_keys.size(); ++i)
-    font_index.emplace(c.font_keys[i], static_cast<int>(i));
-  for (size_t i = 0; i < fills.size(); ++i) fill_index.emplace(fills[i], static_cast<int>(i));
-  for (size_t i = 0; i < c.border_keys.size(); ++i)
-    border_index.emplace(c.border_keys[i], static_cast<int>(i));
-  if (fills.empty()) {
-    fills = {"<fill><patternFill patternType=\"none\"/></fill>",
-             "<fill><patternFill patternType=\"gray125\"/></fill>"};
-  }
-  if (borders.empty()) {
-    std::string key;
-    AppendBorderXml(key, {});
-    borders.push_back(key);
-    border_index.emplace(key, 0);
-  }
-
+  const StylesExtras empty;
+  const StylesExtras& kept = extras ? *extras : empty;
+  StyleTables tables(kept);
   std::string xfs;
   for (size_t id = 0; id < pool.size(); ++id) {
     const Style& s = pool.Get(static_cast<host::StyleId>(id));
-    int fmt = 0;
-    if (auto it = code_ids.find(s.number_format); it != code_ids.end()) {
-      fmt = it->second;
-    } else if (int b = host::BuiltinFormatId(s.number_format); b >= 0) {
-      fmt = b;
-    } else {
-      fmt = next_id++;
-      num_fmts.emplace_back(fmt, s.number_format);
-      code_ids.emplace(s.number_format, fmt);
-    }
-    std::string key;
-    AppendFontXml(key, s.font, false);
-    auto [fit, fnew] = font_index.emplace(key, static_cast<int>(fonts.size()));
-    if (fnew) fonts.push_back(key);
-    int fill = 0;
-    const FormatExtras* kept = FormatExtrasOf(s.file_extras);
-    if (kept && !kept->fill.empty()) {
-      auto [it, added] = fill_index.emplace(kept->fill, static_cast<int>(fills.size()));
-      if (added) fills.push_back(kept->fill);
-      fill = it->second;
-    }
-    key.clear();
-    AppendBorderXml(key, s.borders);
-    auto [bit, bnew] = border_index.emplace(key, static_cast<int>(borders.size()));
-    if (bnew) borders.push_back(key);
-    AppendCellFormatXml(xfs, s, {fmt, fit->second, fill, bit->second});
+    AppendCellFormatXml(xfs, s,
+                        {tables.NumberFormat(s.number_format), tables.Font(s.font), tables.Fill(s),
+                         tables.Border(s.borders)});
   }
-
   std::vector<std::pair<int, std::string>> parts;  // rank, xml
-  if (!num_fmts.empty()) {
-    std::string x = "<numFmts count=\"" + std::to_string(num_fmts.size()) + "\">";
-    for (const auto& [id, code] : num_fmts) {
-      x += "<numFmt";
-      AppendAttr(x, "numFmtId", id);
-      AppendAttr(x, "formatCode", code);
-      x += "/>";
-    }
-    parts.emplace_back(0, x + "</numFmts>");
-  }
-  auto table = [&](int rank, std::string_view name, const std::vector<std::string>& items) {
-    std::string x = "<" + std::string(name) + " count=\"" + std::to_string(items.size()) + "\">";
-    for (const auto& i : items) x += i;
-    parts.emplace_back(rank, x + "</" + std::string(name) + ">");
-  };
-  table(1, "fonts", fonts);
-  table(2, "fills", fills);
-  table(3, "borders", borders);
-  parts.emplace_back(
-      5, "<cellXfs count=\"" + std::to_string(pool.size()) + "\">" + xfs + "</cellXfs>");
-  bool has_style_xfs = false, has_cell_styles = false;
-  int last_rank = 0;
-  for (const RawElement& e : c.elements) {
-    int rank = StylesRank(e.name);
-    if (rank < 0) rank = last_rank;
-    last_rank = rank;
-    has_style_xfs |= e.name == "cellStyleXfs";
-    has_cell_styles |= e.name == "cellStyles";
-    parts.emplace_back(rank, e.xml);
-  }
-  if (!has_style_xfs) {
-    parts.emplace_back(4,
-                       "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" "
-                       "borderId=\"0\"/></cellStyleXfs>");
-  }
-  if (!has_cell_styles) {
-    parts.emplace_back(6,
-                       "<cellStyles count=\"1\"><cellStyle name=\"標準\" xfId=\"0\" "
-                       "builtinId=\"0\"/></cellStyles>");
-  }
-  if (!extras) {
-    parts.emplace_back(7, "<dxfs count=\"0\"/>");
-    parts.emplace_back(8,
-                       "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
-                       "defaultPivotStyle=\"PivotStyleLight16\"/>");
-  }
+  tables.AppendTo(parts);
+  parts.emplace_back(StylesRank("cellXfs"), "<cellXfs count=\"" + std::to_string(pool.size()) +
+                                                "\">" + xfs + "</cellXfs>");
+  AppendKeptElements(kept, extras == nullptr, parts);
   std::stable_sort(parts.begin(), parts.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
 
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<styleSheet";
   AppendAttr(out, "xmlns", ns.main);
-  out += c.root_attrs;
+  out += kept.root_attrs;
   out += ">";
   for (const auto& [rank, x] : parts) out += x;
   out += "</styleSheet>";

@@ -36,7 +36,28 @@ void AppendInt(std::string& out, int64_t value) {
   out.append(buf, p);
 }
 
+namespace {
+
+// The value of `text` when it is nothing but 1 to 15 decimal digits (every such number is a
+// double exactly), else -1: the common case, read without the general parsers.
+int64_t PlainDigits(std::string_view text) {
+  if (text.empty() || text.size() > 15) return -1;
+  int64_t v = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+}  // namespace
+
 bool ParseDouble(std::string_view text, double& value) {
+  const bool minus = !text.empty() && text.front() == '-';
+  if (const int64_t v = PlainDigits(text.substr(minus ? 1 : 0)); v >= 0) {
+    value = minus ? -static_cast<double>(v) : static_cast<double>(v);
+    return true;
+  }
   while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -46,6 +67,10 @@ bool ParseDouble(std::string_view text, double& value) {
 }
 
 bool ParseInt(std::string_view text, int64_t& value) {
+  if (const int64_t v = PlainDigits(text); v >= 0) {
+    value = v;
+    return true;
+  }
   while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
   if (text.empty()) return false;
@@ -122,6 +147,19 @@ size_t ParseRefPart(std::string_view text, size_t i, int64_t& row, int64_t& col,
 }  // namespace
 
 bool ParseCellRef(std::string_view text, int32_t& row, int32_t& col) {
+  // The common "AB123" (capitals, then digits) in one pass; anything else the general way.
+  size_t i = 0;
+  int32_t fast_col = 0, fast_row = 0;
+  for (; i < text.size() && i < 3 && text[i] >= 'A' && text[i] <= 'Z'; ++i)
+    fast_col = fast_col * 26 + (text[i] - 'A' + 1);
+  const size_t letters = i;
+  for (; i < text.size() && i - letters < 7 && text[i] >= '0' && text[i] <= '9'; ++i)
+    fast_row = fast_row * 10 + (text[i] - '0');
+  if (i == text.size() && letters > 0 && i > letters && host::IsValidCell(fast_row, fast_col)) {
+    row = fast_row;
+    col = fast_col;
+    return true;
+  }
   int64_t r, c;
   bool hr, hc;
   const size_t end = ParseRefPart(text, 0, r, c, hr, hc);

@@ -344,20 +344,16 @@ class SheetReader {
     return scratch;
   }
 
+  // <sheetData>: rows, and in each the cells, read as they stream past. A cell written the
+  // common way (<c r=".." s=".." t=".."><v>..</v></c>) is taken whole in one step; anything
+  // else goes through the scanner's tokens.
   void ReadSheetData() {
     const int data_depth = sc_.depth();  // inside <sheetData>
-    int32_t row = 0;
-    size_t row_hint = 0;
-    host::CellStore& cells = sheet_.cells();
-    RowData* rd = nullptr;
-    int32_t col = 0;
-    std::string scratch_v, scratch_f, text, value_store, value_attrs;
-    auto& sst = *ctx_.shared_strings;
-    const auto& xfs = *ctx_.xf_styles;
-    host::StringPool& pool = sheet_.strings();
-    const host::Font base_font = sheet_.workbook().default_font();
+    data_ = SheetDataState{};
+    data_.base_font = sheet_.workbook().default_font();
     for (;;) {
-      auto tok = sc_.Next();
+      if (data_.row_data && sc_.depth() == data_depth + 1) ReadSimpleCells();
+      const auto tok = sc_.Next();
       if (tok == XmlScanner::kEnd) {
         if (sc_.depth() < data_depth) return;
         // Between rows nothing points into the buffer: let a streamed part drop what was read.
@@ -366,256 +362,329 @@ class SheetReader {
       }
       if (tok != XmlScanner::kStart) continue;
       const int depth = sc_.depth();
-      if (depth == data_depth + 1) {
-        if (sc_.name() != "row") {
-          sc_.SkipElement();
-          continue;
-        }
-        if (rd) row_hint = rd->cells.size();
-        int64_t r = row + 1;
-        float height = -1;
-        bool custom_format = false, hidden = false;
-        int64_t style = -1;
-        std::string extra;
-        for (const auto& a : sc_.attrs()) {
-          const std::string_view n = a.name;
-          if (n == "r") {
-            if (!ParseInt(a.raw, r)) r = -1;
-          } else if (n == "ht") {
-            double h;
-            if (ParseDouble(a.raw, h) && h >= 0 && h <= 409.5) height = static_cast<float>(h);
-          } else if (n == "hidden") {
-            hidden = ParseBool(a.raw, false);
-          } else if (n == "s") {
-            if (!ParseInt(a.raw, style)) style = -1;
-          } else if (n == "customFormat") {
-            custom_format = ParseBool(a.raw, false);
-          } else if (n == "spans" || n == "customHeight") {
-          } else {
-            extra.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
-          }
-        }
-        if (r < 1 || r > host::kMaxRows)
-          Bad("row number " + std::to_string(r) + " is outside the sheet.");
-        row = static_cast<int32_t>(r);
-        col = 0;
-        rd = &cells.ObtainRow(row);
-        if (rd->cells.empty() && row_hint > 0) rd->cells.reserve(row_hint);
-        if (height >= 0) rd->height = height;
-        rd->hidden = rd->hidden || hidden;
-        if (custom_format && style >= 0 && style < static_cast<int64_t>(xfs.size())) {
-          rd->style = xfs[style];
-          rd->has_style = true;
-        }
-        if (!extra.empty()) {
-          // Rows of a sheet mostly share their other attributes: keep each text once.
-          if (extra != XmlExtrasOf(last_row_extras_))
-            last_row_extras_ = MakeXmlExtras(std::move(extra));
-          rd->file_extras = last_row_extras_;
-        }
-        continue;
-      }
-      if (depth != data_depth + 2 || sc_.name() != "c" || !rd) {
+      if (depth == data_depth + 1 && sc_.name() == "row") {
+        ReadRow(sc_.attrs());
+      } else if (depth == data_depth + 2 && sc_.name() == "c" && data_.row_data) {
+        ReadCellTag(sc_.attrs().data(), sc_.attrs().data() + sc_.attrs().size());
+        ReadCellContent(data_depth);
+        StoreCell();
+      } else {
         sc_.SkipElement();
-        continue;
-      }
-      // A cell.
-      int32_t crow = row, ccol = col + 1;
-      host::StyleId style = host::kDefaultStyle;
-      char type = 'n';  // n s str(r) inlineStr(i) b e d
-      bool ph = false;
-      value_attrs.clear();
-      for (const auto& a : sc_.attrs()) {
-        if (a.name == "r") {
-          if (!ParseCellRef(a.raw, crow, ccol)) {
-            Bad("the cell reference \"" + std::string(a.raw) +
-                "\" is outside the sheet or malformed.");
-          }
-        } else if (a.name == "s") {
-          int64_t s;
-          if (ParseInt(a.raw, s) && s > 0 && s < static_cast<int64_t>(xfs.size())) style = xfs[s];
-        } else if (a.name == "t") {
-          const std::string_view t = a.raw;
-          type = t == "s"           ? 's'
-                 : t == "str"       ? 'r'
-                 : t == "inlineStr" ? 'i'
-                 : t == "b"         ? 'b'
-                 : t == "e"         ? 'e'
-                 : t == "d"         ? 'd'
-                                    : 'n';
-        } else if (a.name == "ph") {
-          ph = ParseBool(a.raw, false);
-        } else {
-          // vm (a picture in the cell), cm (a dynamic array formula) and what else may come.
-          value_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
-        }
-      }
-      if (ccol > host::kMaxColumns)
-        Bad("a cell of row " + std::to_string(row) + " lies beyond the last column.");
-      col = ccol;
-      std::string_view value;
-      bool has_value = false, has_formula = false, has_inline = false;
-      std::string formula, formula_attrs;
-      std::string_view shared_si;
-      bool shared_master = false;
-      RichText rich;
-      std::string_view simple;
-      if (!sc_.self_closing() && sc_.TrySimpleChild("v", simple)) {
-        // The common <c ...><v>text</v></c>, read in one step.
-        value_store.assign(simple);
-        value = value_store;
-        has_value = true;
-      } else if (!sc_.self_closing()) {
-        for (;;) {
-          tok = sc_.Next();
-          if (tok == XmlScanner::kEnd && sc_.depth() <= data_depth + 1) break;
-          if (tok != XmlScanner::kStart) continue;
-          const std::string_view n = sc_.name();
-          if (n == "v") {
-            value_store.assign(SimpleText(scratch_v));
-            value = value_store;
-            has_value = true;
-          } else if (n == "f") {
-            has_formula = true;
-            std::string ft;
-            std::string ref;
-            std::string si;
-            for (const auto& a : sc_.attrs()) {
-              if (a.name == "t")
-                ft = std::string(a.raw);
-              else if (a.name == "si")
-                si = std::string(a.raw);
-              else if (a.name == "ref")
-                ref = std::string(a.raw);
-              else
-                formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
-            }
-            const bool shared = ft == "shared";
-            if (!shared && !ft.empty() && ft != "normal") {
-              formula_attrs =
-                  " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + formula_attrs;
-            } else if (!shared && !ref.empty()) {
-              formula_attrs = " ref=\"" + ref + "\"" + formula_attrs;
-            }
-            formula = std::string(SimpleText(scratch_f));
-            if (shared) {
-              shared_si_store_ = si;
-              shared_si = shared_si_store_;
-              shared_master = !formula.empty();
-              // Kept so the save can write the group as shared again while it is intact.
-              formula_attrs =
-                  " t=\"shared\"" +
-                  (shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
-                  " si=\"" + si + "\"" + formula_attrs;
-            }
-          } else if (n == "is") {
-            has_inline = true;
-            ReadStringItem(sc_, text, rich, base_font);
-          } else {
-            sc_.SkipElement();
-          }
-        }
-      } else {
-        sc_.Next();
-      }
-      if (ctx_.cell_budget) {
-        if (*ctx_.cell_budget == 0) Bad("the workbook holds more cells than can be opened.");
-        --*ctx_.cell_budget;
-      }
-      RowData& target = crow == row ? *rd : cells.ObtainRow(crow);
-      Cell* cell;
-      if (target.cells.empty() || target.cells.back().col < ccol) {
-        cell = &target.cells.emplace_back();
-        cell->col = static_cast<uint16_t>(ccol);
-      } else {
-        cell = &cells.Obtain(crow, ccol, style);
-      }
-      cell->style = style;
-      const RichText* rich_src = nullptr;
-      if (type == 's') {
-        if (has_value) {
-          int64_t idx;
-          if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
-            Bad("cell " + CellRefText(crow, ccol) + " refers to shared string " +
-                std::string(value) + ", but the table has " + std::to_string(sst.size()) + ".");
-          }
-          cell->type = ValueType::kText;
-          cell->v.text = sst.Id(static_cast<size_t>(idx), pool);
-          if (!sst.rich.empty()) {
-            auto it = sst.rich.find(static_cast<uint32_t>(idx));
-            if (it != sst.rich.end()) rich_src = &it->second;
-          }
-        }
-      } else if (type == 'i' || (has_inline && !has_value)) {
-        if (has_inline) {
-          cell->type = ValueType::kText;
-          cell->v.text = InternText(pool, text, crow, ccol);
-          if (!rich.runs.empty() || rich.phonetic) rich_src = &rich;
-        } else if (has_value) {
-          cell->type = ValueType::kText;
-          cell->v.text = InternText(pool, value, crow, ccol);
-        }
-      } else if (type == 'r') {
-        if (has_value) {
-          cell->type = ValueType::kText;
-          cell->v.text = InternText(pool, DecodeXmlEscapes(value), crow, ccol);
-        }
-      } else if (type == 'b') {
-        if (has_value) {
-          cell->type = ValueType::kBoolean;
-          cell->v.boolean = value == "1" || value == "true" || value == "TRUE";
-        }
-      } else if (type == 'e') {
-        if (has_value) {
-          cell->type = ValueType::kError;
-          cell->v.error = host::ParseCellError(value).value_or(host::CellError::kNA);
-        }
-      } else if (type == 'd') {
-        double serial;
-        if (has_value && IsoDateToSerial(value, ctx_.date1904, serial)) {
-          cell->type = ValueType::kNumber;
-          cell->v.number = serial;
-        }
-      } else if (has_value) {
-        double d;
-        if (ParseDouble(value, d)) {
-          cell->type = ValueType::kNumber;
-          cell->v.number = d;
-        } else if (!value.empty()) {
-          // 1e400, nan, 0x10: no number we can hold, but the cell's content all the same.
-          cell->type = ValueType::kText;
-          cell->v.text = InternText(pool, value, crow, ccol);
-        }
-      }
-      if (has_formula) {
-        if (!shared_si.empty()) {
-          if (shared_master) {
-            shared_[std::string(shared_si)] = {formula, crow, ccol};
-          } else if (auto it = shared_.find(std::string(shared_si)); it != shared_.end()) {
-            formula =
-                host::ShiftFormula(it->second.text, crow - it->second.row, ccol - it->second.col);
-          }
-        }
-      }
-      if (rich_src || ph || (has_formula && (!formula.empty() || !formula_attrs.empty())) ||
-          !value_attrs.empty()) {
-        host::CellExtra& extra = sheet_.ObtainExtra(crow, ccol);
-        if (rich_src) {
-          extra.runs = rich_src->runs;
-          extra.phonetic = rich_src->phonetic;
-        }
-        if (ph) {
-          if (!extra.phonetic) extra.phonetic.emplace();
-          extra.phonetic->visible = true;
-        }
-        if (has_formula) {
-          extra.formula = std::move(formula);
-          extra.formula_extras = MakeXmlExtras(std::move(formula_attrs));
-        }
-        if (!value_attrs.empty()) extra.value_extras = MakeXmlExtras(value_attrs);
       }
     }
   }
+
+  // Cells of the current row taken whole while they come in the common form.
+  void ReadSimpleCells() {
+    XmlScanner::Attr attrs[kSimpleCellAttrs];
+    std::string_view value;
+    bool has_value;
+    for (int n;
+         (n = sc_.TryLeafElement("c", "v", attrs, kSimpleCellAttrs, value, has_value)) >= 0;) {
+      ReadCellTag(attrs, attrs + n);
+      content_.Clear();
+      content_.value = value;
+      content_.has_value = has_value;
+      StoreCell();
+    }
+  }
+
+  // A <row> start tag: its number (the next one when left out), height, hiding and style.
+  void ReadRow(const std::vector<XmlScanner::Attr>& attrs) {
+    SheetDataState& d = data_;
+    const size_t row_hint = d.row_data ? d.row_data->cells.size() : 0;
+    int64_t r = d.row + 1;
+    float height = -1;
+    bool custom_format = false, hidden = false;
+    int64_t style = -1;
+    std::string extra;
+    for (const auto& a : attrs) {
+      const std::string_view n = a.name;
+      if (n == "r") {
+        if (!ParseInt(a.raw, r)) r = -1;
+      } else if (n == "ht") {
+        double h;
+        if (ParseDouble(a.raw, h) && h >= 0 && h <= 409.5) height = static_cast<float>(h);
+      } else if (n == "hidden") {
+        hidden = ParseBool(a.raw, false);
+      } else if (n == "s") {
+        if (!ParseInt(a.raw, style)) style = -1;
+      } else if (n == "customFormat") {
+        custom_format = ParseBool(a.raw, false);
+      } else if (n != "spans" && n != "customHeight") {
+        extra.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+      }
+    }
+    if (r < 1 || r > host::kMaxRows)
+      Bad("row number " + std::to_string(r) + " is outside the sheet.");
+    d.row = static_cast<int32_t>(r);
+    d.col = 0;
+    RowData& rd = *(d.row_data = &sheet_.cells().ObtainRow(d.row));
+    if (rd.cells.empty() && row_hint > 0) rd.cells.reserve(row_hint);
+    if (height >= 0) rd.height = height;
+    rd.hidden = rd.hidden || hidden;
+    const auto& xfs = *ctx_.xf_styles;
+    if (custom_format && style >= 0 && style < static_cast<int64_t>(xfs.size())) {
+      rd.style = xfs[style];
+      rd.has_style = true;
+    }
+    if (!extra.empty()) {
+      // Rows of a sheet mostly share their other attributes: keep each text once.
+      if (extra != XmlExtrasOf(last_row_extras_))
+        last_row_extras_ = MakeXmlExtras(std::move(extra));
+      rd.file_extras = last_row_extras_;
+    }
+  }
+
+  // The attributes of a <c> start tag: where the cell is (the next column when left out), its
+  // style and the type of its value.
+  void ReadCellTag(const XmlScanner::Attr* begin, const XmlScanner::Attr* end) {
+    CellTag& t = tag_;
+    t.row = data_.row;
+    t.col = data_.col + 1;
+    t.style = host::kDefaultStyle;
+    t.type = 'n';
+    t.ph = false;
+    t.value_attrs.clear();
+    const auto& xfs = *ctx_.xf_styles;
+    for (const XmlScanner::Attr* a = begin; a != end; ++a) {
+      if (a->name == "r") {
+        if (!ParseCellRef(a->raw, t.row, t.col)) {
+          Bad("the cell reference \"" + std::string(a->raw) +
+              "\" is outside the sheet or malformed.");
+        }
+      } else if (a->name == "s") {
+        int64_t s;
+        if (ParseInt(a->raw, s) && s > 0 && s < static_cast<int64_t>(xfs.size())) t.style = xfs[s];
+      } else if (a->name == "t") {
+        t.type = CellType(a->raw);
+      } else if (a->name == "ph") {
+        t.ph = ParseBool(a->raw, false);
+      } else {
+        // vm (a picture in the cell), cm (a dynamic array formula) and what else may come.
+        t.value_attrs.append(" ").append(a->qname).append("=\"").append(a->raw).append("\"");
+      }
+    }
+    if (t.col > host::kMaxColumns)
+      Bad("a cell of row " + std::to_string(data_.row) + " lies beyond the last column.");
+    data_.col = t.col;
+  }
+
+  // n s str(r) inlineStr(i) b e d
+  static char CellType(std::string_view t) {
+    return t == "s"           ? 's'
+           : t == "str"       ? 'r'
+           : t == "inlineStr" ? 'i'
+           : t == "b"         ? 'b'
+           : t == "e"         ? 'e'
+           : t == "d"         ? 'd'
+                              : 'n';
+  }
+
+  // What a <c> element holds, token by token: its value, formula and inline string.
+  void ReadCellContent(int data_depth) {
+    CellContent& c = content_;
+    c.Clear();
+    if (sc_.self_closing()) {
+      sc_.Next();
+      return;
+    }
+    std::string_view simple;
+    if (sc_.TrySimpleChild("v", simple)) {
+      c.value_store.assign(simple);
+      c.value = c.value_store;
+      c.has_value = true;
+      return;
+    }
+    for (;;) {
+      const auto tok = sc_.Next();
+      if (tok == XmlScanner::kEnd && sc_.depth() <= data_depth + 1) break;
+      if (tok != XmlScanner::kStart) continue;
+      const std::string_view n = sc_.name();
+      if (n == "v") {
+        c.value_store.assign(SimpleText(scratch_v_));
+        c.value = c.value_store;
+        c.has_value = true;
+      } else if (n == "f") {
+        ReadFormula();
+      } else if (n == "is") {
+        c.has_inline = true;
+        ReadStringItem(sc_, c.text, c.rich, data_.base_font);
+      } else {
+        sc_.SkipElement();
+      }
+    }
+  }
+
+  // An <f> element: its text and the attributes kept for saving (a shared group's own).
+  void ReadFormula() {
+    CellContent& c = content_;
+    c.has_formula = true;
+    std::string ft, ref, si;
+    for (const auto& a : sc_.attrs()) {
+      if (a.name == "t")
+        ft = std::string(a.raw);
+      else if (a.name == "si")
+        si = std::string(a.raw);
+      else if (a.name == "ref")
+        ref = std::string(a.raw);
+      else
+        c.formula_attrs.append(" ").append(a.qname).append("=\"").append(a.raw).append("\"");
+    }
+    const bool shared = ft == "shared";
+    if (!shared && !ft.empty() && ft != "normal") {
+      c.formula_attrs =
+          " t=\"" + ft + "\"" + (ref.empty() ? "" : " ref=\"" + ref + "\"") + c.formula_attrs;
+    } else if (!shared && !ref.empty()) {
+      c.formula_attrs = " ref=\"" + ref + "\"" + c.formula_attrs;
+    }
+    c.formula = std::string(SimpleText(scratch_f_));
+    if (shared) {
+      c.shared_si = si;
+      c.shared_master = !c.formula.empty();
+      // Kept so the save can write the group as shared again while it is intact.
+      c.formula_attrs = " t=\"shared\"" +
+                        (c.shared_master && !ref.empty() ? " ref=\"" + ref + "\"" : std::string()) +
+                        " si=\"" + si + "\"" + c.formula_attrs;
+    }
+  }
+
+  // The cell of tag_ in the model, holding content_.
+  void StoreCell() {
+    if (ctx_.cell_budget) {
+      if (*ctx_.cell_budget == 0) Bad("the workbook holds more cells than can be opened.");
+      --*ctx_.cell_budget;
+    }
+    const CellTag& t = tag_;
+    host::CellStore& cells = sheet_.cells();
+    RowData& target = t.row == data_.row ? *data_.row_data : cells.ObtainRow(t.row);
+    Cell* cell;
+    if (target.cells.empty() || target.cells.back().col < t.col) {
+      cell = &target.cells.emplace_back();
+      cell->col = static_cast<uint16_t>(t.col);
+    } else {
+      cell = &cells.Obtain(t.row, t.col, t.style);
+    }
+    cell->style = t.style;
+    const RichText* rich = StoreValue(*cell);
+    StoreExtras(rich);
+  }
+
+  // The value by the cell's type; returns the runs and reading the text brings, if any.
+  const RichText* StoreValue(Cell& cell) {
+    const CellTag& t = tag_;
+    const CellContent& c = content_;
+    host::StringPool& pool = sheet_.strings();
+    const std::string_view value = c.value;
+    if (t.type == 's') return c.has_value ? StoreSharedString(cell) : nullptr;
+    if (t.type == 'i' || (c.has_inline && !c.has_value)) {
+      if (!c.has_inline && !c.has_value) return nullptr;
+      cell.type = ValueType::kText;
+      cell.v.text = InternText(pool, c.has_inline ? c.text : value, t.row, t.col);
+      return c.has_inline && (!c.rich.runs.empty() || c.rich.phonetic) ? &c.rich : nullptr;
+    }
+    if (!c.has_value) return nullptr;
+    if (t.type == 'r') {
+      cell.type = ValueType::kText;
+      cell.v.text = InternText(pool, DecodeXmlEscapes(value), t.row, t.col);
+    } else if (t.type == 'b') {
+      cell.type = ValueType::kBoolean;
+      cell.v.boolean = value == "1" || value == "true" || value == "TRUE";
+    } else if (t.type == 'e') {
+      cell.type = ValueType::kError;
+      cell.v.error = host::ParseCellError(value).value_or(host::CellError::kNA);
+    } else if (t.type == 'd') {
+      double serial;
+      if (IsoDateToSerial(value, ctx_.date1904, serial)) {
+        cell.type = ValueType::kNumber;
+        cell.v.number = serial;
+      }
+    } else if (double d; ParseDouble(value, d)) {
+      cell.type = ValueType::kNumber;
+      cell.v.number = d;
+    } else if (!value.empty()) {
+      // 1e400, nan, 0x10: no number we can hold, but the cell's content all the same.
+      cell.type = ValueType::kText;
+      cell.v.text = InternText(pool, value, t.row, t.col);
+    }
+    return nullptr;
+  }
+
+  const RichText* StoreSharedString(Cell& cell) {
+    auto& sst = *ctx_.shared_strings;
+    const std::string_view value = content_.value;
+    int64_t idx;
+    if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
+      Bad("cell " + CellRefText(tag_.row, tag_.col) + " refers to shared string " +
+          std::string(value) + ", but the table has " + std::to_string(sst.size()) + ".");
+    }
+    cell.type = ValueType::kText;
+    cell.v.text = sst.Id(static_cast<size_t>(idx), sheet_.strings());
+    if (sst.rich.empty()) return nullptr;
+    const auto it = sst.rich.find(static_cast<uint32_t>(idx));
+    return it != sst.rich.end() ? &it->second : nullptr;
+  }
+
+  // Formulas (a shared group's followers shifted from its first), runs, readings and the
+  // attributes kept for saving, on the cell's extra record.
+  void StoreExtras(const RichText* rich) {
+    const CellTag& t = tag_;
+    CellContent& c = content_;
+    if (c.has_formula && !c.shared_si.empty()) {
+      if (c.shared_master) {
+        shared_[c.shared_si] = {c.formula, t.row, t.col};
+      } else if (auto it = shared_.find(c.shared_si); it != shared_.end()) {
+        c.formula =
+            host::ShiftFormula(it->second.text, t.row - it->second.row, t.col - it->second.col);
+      }
+    }
+    const bool formula = c.has_formula && (!c.formula.empty() || !c.formula_attrs.empty());
+    if (!rich && !t.ph && !formula && t.value_attrs.empty()) return;
+    host::CellExtra& extra = sheet_.ObtainExtra(t.row, t.col);
+    if (rich) {
+      extra.runs = rich->runs;
+      extra.phonetic = rich->phonetic;
+    }
+    if (t.ph) {
+      if (!extra.phonetic) extra.phonetic.emplace();
+      extra.phonetic->visible = true;
+    }
+    if (c.has_formula) {
+      extra.formula = std::move(c.formula);
+      extra.formula_extras = MakeXmlExtras(std::move(c.formula_attrs));
+    }
+    if (!t.value_attrs.empty()) extra.value_extras = MakeXmlExtras(t.value_attrs);
+  }
+
+  // Where reading <sheetData> stands: the row being read and its last cell's column.
+  struct SheetDataState {
+    int32_t row = 0, col = 0;
+    RowData* row_data = nullptr;
+    host::Font base_font;
+  };
+  // The start tag of the cell being read.
+  struct CellTag {
+    int32_t row = 0, col = 0;
+    host::StyleId style = host::kDefaultStyle;
+    char type = 'n';
+    bool ph = false;
+    std::string value_attrs;
+  };
+  // What the cell being read holds. `value` views `value_store` or, for a cell taken whole,
+  // the scanner's buffer, which stays put until the next token.
+  struct CellContent {
+    std::string_view value;
+    std::string value_store, formula, formula_attrs, shared_si, text;
+    bool has_value = false, has_formula = false, has_inline = false, shared_master = false;
+    RichText rich;
+    void Clear() {
+      value = {};
+      has_value = has_formula = has_inline = shared_master = false;
+      formula.clear(), formula_attrs.clear(), shared_si.clear();
+      if (!rich.runs.empty() || rich.phonetic) rich = RichText{};
+    }
+  };
+  static constexpr int kSimpleCellAttrs = 4;
 
   struct SharedFormula {
     std::string text;
@@ -630,8 +699,11 @@ class SheetReader {
   bool fit_to_page_ = false;
   bool page_margins_seen_ = false, page_setup_seen_ = false;
   std::map<std::string, SharedFormula> shared_;
-  std::string shared_si_store_;
   std::string mend_scratch_;
+  std::string scratch_v_, scratch_f_;
+  SheetDataState data_;
+  CellTag tag_;
+  CellContent content_;
 };
 
 }  // namespace

@@ -255,6 +255,45 @@ WorkbookRecords ReadGlobals(std::string_view stream, const std::string& file_nam
   return wb;
 }
 
+namespace {
+
+// The cached result of the FORMULA record `d`; a text result is read from the STRING record
+// that follows (`reader` stands after the FORMULA record). nullopt when there is none to keep.
+std::optional<host::CellValue> FormulaResult(std::string_view d, const RecordReader& reader,
+                                             const CodePageText* text) {
+  if (U16(d, 12) != 0xFFFF) {
+    const double v = DoubleAt(d, 6);
+    if (std::isfinite(v)) return host::CellValue::Number(v);
+    return std::nullopt;
+  }
+  switch (d[6]) {
+    case 0: {  // the text follows in a STRING record, after any shared-formula records
+      RecordReader look = reader;
+      for (int i = 0; i < 4; ++i) {
+        auto next = look.Next();
+        if (!next) break;
+        if (next->type == kString) {
+          if (!text) return host::CellValue::Text(StringRecordText(*next, look));
+          if (next->data.size() >= 2)
+            return host::CellValue::Text(text->Decode(next->data.substr(2)));
+          break;
+        }
+        if (next->type == kFormula || next->type == kEof) break;
+      }
+      return std::nullopt;
+    }
+    case 1:
+      return host::CellValue::Boolean(d[8] != 0);
+    case 2:
+      if (auto e = BiffError(static_cast<uint8_t>(d[8]))) return host::CellValue::Error(*e);
+      return std::nullopt;
+    default:
+      return std::nullopt;  // an empty text result leaves the cell empty
+  }
+}
+
+}  // namespace
+
 // Collects the cell values of one worksheet substream: for BIFF8 those that libfreexl rounds or
 // drops; for Excel 5.0/95 (`text` given, strings in its code page) all of them.
 std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset,
@@ -300,39 +339,7 @@ std::vector<RawCell> ReadSheetCells(std::string_view stream, uint32_t offset,
         break;
       case kFormula:
         if (d.size() >= 20) {
-          if (U16(d, 12) != 0xFFFF) {
-            const double v = DoubleAt(d, 6);
-            if (std::isfinite(v)) add(d, host::CellValue::Number(v), true);
-            break;
-          }
-          switch (d[6]) {
-            case 0: {  // the text follows in a STRING record, after any shared-formula records
-              RecordReader look = reader;
-              for (int i = 0; i < 4; ++i) {
-                auto next = look.Next();
-                if (!next) break;
-                if (next->type == kString) {
-                  if (!text) {
-                    add(d, host::CellValue::Text(StringRecordText(*next, look)), true);
-                  } else if (next->data.size() >= 2) {
-                    add(d, host::CellValue::Text(text->Decode(next->data.substr(2))), true);
-                  }
-                  break;
-                }
-                if (next->type == kFormula || next->type == kEof) break;
-              }
-              break;
-            }
-            case 1:
-              add(d, host::CellValue::Boolean(d[8] != 0), true);
-              break;
-            case 2:
-              if (auto e = BiffError(static_cast<uint8_t>(d[8])))
-                add(d, host::CellValue::Error(*e), true);
-              break;
-            default:
-              break;  // an empty text result leaves the cell empty
-          }
+          if (auto result = FormulaResult(d, reader, text)) add(d, std::move(*result), true);
         }
         break;
       case kLabel:

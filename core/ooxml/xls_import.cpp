@@ -108,11 +108,9 @@ std::unique_ptr<host::Workbook> ImportBiff5(std::string_view stream,
   return workbook;
 }
 
-}  // namespace
-
-std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::string& file_name,
-                                          const XlsImportLimits& limits) {
-  const std::string name = std::string(host::BaseName(file_name));
+// The workbook stream of the .xls container `bytes`; fails as ImportXls describes.
+std::string ReadWorkbookStream(std::string_view bytes, const std::string& file_name,
+                               const XlsImportLimits& limits) {
   if (bytes.size() > limits.max_bytes) {
     Fail(file_name, "the file has " + std::to_string(bytes.size()) + " bytes, more than the " +
                         std::to_string(limits.max_bytes) + " an .xls workbook may have.");
@@ -139,6 +137,65 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
   if (std::string why = container.Read(*stream_entry, bytes.size(), &stream); !why.empty()) {
     Fail(file_name, "the file is damaged: " + why + ".");
   }
+  return stream;
+}
+
+// The cells libfreexl read of one sheet, text made UTF-8 and dates made serials.
+void CopyFreeXlCells(const xls::FreeXlSheet& read, host::Worksheet& sheet, bool date1904,
+                     DateStyles& date_style) {
+  for (const FreeXlCell& cell : read.cells) {
+    const int32_t row = static_cast<int32_t>(cell.row) + 1, col = cell.col + 1;
+    switch (cell.kind) {
+      case FreeXlCell::Kind::kNumber:
+        sheet.SetNumber(row, col, cell.number);
+        break;
+      case FreeXlCell::Kind::kText:
+        if (!cell.text.empty()) {
+          if (host::IsValidUtf8(cell.text)) {
+            sheet.SetText(row, col, cell.text);
+          } else {
+            sheet.SetText(row, col, host::ToUtf8(host::CodePoints(cell.text)));
+          }
+        }
+        break;
+      case FreeXlCell::Kind::kDate:
+      case FreeXlCell::Kind::kDateTime:
+      case FreeXlCell::Kind::kTime:
+        if (auto serial = host::SerialFromIsoDate(cell.text, date1904)) {
+          sheet.SetNumber(row, col, *serial);
+          sheet.SetStyle(row, col, date_style(DateKindOf(cell.kind)));
+        } else if (host::IsValidUtf8(cell.text)) {
+          sheet.SetText(row, col, cell.text);
+        }
+        break;
+    }
+  }
+}
+
+// What the sheet's own records hold exactly over libfreexl's reading: numbers (libfreexl rounds
+// dates to their format), Booleans, errors, formula results.
+void ApplyRawCells(const std::string& stream, const xls::SheetRecord& record,
+                   host::Worksheet& sheet) {
+  for (const xls::RawCell& raw : xls::ReadSheetCells(stream, record.offset)) {
+    const int32_t row = raw.row + 1, col = raw.col + 1;
+    if (col > 256) continue;
+    const host::CellValue current = sheet.Value(row, col);
+    if (!raw.formula && raw.value.type == host::ValueType::kNumber) {
+      if (current.type == host::ValueType::kNumber && std::isfinite(raw.value.number))
+        sheet.SetNumber(row, col, raw.value.number);
+    } else if (raw.formula || current.type == host::ValueType::kEmpty ||
+               current.type == host::ValueType::kNumber) {
+      sheet.SetValue(row, col, raw.value);
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::string& file_name,
+                                          const XlsImportLimits& limits) {
+  const std::string name = std::string(host::BaseName(file_name));
+  const std::string stream = ReadWorkbookStream(bytes, file_name, limits);
   const xls::WorkbookRecords records = xls::ReadGlobals(stream, file_name);
   if (records.encrypted) {
     Fail(file_name,
@@ -164,11 +221,10 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
   DateStyles date_style(*workbook);
   std::vector<bool> sheet_record_used(records.sheets.size(), false);
   for (const xls::FreeXlSheet& read : readout.sheets) {
-    const std::string& sheet_name = read.name;
     // Pair libfreexl's sheet with its BOUNDSHEET record by name, in order.
     const xls::SheetRecord* record = nullptr;
     for (size_t k = 0; k < records.sheets.size(); ++k) {
-      if (!sheet_record_used[k] && records.sheets[k].name == sheet_name) {
+      if (!sheet_record_used[k] && records.sheets[k].name == read.name) {
         sheet_record_used[k] = true;
         record = &records.sheets[k];
         break;
@@ -177,50 +233,10 @@ std::unique_ptr<host::Workbook> ImportXls(std::string_view bytes, const std::str
     if (record && record->kind != 0) continue;  // chart or macro sheet
 
     host::Worksheet& sheet =
-        workbook->AddSheet(workbook->NearestSheetName(sheet_name), workbook->SheetCount() + 1);
+        workbook->AddSheet(workbook->NearestSheetName(read.name), workbook->SheetCount() + 1);
     if (record) sheet.set_visibility(Visibility(record->state));
-    for (const FreeXlCell& cell : read.cells) {
-      const int32_t row = static_cast<int32_t>(cell.row) + 1, col = cell.col + 1;
-      switch (cell.kind) {
-        case FreeXlCell::Kind::kNumber:
-          sheet.SetNumber(row, col, cell.number);
-          break;
-        case FreeXlCell::Kind::kText:
-          if (!cell.text.empty()) {
-            if (host::IsValidUtf8(cell.text)) {
-              sheet.SetText(row, col, cell.text);
-            } else {
-              sheet.SetText(row, col, host::ToUtf8(host::CodePoints(cell.text)));
-            }
-          }
-          break;
-        case FreeXlCell::Kind::kDate:
-        case FreeXlCell::Kind::kDateTime:
-        case FreeXlCell::Kind::kTime:
-          if (auto serial = host::SerialFromIsoDate(cell.text, workbook->date1904())) {
-            sheet.SetNumber(row, col, *serial);
-            sheet.SetStyle(row, col, date_style(DateKindOf(cell.kind)));
-          } else if (host::IsValidUtf8(cell.text)) {
-            sheet.SetText(row, col, cell.text);
-          }
-          break;
-      }
-    }
-    // Exact numbers (libfreexl rounds dates to their format), Booleans, errors, formula results.
-    if (record) {
-      for (const xls::RawCell& raw : xls::ReadSheetCells(stream, record->offset)) {
-        const int32_t row = raw.row + 1, col = raw.col + 1;
-        if (col > 256) continue;
-        const host::CellValue current = sheet.Value(row, col);
-        if (!raw.formula && raw.value.type == host::ValueType::kNumber) {
-          if (current.type == host::ValueType::kNumber && std::isfinite(raw.value.number))
-            sheet.SetNumber(row, col, raw.value.number);
-        } else if (raw.formula || current.type == host::ValueType::kEmpty ||
-                   current.type == host::ValueType::kNumber) {
-          sheet.SetValue(row, col, raw.value);
-        }
-      }
-    }
+    CopyFreeXlCells(read, sheet, workbook->date1904(), date_style);
+    if (record) ApplyRawCells(stream, *record, sheet);
   }
   if (workbook->SheetCount() == 0) Fail(file_name, "it holds no worksheet.");
   SetActiveSheet(*workbook);

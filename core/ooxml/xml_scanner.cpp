@@ -1,5 +1,6 @@
 // XmlScanner: the pull scanner the big parts are read with, a piece at a time from a stream or
 // from text in memory, with the tokens, names and raw attribute values it hands out.
+#include <algorithm>
 #include <cstring>
 
 #include "core/host/host_error.h"
@@ -26,8 +27,9 @@ XmlScanner::XmlScanner(std::string_view xml, std::string_view file, std::string_
 
 XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view part)
     : source_(std::move(source)), source_done_(false), file_(file), part_(part) {
-  owned_.reserve(2 * kPiece);
-  while (owned_.size() < 3 && Refill()) {
+  owned_capacity_ = 2 * kPiece;
+  owned_.reset(new char[owned_capacity_]);
+  while (owned_size_ < 3 && Refill()) {
   }
   if (xml_.size() >= 3 && std::memcmp(xml_.data(), "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
   if (xml_.size() >= 2 && (static_cast<unsigned char>(xml_[0]) == 0xFF ||
@@ -38,24 +40,29 @@ XmlScanner::XmlScanner(Source source, std::string_view file, std::string_view pa
 
 bool XmlScanner::Refill() {
   if (source_done_) return false;
-  const size_t old = owned_.size();
-  owned_.resize(old + kPiece);
-  const size_t n = source_(owned_.data() + old, kPiece);
-  owned_.resize(old + n);
+  if (owned_size_ + kPiece > owned_capacity_) {
+    owned_capacity_ = std::max(2 * owned_capacity_, owned_size_ + kPiece);
+    std::unique_ptr<char[]> bigger(new char[owned_capacity_]);
+    std::memcpy(bigger.get(), owned_.get(), owned_size_);
+    owned_ = std::move(bigger);
+  }
+  const size_t n = source_(owned_.get() + owned_size_, kPiece);
+  owned_size_ += n;
   if (n == 0) source_done_ = true;
-  xml_ = owned_;
+  xml_ = std::string_view(owned_.get(), owned_size_);
   return n > 0;
 }
 
 void XmlScanner::Compact() {
   if (!source_ || pos_ < kPiece) return;
-  for (const char* p = owned_.data();
-       (p = static_cast<const char*>(std::memchr(p, '\n', owned_.data() + pos_ - p)));) {
+  for (const char* p = owned_.get();
+       (p = static_cast<const char*>(std::memchr(p, '\n', owned_.get() + pos_ - p)));) {
     ++line_base_;
     ++p;
   }
-  owned_.erase(0, pos_);
-  xml_ = owned_;
+  owned_size_ -= pos_;
+  std::memmove(owned_.get(), owned_.get() + pos_, owned_size_);
+  xml_ = std::string_view(owned_.get(), owned_size_);
   pos_ = 0;
   tag_begin_ = 0;
   name_ = qname_ = text_ = {};
@@ -256,37 +263,99 @@ XmlScanner::Token XmlScanner::Next() {
 
 namespace {
 
-// True when s[i..] starts with `word`; short words, so a plain loop beats memcmp.
-inline bool At(std::string_view s, size_t i, std::string_view word) {
-  if (i + word.size() > s.size()) return false;
-  for (size_t k = 0; k < word.size(); ++k) {
-    if (s[i + k] != word[k]) return false;
+// What ends a run of plain bytes: in an attribute value its quote or markup, in text markup
+// or a carriage return. One table lookup a byte, where the cell shortcut spends its time.
+struct StopTable {
+  bool value[256] = {}, text[256] = {};
+  constexpr StopTable() {
+    for (const unsigned char c : {'<', '&', '"', '\''}) value[c] = true;
+    for (const unsigned char c : {'<', '&', '\r'}) text[c] = true;
   }
-  return true;
+};
+constexpr StopTable kStops;
+
+inline bool Stops(const bool* table, char c) { return table[static_cast<unsigned char>(c)]; }
+
+inline bool IsAsciiLetter(char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// True when [p, end) starts with `word` (not empty); element names are mostly one letter.
+inline bool Starts(const char* p, const char* end, std::string_view word) {
+  return static_cast<size_t>(end - p) >= word.size() && p[0] == word[0] &&
+         (word.size() == 1 || std::memcmp(p + 1, word.data() + 1, word.size() - 1) == 0);
+}
+
+// Past "</word>" at p, or nullptr.
+inline const char* PastEndTag(const char* p, const char* end, std::string_view word) {
+  if (!Starts(p, end, "</") || !Starts(p + 2, end, word) || !Starts(p + 2 + word.size(), end, ">"))
+    return nullptr;
+  return p + word.size() + 3;
+}
+
+// Past the element <child>text</child> at p (setting `text`), or nullptr.
+const char* PastSimpleChild(const char* p, const char* end, std::string_view child,
+                            std::string_view& text) {
+  if (!Starts(p, end, "<") || !Starts(p + 1, end, child) || !Starts(p + 1 + child.size(), end, ">"))
+    return nullptr;
+  const char* const begin = p + child.size() + 2;
+  const char* lt = begin;
+  while (lt < end && !Stops(kStops.text, *lt)) ++lt;
+  if (lt == end || *lt != '<') return nullptr;
+  text = std::string_view(begin, lt - begin);
+  return PastEndTag(lt, end, child);
 }
 
 }  // namespace
 
 bool XmlScanner::TrySimpleChild(std::string_view child, std::string_view& text) {
   if (pending_end_) return false;
-  const std::string_view x = xml_;
   // <child>text</child></parent>
-  size_t i = pos_;
-  if (!At(x, i, "<") || !At(x, i + 1, child) || !At(x, i + 1 + child.size(), ">")) return false;
-  const size_t text_begin = i + child.size() + 2;
-  size_t lt = text_begin;
-  while (lt < x.size() && x[lt] != '<') {
-    if (x[lt] == '&' || x[lt] == '\r') return false;
-    ++lt;
-  }
-  if (!At(x, lt, "</") || !At(x, lt + 2, child) || !At(x, lt + 2 + child.size(), ">")) return false;
-  i = lt + child.size() + 3;
-  const std::string_view parent = Top();
-  if (!At(x, i, "</") || !At(x, i + 2, parent) || !At(x, i + 2 + parent.size(), ">")) return false;
-  text = x.substr(text_begin, lt - text_begin);
-  pos_ = i + parent.size() + 3;
+  const char* const end = xml_.data() + xml_.size();
+  std::string_view inner;
+  const char* p = PastSimpleChild(xml_.data() + pos_, end, child, inner);
+  if (!p || !(p = PastEndTag(p, end, Top()))) return false;
+  text = inner;
+  pos_ = p - xml_.data();
   Pop();
   return true;
+}
+
+int XmlScanner::TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
+                               std::string_view& text, bool& has_text) {
+  if (pending_end_ || stack_offsets_.empty()) return -1;
+  const char* const end = xml_.data() + xml_.size();
+  const char* p = xml_.data() + pos_;
+  if (!Starts(p, end, "<") || !Starts(p + 1, end, name)) return -1;
+  p += 1 + name.size();
+  int count = 0;
+  while (p < end && *p == ' ') {
+    const char* const attr = ++p;
+    while (p < end && IsAsciiLetter(*p)) ++p;
+    if (p == attr || count == max || end - p < 3 || p[0] != '=' || (p[1] != '"' && p[1] != '\''))
+      return -1;
+    const char quote = p[1];
+    const char* const value = p + 2;
+    const char* q = value;
+    while (q < end && !Stops(kStops.value, *q)) ++q;
+    if (q == end || *q != quote) return -1;
+    const std::string_view attr_name(attr, p - attr);
+    attrs[count++] = {attr_name, attr_name, std::string_view(value, q - value)};
+    p = q + 1;
+  }
+  has_text = false;
+  if (Starts(p, end, "/>")) {
+    pos_ = p + 2 - xml_.data();
+    return count;
+  }
+  if (!Starts(p, end, ">")) return -1;
+  ++p;
+  if (const char* after = PastSimpleChild(p, end, child, text)) {
+    has_text = true;
+    p = after;
+  }
+  p = PastEndTag(p, end, name);
+  if (!p) return -1;
+  pos_ = p - xml_.data();
+  return count;
 }
 
 size_t XmlScanner::SkipElement() {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <pugixml.hpp>
 #include <string>
 #include <string_view>
@@ -86,6 +87,15 @@ class XmlScanner {
   // leaves the scanner after the element's end tag, as if its kEnd had been read. Otherwise
   // changes nothing and returns false.
   bool TrySimpleChild(std::string_view child, std::string_view& text);
+  // When the next bytes are a whole element <name a="v" ...> (attributes without prefix,
+  // separated by single spaces, values without '<' or '&') that is empty or holds only
+  // <child>text</child> (text as for TrySimpleChild): puts its attributes in attrs[0..n),
+  // the text in `text` (`has_text` says whether there was a child) and returns n, leaving the
+  // scanner after the element's end tag; the views last until the next call that moves the
+  // scanner. Otherwise, with more than `max` attributes too, changes nothing and returns -1.
+  // `name` and `child` must not be empty.
+  int TryLeafElement(std::string_view name, std::string_view child, Attr* attrs, int max,
+                     std::string_view& text, bool& has_text);
   // Forgets the bytes already scanned, so a streamed document costs about one piece of memory.
   // Invalidates all views and offsets.
   void Compact();
@@ -107,7 +117,10 @@ class XmlScanner {
   }
 
   std::string_view xml_;
-  std::string owned_;
+  // A streamed part's bytes not yet dropped: [0, owned_size_) of owned_, which holds
+  // owned_capacity_. Not a std::string, whose growth would clear every piece before it is read.
+  std::unique_ptr<char[]> owned_;
+  size_t owned_size_ = 0, owned_capacity_ = 0;
   Source source_;
   bool source_done_ = true;
   size_t line_base_ = 0;

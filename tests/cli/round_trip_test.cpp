@@ -195,6 +195,16 @@ TEST_F(RoundTrip, RefusalsSaveNothingAndReportsPrintTheirTexts) {
 
   ProcessResult must = Tessarin({"report", book, "must"});
   EXPECT_EQ(must.out, "必出に設定している問題数は、8 題です。\n") << must.err;
+  // Every "go on?" is answered Yes, so the chain runs to the first attempt without marks; the
+  // questions are left out, the closing box printed.
+  ProcessResult mistakes = Tessarin({"report", book, "mistakes"});
+  EXPECT_EQ(mistakes.exit_code, 0) << mistakes.err;
+  EXPECT_EQ(mistakes.out,
+            "第 1 回目の間違い総数は、 36 問です。\n"
+            "第 2 回目の間違い総数は、 14 問です。\n"
+            "第 3 回目の間違い総数は、 6 問です。\n"
+            "第 4 回目の間違い総数は、 0 問です。\n"
+            "これで終了します。\n");
   ProcessResult duplicates = Tessarin({"report", book, "duplicates"});
   EXPECT_EQ(duplicates.out, "重複なし\n") << duplicates.err;
 }

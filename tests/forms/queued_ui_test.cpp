@@ -47,6 +47,21 @@ TEST(QueuedUi, EachShowTakesThePlanWithItsNameAndReportsWhatItCouldNotDo) {
   EXPECT_EQ(ui.Events(Kind::kFormClosed).size(), 1u);
 }
 
+TEST(QueuedUi, APlansScriptRunsAfterItsActionsOnlyWhileTheFormIsOpen) {
+  QueuedUi ui;
+  TestDialog form(ui);
+  std::vector<std::string> seen;
+  auto script = [&](Form& shown) { seen.push_back(shown.name()); };
+  ui.QueueForm({"TestForm1", {UserAction::Click("CommandButton1")}, script});
+  form.Show(ui);
+  EXPECT_EQ(form.creates, 1);   // the action ran first
+  EXPECT_EQ(seen.size(), 1u);   // then the script, on the open form
+  EXPECT_FALSE(form.loaded());  // and what was left open was closed
+  ui.QueueForm({"TestForm1", {UserAction::Click("CommandButton2")}, script});
+  form.Show(ui);
+  EXPECT_EQ(seen.size(), 1u);  // closed by its actions: the script has no form to work on
+}
+
 TEST(QueuedUi, AFormWithoutAPlanIsClosedAndOneThatRefusesIsUnloadedRegardless) {
   QueuedUi ui;
   TestDialog form(ui);

@@ -44,12 +44,12 @@ std::string ReadBack(const std::string& zip, const std::string& part) {
 TEST(WriteZip, PartsOfEverySizeComeBackWhole) {
   const std::string empty, small = "<a/>", big = SheetLike(5u << 20, 1),
                            generated = SheetLike(3u << 20, 2), streamed = SheetLike(17u << 20, 3);
-  std::vector<ZipEntry> entries = {{"empty.xml", empty},
-                                   {"small.xml", small},
-                                   {"big.xml", big},
-                                   {"stored.bin", small, false},
-                                   Generated("generated.xml", generated, 1 << 20, generated.size()),
-                                   Generated("streamed.xml", streamed, 1 << 20, streamed.size())};
+  std::vector<ZipEntry> entries = {{"empty.xml", empty, true, {}, 0},
+                                   {"small.xml", small, true, {}, 0},
+                                   {"big.xml", big, true, {}, 0},
+                                   {"stored.bin", small, false, {}, 0}};
+  entries.push_back(Generated("generated.xml", generated, 1 << 20, generated.size()));
+  entries.push_back(Generated("streamed.xml", streamed, 1 << 20, streamed.size()));
   const std::string zip = WriteZip(entries);
   EXPECT_LT(zip.size(), (big.size() + generated.size() + streamed.size()) / 4);
   EXPECT_EQ(ReadBack(zip, "empty.xml"), empty);

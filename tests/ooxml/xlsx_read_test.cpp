@@ -148,6 +148,33 @@ TEST(XlsxRead, PrintAreaLosesDollarsAndSheetName) {
   EXPECT_EQ(names[0].local_sheet, 0);
 }
 
+// Cells taken whole and cells read token by token, side by side in one row, land alike; a
+// cell outside any row belongs to none.
+TEST(XlsxRead, CellsOfEveryFormInOneRow) {
+  auto parts = OneSheetBook(
+      "<row r=\"2\"><c r=\"A2\"><v>1.5</v></c><c><v>-0</v></c>"
+      "<c r=\"C2\" t=\"str\"><f>A2*2</f><v>3</v></c><c t=\"inlineStr\"><is><t>x</t></is></c>"
+      "<c r=\"E2\" t=\"b\"><v>1</v></c><c r=\"F2\" t=\"e\"><v>#N/A</v></c><c r=\"G2\"/>"
+      "<c r=\"H2\" t=\"str\"><v>a&amp;b</v></c><c r=\"I2\" vm=\"1\"><v>9</v></c></row>"
+      "<c r=\"A5\"><v>7</v></c>");
+  std::vector<ZipEntry> entries;
+  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
+  const auto book = ReadXlsx(WriteZip(entries), "forms.xlsx");
+  const host::Worksheet& s = book->Sheet(1);
+  EXPECT_EQ(s.Value(2, 1), host::CellValue::Number(1.5));
+  EXPECT_EQ(s.Value(2, 2), host::CellValue::Number(-0.0));
+  EXPECT_EQ(Text(s, 2, 3), "3");
+  EXPECT_EQ(s.Extra(2, 3)->formula, "A2*2");
+  EXPECT_EQ(Text(s, 2, 4), "x");
+  EXPECT_EQ(s.Value(2, 5), host::CellValue::Boolean(true));
+  EXPECT_EQ(s.Value(2, 6), host::CellValue::Error(host::CellError::kNA));
+  EXPECT_EQ(Text(s, 2, 8), "a&b");
+  EXPECT_EQ(s.Value(2, 9), host::CellValue::Number(9));
+  ASSERT_TRUE(s.Extra(2, 9));
+  EXPECT_EQ(XmlExtrasOf(s.Extra(2, 9)->value_extras), " vm=\"1\"");
+  EXPECT_EQ(s.cells().CellCount(), 9u);  // G2 empty, A5 in no row
+}
+
 TEST(XlsxRead, SharedFormulasAreGivenToEachCell) {
   TESSARIN_REQUIRE_CORPUS();
   auto book = Open("calamine__shared_formula_simple.xlsx");

@@ -1,4 +1,5 @@
 // The pull scanner: the same tokens whole or streamed in tiny pieces, and refusals of bad XML.
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -73,6 +74,68 @@ TEST(XmlScanner, SimpleChildShortcutMatchesTheLongWay) {
   sc.SkipElement();
   EXPECT_EQ(sc.Next(), XmlScanner::kEnd);
   EXPECT_EQ(sc.Next(), XmlScanner::kEof);
+}
+
+TEST(XmlScanner, LeafShortcutTakesCommonCellsWhole) {
+  const std::string xml = "<r><c r=\"A1\" t='s'><v>7</v></c><c r=\"B1\"/><c s=\"2\"></c><d/></r>";
+  XmlScanner sc(xml, "f", "p");
+  sc.Next();
+  XmlScanner::Attr attrs[2];
+  std::string_view text;
+  bool has_text;
+  ASSERT_EQ(sc.TryLeafElement("c", "v", attrs, 2, text, has_text), 2);
+  EXPECT_EQ(attrs[0].name, "r");
+  EXPECT_EQ(attrs[0].raw, "A1");
+  EXPECT_EQ(attrs[1].raw, "s");
+  EXPECT_TRUE(has_text);
+  EXPECT_EQ(text, "7");
+  ASSERT_EQ(sc.TryLeafElement("c", "v", attrs, 2, text, has_text), 1);
+  EXPECT_FALSE(has_text);
+  ASSERT_EQ(sc.TryLeafElement("c", "v", attrs, 2, text, has_text), 1);
+  EXPECT_EQ(attrs[0].raw, "2");
+  EXPECT_EQ(sc.TryLeafElement("c", "v", attrs, 2, text, has_text), -1);  // another element
+  EXPECT_EQ(sc.depth(), 1);
+  EXPECT_EQ(Tokens(sc), "<d/></d></r>");
+}
+
+// Whatever the shortcut refuses, the tokens read the long way are those of the whole element.
+TEST(XmlScanner, LeafShortcutLeavesEverythingElseToTheLongWay) {
+  for (const std::string cell :
+       {"<c r=\"A1\" x:y=\"1\"><v>1</v></c>",       // a prefixed attribute
+        "<c\tr=\"A1\"><v>1</v></c>",                // not a single space
+        "<c r=\"A&amp;\"><v>1</v></c>",             // an entity in a value
+        "<c r=\"A1\"><v>1&amp;2</v></c>",           // an entity in the text
+        "<c r=\"A1\"><v>1</v><f>B1</f></c>",        // a second child
+        "<c r=\"A1\"><is><t>x</t></is></c>",        // another child
+        "<c a=\"1\" b=\"2\" c=\"3\"><v>1</v></c>",  // more attributes than asked for
+        "<cc r=\"A1\"/>", "<c r=\"A1\"><v>1</v></c >", "<c r=\"A1\">\n<v>1</v></c>"}) {
+    const std::string xml = "<r>" + cell + "</r>";
+    XmlScanner sc(xml, "f", "p");
+    sc.Next();
+    XmlScanner::Attr attrs[2];
+    std::string_view text;
+    bool has_text;
+    EXPECT_EQ(sc.TryLeafElement("c", "v", attrs, 2, text, has_text), -1) << cell;
+    XmlScanner whole(xml, "f", "p");
+    whole.Next();
+    EXPECT_EQ(Tokens(sc), Tokens(whole)) << cell;
+  }
+  // The buffer of a streamed part ends inside the element: nothing is taken.
+  const std::string xml = "<r><c r=\"A1\"><v>1</v></c></r>";
+  for (size_t step = 1; step < xml.size(); ++step) {
+    XmlScanner sc(Trickle(xml, step), "f", "p");
+    sc.Next();
+    XmlScanner::Attr attrs[2];
+    std::string_view text;
+    bool has_text;
+    // Taken only once the first pieces hold the whole cell (its end at byte 25).
+    const bool taken = sc.TryLeafElement("c", "v", attrs, 2, text, has_text) == 1;
+    EXPECT_EQ(taken, step >= 25) << step;
+    if (taken) {
+      EXPECT_EQ(text, "1");
+    }
+    EXPECT_EQ(Tokens(sc).substr(0, 2), taken ? "</" : "<c") << step;
+  }
 }
 
 TEST(XmlScanner, MalformedDocumentsAreRefusedWithTheirPlace) {
@@ -161,6 +224,12 @@ TEST(References, ParseAndPrintAtTheSheetEdges) {
   EXPECT_FALSE(ParseCellRef("A1048577", r, c));
   EXPECT_FALSE(ParseCellRef("A0", r, c));
   EXPECT_FALSE(ParseCellRef("1A", r, c));
+  EXPECT_FALSE(ParseCellRef("A12345678", r, c));
+  for (const char* ref : {"AB012", "ab12", "$AB$12", "AB12"}) {
+    ASSERT_TRUE(ParseCellRef(ref, r, c)) << ref;
+    EXPECT_EQ(r, 12) << ref;
+    EXPECT_EQ(c, 28) << ref;
+  }
   EXPECT_EQ(CellRefText(1048576, 16384), "XFD1048576");
   host::Area a;
   ASSERT_TRUE(ParseArea("$B$2:$A$1", a));
@@ -170,6 +239,27 @@ TEST(References, ParseAndPrintAtTheSheetEdges) {
   ASSERT_TRUE(ParseArea("3:5", a));
   EXPECT_EQ(AreaText(a), "3:5");
   EXPECT_FALSE(ParseArea("A1:3", a));
+}
+
+// Plain digits are read without the general parsers: the results must not tell the two apart.
+TEST(Numbers, PlainDigitsReadAsTheGeneralWay) {
+  double d;
+  ASSERT_TRUE(ParseDouble("-0", d));
+  EXPECT_TRUE(std::signbit(d));
+  ASSERT_TRUE(ParseDouble("999999999999999", d));
+  EXPECT_EQ(d, 999999999999999.0);
+  ASSERT_TRUE(ParseDouble("12345678901234567890", d));
+  EXPECT_EQ(d, 12345678901234567890.0);
+  EXPECT_FALSE(ParseDouble("-", d));
+  EXPECT_FALSE(ParseDouble("", d));
+  int64_t i;
+  ASSERT_TRUE(ParseInt("0012", i));
+  EXPECT_EQ(i, 12);
+  ASSERT_TRUE(ParseInt("10.0", i));
+  EXPECT_EQ(i, 10);
+  ASSERT_TRUE(ParseInt("-3", i));
+  EXPECT_EQ(i, -3);
+  EXPECT_FALSE(ParseInt("", i));
 }
 
 }  // namespace
