@@ -38,7 +38,7 @@ measure() {
   done
   echo
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 per_page() { awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%.2f", (a - b) / n * 1000 }'; }
 
 printf '%-28s %24s %24s %13s\n' "median of $runs: cpu/wall s, MiB" before after "b/a cpu wall"

@@ -41,5 +41,5 @@ for key in open_and_show_ms open_peak_mib peak_mib "scroll_page_ms['median']" \
   "scroll_page_ms['p95']" "vertical_scroll_page_ms['median']"; do
   b=$(while read -r l; do field "$l" "$key"; done < "$work/before.jsonl" | median)
   a=$(while read -r l; do field "$l" "$key"; done < "$work/after.jsonl" | median)
-  printf '%-34s %10s %10s %8s\n' "$key" "$b" "$a" "$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", a > 0 ? b / a : 0 }')"
+  printf '%-34s %10s %10s %8s\n' "$key" "$b" "$a" "$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.2f", (a > 0 ? b / a : 0) }')"
 done
