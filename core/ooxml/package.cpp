@@ -442,14 +442,10 @@ zip_int64_t CompressedCallback(void* user, void* data, zip_uint64_t len, zip_sou
   }
 }
 
-// Generated parts up to this size are held whole for a moment, to be deflated in one piece;
-// bigger ones are compressed by libzip while they are generated.
-constexpr uint64_t kWholeLimit = 16u << 20;
-
 // The generated entry whole, checked against its measured size.
 std::string GenerateWhole(const ZipEntry& e) {
+  // No room is reserved: a sheet kept whole is handed over in one piece, buffer and all.
   std::string out;
-  out.reserve(e.size);
   for (bool more = true; more;) {
     more = e.generate(out);
     if (out.size() > e.size)
@@ -469,8 +465,11 @@ std::string WriteZip(const std::vector<ZipEntry>& input) {
   {
     std::deque<std::string> whole;
     std::vector<DeflateJob> jobs;
+    uint64_t held = 0;
     for (ZipEntry& e : entries) {
-      if (e.compressed || !e.compress || (e.generate && e.size > kWholeLimit)) continue;
+      if (e.compressed || !e.compress) continue;
+      if (e.generate && (e.size > kWholePartLimit || held + e.size > kWholePartsLimit)) continue;
+      if (e.generate) held += e.size;
       const std::string_view data = e.generate ? whole.emplace_back(GenerateWhole(e)) : e.data;
       jobs.push_back({data, &deflated.emplace_back()});
       e.compressed = jobs.back().out;

@@ -104,6 +104,12 @@ struct ZipEntry {
   const CompressedPart* compressed = nullptr;
 };
 
+// Generated entries of up to kWholePartLimit bytes are generated whole and deflated in one
+// piece, as long as those held whole stay within kWholePartsLimit together; the others are
+// compressed while they are generated, never held whole.
+constexpr uint64_t kWholePartLimit = 16u << 20;
+constexpr uint64_t kWholePartsLimit = 2 * kWholePartLimit;
+
 // Writes a zip archive of `entries` in order and returns its bytes. Throws HostError 1004 if
 // the archive cannot be built.
 std::string WriteZip(const std::vector<ZipEntry>& entries);

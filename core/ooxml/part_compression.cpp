@@ -30,22 +30,23 @@ void Deflate(const DeflateJob& job, Compressor& compressor, int& compressor_leve
   out.method = 8;
   out.size = job.data.size();
   out.crc = libdeflate_crc32(0, job.data.data(), job.data.size());
-  // XML shrinks several times over: try a buffer of half the text before the worst case, so
-  // a big part does not briefly take its own size again.
+  // XML shrinks several times over: try room for half the text before the worst case. The room
+  // is not cleared, so only the pages the compressed bytes take are ever touched.
   size_t written = 0;
   for (const size_t room : {job.data.size() / 2 + 1024,
                             libdeflate_deflate_compress_bound(compressor.get(), job.data.size())}) {
-    out.bytes.resize(room);
+    const std::unique_ptr<char[]> buffer(new char[room]);
     written = libdeflate_deflate_compress(compressor.get(), job.data.data(), job.data.size(),
-                                          out.bytes.data(), out.bytes.size());
-    if (written > 0) break;
+                                          buffer.get(), room);
+    if (written > 0) {
+      out.bytes.assign(buffer.get(), written);
+      break;
+    }
   }
   if (written == 0) {
     throw host::HostError(host::kErrApplicationDefined,
                           "Cannot build the workbook package: a part could not be compressed.");
   }
-  out.bytes.resize(written);
-  out.bytes.shrink_to_fit();
 }
 
 }  // namespace

@@ -56,9 +56,15 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
+  // A part of fewer than `keep_below` bytes is written whole while it is measured, and the
+  // first Next hands it out (moved into an empty `out`); 0 writes every part again piece by
+  // piece.
   WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
-                  SharedStringsWriter& strings, const WorksheetWriteContext& context);
+                  SharedStringsWriter& strings, const WorksheetWriteContext& context,
+                  uint64_t keep_below = 0);
   uint64_t size() const { return size_; }
+  // True when the part was written whole while it was measured.
+  bool kept() const { return kept_; }
   // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
   // false once the part is complete.
   bool Next(std::string& out, size_t piece);
@@ -80,6 +86,8 @@ class WorksheetWriter {
   const host::Worksheet& sheet_;
   SharedStringsWriter& strings_;
   std::string head_, tail_;
+  std::string whole_;  // the whole part, when it was kept
+  bool kept_ = false;
   std::string root_attrs_;                      // namespaces the part declares
   std::string checked_attrs_, declared_attrs_;  // the last row attributes checked, and what stays
   std::vector<std::pair<int32_t, const host::RowData*>> rows_;

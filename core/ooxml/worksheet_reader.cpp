@@ -153,22 +153,7 @@ class SheetReader {
     } else if (name == "sheetViews") {
       ReadViews(Parse(doc, raw));
     } else if (name == "sheetFormatPr") {
-      pugi::xml_node n = Parse(doc, raw);
-      double h = AttrDouble(n, "defaultRowHeight", -1);
-      if (h >= 0 && h <= 409.5) sheet_.set_default_row_height(h);
-      int64_t base = AttrInt(n, "baseColWidth", 8);
-      extras_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
-      const double w = AttrDouble(n, "defaultColWidth", -1);
-      extras_.has_default_col_width = w >= 0 && w <= 255;
-      sheet_.set_default_column_width(
-          extras_.has_default_col_width
-              ? FileWidthToChars(w, ctx_.max_digit_width)
-              : DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
-      if (extras_.has_default_col_width) {
-        extras_.default_col_width = AttrValue(n, "defaultColWidth");
-        extras_.default_col_chars = sheet_.default_column_width();
-      }
-      extras_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
+      ReadFormatPr(Parse(doc, raw));
     } else if (name == "cols") {
       ReadCols(Parse(doc, raw));
     } else if (name == "sheetProtection") {
@@ -185,28 +170,10 @@ class SheetReader {
         if (a.CellCount() > 1) sheet_.merges().push_back(a);
       }
     } else if (name == "printOptions") {
-      pugi::xml_node n = Parse(doc, raw);
-      host::PageSetup& ps = sheet_.page_setup();
-      ps.print_gridlines = AttrBool(n, "gridLines", false);
-      ps.print_headings = AttrBool(n, "headings", false);
-      ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
-      ps.center_vertically = AttrBool(n, "verticalCentered", false);
-      extras_.print_options_attrs =
-          OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
+      ReadPrintOptions(Parse(doc, raw));
     } else if (name == "pageMargins") {
       page_margins_seen_ = true;
-      pugi::xml_node n = Parse(doc, raw);
-      host::PageSetup& ps = sheet_.page_setup();
-      auto margin = [&](std::string_view a, double& field) {
-        const double inches = AttrDouble(n, a, field / 72);
-        if (inches >= 0 && inches < 100) field = inches * 72;
-      };
-      margin("left", ps.left_margin);
-      margin("right", ps.right_margin);
-      margin("top", ps.top_margin);
-      margin("bottom", ps.bottom_margin);
-      margin("header", ps.header_margin);
-      margin("footer", ps.footer_margin);
+      ReadPageMargins(Parse(doc, raw));
     } else if (name == "pageSetup") {
       page_setup_seen_ = true;
       ReadPageSetup(Parse(doc, raw));
@@ -217,6 +184,50 @@ class SheetReader {
     } else {
       extras_.elements.push_back({name, std::string(raw)});
     }
+  }
+
+  // The default row height and column width, and the other attributes kept for saving.
+  void ReadFormatPr(pugi::xml_node n) {
+    const double h = AttrDouble(n, "defaultRowHeight", -1);
+    if (h >= 0 && h <= 409.5) sheet_.set_default_row_height(h);
+    const int64_t base = AttrInt(n, "baseColWidth", 8);
+    extras_.base_col_width = static_cast<int>(std::clamp<int64_t>(base, 0, 255));
+    const double w = AttrDouble(n, "defaultColWidth", -1);
+    extras_.has_default_col_width = w >= 0 && w <= 255;
+    sheet_.set_default_column_width(
+        extras_.has_default_col_width
+            ? FileWidthToChars(w, ctx_.max_digit_width)
+            : DefaultWidthFromBase(extras_.base_col_width, ctx_.max_digit_width));
+    if (extras_.has_default_col_width) {
+      extras_.default_col_width = AttrValue(n, "defaultColWidth");
+      extras_.default_col_chars = sheet_.default_column_width();
+    }
+    extras_.format_attrs = OtherAttrs(n, {"defaultRowHeight", "baseColWidth", "defaultColWidth"});
+  }
+
+  void ReadPrintOptions(pugi::xml_node n) {
+    host::PageSetup& ps = sheet_.page_setup();
+    ps.print_gridlines = AttrBool(n, "gridLines", false);
+    ps.print_headings = AttrBool(n, "headings", false);
+    ps.center_horizontally = AttrBool(n, "horizontalCentered", false);
+    ps.center_vertically = AttrBool(n, "verticalCentered", false);
+    extras_.print_options_attrs =
+        OtherAttrs(n, {"gridLines", "headings", "horizontalCentered", "verticalCentered"});
+  }
+
+  // Margins in inches, kept in points; a missing or absurd one keeps the default.
+  void ReadPageMargins(pugi::xml_node n) {
+    host::PageSetup& ps = sheet_.page_setup();
+    auto margin = [&](std::string_view a, double& field) {
+      const double inches = AttrDouble(n, a, field / 72);
+      if (inches >= 0 && inches < 100) field = inches * 72;
+    };
+    margin("left", ps.left_margin);
+    margin("right", ps.right_margin);
+    margin("top", ps.top_margin);
+    margin("bottom", ps.bottom_margin);
+    margin("header", ps.header_margin);
+    margin("footer", ps.footer_margin);
   }
 
   void ReadViews(pugi::xml_node views) {

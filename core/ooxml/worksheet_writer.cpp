@@ -324,23 +324,42 @@ struct TextSink {
   }
 };
 
+// The sizing pass: the length, and the text itself while it stays below a limit.
 struct CountSink {
+  std::string& kept;
+  uint64_t limit = 0;
+  bool keeping = false;
   uint64_t bytes = 0;
   std::string scratch;
-  void Put(std::string_view v) { bytes += v.size(); }
-  void Put(char) { ++bytes; }
+  void Put(std::string_view v) {
+    bytes += v.size();
+    if (keeping) kept.append(v), Check();
+  }
+  void Put(char c) {
+    ++bytes;
+    if (keeping) kept.push_back(c), Check();
+  }
   template <typename F>
   void With(F&& f) {
-    scratch.clear();
-    f(scratch);
-    bytes += scratch.size();
+    std::string& into = keeping ? kept : scratch;
+    if (!keeping) scratch.clear();
+    const size_t before = into.size();
+    f(into);
+    bytes += into.size() - before;
+    if (keeping) Check();
+  }
+  void Check() {
+    if (kept.size() < limit) return;
+    keeping = false;
+    kept = std::string();
   }
 };
 
 }  // namespace
 
 WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
-                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx)
+                                 SharedStringsWriter& strings, const WorksheetWriteContext& ctx,
+                                 uint64_t keep_below)
     : sheet_(sheet), strings_(strings) {
   const host::PageSetup& ps = sheet.page_setup();
   std::vector<std::pair<int, std::string>> parts;
@@ -440,10 +459,22 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
     rows_.push_back({r, &rd});
   });
   // The sizing pass: also fixes every string's index in the shared table.
-  CountSink count;
+  CountSink count{whole_, keep_below, keep_below > 0, 0, {}};
+  if (count.keeping) {
+    // Room for what a sheet of these cells is likely to take: never touched beyond the text,
+    // and grown without copying it again.
+    whole_.reserve(std::min<uint64_t>(keep_below, head_.size() + 64 * sheet.cells().CellCount()));
+    whole_ = head_;
+  }
   for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
   shared_groups_.clear();
   size_ = head_.size() + count.bytes + tail_.size();
+  if (count.keeping && size_ < keep_below) {
+    whole_ += tail_;
+    kept_ = true;
+  } else {
+    whole_ = std::string();
+  }
 }
 
 template <typename Sink>
@@ -603,6 +634,15 @@ void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizin
 }
 
 bool WorksheetWriter::Next(std::string& out, size_t piece) {
+  if (kept_ && stage_ == 0) {
+    if (out.empty())
+      out.swap(whole_);
+    else
+      out += whole_;
+    whole_ = std::string();
+    stage_ = 2;
+    return false;
+  }
   if (stage_ == 0) {
     out += head_;
     stage_ = 1;

@@ -244,9 +244,12 @@ class XlsxWriter {
     ctx.max_digit_width = mdw_;
     ctx.active = &sheet == active_ && !other_active_;
     WriteSheetComments(sheet, own, part, rels, ctx);
-    // Big sheets are generated while the archive is compressed, never held whole.
-    WorksheetWriter& writer =
-        *writers_.emplace_back(std::make_unique<WorksheetWriter>(sheet, own, strings_, ctx));
+    // Sheets are written whole while they are measured, within the package's allowance for
+    // parts held whole; the others are generated while the archive is compressed.
+    const uint64_t keep_below = std::min(kWholePartLimit, whole_allowance_) + 1;
+    WorksheetWriter& writer = *writers_.emplace_back(
+        std::make_unique<WorksheetWriter>(sheet, own, strings_, ctx, keep_below));
+    if (writer.kept()) whole_allowance_ -= writer.size();
     entries_.push_back({part,
                         {},
                         true,
@@ -466,8 +469,9 @@ class XlsxWriter {
   std::deque<std::string> owned_;  // texts the entries point into
   std::vector<ZipEntry> entries_;
   std::vector<std::unique_ptr<WorksheetWriter>> writers_;
-  std::set<std::string> used_;     // lower-case names of parts written
-  std::set<std::string> dropped_;  // lower-case names of kept parts left out
+  uint64_t whole_allowance_ = kWholePartsLimit;  // bytes of sheets still to be kept whole
+  std::set<std::string> used_;                   // lower-case names of parts written
+  std::set<std::string> dropped_;                // lower-case names of kept parts left out
   ContentTypes types_;
   SharedStringsWriter strings_;
 

@@ -60,6 +60,19 @@ TEST(WriteZip, PartsOfEverySizeComeBackWhole) {
   EXPECT_EQ(ReadBack(zip, "streamed.xml"), streamed);
 }
 
+// Parts held whole have an allowance together: past it, generated parts are streamed, and
+// all come back alike.
+TEST(WriteZip, GeneratedPartsPastTheWholeAllowanceAreStreamed) {
+  const size_t size = kWholePartsLimit / 3 + 1;
+  const std::string a = SheetLike(size, 5), b = SheetLike(size, 6), c = SheetLike(size, 7);
+  const std::string zip =
+      WriteZip({Generated("a.xml", a, 1 << 20, a.size()), Generated("b.xml", b, 1 << 20, b.size()),
+                Generated("c.xml", c, 1 << 20, c.size())});
+  EXPECT_EQ(ReadBack(zip, "a.xml"), a);
+  EXPECT_EQ(ReadBack(zip, "b.xml"), b);
+  EXPECT_EQ(ReadBack(zip, "c.xml"), c);
+}
+
 // A writer that measured wrongly would leave a part that other programs read cut short.
 TEST(WriteZip, GeneratedPartsOfAnotherLengthThanMeasuredAreRefused) {
   const std::string text = SheetLike(100000, 4);

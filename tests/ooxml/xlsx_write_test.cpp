@@ -378,6 +378,33 @@ TEST(XlsxWrite, SheetPiecesAddUpToTheMeasuredPart) {
   EXPECT_EQ(a.Finish(Namespaces::Transitional()), b.Finish(Namespaces::Transitional()));
 }
 
+// A sheet written whole while it is measured is the same text, and gives the shared strings
+// the same indices; one over the limit is written piece by piece as before.
+TEST(XlsxWrite, SheetKeptWholeIsTheTextWrittenInPieces) {
+  auto book = BuildSample();
+  const host::Worksheet& sheet = book->Sheet(1);
+  WorksheetWriteContext ctx;
+  ctx.ns = &Namespaces::Transitional();
+  SharedStringsWriter a(book->strings());
+  std::string pieces;
+  WorksheetWriter streamed(sheet, nullptr, a, ctx);
+  while (streamed.Next(pieces, 1)) {
+  }
+  for (const uint64_t keep_below : {pieces.size() + 1, pieces.size()}) {
+    SharedStringsWriter b(book->strings());
+    WorksheetWriter writer(sheet, nullptr, b, ctx, keep_below);
+    EXPECT_EQ(writer.kept(), keep_below > pieces.size());
+    EXPECT_EQ(writer.size(), pieces.size());
+    std::string out;
+    while (writer.Next(out, 1)) {
+    }
+    EXPECT_EQ(out, pieces);
+    SharedStringsWriter c(book->strings());
+    WorksheetWriter(sheet, nullptr, c, ctx);
+    EXPECT_EQ(b.Finish(Namespaces::Transitional()), c.Finish(Namespaces::Transitional()));
+  }
+}
+
 TEST(XlsxWrite, HiddenActiveSheetGivesWayToAVisibleOne) {
   host::Workbook book("h.xlsx");
   host::Worksheet& a = book.AddSheet("A", 1);
