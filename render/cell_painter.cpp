@@ -68,22 +68,23 @@ QPen BorderPen(const host::BorderLine& b) {
   return pen;
 }
 
-void PaintBorders(QPainter& painter, const host::Style& style, const QRectF& r) {
+// Border lines gathered for painting, each with its pen, in painting order.
+using BorderLines = std::vector<std::pair<QPen, QLineF>>;
+
+void AddBorders(BorderLines& out, const host::Style& style, const QRectF& r) {
   const auto line = [&](host::BorderSlot slot, QLineF l) {
     const host::BorderLine& b = style.borders[slot];
     if (!b.IsSet()) return;
     const QPen pen = BorderPen(b);
     if (b.line_style == host::kXlDouble) {
       // Two thin lines a line's width either side of the edge.
-      QPen thin(pen.color(), 0.5);
-      painter.setPen(thin);
+      const QPen thin(pen.color(), 0.5);
       const QPointF n = QLineF(QPointF(), QPointF(-(l.dy()), l.dx())).unitVector().p2() * 0.75;
-      painter.drawLine(l.translated(n));
-      painter.drawLine(l.translated(-n));
+      out.emplace_back(thin, l.translated(n));
+      out.emplace_back(thin, l.translated(-n));
       return;
     }
-    painter.setPen(pen);
-    painter.drawLine(l);
+    out.emplace_back(pen, l);
   };
   line(host::kLeft, QLineF(r.topLeft(), r.bottomLeft()));
   line(host::kRight, QLineF(r.topRight(), r.bottomRight()));
@@ -91,6 +92,19 @@ void PaintBorders(QPainter& painter, const host::Style& style, const QRectF& r) 
   line(host::kBottom, QLineF(r.bottomLeft(), r.bottomRight()));
   line(host::kDiagonalDown, QLineF(r.topLeft(), r.bottomRight()));
   line(host::kDiagonalUp, QLineF(r.bottomLeft(), r.topRight()));
+}
+
+// Paints the lines in order, each stretch of one pen in one call: a page of answer boxes is
+// then a few strokes, not one per edge.
+void PaintBorderLines(QPainter& painter, const BorderLines& lines) {
+  std::vector<QLineF> stretch;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    stretch.push_back(lines[i].second);
+    if (i + 1 < lines.size() && lines[i + 1].first == lines[i].first) continue;
+    painter.setPen(lines[i].first);
+    painter.drawLines(stretch.data(), static_cast<int>(stretch.size()));
+    stretch.clear();
+  }
 }
 
 // The whole box of `merge` in the coordinates of `grid`, reaching past the grid's area where the
@@ -168,17 +182,36 @@ double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t ro
 
 namespace {
 
-// True when every glyph's em square, with a quarter em for ink that overhangs it, and every line
-// lie inside `clip`: clipping to it would then change nothing.
+// Ink within half a point of a clip's edge is clipped anyway: a screen's antialiasing may reach
+// that far past the outline.
+constexpr double kInkMargin = 0.5;
+
+// The ink of a glyph as painted at `origin` (a turned glyph a quarter turn clockwise about the
+// centre of its square), in the layout's coordinates.
+QRectF InkBox(const PlacedGlyph& g, uint32_t glyph) {
+  const QRectF em = g.face->InkEm(glyph);
+  const QRectF ink(g.origin + em.topLeft() * g.size, em.size() * g.size);
+  if (!g.turned) return ink;
+  const QPointF c = g.square.center();
+  return QRectF(QPointF(c.x() - (ink.bottom() - c.y()), c.y() + (ink.left() - c.x())),
+                QPointF(c.x() - (ink.top() - c.y()), c.y() + (ink.right() - c.x())));
+}
+
+// True when the ink of every glyph and every line lies inside `clip` with a margin: clipping to
+// it would then change nothing.
 bool WellInside(const CellTextLayout& layout, const QRectF& clip) {
+  const QRectF inner = clip.adjusted(kInkMargin, kInkMargin, -kInkMargin, -kInkMargin);
+  const auto inside = [&](const QRectF& r) {
+    return r.left() >= inner.left() && r.right() <= inner.right() && r.top() >= inner.top() &&
+           r.bottom() <= inner.bottom();
+  };
   for (const PlacedGlyph& g : layout.glyphs) {
-    const double m = g.size / 4;
-    if (!clip.contains(g.square.adjusted(-m, -m, m, m))) return false;
+    if (!inside(InkBox(g, g.glyph))) return false;
+    if (g.text_glyph != 0 && !inside(InkBox(g, g.text_glyph))) return false;
   }
   for (const TextLine& l : layout.lines) {
     const double m = l.width;
-    if (!clip.contains(QRectF(l.line.p1(), l.line.p2()).normalized().adjusted(-m, -m, m, m)))
-      return false;
+    if (!inside(QRectF(l.line.p1(), l.line.p2()).normalized().adjusted(-m, -m, m, m))) return false;
   }
   return true;
 }
@@ -194,10 +227,14 @@ CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, in
 void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
                             const QRectF& clip) {
   if (layout.glyphs.empty() && layout.lines.empty()) return;
-  painter.save();
-  // A clip costs a clip path in a PDF for every cell; text well inside its clip needs none.
-  if (layout.rotation != 0 || !WellInside(layout, clip))
+  // A clip, and a saved state, cost a clip path and a graphics state in a PDF for every cell;
+  // text well inside its clip needs neither, only its pen put back.
+  const bool plain = layout.rotation == 0 && WellInside(layout, clip);
+  const QPen old_pen = painter.pen();
+  if (!plain) {
+    painter.save();
     painter.setClipRect(clip, Qt::IntersectClip);
+  }
   if (layout.rotation != 0) {
     painter.translate(cell.center());
     painter.rotate(-layout.rotation);
@@ -257,7 +294,11 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
     painter.setPen(pen);
     painter.drawLine(l.line);
   }
-  painter.restore();
+  if (plain) {
+    painter.setPen(old_pen);
+  } else {
+    painter.restore();
+  }
 }
 
 namespace {
@@ -326,6 +367,7 @@ QRectF SpillClip(const host::Worksheet& sheet, const GridGeometry& grid, const h
 
 void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const GridGeometry& grid,
                      const host::Area& area) {
+  BorderLines lines;
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     const host::Style& style = sheet.styles().Get(cell.style);
     bool any = false;
@@ -334,8 +376,9 @@ void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const Grid
     const host::Area* merge = MergeAt(sheet, row, cell.col);
     const QRectF box = merge ? grid.Box(merge->top, merge->left, merge->bottom, merge->right)
                              : grid.CellBox(row, cell.col);
-    PaintBorders(painter, style, box);
+    AddBorders(lines, style, box);
   });
+  PaintBorderLines(painter, lines);
 }
 
 }  // namespace

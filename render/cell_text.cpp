@@ -34,11 +34,13 @@ struct Item {
 
 std::vector<Item> Itemize(FontCatalog& fonts, const StyledText& t) {
   std::vector<Item> items;
+  // Each font of the cell is looked up once, not once a character.
+  std::vector<const FontFace*> primary(t.fonts.size(), nullptr);
   for (size_t i = 0; i < t.text.size(); ++i) {
     const uint16_t fi = t.font_of[i];
     const host::Font& f = t.fonts[fi];
-    const FontFace& primary = fonts.Face(f.name, f.bold, f.italic);
-    const FontFace* face = &fonts.FaceFor(primary, t.text[i], f.bold);
+    if (primary[fi] == nullptr) primary[fi] = &fonts.Face(f.name, f.bold, f.italic);
+    const FontFace* face = &fonts.FaceFor(*primary[fi], t.text[i], f.bold);
     if (!items.empty() && items.back().font == fi && items.back().face == face &&
         t.text[i] != U'\n' && t.text[i - 1] != U'\n') {
       items.back().end = i + 1;

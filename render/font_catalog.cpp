@@ -121,11 +121,20 @@ double FontFace::AdvanceEm(uint32_t glyph) const {
   return hb_font_get_glyph_h_advance(hb_, glyph) / units_per_em_;
 }
 
+bool FontFace::Supports(char32_t c) const {
+  const auto [it, added] = supports_.try_emplace(c, false);
+  if (added) it->second = raw_.supportsCharacter(c);
+  return it->second;
+}
+
 QRectF FontFace::InkEm(uint32_t glyph) const {
+  const auto [it, added] = ink_.try_emplace(glyph);
   hb_glyph_extents_t e;
-  if (!hb_font_get_glyph_extents(hb_, glyph, &e)) return {};
-  const double u = units_per_em_;
-  return QRectF(e.x_bearing / u, -e.y_bearing / u, e.width / u, -e.height / u);
+  if (added && hb_font_get_glyph_extents(hb_, glyph, &e)) {
+    const double u = units_per_em_;
+    it->second = QRectF(e.x_bearing / u, -e.y_bearing / u, e.width / u, -e.height / u);
+  }
+  return it->second;
 }
 
 FontCatalog::FontCatalog() = default;
@@ -149,11 +158,24 @@ std::string FontCatalog::FamilyFor(std::string_view workbook_name) {
 }
 
 const FontFace& FontCatalog::Face(std::string_view workbook_name, bool bold, bool italic) {
+  // Cell after cell asks for the same font: the last answer is checked before the map.
+  if (last_face_ != nullptr && last_bold_ == bold && last_italic_ == italic &&
+      last_name_ == workbook_name) {
+    return *last_face_;
+  }
   const auto key = std::make_tuple(std::string(workbook_name), bold, italic);
-  if (auto it = by_name_.find(key); it != by_name_.end()) return *it->second;
-  const FontFace* face = &Installed(FamilyFor(workbook_name), bold, italic);
-  if (!face->IsValid()) face = &Installed(std::string(kFallbackFamily), bold, italic);
-  by_name_.emplace(key, face);
+  const FontFace* face = nullptr;
+  if (auto it = by_name_.find(key); it != by_name_.end()) {
+    face = it->second;
+  } else {
+    face = &Installed(FamilyFor(workbook_name), bold, italic);
+    if (!face->IsValid()) face = &Installed(std::string(kFallbackFamily), bold, italic);
+    by_name_.emplace(key, face);
+  }
+  last_name_ = workbook_name;
+  last_bold_ = bold;
+  last_italic_ = italic;
+  last_face_ = face;
   return *face;
 }
 

@@ -31,7 +31,8 @@ class FontFace {
 
   bool IsValid() const { return raw_.isValid(); }
   std::string FamilyName() const { return raw_.familyName().toStdString(); }
-  bool Supports(char32_t c) const { return raw_.supportsCharacter(c); }
+  // Whether the face has a glyph for `c`; remembered per character, as every cell asks again.
+  bool Supports(char32_t c) const;
   // The face at `points` (the painter's unit). Cached; the returned font is implicitly shared.
   QRawFont AtSize(double points) const;
   // HarfBuzz font over this face's tables, scaled so positions come in font units.
@@ -42,7 +43,7 @@ class FontFace {
   double descent() const { return descent_; }
   // Horizontal advance of a glyph in em.
   double AdvanceEm(uint32_t glyph) const;
-  // The glyph's ink box in em, y down from the baseline origin.
+  // The glyph's ink box in em, y down from the baseline origin; remembered per glyph.
   QRectF InkEm(uint32_t glyph) const;
 
   // What Shape made of `text` in this face, when it is remembered; null otherwise. A printed
@@ -60,6 +61,8 @@ class FontFace {
   double ascent_ = 0.88;
   double descent_ = 0.12;
   mutable std::map<int, QRawFont> sized_;  // by size in 1/64 point
+  mutable std::unordered_map<char32_t, bool> supports_;
+  mutable std::unordered_map<uint32_t, QRectF> ink_;
   struct TextHash {
     using is_transparent = void;
     size_t operator()(std::u32string_view text) const {
@@ -95,6 +98,10 @@ class FontCatalog {
   const FontFace& Installed(const std::string& family, bool bold, bool italic);
   std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FontFace>> faces_;
   std::map<std::tuple<std::string, bool, bool>, const FontFace*> by_name_;
+  std::string last_name_;
+  bool last_bold_ = false;
+  bool last_italic_ = false;
+  const FontFace* last_face_ = nullptr;
 };
 
 }  // namespace tessarin::render

@@ -46,8 +46,25 @@ uint64_t Slot(uint32_t hash, uint32_t id) { return (uint64_t{hash} << 32) | (id 
 
 StringPool::StringPool() {
   slots_.assign(1024, 0);
-  entries_.push_back({"", 0, HashBytes({})});
-  slots_[entries_[0].hash & (slots_.size() - 1)] = Slot(entries_[0].hash, 0);
+  const uint32_t h = HashBytes({});
+  Append({"", 0, h});
+  slots_[h & (slots_.size() - 1)] = Slot(h, 0);
+}
+
+void StringPool::Append(const Entry& e) {
+  if (count_ <= kChunkMask) {
+    first_.push_back(e);
+    if (chunks_.empty()) chunks_.push_back(nullptr);
+    chunks_[0] = first_.data();  // the vector may have moved
+  } else {
+    const size_t at = count_ & kChunkMask;
+    if (at == 0) {
+      more_.push_back(std::make_unique<Entry[]>(size_t{1} << kChunkBits));
+      chunks_.push_back(more_.back().get());
+    }
+    chunks_.back()[at] = e;
+  }
+  ++count_;
 }
 
 const char* StringPool::Store(std::string_view text) {
@@ -75,10 +92,11 @@ const char* StringPool::Store(std::string_view text) {
 void StringPool::Grow() {
   std::vector<uint64_t> slots(slots_.size() * 2, 0);
   const size_t mask = slots.size() - 1;
-  for (uint32_t id = 0; id < entries_.size(); ++id) {
-    size_t i = entries_[id].hash & mask;
+  for (uint32_t id = 0; id < count_; ++id) {
+    const uint32_t h = At(id).hash;
+    size_t i = h & mask;
     while (slots[i] != 0) i = (i + 1) & mask;
-    slots[i] = Slot(entries_[id].hash, id);
+    slots[i] = Slot(h, id);
   }
   slots_.swap(slots);
 }
@@ -90,20 +108,21 @@ uint32_t StringPool::Intern(std::string_view text) {
   while (uint64_t slot = slots_[i]) {
     if (static_cast<uint32_t>(slot >> 32) == h) {
       const uint32_t id = static_cast<uint32_t>(slot) - 1;
-      const Entry& e = entries_[id];
+      const Entry& e = At(id);
       if (e.size == text.size() && std::memcmp(e.data, text.data(), e.size) == 0) return id;
     }
     i = (i + 1) & mask;
   }
-  const uint32_t id = static_cast<uint32_t>(entries_.size());
-  entries_.push_back({Store(text), static_cast<uint32_t>(text.size()), h});
+  const uint32_t id = static_cast<uint32_t>(count_);
+  Append({Store(text), static_cast<uint32_t>(text.size()), h});
   slots_[i] = Slot(h, id);
-  if (entries_.size() * 2 > slots_.size()) Grow();
+  if (count_ * 4 > slots_.size() * 3) Grow();
   return id;
 }
 
 size_t StringPool::MemoryBytes() const {
-  return entries_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(uint64_t) +
+  return (first_.capacity() + more_.size() * (size_t{1} << kChunkBits)) * sizeof(Entry) +
+         chunks_.capacity() * sizeof(Entry*) + slots_.capacity() * sizeof(uint64_t) +
          (blocks_.size() * kBlockBytes > stored_bytes_ ? blocks_.size() * kBlockBytes
                                                        : stored_bytes_);
 }

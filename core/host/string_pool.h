@@ -18,8 +18,11 @@ class StringPool {
 
   // Returns the id of `text`, adding it when it is new.
   uint32_t Intern(std::string_view text);
-  std::string_view Get(uint32_t id) const { return {entries_[id].data, entries_[id].size}; }
-  size_t size() const { return entries_.size(); }
+  std::string_view Get(uint32_t id) const {
+    const Entry& e = chunks_[id >> kChunkBits][id & kChunkMask];
+    return {e.data, e.size};
+  }
+  size_t size() const { return count_; }
   size_t MemoryBytes() const;
 
  private:
@@ -28,12 +31,23 @@ class StringPool {
     uint32_t size;
     uint32_t hash;
   };
+  // Entries live in chunks of 65,536 that never move: a pool of millions of strings grows by a
+  // chunk at a time, never holding a doubled array and its copy. The first chunk grows as a
+  // vector, so a small workbook's pool stays small.
+  static constexpr uint32_t kChunkBits = 16;
+  static constexpr uint32_t kChunkMask = (1u << kChunkBits) - 1;
+  const Entry& At(uint32_t id) const { return chunks_[id >> kChunkBits][id & kChunkMask]; }
+  void Append(const Entry& e);
   const char* Store(std::string_view text);
   void Grow();
 
-  std::vector<Entry> entries_;
+  std::vector<Entry> first_;                    // ids 0 .. 65,535
+  std::vector<std::unique_ptr<Entry[]>> more_;  // each further 65,536 ids
+  std::vector<Entry*> chunks_;                  // chunks_[0] is first_.data()
+  size_t count_ = 0;
   // Open addressing: (hash << 32) | (id + 1), 0 = free. The hash in the slot spares a look at
-  // the entry for every probe that cannot match.
+  // the entry for every probe that cannot match. Filled up to three quarters: with the hash in
+  // the slot a probe is a read of the next word, and the table is half the size.
   std::vector<uint64_t> slots_;
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t block_used_ = 0;

@@ -201,6 +201,7 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
       sst.rich.emplace(static_cast<uint32_t>(sst.size()), std::move(rich));
     add(text);
   }
+  sst.Trim();
   return sst;
 }
 

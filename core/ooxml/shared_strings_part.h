@@ -33,6 +33,11 @@ class SharedStrings {
  public:
   void Reserve(size_t items) { ends_.reserve(items); }
   void Add(std::string_view text);
+  // Gives back the room that growing left unused: the table is kept while every sheet is read.
+  void Trim() {
+    texts_.shrink_to_fit();
+    ends_.shrink_to_fit();
+  }
   size_t size() const { return ends_.size(); }
   size_t text_bytes() const { return texts_.size(); }
   std::string_view Text(size_t index) const;

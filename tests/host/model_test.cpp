@@ -19,14 +19,20 @@ TEST(StringPool, EqualTextsShareAnIdAndViewsStayValid) {
   std::vector<uint32_t> ids;
   for (const std::string& t : texts) ids.push_back(pool.Intern(t));
   const std::string_view first = pool.Get(ids[0]);
-  for (int i = 0; i < 100000; ++i) pool.Intern("q" + std::to_string(i));  // grows many times
+  // Grows many times, past the first chunk of entries: every id still gives back its text.
+  std::vector<uint32_t> more;
+  for (int i = 0; i < 200000; ++i) more.push_back(pool.Intern("q" + std::to_string(i)));
+  for (int i = 0; i < 200000; ++i) {
+    ASSERT_EQ(pool.Get(more[i]), "q" + std::to_string(i)) << i;
+    ASSERT_EQ(pool.Intern("q" + std::to_string(i)), more[i]) << i;
+  }
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(pool.Intern(texts[i]), ids[i]) << i;
     EXPECT_EQ(pool.Get(ids[i]), texts[i]) << i;
     for (size_t j = 0; j < i; ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
   }
   EXPECT_EQ(first.data(), pool.Get(ids[0]).data());
-  EXPECT_EQ(pool.size(), texts.size() + 1 + 100000);
+  EXPECT_EQ(pool.size(), texts.size() + 1 + 200000);
 }
 
 TEST(CellStore, RowsTypedLikeTheRowAboveAllocateOnce) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include "core/host/units.h"
 #include "render/cell_painter.h"
 #include "tests/render/render_fixture.h"
 
@@ -303,6 +304,41 @@ TEST_F(CellTextTest, LongTextSpillsOverEmptyNeighboursAndStopsAtAFilledOne) {
   const std::vector<bool> free_ink = InkColumns(without);
   EXPECT_GT(std::count(free_ink.begin() + 168 * 2, free_ink.end(), true),
             std::count(ink.begin() + 168 * 2, ink.end(), true) + 10);
+}
+
+TEST_F(CellTextTest, TextPastItsCellIsCutAtTheEdgeAndTextInsideLeavesThePenAsItWas) {
+  Worksheet().SetColumnWidth(2, 6.4);  // 42 points
+  Worksheet().SetRowHeight(2, 60);
+  const auto paint = [&](std::string_view text) {
+    Vertical(text, 11, 60, false);
+    QImage image(QSize(3 * 42 * 2, 200 * 2), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(2, 2);
+    painter.setPen(QColor(0x12, 0x34, 0x56));
+    CellPainter(fonts_).Paint(painter, Worksheet(), host::Area{1, 1, 3, 3}, QPointF());
+    EXPECT_EQ(painter.pen().color(), QColor(0x12, 0x34, 0x56));
+    painter.end();
+    return image;
+  };
+  // The cell B2 spans 60 points below row 1; ten squares of 11 points run past it.
+  const double bottom = host::RowPoints(Worksheet(), 1) + 60;
+  const auto ink_below = [&](const QImage& image) {
+    for (int y = int(bottom * 2) + 2; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (qGray(image.pixel(x, y)) < 200) return true;
+      }
+    }
+    return false;
+  };
+  EXPECT_FALSE(ink_below(paint("カワでさかなをつる山川")));
+  const QImage short_text = paint("ヤマ。");
+  EXPECT_FALSE(ink_below(short_text));
+  bool any = false;
+  for (int y = 0; y < int(bottom * 2) && !any; ++y) {
+    for (int x = 0; x < short_text.width() && !any; ++x) any = qGray(short_text.pixel(x, y)) < 200;
+  }
+  EXPECT_TRUE(any);
 }
 
 // Paints `area` of the sheet at 2 pixels a point, the area's top-left `origin` points from the
