@@ -154,6 +154,11 @@ bool ScriptRunner::RunLine(std::string_view line, int line_number) {
   } catch (const json::parse_error& e) {
     transcript_.Write({{"error", "not valid JSON: " + ParseErrorText(e)}, {"line", line_number}});
     return false;
+  } catch (const json::out_of_range&) {
+    // A number past what a double holds (1e99999): well-formed, but no value a step can take.
+    transcript_.Write(
+        {{"error", "a number on the line is too large to be a value"}, {"line", line_number}});
+    return false;
   }
   return RunParsed(step, line_number);
 }

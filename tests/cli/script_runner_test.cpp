@@ -96,7 +96,9 @@ TEST(ScriptRunner, LinesThatAreNoStepStopTheRun) {
   for (const char* line :
        {"{\"new\": tru", "[1, 2]", "\"call\"", "42", "{}", "{\"Call\": \"START\"}",
         "{\"new\": true, \"show\": \"state\"}", "{\"new\": true} {\"new\": true}", "\xff\xfe{}",
-        "{\"type\": \"\xc3\x28\"}"}) {
+        "{\"type\": \"\xc3\x28\"}",
+        // Numbers past a double: well-formed JSON the parser refuses with its own exception.
+        "1e99999", "{\"type\": {\"cell\": \"A1\", \"value\": 1e400}}"}) {
     RunResult run =
         RunScript(std::string("{\"new\": true}\n") + line + "\n{\"show\": \"state\"}\n");
     EXPECT_EQ(run.code, kExitBadScript) << line;
