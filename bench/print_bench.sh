@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-5}
-tessarin="$PWD/$build/app/cli/tessarin"
+case $build in /*) ;; *) build="$PWD/$build" ;; esac  # relative to the repository
+tessarin="$build/app/cli/tessarin"
 work=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 export HOME="$work/home"
