@@ -41,7 +41,7 @@ for page in range(25):
             steps.append({"type": {"cell": f"{col}{row}", "value": f"未登録{row}{col}"}})
 steps.append({"save": "notfound.xlsx"})
 write("make_notfound.jsonl", steps)
-write("opensave.jsonl", [{"open": "t1000.xlsx"}, {"save": "opensave-out.xlsx"}])
+write("opensave.jsonl", [{"open": "t1000.xlsx"}, {"save": "out-opensave.xlsx"}])
 write("open100k.jsonl", [{"open": "q100k.xlsx"}])
 text = ("山川田日月火水木金土" * 3277)[:32767]
 steps = [{"new": True}]
@@ -52,7 +52,7 @@ write("wrap.jsonl", steps)
 runs = [{"start": i + 1, "length": 1, "font": {"bold": i % 2 == 0, "size": 12 if i % 3 else 14}}
         for i in range(20000)]
 write("runs.jsonl", [{"new": True}, {"type": {"cell": "A1", "value": "あ" * 32767}},
-                     {"format": {"cell": "A1", "runs": runs}}, {"save": "runs.xlsx"}])
+                     {"format": {"cell": "A1", "runs": runs}}, {"save": "out-runs.xlsx"}])
 PY
 "$after" script make_notfound.jsonl > /dev/null
 
@@ -64,6 +64,9 @@ measure() {
   shift
   : > samples.txt
   for i in $(seq "$n"); do
+    # Each run writes a new file, as a first run does: saving over a workbook of another
+    # name reads it first, to keep its record.
+    rm -f out-*
     if ! /usr/bin/time -f '%U %S %e %M' -o one.txt "$@" > /dev/null 2> err.txt; then
       echo "failed ($(tail -c 200 err.txt | tr '\n' ' '))"
       return
@@ -90,11 +93,11 @@ row() {  # row LABEL RUNS ARGS... (ARGS run with each build's tessarin in front)
 numbers=$(seq -s, 1 1000)
 row "open + save (1,000-question test book)" "$runs" script opensave.jsonl
 os_b=${last_before[0]} os_a=${last_after[0]}
-row "mark --wrong 1..1000" "$runs" mark t1000.xlsx --wrong "$numbers" -o marked.xlsx
+row "mark --wrong 1..1000" "$runs" mark t1000.xlsx --wrong "$numbers" -o out-marked.xlsx
 echo "  mark against open + save (cpu): before $(ratio "${last_before[0]}" "$os_b")x, after $(ratio "${last_after[0]}" "$os_a")x"
-row "answers --show, 1,000 of 100,000 found" "$runs" answers t1000.xlsx --show -o shown.xlsx
-row "answers --show, 1,000 texts not found" "$runs" answers notfound.xlsx --show -o shown2.xlsx
-row "answers --erase" "$runs" answers t1000.xlsx --erase -o erased.xlsx
+row "answers --show, 1,000 of 100,000 found" "$runs" answers t1000.xlsx --show -o out-shown.xlsx
+row "answers --show, 1,000 texts not found" "$runs" answers notfound.xlsx --show -o out-shown2.xlsx
+row "answers --erase" "$runs" answers t1000.xlsx --erase -o out-erased.xlsx
 row "report duplicates, groups of 50" 3 report groups50.xlsx duplicates
 # The uneven report ran out of memory before: it runs once per build, under a 4 GiB cap.
 b=$( (ulimit -v 4194304; measure 1 "$before" report uneven.xlsx duplicates) )
@@ -108,5 +111,5 @@ row "print 100 test pages" "$runs" print t100pages.xlsx -o p100.pdf
 echo "  ms a test page, 100 pages against 10 (cpu): before $(awk -v a="${last_before[0]}" -v b="$p10_b" 'BEGIN { printf "%.2f", (a - b) / 90 * 1000 }'), after $(awk -v a="${last_after[0]}" -v b="$p10_a" 'BEGIN { printf "%.2f", (a - b) / 90 * 1000 }')"
 row "open 100,000 questions" "$runs" script open100k.jsonl
 op_b=${last_before[0]} op_a=${last_after[0]}
-row "create --count 40 from 100,000 questions" "$runs" create q100k.xlsx --count 40 -o made.xlsx
+row "create --count 40 from 100,000 questions" "$runs" create q100k.xlsx --count 40 -o out-made.xlsx
 echo "  create against opening (cpu): before $(ratio "${last_before[0]}" "$op_b")x, after $(ratio "${last_after[0]}" "$op_a")x"
