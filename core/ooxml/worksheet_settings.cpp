@@ -1,5 +1,6 @@
 // The worksheet's small elements (format, views, columns, margins, page setup), read through a
-// DOM: they are a few hundred bytes at most, so clarity wins over a scanner here.
+// DOM: they are a few hundred bytes at most, so clarity wins over a scanner here. The margins and
+// page setup are also written here: the reader keeps their written form to know them unchanged.
 #include "core/ooxml/worksheet_settings.h"
 
 #include <algorithm>
@@ -202,6 +203,38 @@ void ReadPageSetup(pugi::xml_node n, bool fit_to_page, host::Worksheet& sheet,
   extras.page_setup_attrs = OtherAttrs(
       n, {"paperSize", "orientation", "scale", "fitToWidth", "fitToHeight", "useFirstPageNumber",
           "firstPageNumber", "pageOrder", "blackAndWhite", "draft", "cellComments"});
+}
+
+std::string PageMarginsXml(const host::PageSetup& ps) {
+  std::string m = "<pageMargins";
+  AppendAttrNumber(m, "left", ps.left_margin / 72);
+  AppendAttrNumber(m, "right", ps.right_margin / 72);
+  AppendAttrNumber(m, "top", ps.top_margin / 72);
+  AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
+  AppendAttrNumber(m, "header", ps.header_margin / 72);
+  AppendAttrNumber(m, "footer", ps.footer_margin / 72);
+  return m + "/>";
+}
+
+std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* extras) {
+  std::string out = "<pageSetup";
+  AppendAttr(out, "paperSize", ps.paper_size);
+  if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
+  if (ps.first_page_number != host::kXlAutomatic)
+    AppendAttr(out, "firstPageNumber", ps.first_page_number);
+  if (ps.fit_wide != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToWidth", ps.fit_wide);
+  if (ps.fit_tall != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToHeight", ps.fit_tall);
+  if (ps.order == host::kXlOverThenDown) out += " pageOrder=\"overThenDown\"";
+  out += ps.orientation == host::kXlLandscape ? " orientation=\"landscape\""
+                                              : " orientation=\"portrait\"";
+  if (ps.black_and_white) out += " blackAndWhite=\"1\"";
+  if (ps.draft) out += " draft=\"1\"";
+  if (ps.print_comments == host::kXlPrintSheetEnd) out += " cellComments=\"atEnd\"";
+  if (ps.print_comments == host::kXlPrintInPlace) out += " cellComments=\"asDisplayed\"";
+  if (ps.first_page_number != host::kXlAutomatic) out += " useFirstPageNumber=\"1\"";
+  if (extras) out += extras->page_setup_attrs;
+  out += "/>";
+  return out;
 }
 
 }  // namespace tessarin::ooxml

@@ -244,42 +244,6 @@ std::string ColsXml(const host::Worksheet& sheet, int mdw, std::string_view root
   return out.empty() ? out : "<cols>" + out + "</cols>";
 }
 
-}  // namespace
-
-std::string PageMarginsXml(const host::PageSetup& ps) {
-  std::string m = "<pageMargins";
-  AppendAttrNumber(m, "left", ps.left_margin / 72);
-  AppendAttrNumber(m, "right", ps.right_margin / 72);
-  AppendAttrNumber(m, "top", ps.top_margin / 72);
-  AppendAttrNumber(m, "bottom", ps.bottom_margin / 72);
-  AppendAttrNumber(m, "header", ps.header_margin / 72);
-  AppendAttrNumber(m, "footer", ps.footer_margin / 72);
-  return m + "/>";
-}
-
-std::string PageSetupXml(const host::PageSetup& ps, const SheetExtras* extras) {
-  std::string out = "<pageSetup";
-  AppendAttr(out, "paperSize", ps.paper_size);
-  if (ps.zoom != 0 && ps.zoom != 100) AppendAttr(out, "scale", ps.zoom);
-  if (ps.first_page_number != host::kXlAutomatic)
-    AppendAttr(out, "firstPageNumber", ps.first_page_number);
-  if (ps.fit_wide != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToWidth", ps.fit_wide);
-  if (ps.fit_tall != (ps.zoom == 0 ? 1 : 0)) AppendAttr(out, "fitToHeight", ps.fit_tall);
-  if (ps.order == host::kXlOverThenDown) out += " pageOrder=\"overThenDown\"";
-  out += ps.orientation == host::kXlLandscape ? " orientation=\"landscape\""
-                                              : " orientation=\"portrait\"";
-  if (ps.black_and_white) out += " blackAndWhite=\"1\"";
-  if (ps.draft) out += " draft=\"1\"";
-  if (ps.print_comments == host::kXlPrintSheetEnd) out += " cellComments=\"atEnd\"";
-  if (ps.print_comments == host::kXlPrintInPlace) out += " cellComments=\"asDisplayed\"";
-  if (ps.first_page_number != host::kXlAutomatic) out += " useFirstPageNumber=\"1\"";
-  if (extras) out += extras->page_setup_attrs;
-  out += "/>";
-  return out;
-}
-
-namespace {
-
 // True when a stored cell carries nothing a file needs: no value, formula or visible reading,
 // and no format of its own over its row's and column's.
 bool IsBareCell(const host::Worksheet& sheet, const RowData& rd, int32_t r, const Cell& c) {
