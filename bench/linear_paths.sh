@@ -57,25 +57,8 @@ PY
 "$after" script make_notfound.jsonl > /dev/null
 
 # --- timing --------------------------------------------------------------------------------
-# measure RUNS CMD...: prints "cpu wall MiB", each the median over the runs ("failed" when the
-# command failed).
-measure() {
-  local n=$1 i
-  shift
-  : > samples.txt
-  for i in $(seq "$n"); do
-    # Each run writes a new file, as a first run does: saving over a workbook of another
-    # name reads it first, to keep its record.
-    rm -f out-*
-    if ! /usr/bin/time -f '%U %S %e %M' -o one.txt "$@" > /dev/null 2> err.txt; then
-      echo "failed ($(tail -c 200 err.txt | tr '\n' ' '))"
-      return
-    fi
-    awk '{ printf "%.3f %.3f %.1f\n", $1 + $2, $3, $4 / 1024 }' one.txt >> samples.txt
-  done
-  local mid=$(( (n + 1) / 2 ))
-  echo "$(cut -d' ' -f1 samples.txt | sort -g | sed -n "${mid}p") $(cut -d' ' -f2 samples.txt | sort -g | sed -n "${mid}p") $(cut -d' ' -f3 samples.txt | sort -g | sed -n "${mid}p")"
-}
+# shellcheck source=bench/measure.sh
+. "$here/measure.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "failed" || b == "failed" || b == 0) print "-"; else printf "%.2f", a / b }'; }
 
 printf '%-44s %26s %26s %8s\n' "median of $runs: cpu s / wall s / peak MiB" before after "cpu b/a"

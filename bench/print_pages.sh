@@ -22,22 +22,8 @@ for pages in 10 100 1000; do
   "$after" create q100k.xlsx --count $((pages * 40)) --no-source -o "t$pages.xlsx" > /dev/null
 done
 
-# measure RUNS CMD...: prints "cpu wall MiB", each the median over the runs.
-measure() {
-  local n=$1 i
-  shift
-  : > samples.txt
-  for i in $(seq "$n"); do
-    /usr/bin/time -f '%U %S %e %M' -o one.txt "$@" > /dev/null 2> err.txt ||
-      { echo "failed: $(tail -c 300 err.txt)" >&2; exit 1; }
-    awk '{ printf "%.3f %.3f %.1f\n", $1 + $2, $3, $4 / 1024 }' one.txt >> samples.txt
-  done
-  local mid=$(((n + 1) / 2)) k
-  for k in 1 2 3; do
-    printf '%s ' "$(cut -d' ' -f$k samples.txt | sort -g | sed -n "${mid}p")"
-  done
-  echo
-}
+# shellcheck source=bench/measure.sh
+. "$here/measure.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 per_page() { awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%.2f", (a - b) / n * 1000 }'; }
 
@@ -46,6 +32,7 @@ declare -A cpu wall
 for pages in 10 100 1000; do
   read -r bc bw bm <<< "$(measure "$runs" "$before" print "t$pages.xlsx" -o b.pdf)"
   read -r ac aw am <<< "$(measure "$runs" "$after" print "t$pages.xlsx" -o a.pdf)"
+  [ "$bc" != failed ] && [ "$ac" != failed ] || { echo "print of $pages pages failed" >&2; exit 1; }
   cpu[b$pages]=$bc cpu[a$pages]=$ac wall[b$pages]=$bw wall[a$pages]=$aw
   printf '%-28s %24s %24s %6s %6s\n' "print $pages test pages" "$bc / $bw / $bm" \
     "$ac / $aw / $am" "$(ratio "$bc" "$ac")" "$(ratio "$bw" "$aw")"
