@@ -84,6 +84,7 @@ class WorksheetWriter {
   void WriteValue(Sink& sink, const host::Cell& cell, const host::CellExtra* extra,
                   bool has_formula, bool sizing);
   uint32_t SharedStringIndex(const host::Cell& cell, const host::CellExtra* extra, bool sizing);
+  bool WrittenInPlace(const host::Cell& cell, const host::CellExtra* extra) const;
   // Shared formulas: a master (the first cell of its range) opens its group and returns the
   // attributes to write, "" if it is no longer a master; a member is written as a bare
   // reference only while its formula is still the group's.

@@ -532,7 +532,9 @@ void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, c
   }
   switch (c.type) {
     case ValueType::kText:
-      k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv);
+      k.Put(has_formula                ? " t=\"str\""sv
+            : WrittenInPlace(c, extra) ? " t=\"inlineStr\""sv
+                                       : " t=\"s\""sv);
       break;
     case ValueType::kBoolean:
       k.Put(" t=\"b\""sv);
@@ -591,6 +593,17 @@ void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* 
       break;
     case ValueType::kText: {
       const std::string_view text = sheet_.strings().Get(c.v.text);
+      if (!has_formula && WrittenInPlace(c, extra)) {
+        k.Put("<is>"sv);
+        k.With([&](std::string& o) {
+          if (extra)
+            AppendStringItemBody(o, text, extra->runs, extra->phonetic);
+          else
+            AppendStringItemBody(o, text, {}, std::nullopt);
+        });
+        k.Put("</is>"sv);
+        break;
+      }
       const bool spaced = has_formula && !text.empty() &&
                           (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
                            text.back() == '\n');
@@ -617,11 +630,24 @@ void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* 
   }
 }
 
+namespace {
+
+bool IsRich(const host::CellExtra* extra) {
+  return extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+}
+
+}  // namespace
+
+// While the string table is passed on as it came, a text it does not hold (or holds without the
+// cell's runs) goes into the cell itself: the table gains no item.
+bool WorksheetWriter::WrittenInPlace(const Cell& c, const host::CellExtra* extra) const {
+  return strings_.carried() && (IsRich(extra) || !strings_.Carries(c.v.text));
+}
+
 // The sizing pass adds each text to the shared table; the writing pass finds the same index.
 uint32_t WorksheetWriter::SharedStringIndex(const Cell& c, const host::CellExtra* extra,
                                             bool sizing) {
-  const bool rich =
-      extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+  const bool rich = IsRich(extra);
   if (!sizing) return rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
   if (!rich) return strings_.Add(c.v.text);
   const uint32_t index = strings_.AddRich(sheet_.strings().Get(c.v.text), *extra);
