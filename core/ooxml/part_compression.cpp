@@ -146,7 +146,9 @@ std::optional<std::string> DeflateOpening(std::string_view text) {
     deflateEnd(s);
     delete s;
   });
-  if (deflateInit2(z.get(), 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+  // A writer's big blocks make the opening a few hundred KiB: the fastest level then.
+  const int level = text.size() > (256u << 10) ? 1 : 6;
+  if (deflateInit2(z.get(), level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     return std::nullopt;
   std::string out(deflateBound(z.get(), text.size()) + 64, '\0');
   z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));

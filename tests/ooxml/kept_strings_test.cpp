@@ -182,6 +182,11 @@ TEST(KeptStringTable, FollowsRenamesStylesAndRunsOfTheModel) {
   host::Font red = wb->default_font();
   red.color_index = 3;
   q.ObtainExtra(6, 4).runs = {{0, 2, red}};
+  // And one with a reading shown above it.
+  host::Phonetic reading;
+  reading.runs = {{0, 2, "もんだい"}};
+  reading.visible = true;
+  q.ObtainExtra(7, 4).phonetic = reading;
   auto back = ReadXlsx(WriteXlsx(*wb), "big.xlsx");
   testing::ExpectSameModel(*wb, *back);
   EXPECT_EQ(back->Sheet(1).name(), "改名");
@@ -189,6 +194,10 @@ TEST(KeptStringTable, FollowsRenamesStylesAndRunsOfTheModel) {
   EXPECT_EQ(back->Sheet(1).Value(6, 4).text, "問題6をかく。");
   ASSERT_NE(back->Sheet(1).Extra(6, 4), nullptr);
   EXPECT_EQ(back->Sheet(1).Extra(6, 4)->runs.size(), 1u);
+  ASSERT_NE(back->Sheet(1).Extra(7, 4), nullptr);
+  ASSERT_TRUE(back->Sheet(1).Extra(7, 4)->phonetic.has_value());
+  EXPECT_EQ(back->Sheet(1).Extra(7, 4)->phonetic->runs, reading.runs);
+  EXPECT_TRUE(back->Sheet(1).Extra(7, 4)->phonetic->visible);
 }
 
 TEST(KeptStringTable, IsWrittenAnewWhenTheCellsNoLongerFitIt) {
