@@ -24,7 +24,7 @@ RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& op
   std::string m = CellText(sheet, row, c);
   // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
   const std::optional<double> times =
-      NumericValue(sheet.Cells(row, workbook::kTimesSetColumn).Value());
+      NumericValue(sheet.worksheet().Value(row, workbook::kTimesSetColumn));
   const int32_t t = times ? host::ToLong(*times) : 0;
   const bool must_appear =
       CellText(sheet, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
