@@ -282,7 +282,8 @@ namespace {
 // flushes first.
 class GlyphRuns {
  public:
-  explicit GlyphRuns(QPainter& painter) : painter_(painter) {}
+  // `twins`, when given, paints each face's twin in that catalog (CellPainter::PaintPrepared).
+  GlyphRuns(QPainter& painter, FontCatalog* twins) : painter_(painter), twins_(twins) {}
   ~GlyphRuns() { Flush(); }
   GlyphRuns(const GlyphRuns&) = delete;
   GlyphRuns& operator=(const GlyphRuns&) = delete;
@@ -301,7 +302,7 @@ class GlyphRuns {
   void Flush() {
     if (glyphs_.isEmpty()) return;
     QGlyphRun run;
-    run.setRawFont(face_->AtSize(size_));
+    run.setRawFont((twins_ != nullptr ? twins_->Twin(*face_) : *face_).AtSize(size_));
     run.setGlyphIndexes(glyphs_);
     run.setPositions(positions_);
     painter_.setPen(color_);
@@ -312,6 +313,7 @@ class GlyphRuns {
 
  private:
   QPainter& painter_;
+  FontCatalog* twins_;
   const FontFace* face_ = nullptr;
   double size_ = 0;
   QColor color_;
@@ -319,15 +321,19 @@ class GlyphRuns {
   QList<QPointF> positions_;
 };
 
-// Paints a laid-out text clipped to `clip`, its glyphs through `runs`. Text well inside its clip
-// joins the runs as it stands; a clip, and a saved state, cost a clip path and a graphics state
-// in a PDF for every cell, so only text whose ink reaches the clip's edge gets them. The pen is
-// left as the last glyph or line set it.
+// Whether a laid-out text must be painted clipped: a clip, and a saved state, cost a clip path
+// and a graphics state in a PDF for every cell, so only text whose ink reaches the clip's edge,
+// or turned text, gets them.
+bool NeedsClip(const CellTextLayout& layout, const QRectF& clip) {
+  return layout.rotation != 0 || !WellInside(layout, clip);
+}
+
+// Paints a laid-out text, its glyphs through `runs`; clipped to `clip` when `clipped`, else it
+// joins the runs as it stands. The pen is left as the last glyph or line set it.
 void PaintLayout(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
-                 const QRectF& clip, GlyphRuns& runs) {
+                 const QRectF& clip, bool clipped, GlyphRuns& runs) {
   if (layout.glyphs.empty() && layout.lines.empty()) return;
-  const bool plain = layout.rotation == 0 && WellInside(layout, clip);
-  if (!plain) {
+  if (clipped) {
     runs.Flush();
     painter.save();
     painter.setClipRect(clip, Qt::IntersectClip);
@@ -363,7 +369,7 @@ void PaintLayout(QPainter& painter, const CellTextLayout& layout, const QRectF& 
       painter.drawLine(l.line);
     }
   }
-  if (!plain) {
+  if (clipped) {
     runs.Flush();
     painter.restore();
   }
@@ -373,10 +379,11 @@ void PaintLayout(QPainter& painter, const CellTextLayout& layout, const QRectF& 
 
 void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
                             const QRectF& clip) {
+  if (layout.glyphs.empty() && layout.lines.empty()) return;
   const QPen old_pen = painter.pen();
   {
-    GlyphRuns runs(painter);
-    PaintLayout(painter, layout, cell, clip, runs);
+    GlyphRuns runs(painter, nullptr);
+    PaintLayout(painter, layout, cell, clip, NeedsClip(layout, clip), runs);
   }
   painter.setPen(old_pen);
 }
@@ -445,8 +452,8 @@ QRectF SpillClip(const host::Worksheet& sheet, const GridGeometry& grid, const h
   return clip;
 }
 
-void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const GridGeometry& grid,
-                     const host::Area& area) {
+BorderLines AllBorders(const host::Worksheet& sheet, const GridGeometry& grid,
+                       const host::Area& area) {
   BorderLines lines;
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     const host::Style& style = sheet.styles().Get(cell.style);
@@ -458,20 +465,25 @@ void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const Grid
                              : grid.CellBox(row, cell.col);
     AddBorders(lines, style, box);
   });
-  PaintBorderLines(painter, lines);
+  return lines;
 }
 
 }  // namespace
 
 void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
                         QPointF origin, const PaintOptions& options) {
-  const GridGeometry grid(sheet, area);
-  painter.save();
-  painter.translate(origin);
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  if (options.gridlines) PaintGridlines(painter, grid, area, options.gridline_color);
+  PaintPrepared(painter, Prepare(sheet, area, origin, options));
+}
+
+PreparedCells CellPainter::Prepare(const host::Worksheet& sheet, const host::Area& area,
+                                   QPointF origin, const PaintOptions& options) {
+  PreparedCells out;
+  out.grid = GridGeometry(sheet, area);
+  const GridGeometry& grid = out.grid;
+  out.origin = origin;
+  out.gridlines = options.gridlines;
+  out.gridline_color = options.gridline_color;
   const QRectF whole(0, 0, grid.Width(), grid.Height());
-  GlyphRuns runs(painter);
   for (const auto& [row, cell_ptr] : CellsInReadingOrder(sheet, area, options.whole_merges)) {
     const host::Cell& cell = *cell_ptr;
     const host::Area* merge = MergeAt(sheet, row, cell.col);
@@ -481,15 +493,33 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
                            ? WholeBox(sheet, grid, *merge)
                            : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
     if (box.isEmpty()) continue;
-    const CellTextLayout layout = Layout(sheet, row, cell.col, box);
+    PreparedCells::Text text;
+    text.layout = Layout(sheet, row, cell.col, box);
+    if (text.layout.glyphs.empty() && text.layout.lines.empty()) continue;
+    text.cell = box;
     // A merged area keeps its text inside.
-    const QRectF clip = merge ? box
-                              : SpillClip(sheet, grid, area, row, cell.col,
-                                          sheet.styles().Get(cell.style), box, layout.block);
-    PaintLayout(painter, layout, box, clip.intersected(whole), runs);
+    text.clip = (merge ? box
+                       : SpillClip(sheet, grid, area, row, cell.col, sheet.styles().Get(cell.style),
+                                   box, text.layout.block))
+                    .intersected(whole);
+    text.clipped = NeedsClip(text.layout, text.clip);
+    out.texts.push_back(std::move(text));
   }
-  runs.Flush();
-  PaintAllBorders(painter, sheet, grid, area);
+  out.borders = AllBorders(sheet, grid, area);
+  return out;
+}
+
+void CellPainter::PaintPrepared(QPainter& painter, const PreparedCells& cells, FontCatalog* twins) {
+  painter.save();
+  painter.translate(cells.origin);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  if (cells.gridlines) PaintGridlines(painter, cells.grid, cells.grid.area(), cells.gridline_color);
+  {
+    GlyphRuns runs(painter, twins);
+    for (const PreparedCells::Text& t : cells.texts)
+      PaintLayout(painter, t.layout, t.cell, t.clip, t.clipped, runs);
+  }
+  PaintBorderLines(painter, cells.borders);
   painter.restore();
 }
 

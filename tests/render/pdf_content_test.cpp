@@ -9,7 +9,10 @@
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <vector>
 
+#include "render/page_painter.h"
+#include "render/pdf_document.h"
 #include "render/pdf_output.h"
 #include "tests/render/render_fixture.h"
 #include "tests/support/capture.h"
@@ -25,13 +28,13 @@ class PdfContentTest : public RenderTest {
                   .string()) {}
   ~PdfContentTest() override { fs::remove(path_); }
 
-  // Prints the active sheet and returns the first page's drawing, inflated.
-  std::string PrintFirstPage() {
-    EXPECT_EQ(WritePdf(Worksheet(), path_), 1);
-    QFile file(QString::fromStdString(path_));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  // The drawing of every page of the PDF at `path`, inflated, in page order.
+  static std::vector<std::string> Drawings(const std::string& path) {
+    std::vector<std::string> out;
+    QFile file(QString::fromStdString(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
     const QByteArray pdf = file.readAll();
-    // The page's drawing is the first compressed stream that is no font program.
+    // The pages' drawings are the compressed streams that are no font programs.
     for (qsizetype at = pdf.indexOf("stream\n"); at >= 0; at = pdf.indexOf("stream\n", at + 1)) {
       if (at >= 3 && pdf.mid(at - 3, 3) == "end") continue;
       const QByteArray dict = pdf.mid(pdf.lastIndexOf("<<", at), at - pdf.lastIndexOf("<<", at));
@@ -40,11 +43,15 @@ class PdfContentTest : public RenderTest {
       // qUncompress wants the length first; it grows past a short guess.
       QByteArray deflated("\x00\x01\x00\x00", 4);
       deflated += pdf.mid(from, to - from);
-      const QByteArray drawing = qUncompress(deflated);
-      if (!drawing.isEmpty()) return drawing.toStdString();
+      out.push_back(qUncompress(deflated).toStdString());
     }
-    ADD_FAILURE() << "no page drawing in " << path_;
-    return "";
+    return out;
+  }
+  // Prints the active sheet and returns the first page's drawing.
+  std::string PrintFirstPage() {
+    EXPECT_EQ(WritePdf(Worksheet(), path_), 1);
+    const std::vector<std::string> drawings = Drawings(path_);
+    return drawings.empty() ? "" : drawings[0];
   }
   std::string Text() {
     std::string text = testing::CaptureOutput("pdftotext -raw " + path_ + " -");
@@ -93,6 +100,33 @@ TEST_F(PdfContentTest, BoxedCellsAreStrokedAsOneLinePerEdgeAndDashesKeepTheirPie
   // A dashed edge keeps one piece per cell, so its dashes start where they did.
   At("B5:D5").Borders(host::kXlEdgeBottom).SetLineStyle(host::kXlDash);
   EXPECT_EQ(Count(PrintFirstPage(), " m\n"), 7 + 3);
+}
+
+// WritePdf lays each page out on a second thread, with fonts of its own, while the page before is
+// painted: the pages come out as painting them one by one on one thread draws them.
+TEST_F(PdfContentTest, PagesLaidOutOnASecondThreadDrawAsPagesPaintedOneByOne) {
+  MakeTestSheetSetup(2, 4);
+  for (int r = 1; r <= 8; ++r) {
+    for (int c = 1; c <= 5; ++c) {
+      const host::Range cell = At("A1").Offset(r - 1, c - 1);
+      cell.SetText(std::to_string(r * 10 + c) + ((r + c) % 2 ? "カワ。" : "漢字（山）"));
+      if ((r + c) % 3 == 0) cell.SetOrientation(host::kXlVertical);
+      if (c == 2) cell.Font().SetName("ＭＳ 明朝");
+      cell.Font().SetBold(r % 2 == 0);
+    }
+  }
+  ASSERT_EQ(WritePdf(Worksheet(), path_), 4);
+  const PrintLayout layout = LayoutPrintPages(Worksheet());
+  PdfDocument one_by_one("one by one");
+  PagePainter painter(one_by_one.fonts());
+  for (const PrintPage& page : layout.pages)
+    painter.Paint(one_by_one.NewPage(layout.paper), Worksheet(), layout, page);
+  const std::string path = path_ + "-one-by-one.pdf";
+  one_by_one.Save(path);
+  const std::vector<std::string> want = Drawings(path);
+  fs::remove(path);
+  ASSERT_EQ(want.size(), 4u);
+  EXPECT_EQ(Drawings(path_), want);
 }
 
 }  // namespace
