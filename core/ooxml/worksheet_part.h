@@ -79,6 +79,9 @@ class WorksheetWriter {
   void WriteCell(Sink& sink, int32_t row, std::string_view row_text, const host::Cell& cell,
                  bool sizing);
   template <typename Sink>
+  void WriteSharedTextCell(Sink& sink, std::string_view row_text, const host::Cell& cell,
+                           uint32_t index);
+  template <typename Sink>
   void WriteFormula(Sink& sink, int32_t row, int32_t col, const host::CellExtra& extra);
   template <typename Sink>
   void WriteValue(Sink& sink, const host::Cell& cell, const host::CellExtra* extra,

@@ -63,7 +63,11 @@ int32_t CountQuestions(KanjiModule& module) {
   host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
   const int64_t last_row = sheet.Rows().Count();
   int32_t i = 1;
-  while (i <= last_row && !sheet.Cells(i, workbook::kQuestionColumn).Text().empty()) ++i;
+  // Each cell's displayed text (Cells(i, D).Text) read where it is stored.
+  while (i <= last_row &&
+         !host::DisplayedText(sheet.worksheet(), i, workbook::kQuestionColumn).empty()) {
+    ++i;
+  }
   return i - 1;
 }
 
