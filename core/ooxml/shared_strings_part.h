@@ -10,6 +10,7 @@
 
 #include "core/host/cell.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/part_compression.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
@@ -43,7 +44,12 @@ class SharedStrings {
   std::string_view Text(size_t index) const;
   // The pool id of item `index` (< size()), interning it on first use.
   uint32_t Id(size_t index, host::StringPool& pool);
+  // Per item, the pool id + 1 of a plain item a cell used, else 0 (unused, rich, or mended as it
+  // was read, so that the file's text is not what the cells hold): the items a save may point
+  // at again when it passes the table on as it came.
+  std::vector<uint32_t> PlainIds() const;
   std::unordered_map<uint32_t, RichText> rich;
+  std::vector<uint32_t> mended;  // items whose text was mended as it was read
 
  private:
   std::string texts_;
@@ -63,6 +69,15 @@ SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file
 class SharedStringsWriter {
  public:
   explicit SharedStringsWriter(const host::StringPool& pool);
+  // Keeps the table as read instead of building one: `plain_ids` (SharedStrings::PlainIds) gives
+  // each pool id the first item of its text. Call before the first Add; from then on only texts
+  // the table Carries are added, and cells write every other text in place.
+  void CarryTable(const std::vector<uint32_t>& plain_ids);
+  bool carried() const { return carried_; }
+  // True when the kept table holds `pool_id`'s text as a plain item.
+  bool Carries(uint32_t pool_id) const { return pool_id < index_.size() && index_[pool_id] != 0; }
+  // References added so far.
+  uint64_t count() const { return count_; }
   uint32_t Add(uint32_t pool_id);
   // The index Add gave `pool_id`; only for strings added before.
   uint32_t IndexOf(uint32_t pool_id) const { return index_[pool_id] - 1; }
@@ -78,7 +93,15 @@ class SharedStringsWriter {
   std::string items_;
   uint32_t unique_ = 0;
   uint64_t count_ = 0;
+  bool carried_ = false;
 };
+
+// The change that gives the root tag of a shared strings part, found in `start` (the part's
+// beginning), these counts: the values of its count and uniqueCount attributes are replaced,
+// an attribute it lacks stays out. nullopt when `start` holds no whole <sst> start tag, or an
+// empty one.
+std::optional<StartEdit> TableCountsEdit(std::string_view start, std::string_view count,
+                                         std::string_view unique_count);
 
 // Writes one <si>-style body (the <t>, <r>, <rPh> and <phoneticPr> children) for `text`.
 void AppendStringItemBody(std::string& out, std::string_view text,

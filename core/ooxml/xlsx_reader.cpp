@@ -18,6 +18,9 @@
 namespace tessarin::ooxml {
 namespace {
 
+// String tables smaller than this (inflated) are written anew: keeping them saves little.
+constexpr uint64_t kKeptStringsMinimum = 1u << 20;
+
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
@@ -121,10 +124,22 @@ class XlsxReader {
       if (pkg_.Has(part)) {
         shared_strings_ = ReadSharedStrings(StreamOf(pkg_, part), file_, part, *book_);
         Consume(part);
+        KeepStrings(part);
       }
     }
     if (const Relationship* r = FindRel(workbook_rels_, "calcChain"))
       Consume(ResolvePartName(workbook_part_, r->target));
+  }
+
+  // A big table, just read whole and so proved sound, is kept as stored: a save that adds no
+  // item passes it on instead of writing and compressing it again.
+  void KeepStrings(const std::string& part) {
+    CompressedPart stored = pkg_.Stored(part);
+    if (stored.method != 8 || stored.size < kKeptStringsMinimum) return;
+    auto kept = std::make_shared<KeptStrings>();
+    kept->part = std::move(stored);
+    kept->pool = &book_->strings();
+    kept_strings_ = std::move(kept);
   }
 
   // Worksheets become sheets of the model; chart and dialog sheets are kept in their place.
@@ -152,6 +167,10 @@ class XlsxReader {
       last_worksheet = position;
     }
     if (book_->SheetCount() == 0) Fail(file_, workbook_part_, "the workbook holds no worksheet.");
+    if (kept_strings_) {
+      kept_strings_->plain_ids = shared_strings_.PlainIds();
+      extras_->shared_strings = std::move(kept_strings_);
+    }
   }
 
   host::Worksheet& ReadSheet(const SheetEntry& e, const Relationship& rel, int position) {
@@ -308,6 +327,7 @@ class XlsxReader {
   std::vector<Relationship> workbook_rels_;
   std::vector<host::StyleId> xf_styles_{host::kDefaultStyle};
   SharedStrings shared_strings_;
+  std::shared_ptr<KeptStrings> kept_strings_;
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others
