@@ -57,17 +57,22 @@ std::string Absolute(const std::string& path) {
   return fs::absolute(path, ec).lexically_normal().string();
 }
 
-// Rows of the range that no test can take, by the reason RateRow gives.
+// Rows of the range that the test could not take, by the reason RateRow gives.
 struct LeftOutCounts {
   int32_t must_appear_off = 0;
   int32_t already_set = 0;
   int32_t exclusion_mark = 0;
 };
 
+// Counted once the test is made, and only when it fell short: a row the test's own rating found
+// eligible (a weight of 0 or more in `weights`) was no left-out row, and only such rows get a
+// times-set count from the test, so every other row still rates as it did before.
 LeftOutCounts CountLeftOut(const host::Sheet& sheet, int32_t first, int32_t last,
-                           const testgen::RatingOptions& options) {
+                           const testgen::RatingOptions& options,
+                           const std::vector<int32_t>& weights) {
   LeftOutCounts counts;
   for (int32_t row = first; row <= last; ++row) {
+    if (row >= 0 && static_cast<size_t>(row) < weights.size() && weights[row] >= 0) continue;
     switch (testgen::RateRow(sheet, row, options).left_out) {
       case testgen::LeftOutBy::kMustAppearOff:
         ++counts.must_appear_off;
@@ -120,7 +125,6 @@ struct CreateCommand::Job {
   std::string renamed_from;    // the list sheet's own name, when it was renamed
   int32_t questions = 0;
   int64_t first = 1, last = 2;
-  LeftOutCounts left_out;
   std::string code;  // the random code as the dialog took it
   bool drawn_code = false;
   testgen::KanjiForm1* form = nullptr;
@@ -302,8 +306,7 @@ int CreateCommand::OpenQuestionSheet(Job& job) {
   return 0;
 }
 
-// The rows the test draws from, and why rows of them cannot be set (counted before the test adds
-// to their times-set counts).
+// The rows the test draws from.
 int CreateCommand::ChooseRange(Job& job) {
   job.last = std::max(job.questions, 2);
   if (!range_.empty()) {
@@ -320,10 +323,6 @@ int CreateCommand::ChooseRange(Job& job) {
     job.first = static_cast<int64_t>(*a);
     job.last = static_cast<int64_t>(*b);
   }
-  job.left_out = CountLeftOut(
-      job.session->app().ActiveSheet(), static_cast<int32_t>(std::min(job.first, job.last)),
-      static_cast<int32_t>(std::min<int64_t>(std::max(job.first, job.last), job.questions)),
-      {must_appear_, exclude_asked_, ignore_wrong_});
   return 0;
 }
 
@@ -413,8 +412,12 @@ void CreateCommand::ReportTest(const Job& job) {
               {std::to_string(low), std::to_string(high), std::to_string(module.RequestedCount),
                std::to_string(job.questions)}));
     if (module.CandidateCount < module.RequestedCount) {
-      const int32_t marked = job.left_out.exclusion_mark, must = job.left_out.must_appear_off,
-                    set = job.left_out.already_set;
+      const LeftOutCounts left_out =
+          CountLeftOut(job.session->app().Sheets().Item(job.question_sheet),
+                       static_cast<int32_t>(low), static_cast<int32_t>(high),
+                       {must_appear_, exclude_asked_, ignore_wrong_}, module.QuestionWeight);
+      const int32_t marked = left_out.exclusion_mark, must = left_out.must_appear_off,
+                    set = left_out.already_set;
       reason(marked, TrN("%1 row has an exclusion mark (%2)", "%1 rows have an exclusion mark (%2)",
                          marked, {std::to_string(marked), workbook::ExclusionMarkersText()}));
       reason(must, TrN("%1 must-appear row is left out without --must-appear",
