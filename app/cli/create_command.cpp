@@ -294,8 +294,7 @@ int CreateCommand::OpenQuestionSheet(Job& job) {
 
   const host::Sheet sheet = app.ActiveSheet();
   while (job.questions < host::kMaxRows &&
-         !host::DisplayedText(sheet.worksheet(), job.questions + 1, workbook::kQuestionColumn)
-              .empty()) {
+         !host::ShowsNothing(sheet.worksheet(), job.questions + 1, workbook::kQuestionColumn)) {
     ++job.questions;
   }
   if (job.questions == 0) {

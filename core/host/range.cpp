@@ -248,6 +248,14 @@ std::string DisplayedText(const Worksheet& sheet, int32_t row, int32_t col) {
   return "";
 }
 
+bool ShowsNothing(const Worksheet& sheet, int32_t row, int32_t col) {
+  const Cell* c = sheet.cells().Find(row, col);
+  if (!c || c->type == ValueType::kEmpty) return true;
+  if (c->type == ValueType::kText && !HasTextSection(sheet.styles().Get(c->style).number_format))
+    return sheet.strings().Get(c->v.text).empty();
+  return DisplayedText(sheet, row, col).empty();
+}
+
 std::string Range::Formula() const {
   const CellExtra* e = sheet_->Extra(Row(), Column());
   if (e && !e->formula.empty()) return "=" + e->formula;

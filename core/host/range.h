@@ -28,6 +28,9 @@ class RangePhonetics;
 // The displayed text of a cell (Range::Text), read without a Range, so that readers holding the
 // sheet as const (the renderer) need no writable handle.
 std::string DisplayedText(const Worksheet& sheet, int32_t row, int32_t col);
+// DisplayedText(...).empty(), without making the text for a plain text cell: walks down a column
+// of questions ask this of every row.
+bool ShowsNothing(const Worksheet& sheet, int32_t row, int32_t col);
 
 // A Range is a small value: the sheet it lives on (not owned; the sheet must outlive it) and its
 // areas, in the order given. Copying it is cheap and a one-area range never allocates.

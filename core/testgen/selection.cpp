@@ -63,11 +63,8 @@ int32_t CountQuestions(KanjiModule& module) {
   host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
   const int64_t last_row = sheet.Rows().Count();
   int32_t i = 1;
-  // Each cell's displayed text (Cells(i, D).Text) read where it is stored.
-  while (i <= last_row &&
-         !host::DisplayedText(sheet.worksheet(), i, workbook::kQuestionColumn).empty()) {
-    ++i;
-  }
+  // Whether each cell's displayed text (Cells(i, D).Text) is empty, read where it is stored.
+  while (i <= last_row && !host::ShowsNothing(sheet.worksheet(), i, workbook::kQuestionColumn)) ++i;
   return i - 1;
 }
 

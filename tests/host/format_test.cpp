@@ -398,5 +398,26 @@ TEST(FormatEngine, SparseFormatsLookLikeEditingEveryCell) {
   }
 }
 
+// ShowsNothing answers as DisplayedText(...).empty() does, whatever the value and its format.
+TEST_F(FormatTest, ShowsNothingAgreesWithTheDisplayedText) {
+  At("A1").SetValue(CellValue::Text("問題"));
+  At("A2").SetValue(CellValue::Text(""));
+  At("A3").SetNumber(0);
+  At("A4").SetValue(CellValue::Text("隠す"));
+  At("A4").SetNumberFormat(";;;");  // a text section that shows nothing
+  At("A5").SetNumber(12);
+  At("A5").SetNumberFormat(";;;");
+  At("A6").SetValue(CellValue::Text("文"));
+  At("A6").SetNumberFormat("@");
+  At("A7").SetValue(CellValue::Boolean(false));
+  At("A9").SetNumberFormat("0.0");  // formatted, but no value
+  for (int32_t row = 1; row <= 10; ++row) {
+    EXPECT_EQ(ShowsNothing(sheet_, row, 1), DisplayedText(sheet_, row, 1).empty()) << "row " << row;
+  }
+  EXPECT_FALSE(ShowsNothing(sheet_, 1, 1));
+  EXPECT_TRUE(ShowsNothing(sheet_, 4, 1));
+  EXPECT_TRUE(ShowsNothing(sheet_, 5, 1));
+}
+
 }  // namespace
 }  // namespace tessarin::host
