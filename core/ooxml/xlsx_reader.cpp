@@ -2,12 +2,14 @@
 // the reader below, in the order the parts depend on each other.
 #include <pugixml.hpp>
 #include <set>
+#include <thread>
 
 #include "core/host/text_util.h"
 #include "core/ooxml/comments_part.h"
 #include "core/ooxml/content_types.h"
 #include "core/ooxml/extras.h"
 #include "core/ooxml/package.h"
+#include "core/ooxml/read_ahead.h"
 #include "core/ooxml/relationships.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/styles_part.h"
@@ -18,10 +20,17 @@
 namespace tessarin::ooxml {
 namespace {
 
+// Parts that inflate to more than this are inflated on a thread of their own while they are
+// scanned; below it a thread costs more than it saves.
+constexpr uint64_t kReadAheadBytes = 1 << 20;
+
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
-  return [stream](char* out, size_t size) { return stream->Read(out, size); };
+  XmlScanner::Source source = [stream](char* out, size_t size) { return stream->Read(out, size); };
+  if (pkg.DeclaredSize(part) <= kReadAheadBytes) return source;
+  // The scanner asks whole pieces of the read-ahead, so errors come where they would without it.
+  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 4, 4);
 }
 
 // One read. Parts the reader models are consumed (rebuilt on saving); every other part is kept
@@ -35,12 +44,23 @@ class XlsxReader {
         book_(std::make_unique<host::Workbook>(file_)),
         extras_(std::make_shared<PackageExtras>()) {}
 
+  ~XlsxReader() {
+    if (strings_thread_.joinable()) strings_thread_.join();
+  }
+
   std::unique_ptr<host::Workbook> Read() {
     ReadTypes();
     FindWorkbookPart();
     ReadWorkbook();
     ReadStylesAndStrings();
-    ReadSheets();
+    try {
+      ReadSheets();
+    } catch (...) {
+      // Read first, the table's own error would have come before the sheets'.
+      FinishStrings();
+      throw;
+    }
+    FinishStrings();
     AssignNames();
     ChooseActiveSheet();
     KeepTheRest();
@@ -107,7 +127,8 @@ class XlsxReader {
   }
 
   // Styles, then shared strings (whose runs need the default font); the calculation chain goes,
-  // since formulas may change.
+  // since formulas may change. The shared strings are read on a thread of their own while the
+  // sheets are read (their cells wait for the items they use).
   void ReadStylesAndStrings() {
     if (const Relationship* r = FindRel(workbook_rels_, "styles")) {
       const std::string part = ResolvePartName(workbook_part_, r->target);
@@ -119,12 +140,26 @@ class XlsxReader {
     if (const Relationship* r = FindRel(workbook_rels_, "sharedStrings")) {
       const std::string part = ResolvePartName(workbook_part_, r->target);
       if (pkg_.Has(part)) {
-        shared_strings_ = ReadSharedStrings(StreamOf(pkg_, part), file_, part, *book_);
         Consume(part);
+        shared_strings_.Open();
+        strings_thread_ = std::thread(
+            [this, source = StreamOf(pkg_, part), part, base = book_->default_font()]() mutable {
+              try {
+                ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
+              } catch (...) {
+                // Kept by the table for FinishStrings and the cells that wait on it.
+              }
+            });
       }
     }
     if (const Relationship* r = FindRel(workbook_rels_, "calcChain"))
       Consume(ResolvePartName(workbook_part_, r->target));
+  }
+
+  // Waits for the shared strings; throws what reading them threw.
+  void FinishStrings() {
+    if (strings_thread_.joinable()) strings_thread_.join();
+    shared_strings_.WaitFinished();
   }
 
   // Worksheets become sheets of the model; chart and dialog sheets are kept in their place.
@@ -311,6 +346,8 @@ class XlsxReader {
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others
+  // Reads shared_strings_ from the package; joined before either goes.
+  std::thread strings_thread_;
 };
 
 }  // namespace
