@@ -143,6 +143,8 @@ void SharedStrings::Open() {
   text_end_ = 0;
   rich_.clear();
   error_ = nullptr;
+  declared_.store(0);
+  reserved_ = false;
   any_rich_.store(false);
   count_.store(0);
   finished_.store(false);
@@ -231,8 +233,30 @@ std::string_view SharedStrings::Text(size_t index) const {
 
 uint32_t SharedStrings::Id(size_t index, host::StringPool& pool) {
   uint32_t& id = ItemAt(index).id;
-  if (id == 0) id = pool.Intern(Text(index)) + 1;
+  if (id == 0) {
+    PreparePool(index, pool);
+    const Hashed& h = hashed_[index % kAhead];
+    const std::string_view text = Text(index);
+    id = (h.index == index ? pool.Intern(text, h.hash) : pool.Intern(text)) + 1;
+  }
   return id - 1;
+}
+
+void SharedStrings::PreparePool(size_t index, host::StringPool& pool) {
+  if (!reserved_) {
+    reserved_ = true;
+    // A table that claims millions of strings may be lying: the room reserved past what is used
+    // costs only address space, but past a few million a lie would cost real pages.
+    constexpr uint64_t kMostReserved = uint64_t{1} << 21;
+    pool.Reserve(
+        static_cast<size_t>(std::min(declared_.load(std::memory_order_relaxed), kMostReserved)));
+  }
+  const size_t ahead = index + kAhead;
+  if (ahead < size() && ItemAt(ahead).id == 0) {
+    const uint32_t hash = host::StringPool::Hash(Text(ahead));
+    pool.Prefetch(hash);
+    hashed_[ahead % kAhead] = {ahead, hash};
+  }
 }
 
 const RichText* SharedStrings::Rich(size_t index) {
@@ -260,6 +284,12 @@ void ReadTable(XmlScanner& sc, const host::Font& base, SharedStrings& sst) {
   for (;;) {
     const auto tok = sc.Next();
     if (tok == XmlScanner::kEof) break;
+    if (tok == XmlScanner::kStart && sc.depth() == 1) {
+      int64_t n;
+      if (const auto* a = sc.FindAttr("uniqueCount"); a && ParseInt(a->raw, n) && n > 0)
+        sst.Declare(static_cast<uint64_t>(n));
+      continue;
+    }
     if (tok == XmlScanner::kEnd && sc.depth() == 1) sc.Compact();  // between items
     if (tok != XmlScanner::kStart || sc.depth() != 2) continue;
     if (sc.name() != "si") {

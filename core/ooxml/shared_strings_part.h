@@ -51,6 +51,8 @@ class SharedStrings {
   // before it starts); Add() appends an item (with its runs and readings, if any); Finish()
   // ends the table, with the error that stopped reading it, if one did.
   void Open();
+  // The count of unique items the part declares (only a hint: some writers get it wrong).
+  void Declare(uint64_t unique) { declared_.store(unique, std::memory_order_relaxed); }
   void Add(std::string_view text, RichText* rich = nullptr);
   // Whether one more item of `bytes` bytes can be added.
   bool Fits(size_t bytes) const;
@@ -86,6 +88,9 @@ class SharedStrings {
     return item_blocks_[index >> kItemBlockBits][index & ((size_t{1} << kItemBlockBits) - 1)];
   }
   void Publish(size_t count);
+  // Prepares the pool for the items to come, once: room for the declared items, as far as it is
+  // believable, and the index slot of an item a little ahead, which cells often use in order.
+  void PreparePool(size_t index, host::StringPool& pool);
 
   std::unique_ptr<std::unique_ptr<char[]>[]> text_blocks_;
   std::unique_ptr<std::unique_ptr<Item[]>[]> item_blocks_;
@@ -98,6 +103,15 @@ class SharedStrings {
   std::mutex mutex_;  // guards rich_ until finished, and the waiting
   std::condition_variable came_;
   std::unordered_map<uint32_t, RichText> rich_;
+  std::atomic<uint64_t> declared_{0};
+  bool reserved_ = false;  // the reader's
+  // Hashes computed for a prefetch, by item index modulo their count; the reader's.
+  static constexpr size_t kAhead = 8;
+  struct Hashed {
+    size_t index = SIZE_MAX;
+    uint32_t hash = 0;
+  };
+  Hashed hashed_[kAhead];
 };
 
 // Reads the part into `into` (opened by the caller), finishing it; strings are checked and
