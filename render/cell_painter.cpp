@@ -2,6 +2,7 @@
 #include "render/cell_painter.h"
 
 #include <QGlyphRun>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPen>
 #include <QString>
@@ -94,14 +95,62 @@ void AddBorders(BorderLines& out, const host::Style& style, const QRectF& r) {
   line(host::kDiagonalUp, QLineF(r.bottomLeft(), r.topRight()));
 }
 
+// Joins the level and upright lines of `lines` that lie on one line and touch or overlap into
+// one line each, and drops repeats: the shared edge of two boxed cells is stroked once, and a row
+// of boxes is a few long lines. Only for a solid pen with square or flat caps, whose stroke of
+// joined lines covers what the pieces covered; slanted lines stay as they are, after the others.
+void JoinStraightLines(std::vector<QLineF>& lines) {
+  struct Span {
+    double at, from, to;
+    bool operator<(const Span& o) const { return at != o.at ? at < o.at : from < o.from; }
+  };
+  std::vector<Span> level, upright;
+  std::vector<QLineF> slanted;
+  for (const QLineF& l : lines) {
+    if (l.y1() == l.y2()) {
+      level.push_back({l.y1(), std::min(l.x1(), l.x2()), std::max(l.x1(), l.x2())});
+    } else if (l.x1() == l.x2()) {
+      upright.push_back({l.x1(), std::min(l.y1(), l.y2()), std::max(l.y1(), l.y2())});
+    } else {
+      slanted.push_back(l);
+    }
+  }
+  const auto join = [](std::vector<Span>& spans) {
+    std::sort(spans.begin(), spans.end());
+    size_t kept = 0;
+    for (size_t i = 0; i < spans.size(); ++i) {
+      if (kept > 0 && spans[kept - 1].at == spans[i].at && spans[i].from <= spans[kept - 1].to) {
+        spans[kept - 1].to = std::max(spans[kept - 1].to, spans[i].to);
+      } else {
+        spans[kept++] = spans[i];
+      }
+    }
+    spans.resize(kept);
+  };
+  join(level);
+  join(upright);
+  lines.clear();
+  for (const Span& s : level) lines.emplace_back(s.from, s.at, s.to, s.at);
+  for (const Span& s : upright) lines.emplace_back(s.at, s.from, s.at, s.to);
+  lines.insert(lines.end(), slanted.begin(), slanted.end());
+}
+
 // Paints the lines in order, each stretch of one pen in one call: a page of answer boxes is
-// then a few strokes, not one per edge.
+// then a few strokes, not one per edge. A PDF strokes the lines of one call as one path, which
+// paints their union once, so there the lines are joined first and the page looks the same; a
+// raster painter lays each line's antialiased edge over the last, so it keeps the pieces and
+// the screen and page images keep their look.
 void PaintBorderLines(QPainter& painter, const BorderLines& lines) {
+  const bool pdf =
+      painter.paintEngine() != nullptr && painter.paintEngine()->type() == QPaintEngine::Pdf;
   std::vector<QLineF> stretch;
   for (size_t i = 0; i < lines.size(); ++i) {
     stretch.push_back(lines[i].second);
     if (i + 1 < lines.size() && lines[i + 1].first == lines[i].first) continue;
-    painter.setPen(lines[i].first);
+    const QPen& pen = lines[i].first;
+    if (pdf && pen.style() == Qt::SolidLine && pen.capStyle() != Qt::RoundCap)
+      JoinStraightLines(stretch);
+    painter.setPen(pen);
     painter.drawLines(stretch.data(), static_cast<int>(stretch.size()));
     stretch.clear();
   }
@@ -224,14 +273,68 @@ CellTextLayout CellPainter::Layout(const host::Worksheet& sheet, int32_t row, in
   return LayoutCellText(fonts_, text, sheet.StyleAt(row, col), box, IndentPoints(sheet));
 }
 
-void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
-                            const QRectF& clip) {
+namespace {
+
+// Glyphs waiting to be painted as one glyph run: consecutive glyphs of one face, size and colour,
+// in text order, so a PDF's text reads in order. A page's cells that need no clip add to the same
+// run, so a row of numbers is one piece of text in a PDF, not one per cell (each costs a saved
+// state, a transform, a colour and a font). Whoever changes the painter's transform or clip
+// flushes first.
+class GlyphRuns {
+ public:
+  // `twins`, when given, paints each face's twin in that catalog (CellPainter::PaintPrepared).
+  GlyphRuns(QPainter& painter, FontCatalog* twins) : painter_(painter), twins_(twins) {}
+  ~GlyphRuns() { Flush(); }
+  GlyphRuns(const GlyphRuns&) = delete;
+  GlyphRuns& operator=(const GlyphRuns&) = delete;
+
+  void Add(const FontFace* face, double size, const QColor& color, uint32_t glyph, QPointF at) {
+    if (face != face_ || size != size_ || color != color_) {
+      Flush();
+      face_ = face;
+      size_ = size;
+      color_ = color;
+    }
+    glyphs_.push_back(glyph);
+    positions_.push_back(at);
+  }
+
+  void Flush() {
+    if (glyphs_.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont((twins_ != nullptr ? twins_->Twin(*face_) : *face_).AtSize(size_));
+    run.setGlyphIndexes(glyphs_);
+    run.setPositions(positions_);
+    painter_.setPen(color_);
+    painter_.drawGlyphRun(QPointF(), run);
+    glyphs_.clear();
+    positions_.clear();
+  }
+
+ private:
+  QPainter& painter_;
+  FontCatalog* twins_;
+  const FontFace* face_ = nullptr;
+  double size_ = 0;
+  QColor color_;
+  QList<quint32> glyphs_;
+  QList<QPointF> positions_;
+};
+
+// Whether a laid-out text must be painted clipped: a clip, and a saved state, cost a clip path
+// and a graphics state in a PDF for every cell, so only text whose ink reaches the clip's edge,
+// or turned text, gets them.
+bool NeedsClip(const CellTextLayout& layout, const QRectF& clip) {
+  return layout.rotation != 0 || !WellInside(layout, clip);
+}
+
+// Paints a laid-out text, its glyphs through `runs`; clipped to `clip` when `clipped`, else it
+// joins the runs as it stands. The pen is left as the last glyph or line set it.
+void PaintLayout(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
+                 const QRectF& clip, bool clipped, GlyphRuns& runs) {
   if (layout.glyphs.empty() && layout.lines.empty()) return;
-  // A clip, and a saved state, cost a clip path and a graphics state in a PDF for every cell;
-  // text well inside its clip needs neither, only its pen put back.
-  const bool plain = layout.rotation == 0 && WellInside(layout, clip);
-  const QPen old_pen = painter.pen();
-  if (!plain) {
+  if (clipped) {
+    runs.Flush();
     painter.save();
     painter.setClipRect(clip, Qt::IntersectClip);
   }
@@ -240,65 +343,49 @@ void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, con
     painter.rotate(-layout.rotation);
     painter.translate(-cell.center());
   }
-  // Consecutive glyphs of one face, size and colour make one glyph run; runs go out in text
-  // order, so a PDF's text reads in order. Turned glyphs get their own quarter turn.
-  struct Run {
-    const FontFace* face = nullptr;
-    double size = 0;
-    QColor color;
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-  };
-  Run run;
-  const auto flush = [&] {
-    if (run.glyphs.isEmpty()) return;
-    QGlyphRun glyphs;
-    glyphs.setRawFont(run.face->AtSize(run.size));
-    glyphs.setGlyphIndexes(run.glyphs);
-    glyphs.setPositions(run.positions);
-    painter.setPen(run.color);
-    painter.drawGlyphRun(QPointF(), glyphs);
-    run.glyphs.clear();
-    run.positions.clear();
-  };
-  const auto add = [&](const FontFace* face, double size, const QColor& color, uint32_t glyph,
-                       QPointF at) {
-    if (face != run.face || size != run.size || color != run.color) {
-      flush();
-      run.face = face;
-      run.size = size;
-      run.color = color;
-    }
-    run.glyphs.push_back(glyph);
-    run.positions.push_back(at);
-  };
   for (const PlacedGlyph& g : layout.glyphs) {
     if (g.turned) {
-      flush();
+      // A turned glyph gets its own quarter turn.
+      runs.Flush();
       painter.save();
       painter.translate(g.square.center());
       painter.rotate(90);
       painter.translate(-g.square.center());
-      add(g.face, g.size, g.color, g.glyph, g.origin);
-      flush();
+      runs.Add(g.face, g.size, g.color, g.glyph, g.origin);
+      runs.Flush();
       painter.restore();
       continue;
     }
-    add(g.face, g.size, g.color, g.glyph, g.origin);
-    if (g.text_glyph != 0) add(g.face, g.size, Qt::transparent, g.text_glyph, g.origin);
+    runs.Add(g.face, g.size, g.color, g.glyph, g.origin);
+    if (g.text_glyph != 0) runs.Add(g.face, g.size, Qt::transparent, g.text_glyph, g.origin);
   }
-  flush();
-  for (const TextLine& l : layout.lines) {
-    QPen pen(l.color, l.width);
-    pen.setCapStyle(Qt::FlatCap);
-    painter.setPen(pen);
-    painter.drawLine(l.line);
+  if (!layout.lines.empty()) {
+    // Lines go over the cell's own glyphs.
+    runs.Flush();
+    for (const TextLine& l : layout.lines) {
+      QPen pen(l.color, l.width);
+      pen.setCapStyle(Qt::FlatCap);
+      painter.setPen(pen);
+      painter.drawLine(l.line);
+    }
   }
-  if (plain) {
-    painter.setPen(old_pen);
-  } else {
+  if (clipped) {
+    runs.Flush();
     painter.restore();
   }
+}
+
+}  // namespace
+
+void CellPainter::PaintText(QPainter& painter, const CellTextLayout& layout, const QRectF& cell,
+                            const QRectF& clip) {
+  if (layout.glyphs.empty() && layout.lines.empty()) return;
+  const QPen old_pen = painter.pen();
+  {
+    GlyphRuns runs(painter, nullptr);
+    PaintLayout(painter, layout, cell, clip, NeedsClip(layout, clip), runs);
+  }
+  painter.setPen(old_pen);
 }
 
 namespace {
@@ -365,8 +452,8 @@ QRectF SpillClip(const host::Worksheet& sheet, const GridGeometry& grid, const h
   return clip;
 }
 
-void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const GridGeometry& grid,
-                     const host::Area& area) {
+BorderLines AllBorders(const host::Worksheet& sheet, const GridGeometry& grid,
+                       const host::Area& area) {
   BorderLines lines;
   sheet.cells().ForEachCell(area, [&](int32_t row, const host::Cell& cell) {
     const host::Style& style = sheet.styles().Get(cell.style);
@@ -378,18 +465,24 @@ void PaintAllBorders(QPainter& painter, const host::Worksheet& sheet, const Grid
                              : grid.CellBox(row, cell.col);
     AddBorders(lines, style, box);
   });
-  PaintBorderLines(painter, lines);
+  return lines;
 }
 
 }  // namespace
 
 void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
                         QPointF origin, const PaintOptions& options) {
-  const GridGeometry grid(sheet, area);
-  painter.save();
-  painter.translate(origin);
-  painter.setRenderHint(QPainter::Antialiasing, true);
-  if (options.gridlines) PaintGridlines(painter, grid, area, options.gridline_color);
+  PaintPrepared(painter, Prepare(sheet, area, origin, options));
+}
+
+PreparedCells CellPainter::Prepare(const host::Worksheet& sheet, const host::Area& area,
+                                   QPointF origin, const PaintOptions& options) {
+  PreparedCells out;
+  out.grid = GridGeometry(sheet, area);
+  const GridGeometry& grid = out.grid;
+  out.origin = origin;
+  out.gridlines = options.gridlines;
+  out.gridline_color = options.gridline_color;
   const QRectF whole(0, 0, grid.Width(), grid.Height());
   for (const auto& [row, cell_ptr] : CellsInReadingOrder(sheet, area, options.whole_merges)) {
     const host::Cell& cell = *cell_ptr;
@@ -400,14 +493,33 @@ void CellPainter::Paint(QPainter& painter, const host::Worksheet& sheet, const h
                            ? WholeBox(sheet, grid, *merge)
                            : grid.Box(merge->top, merge->left, merge->bottom, merge->right);
     if (box.isEmpty()) continue;
-    const CellTextLayout layout = Layout(sheet, row, cell.col, box);
+    PreparedCells::Text text;
+    text.layout = Layout(sheet, row, cell.col, box);
+    if (text.layout.glyphs.empty() && text.layout.lines.empty()) continue;
+    text.cell = box;
     // A merged area keeps its text inside.
-    const QRectF clip = merge ? box
-                              : SpillClip(sheet, grid, area, row, cell.col,
-                                          sheet.styles().Get(cell.style), box, layout.block);
-    PaintText(painter, layout, box, clip.intersected(whole));
+    text.clip = (merge ? box
+                       : SpillClip(sheet, grid, area, row, cell.col, sheet.styles().Get(cell.style),
+                                   box, text.layout.block))
+                    .intersected(whole);
+    text.clipped = NeedsClip(text.layout, text.clip);
+    out.texts.push_back(std::move(text));
   }
-  PaintAllBorders(painter, sheet, grid, area);
+  out.borders = AllBorders(sheet, grid, area);
+  return out;
+}
+
+void CellPainter::PaintPrepared(QPainter& painter, const PreparedCells& cells, FontCatalog* twins) {
+  painter.save();
+  painter.translate(cells.origin);
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  if (cells.gridlines) PaintGridlines(painter, cells.grid, cells.grid.area(), cells.gridline_color);
+  {
+    GlyphRuns runs(painter, twins);
+    for (const PreparedCells::Text& t : cells.texts)
+      PaintLayout(painter, t.layout, t.cell, t.clip, t.clipped, runs);
+  }
+  PaintBorderLines(painter, cells.borders);
   painter.restore();
 }
 

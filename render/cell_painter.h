@@ -8,9 +8,12 @@
 #pragma once
 
 #include <QColor>
+#include <QLineF>
+#include <QPen>
 #include <QPointF>
 #include <QRectF>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "core/host/geometry.h"
@@ -25,6 +28,7 @@ namespace tessarin::render {
 // Row and column positions of an area of a sheet, in points from the area's top-left corner.
 class GridGeometry {
  public:
+  GridGeometry() : x_{0}, y_{0} {}  // no cells
   GridGeometry(const host::Worksheet& sheet, const host::Area& area);
   const host::Area& area() const { return area_; }
   // Left edge of column `col` (area.left .. area.right + 1, the last giving the right edge).
@@ -59,6 +63,24 @@ StyledText TextOfCell(const host::Worksheet& sheet, int32_t row, int32_t col);
 // not looked at (the cell alone is the box). Needs a QGuiApplication (EnsureGuiApplication).
 double ShrinkFactor(FontCatalog& fonts, const host::Worksheet& sheet, int32_t row, int32_t col);
 
+// A rectangle of cells made ready to paint: read from the sheet and laid out, nothing painted
+// yet. Making it needs no painter, so a page can be made ready on one thread while the page
+// before is painted on another. Its glyphs name faces of the catalog that laid them out.
+struct PreparedCells {
+  struct Text {
+    CellTextLayout layout;
+    QRectF cell;           // the box the text was laid out in
+    QRectF clip;           // where it may show
+    bool clipped = false;  // painted clipped: its ink reaches the clip's edge, or it is turned
+  };
+  GridGeometry grid;
+  QPointF origin;
+  bool gridlines = false;
+  QColor gridline_color;
+  std::vector<Text> texts;                       // in reading order
+  std::vector<std::pair<QPen, QLineF>> borders;  // in painting order
+};
+
 class CellPainter {
  public:
   // `fonts` must outlive the painter.
@@ -71,6 +93,14 @@ class CellPainter {
   // options.whole_merges asks for it.
   void Paint(QPainter& painter, const host::Worksheet& sheet, const host::Area& area,
              QPointF origin, const PaintOptions& options = {});
+
+  // What Paint paints, read and laid out with this painter's fonts; reads the sheet only.
+  PreparedCells Prepare(const host::Worksheet& sheet, const host::Area& area, QPointF origin,
+                        const PaintOptions& options = {});
+  // Paints prepared cells as Paint would. `twins`, when given, is the painting thread's catalog:
+  // glyphs laid out with another thread's faces are painted with their twins there.
+  static void PaintPrepared(QPainter& painter, const PreparedCells& cells,
+                            FontCatalog* twins = nullptr);
 
   // The layout of one cell's text in `box` (points), as Paint would place it.
   CellTextLayout Layout(const host::Worksheet& sheet, int32_t row, int32_t col, const QRectF& box);

@@ -58,7 +58,8 @@ bool HasFamily(const std::string& family) {
 
 }  // namespace
 
-FontFace::FontFace(QRawFont raw) : raw_(std::move(raw)) {
+FontFace::FontFace(QRawFont raw, std::string family, bool bold, bool italic)
+    : raw_(std::move(raw)), key_(std::move(family), bold, italic) {
   if (!raw_.isValid()) return;
   units_per_em_ = raw_.unitsPerEm();
   // HarfBuzz reads the same tables the painter uses, so glyph ids agree by construction.
@@ -185,9 +186,13 @@ const FontFace& FontCatalog::FaceFor(const FontFace& primary, char32_t c, bool b
   return fallback.IsValid() && fallback.Supports(c) ? fallback : primary;
 }
 
+const FontFace& FontCatalog::Twin(const FontFace& other) {
+  const auto& [family, bold, italic] = other.key();
+  return Installed(family, bold, italic);
+}
+
 const FontFace& FontCatalog::Installed(const std::string& family, bool bold, bool italic) {
-  const auto key = std::make_tuple(family, bold, italic);
-  auto it = faces_.find(key);
+  auto it = faces_.find(std::tie(family, bold, italic));
   if (it == faces_.end()) {
     QFont font(QString::fromStdString(family));
     font.setPixelSize(64);
@@ -196,8 +201,9 @@ const FontFace& FontCatalog::Installed(const std::string& family, bool bold, boo
     font.setStyleStrategy(QFont::NoFontMerging);
     font.setHintingPreference(QFont::PreferNoHinting);
     it = faces_
-             .emplace(key,
-                      std::make_unique<FontFace>(QRawFont::fromFont(font, QFontDatabase::Japanese)))
+             .emplace(std::make_tuple(family, bold, italic),
+                      std::make_unique<FontFace>(QRawFont::fromFont(font, QFontDatabase::Japanese),
+                                                 family, bold, italic))
              .first;
   }
   return *it->second;

@@ -24,12 +24,15 @@ inline constexpr std::string_view kFallbackFamily = "Noto Sans CJK JP";
 // One installed face. Shaping works in em units, painting asks for a size.
 class FontFace {
  public:
-  explicit FontFace(QRawFont raw);
+  // `family`, `bold` and `italic` say which installed font `raw` is (FontCatalog::Twin).
+  FontFace(QRawFont raw, std::string family, bool bold, bool italic);
   ~FontFace();
   FontFace(const FontFace&) = delete;
   FontFace& operator=(const FontFace&) = delete;
 
   bool IsValid() const { return raw_.isValid(); }
+  // The installed family, bold and italic this face was made for.
+  const std::tuple<std::string, bool, bool>& key() const { return key_; }
   std::string FamilyName() const { return raw_.familyName().toStdString(); }
   // Whether the face has a glyph for `c`; remembered per character, as every cell asks again.
   bool Supports(char32_t c) const;
@@ -57,6 +60,7 @@ class FontFace {
  private:
   QRawFont raw_;
   hb_font_t* hb_ = nullptr;
+  std::tuple<std::string, bool, bool> key_;
   double units_per_em_ = 1000;
   double ascent_ = 0.88;
   double descent_ = 0.12;
@@ -75,7 +79,8 @@ class FontFace {
 };
 
 // Maps workbook font names to installed faces and keeps the faces for the life of the catalog.
-// Needs a QGuiApplication (see gui_session.h). Not thread-safe; one per painting thread.
+// Needs a QGuiApplication (see gui_session.h). Not thread-safe; one per thread, made, used and
+// destroyed there (Qt keeps a thread's font files to that thread).
 class FontCatalog {
  public:
   FontCatalog();
@@ -93,10 +98,14 @@ class FontCatalog {
   // `primary` when it has `c`, else the fallback face of the same weight when that has it, else
   // `primary` (which then paints its missing-glyph box).
   const FontFace& FaceFor(const FontFace& primary, char32_t c, bool bold);
+  // This catalog's face of the same installed font as `other`, a face of another thread's
+  // catalog: glyph ids agree, so text laid out there can be painted here. Reads only the other
+  // face's key, which never changes.
+  const FontFace& Twin(const FontFace& other);
 
  private:
   const FontFace& Installed(const std::string& family, bool bold, bool italic);
-  std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FontFace>> faces_;
+  std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<FontFace>, std::less<>> faces_;
   std::map<std::tuple<std::string, bool, bool>, const FontFace*> by_name_;
   std::string last_name_;
   bool last_bold_ = false;

@@ -66,10 +66,8 @@ int AppendPrintPages(PdfDocument& pdf, const host::Worksheet& sheet) {
     throw host::HostError(host::kErrApplicationDefined,
                           "the sheet \"" + sheet.name() + "\" has nothing to print");
   }
-  PagePainter painter(pdf.fonts());
-  for (const PrintPage& page : layout.pages) {
-    painter.Paint(pdf.NewPage(layout.paper), sheet, layout, page);
-  }
+  PaintPages(sheet, layout, pdf.fonts(),
+             [&](size_t) -> QPainter& { return pdf.NewPage(layout.paper); });
   return static_cast<int>(layout.pages.size());
 }
 

@@ -63,11 +63,10 @@ int WritePdf(const host::Worksheet& sheet, const std::string& path, host::Env& e
     QPainter painter;
     if (!painter.begin(&writer)) return false;
     FontCatalog fonts;
-    PagePainter pages(fonts);
-    for (size_t i = 0; i < layout.pages.size(); ++i) {
+    PaintPages(sheet, layout, fonts, [&](size_t i) -> QPainter& {
       if (i > 0) writer.newPage();
-      pages.Paint(painter, sheet, layout, layout.pages[i]);
-    }
+      return painter;
+    });
     return painter.end();
   });
   return static_cast<int>(layout.pages.size());

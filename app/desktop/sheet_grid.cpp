@@ -194,23 +194,31 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   cells_.Paint(painter, *sheet_, visible, QPointF(0, 0), options);
   painter.restore();
 
-  // Comment indicators: a small red corner, as the host shows them by default.
-  if (app_ == nullptr || app_->DisplayCommentIndicator() != host::kXlNoIndicator) {
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0xD0, 0x20, 0x20));
-    sheet_->cells().ForEachCell(visible, [&](int32_t row, const host::Cell& cell) {
-      const int32_t col = cell.col;
-      if (!cell.has_extra()) return;
-      const host::CellExtra* extra = sheet_->Extra(row, col);
-      if (extra == nullptr || !extra->comment) return;
-      const QRect r = CellRect(row, col);
-      const QPoint corner = r.topRight() + QPoint(1, 0);
-      painter.drawPolygon(QPolygon({corner, corner - QPoint(6, 0), corner + QPoint(0, 6)}));
-    });
-  }
-
-  // Selection: a tint over every area and a frame around the area that holds the active cell.
+  PaintCommentIndicators(painter, visible);
   painter.setClipRect(QRect(hx, hy, viewport()->width() - hx, viewport()->height() - hy));
+  PaintSelection(painter, visible);
+  painter.setClipping(false);
+  PaintHeadings(painter, visible);
+}
+
+void SheetGrid::PaintCommentIndicators(QPainter& painter, const host::Area& visible) {
+  // A small red corner, as the host shows them by default.
+  if (app_ != nullptr && app_->DisplayCommentIndicator() == host::kXlNoIndicator) return;
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0xD0, 0x20, 0x20));
+  sheet_->cells().ForEachCell(visible, [&](int32_t row, const host::Cell& cell) {
+    const int32_t col = cell.col;
+    if (!cell.has_extra()) return;
+    const host::CellExtra* extra = sheet_->Extra(row, col);
+    if (extra == nullptr || !extra->comment) return;
+    const QRect r = CellRect(row, col);
+    const QPoint corner = r.topRight() + QPoint(1, 0);
+    painter.drawPolygon(QPolygon({corner, corner - QPoint(6, 0), corner + QPoint(0, 6)}));
+  });
+}
+
+void SheetGrid::PaintSelection(QPainter& painter, const host::Area& visible) {
+  // A tint over every area and a frame around the area that holds the active cell.
   const auto area_rect = [&](const host::Area& a) {
     const host::Area shown{std::max(a.top, visible.top), std::max(a.left, visible.left),
                            std::min(a.bottom, visible.bottom), std::min(a.right, visible.right)};
@@ -228,7 +236,7 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     painter.fillRect(active, Qt::white);
     painter.save();
     painter.setClipRect(active);
-    painter.translate(hx, hy);
+    painter.translate(RowHeaderWidth(), ColumnHeaderHeight());
     painter.scale(scale_, scale_);
     const QPointF at(columns_->Start(active_cell.col) - columns_->Start(LeftColumn()),
                      rows_->Start(active_cell.row) - rows_->Start(TopRow()));
@@ -238,17 +246,18 @@ void SheetGrid::paintEvent(QPaintEvent*) {
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(kSelectionEdge, 2));
   for (const host::Area& area : selection_.areas()) {
-    if (area.Contains(active_cell.row, active_cell.col))
-      painter.drawRect(area_rect(area).adjusted(0, 0, 0, 0));
+    if (area.Contains(active_cell.row, active_cell.col)) painter.drawRect(area_rect(area));
   }
   if (copied_) {
     painter.setPen(QPen(kSelectionEdge, 1, Qt::DashLine));
     painter.drawRect(area_rect(*copied_));
   }
-  painter.setClipping(false);
+}
 
-  // Headings.
-  painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+void SheetGrid::PaintHeadings(QPainter& painter, const host::Area& visible) {
+  const int hx = RowHeaderWidth(), hy = ColumnHeaderHeight();
+  const QColor line(0xA0, 0xA0, 0xA0);
+  painter.setPen(line);
   painter.fillRect(QRect(0, 0, viewport()->width(), hy), kHeading);
   painter.fillRect(QRect(0, 0, hx, viewport()->height()), kHeading);
   painter.setFont(font());
@@ -257,7 +266,7 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     const QRect head(cell.left(), 0, cell.width(), hy);
     if (head.width() <= 0) continue;
     if (selection_.ColumnSelected(col)) painter.fillRect(head, kHeadingSelected);
-    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.setPen(line);
     painter.drawLine(head.topRight(), head.bottomRight());
     painter.setPen(Qt::black);
     painter.drawText(head, Qt::AlignCenter, QString::fromStdString(host::ColumnLetters(col)));
@@ -267,12 +276,12 @@ void SheetGrid::paintEvent(QPaintEvent*) {
     const QRect head(0, cell.top(), hx, cell.height());
     if (head.height() <= 0) continue;
     if (selection_.RowSelected(row)) painter.fillRect(head, kHeadingSelected);
-    painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+    painter.setPen(line);
     painter.drawLine(head.bottomLeft(), head.bottomRight());
     painter.setPen(Qt::black);
     painter.drawText(head, Qt::AlignCenter, QString::number(row));
   }
-  painter.setPen(QColor(0xA0, 0xA0, 0xA0));
+  painter.setPen(line);
   painter.drawLine(hx - 1, 0, hx - 1, viewport()->height());
   painter.drawLine(0, hy - 1, viewport()->width(), hy - 1);
 }
@@ -422,12 +431,12 @@ bool SheetGrid::viewportEvent(QEvent* event) {
   return QAbstractScrollArea::viewportEvent(event);
 }  // Tab moves between cells
 
-void SheetGrid::keyPressEvent(QKeyEvent* event) {
-  if (sheet_ == nullptr) return;
+bool SheetGrid::MoveByKey(QKeyEvent* event) {
   const bool shift = event->modifiers() & Qt::ShiftModifier;
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   const int page = std::max(1, BottomRow() - TopRow());
   const host::CellRef active = selection_.active();
+  // Ctrl with an arrow goes to the edge of the data, as the host does.
   auto jump = [&](int drow, int dcol) {
     if (ctrl) {
       const host::CellRef from = shift ? selection_.cursor() : active;
@@ -440,45 +449,51 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Up:
       jump(-1, 0);
-      return;
+      return true;
     case Qt::Key_Down:
       jump(1, 0);
-      return;
+      return true;
     case Qt::Key_Left:
       jump(0, -1);
-      return;
+      return true;
     case Qt::Key_Right:
       jump(0, 1);
-      return;
+      return true;
     case Qt::Key_PageDown:
       MoveActive(page, 0, shift);
-      return;
+      return true;
     case Qt::Key_PageUp:
       MoveActive(-page, 0, shift);
-      return;
+      return true;
     case Qt::Key_Home:
-      if (ctrl) {
-        MoveActive(1 - active.row, 1 - active.col, shift);
-      } else {
-        MoveActive(0, 1 - active.col, shift);
-      }
-      return;
+      MoveActive(ctrl ? 1 - active.row : 0, 1 - active.col, shift);
+      return true;
     case Qt::Key_End:
       if (ctrl) {
         const host::Area used = sheet_->UsedArea();
         MoveActive(used.bottom - active.row, used.right - active.col, shift);
       }
-      return;
+      return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       MoveActive(shift ? -1 : 1, 0, false);
-      return;
+      return true;
     case Qt::Key_Tab:
       MoveActive(0, 1, false);
-      return;
+      return true;
     case Qt::Key_Backtab:
       MoveActive(0, -1, false);
-      return;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SheetGrid::keyPressEvent(QKeyEvent* event) {
+  if (sheet_ == nullptr || MoveByKey(event)) return;
+  const bool shift = event->modifiers() & Qt::ShiftModifier;
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  switch (event->key()) {
     case Qt::Key_F2:
       StartEdit(QString(), true);
       return;
@@ -500,9 +515,11 @@ void SheetGrid::keyPressEvent(QKeyEvent* event) {
         return;
       }
       break;
-    case Qt::Key_Menu:
+    case Qt::Key_Menu: {
+      const host::CellRef active = selection_.active();
       emit contextMenuWanted(viewport()->mapToGlobal(CellRect(active.row, active.col).center()));
       return;
+    }
     default:
       break;
   }

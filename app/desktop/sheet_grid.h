@@ -19,6 +19,7 @@
 #include "render/font_catalog.h"
 
 class QLineEdit;
+class QPainter;
 class QUndoStack;
 
 namespace tessarin::host {
@@ -107,6 +108,13 @@ class SheetGrid : public QAbstractScrollArea {
   host::CellRef CellAt(QPoint point) const;
   void UpdateScrollRanges();
   void EnsureVisible(host::CellRef cell);
+
+  // Painting, after the cells: what paintEvent lays over them.
+  void PaintCommentIndicators(QPainter& painter, const host::Area& visible);
+  void PaintSelection(QPainter& painter, const host::Area& visible);
+  void PaintHeadings(QPainter& painter, const host::Area& visible);
+  // The keys that move the active cell (arrows, pages, Home, End, Enter, Tab); false for others.
+  bool MoveByKey(QKeyEvent* event);
 
   // Selection, through the selection model; PushSelection hands it to the host.
   GridSelection::Span Span() const;  // what a drag over the headings spans

@@ -74,9 +74,10 @@ ClipboardData CopyCells(const Worksheet& sheet, const Area& area) {
   return data;
 }
 
-Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
-  sheet.CheckWritable();
-  sheet.NoteChange();  // merges and cells are rewritten in place
+namespace {
+
+// The area the copied cells cover at `top_left`; HostError 1004 when it leaves the sheet.
+Area PasteDestination(const ClipboardData& data, CellRef top_left) {
   const int64_t bottom = int64_t{top_left.row} + data.Rows() - 1;
   const int64_t right = int64_t{top_left.col} + data.Columns() - 1;
   if (!IsValidCell(top_left.row, top_left.col) || !IsValidCell(bottom, right)) {
@@ -84,12 +85,12 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
                     "Paste failed: the copied area does not fit on the sheet at " +
                         FormatA1(Area::Cell(top_left.row, top_left.col)) + ".");
   }
-  const Area dest{top_left.row, top_left.col, static_cast<int32_t>(bottom),
-                  static_cast<int32_t>(right)};
-  std::vector<StyleId> ids(data.styles.size());
-  for (size_t i = 0; i < data.styles.size(); ++i) ids[i] = sheet.styles().Intern(data.styles[i]);
+  return {top_left.row, top_left.col, static_cast<int32_t>(bottom), static_cast<int32_t>(right)};
+}
 
-  // Everything of the destination goes first, comments included, as a paste of everything does.
+// Everything of the destination goes first, comments and merges touching it included, as a
+// paste of everything does.
+void ClearDestination(Worksheet& sheet, const Area& dest) {
   std::vector<Area>& merges = sheet.merges();
   merges.erase(std::remove_if(merges.begin(), merges.end(),
                               [&](const Area& m) { return m.Intersects(dest); }),
@@ -108,27 +109,57 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
     while (last != rd.cells.end() && last->col <= dest.right) ++last;
     rd.cells.erase(first, last);
   });
+}
 
-  auto dest_background = [&](int32_t r, int32_t c) { return sheet.EffectiveStyle(r, c); };
-  auto source_background = [&](int32_t rr, int32_t cc) -> StyleId {
+// Whether the empty positions of the destination must be given the copied area's background
+// style: when the copy or the destination has a row, column or sheet style to carry or undo.
+// Past kMaxFilledPositions they are left, so a whole-column paste stays affordable.
+bool FillsEmptyPositions(const ClipboardData& data, const std::vector<StyleId>& ids,
+                         const Worksheet& sheet, const Area& dest) {
+  if (dest.CellCount() > kMaxFilledPositions) return false;
+  bool fill_empty = ids[0] != kDefaultStyle;
+  for (int32_t v : data.row_styles) fill_empty |= v >= 0;
+  for (int32_t v : data.column_styles) fill_empty |= v >= 0;
+  if (fill_empty) return true;
+  sheet.cells().ForEachRow(dest.top, dest.bottom,
+                           [&](int32_t, const RowData& rd) { fill_empty |= rd.has_style; });
+  for (int32_t c = dest.left; c <= std::min(dest.right, sheet.MaxColumnInfo()) && !fill_empty;
+       ++c) {
+    const ColumnInfo* ci = sheet.Column(c);
+    fill_empty = ci && ci->has_style;
+  }
+  return fill_empty;
+}
+
+// Writes one copied cell at (r, c): value, style and extras, formulas back in A1 form.
+void PasteEntry(const ClipboardData::Entry& e, StyleId style, Worksheet& sheet, int32_t r,
+                int32_t c) {
+  sheet.SetValue(r, c, e.value);
+  sheet.SetStyle(r, c, style);
+  if (e.extra) {
+    CellExtra& extra = sheet.ObtainExtra(r, c);
+    extra = *e.extra;
+    if (!extra.formula.empty()) extra.formula = FormulaR1C1ToA1(extra.formula, r, c);
+    sheet.PruneExtra(r, c);
+  }
+}
+
+}  // namespace
+
+Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
+  sheet.CheckWritable();
+  sheet.NoteChange();  // merges and cells are rewritten in place
+  const Area dest = PasteDestination(data, top_left);
+  std::vector<StyleId> ids(data.styles.size());
+  for (size_t i = 0; i < data.styles.size(); ++i) ids[i] = sheet.styles().Intern(data.styles[i]);
+  ClearDestination(sheet, dest);
+
+  const auto source_background = [&](int32_t rr, int32_t cc) -> StyleId {
     int32_t idx = data.row_styles[rr];
     if (idx < 0) idx = data.column_styles[cc];
     return ids[idx < 0 ? 0 : idx];
   };
-  bool fill_empty = ids[0] != kDefaultStyle;
-  for (int32_t v : data.row_styles) fill_empty |= v >= 0;
-  for (int32_t v : data.column_styles) fill_empty |= v >= 0;
-  if (!fill_empty) {
-    sheet.cells().ForEachRow(dest.top, dest.bottom,
-                             [&](int32_t, RowData& rd) { fill_empty |= rd.has_style; });
-    for (int32_t c = dest.left; c <= std::min(dest.right, sheet.MaxColumnInfo()) && !fill_empty;
-         ++c) {
-      const ColumnInfo* ci = sheet.Column(c);
-      fill_empty = ci && ci->has_style;
-    }
-  }
-  if (dest.CellCount() > kMaxFilledPositions) fill_empty = false;
-
+  const bool fill_empty = FillsEmptyPositions(data, ids, sheet, dest);
   size_t next = 0;
   for (int32_t rr = 0; rr < data.Rows() && (fill_empty || next < data.entries.size()); ++rr) {
     const int32_t r = dest.top + rr;
@@ -136,32 +167,21 @@ Area PasteCells(const ClipboardData& data, Worksheet& sheet, CellRef top_left) {
       const int32_t c = dest.left + cc;
       const bool stored = next < data.entries.size() && data.entries[next].row == rr &&
                           data.entries[next].col == cc;
-      if (!stored) {
-        if (!fill_empty) {
-          if (next < data.entries.size() && data.entries[next].row == rr) {
-            cc = data.entries[next].col - 1;  // jump to the next stored cell of this row
-          } else {
-            break;
-          }
-          continue;
-        }
+      if (stored) {
+        const ClipboardData::Entry& e = data.entries[next++];
+        PasteEntry(e, ids[e.style], sheet, r, c);
+      } else if (fill_empty) {
         const StyleId want = source_background(rr, cc);
-        if (want != dest_background(r, c)) sheet.SetStyle(r, c, want);
-        continue;
-      }
-      const ClipboardData::Entry& e = data.entries[next++];
-      sheet.SetValue(r, c, e.value);
-      sheet.SetStyle(r, c, ids[e.style]);
-      if (e.extra) {
-        CellExtra& extra = sheet.ObtainExtra(r, c);
-        extra = *e.extra;
-        if (!extra.formula.empty()) extra.formula = FormulaR1C1ToA1(extra.formula, r, c);
-        sheet.PruneExtra(r, c);
+        if (want != sheet.EffectiveStyle(r, c)) sheet.SetStyle(r, c, want);
+      } else if (next < data.entries.size() && data.entries[next].row == rr) {
+        cc = data.entries[next].col - 1;  // jump to the next stored cell of this row
+      } else {
+        break;
       }
     }
   }
   for (const Area& m : data.merges) {
-    merges.push_back(
+    sheet.merges().push_back(
         {dest.top + m.top, dest.left + m.left, dest.top + m.bottom, dest.left + m.right});
   }
   return dest;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "core/host/application.h"
 
@@ -15,8 +15,9 @@ namespace tessarin::marking {
 class QuestionIndex {
  public:
   // Reads the question cells (column D, as their values converted to text) of `sheet` from row 1
-  // to the last stored row. The index is a snapshot: it stays right while column D does not
-  // change (marks and answers write other columns), and it never refers back to the sheet.
+  // to the last stored row. The index keeps only hashes and rows and compares a candidate's text
+  // with the sheet's cell when asked, so it stays right while column D does not change (marks
+  // and answers write other columns), and the sheet must outlive it.
   explicit QuestionIndex(const host::Sheet& sheet);
 
   // The first row at or above `last_row` whose question cell holds `text` exactly; nullopt when
@@ -31,12 +32,28 @@ class QuestionIndex {
   const std::string& sheet_name() const { return sheet_name_; }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  // One question text: its hash and the first row holding it (0 marks a free slot). Eight
+  // bytes, so the table of 100,000 questions stays within two megabytes.
+  struct Slot {
+    uint32_t hash;
+    int32_t row;
   };
+  // The question cell's text: a view of the sheet's own string for text cells, else the value
+  // converted into `scratch`.
+  std::string_view RowText(int32_t row, std::string& scratch) const;
+  // The index of the slot holding `text` (hashed to `hash`), or of the free slot where it
+  // would go.
+  size_t Probe(std::string_view text, uint32_t hash, std::string& scratch) const;
+  // Doubles the table, placing every slot again by its hash.
+  void Grow();
+
+  host::Sheet sheet_;
   std::string sheet_name_;
-  std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> first_row_of_;
+  // Open addressing with linear probing, at most half full: no allocation per question, and a
+  // probe that meets another text's hash moves on without reading the sheet.
+  std::vector<Slot> slots_;
+  uint64_t mask_ = 0;
+  size_t used_ = 0;
   int32_t first_empty_row_ = 1;
 };
 

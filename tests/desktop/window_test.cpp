@@ -271,7 +271,9 @@ TEST_F(WindowTest, CtrlNMarksTheQuestionOfATestCellAndCtrlJJumpsBetweenThem) {
   QTest::keyClick(window.grid(), Qt::Key_N, Qt::ControlModifier);
   EXPECT_EQ(Sheet("ミラトス").TextView(row, 7), "X");
   for (int32_t other = 1; other <= 3; ++other) {
-    if (other != row) EXPECT_TRUE(Sheet("ミラトス").TextView(other, 6).empty()) << other;
+    if (other != row) {
+      EXPECT_TRUE(Sheet("ミラトス").TextView(other, 6).empty()) << other;
+    }
   }
   EXPECT_TRUE(window.isWindowModified());
 
@@ -302,7 +304,7 @@ TEST_F(WindowTest, PaperDialogRejectsABadHeightAndKeepsTheFocus) {
     EXPECT_EQ(height->text(), QStringLiteral("20"));
     QTest::mouseClick(height, Qt::LeftButton);
     QApplication::processEvents();
-    for (const QString bad : {QStringLiteral("0"), QStringLiteral("x1"), QStringLiteral("-3")}) {
+    for (const QString& bad : {QStringLiteral("0"), QStringLiteral("x1"), QStringLiteral("-3")}) {
       height->selectAll();
       QTest::keyClicks(height, bad);
       messages_before = driver.messages.size();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/marking/marking.h"
 #include "tests/workbook/test_env.h"
 
@@ -39,6 +41,34 @@ TEST(QuestionIndex, NumbersAreFoundByTheirTextAndAFullListEndsBelowItsLastRow) {
   EXPECT_EQ(index.FirstRow("12"), 2);
   EXPECT_EQ(index.first_empty_row(), 3);
   EXPECT_EQ(QuestionIndex(QuestionSheet(host, {})).first_empty_row(), 1);
+}
+
+// Enough questions to grow the table several times, with repeats, numbers and gaps: every
+// lookup gives what a scan from the top would.
+TEST(QuestionIndex, ManyQuestionsAgreeWithAScanFromTheTop) {
+  testing::ScriptedHost host;
+  const host::Sheet sheet = QuestionSheet(host, {});
+  std::vector<std::string> texts(5000);
+  for (int32_t row = 1; row <= 5000; ++row) {
+    if (row % 97 == 0) continue;  // a gap
+    if (row % 11 == 0) {
+      sheet.Cells(row, 4).SetValue(host::CellValue::Number(row % 300));
+      texts[row - 1] = std::to_string(row % 300);
+    } else {
+      texts[row - 1] = "問" + std::to_string(row % 1700);  // each text three times or so
+      sheet.Cells(row, 4).SetText(texts[row - 1]);
+    }
+  }
+  const QuestionIndex index(sheet);
+  EXPECT_EQ(index.first_empty_row(), 97);
+  for (int32_t row = 1; row <= 5000; ++row) {
+    if (texts[row - 1].empty()) continue;
+    const auto first = std::find(texts.begin(), texts.end(), texts[row - 1]) - texts.begin() + 1;
+    ASSERT_EQ(index.FirstRow(texts[row - 1]), first) << texts[row - 1];
+    EXPECT_EQ(index.FirstRow(texts[row - 1], first - 1), std::nullopt);
+  }
+  EXPECT_EQ(index.FirstRow("問1700"), std::nullopt);
+  EXPECT_EQ(index.FirstRow("300"), std::nullopt);
 }
 
 // A run of marks through one index marks the question the selected strip names, and an index
