@@ -278,7 +278,12 @@ void ReadTable(XmlScanner& sc, const host::Font& base, SharedStrings& sst) {
                std::to_string(host::kMaxCellChars) + " characters a cell can have");
     }
     const std::string_view mended = MendedText(t, scratch);
-    if (!sst.Fits(mended.size())) sc.Error("the shared strings hold more than 4 GiB of text");
+    if (!sst.Fits(mended.size())) {
+      sc.Error(sst.size() >= SharedStrings::kMaxItems
+                   ? "the shared strings hold more than " +
+                         std::to_string(SharedStrings::kMaxItems) + " items"
+                   : std::string("the shared strings hold more than 4 GiB of text"));
+    }
     sst.Add(mended, rich);
   };
   for (;;) {

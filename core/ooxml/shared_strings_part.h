@@ -54,9 +54,10 @@ class SharedStrings {
   // The count of unique items the part declares (only a hint: some writers get it wrong).
   void Declare(uint64_t unique) { declared_.store(unique, std::memory_order_relaxed); }
   void Add(std::string_view text, RichText* rich = nullptr);
-  // Whether one more item of `bytes` bytes can be added.
+  // Whether one more item of `bytes` bytes can be added (below kMaxItems, and the texts within
+  // what a 32-bit offset reaches).
   bool Fits(size_t bytes) const;
-  static constexpr size_t kMaxItems = size_t{4096} << 16;
+  static constexpr size_t kMaxItems = size_t{1} << 28;
   void Finish(std::exception_ptr error = nullptr);
   // Bytes the texts take, as a 32-bit offset must reach them.
   uint64_t text_bytes() const { return text_end_; }
@@ -81,7 +82,7 @@ class SharedStrings {
     uint32_t id;   // pool id + 1, 0 until a cell uses the item; the reader's alone
   };
   static constexpr int kTextBlockBits = 20;  // a text is at most 4 x 32,767 bytes: it fits
-  static constexpr int kItemBlockBits = 16;
+  static constexpr int kItemBlockBits = 15;
   static constexpr size_t kMaxTextBlocks = size_t{1} << (32 - kTextBlockBits);
   static constexpr size_t kMaxItemBlocks = kMaxItems >> kItemBlockBits;
   Item& ItemAt(size_t index) const {

@@ -20,17 +20,23 @@
 namespace tessarin::ooxml {
 namespace {
 
-// Parts that inflate to more than this are inflated on a thread of their own while they are
+// Sheets that inflate to more than this are inflated on a thread of their own while they are
 // scanned; below it a thread costs more than it saves.
 constexpr uint64_t kReadAheadBytes = 1 << 20;
 
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
-  XmlScanner::Source source = [stream](char* out, size_t size) { return stream->Read(out, size); };
+  return [stream](char* out, size_t size) { return stream->Read(out, size); };
+}
+
+// The same, inflated ahead when the part is big. Half a piece of the scanner ahead keeps the
+// inflating thread busy; the scanner asks whole pieces of the read-ahead, so errors come where
+// they would without it.
+XmlScanner::Source StreamAheadOf(PackageReader& pkg, const std::string& part) {
+  XmlScanner::Source source = StreamOf(pkg, part);
   if (pkg.DeclaredSize(part) <= kReadAheadBytes) return source;
-  // The scanner asks whole pieces of the read-ahead, so errors come where they would without it.
-  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 4, 4);
+  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 8, 4);
 }
 
 // One read. Parts the reader models are consumed (rebuilt on saving); every other part is kept
@@ -217,7 +223,7 @@ class XlsxReader {
     ctx.max_digit_width = mdw_;
     ctx.date1904 = info_.date1904;
     ctx.cell_budget = &cell_budget_;
-    ReadWorksheet(StreamOf(pkg_, part), ctx, sheet, *sheet_extras);
+    ReadWorksheet(StreamAheadOf(pkg_, part), ctx, sheet, *sheet_extras);
     ReadSheetComments(part, rels, sheet, *sheet_extras);
     sheet.file_extras() = std::move(sheet_extras);
     return sheet;
