@@ -44,11 +44,10 @@ int PrintSheet(const host::Worksheet& sheet, QPrinter& printer) {
   const double px = printer.resolution() / 72.0;
   painter.scale(px, px);
   FontCatalog fonts;
-  PagePainter pages(fonts);
-  for (size_t i = 0; i < layout.pages.size(); ++i) {
+  PaintPages(sheet, layout, fonts, [&](size_t i) -> QPainter& {
     if (i > 0) printer.newPage();
-    pages.Paint(painter, sheet, layout, layout.pages[i]);
-  }
+    return painter;
+  });
   painter.end();
   return static_cast<int>(layout.pages.size());
 }

@@ -290,7 +290,8 @@ int CreateCommand::OpenQuestionSheet(Job& job) {
 
   const host::Sheet sheet = app.ActiveSheet();
   while (job.questions < host::kMaxRows &&
-         !sheet.Cells(job.questions + 1, workbook::kQuestionColumn).Text().empty()) {
+         !host::DisplayedText(sheet.worksheet(), job.questions + 1, workbook::kQuestionColumn)
+              .empty()) {
     ++job.questions;
   }
   if (job.questions == 0) {

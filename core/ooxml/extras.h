@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,14 @@ struct DefinedName {
   std::string formula;
 };
 
+// A big shared string table as read, kept so that a save that adds no item to it can pass it on
+// compressed as it came, with only its counts written anew.
+struct KeptStrings {
+  CompressedPart part;
+  std::vector<uint32_t> plain_ids;         // SharedStrings::PlainIds, once every sheet was read
+  const host::StringPool* pool = nullptr;  // the pool those ids belong to
+};
+
 // What a read keeps of the package beyond the model, hung on the workbook.
 struct PackageExtras final : host::FileExtras {
   bool strict = false;
@@ -121,6 +130,7 @@ struct PackageExtras final : host::FileExtras {
   int active_stand_in = -1;
   int first_sheet = 0;  // file position of the first tab shown
   StylesExtras styles;
+  std::shared_ptr<const KeptStrings> shared_strings;  // null when the table is written anew
 };
 
 // What a read keeps of one worksheet beyond the model, hung on the sheet.

@@ -306,6 +306,14 @@ CompressedPart PackageReader::TakeCompressed(std::string_view part,
     while (const size_t n = stream->Read(piece.data(), piece.size()))
       check(std::string_view(piece.data(), n));
   }
+  return Stored(name);
+}
+
+CompressedPart PackageReader::Stored(std::string_view part) {
+  const std::string* found = Resolve(part);
+  if (!found) Fail(file_, part, "the part is missing from the package.");
+  const std::string& name = *found;
+  const Entry& e = entries_.at(name);
   auto* za = static_cast<zip_t*>(zip_.get());
   std::lock_guard lock(zip_mutex_);
   zip_stat_t st;

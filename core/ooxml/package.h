@@ -52,6 +52,9 @@ class PackageReader {
   // Get does, without ever holding them whole. Throws HostError 1004 as Get does.
   CompressedPart TakeCompressed(std::string_view part,
                                 const std::function<void(std::string_view)>& check);
+  // The part as stored, without inflating it: for a part whose content a read through Open has
+  // proved sound. Throws HostError 1004 when the entry's directory record is damaged.
+  CompressedPart Stored(std::string_view part);
   // Reads the part in pieces: each call fills up to `size` bytes and returns how many, 0 at the
   // end. Throws HostError 1004 as Get does.
   class Stream {

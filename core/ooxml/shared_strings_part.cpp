@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "core/host/text_encoding.h"
 #include "core/ooxml/extras.h"
@@ -142,6 +143,7 @@ void SharedStrings::Open() {
   item_blocks_ = std::make_unique<std::unique_ptr<Item[]>[]>(kMaxItemBlocks);
   text_end_ = 0;
   rich_.clear();
+  mended_.clear();
   error_ = nullptr;
   declared_.store(0);
   reserved_ = false;
@@ -154,8 +156,9 @@ bool SharedStrings::Fits(size_t bytes) const {
   return size() < kMaxItems && text_end_ + bytes + (size_t{1} << kTextBlockBits) <= UINT32_MAX;
 }
 
-void SharedStrings::Add(std::string_view text, RichText* rich) {
+void SharedStrings::Add(std::string_view text, RichText* rich, bool mended) {
   const size_t index = count_.load(std::memory_order_relaxed);
+  if (mended) mended_.push_back(static_cast<uint32_t>(index));
   // A text that would straddle the end of its block starts the next one (see Text()).
   constexpr uint64_t kBlock = uint64_t{1} << kTextBlockBits;
   uint64_t begin = text_end_;
@@ -267,6 +270,14 @@ const RichText* SharedStrings::Rich(size_t index) {
   return it != rich_.end() ? &it->second : nullptr;
 }
 
+std::vector<uint32_t> SharedStrings::PlainIds() const {
+  std::vector<uint32_t> ids(size());
+  for (size_t i = 0; i < ids.size(); ++i) ids[i] = ItemAt(i).id;
+  for (const auto& [index, text] : rich_) ids[index] = 0;
+  for (const uint32_t index : mended_) ids[index] = 0;
+  return ids;
+}
+
 namespace {
 
 void ReadTable(XmlScanner& sc, const host::Font& base, SharedStrings& sst) {
@@ -284,7 +295,7 @@ void ReadTable(XmlScanner& sc, const host::Font& base, SharedStrings& sst) {
                          std::to_string(SharedStrings::kMaxItems) + " items"
                    : std::string("the shared strings hold more than 4 GiB of text"));
     }
-    sst.Add(mended, rich);
+    sst.Add(mended, rich, mended.data() != t.data());
   };
   for (;;) {
     const auto tok = sc.Next();
@@ -345,11 +356,24 @@ void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::st
 SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool)
     : pool_(pool), index_(pool.size(), 0) {}
 
+void SharedStringsWriter::CarryTable(const std::vector<uint32_t>& plain_ids) {
+  carried_ = true;
+  std::fill(index_.begin(), index_.end(), 0);
+  for (size_t item = 0; item < plain_ids.size(); ++item) {
+    const uint32_t id = plain_ids[item];
+    if (id == 0) continue;
+    if (id > index_.size()) index_.resize(id, 0);
+    if (index_[id - 1] == 0) index_[id - 1] = static_cast<uint32_t>(item) + 1;
+  }
+  unique_ = static_cast<uint32_t>(plain_ids.size());
+}
+
 uint32_t SharedStringsWriter::Add(uint32_t pool_id) {
   ++count_;
   if (pool_id >= index_.size()) index_.resize(pool_id + 1, 0);
   uint32_t& slot = index_[pool_id];
   if (slot == 0) {
+    if (carried_) throw std::logic_error("a text the kept string table does not hold was added");
     items_.append("<si>");
     AppendT(items_, pool_.Get(pool_id));
     items_.append("</si>");
@@ -423,6 +447,51 @@ void AppendStringItemBody(std::string& out, std::string_view text,
     // Without properties of its own the reading takes the host's defaults.
     out.append(XmlExtrasOf(phonetic->file_extras));
   }
+}
+
+std::optional<StartEdit> TableCountsEdit(std::string_view start, std::string_view count,
+                                         std::string_view unique_count) {
+  // Past the declaration and any comments to the root's start tag.
+  size_t p = 0;
+  for (;;) {
+    p = start.find('<', p);
+    if (p == std::string_view::npos || p + 1 >= start.size()) return std::nullopt;
+    const std::string_view close = start.substr(p, 4) == "<!--" ? "-->"
+                                   : start[p + 1] == '?'        ? "?>"
+                                                                : "";
+    if (close.empty()) break;
+    p = start.find(close, p);
+    if (p == std::string_view::npos) return std::nullopt;
+    p += close.size();
+  }
+  if (start[p + 1] == '!') return std::nullopt;
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t q = p + 1;
+  while (q < start.size() && !space(start[q]) && start[q] != '>' && start[q] != '/') ++q;
+  if (LocalName(start.substr(p + 1, q - p - 1)) != "sst") return std::nullopt;
+  StartEdit edit;
+  size_t copied = 0;
+  for (;;) {
+    while (q < start.size() && space(start[q])) ++q;
+    if (q >= start.size() || start[q] == '/') return std::nullopt;  // cut short, or no items
+    if (start[q] == '>') break;
+    const size_t name_at = q;
+    while (q < start.size() && start[q] != '=' && !space(start[q])) ++q;
+    const std::string_view name = start.substr(name_at, q - name_at);
+    while (q < start.size() && (space(start[q]) || start[q] == '=')) ++q;
+    if (q >= start.size() || (start[q] != '"' && start[q] != '\'')) return std::nullopt;
+    const size_t value_at = q + 1;
+    const size_t value_end = start.find(start[q], value_at);
+    if (value_end == std::string_view::npos) return std::nullopt;
+    q = value_end + 1;
+    if (name != "count" && name != "uniqueCount") continue;
+    edit.text.append(start.substr(copied, value_at - copied));
+    edit.text.append(name == "count" ? count : unique_count);
+    copied = value_end;
+  }
+  edit.length = q + 1;
+  edit.text.append(start.substr(copied, edit.length - copied));
+  return edit;
 }
 
 std::string SharedStringsWriter::Finish(const Namespaces& ns) {

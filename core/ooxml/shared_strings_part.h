@@ -15,6 +15,7 @@
 
 #include "core/host/cell.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/part_compression.h"
 #include "core/ooxml/xml_util.h"
 
 namespace tessarin::ooxml {
@@ -53,7 +54,8 @@ class SharedStrings {
   void Open();
   // The count of unique items the part declares (only a hint: some writers get it wrong).
   void Declare(uint64_t unique) { declared_.store(unique, std::memory_order_relaxed); }
-  void Add(std::string_view text, RichText* rich = nullptr);
+  // `mended`: the text is not the file's own (MendedText changed it).
+  void Add(std::string_view text, RichText* rich = nullptr, bool mended = false);
   // Whether one more item of `bytes` bytes can be added (below kMaxItems, and the texts within
   // what a 32-bit offset reaches).
   bool Fits(size_t bytes) const;
@@ -75,6 +77,10 @@ class SharedStrings {
   uint32_t Id(size_t index, host::StringPool& pool);
   // The runs and readings of item `index` (which has come), or nullptr.
   const RichText* Rich(size_t index);
+  // Per item, the pool id + 1 of a plain item a cell used, else 0 (unused, rich, or mended as it
+  // was read, so that the file's text is not what the cells hold): the items a save may point
+  // at again when it passes the table on as it came. Only once the table is finished.
+  std::vector<uint32_t> PlainIds() const;
 
  private:
   struct Item {
@@ -104,6 +110,7 @@ class SharedStrings {
   std::mutex mutex_;  // guards rich_ until finished, and the waiting
   std::condition_variable came_;
   std::unordered_map<uint32_t, RichText> rich_;
+  std::vector<uint32_t> mended_;  // items whose text was mended as it was read; the writer's
   std::atomic<uint64_t> declared_{0};
   bool reserved_ = false;  // the reader's
   // Hashes computed for a prefetch, by item index modulo their count; the reader's.
@@ -129,6 +136,15 @@ void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::st
 class SharedStringsWriter {
  public:
   explicit SharedStringsWriter(const host::StringPool& pool);
+  // Keeps the table as read instead of building one: `plain_ids` (SharedStrings::PlainIds) gives
+  // each pool id the first item of its text. Call before the first Add; from then on only texts
+  // the table Carries are added, and cells write every other text in place.
+  void CarryTable(const std::vector<uint32_t>& plain_ids);
+  bool carried() const { return carried_; }
+  // True when the kept table holds `pool_id`'s text as a plain item.
+  bool Carries(uint32_t pool_id) const { return pool_id < index_.size() && index_[pool_id] != 0; }
+  // References added so far.
+  uint64_t count() const { return count_; }
   uint32_t Add(uint32_t pool_id);
   // The index Add gave `pool_id`; only for strings added before.
   uint32_t IndexOf(uint32_t pool_id) const { return index_[pool_id] - 1; }
@@ -144,7 +160,15 @@ class SharedStringsWriter {
   std::string items_;
   uint32_t unique_ = 0;
   uint64_t count_ = 0;
+  bool carried_ = false;
 };
+
+// The change that gives the root tag of a shared strings part, found in `start` (the part's
+// beginning), these counts: the values of its count and uniqueCount attributes are replaced,
+// an attribute it lacks stays out. nullopt when `start` holds no whole <sst> start tag, or an
+// empty one.
+std::optional<StartEdit> TableCountsEdit(std::string_view start, std::string_view count,
+                                         std::string_view unique_count);
 
 // Writes one <si>-style body (the <t>, <r>, <rPh> and <phoneticPr> children) for `text`.
 void AppendStringItemBody(std::string& out, std::string_view text,

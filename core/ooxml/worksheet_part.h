@@ -79,11 +79,15 @@ class WorksheetWriter {
   void WriteCell(Sink& sink, int32_t row, std::string_view row_text, const host::Cell& cell,
                  bool sizing);
   template <typename Sink>
+  void WriteSharedTextCell(Sink& sink, std::string_view row_text, const host::Cell& cell,
+                           uint32_t index);
+  template <typename Sink>
   void WriteFormula(Sink& sink, int32_t row, int32_t col, const host::CellExtra& extra);
   template <typename Sink>
   void WriteValue(Sink& sink, const host::Cell& cell, const host::CellExtra* extra,
                   bool has_formula, bool sizing);
   uint32_t SharedStringIndex(const host::Cell& cell, const host::CellExtra* extra, bool sizing);
+  bool WrittenInPlace(const host::Cell& cell, const host::CellExtra* extra) const;
   // Shared formulas: a master (the first cell of its range) opens its group and returns the
   // attributes to write, "" if it is no longer a master; a member is written as a bare
   // reference only while its formula is still the group's.

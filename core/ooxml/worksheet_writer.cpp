@@ -513,15 +513,20 @@ void WorksheetWriter::WriteRowTag(Sink& k, std::string_view row_text, const RowD
 template <typename Sink>
 void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, const Cell& c,
                                 bool sizing) {
-  const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
-  const bool has_formula = extra && !extra->formula.empty();
-  k.Put("<c r=\""sv);
   if (c.col >= column_names_.size()) {
     const size_t old = column_names_.size();
     column_names_.resize(c.col + 1);
     for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n)
       column_names_[n] = ColumnName(static_cast<int32_t>(n));
   }
+  // Most cells of a big sheet are a plain text of the shared table: written in one piece.
+  if (c.type == ValueType::kText && !c.has_extra() && !WrittenInPlace(c, nullptr)) {
+    WriteSharedTextCell(k, row_text, c, SharedStringIndex(c, nullptr, sizing));
+    return;
+  }
+  const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
+  const bool has_formula = extra && !extra->formula.empty();
+  k.Put("<c r=\""sv);
   k.Put(column_names_[c.col]);
   k.Put(row_text);
   k.Put('"');
@@ -532,7 +537,9 @@ void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, c
   }
   switch (c.type) {
     case ValueType::kText:
-      k.Put(has_formula ? " t=\"str\""sv : " t=\"s\""sv);
+      k.Put(has_formula                ? " t=\"str\""sv
+            : WrittenInPlace(c, extra) ? " t=\"inlineStr\""sv
+                                       : " t=\"s\""sv);
       break;
     case ValueType::kBoolean:
       k.Put(" t=\"b\""sv);
@@ -554,6 +561,29 @@ void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, c
   if (has_formula) WriteFormula(k, r, c.col, *extra);
   WriteValue(k, c, extra, has_formula, sizing);
   k.Put("</c>"sv);
+}
+
+// <c r=".." s=".." t="s"><v>index</v></c>, as WriteCell writes it piece by piece.
+template <typename Sink>
+void WorksheetWriter::WriteSharedTextCell(Sink& k, std::string_view row_text, const Cell& c,
+                                          uint32_t index) {
+  char cell[96];  // column (3) + row (7) + style and index (10 each) + the tags
+  char* p = cell;
+  auto put = [&p](std::string_view piece) {
+    std::memcpy(p, piece.data(), piece.size());
+    p += piece.size();
+  };
+  put("<c r=\""sv);
+  put(column_names_[c.col]);
+  put(row_text);
+  if (c.style != host::kDefaultStyle) {
+    put("\" s=\""sv);
+    p = std::to_chars(p, cell + sizeof cell, c.style).ptr;
+  }
+  put("\" t=\"s\"><v>"sv);
+  p = std::to_chars(p, cell + sizeof cell, index).ptr;
+  put("</v></c>"sv);
+  k.Put(std::string_view(cell, p - cell));
 }
 
 template <typename Sink>
@@ -591,6 +621,17 @@ void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* 
       break;
     case ValueType::kText: {
       const std::string_view text = sheet_.strings().Get(c.v.text);
+      if (!has_formula && WrittenInPlace(c, extra)) {
+        k.Put("<is>"sv);
+        k.With([&](std::string& o) {
+          if (extra)
+            AppendStringItemBody(o, text, extra->runs, extra->phonetic);
+          else
+            AppendStringItemBody(o, text, {}, std::nullopt);
+        });
+        k.Put("</is>"sv);
+        break;
+      }
       const bool spaced = has_formula && !text.empty() &&
                           (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
                            text.back() == '\n');
@@ -617,11 +658,24 @@ void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* 
   }
 }
 
+namespace {
+
+bool IsRich(const host::CellExtra* extra) {
+  return extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+}
+
+}  // namespace
+
+// While the string table is passed on as it came, a text it does not hold (or holds without the
+// cell's runs) goes into the cell itself: the table gains no item.
+bool WorksheetWriter::WrittenInPlace(const Cell& c, const host::CellExtra* extra) const {
+  return strings_.carried() && (IsRich(extra) || !strings_.Carries(c.v.text));
+}
+
 // The sizing pass adds each text to the shared table; the writing pass finds the same index.
 uint32_t WorksheetWriter::SharedStringIndex(const Cell& c, const host::CellExtra* extra,
                                             bool sizing) {
-  const bool rich =
-      extra && (!extra->runs.empty() || (extra->phonetic && !extra->phonetic->runs.empty()));
+  const bool rich = IsRich(extra);
   if (!sizing) return rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
   if (!rich) return strings_.Add(c.v.text);
   const uint32_t index = strings_.AddRich(sheet_.strings().Get(c.v.text), *extra);

@@ -39,6 +39,9 @@ struct WriteOptions {
   // Write a plain workbook even from a macro workbook: its macro project, and the links to it,
   // are left out and the main part gets the plain content type, as a .xlsx cannot hold macros.
   bool without_macros = false;
+  // Pass a big shared string table read from the file on as it came (its counts written anew)
+  // when the cells add few texts to it, writing those in their cells; false writes it anew.
+  bool keep_string_table = true;
 };
 
 // Writes `workbook` as a complete package (zip bytes). Parts carried from the file it was read

@@ -24,6 +24,9 @@ namespace {
 // scanned; below it a thread costs more than it saves.
 constexpr uint64_t kReadAheadBytes = 1 << 20;
 
+// String tables smaller than this (inflated) are written anew: keeping them saves little.
+constexpr uint64_t kKeptStringsMinimum = 1u << 20;
+
 // A streaming source over a part of the package.
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
@@ -60,6 +63,7 @@ class XlsxReader {
     ReadWorkbook();
     ReadStylesAndStrings();
     try {
+      if (!strings_part_.empty()) KeepStrings(strings_part_);
       ReadSheets();
     } catch (...) {
       // Read first, the table's own error would have come before the sheets'.
@@ -147,6 +151,7 @@ class XlsxReader {
       const std::string part = ResolvePartName(workbook_part_, r->target);
       if (pkg_.Has(part)) {
         Consume(part);
+        strings_part_ = part;
         shared_strings_.Open();
         strings_thread_ = std::thread(
             [this, source = StreamOf(pkg_, part), part, base = book_->default_font()]() mutable {
@@ -162,10 +167,26 @@ class XlsxReader {
       Consume(ResolvePartName(workbook_part_, r->target));
   }
 
-  // Waits for the shared strings; throws what reading them threw.
+  // Waits for the shared strings; throws what reading them threw. A big table, so proved sound,
+  // is kept as stored: a save that adds no item passes it on instead of writing and compressing
+  // it again.
   void FinishStrings() {
     if (strings_thread_.joinable()) strings_thread_.join();
     shared_strings_.WaitFinished();
+    if (kept_strings_) {
+      kept_strings_->plain_ids = shared_strings_.PlainIds();
+      extras_->shared_strings = std::move(kept_strings_);
+    }
+  }
+
+  // The table's stored bytes, while it is read, for FinishStrings to keep.
+  void KeepStrings(const std::string& part) {
+    CompressedPart stored = pkg_.Stored(part);
+    if (stored.method != 8 || stored.size < kKeptStringsMinimum) return;
+    auto kept = std::make_shared<KeptStrings>();
+    kept->part = std::move(stored);
+    kept->pool = &book_->strings();
+    kept_strings_ = std::move(kept);
   }
 
   // Worksheets become sheets of the model; chart and dialog sheets are kept in their place.
@@ -349,6 +370,8 @@ class XlsxReader {
   std::vector<Relationship> workbook_rels_;
   std::vector<host::StyleId> xf_styles_{host::kDefaultStyle};
   SharedStrings shared_strings_;
+  std::string strings_part_;  // the shared strings part, when there is one
+  std::shared_ptr<KeptStrings> kept_strings_;
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others

@@ -10,6 +10,7 @@
 #include "core/ooxml/content_types.h"
 #include "core/ooxml/extras.h"
 #include "core/ooxml/package.h"
+#include "core/ooxml/part_compression.h"
 #include "core/ooxml/relationships.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/styles_part.h"
@@ -77,6 +78,7 @@ class XlsxWriter {
     NameSheetParts();
     ChooseActiveSheet();
     LeaveOutMacros();
+    ChooseStringTable();
     WriteSheets();
     PlaceTabs();
     CollectNames();
@@ -207,6 +209,44 @@ class XlsxWriter {
     workbook_rels_.erase(std::remove_if(workbook_rels_.begin(), workbook_rels_.end(),
                                         [](const Relationship& r) { return IsMacroProject(r); }),
                          workbook_rels_.end());
+  }
+
+  // The string table read from the file is passed on when the cells still use nearly all of its
+  // items and hold few texts it lacks (those are then written in their cells): a table written
+  // anew would be no smaller. Decided before any cell is written, as it fixes every index.
+  void ChooseStringTable() {
+    const KeptStrings* kept = extras_ ? extras_->shared_strings.get() : nullptr;
+    if (!options_.keep_string_table || !kept || kept->pool != &workbook_.strings()) return;
+    const std::vector<uint32_t>& ids = kept->plain_ids;
+    std::vector<uint32_t> item_of(workbook_.strings().size(), 0);  // pool id -> first item + 1
+    for (size_t item = 0; item < ids.size(); ++item) {
+      if (ids[item] != 0 && ids[item] <= item_of.size() && item_of[ids[item] - 1] == 0)
+        item_of[ids[item] - 1] = static_cast<uint32_t>(item) + 1;
+    }
+    std::vector<bool> used(ids.size(), false);
+    uint64_t used_items = 0, in_place_bytes = 0;
+    for (int i = 1; i <= workbook_.SheetCount(); ++i) {
+      const host::Worksheet& sheet = workbook_.Sheet(i);
+      sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const host::RowData& rd) {
+        for (const host::Cell& c : rd.cells) {
+          if (c.type != host::ValueType::kText) continue;
+          const host::CellExtra* extra = c.has_extra() ? sheet.Extra(r, c.col) : nullptr;
+          if (extra && !extra->formula.empty()) continue;
+          const bool rich = extra && (!extra->runs.empty() ||
+                                      (extra->phonetic && !extra->phonetic->runs.empty()));
+          const uint32_t item = c.v.text < item_of.size() ? item_of[c.v.text] : 0;
+          if (rich || item == 0) {
+            in_place_bytes += workbook_.strings().Get(c.v.text).size() + 32;
+          } else if (!used[item - 1]) {
+            used[item - 1] = true;
+            ++used_items;
+          }
+        }
+      });
+    }
+    if (in_place_bytes > kept->part.size / 32 || ids.size() - used_items > ids.size() / 16) return;
+    strings_.CarryTable(ids);
+    kept_strings_ = kept;
   }
 
   // The sheet list in file order: the worksheets of the model, each chart or dialog sheet after
@@ -373,9 +413,34 @@ class XlsxWriter {
                               RelativeTarget(workbook_part_, styles_part), false});
     if (strings_.empty()) return;
     const std::string sst_part = xl_dir_ + "sharedStrings.xml";
-    Add(sst_part, strings_.Finish(ns_), content_type::kSharedStrings);
+    if (kept_strings_)
+      PassOnStringTable(sst_part);
+    else
+      Add(sst_part, strings_.Finish(ns_), content_type::kSharedStrings);
     workbook_rels_.push_back({FreeRelId(workbook_rels_, next_workbook_rel_), rel_ + "sharedStrings",
                               RelativeTarget(workbook_part_, sst_part), false});
+  }
+
+  // The kept table with its counts written anew: only its first blocks are compressed again.
+  // Should its bits not allow that, it is inflated and written whole; its items are the same.
+  void PassOnStringTable(const std::string& part) {
+    const std::string count = std::to_string(strings_.count());
+    const std::string unique = std::to_string(kept_strings_->plain_ids.size());
+    auto edit = [&](std::string_view start) -> std::optional<StartEdit> {
+      return TableCountsEdit(start, count, unique);
+    };
+    if (std::optional<CompressedPart> amended = EditPartStart(kept_strings_->part, edit)) {
+      passed_on_.push_back(std::move(*amended));
+      entries_.push_back({part, {}, true, {}, passed_on_.back().size, &passed_on_.back()});
+      used_.insert(Lower(part));
+      types_.SetOverride(part, content_type::kSharedStrings);
+      return;
+    }
+    std::string xml = InflatePart(kept_strings_->part);
+    const std::optional<StartEdit> change = TableCountsEdit(xml, count, unique);
+    if (!change) Refuse("its shared strings could not be written again.");
+    xml.replace(0, change->length, change->text);
+    Add(part, std::move(xml), content_type::kSharedStrings);
   }
 
   // The main part keeps the content type it was read with, unless the macros are left out.
@@ -474,6 +539,8 @@ class XlsxWriter {
   std::set<std::string> dropped_;                // lower-case names of kept parts left out
   ContentTypes types_;
   SharedStringsWriter strings_;
+  const KeptStrings* kept_strings_ = nullptr;  // the table passed on, when it is
+  std::deque<CompressedPart> passed_on_;
 
   std::vector<std::string> sheet_parts_;  // by sheet index - 1
   std::set<int> reserved_blocks_;

@@ -24,7 +24,7 @@ RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& op
   std::string m = CellText(sheet, row, c);
   // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
   const std::optional<double> times =
-      NumericValue(sheet.Cells(row, workbook::kTimesSetColumn).Value());
+      NumericValue(sheet.worksheet().Value(row, workbook::kTimesSetColumn));
   const int32_t t = times ? host::ToLong(*times) : 0;
   const bool must_appear =
       CellText(sheet, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
@@ -63,7 +63,11 @@ int32_t CountQuestions(KanjiModule& module) {
   host::Sheet sheet = module.App().Sheets().Item(module.QSheetName);
   const int64_t last_row = sheet.Rows().Count();
   int32_t i = 1;
-  while (i <= last_row && !sheet.Cells(i, workbook::kQuestionColumn).Text().empty()) ++i;
+  // Each cell's displayed text (Cells(i, D).Text) read where it is stored.
+  while (i <= last_row &&
+         !host::DisplayedText(sheet.worksheet(), i, workbook::kQuestionColumn).empty()) {
+    ++i;
+  }
   return i - 1;
 }
 

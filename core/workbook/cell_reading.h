@@ -8,12 +8,22 @@
 #include <utility>
 
 #include "core/host/application.h"
+#include "core/host/geometry.h"
 #include "core/host/runtime.h"
 
 namespace tessarin::workbook {
 
 // The cell's value converted to text; an error value gives its display text ("#N/A").
 inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) {
+  // A cell of the sheet is read where it is stored: walks over every question read several
+  // cells a row, and a range built for each would cost more than the reading.
+  if (row >= 1 && row <= host::kMaxRows && col >= 1 && col <= host::kMaxColumns) {
+    const host::Worksheet& cells = sheet.worksheet();
+    const auto r = static_cast<int32_t>(row), c = static_cast<int32_t>(col);
+    if (const std::string_view text = cells.TextView(r, c); !text.empty()) return std::string(text);
+    return host::ValueToText(cells.Value(r, c));
+  }
+  // Outside it, the range refuses the address as the host does.
   host::CellValue value = sheet.Cells(row, col).Value();
   if (value.type == host::ValueType::kText) return std::move(value.text);
   return host::ValueToText(value);

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "core/host/host_error.h"
+#include "core/ooxml/package.h"
 #include "core/ooxml/workbook_io.h"
 #include "core/ooxml/xlsx.h"
 #include "tests/corpus.h"
@@ -254,6 +255,45 @@ TEST(LibreOffice, WorkbooksWrittenFromScratchShowTheirValues) {
                                          : Shown(sheet.Value(r, c));
         EXPECT_EQ(field, expected) << "R" << r << "C" << c;
       }
+    }
+  }
+}
+
+// A save that passes a big string table on as it came (counts edited in its compressed stream,
+// new texts in their cells) opens in LibreOffice with every text where the model has it.
+TEST(LibreOffice, KeptStringTableShowsOldAndNewTexts) {
+  if (!HaveSoffice()) GTEST_SKIP() << "soffice is not installed";
+  TempDir dir;
+  fs::create_directories(dir / "ours");
+  host::Workbook made("made.xlsx");
+  host::Worksheet& sheet = made.AddSheet("ミラトス", 1);
+  for (int row = 1; row <= 40000; ++row) {
+    sheet.SetText(row, 4, "問題" + std::to_string(row) + "をかく。");
+    sheet.SetText(row, 5, "答" + std::to_string(row % 997));
+  }
+  std::unique_ptr<host::Workbook> wb = ReadXlsx(WriteXlsx(made), "made.xlsx");
+  host::Worksheet& q = wb->Sheet(1);
+  wb->RenameSheet(q, "改名");
+  q.SetText(2, 4, "新しい問題");
+  q.SetText(3, 5, "答5");
+  q.SetNumber(4, 17, 1);
+  WorkbookFiles files;
+  files.Save(*wb, dir / "ours/kept.xlsx");
+  {  // The table was passed on: the new text is in its cell.
+    const std::string saved = ReadFile(dir / "ours/kept.xlsx");
+    PackageReader package(saved, "kept.xlsx", ReadLimits{});
+    ASSERT_NE(package.Get("xl/worksheets/sheet1.xml").find("inlineStr"), std::string::npos);
+  }
+  const auto csv = ConvertFolder(dir / "ours", dir / "csv");
+  auto it = csv.find("kept-改名.csv");
+  ASSERT_NE(it, csv.end()) << "no CSV for the sheet";
+  const auto rows = ParseCsv(it->second);
+  ASSERT_GE(rows.size(), 40000u);
+  for (int row = 1; row <= 40000; ++row) {
+    for (int col : {4, 5, 17}) {
+      const std::string field =
+          col <= static_cast<int>(rows[row - 1].size()) ? rows[row - 1][col - 1] : "";
+      ASSERT_EQ(field, Shown(q.Value(row, col))) << "R" << row << "C" << col;
     }
   }
 }
