@@ -18,10 +18,12 @@ inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) 
   // A cell of the sheet is read where it is stored: walks over every question read several
   // cells a row, and a range built for each would cost more than the reading.
   if (row >= 1 && row <= host::kMaxRows && col >= 1 && col <= host::kMaxColumns) {
-    const host::Worksheet& cells = sheet.worksheet();
+    const host::Worksheet& ws = sheet.worksheet();
     const auto r = static_cast<int32_t>(row), c = static_cast<int32_t>(col);
-    if (const std::string_view text = cells.TextView(r, c); !text.empty()) return std::string(text);
-    return host::ValueToText(cells.Value(r, c));
+    const host::Cell* cell = ws.cells().Find(r, c);
+    if (cell == nullptr || cell->type == host::ValueType::kEmpty) return std::string();
+    if (cell->type == host::ValueType::kText) return std::string(ws.strings().Get(cell->v.text));
+    return host::ValueToText(ws.Value(r, c));
   }
   // Outside it, the range refuses the address as the host does.
   host::CellValue value = sheet.Cells(row, col).Value();
