@@ -1,7 +1,10 @@
 // StringPool: arena storage with an open-addressing index.
 #include "core/host/string_pool.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <new>
 
 namespace tessarin::host {
 namespace {
@@ -44,12 +47,40 @@ uint64_t Slot(uint32_t hash, uint32_t id) { return (uint64_t{hash} << 32) | (id 
 
 }  // namespace
 
+void PoolIndexFree::operator()(uint64_t* p) const {
+  if (mapped)
+    munmap(p, mapped);
+  else
+    std::free(p);
+}
+
+// Zeroed slots fresh from the system, touched only where strings land. A big index is mapped
+// in huge pages where the system allows: every string looks at a random slot, and with small
+// pages each look would also miss the address translation cache.
+std::unique_ptr<uint64_t[], PoolIndexFree> StringPool::NewSlots(size_t count) {
+  constexpr size_t kHugePage = size_t{2} << 20;
+  const size_t bytes = count * sizeof(uint64_t);
+  if (bytes >= kHugePage) {
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    madvise(p, bytes, MADV_HUGEPAGE);  // a hint: small pages work as well, only slower
+    return std::unique_ptr<uint64_t[], PoolIndexFree>(static_cast<uint64_t*>(p),
+                                                      PoolIndexFree{bytes});
+  }
+  auto* p = static_cast<uint64_t*>(std::calloc(count, sizeof(uint64_t)));
+  if (!p) throw std::bad_alloc();
+  return std::unique_ptr<uint64_t[], PoolIndexFree>(p);
+}
+
 StringPool::StringPool() {
-  slots_.assign(1024, 0);
+  slots_ = NewSlots(1024);
+  slot_count_ = 1024;
   const uint32_t h = HashBytes({});
   Append({"", 0, h});
-  slots_[h & (slots_.size() - 1)] = Slot(h, 0);
+  slots_[h & (slot_count_ - 1)] = Slot(h, 0);
 }
+
+uint32_t StringPool::Hash(std::string_view text) { return HashBytes(text); }
 
 void StringPool::Append(const Entry& e) {
   if (count_ <= kChunkMask) {
@@ -89,21 +120,29 @@ const char* StringPool::Store(std::string_view text) {
   return p;
 }
 
-void StringPool::Grow() {
-  std::vector<uint64_t> slots(slots_.size() * 2, 0);
-  const size_t mask = slots.size() - 1;
+void StringPool::Grow() { Rehash(slot_count_ * 2); }
+
+void StringPool::Rehash(size_t slot_count) {
+  auto slots = NewSlots(slot_count);
+  const size_t mask = slot_count - 1;
   for (uint32_t id = 0; id < count_; ++id) {
     const uint32_t h = At(id).hash;
     size_t i = h & mask;
     while (slots[i] != 0) i = (i + 1) & mask;
     slots[i] = Slot(h, id);
   }
-  slots_.swap(slots);
+  slots_ = std::move(slots);
+  slot_count_ = slot_count;
 }
 
-uint32_t StringPool::Intern(std::string_view text) {
-  const uint32_t h = HashBytes(text);
-  const size_t mask = slots_.size() - 1;
+void StringPool::Reserve(size_t more) {
+  size_t want = slot_count_;
+  while ((count_ + more) * 4 > want * 3) want *= 2;
+  if (want != slot_count_) Rehash(want);
+}
+
+uint32_t StringPool::Intern(std::string_view text, uint32_t h) {
+  const size_t mask = slot_count_ - 1;
   size_t i = h & mask;
   while (uint64_t slot = slots_[i]) {
     if (static_cast<uint32_t>(slot >> 32) == h) {
@@ -116,13 +155,13 @@ uint32_t StringPool::Intern(std::string_view text) {
   const uint32_t id = static_cast<uint32_t>(count_);
   Append({Store(text), static_cast<uint32_t>(text.size()), h});
   slots_[i] = Slot(h, id);
-  if (count_ * 4 > slots_.size() * 3) Grow();
+  if (count_ * 4 > slot_count_ * 3) Grow();
   return id;
 }
 
 size_t StringPool::MemoryBytes() const {
   return (first_.capacity() + more_.size() * (size_t{1} << kChunkBits)) * sizeof(Entry) +
-         chunks_.capacity() * sizeof(Entry*) + slots_.capacity() * sizeof(uint64_t) +
+         chunks_.capacity() * sizeof(Entry*) + slot_count_ * sizeof(uint64_t) +
          (blocks_.size() * kBlockBytes > stored_bytes_ ? blocks_.size() * kBlockBytes
                                                        : stored_bytes_);
 }

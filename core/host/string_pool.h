@@ -2,11 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 namespace tessarin::host {
+
+// Frees a pool's index: unmapped when it was mapped, else given back to free().
+struct PoolIndexFree {
+  size_t mapped = 0;  // bytes mapped for a big index; 0 for one from calloc
+  void operator()(uint64_t* p) const;
+};
 
 // Strings are stored once in large blocks and never move, so a view returned by Get stays valid
 // for the life of the pool. Id 0 is the empty string. Not thread-safe.
@@ -17,7 +24,16 @@ class StringPool {
   StringPool& operator=(const StringPool&) = delete;
 
   // Returns the id of `text`, adding it when it is new.
-  uint32_t Intern(std::string_view text);
+  uint32_t Intern(std::string_view text) { return Intern(text, Hash(text)); }
+  // The same, for `hash` = Hash(text) computed before (with a Prefetch, say).
+  uint32_t Intern(std::string_view text, uint32_t hash);
+  static uint32_t Hash(std::string_view text);
+  // Brings the index's slot for `hash` towards the cache: a string about to be interned costs
+  // a miss in a big pool's index, which the work before it can hide.
+  void Prefetch(uint32_t hash) const { __builtin_prefetch(&slots_[hash & (slot_count_ - 1)]); }
+  // Makes room for `more` strings beyond size() without growing the index on the way. The
+  // room not used costs address space only: the index is zeroed memory fresh from the system.
+  void Reserve(size_t more);
   std::string_view Get(uint32_t id) const {
     const Entry& e = chunks_[id >> kChunkBits][id & kChunkMask];
     return {e.data, e.size};
@@ -40,6 +56,7 @@ class StringPool {
   void Append(const Entry& e);
   const char* Store(std::string_view text);
   void Grow();
+  void Rehash(size_t slot_count);
 
   std::vector<Entry> first_;                    // ids 0 .. 65,535
   std::vector<std::unique_ptr<Entry[]>> more_;  // each further 65,536 ids
@@ -48,7 +65,9 @@ class StringPool {
   // Open addressing: (hash << 32) | (id + 1), 0 = free. The hash in the slot spares a look at
   // the entry for every probe that cannot match. Filled up to three quarters: with the hash in
   // the slot a probe is a read of the next word, and the table is half the size.
-  std::vector<uint64_t> slots_;
+  static std::unique_ptr<uint64_t[], PoolIndexFree> NewSlots(size_t count);
+  std::unique_ptr<uint64_t[], PoolIndexFree> slots_;
+  size_t slot_count_ = 0;  // a power of two
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t block_used_ = 0;
   size_t block_size_ = 0;

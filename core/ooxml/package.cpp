@@ -141,7 +141,9 @@ struct PackageReader::Stream::Inflater {
 };
 
 PackageReader::Stream::~Stream() {
-  if (file_) zip_fclose(static_cast<zip_file_t*>(file_));
+  if (!file_) return;
+  std::lock_guard lock(*zip_mutex_);
+  zip_fclose(static_cast<zip_file_t*>(file_));
 }
 
 // Counts what came and proves the whole entry sound once it has all come.
@@ -163,10 +165,12 @@ size_t PackageReader::Stream::ReadDeflated(char* out, size_t size) {
   const uInt room = f.z.avail_out;
   while (f.z.avail_out > 0 && !f.ended) {
     if (f.z.avail_in == 0) {
+      std::unique_lock lock(*zip_mutex_);
       const zip_int64_t n = zip_fread(zf, f.in.data(), f.in.size());
       if (n < 0)
         Fail(file_name_, part_,
              std::string("the entry is damaged (") + zip_file_strerror(zf) + ").");
+      lock.unlock();
       if (n == 0) Fail(file_name_, part_, "the entry is truncated.");
       f.z.next_in = reinterpret_cast<Bytef*>(f.in.data());
       f.z.avail_in = static_cast<uInt>(n);
@@ -189,9 +193,11 @@ size_t PackageReader::Stream::Read(char* out, size_t size) {
   if (!file_ || size == 0) return 0;
   if (inflater_) return ReadDeflated(out, size);
   auto* zf = static_cast<zip_file_t*>(file_);
+  std::unique_lock lock(*zip_mutex_);
   const zip_int64_t n = zip_fread(zf, out, size);
   if (n < 0)
     Fail(file_name_, part_, std::string("the entry is damaged (") + zip_file_strerror(zf) + ").");
+  lock.unlock();
   Check(static_cast<size_t>(n), n == 0);
   return static_cast<size_t>(n);
 }
@@ -201,16 +207,20 @@ std::unique_ptr<PackageReader::Stream> PackageReader::Open(std::string_view part
   if (!name) Fail(file_, part, "the part is missing from the package.");
   const Entry& e = entries_.at(*name);
   auto* za = static_cast<zip_t*>(zip_.get());
+  std::unique_ptr<Stream> s(new Stream());
+  s->zip_mutex_ = &zip_mutex_;
   zip_stat_t st;
   zip_stat_init(&st);
   const zip_uint64_t need = ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
-  const bool deflated = zip_stat_index(za, e.index, 0, &st) == 0 && (st.valid & need) == need &&
-                        st.comp_method == ZIP_CM_DEFLATE;
-  auto* zf = zip_fopen_index(za, e.index, deflated ? ZIP_FL_COMPRESSED : 0);
-  if (!zf)
-    Fail(file_, *name, std::string("the entry cannot be opened (") + zip_strerror(za) + ").");
-  std::unique_ptr<Stream> s(new Stream());
-  s->file_ = zf;
+  bool deflated;
+  {
+    std::lock_guard lock(zip_mutex_);
+    deflated = zip_stat_index(za, e.index, 0, &st) == 0 && (st.valid & need) == need &&
+               st.comp_method == ZIP_CM_DEFLATE;
+    s->file_ = zip_fopen_index(za, e.index, deflated ? ZIP_FL_COMPRESSED : 0);
+    if (!s->file_)
+      Fail(file_, *name, std::string("the entry cannot be opened (") + zip_strerror(za) + ").");
+  }
   s->declared_ = e.size;
   s->file_name_ = file_;
   s->part_ = *name;
@@ -246,6 +256,11 @@ const std::string* PackageReader::Resolve(std::string_view part) const {
 }
 
 bool PackageReader::Has(std::string_view part) const { return Resolve(part) != nullptr; }
+
+uint64_t PackageReader::DeclaredSize(std::string_view part) const {
+  const std::string* name = Resolve(part);
+  return name ? entries_.at(*name).size : 0;
+}
 
 const std::string* PackageReader::Find(std::string_view part) {
   const std::string* name = Resolve(part);
@@ -300,6 +315,7 @@ CompressedPart PackageReader::Stored(std::string_view part) {
   const std::string& name = *found;
   const Entry& e = entries_.at(name);
   auto* za = static_cast<zip_t*>(zip_.get());
+  std::lock_guard lock(zip_mutex_);
   zip_stat_t st;
   zip_stat_init(&st);
   const zip_uint64_t need =

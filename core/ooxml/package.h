@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,8 @@ struct CompressedPart {
 // bomb costs at most the limits. Parts are inflated when first asked for; big ones can be
 // streamed. Part names are kept as stored, without a leading "/".
 // Throws HostError 1004 naming the file (and the entry) when the archive is damaged, encrypted
-// or over a limit.
+// or over a limit. Streams of different parts may be read on different threads at once (the
+// archive is touched under a lock); everything else belongs to one thread.
 class PackageReader {
  public:
   PackageReader(std::string_view bytes, const std::string& file_name, const ReadLimits& limits);
@@ -37,6 +39,8 @@ class PackageReader {
 
   // Lookup ignores case, as package part names do.
   bool Has(std::string_view part) const;
+  // The size the part declares it inflates to (0 when missing); reading proves it.
+  uint64_t DeclaredSize(std::string_view part) const;
   // The part's bytes; throws HostError 1004 naming the part when it is missing.
   const std::string& Get(std::string_view part);
   // nullptr when missing.
@@ -65,6 +69,7 @@ class PackageReader {
     size_t ReadDeflated(char* out, size_t size);
     void Check(size_t n, bool ended);
     void* file_ = nullptr;
+    std::mutex* zip_mutex_ = nullptr;  // the reader's, held while the archive is touched
     std::unique_ptr<Inflater> inflater_;
     uint64_t declared_ = 0;
     uint64_t got_ = 0;
@@ -87,6 +92,9 @@ class PackageReader {
   std::string Inflate(const std::string& name);
 
   std::unique_ptr<void, void (*)(void*)> zip_;
+  // libzip reads every entry through the one source over the archive's bytes, which keeps a
+  // position: streams read on other threads take turns under this lock.
+  std::mutex zip_mutex_;
   std::map<std::string, Entry> entries_;
   std::map<std::string, std::string> parts_;
   std::map<std::string, std::string> folded_;  // lower-case name -> stored name

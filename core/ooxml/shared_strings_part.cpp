@@ -2,6 +2,7 @@
 #include "core/ooxml/shared_strings_part.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "core/host/text_encoding.h"
@@ -134,59 +135,175 @@ void ReadStringItem(XmlScanner& sc, std::string& text, RichText& rich, const hos
   }
 }
 
-void SharedStrings::Add(std::string_view text) {
-  texts_.append(text);
-  ends_.push_back(static_cast<uint32_t>(texts_.size()));
+SharedStrings::SharedStrings() = default;
+SharedStrings::~SharedStrings() = default;
+
+void SharedStrings::Open() {
+  text_blocks_ = std::make_unique<std::unique_ptr<char[]>[]>(kMaxTextBlocks);
+  item_blocks_ = std::make_unique<std::unique_ptr<Item[]>[]>(kMaxItemBlocks);
+  text_end_ = 0;
+  rich_.clear();
+  mended_.clear();
+  error_ = nullptr;
+  declared_.store(0);
+  reserved_ = false;
+  any_rich_.store(false);
+  count_.store(0);
+  finished_.store(false);
+}
+
+bool SharedStrings::Fits(size_t bytes) const {
+  return size() < kMaxItems && text_end_ + bytes + (size_t{1} << kTextBlockBits) <= UINT32_MAX;
+}
+
+void SharedStrings::Add(std::string_view text, RichText* rich, bool mended) {
+  const size_t index = count_.load(std::memory_order_relaxed);
+  if (mended) mended_.push_back(static_cast<uint32_t>(index));
+  // A text that would straddle the end of its block starts the next one (see Text()).
+  constexpr uint64_t kBlock = uint64_t{1} << kTextBlockBits;
+  uint64_t begin = text_end_;
+  if (!text.empty()) {
+    const uint64_t block_end = ((begin >> kTextBlockBits) + 1) << kTextBlockBits;
+    if (begin + text.size() > block_end) begin = block_end;
+    std::unique_ptr<char[]>& block = text_blocks_[begin >> kTextBlockBits];
+    if (!block) block.reset(new char[kBlock]);
+    std::memcpy(block.get() + (begin & (kBlock - 1)), text.data(), text.size());
+  }
+  text_end_ = begin + text.size();
+  std::unique_ptr<Item[]>& items = item_blocks_[index >> kItemBlockBits];
+  if (!items) items = std::make_unique<Item[]>(size_t{1} << kItemBlockBits);  // ids zero
+  items[index & ((size_t{1} << kItemBlockBits) - 1)].end = static_cast<uint32_t>(text_end_);
+  if (rich) {
+    std::lock_guard lock(mutex_);
+    rich_.emplace(static_cast<uint32_t>(index), std::move(*rich));
+    any_rich_.store(true, std::memory_order_relaxed);
+  }
+  Publish(index + 1);
+}
+
+// The new count first, then a look whether the reader waits for it: the reader sets `wanted_`
+// before it looks at the count, so one of the two sees the other (both sequentially
+// consistent).
+void SharedStrings::Publish(size_t count) {
+  count_.store(count);
+  if (count > wanted_.load()) {
+    std::lock_guard lock(mutex_);
+    came_.notify_all();
+  }
+}
+
+void SharedStrings::Finish(std::exception_ptr error) {
+  {
+    std::lock_guard lock(mutex_);
+    error_ = std::move(error);
+    finished_.store(true);
+  }
+  came_.notify_all();
+}
+
+bool SharedStrings::Wait(uint64_t index) {
+  if (index < count_.load(std::memory_order_acquire)) return true;
+  if (!finished_.load(std::memory_order_acquire)) {
+    std::unique_lock lock(mutex_);
+    wanted_.store(index);
+    came_.wait(lock, [&] { return index < count_.load() || finished_.load(); });
+    wanted_.store(UINT64_MAX);
+  }
+  if (index < count_.load(std::memory_order_acquire)) return true;
+  if (error_) std::rethrow_exception(error_);
+  return false;
+}
+
+void SharedStrings::WaitFinished() {
+  if (!finished_.load(std::memory_order_acquire)) {
+    std::unique_lock lock(mutex_);
+    came_.wait(lock, [&] { return finished_.load(); });
+  }
+  if (error_) std::rethrow_exception(error_);
 }
 
 std::string_view SharedStrings::Text(size_t index) const {
-  const uint32_t begin = index == 0 ? 0 : ends_[index - 1];
-  return std::string_view(texts_).substr(begin, ends_[index] - begin);
+  const uint32_t end = ItemAt(index).end;
+  uint64_t begin = index == 0 ? 0 : ItemAt(index - 1).end;
+  if (end == begin) return {};
+  // Add() moved the text to the next block when it would have straddled the end of this one;
+  // then, and only then, it ends past that block's end.
+  const uint64_t block_end = ((begin >> kTextBlockBits) + 1) << kTextBlockBits;
+  if (end > block_end) begin = block_end;
+  const char* block = text_blocks_[begin >> kTextBlockBits].get();
+  return std::string_view(block + (begin & ((uint64_t{1} << kTextBlockBits) - 1)), end - begin);
 }
 
 uint32_t SharedStrings::Id(size_t index, host::StringPool& pool) {
-  if (ids_.size() != ends_.size()) ids_.resize(ends_.size(), 0);
-  uint32_t& id = ids_[index];
-  if (id == 0) id = pool.Intern(Text(index)) + 1;
+  uint32_t& id = ItemAt(index).id;
+  if (id == 0) {
+    PreparePool(index, pool);
+    const Hashed& h = hashed_[index % kAhead];
+    const std::string_view text = Text(index);
+    id = (h.index == index ? pool.Intern(text, h.hash) : pool.Intern(text)) + 1;
+  }
   return id - 1;
 }
 
+void SharedStrings::PreparePool(size_t index, host::StringPool& pool) {
+  if (!reserved_) {
+    reserved_ = true;
+    // A table that claims millions of strings may be lying: the room reserved past what is used
+    // costs only address space, but past a few million a lie would cost real pages.
+    constexpr uint64_t kMostReserved = uint64_t{1} << 21;
+    pool.Reserve(
+        static_cast<size_t>(std::min(declared_.load(std::memory_order_relaxed), kMostReserved)));
+  }
+  const size_t ahead = index + kAhead;
+  if (ahead < size() && ItemAt(ahead).id == 0) {
+    const uint32_t hash = host::StringPool::Hash(Text(ahead));
+    pool.Prefetch(hash);
+    hashed_[ahead % kAhead] = {ahead, hash};
+  }
+}
+
+const RichText* SharedStrings::Rich(size_t index) {
+  if (!any_rich_.load(std::memory_order_acquire)) return nullptr;
+  std::unique_lock lock(mutex_, std::defer_lock);
+  if (!finished_.load(std::memory_order_acquire)) lock.lock();
+  const auto it = rich_.find(static_cast<uint32_t>(index));
+  return it != rich_.end() ? &it->second : nullptr;
+}
+
 std::vector<uint32_t> SharedStrings::PlainIds() const {
-  std::vector<uint32_t> ids = ids_;
-  ids.resize(size(), 0);
-  for (const auto& [index, text] : rich) ids[index] = 0;
-  for (const uint32_t index : mended) ids[index] = 0;
+  std::vector<uint32_t> ids(size());
+  for (size_t i = 0; i < ids.size(); ++i) ids[i] = ItemAt(i).id;
+  for (const auto& [index, text] : rich_) ids[index] = 0;
+  for (const uint32_t index : mended_) ids[index] = 0;
   return ids;
 }
 
 namespace {
 
-SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
-  SharedStrings sst;
-  const host::Font base = workbook.default_font();
+void ReadTable(XmlScanner& sc, const host::Font& base, SharedStrings& sst) {
   std::string text, scratch;
   // Strings as a cell holds them: well-formed UTF-8 within a cell's length, or refused.
-  auto add = [&](std::string_view t) {
+  auto add = [&](std::string_view t, RichText* rich) {
     if (!FitsInCell(t)) {
       sc.Error("shared string " + std::to_string(sst.size()) + " has more than the " +
                std::to_string(host::kMaxCellChars) + " characters a cell can have");
     }
     const std::string_view mended = MendedText(t, scratch);
-    if (mended.data() != t.data()) sst.mended.push_back(static_cast<uint32_t>(sst.size()));
-    if (sst.text_bytes() + mended.size() > UINT32_MAX)
-      sc.Error("the shared strings hold more than 4 GiB of text");
-    sst.Add(mended);
+    if (!sst.Fits(mended.size())) {
+      sc.Error(sst.size() >= SharedStrings::kMaxItems
+                   ? "the shared strings hold more than " +
+                         std::to_string(SharedStrings::kMaxItems) + " items"
+                   : std::string("the shared strings hold more than 4 GiB of text"));
+    }
+    sst.Add(mended, rich, mended.data() != t.data());
   };
   for (;;) {
     const auto tok = sc.Next();
     if (tok == XmlScanner::kEof) break;
     if (tok == XmlScanner::kStart && sc.depth() == 1) {
-      if (const auto* a = sc.FindAttr("uniqueCount")) {
-        int64_t n;
-        // The count is only a hint (some writers get it wrong); cap what it reserves.
-        if (ParseInt(a->raw, n) && n > 0)
-          sst.Reserve(static_cast<size_t>(std::min<int64_t>(n, 1 << 20)));
-      }
+      int64_t n;
+      if (const auto* a = sc.FindAttr("uniqueCount"); a && ParseInt(a->raw, n) && n > 0)
+        sst.Declare(static_cast<uint64_t>(n));
       continue;
     }
     if (tok == XmlScanner::kEnd && sc.depth() == 1) sc.Compact();  // between items
@@ -199,34 +316,41 @@ SharedStrings ReadTable(XmlScanner& sc, host::Workbook& workbook) {
     std::string_view raw;
     if (!sc.self_closing() && sc.TrySimpleChild("t", raw)) {
       if (raw.find("_x") == std::string_view::npos)
-        add(raw);
+        add(raw, nullptr);
       else
-        add(DecodeXmlEscapes(raw));
+        add(DecodeXmlEscapes(raw), nullptr);
       if (sc.depth() == 1) sc.Compact();
       continue;
     }
     RichText rich;
     ReadStringItem(sc, text, rich, base);
-    if (!rich.runs.empty() || rich.phonetic)
-      sst.rich.emplace(static_cast<uint32_t>(sst.size()), std::move(rich));
-    add(text);
+    add(text, !rich.runs.empty() || rich.phonetic ? &rich : nullptr);
   }
-  sst.Trim();
-  return sst;
+  sst.Finish();
 }
 
 }  // namespace
 
-SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
-                                host::Workbook& workbook) {
-  XmlScanner sc(xml, file, part);
-  return ReadTable(sc, workbook);
+void ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
+                       const host::Font& base, SharedStrings& into) {
+  try {
+    XmlScanner sc(xml, file, part);
+    ReadTable(sc, base, into);
+  } catch (...) {
+    into.Finish(std::current_exception());
+    throw;
+  }
 }
 
-SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file,
-                                std::string_view part, host::Workbook& workbook) {
-  XmlScanner sc(std::move(source), file, part);
-  return ReadTable(sc, workbook);
+void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
+                       const host::Font& base, SharedStrings& into) {
+  try {
+    XmlScanner sc(std::move(source), file, part);
+    ReadTable(sc, base, into);
+  } catch (...) {
+    into.Finish(std::current_exception());
+    throw;
+  }
 }
 
 SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool)

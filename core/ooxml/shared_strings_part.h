@@ -1,7 +1,12 @@
 // The shared strings part (xl/sharedStrings.xml) and the string items of inline strings.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,42 +32,104 @@ struct RichText {
 // properties do not say.
 void ReadStringItem(XmlScanner& scanner, std::string& text, RichText& rich, const host::Font& base);
 
-// The shared string table as read: the texts end to end, and the rich items by index. A text
-// enters the workbook's pool when a cell first uses it, so that a table of millions of strings
-// few cells use costs little more than its text (about 9 bytes a string beside it).
+// The shared string table as read: the texts in blocks that never move, and the rich items by
+// index. A text enters the workbook's pool when a cell first uses it, so that a table of
+// millions of strings few cells use costs little more than its text (about 8 bytes a string
+// beside it).
+//
+// One thread may add items while one other thread reads those already added: the sheets are
+// read while the table still comes in. Wait() is the reader's door: it returns once the item
+// has come or the table is finished, and throws what reading the table threw. A table made
+// and never opened is finished and empty.
 class SharedStrings {
  public:
-  void Reserve(size_t items) { ends_.reserve(items); }
-  void Add(std::string_view text);
-  // Gives back the room that growing left unused: the table is kept while every sheet is read.
-  void Trim() {
-    texts_.shrink_to_fit();
-    ends_.shrink_to_fit();
-  }
-  size_t size() const { return ends_.size(); }
-  size_t text_bytes() const { return texts_.size(); }
+  SharedStrings();
+  ~SharedStrings();
+  SharedStrings(const SharedStrings&) = delete;
+  SharedStrings& operator=(const SharedStrings&) = delete;
+
+  // The writer's side. Open() is called before the reader may look (on the reader's thread or
+  // before it starts); Add() appends an item (with its runs and readings, if any); Finish()
+  // ends the table, with the error that stopped reading it, if one did.
+  void Open();
+  // The count of unique items the part declares (only a hint: some writers get it wrong).
+  void Declare(uint64_t unique) { declared_.store(unique, std::memory_order_relaxed); }
+  // `mended`: the text is not the file's own (MendedText changed it).
+  void Add(std::string_view text, RichText* rich = nullptr, bool mended = false);
+  // Whether one more item of `bytes` bytes can be added (below kMaxItems, and the texts within
+  // what a 32-bit offset reaches).
+  bool Fits(size_t bytes) const;
+  static constexpr size_t kMaxItems = size_t{1} << 28;
+  void Finish(std::exception_ptr error = nullptr);
+  // Bytes the texts take, as a 32-bit offset must reach them.
+  uint64_t text_bytes() const { return text_end_; }
+
+  // The reader's side. True once item `index` has come; false when the finished table is
+  // shorter. Blocks while the table is read; throws what reading it threw.
+  bool Wait(uint64_t index);
+  // Items so far: all of them once Wait has returned false or WaitFinished has returned.
+  size_t size() const { return count_.load(std::memory_order_acquire); }
+  // Waits for the whole table; throws what reading it threw.
+  void WaitFinished();
+  // Item `index` (which has come).
   std::string_view Text(size_t index) const;
-  // The pool id of item `index` (< size()), interning it on first use.
+  // The pool id of item `index` (which has come), interning it on first use.
   uint32_t Id(size_t index, host::StringPool& pool);
+  // The runs and readings of item `index` (which has come), or nullptr.
+  const RichText* Rich(size_t index);
   // Per item, the pool id + 1 of a plain item a cell used, else 0 (unused, rich, or mended as it
   // was read, so that the file's text is not what the cells hold): the items a save may point
-  // at again when it passes the table on as it came.
+  // at again when it passes the table on as it came. Only once the table is finished.
   std::vector<uint32_t> PlainIds() const;
-  std::unordered_map<uint32_t, RichText> rich;
-  std::vector<uint32_t> mended;  // items whose text was mended as it was read
 
  private:
-  std::string texts_;
-  std::vector<uint32_t> ends_;  // end offset of each item's text (a part stays under 4 GiB)
-  std::vector<uint32_t> ids_;   // pool id + 1 per item, 0 until a cell uses it
+  struct Item {
+    uint32_t end;  // end offset of the text (texts never straddle a block)
+    uint32_t id;   // pool id + 1, 0 until a cell uses the item; the reader's alone
+  };
+  static constexpr int kTextBlockBits = 20;  // a text is at most 4 x 32,767 bytes: it fits
+  static constexpr int kItemBlockBits = 15;
+  static constexpr size_t kMaxTextBlocks = size_t{1} << (32 - kTextBlockBits);
+  static constexpr size_t kMaxItemBlocks = kMaxItems >> kItemBlockBits;
+  Item& ItemAt(size_t index) const {
+    return item_blocks_[index >> kItemBlockBits][index & ((size_t{1} << kItemBlockBits) - 1)];
+  }
+  void Publish(size_t count);
+  // Prepares the pool for the items to come, once: room for the declared items, as far as it is
+  // believable, and the index slot of an item a little ahead, which cells often use in order.
+  void PreparePool(size_t index, host::StringPool& pool);
+
+  std::unique_ptr<std::unique_ptr<char[]>[]> text_blocks_;
+  std::unique_ptr<std::unique_ptr<Item[]>[]> item_blocks_;
+  uint64_t text_end_ = 0;  // the writer's
+  std::atomic<size_t> count_{0};
+  std::atomic<bool> finished_{true};
+  std::atomic<bool> any_rich_{false};
+  std::atomic<uint64_t> wanted_{UINT64_MAX};  // the item the reader waits for
+  std::exception_ptr error_;
+  std::mutex mutex_;  // guards rich_ until finished, and the waiting
+  std::condition_variable came_;
+  std::unordered_map<uint32_t, RichText> rich_;
+  std::vector<uint32_t> mended_;  // items whose text was mended as it was read; the writer's
+  std::atomic<uint64_t> declared_{0};
+  bool reserved_ = false;  // the reader's
+  // Hashes computed for a prefetch, by item index modulo their count; the reader's.
+  static constexpr size_t kAhead = 8;
+  struct Hashed {
+    size_t index = SIZE_MAX;
+    uint32_t hash = 0;
+  };
+  Hashed hashed_[kAhead];
 };
 
-// Reads the part; strings are checked and mended as cell text here, pooled when used. Throws
-// HostError 1004 naming file and part when it is malformed.
-SharedStrings ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
-                                host::Workbook& workbook);
-SharedStrings ReadSharedStrings(XmlScanner::Source source, std::string_view file,
-                                std::string_view part, host::Workbook& workbook);
+// Reads the part into `into` (opened by the caller), finishing it; strings are checked and
+// mended as cell text here, pooled when used. `base` is the workbook's default font, which runs
+// take what they leave out from. Throws HostError 1004 naming file and part when it is
+// malformed, having finished `into` with that error.
+void ReadSharedStrings(std::string_view xml, std::string_view file, std::string_view part,
+                       const host::Font& base, SharedStrings& into);
+void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::string_view part,
+                       const host::Font& base, SharedStrings& into);
 
 // Builds the shared string table while the worksheets are written. Plain strings are shared by
 // pool id; strings with runs or readings get an item of their own.

@@ -435,19 +435,20 @@ class SheetReader {
     return nullptr;
   }
 
+  // The table may still be coming in on another thread: Wait() holds the cell until its item
+  // has come, so the cells meet the table as if it had been read first.
   const RichText* StoreSharedString(Cell& cell) {
-    auto& sst = *ctx_.shared_strings;
+    SharedStrings& sst = *ctx_.shared_strings;
     const std::string_view value = content_.value;
     int64_t idx;
-    if (!ParseInt(value, idx) || idx < 0 || idx >= static_cast<int64_t>(sst.size())) {
+    if (!ParseInt(value, idx) || idx < 0 || !sst.Wait(static_cast<uint64_t>(idx))) {
+      sst.WaitFinished();
       Bad("cell " + CellRefText(tag_.row, tag_.col) + " refers to shared string " +
           std::string(value) + ", but the table has " + std::to_string(sst.size()) + ".");
     }
     cell.type = ValueType::kText;
     cell.v.text = sst.Id(static_cast<size_t>(idx), sheet_.strings());
-    if (sst.rich.empty()) return nullptr;
-    const auto it = sst.rich.find(static_cast<uint32_t>(idx));
-    return it != sst.rich.end() ? &it->second : nullptr;
+    return sst.Rich(static_cast<size_t>(idx));
   }
 
   // Formulas (a shared group's followers shifted from its first), runs, readings and the

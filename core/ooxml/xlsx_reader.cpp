@@ -2,12 +2,14 @@
 // the reader below, in the order the parts depend on each other.
 #include <pugixml.hpp>
 #include <set>
+#include <thread>
 
 #include "core/host/text_util.h"
 #include "core/ooxml/comments_part.h"
 #include "core/ooxml/content_types.h"
 #include "core/ooxml/extras.h"
 #include "core/ooxml/package.h"
+#include "core/ooxml/read_ahead.h"
 #include "core/ooxml/relationships.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/styles_part.h"
@@ -18,6 +20,10 @@
 namespace tessarin::ooxml {
 namespace {
 
+// Sheets that inflate to more than this are inflated on a thread of their own while they are
+// scanned; below it a thread costs more than it saves.
+constexpr uint64_t kReadAheadBytes = 1 << 20;
+
 // String tables smaller than this (inflated) are written anew: keeping them saves little.
 constexpr uint64_t kKeptStringsMinimum = 1u << 20;
 
@@ -25,6 +31,15 @@ constexpr uint64_t kKeptStringsMinimum = 1u << 20;
 XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   std::shared_ptr<PackageReader::Stream> stream = pkg.Open(part);
   return [stream](char* out, size_t size) { return stream->Read(out, size); };
+}
+
+// The same, inflated ahead when the part is big. Half a piece of the scanner ahead keeps the
+// inflating thread busy; the scanner asks whole pieces of the read-ahead, so errors come where
+// they would without it.
+XmlScanner::Source StreamAheadOf(PackageReader& pkg, const std::string& part) {
+  XmlScanner::Source source = StreamOf(pkg, part);
+  if (pkg.DeclaredSize(part) <= kReadAheadBytes) return source;
+  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 8, 4);
 }
 
 // One read. Parts the reader models are consumed (rebuilt on saving); every other part is kept
@@ -38,12 +53,24 @@ class XlsxReader {
         book_(std::make_unique<host::Workbook>(file_)),
         extras_(std::make_shared<PackageExtras>()) {}
 
+  ~XlsxReader() {
+    if (strings_thread_.joinable()) strings_thread_.join();
+  }
+
   std::unique_ptr<host::Workbook> Read() {
     ReadTypes();
     FindWorkbookPart();
     ReadWorkbook();
     ReadStylesAndStrings();
-    ReadSheets();
+    try {
+      if (!strings_part_.empty()) KeepStrings(strings_part_);
+      ReadSheets();
+    } catch (...) {
+      // Read first, the table's own error would have come before the sheets'.
+      FinishStrings();
+      throw;
+    }
+    FinishStrings();
     AssignNames();
     ChooseActiveSheet();
     KeepTheRest();
@@ -110,7 +137,8 @@ class XlsxReader {
   }
 
   // Styles, then shared strings (whose runs need the default font); the calculation chain goes,
-  // since formulas may change.
+  // since formulas may change. The shared strings are read on a thread of their own while the
+  // sheets are read (their cells wait for the items they use).
   void ReadStylesAndStrings() {
     if (const Relationship* r = FindRel(workbook_rels_, "styles")) {
       const std::string part = ResolvePartName(workbook_part_, r->target);
@@ -122,17 +150,36 @@ class XlsxReader {
     if (const Relationship* r = FindRel(workbook_rels_, "sharedStrings")) {
       const std::string part = ResolvePartName(workbook_part_, r->target);
       if (pkg_.Has(part)) {
-        shared_strings_ = ReadSharedStrings(StreamOf(pkg_, part), file_, part, *book_);
         Consume(part);
-        KeepStrings(part);
+        strings_part_ = part;
+        shared_strings_.Open();
+        strings_thread_ = std::thread(
+            [this, source = StreamOf(pkg_, part), part, base = book_->default_font()]() mutable {
+              try {
+                ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
+              } catch (...) {
+                // Kept by the table for FinishStrings and the cells that wait on it.
+              }
+            });
       }
     }
     if (const Relationship* r = FindRel(workbook_rels_, "calcChain"))
       Consume(ResolvePartName(workbook_part_, r->target));
   }
 
-  // A big table, just read whole and so proved sound, is kept as stored: a save that adds no
-  // item passes it on instead of writing and compressing it again.
+  // Waits for the shared strings; throws what reading them threw. A big table, so proved sound,
+  // is kept as stored: a save that adds no item passes it on instead of writing and compressing
+  // it again.
+  void FinishStrings() {
+    if (strings_thread_.joinable()) strings_thread_.join();
+    shared_strings_.WaitFinished();
+    if (kept_strings_) {
+      kept_strings_->plain_ids = shared_strings_.PlainIds();
+      extras_->shared_strings = std::move(kept_strings_);
+    }
+  }
+
+  // The table's stored bytes, while it is read, for FinishStrings to keep.
   void KeepStrings(const std::string& part) {
     CompressedPart stored = pkg_.Stored(part);
     if (stored.method != 8 || stored.size < kKeptStringsMinimum) return;
@@ -167,10 +214,6 @@ class XlsxReader {
       last_worksheet = position;
     }
     if (book_->SheetCount() == 0) Fail(file_, workbook_part_, "the workbook holds no worksheet.");
-    if (kept_strings_) {
-      kept_strings_->plain_ids = shared_strings_.PlainIds();
-      extras_->shared_strings = std::move(kept_strings_);
-    }
   }
 
   host::Worksheet& ReadSheet(const SheetEntry& e, const Relationship& rel, int position) {
@@ -201,7 +244,7 @@ class XlsxReader {
     ctx.max_digit_width = mdw_;
     ctx.date1904 = info_.date1904;
     ctx.cell_budget = &cell_budget_;
-    ReadWorksheet(StreamOf(pkg_, part), ctx, sheet, *sheet_extras);
+    ReadWorksheet(StreamAheadOf(pkg_, part), ctx, sheet, *sheet_extras);
     ReadSheetComments(part, rels, sheet, *sheet_extras);
     sheet.file_extras() = std::move(sheet_extras);
     return sheet;
@@ -327,10 +370,13 @@ class XlsxReader {
   std::vector<Relationship> workbook_rels_;
   std::vector<host::StyleId> xf_styles_{host::kDefaultStyle};
   SharedStrings shared_strings_;
+  std::string strings_part_;  // the shared strings part, when there is one
   std::shared_ptr<KeptStrings> kept_strings_;
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others
+  // Reads shared_strings_ from the package; joined before either goes.
+  std::thread strings_thread_;
 };
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 
 bool IsNameEnd(char c) { return IsXmlSpace(c) || c == '/' || c == '>' || c == '='; }
 
-constexpr size_t kPiece = 1 << 20;
+constexpr size_t kPiece = XmlScanner::kPieceBytes;
 
 }  // namespace
 
@@ -54,7 +54,10 @@ bool XmlScanner::Refill() {
 }
 
 void XmlScanner::Compact() {
-  if (!source_ || pos_ < kPiece) return;
+  // Dropping costs a move of what is still to scan: wait until that is little, near the end of
+  // what has come (long rows aside, which still go once a piece has been scanned).
+  if (!source_ || pos_ < kPiece / 2) return;
+  if (pos_ < kPiece && owned_size_ - pos_ > kPiece / 8) return;
   for (const char* p = owned_.get();
        (p = static_cast<const char*>(std::memchr(p, '\n', owned_.get() + pos_ - p)));) {
     ++line_base_;

@@ -35,6 +35,23 @@ TEST(StringPool, EqualTextsShareAnIdAndViewsStayValid) {
   EXPECT_EQ(pool.size(), texts.size() + 1 + 200000);
 }
 
+// Room made ahead (a big index, mapped fresh) and hashes computed ahead change no id.
+TEST(StringPool, ReservingAndHashingAheadGiveTheSameIds) {
+  StringPool plain, reserved;
+  auto text = [](int i) { return "r" + std::to_string(i % 150000); };
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(reserved.Intern(text(i)), plain.Intern(text(i)));
+  reserved.Reserve(400000);
+  reserved.Reserve(10);  // never shrinks
+  for (int i = 1000; i < 300000; ++i) {
+    const uint32_t hash = StringPool::Hash(text(i));
+    reserved.Prefetch(hash);
+    ASSERT_EQ(reserved.Intern(text(i), hash), plain.Intern(text(i))) << i;
+  }
+  EXPECT_EQ(reserved.size(), plain.size());
+  EXPECT_EQ(reserved.size(), 150001u);
+  EXPECT_EQ(reserved.Get(reserved.Intern("r149999")), "r149999");
+}
+
 TEST(CellStore, RowsTypedLikeTheRowAboveAllocateOnce) {
   CellStore store;
   for (int c = 1; c <= 18; ++c) store.Obtain(1, c, kDefaultStyle);
