@@ -270,6 +270,10 @@ const RichText* SharedStrings::Rich(size_t index) {
   return it != rich_.end() ? &it->second : nullptr;
 }
 
+void SharedStrings::ReleaseTexts() {
+  for (size_t b = 0; text_blocks_ && b < kMaxTextBlocks; ++b) text_blocks_[b].reset();
+}
+
 std::vector<uint32_t> SharedStrings::PlainIds() const {
   std::vector<uint32_t> ids(size());
   for (size_t i = 0; i < ids.size(); ++i) ids[i] = ItemAt(i).id;

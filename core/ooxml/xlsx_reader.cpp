@@ -63,7 +63,6 @@ class XlsxReader {
     ReadWorkbook();
     ReadStylesAndStrings();
     try {
-      if (!strings_part_.empty()) KeepStrings(strings_part_);
       ReadSheets();
     } catch (...) {
       // Read first, the table's own error would have come before the sheets'.
@@ -71,6 +70,7 @@ class XlsxReader {
       throw;
     }
     FinishStrings();
+    KeepStrings();
     AssignNames();
     ChooseActiveSheet();
     KeepTheRest();
@@ -167,26 +167,25 @@ class XlsxReader {
       Consume(ResolvePartName(workbook_part_, r->target));
   }
 
-  // Waits for the shared strings; throws what reading them threw. A big table, so proved sound,
-  // is kept as stored: a save that adds no item passes it on instead of writing and compressing
-  // it again.
+  // Waits for the shared strings; throws what reading them threw.
   void FinishStrings() {
     if (strings_thread_.joinable()) strings_thread_.join();
     shared_strings_.WaitFinished();
-    if (kept_strings_) {
-      kept_strings_->plain_ids = shared_strings_.PlainIds();
-      extras_->shared_strings = std::move(kept_strings_);
-    }
   }
 
-  // The table's stored bytes, while it is read, for FinishStrings to keep.
-  void KeepStrings(const std::string& part) {
-    CompressedPart stored = pkg_.Stored(part);
+  // A big table, read whole and so proved sound, is kept as stored: a save that adds no item
+  // passes it on instead of writing and compressing it again. Taken once the sheets are read
+  // and the table's texts are let go, so that the opening's peak holds neither twice.
+  void KeepStrings() {
+    if (strings_part_.empty()) return;
+    shared_strings_.ReleaseTexts();
+    CompressedPart stored = pkg_.Stored(strings_part_);
     if (stored.method != 8 || stored.size < kKeptStringsMinimum) return;
     auto kept = std::make_shared<KeptStrings>();
     kept->part = std::move(stored);
     kept->pool = &book_->strings();
-    kept_strings_ = std::move(kept);
+    kept->plain_ids = shared_strings_.PlainIds();
+    extras_->shared_strings = std::move(kept);
   }
 
   // Worksheets become sheets of the model; chart and dialog sheets are kept in their place.
@@ -371,7 +370,6 @@ class XlsxReader {
   std::vector<host::StyleId> xf_styles_{host::kDefaultStyle};
   SharedStrings shared_strings_;
   std::string strings_part_;  // the shared strings part, when there is one
-  std::shared_ptr<KeptStrings> kept_strings_;
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others
