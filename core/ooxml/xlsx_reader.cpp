@@ -2,6 +2,7 @@
 // the reader below, in the order the parts depend on each other.
 #include <pugixml.hpp>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "core/host/text_util.h"
@@ -153,14 +154,19 @@ class XlsxReader {
         Consume(part);
         strings_part_ = part;
         shared_strings_.Open();
-        strings_thread_ = std::thread(
-            [this, source = StreamOf(pkg_, part), part, base = book_->default_font()]() mutable {
-              try {
-                ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
-              } catch (...) {
-                // Kept by the table for FinishStrings and the cells that wait on it.
-              }
-            });
+        auto read = [this, source = StreamOf(pkg_, part), part,
+                     base = book_->default_font()]() mutable {
+          try {
+            ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
+          } catch (...) {
+            // Kept by the table for FinishStrings and the cells that wait on it.
+          }
+        };
+        try {
+          strings_thread_ = std::thread(read);
+        } catch (const std::system_error&) {
+          read();  // no thread to be had: the table is read first, as it would be in turn
+        }
       }
     }
     if (const Relationship* r = FindRel(workbook_rels_, "calcChain"))
