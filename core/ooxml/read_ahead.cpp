@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -16,10 +17,21 @@ class Pipe {
   Pipe(XmlScanner::Source source, size_t piece, int pieces)
       : source_(std::move(source)), piece_(piece), slots_(static_cast<size_t>(pieces)) {
     for (Slot& s : slots_) s.bytes.reset(new char[piece_]);
-    thread_ = std::thread([this] { Produce(); });
   }
 
+  // Starts the producer; false when no thread is to be had.
+  bool Start() {
+    try {
+      thread_ = std::thread([this] { Produce(); });
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  XmlScanner::Source TakeSource() { return std::move(source_); }
+
   ~Pipe() {
+    if (!thread_.joinable()) return;
     {
       std::lock_guard lock(mutex_);
       stop_ = true;
@@ -109,6 +121,7 @@ class Pipe {
 
 XmlScanner::Source ReadAhead(XmlScanner::Source source, size_t piece, int pieces) {
   auto pipe = std::make_shared<Pipe>(std::move(source), piece, pieces);
+  if (!pipe->Start()) return pipe->TakeSource();  // read in turn, as without the wrapper
   return [pipe](char* out, size_t size) { return pipe->Read(out, size); };
 }
 

@@ -171,8 +171,9 @@ void SharedStrings::Add(std::string_view text, RichText* rich, bool mended) {
   }
   text_end_ = begin + text.size();
   std::unique_ptr<Item[]>& items = item_blocks_[index >> kItemBlockBits];
-  if (!items) items = std::make_unique<Item[]>(size_t{1} << kItemBlockBits);  // ids zero
-  items[index & ((size_t{1} << kItemBlockBits) - 1)].end = static_cast<uint32_t>(text_end_);
+  // Not zeroed ahead: a block's pages are touched only as items come.
+  if (!items) items.reset(new Item[size_t{1} << kItemBlockBits]);
+  items[index & ((size_t{1} << kItemBlockBits) - 1)] = {static_cast<uint32_t>(text_end_), 0};
   if (rich) {
     std::lock_guard lock(mutex_);
     rich_.emplace(static_cast<uint32_t>(index), std::move(*rich));
@@ -268,6 +269,10 @@ const RichText* SharedStrings::Rich(size_t index) {
   if (!finished_.load(std::memory_order_acquire)) lock.lock();
   const auto it = rich_.find(static_cast<uint32_t>(index));
   return it != rich_.end() ? &it->second : nullptr;
+}
+
+void SharedStrings::ReleaseTexts() {
+  for (size_t b = 0; text_blocks_ && b < kMaxTextBlocks; ++b) text_blocks_[b].reset();
 }
 
 std::vector<uint32_t> SharedStrings::PlainIds() const {

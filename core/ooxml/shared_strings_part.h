@@ -81,6 +81,8 @@ class SharedStrings {
   // was read, so that the file's text is not what the cells hold): the items a save may point
   // at again when it passes the table on as it came. Only once the table is finished.
   std::vector<uint32_t> PlainIds() const;
+  // Lets the texts go once the reader is done with them; ids, runs and readings stay.
+  void ReleaseTexts();
 
  private:
   struct Item {

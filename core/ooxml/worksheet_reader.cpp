@@ -243,6 +243,8 @@ class SheetReader {
     if (r < 1 || r > host::kMaxRows)
       Bad("row number " + std::to_string(r) + " is outside the sheet.");
     d.row = static_cast<int32_t>(r);
+    d.row_digit_count = static_cast<int>(
+        std::to_chars(d.row_digits, d.row_digits + sizeof d.row_digits, d.row).ptr - d.row_digits);
     d.col = 0;
     RowData& rd = *(d.row_data = &sheet_.cells().ObtainRow(d.row));
     if (rd.cells.empty() && row_hint > 0) rd.cells.reserve(row_hint);
@@ -274,7 +276,7 @@ class SheetReader {
     const auto& xfs = *ctx_.xf_styles;
     for (const XmlScanner::Attr* a = begin; a != end; ++a) {
       if (a->name == "r") {
-        if (!ParseCellRef(a->raw, t.row, t.col)) {
+        if (!IsNextCell(a->raw, t.col) && !ParseCellRef(a->raw, t.row, t.col)) {
           Bad("the cell reference \"" + std::string(a->raw) +
               "\" is outside the sheet or malformed.");
         }
@@ -293,6 +295,21 @@ class SheetReader {
     if (t.col > host::kMaxColumns)
       Bad("a cell of row " + std::to_string(data_.row) + " lies beyond the last column.");
     data_.col = t.col;
+  }
+
+  // Whether `ref` names column `col` of the current row, as it does for nearly every cell: a
+  // comparison with the reference expected is cheaper than reading one. Columns past the sheet
+  // go the general way, which refuses them.
+  bool IsNextCell(std::string_view ref, int32_t col) const {
+    if (col > host::kMaxColumns) return false;
+    char letters[3];
+    int n = 0;
+    for (int32_t c = col; c > 0; c = (c - 1) / 26)
+      letters[2 - n++] = static_cast<char>('A' + (c - 1) % 26);
+    const size_t digits = static_cast<size_t>(data_.row_digit_count);
+    return ref.size() == static_cast<size_t>(n) + digits &&
+           std::memcmp(ref.data(), letters + 3 - n, n) == 0 &&
+           std::memcmp(ref.data() + n, data_.row_digits, digits) == 0;
   }
 
   // n s str(r) inlineStr(i) b e d
@@ -486,6 +503,8 @@ class SheetReader {
   struct SheetDataState {
     int32_t row = 0, col = 0;
     RowData* row_data = nullptr;
+    char row_digits[12] = {};  // the row number as a reference writes it
+    int row_digit_count = 0;
     host::Font base_font;
   };
   // The start tag of the cell being read.

@@ -2,6 +2,7 @@
 // the reader below, in the order the parts depend on each other.
 #include <pugixml.hpp>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "core/host/text_util.h"
@@ -33,13 +34,13 @@ XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   return [stream](char* out, size_t size) { return stream->Read(out, size); };
 }
 
-// The same, inflated ahead when the part is big. Half a piece of the scanner ahead keeps the
-// inflating thread busy; the scanner asks whole pieces of the read-ahead, so errors come where
+// The same, inflated ahead when the part is big. A quarter of a piece of the scanner ahead keeps
+// the inflating thread busy; the scanner asks whole pieces of the read-ahead, so errors come where
 // they would without it.
 XmlScanner::Source StreamAheadOf(PackageReader& pkg, const std::string& part) {
   XmlScanner::Source source = StreamOf(pkg, part);
   if (pkg.DeclaredSize(part) <= kReadAheadBytes) return source;
-  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 8, 4);
+  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 16, 4);
 }
 
 // One read. Parts the reader models are consumed (rebuilt on saving); every other part is kept
@@ -63,7 +64,6 @@ class XlsxReader {
     ReadWorkbook();
     ReadStylesAndStrings();
     try {
-      if (!strings_part_.empty()) KeepStrings(strings_part_);
       ReadSheets();
     } catch (...) {
       // Read first, the table's own error would have come before the sheets'.
@@ -71,6 +71,7 @@ class XlsxReader {
       throw;
     }
     FinishStrings();
+    KeepStrings();
     AssignNames();
     ChooseActiveSheet();
     KeepTheRest();
@@ -153,40 +154,44 @@ class XlsxReader {
         Consume(part);
         strings_part_ = part;
         shared_strings_.Open();
-        strings_thread_ = std::thread(
-            [this, source = StreamOf(pkg_, part), part, base = book_->default_font()]() mutable {
-              try {
-                ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
-              } catch (...) {
-                // Kept by the table for FinishStrings and the cells that wait on it.
-              }
-            });
+        auto read = [this, source = StreamOf(pkg_, part), part,
+                     base = book_->default_font()]() mutable {
+          try {
+            ReadSharedStrings(std::move(source), file_, part, base, shared_strings_);
+          } catch (...) {
+            // Kept by the table for FinishStrings and the cells that wait on it.
+          }
+        };
+        try {
+          strings_thread_ = std::thread(read);
+        } catch (const std::system_error&) {
+          read();  // no thread to be had: the table is read first, as it would be in turn
+        }
       }
     }
     if (const Relationship* r = FindRel(workbook_rels_, "calcChain"))
       Consume(ResolvePartName(workbook_part_, r->target));
   }
 
-  // Waits for the shared strings; throws what reading them threw. A big table, so proved sound,
-  // is kept as stored: a save that adds no item passes it on instead of writing and compressing
-  // it again.
+  // Waits for the shared strings; throws what reading them threw.
   void FinishStrings() {
     if (strings_thread_.joinable()) strings_thread_.join();
     shared_strings_.WaitFinished();
-    if (kept_strings_) {
-      kept_strings_->plain_ids = shared_strings_.PlainIds();
-      extras_->shared_strings = std::move(kept_strings_);
-    }
   }
 
-  // The table's stored bytes, while it is read, for FinishStrings to keep.
-  void KeepStrings(const std::string& part) {
-    CompressedPart stored = pkg_.Stored(part);
+  // A big table, read whole and so proved sound, is kept as stored: a save that adds no item
+  // passes it on instead of writing and compressing it again. Taken once the sheets are read
+  // and the table's texts are let go, so that the opening's peak holds neither twice.
+  void KeepStrings() {
+    if (strings_part_.empty()) return;
+    shared_strings_.ReleaseTexts();
+    CompressedPart stored = pkg_.Stored(strings_part_);
     if (stored.method != 8 || stored.size < kKeptStringsMinimum) return;
     auto kept = std::make_shared<KeptStrings>();
     kept->part = std::move(stored);
     kept->pool = &book_->strings();
-    kept_strings_ = std::move(kept);
+    kept->plain_ids = shared_strings_.PlainIds();
+    extras_->shared_strings = std::move(kept);
   }
 
   // Worksheets become sheets of the model; chart and dialog sheets are kept in their place.
@@ -371,7 +376,6 @@ class XlsxReader {
   std::vector<host::StyleId> xf_styles_{host::kDefaultStyle};
   SharedStrings shared_strings_;
   std::string strings_part_;  // the shared strings part, when there is one
-  std::shared_ptr<KeptStrings> kept_strings_;
   int mdw_ = 8;
   uint64_t cell_budget_ = 0;
   std::vector<host::Worksheet*> by_position_;  // worksheets by file position, null for others

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/read_ahead.h"
@@ -208,6 +209,41 @@ TEST(ConcurrentRead, ErrorsAreThoseOfReadingOnePartAfterTheOther) {
               std::string::npos)
         << why;
   }
+}
+
+// References are mostly the next column of the row, taken by comparison; every other shape is
+// read as written, and one past the last column is refused as before.
+TEST(CellReferences, TheExpectedAndTheOthersLandWhereTheySay) {
+  auto book_of = [](const std::string& data) {
+    const auto parts = OneSheetBook(data);  // the entries view its texts
+    std::vector<ZipEntry> entries;
+    for (const auto& [name, bytes] : parts) {
+      ZipEntry e;
+      e.name = name;
+      e.data = bytes;
+      entries.push_back(e);
+    }
+    return WriteZip(entries);
+  };
+  const auto book =
+      ReadXlsx(book_of("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c>"
+                       "<c r=\"D1\"><v>4</v></c><c r=\"Z1\"><v>26</v></c><c r=\"AA1\"><v>27</v></c>"
+                       "<c r=\"XFD1\"><v>16384</v></c></row><row r=\"10\"><c r=\"A10\"><v>1</v></c>"
+                       "<c r=\"B9\"><v>2</v></c><c><v>3</v></c>"
+                       "<c r=\"F1\"><v>6</v></c></row>"),
+               "refs.xlsx");
+  const host::Worksheet& s = book->Sheet(1);
+  const std::vector<std::tuple<int, int, double>> expected = {
+      {1, 1, 1},         {1, 2, 2},  {1, 4, 4}, {1, 26, 26}, {1, 27, 27},
+      {1, 16384, 16384}, {10, 1, 1}, {9, 2, 2}, {10, 3, 3},  {1, 6, 6}};
+  for (const auto& [row, col, value] : expected)
+    EXPECT_EQ(s.Value(row, col), host::CellValue::Number(value)) << row << "," << col;
+  EXPECT_EQ(s.cells().CellCount(), expected.size());
+  const std::string why =
+      Refusal(book_of("<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c r=\"XFE1\"><v>2</v></c></row>"));
+  EXPECT_NE(why.find("the cell reference \"XFE1\" is outside the sheet or malformed"),
+            std::string::npos)
+      << why;
 }
 
 }  // namespace
