@@ -34,13 +34,14 @@ XmlScanner::Source StreamOf(PackageReader& pkg, const std::string& part) {
   return [stream](char* out, size_t size) { return stream->Read(out, size); };
 }
 
-// The same, inflated ahead when the part is big. A quarter of a piece of the scanner ahead keeps
-// the inflating thread busy; the scanner asks whole pieces of the read-ahead, so errors come where
-// they would without it.
+// The same, inflated ahead when the part is big: two pieces of the scanner ahead, so that the
+// next one is being inflated while the last is scanned (with less, the two threads take turns
+// instead of running side by side). The scanner asks whole pieces of the read-ahead, so errors
+// come where they would without it.
 XmlScanner::Source StreamAheadOf(PackageReader& pkg, const std::string& part) {
   XmlScanner::Source source = StreamOf(pkg, part);
   if (pkg.DeclaredSize(part) <= kReadAheadBytes) return source;
-  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 16, 4);
+  return ReadAhead(std::move(source), XmlScanner::kPieceBytes / 2, 4);
 }
 
 // One read. Parts the reader models are consumed (rebuilt on saving); every other part is kept

@@ -54,7 +54,7 @@ class XmlScanner {
   // Fills up to `size` bytes and returns how many; 0 at the end.
   using Source = std::function<size_t(char*, size_t)>;
   // What a streamed scanner asks its source for at a time.
-  static constexpr size_t kPieceBytes = size_t{1} << 20;
+  static constexpr size_t kPieceBytes = size_t{1} << 18;
 
   // `file` and `part` name the document in error messages.
   XmlScanner(std::string_view xml, std::string_view file, std::string_view part);
