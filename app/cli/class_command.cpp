@@ -159,7 +159,8 @@ std::vector<MarkLine> ParseMarks(const std::string& text) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == '#') continue;
-    MarkLine mark{number};
+    MarkLine mark;
+    mark.line = number;
     const size_t comma = line.find(',');
     mark.name = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     mark.name.erase(mark.name.find_last_not_of(" \t") + 1);

@@ -178,7 +178,9 @@ TEST_F(TessarinTest, TheSubmenuAndTheKeysAreTheProductsOwn) {
     EXPECT_EQ(control.FaceId().value_or(0), items[i].face_id);
     EXPECT_EQ(control.OnAction(), items[i].macro);
     EXPECT_EQ(control.BeginGroup(), items[i].begin_group);
-    if (*items[i].key) EXPECT_EQ(host.app.MacroForKey(items[i].key), items[i].macro);
+    if (*items[i].key) {
+      EXPECT_EQ(host.app.MacroForKey(items[i].key), items[i].macro);
+    }
   }
   // The file selection dialog has a key and no item.
   EXPECT_EQ(host.app.MacroForKey("w"), "K_Command1");

@@ -356,7 +356,11 @@ std::string MacroBook() {
        "worksheet>"},
       {"xl/vbaProject.bin", "macro project"}};
   std::vector<ooxml::ZipEntry> entries;
-  for (const auto& [name, data] : parts) entries.push_back({name, data});
+  for (const auto& [name, data] : parts) {
+    ooxml::ZipEntry& entry = entries.emplace_back();
+    entry.name = name;
+    entry.data = data;
+  }
   return ooxml::WriteZip(entries);
 }
 
