@@ -148,7 +148,8 @@ uint32_t StringPool::Intern(std::string_view text, uint32_t h) {
     if (static_cast<uint32_t>(slot >> 32) == h) {
       const uint32_t id = static_cast<uint32_t>(slot) - 1;
       const Entry& e = At(id);
-      if (e.size == text.size() && std::memcmp(e.data, text.data(), e.size) == 0) return id;
+      // As views: an empty item may come with no data at all, which memcmp must not be given.
+      if (std::string_view(e.data, e.size) == text) return id;
     }
     i = (i + 1) & mask;
   }

@@ -37,7 +37,7 @@ struct Findings {
 };
 constexpr Findings kFindings[] = {
     {"xls_import_fuzzer", CheckXlsImport, 3},
-    {"xlsx_read_fuzzer", CheckXlsxRead, 1},
+    {"xlsx_read_fuzzer", CheckXlsxRead, 2},
     {"number_format_fuzzer", CheckNumberFormat, 3},
 };
 
