@@ -9,14 +9,9 @@
 # Usage: bench/linear_paths.sh BEFORE_BUILD_DIR AFTER_BUILD_DIR [RUNS]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-before="$(cd "$1" && pwd)/app/cli/tessarin"
-after="$(cd "$2" && pwd)/app/cli/tessarin"
-runs=${3:-5}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home"
-mkdir -p "$HOME/Documents"
-cd "$work"
+# shellcheck source=bench/measure.sh
+. "$here/measure.sh"
+two_builds "$@"
 
 # --- the books -----------------------------------------------------------------------------
 python3 "$here/make_book.py" q100k.xlsx 100000
@@ -57,8 +52,6 @@ PY
 "$after" script make_notfound.jsonl > /dev/null
 
 # --- timing --------------------------------------------------------------------------------
-# shellcheck source=bench/measure.sh
-. "$here/measure.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "failed" || b == "failed" || b == 0) print "-"; else printf "%.2f", a / b }'; }
 
 printf '%-44s %26s %26s %8s\n' "median of $runs: cpu s / wall s / peak MiB" before after "cpu b/a"

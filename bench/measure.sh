@@ -1,4 +1,17 @@
 # Sourced by the bench scripts that time whole commands side by side.
+# two_builds BEFORE_BUILD AFTER_BUILD [RUNS]: sets `before` and `after` (each build's tessarin) and
+# `runs` (5 unless given), and moves into a fresh folder, removed on exit, that is also HOME.
+two_builds() {
+  before="$(cd "$1" && pwd)/app/cli/tessarin"
+  after="$(cd "$2" && pwd)/app/cli/tessarin"
+  runs=${3:-5}
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  export HOME="$work/home"
+  mkdir -p "$HOME/Documents"
+  cd "$work"
+}
+
 # measure RUNS CMD...: runs CMD RUNS times in the current folder and prints "cpu wall MiB", each
 # the median over the runs (CPU = user + system seconds, peak resident MiB, from /usr/bin/time),
 # or "failed (...)" with the end of the command's error output. Files named out-* are removed

@@ -8,22 +8,15 @@
 # Usage: bench/print_pages.sh BEFORE_BUILD_DIR AFTER_BUILD_DIR [RUNS]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-before="$(cd "$1" && pwd)/app/cli/tessarin"
-after="$(cd "$2" && pwd)/app/cli/tessarin"
-runs=${3:-5}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home"
-mkdir -p "$HOME/Documents"
-cd "$work"
+# shellcheck source=bench/measure.sh
+. "$here/measure.sh"
+two_builds "$@"
 
 python3 "$here/make_book.py" q100k.xlsx 100000
 for pages in 10 100 1000; do
   "$after" create q100k.xlsx --count $((pages * 40)) --no-source -o "t$pages.xlsx" > /dev/null
 done
 
-# shellcheck source=bench/measure.sh
-. "$here/measure.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 per_page() { awk -v a="$1" -v b="$2" -v n="$3" 'BEGIN { printf "%.2f", (a - b) / n * 1000 }'; }
 

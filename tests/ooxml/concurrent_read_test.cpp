@@ -128,14 +128,7 @@ std::string BookWithTable(const std::string& sheet_data, int items,
     sst += i % 1000 == 0 ? "<si><r><rPr><b/></rPr>" + t + "</r></si>" : "<si>" + t + "</si>";
   }
   parts.emplace_back("xl/sharedStrings.xml", sst + table_tail);
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : parts) {
-    ZipEntry e;
-    e.name = name;
-    e.data = data;
-    entries.push_back(e);
-  }
-  return WriteZip(entries);
+  return Zip(parts);
 }
 
 // Rows of `rows` cells each referring to a shared string, by row and column.
@@ -214,17 +207,7 @@ TEST(ConcurrentRead, ErrorsAreThoseOfReadingOnePartAfterTheOther) {
 // References are mostly the next column of the row, taken by comparison; every other shape is
 // read as written, and one past the last column is refused as before.
 TEST(CellReferences, TheExpectedAndTheOthersLandWhereTheySay) {
-  auto book_of = [](const std::string& data) {
-    const auto parts = OneSheetBook(data);  // the entries view its texts
-    std::vector<ZipEntry> entries;
-    for (const auto& [name, bytes] : parts) {
-      ZipEntry e;
-      e.name = name;
-      e.data = bytes;
-      entries.push_back(e);
-    }
-    return WriteZip(entries);
-  };
+  auto book_of = [](const std::string& data) { return Zip(OneSheetBook(data)); };
   const auto book =
       ReadXlsx(book_of("<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\"><v>2</v></c>"
                        "<c r=\"D1\"><v>4</v></c><c r=\"Z1\"><v>26</v></c><c r=\"AA1\"><v>27</v></c>"

@@ -23,12 +23,6 @@ std::map<std::string, std::string> GoodParts() {
   return Parts(WriteXlsx(book));
 }
 
-std::string Zip(const std::map<std::string, std::string>& parts) {
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
-  return WriteZip(entries);
-}
-
 // Reads `bytes` as "bad.xlsx" and returns the error description ("" if it opened).
 std::string Refusal(const std::string& bytes, const ReadLimits& limits = {}) {
   try {

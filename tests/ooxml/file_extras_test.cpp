@@ -32,9 +32,7 @@ std::string StyledBook() {
       "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"2\" borderId=\"1\" quotePrefix=\"1\"><protection "
       "locked=\"0\"/></xf></cellXfs>"
       "</styleSheet>");
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
-  return WriteZip(entries);
+  return Zip(parts);
 }
 
 TEST(FileExtras, FormatsTravelIntoAnotherWorkbookAndAreWrittenThere) {

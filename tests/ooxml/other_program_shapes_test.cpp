@@ -12,12 +12,6 @@ namespace {
 const std::string kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 const std::string kRel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
-std::string Zip(const std::vector<std::pair<std::string, std::string>>& parts) {
-  std::vector<ZipEntry> entries;
-  for (const auto& [name, data] : parts) entries.push_back({name, data, true, {}, 0});
-  return WriteZip(entries);
-}
-
 // A one-sheet workbook whose worksheet holds `children` (sheetData among them).
 std::string SheetBook(const std::string& children) {
   auto parts = OneSheetBook();

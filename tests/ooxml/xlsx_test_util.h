@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/host/workbook.h"
@@ -35,6 +36,19 @@ inline std::string CorpusDir() {
 inline std::map<std::string, std::string> Parts(const std::string& zip) {
   PackageReader reader(zip, "test.xlsx", ReadLimits{});
   return reader.parts();
+}
+
+// A package of `parts` (pairs of name and text, in a map or a vector), each deflated: what
+// Parts() reads back.
+template <typename NamedTexts = std::vector<std::pair<std::string, std::string>>>
+std::string Zip(const NamedTexts& parts) {
+  std::vector<ZipEntry> entries;
+  for (const auto& [name, data] : parts) {
+    ZipEntry& entry = entries.emplace_back();
+    entry.name = name;
+    entry.data = data;
+  }
+  return WriteZip(entries);
 }
 
 inline std::string Part(const std::string& zip, const std::string& name) {
