@@ -289,12 +289,16 @@ class XlsxWriter {
     const uint64_t keep_below = std::min(kWholePartLimit, whole_allowance_) + 1;
     WorksheetWriter& writer = *writers_.emplace_back(
         std::make_unique<WorksheetWriter>(sheet, own, strings_, ctx, keep_below));
-    if (writer.kept()) whole_allowance_ -= writer.size();
-    entries_.push_back({part,
-                        {},
-                        true,
-                        [&writer](std::string& out) { return writer.Next(out, 1 << 20); },
-                        writer.size()});
+    if (writer.kept()) {
+      whole_allowance_ -= writer.size();
+      entries_.push_back({part, writer.whole(), true, {}, 0, nullptr, true});
+    } else {
+      entries_.push_back({part,
+                          {},
+                          true,
+                          [&writer](std::string& out) { return writer.Next(out, 1 << 20); },
+                          writer.size()});
+    }
     used_.insert(Lower(part));
     types_.SetOverride(part, content_type::kWorksheet);
     if (!rels.empty()) Add(RelsPartName(part), WriteRelationships(rels));
