@@ -220,11 +220,8 @@ class XlsxWriter {
     const KeptStrings* kept = extras_ ? extras_->shared_strings.get() : nullptr;
     if (!options_.keep_string_table || !kept || kept->pool != &workbook_.strings()) return;
     const std::vector<uint32_t>& ids = kept->plain_ids;
-    std::vector<uint32_t> item_of(workbook_.strings().size(), 0);  // pool id -> first item + 1
-    for (size_t item = 0; item < ids.size(); ++item) {
-      if (ids[item] != 0 && ids[item] <= item_of.size() && item_of[ids[item] - 1] == 0)
-        item_of[ids[item] - 1] = static_cast<uint32_t>(item) + 1;
-    }
+    std::vector<uint32_t> item_of =
+        SharedStringsWriter::FirstItems(ids, workbook_.strings().size());
     std::vector<bool> used(ids.size(), false);
     uint64_t used_items = 0, in_place_bytes = 0, references = 0;
     for (int i = 1; i <= workbook_.SheetCount(); ++i) {
@@ -250,7 +247,7 @@ class XlsxWriter {
       });
     }
     if (in_place_bytes > kept->part.size / 32 || ids.size() - used_items > ids.size() / 16) return;
-    strings_.CarryTable(ids);
+    strings_.CarryTable(std::move(item_of), static_cast<uint32_t>(ids.size()));
     kept_strings_ = kept;
     StartTableEdit(references);
   }
