@@ -14,6 +14,7 @@
 #include "app/cli/command_session.h"
 #include "app/cli/messages.h"
 #include "core/forms/control.h"
+#include "core/host/heap_pages.h"
 #include "core/host/runtime.h"
 #include "core/ooxml/workbook_io.h"
 #include "core/testgen/kanji_form.h"
@@ -181,6 +182,9 @@ int CreateCommand::Fail(Job& job, const std::string& why, int code) {
 }
 
 int CreateCommand::Run(Streams& streams) {
+  // The whole book is read, changed and written again by this one short process: its model is
+  // built in huge pages, and memory freed on the way is kept for the next use.
+  host::BackHeapWithHugePages(size_t{64} << 20);
   Job job(streams);
   for (int (CreateCommand::*step)(Job&) :
        {&CreateCommand::CheckOptions, &CreateCommand::ChooseTarget,
