@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <cstdlib>
+#include <string_view>
 
 namespace tessarin::render {
 
@@ -29,6 +30,12 @@ void EnsureGuiApplication() {
   static char* argv[] = {name, nullptr};
   // Lives until the process ends; fonts and writers made later keep pointing into it.
   new QGuiApplication(argc, argv);
+}
+
+bool GuiApplicationIsSafe() {
+  if (QCoreApplication::instance()) return true;
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  return platform == nullptr || *platform == '\0' || std::string_view(platform) == "offscreen";
 }
 
 }  // namespace tessarin::render

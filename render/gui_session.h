@@ -8,4 +8,9 @@ namespace tessarin::render {
 // QT_QPA_PLATFORM names another, so the command line needs no display. Call from the main thread.
 void EnsureGuiApplication();
 
+// True when a QGuiApplication exists already, or EnsureGuiApplication would make one on the
+// offscreen platform, which needs nothing from the machine's session and so cannot fail for
+// want of a display.
+bool GuiApplicationIsSafe();
+
 }  // namespace tessarin::render

@@ -5,13 +5,16 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <memory>
+#include <system_error>
 
 #include "app/cli/book_lock.h"
 #include "app/cli/command_session.h"
 #include "app/cli/messages.h"
 #include "core/forms/control.h"
+#include "core/host/heap_pages.h"
 #include "core/host/runtime.h"
 #include "core/ooxml/workbook_io.h"
 #include "core/testgen/kanji_form.h"
@@ -132,6 +135,9 @@ struct CreateCommand::Job {
   std::string identification;
   int32_t placed = 0;
   std::string saved;  // the path written
+  // The long questions, measured beside the save; declared after `session`, so it is waited for
+  // before the workbook it reads goes.
+  std::future<std::vector<testgen::LongQuestion>> long_questions;
 };
 
 CLI::App* CreateCommand::Register(CLI::App& app) {
@@ -176,13 +182,17 @@ int CreateCommand::Fail(Job& job, const std::string& why, int code) {
 }
 
 int CreateCommand::Run(Streams& streams) {
+  // The whole book is read, changed and written again by this one short process: its model is
+  // built in huge pages, and memory freed on the way is kept for the next use.
+  host::BackHeapWithHugePages(size_t{64} << 20);
   Job job(streams);
   for (int (CreateCommand::*step)(Job&) :
        {&CreateCommand::CheckOptions, &CreateCommand::ChooseTarget,
-        &CreateCommand::OpenQuestionSheet, &CreateCommand::ChooseRange, &CreateCommand::MakeTest,
-        &CreateCommand::SaveRecord}) {
+        &CreateCommand::OpenQuestionSheet, &CreateCommand::ChooseRange, &CreateCommand::MakeTest}) {
     if (const int code = (this->*step)(job); code != 0) return code;
   }
+  StartLongQuestionCheck(job);
+  if (const int code = SaveRecord(job); code != 0) return code;
   ReportTest(job);
   WarnLongQuestions(job);
   return PrintPdf(job);
@@ -442,14 +452,44 @@ void CreateCommand::ReportTest(const Job& job) {
 }
 
 // Questions that print too small to read, each named by its row on the question sheet.
-void CreateCommand::WarnLongQuestions(Job& job) {
-  render::EnsureGuiApplication();
+namespace {
+
+// The test's questions that print too small, measured with the fonts they print in.
+std::vector<testgen::LongQuestion> MeasureLongQuestions(workbook::KanjiModule& module,
+                                                        const testgen::KanjiForm1& form) {
   render::FontCatalog fonts;
-  const std::vector<testgen::LongQuestion> found =
-      testgen::FindLongQuestions(job.session->addin().module(), *job.form,
-                                 [&](const host::Worksheet& sheet, int32_t row, int32_t col) {
-                                   return render::ShrinkFactor(fonts, sheet, row, col);
-                                 });
+  return testgen::FindLongQuestions(module, form,
+                                    [&](const host::Worksheet& sheet, int32_t row, int32_t col) {
+                                      return render::ShrinkFactor(fonts, sheet, row, col);
+                                    });
+}
+
+}  // namespace
+
+// The questions are measured while the record is saved: font files are loaded and text shaped on
+// a second thread, and both only read the workbook (once written, the save changes the
+// workbook's name and stamps, which the check never reads). When the Qt application could fail
+// to start (another platform is named), it is made after the save as before, so that a failure
+// there never costs the record.
+void CreateCommand::StartLongQuestionCheck(Job& job) {
+  if (!render::GuiApplicationIsSafe()) return;
+  render::EnsureGuiApplication();
+  try {
+    job.long_questions = std::async(std::launch::async, MeasureLongQuestions,
+                                    std::ref(job.session->addin().module()), std::cref(*job.form));
+  } catch (const std::system_error&) {
+    // No thread to be had: measured after the save instead.
+  }
+}
+
+void CreateCommand::WarnLongQuestions(Job& job) {
+  std::vector<testgen::LongQuestion> found;
+  if (job.long_questions.valid()) {
+    found = job.long_questions.get();
+  } else {
+    render::EnsureGuiApplication();
+    found = MeasureLongQuestions(job.session->addin().module(), *job.form);
+  }
   for (const testgen::LongQuestion& q : found) {
     job.streams.err << Tr("warning: row %1: the question has %2 characters and prints at %3 pt "
                           "instead of %4 pt; shorten it to keep it readable",

@@ -34,6 +34,7 @@ class CreateCommand : public Command {
   int MakeTest(Job& job);
   int SaveRecord(Job& job);
   void ReportTest(const Job& job);
+  void StartLongQuestionCheck(Job& job);
   void WarnLongQuestions(Job& job);
   int PrintPdf(Job& job);
   int Fail(Job& job, const std::string& why, int code = 1);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -82,15 +83,14 @@ class TeachersWeek : public ::testing::Test {
     std::ofstream(Path("4nen.csv"), std::ios::binary) << FourthGradeList();
   }
   ProcessResult Tessarin(std::vector<std::string> args, const std::string& lang = "C",
-                         const std::string& input = "") {
+                         const std::string& input = "",
+                         const std::map<std::string, std::string>& more_env = {}) {
     args.insert(args.begin(), TESSARIN_CLI_PATH);
-    return RunProcess(args, input, dir_,
-                      {{"HOME", home_},
-                       {"LANG", lang},
-                       {"LC_ALL", ""},
-                       {"LANGUAGE", ""},
-                       {"XDG_DOCUMENTS_DIR", ""},
-                       {"XDG_CONFIG_HOME", ""}});
+    std::map<std::string, std::string> env = {
+        {"HOME", home_},           {"LANG", lang},         {"LC_ALL", ""}, {"LANGUAGE", ""},
+        {"XDG_DOCUMENTS_DIR", ""}, {"XDG_CONFIG_HOME", ""}};
+    for (const auto& [name, value] : more_env) env[name] = value;
+    return RunProcess(args, input, dir_, env);
   }
   // The files of the working folder (the documents folder is elsewhere).
   std::vector<std::string> Files() const {
@@ -208,6 +208,32 @@ TEST_F(TeachersWeek, AQuestionTooLongToReadIsNamedByItsRow) {
   ProcessResult ja =
       Tessarin({"create", "4nen.csv", "--count", "45", "-o", "ja.xlsx"}, "ja_JP.UTF-8");
   EXPECT_THAT(ja.err, HasSubstr("警告: 24 行目: 問題文が 96 文字あり"));
+
+  // The questions are measured beside the save on the offscreen platform, after it on any other
+  // (which could fail to start): the same warning either way.
+  const std::vector<std::string> args = {"create", "4nen.csv", "--count", "45", "--code", "4321"};
+  auto with_out = [&](std::string out) {
+    std::vector<std::string> a = args;
+    a.insert(a.end(), {"-o", out});
+    return a;
+  };
+  ProcessResult beside = Tessarin(with_out("beside.xlsx"));
+  ProcessResult minimal =
+      Tessarin(with_out("minimal.xlsx"), "C", "", {{"QT_QPA_PLATFORM", "minimal"}});
+  ASSERT_EQ(minimal.exit_code, 0) << minimal.err;
+  EXPECT_EQ(minimal.err, beside.err);
+  EXPECT_EQ(minimal.err, en.err);
+  EXPECT_EQ(Questions(Path("minimal.xlsx")), Questions(Path("beside.xlsx")));
+}
+
+TEST_F(TeachersWeek, AWindowSystemThatCannotStartCostsNoRecord) {
+  // Qt ends the process when the platform asked for cannot start: the test is saved by then.
+  ProcessResult broken =
+      Tessarin({"create", "4nen.csv", "-o", "saved.xlsx"}, "C", "",
+               {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+  EXPECT_EQ(broken.exit_code, 128 + SIGABRT) << broken.err;
+  ASSERT_TRUE(fs::exists(Path("saved.xlsx"))) << broken.err;
+  EXPECT_EQ(Questions(Path("saved.xlsx")).size(), 40u);
 }
 
 }  // namespace
