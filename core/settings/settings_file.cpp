@@ -336,17 +336,17 @@ std::string SettingsFile::GetIniNumber(std::string_view key, std::string_view de
   return std::string(default_value);
 }
 
-void SettingsFile::SetIniValue(std::string_view key, std::string_view value, bool remove) {
-  RequireStorable("key", key);
-  if (!remove) RequireStorable("value", value);
-  IniFilePath();
+namespace {
+
+// The settings text (nullopt: no file) after SetIniValue(key, value, remove); nullopt when there
+// is still no file.
+std::optional<std::string> EditedText(const std::optional<std::string>& text, std::string_view key,
+                                      std::string_view value, bool remove) {
   const std::string prefix = std::string(key) + ":";
   const std::string entry = prefix + std::string(value);
-
-  const std::optional<std::string> text = ReadText(ini_path_);
   if (!text) {
-    if (!remove) ReplaceFile(entry + std::string(kCrLf));
-    return;
+    if (remove) return std::nullopt;
+    return entry + std::string(kCrLf);
   }
 
   // The first line of the key keeps its place; the lines before it form the head, the other
@@ -375,11 +375,33 @@ void SettingsFile::SetIniValue(std::string_view key, std::string_view value, boo
     if (!tail.empty()) out.append(kCrLf);
   }
   out.append(tail);
+  out.append(kCrLf);
+  return out;
+}
+
+}  // namespace
+
+void SettingsFile::SetIniValue(std::string_view key, std::string_view value, bool remove) {
+  RequireStorable("key", key);
+  if (!remove) RequireStorable("value", value);
+  IniFilePath();
+  const std::optional<std::string> text = ReadText(ini_path_);
+  const std::optional<std::string> edited = EditedText(text, key, value, remove);
   // A file that already says this is left alone: rewriting it costs two flushes to disk, and a
   // test made for each learner of a class stores the same options every time.
-  if (*text == out + std::string(kCrLf)) return;
-  out.append(kCrLf);
-  ReplaceFile(out);
+  if (edited && edited != text) ReplaceFile(*edited);
+}
+
+void SettingsFile::SetIniValues(std::initializer_list<IniEntry> entries) {
+  for (const IniEntry& entry : entries) {
+    RequireStorable("key", entry.key);
+    RequireStorable("value", entry.value);
+  }
+  IniFilePath();
+  const std::optional<std::string> text = ReadText(ini_path_);
+  std::optional<std::string> edited = text;
+  for (const IniEntry& entry : entries) edited = EditedText(edited, entry.key, entry.value, false);
+  if (edited && edited != text) ReplaceFile(*edited);
 }
 
 // A rewrite follows the rules of every file this program writes: whole or not at all, owner and

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -89,6 +90,17 @@ class SettingsFile {
   // and those between the key's first line and the next other line, are dropped. The file
   // always ends with CR LF.
   void SetIniValue(std::string_view key, std::string_view value, bool remove);
+
+  // A key and the value SetIniValues stores for it.
+  struct IniEntry {
+    std::string_view key;
+    std::string_view value;
+  };
+  // Stores each entry as SetIniValue(key, value, false) would, in order, and leaves the file as
+  // those calls one after another would, but rewrites it once (not at all when it already says
+  // all of them): each rewrite costs two flushes to disk. Every key and value is checked before
+  // anything is written, so a refused one (5) leaves the file as it was.
+  void SetIniValues(std::initializer_list<IniEntry> entries);
 
   // The message about a settings file set aside, or about bad values replaced by their defaults,
   // since the last call ("" when none), for the front end to show the user; clears it.

@@ -6,11 +6,6 @@
 
 namespace tessarin::testgen {
 
-float ClassicRandom::Next() {
-  state_ = (state_ * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
-  return static_cast<float>(state_) / 16777216.0f;
-}
-
 float ClassicRandom::Restart(float n) {
   const uint32_t bits = std::bit_cast<uint32_t>(n);
   state_ = (bits + (bits >> 24)) & 0xFFFFFFu;
@@ -29,9 +24,8 @@ void ClassicRandom::Reseed(double code) {
   Randomize(code);
 }
 
-int32_t ClassicRandom::Draw(int32_t n) {
-  const double r = static_cast<double>(Next());
-  return static_cast<int32_t>(std::floor(static_cast<double>(n) * r + 1.0));
+int32_t ClassicRandom::DrawInDouble(int32_t n, float r) {
+  return static_cast<int32_t>(std::floor(static_cast<double>(n) * static_cast<double>(r) + 1.0));
 }
 
 }  // namespace tessarin::testgen

@@ -2,6 +2,7 @@
 #include "core/testgen/kanji_form.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <iterator>
 #include <limits>
@@ -198,12 +199,12 @@ void KanjiForm1::TB1_Click() {
 }
 
 void KanjiForm1::SaveCodeAndOptions() {
-  module_.SetIniValue("RND", t4_.text(), false);
-  module_.SetIniValue("FMU", BoolText(cbox_.value()), false);
-  module_.SetIniValue("KMU", BoolText(check_box1_.value()), false);
-  module_.SetIniValue("HST", BoolText(check_box2_.value()), false);
-  module_.SetIniValue("STN", BoolText(check_box3_.value()), false);
-  module_.SetIniValue("1P40", BoolText(tb1_.value()), false);
+  module_.SetIniValues({{"RND", t4_.text()},
+                        {"FMU", BoolText(cbox_.value())},
+                        {"KMU", BoolText(check_box1_.value())},
+                        {"HST", BoolText(check_box2_.value())},
+                        {"STN", BoolText(check_box3_.value())},
+                        {"1P40", BoolText(tb1_.value())}});
 }
 
 void KanjiForm1::CommandButton1_Click() {
@@ -270,52 +271,78 @@ void KanjiForm1::CommandButton4_Click() {
 
 void KanjiForm1::Reseed() { random_.Reseed(host::TextToLong(module_.GetIniValue("RND", "1234"))); }
 
+namespace {
+
+HostError NoWeight(int64_t row) {
+  return HostError(host::kErrSubscriptOutOfRange,
+                   "Subscript out of range: row " + std::to_string(row) + " has no weight.");
+}
+
+// Orders rows[0, n) by falling weight, rows of equal weight keeping their order: a radix sort,
+// a byte of the weight at a time, skipping the bytes every weight shares (weights take few
+// values, mostly below 2^17). Every row must have a weight.
+void SortByFallingWeight(int32_t* rows, int32_t n, const std::vector<int32_t>& weights) {
+  if (n <= 1) return;
+  // The key in the high half sorts ascending as the weight falls; the row rides in the low half.
+  std::vector<uint64_t> items(n), sorted(n);
+  for (int32_t i = 0; i < n; ++i) {
+    const uint32_t key = ~(static_cast<uint32_t>(weights[rows[i]]) ^ 0x80000000u);
+    items[i] = uint64_t{key} << 32 | static_cast<uint32_t>(rows[i]);
+  }
+  for (int shift = 32; shift < 64; shift += 8) {
+    std::array<int32_t, 257> start{};
+    for (uint64_t item : items) ++start[((item >> shift) & 0xFF) + 1];
+    if (start[((items[0] >> shift) & 0xFF) + 1] == n) continue;
+    for (int b = 1; b <= 256; ++b) start[b] += start[b - 1];
+    for (uint64_t item : items) sorted[start[(item >> shift) & 0xFF]++] = item;
+    items.swap(sorted);
+  }
+  for (int32_t i = 0; i < n; ++i) rows[i] = static_cast<int32_t>(static_cast<uint32_t>(items[i]));
+}
+
+}  // namespace
+
+void KanjiForm1::Exchange(int32_t n, int passes) {
+  const std::vector<int32_t>& weights = module_.QuestionWeight;
+  // A draw k runs from 1 to n and is tested as a row of the sheet, not as the row held at
+  // position k: the classic order depends on it. A k past the rated rows has no weight.
+  const int64_t rated = static_cast<int64_t>(weights.size()) - 1;
+  // Locals, so that the stores of the exchanges cannot be taken to change the generator or the
+  // weights: each draw then waits for the last one only.
+  const int32_t* const weight = weights.data();
+  int32_t* const rows = candidates_.data();
+  ClassicRandom random = random_;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int32_t i = 1; i <= n; ++i) {
+      const int32_t k = random.Draw(n);
+      if (k > rated) {
+        random_ = random;
+        throw NoWeight(k);
+      }
+      if (weight[k] >= 0 && k != i) std::swap(rows[i], rows[k]);
+    }
+  }
+  random_ = random;
+}
+
 void KanjiForm1::OrderCandidates(int32_t start, int32_t end) {
   const std::vector<int32_t>& weights = module_.QuestionWeight;
-  // Rows are looked up with the bounds check of the weight array.
-  auto weight = [&weights](int64_t row) {
-    if (row < 0 || row >= static_cast<int64_t>(weights.size())) {
-      throw HostError(host::kErrSubscriptOutOfRange,
-                      "Subscript out of range: row " + std::to_string(row) + " has no weight.");
-    }
-    return weights[row];
-  };
-
   candidates_.assign(1, 0);
   for (int64_t row = start; row <= end; ++row) {
-    if (weight(row) >= 0) candidates_.push_back(static_cast<int32_t>(row));
+    if (row < 0 || row >= static_cast<int64_t>(weights.size())) throw NoWeight(row);
+    if (weights[row] >= 0) candidates_.push_back(static_cast<int32_t>(row));
   }
   const auto count = static_cast<int32_t>(candidates_.size() - 1);
   module_.CandidateCount = count;
 
-  // k is tested as a row of the sheet, not as the row held at position k: the classic order
-  // depends on it.
   Reseed();
-  for (int pass = 0; pass < 10; ++pass) {
-    for (int32_t i = 1; i <= count; ++i) {
-      const int32_t k = random_.Draw(count);
-      if (weight(k) >= 0 && k != i) std::swap(candidates_[i], candidates_[k]);
-    }
-  }
+  Exchange(count, 10);
   if (module_.IgnoreWrongCount && !module_.ConsiderMustAppear) return;
 
-  // Stable, so rows of equal weight keep the order of the shuffle. The weights ride along with
-  // the rows (every candidate row was checked above).
-  std::vector<std::pair<int32_t, int32_t>> ranked;
-  ranked.reserve(count);
-  for (int32_t i = 1; i <= count; ++i) ranked.emplace_back(weights[candidates_[i]], candidates_[i]);
-  std::stable_sort(ranked.begin(), ranked.end(),
-                   [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (int32_t i = 1; i <= count; ++i) candidates_[i] = ranked[i - 1].second;
-
-  const int32_t set = std::min(module_.RequestedCount, count);
+  // Stable, so rows of equal weight keep the order of the shuffle.
+  SortByFallingWeight(candidates_.data() + 1, count, weights);
   Reseed();
-  for (int pass = 0; pass < 5; ++pass) {
-    for (int32_t i = 1; i <= set; ++i) {
-      const int32_t k = random_.Draw(set);
-      if (weight(k) >= 0 && k != i) std::swap(candidates_[i], candidates_[k]);
-    }
-  }
+  Exchange(std::min(module_.RequestedCount, count), 5);
 }
 
 int32_t KanjiForm1::CandidateRow(int32_t position) const {
@@ -402,13 +429,15 @@ int32_t NearestEntry(const host::Sheet& sheet, int col, int32_t row,
     auto at = walked->upper_bound(row);
     if (at != walked->begin()) std::tie(known_row, known_answer) = *std::prev(at);
   }
+  workbook::RowReader cells(sheet);
   int32_t answer = 0;
   for (int32_t r = row; r >= 1; --r) {
     if (r == known_row) {
       answer = known_answer;
       break;
     }
-    if (!CellText(sheet, r, col).empty()) {
+    cells.Seek(r);
+    if (!cells.NoText(col)) {
       answer = r;
       break;
     }

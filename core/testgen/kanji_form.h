@@ -93,6 +93,9 @@ class KanjiForm1 : public forms::Form {
   void CheckBox(forms::TextBox& box, double bound, std::string_view message, bool& cancel);
   // Reseeds the classic generator with the stored random code.
   void Reseed();
+  // `passes` passes over Candidates 1..n, each exchanging position i with a drawn k (1..n)
+  // unless row k has a negative weight or k is i. HostError 9 for a k past the rated rows.
+  void Exchange(int32_t n, int passes);
 
   workbook::KanjiModule& module_;
   // The controls, in tab order (they are added in declaration order).

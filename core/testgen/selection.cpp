@@ -15,32 +15,39 @@ namespace tessarin::testgen {
 
 using host::Application;
 using host::HostError;
-using workbook::CellText;
 using workbook::KanjiModule;
-using workbook::NumericValue;
 
-RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& options) {
-  int c = workbook::kFirstMarkColumn;
-  std::string m = CellText(sheet, row, c);
+namespace {
+
+// RateRow for the row `cells` has been moved to.
+RowRating RateCells(workbook::RowReader& cells, const RatingOptions& options) {
   // Q is read before R, so an already-set must-appear row is left out under ExcludeAsked.
-  const std::optional<double> times =
-      NumericValue(sheet.worksheet().Value(row, workbook::kTimesSetColumn));
+  const std::optional<double> times = cells.Number(workbook::kTimesSetColumn);
   const int32_t t = times ? host::ToLong(*times) : 0;
-  const bool must_appear =
-      CellText(sheet, row, workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
+  const bool must_appear = cells.Text(workbook::kMustAppearColumn) == workbook::kMustAppearMarker;
   if (must_appear && !options.consider_must_appear)
     return {kExcludedWeight, LeftOutBy::kMustAppearOff};
   if (options.exclude_asked && t > 0) return {kExcludedWeight, LeftOutBy::kAlreadySet};
   int32_t w = must_appear ? kMustAppearWeight : 0;
   // The marks run from F rightwards and end at the first empty cell or after O.
+  int c = workbook::kFirstMarkColumn;
+  std::string_view m = cells.Text(c);
   while (!m.empty() && c != workbook::kRemarkColumn) {
     if (workbook::IsExclusionMarker(m)) return {kExcludedWeight, LeftOutBy::kExclusionMark};
     if (options.ignore_wrong_count && w == 0) break;
     if (workbook::IsWrongAnswerMark(m)) w += kWrongAnswerWeight;
     ++c;
-    m = c != workbook::kRemarkColumn ? CellText(sheet, row, c) : std::string();
+    m = c != workbook::kRemarkColumn ? cells.Text(c) : std::string_view();
   }
   return {w, LeftOutBy::kNothing};
+}
+
+}  // namespace
+
+RowRating RateRow(const host::Sheet& sheet, int32_t row, const RatingOptions& options) {
+  workbook::RowReader cells(sheet);
+  cells.Seek(row);
+  return RateCells(cells, options);
 }
 
 void RateQuestions(KanjiModule& module) {
@@ -48,13 +55,17 @@ void RateQuestions(KanjiModule& module) {
   const int64_t last_row = sheet.Rows().Count();
   const RatingOptions options{module.ConsiderMustAppear, module.ExcludeAsked,
                               module.IgnoreWrongCount};
-  std::vector<int32_t> weights{0, 0};
+  workbook::RowReader cells(sheet);
+  std::vector<int32_t> weights{0};
   int32_t i = 1;
-  while (i <= last_row && !CellText(sheet, i, workbook::kQuestionColumn).empty()) {
-    if (static_cast<size_t>(i) >= weights.size()) weights.resize(i + 1, 0);
-    weights[i] = RateRow(sheet, i, options).weight;
-    ++i;
+  // The list ends above the first question whose value reads as no text (CellText, not the
+  // displayed text: a value hidden by its format still counts).
+  for (; i <= last_row; ++i) {
+    cells.Seek(i);
+    if (cells.NoText(workbook::kQuestionColumn)) break;
+    weights.push_back(RateCells(cells, options).weight);
   }
+  if (weights.size() < 2) weights.push_back(0);
   module.QuestionWeight = std::move(weights);
   module.QuestionRowCount = i - 1;
 }

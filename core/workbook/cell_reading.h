@@ -2,9 +2,11 @@
 // numbers where the runtime would see one.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "core/host/application.h"
@@ -31,6 +33,60 @@ inline std::string CellText(const host::Sheet& sheet, int64_t row, int64_t col) 
   return host::ValueToText(value);
 }
 
+// Reads the cells of one sheet a row at a time as CellText and NumericValue read them, for
+// walks over many rows: each row is found once, and a text is looked at where it is stored
+// instead of being copied. The sheet must not change while the reader is used.
+class RowReader {
+ public:
+  explicit RowReader(const host::Sheet& sheet)
+      : sheet_(sheet), store_(sheet.worksheet().cells()), strings_(sheet.worksheet().strings()) {}
+
+  // Reads row `row` from now on. A row off the sheet is refused as CellText refuses it.
+  void Seek(int32_t row) {
+    if (row < 1 || row > host::kMaxRows) sheet_.Cells(row, 1);
+    row_ = row;
+    cells_ = store_.FindRow(row);
+  }
+
+  // CellText(row, col).empty(). Only an empty cell and an empty text read as no text: a number,
+  // a Boolean and an error value always convert to some, whatever the cell's format shows.
+  bool NoText(int32_t col) const {
+    const host::Cell* cell = Find(col);
+    if (cell == nullptr || cell->type == host::ValueType::kEmpty) return true;
+    return cell->type == host::ValueType::kText && strings_.Get(cell->v.text).empty();
+  }
+  // CellText(row, col), valid until the next call or a change of the workbook's strings.
+  std::string_view Text(int32_t col) {
+    const host::Cell* cell = Find(col);
+    if (cell == nullptr || cell->type == host::ValueType::kEmpty) return {};
+    if (cell->type == host::ValueType::kText) return strings_.Get(cell->v.text);
+    scratch_ = CellText(sheet_, row_, col);
+    return scratch_;
+  }
+  // NumericValue of the cell's value.
+  std::optional<double> Number(int32_t col) const;
+
+ private:
+  const host::Cell* Find(int32_t col) const {
+    // Most rows hold a few neighbouring cells: a column outside them needs no search.
+    if (cells_ == nullptr || cells_->cells.empty() || cells_->cells.front().col > col ||
+        cells_->cells.back().col < col) {
+      return nullptr;
+    }
+    const auto at =
+        std::lower_bound(cells_->cells.begin(), cells_->cells.end(), col,
+                         [](const host::Cell& cell, int32_t c) { return cell.col < c; });
+    return at->col == col ? &*at : nullptr;
+  }
+
+  host::Sheet sheet_;
+  const host::CellStore& store_;
+  const host::StringPool& strings_;
+  int32_t row_ = 0;
+  const host::RowData* cells_ = nullptr;
+  std::string scratch_;
+};
+
 // The number a cell holds as the runtime's numeric test sees it: a number, an empty cell (0),
 // or text that reads as a number ("3", "３"); nullopt for other text, Booleans and errors.
 inline std::optional<double> NumericValue(const host::CellValue& value) {
@@ -44,6 +100,14 @@ inline std::optional<double> NumericValue(const host::CellValue& value) {
     default:
       return std::nullopt;
   }
+}
+
+inline std::optional<double> RowReader::Number(int32_t col) const {
+  // An empty and a number cell are answered without copying the value out.
+  const host::Cell* cell = Find(col);
+  if (cell == nullptr || cell->type == host::ValueType::kEmpty) return 0.0;
+  if (cell->type == host::ValueType::kNumber) return cell->v.number;
+  return NumericValue(sheet_.worksheet().Value(row_, col));
 }
 
 }  // namespace tessarin::workbook

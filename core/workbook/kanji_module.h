@@ -63,6 +63,10 @@ struct KanjiModule {
   void SetIniValue(const std::string& key, const std::string& value, bool remove) {
     settings.SetIniValue(key, value, remove);
   }
+  // Several keys with one rewrite of the settings file (see SettingsFile::SetIniValues).
+  void SetIniValues(std::initializer_list<settings::SettingsFile::IniEntry> entries) {
+    settings.SetIniValues(entries);
+  }
 };
 
 }  // namespace tessarin::workbook

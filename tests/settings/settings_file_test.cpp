@@ -18,6 +18,8 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/host/host_error.h"
@@ -301,6 +303,53 @@ TEST_F(SettingsFileTest, StoringWhatTheFileSaysAlreadyLeavesItUntouched) {
   EXPECT_EQ(ReadIni(), "ST:1\r\nCODE:4321\r\n");
 }
 
+// Several keys at once end as the same keys stored one by one, in one rewrite.
+TEST_F(SettingsFileTest, SeveralKeysEndAsOneByOneWithOneRewrite) {
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"No", "20"}, {"RND", "0427"}, {"ST", "3"}, {"No20", "5"}, {"RND", "1"}, {"FMU", "True"}};
+  for (const std::optional<std::string>& before :
+       {std::optional<std::string>(), std::optional<std::string>(""),
+        std::optional<std::string>("\r\nA:1\r\n\r\nST:1\r\n\r\nRND:9\nST:2\r\nNo20:4")}) {
+    SCOPED_TRACE(before ? "file: " + *before : "no file");
+    const auto reset = [&] {
+      fs::remove_all(Folder());
+      if (before) WriteIni(*before);
+    };
+    reset();
+    for (const auto& [key, value] : entries) settings_.SetIniValue(key, value, false);
+    const std::string one_by_one = ReadIni();
+
+    reset();
+    int writes = 0;
+    auto env = std::make_shared<testing::FailingEnv>(SIZE_MAX, 0);
+    env->before_write = [&](std::string_view) { ++writes; };
+    settings_.set_env(env);
+    settings_.SetIniValues({{entries[0].first, entries[0].second},
+                            {entries[1].first, entries[1].second},
+                            {entries[2].first, entries[2].second},
+                            {entries[3].first, entries[3].second},
+                            {entries[4].first, entries[4].second},
+                            {entries[5].first, entries[5].second}});
+    settings_.set_env(nullptr);
+    EXPECT_EQ(ReadIni(), one_by_one);
+    EXPECT_EQ(writes, 1);
+  }
+}
+
+TEST_F(SettingsFileTest, SeveralKeysTheFileHoldsAlreadyOrOneRefusedLeaveItUntouched) {
+  WriteIni("ST:1\r\nCODE:1234\r\n");
+  struct stat before;
+  ASSERT_EQ(stat(Ini().c_str(), &before), 0);
+  settings_.SetIniValues({{"CODE", "9"}, {"ST", "1"}, {"CODE", "1234"}});
+  const auto error = ErrorOf([&] { settings_.SetIniValues({{"ST", "2"}, {"CODE", "1\n2"}}); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->number(), host::kErrInvalidProcedureCall);
+  struct stat after;
+  ASSERT_EQ(stat(Ini().c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // not replaced
+  EXPECT_EQ(ReadIni(), "ST:1\r\nCODE:1234\r\n");
+}
+
 TEST_F(SettingsFileTest, RewriteKeepsFileModeAndWritesThroughSymlink) {
   fs::create_directories(Folder());
   const std::string target = root_ + "/real.ini";
@@ -397,6 +446,11 @@ TEST_P(SettingsRewriteTest, GivesExactFile) {
   WriteIni(c.before);
   settings_.SetIniValue(c.key, c.value, c.remove);
   EXPECT_EQ(ReadIni(), c.after);
+  if (!c.remove) {
+    WriteIni(c.before);
+    settings_.SetIniValues({{c.key, c.value}});
+    EXPECT_EQ(ReadIni(), c.after) << "stored with SetIniValues";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -215,6 +215,21 @@ TEST_F(CreateTest, SourceNotesFollowTheEntriesAbove) {
   EXPECT_TRUE(Test40().Range("T4").Value().IsEmpty());
 }
 
+// An entry above is any value that reads as text, even one its format hides.
+TEST_F(CreateTest, NoteEntriesAreValuesNotWhatTheCellsShow) {
+  MakeQuestions(12);
+  Put("A2", "0");
+  Questions().Range("A2").SetNumberFormat(";;;");
+  Put("B3", "FALSE");
+  Put("B5", "上");
+  Questions().Range("B5").SetNumberFormat(";;;");
+  Put("C6", "3");
+  EXPECT_EQ(form_.SourceNote(4), "0-False-");
+  EXPECT_EQ(form_.SourceNote(6), "0-上-3");
+  EXPECT_EQ(form_.SourceNote(1), "");
+  EXPECT_EQ(ErrorNumber([&] { form_.SourceNote(host::kMaxRows + 1); }), 1004);
+}
+
 TEST_F(CreateTest, EveryNoteOfATestMatchesItsRow) {
   MakeQuestions(200);
   Put("A1", "上巻"), Put("A50", "中巻"), Put("A120", "下巻");

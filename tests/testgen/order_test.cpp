@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -93,6 +95,38 @@ TEST_F(OrderTest, GivesTheOrdersWorkedOutIndependently) {
             (std::vector<int>{0, 6, 10, 8, 3, 9, 1, 2, 11, 4, 7, 12}));
   EXPECT_EQ(ProductOrder({}, 1, 12, 6, "1"),
             (std::vector<int>{0, 11, 2, 8, 3, 10, 9, 7, 1, 12, 4, 6}));
+}
+
+// Weights that differ in any of their four bytes, the sign bit's neighbours included, are
+// ordered as the plain stable sort orders them.
+TEST_F(OrderTest, WeightsDifferingInAnyByteOrderAsTheReference) {
+  const int32_t kValues[] = {0,
+                             1,
+                             255,
+                             256,
+                             65535,
+                             65536,
+                             100010,
+                             1 << 24,
+                             (1 << 24) + 1,
+                             0x7FFF0000,
+                             std::numeric_limits<int32_t>::max(),
+                             10,
+                             kExcludedWeight};
+  const int rows = 300;
+  MakeQuestions(rows);
+  std::vector<int> weights(rows + 1, 0);
+  for (int row = 1; row <= rows; ++row) weights[row] = kValues[(row * 7 + row / 13) % 13];
+  for (int code : {1234, 77}) {
+    module_.QuestionWeight.assign(weights.begin(), weights.end());
+    module_.QuestionRowCount = rows;
+    module_.RequestedCount = 40;
+    module_.SetIniValue("RND", std::to_string(code), false);
+    form_.OrderCandidates(1, rows);
+    EXPECT_EQ(std::vector<int>(form_.Candidates().begin(), form_.Candidates().end()),
+              reference::Order(weights, 1, rows, 40, code, {}))
+        << "code " << code;
+  }
 }
 
 TEST_F(OrderTest, ExcludedRowNumbersBlockTheExchanges) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "core/testgen/classic_random.h"
@@ -62,6 +65,33 @@ TEST(ClassicRandom, UnseededStartAndDraws) {
   EXPECT_EQ(draws, (std::vector<int>{3, 4, 5, 2, 10, 1, 3, 4, 10, 9}));
 }
 
+// Draws are made in integers where that is exact: they must be the double-precision formula's
+// for every state at the largest count of that range, and for counts on either side of it.
+TEST(ClassicRandom, DrawsAreTheDoubleFormulasOnBothSidesOfTheIntegerRange) {
+  const auto formula = [](int32_t n, float r) {
+    return static_cast<int32_t>(std::floor(static_cast<double>(n) * static_cast<double>(r) + 1.0));
+  };
+  ClassicRandom rnd, twin;
+  // The generator runs through all 2^24 states before it repeats. Near the top of the range
+  // of counts the double's rounding changes a few draws (2147483645 at state 11184811), which a
+  // product of integers would miss.
+  for (int32_t n : {(1 << 28) - 1, 2147483645}) {
+    for (int step = 0; step < (1 << 24); ++step) {
+      const int32_t drawn = rnd.Draw(n);
+      ASSERT_EQ(drawn, formula(n, twin.Next())) << "n " << n << " state " << rnd.state();
+    }
+    EXPECT_EQ(rnd.state(), ClassicRandom::kInitialState);
+  }
+  for (int32_t n :
+       {0, 1, 2, 40, 100000, 1 << 20, (1 << 28) - 2, 1 << 28, (1 << 28) + 1,
+        std::numeric_limits<int32_t>::max(), -1, -40, std::numeric_limits<int32_t>::min()}) {
+    for (int step = 0; step < 50000; ++step) {
+      const int32_t drawn = rnd.Draw(n);
+      ASSERT_EQ(drawn, formula(n, twin.Next())) << "n " << n << " state " << rnd.state();
+    }
+  }
+}
+
 TEST(ClassicRandom, ReseedDoesNotDependOnEarlierDraws) {
   ClassicRandom a, b;
   for (int i = 0; i < 17; ++i) a.Next();
@@ -100,6 +130,42 @@ TEST_F(RateTest, MarksCountUntilTheFirstGapAndExclusionsWin) {
   EXPECT_EQ(Weight(6), 100);
   EXPECT_EQ(Weight(7), 0);
   EXPECT_EQ(Weight(8), 0);
+}
+
+// The weight pass reads values as text, not what the cells show: a value its format hides, a
+// Boolean and an error are questions and marks like any text, and only an empty cell ends them.
+TEST_F(RateTest, ValuesThatShowNothingOrAreNoTextStillCount) {
+  MakeQuestions(7);
+  Questions().Range("D2").SetNumberFormat(";;;");  // text hidden by its format
+  Put("D3", "FALSE");
+  Put("D4", "0");
+  Questions().Range("D4").SetNumberFormat(";;;");
+  Put("D5", "#DIV/0!");
+  Put("F1", "0"), Put("G1", "X");  // a mark hidden by its format still keeps the reading going
+  Questions().Range("F1").SetNumberFormat(";;;");
+  Put("F2", "TRUE"), Put("G2", "X"), Put("H2", "X");
+  Put("F3", "X"), Put("G3", "#N/A"), Put("H3", "除");
+  Put("R4", "必出"), Put("F4", "X");  // a marker hidden by its format is still read
+  Questions().Range("R4").SetNumberFormat(";;;");
+  Put("Q5", "TRUE"), Put("F5", "X");  // a Boolean count is no count
+  Questions().Range("R6").SetText("必出 ");
+  Put("D8", "");
+  Put("D9", "後の問");
+  module_.ConsiderMustAppear = true;
+  module_.ExcludeAsked = true;
+  RateQuestions(module_);
+  EXPECT_EQ(module_.QuestionRowCount, 7);
+  EXPECT_EQ(module_.QuestionWeight,
+            (std::vector<int32_t>{0, 10, 20, kExcludedWeight, kMustAppearWeight + 10, 10, 0, 0}));
+  EXPECT_EQ(CountQuestions(module_), 1);  // the displayed text of D2 is empty
+}
+
+TEST_F(RateTest, ARowOffTheSheetIsRefusedAsItsCellsAre) {
+  MakeQuestions(2);
+  for (int32_t row : {0, -1, host::kMaxRows + 1}) {
+    EXPECT_EQ(ErrorNumber([&] { RateRow(Questions(), row, {}); }), 1004) << row;
+  }
+  EXPECT_EQ(RateRow(Questions(), host::kMaxRows, {}).weight, 0);
 }
 
 TEST_F(RateTest, TheListEndsAtTheFirstEmptyQuestion) {
