@@ -89,9 +89,17 @@ class WorksheetWriter::MeasureOut {
     if (held_.ok() && !held_.Append(piece)) held_.Release();
   }
   // Rows measured elsewhere: `bytes` of them, held in `text` unless it gave up holding them.
-  void Add(uint64_t bytes, const HeldText& text) {
+  // They are moved a few MiB at a time, each piece's memory given back once copied, so that
+  // they are never held twice.
+  void Add(uint64_t bytes, HeldText& text) {
+    constexpr size_t kPiece = size_t{2} << 20;
     bytes_ += bytes;
-    if (held_.ok() && !(text.ok() && held_.Append(text.view()))) held_.Release();
+    if (!held_.ok()) return;
+    if (!text.ok() || text.size() > held_.room()) return held_.Release();
+    for (size_t at = 0; at < text.size(); at += kPiece) {
+      held_.Append(text.view().substr(at, kPiece));
+      text.GiveBack(at + kPiece);
+    }
   }
 
  private:
