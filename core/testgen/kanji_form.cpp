@@ -328,6 +328,10 @@ void KanjiForm1::Exchange(int32_t n, int passes) {
 void KanjiForm1::OrderCandidates(int32_t start, int32_t end) {
   const std::vector<int32_t>& weights = module_.QuestionWeight;
   candidates_.assign(1, 0);
+  if (start >= 0 && start <= end) {
+    candidates_.reserve(1 +
+                        std::min(static_cast<size_t>(int64_t{end} - start) + 1, weights.size()));
+  }
   for (int64_t row = start; row <= end; ++row) {
     if (row < 0 || row >= static_cast<int64_t>(weights.size())) throw NoWeight(row);
     if (weights[row] >= 0) candidates_.push_back(static_cast<int32_t>(row));
