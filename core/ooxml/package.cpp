@@ -491,6 +491,7 @@ std::string WriteZip(const std::vector<ZipEntry>& input) {
     std::vector<DeflateJob> jobs;
     uint64_t held = 0;
     for (ZipEntry& e : entries) {
+      if (e.generated_whole) held += e.data.size();
       if (e.compressed || !e.compress) continue;
       if (e.generate && (e.size > kWholePartLimit || held + e.size > kWholePartsLimit)) continue;
       if (e.generate) held += e.size;

@@ -113,6 +113,9 @@ struct ZipEntry {
   uint64_t size = 0;
   // A part passed on from another archive: written as it was compressed there, `data` unused.
   const CompressedPart* compressed = nullptr;
+  // `data` is a generated part its generator already held whole: it counts towards
+  // kWholePartsLimit as one generated here would.
+  bool generated_whole = false;
 };
 
 // Generated entries of up to kWholePartLimit bytes are generated whole and deflated in one

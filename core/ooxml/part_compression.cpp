@@ -31,7 +31,6 @@ void Deflate(const DeflateJob& job, Compressor& compressor, int& compressor_leve
   CompressedPart& out = *job.out;
   out.method = 8;
   out.size = job.data.size();
-  out.crc = libdeflate_crc32(0, job.data.data(), job.data.size());
   // XML shrinks several times over: try room for half the text before the worst case. The room
   // is not cleared, so only the pages the compressed bytes take are ever touched.
   size_t written = 0;
@@ -75,12 +74,26 @@ void DeflateParts(const std::vector<DeflateJob>& jobs) {
       next = order.size();  // the others stop after their current part
     }
   };
+  // The checksums are a tenth of the work: one thread sums every part while the others
+  // compress, so a single big part no longer waits for its own sum.
+  auto sum = [&jobs] {
+    for (const DeflateJob& j : jobs) j.out->crc = libdeflate_crc32(0, j.data.data(), j.data.size());
+  };
   // Small parts are not worth a thread: only parts over 64 KiB count towards the helpers.
   const size_t big = std::count_if(
       order.begin(), order.end(), [](const DeflateJob* j) { return j->data.size() > (64u << 10); });
   const size_t helpers = std::min<size_t>(big > 0 ? big - 1 : 0,
                                           std::max(1u, std::thread::hardware_concurrency()) - 1);
   std::vector<std::thread> threads;
+  threads.reserve(helpers + 1);  // no allocation may fail once a thread runs
+  bool summing = big > 0;
+  if (summing) {
+    try {
+      threads.emplace_back(sum);
+    } catch (const std::system_error&) {
+      summing = false;
+    }
+  }
   for (size_t t = 0; t < helpers; ++t) {
     try {
       threads.emplace_back(work);
@@ -89,6 +102,7 @@ void DeflateParts(const std::vector<DeflateJob>& jobs) {
     }
   }
   work();
+  if (!summing) sum();
   for (std::thread& t : threads) t.join();
   if (failure) std::rethrow_exception(failure);
 }

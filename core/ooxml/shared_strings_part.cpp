@@ -358,24 +358,29 @@ void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::st
   }
 }
 
-SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool)
-    : pool_(pool), index_(pool.size(), 0) {}
+// The index is made on the first Add, or given by CarryTable: never made twice.
+SharedStringsWriter::SharedStringsWriter(const host::StringPool& pool) : pool_(pool) {}
 
-void SharedStringsWriter::CarryTable(const std::vector<uint32_t>& plain_ids) {
-  carried_ = true;
-  std::fill(index_.begin(), index_.end(), 0);
+std::vector<uint32_t> SharedStringsWriter::FirstItems(const std::vector<uint32_t>& plain_ids,
+                                                      size_t pool_size) {
+  std::vector<uint32_t> first(pool_size, 0);
   for (size_t item = 0; item < plain_ids.size(); ++item) {
     const uint32_t id = plain_ids[item];
-    if (id == 0) continue;
-    if (id > index_.size()) index_.resize(id, 0);
-    if (index_[id - 1] == 0) index_[id - 1] = static_cast<uint32_t>(item) + 1;
+    if (id != 0 && id <= pool_size && first[id - 1] == 0)
+      first[id - 1] = static_cast<uint32_t>(item) + 1;
   }
-  unique_ = static_cast<uint32_t>(plain_ids.size());
+  return first;
+}
+
+void SharedStringsWriter::CarryTable(std::vector<uint32_t> first_items, uint32_t items) {
+  carried_ = true;
+  index_ = std::move(first_items);
+  unique_ = items;
 }
 
 uint32_t SharedStringsWriter::Add(uint32_t pool_id) {
   ++count_;
-  if (pool_id >= index_.size()) index_.resize(pool_id + 1, 0);
+  if (pool_id >= index_.size()) index_.resize(std::max<size_t>(pool_id + 1, pool_.size()), 0);
   uint32_t& slot = index_[pool_id];
   if (slot == 0) {
     if (carried_) throw std::logic_error("a text the kept string table does not hold was added");

@@ -138,10 +138,13 @@ void ReadSharedStrings(XmlScanner::Source source, std::string_view file, std::st
 class SharedStringsWriter {
  public:
   explicit SharedStringsWriter(const host::StringPool& pool);
-  // Keeps the table as read instead of building one: `plain_ids` (SharedStrings::PlainIds) gives
-  // each pool id the first item of its text. Call before the first Add; from then on only texts
-  // the table Carries are added, and cells write every other text in place.
-  void CarryTable(const std::vector<uint32_t>& plain_ids);
+  // Pool id -> 1 + the first item of a kept table that holds its text (0: none), for the pool
+  // ids below `pool_size`; `plain_ids` as SharedStrings::PlainIds gives them.
+  static std::vector<uint32_t> FirstItems(const std::vector<uint32_t>& plain_ids, size_t pool_size);
+  // Keeps the table as read (`items` items) instead of building one: `first_items` as
+  // FirstItems gives them. Call before the first Add; from then on only texts the table Carries
+  // are added, and cells write every other text in place.
+  void CarryTable(std::vector<uint32_t> first_items, uint32_t items);
   bool carried() const { return carried_; }
   // True when the kept table holds `pool_id`'s text as a plain item.
   bool Carries(uint32_t pool_id) const { return pool_id < index_.size() && index_[pool_id] != 0; }

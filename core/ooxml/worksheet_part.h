@@ -10,6 +10,7 @@
 #include "core/host/units.h"
 #include "core/host/worksheet.h"
 #include "core/ooxml/extras.h"
+#include "core/ooxml/held_text.h"
 #include "core/ooxml/shared_strings_part.h"
 #include "core/ooxml/xml_util.h"
 
@@ -56,36 +57,49 @@ struct WorksheetWriteContext {
 // while the writer lives.
 class WorksheetWriter {
  public:
-  // A part of fewer than `keep_below` bytes is written whole while it is measured, and the
-  // first Next hands it out (moved into an empty `out`); 0 writes every part again piece by
-  // piece.
+  // A part of fewer than `keep_below` bytes is written whole while it is measured, and held
+  // (whole()) until the writer goes; 0 writes every part again piece by piece.
   WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
                   SharedStringsWriter& strings, const WorksheetWriteContext& context,
                   uint64_t keep_below = 0);
   uint64_t size() const { return size_; }
   // True when the part was written whole while it was measured.
   bool kept() const { return kept_; }
-  // Appends the next piece (whole rows, at least `piece` bytes unless the part ends) to `out`;
-  // false once the part is complete.
+  // The whole part when kept(), else empty; valid while the writer lives.
+  std::string_view whole() const { return whole_.view(); }
+  // Appends the next piece (whole rows, at least `piece` bytes unless the part ends; a kept part
+  // in one piece) to `out`; false once the part is complete.
   bool Next(std::string& out, size_t piece);
 
  private:
+  class MeasureOut;
+  // A column's letters, made once per column.
+  struct ColumnText {
+    char text[8] = {};
+    size_t size = 0;
+  };
+  // A row's number as text, in room enough to be copied 8 bytes at a time.
+  struct RowText {
+    char text[16] = {};
+    size_t size = 0;
+    std::string_view view() const { return {text, size}; }
+  };
+
   void Measure(uint64_t keep_below);
-  template <typename Sink>
-  void WriteRow(Sink& sink, int32_t row, const host::RowData& data, bool sizing);
-  template <typename Sink>
-  void WriteRowTag(Sink& sink, std::string_view row_text, const host::RowData& data);
-  template <typename Sink>
-  void WriteCell(Sink& sink, int32_t row, std::string_view row_text, const host::Cell& cell,
+  template <typename Out>
+  void WriteRow(Out& out, int32_t row, const host::RowData& data, bool sizing);
+  // The kept attributes a row tag ends with (checked once per distinct text).
+  std::string_view RowAttrs(const host::RowData& data);
+  char* WriteRowTag(char* p, const RowText& row, const host::RowData& data, std::string_view attrs);
+  // Plain shared strings and whole numbers: written straight into room made for the row.
+  bool IsQuickCell(const host::Cell& cell) const;
+  char* WriteQuickCell(char* p, const RowText& row, const host::Cell& cell, bool sizing);
+  void WriteCell(std::string& out, int32_t row, const RowText& row_text, const host::Cell& cell,
                  bool sizing);
-  template <typename Sink>
-  void WriteSharedTextCell(Sink& sink, std::string_view row_text, const host::Cell& cell,
-                           uint32_t index);
-  template <typename Sink>
-  void WriteFormula(Sink& sink, int32_t row, int32_t col, const host::CellExtra& extra);
-  template <typename Sink>
-  void WriteValue(Sink& sink, const host::Cell& cell, const host::CellExtra* extra,
+  void WriteFormula(std::string& out, int32_t row, int32_t col, const host::CellExtra& extra);
+  void WriteValue(std::string& out, const host::Cell& cell, const host::CellExtra* extra,
                   bool has_formula, bool sizing);
+  const ColumnText& Column(uint16_t col);
   uint32_t SharedStringIndex(const host::Cell& cell, const host::CellExtra* extra, bool sizing);
   bool WrittenInPlace(const host::Cell& cell, const host::CellExtra* extra) const;
   // Shared formulas: a master (the first cell of its range) opens its group and returns the
@@ -102,16 +116,17 @@ class WorksheetWriter {
   const host::Worksheet& sheet_;
   SharedStringsWriter& strings_;
   std::string head_, tail_;
-  std::string whole_;  // the whole part, when it was kept
+  HeldText whole_;  // the whole part, when it was kept
   bool kept_ = false;
   std::string root_attrs_;                      // namespaces the part declares
   std::string checked_attrs_, declared_attrs_;  // the last row attributes checked, and what stays
-  std::vector<std::pair<int32_t, const host::RowData*>> rows_;
-  std::vector<std::string> column_names_;
+  std::string height_;                          // the height of the row being written, as text
+  std::string row_;                             // a row written cell by cell
+  std::vector<ColumnText> columns_;
   std::vector<uint32_t> rich_indices_;
   std::map<std::string, SharedGroup> shared_groups_;
   size_t next_rich_ = 0;
-  size_t next_row_ = 0;
+  int32_t next_row_ = 1;
   int stage_ = 0;
   uint64_t size_ = 0;
 };

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <queue>
 
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -22,6 +21,26 @@ using host::Cell;
 using host::RowData;
 using host::ValueType;
 
+// The most a row's tags take beside its kept attributes and its height: <row r="1048576"
+// s="4294967295" customFormat="1" ht="" customHeight="1" hidden="1">, </row>, and the bytes the
+// 8-byte copy of its number may write past it.
+constexpr size_t kRowTagsMost = 112;
+// The most a quick cell takes: <c r="XFD1048576" s="4294967295"><v>-999999999999999</v></c>
+// (a shared string's index is shorter) and the bytes the word-wide copies may write past it.
+constexpr size_t kQuickCellMost = 80;
+static_assert(host::kMaxRows < 100000000, "a row number is copied as 8 bytes");
+
+template <size_t N>
+char* Put(char* p, const char (&text)[N]) {
+  std::memcpy(p, text, N - 1);
+  return p + N - 1;
+}
+
+char* Put(char* p, std::string_view text) {
+  if (!text.empty()) std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
 void AppendCellValue(std::string& out, double v) {
   if (v == std::floor(v) && std::fabs(v) < 1e15) {
     AppendInt(out, static_cast<int64_t>(v));
@@ -30,49 +49,50 @@ void AppendCellValue(std::string& out, double v) {
   }
 }
 
-// Output of the row writer: the text itself, or only its length for the sizing pass.
-struct TextSink {
-  std::string& out;
-  void Put(std::string_view v) { out.append(v); }
-  void Put(char c) { out.push_back(c); }
-  template <typename F>
-  void With(F&& f) {
-    f(out);
+// Rows written straight into a string: the pieces of a part written again after measuring.
+struct StringOut {
+  std::string& text;
+  char* Room(size_t n) {
+    const size_t old = text.size();
+    text.resize(old + n);
+    return text.data() + old;
   }
-};
-
-// The sizing pass: the length, and the text itself while it stays below a limit.
-struct CountSink {
-  std::string& kept;
-  uint64_t limit = 0;
-  bool keeping = false;
-  uint64_t bytes = 0;
-  std::string scratch;
-  void Put(std::string_view v) {
-    bytes += v.size();
-    if (keeping) kept.append(v), Check();
-  }
-  void Put(char c) {
-    ++bytes;
-    if (keeping) kept.push_back(c), Check();
-  }
-  template <typename F>
-  void With(F&& f) {
-    std::string& into = keeping ? kept : scratch;
-    if (!keeping) scratch.clear();
-    const size_t before = into.size();
-    f(into);
-    bytes += into.size() - before;
-    if (keeping) Check();
-  }
-  void Check() {
-    if (kept.size() < limit) return;
-    keeping = false;
-    kept = std::string();
-  }
+  void Done(const char* end) { text.resize(end - text.data()); }
+  void Add(std::string_view piece) { text.append(piece); }
 };
 
 }  // namespace
+
+// The sizing pass's output: the part's length, and its text in the held room while it fits. A
+// row's room is asked for by its most; a row that may not fit is made aside and held only when
+// it does, so whether a part is kept depends on its length alone.
+class WorksheetWriter::MeasureOut {
+ public:
+  explicit MeasureOut(HeldText& held) : held_(held) {}
+  uint64_t bytes() const { return bytes_; }
+  char* Room(size_t n) {
+    in_held_ = held_.ok() && n <= held_.room();
+    if (in_held_) return held_.end();
+    if (aside_.size() < n) aside_.resize(n);
+    return aside_.data();
+  }
+  void Done(const char* end) {
+    if (!in_held_) return Add(std::string_view(aside_.data(), end - aside_.data()));
+    const size_t n = end - held_.end();
+    held_.Advance(n);
+    bytes_ += n;
+  }
+  void Add(std::string_view piece) {
+    bytes_ += piece.size();
+    if (held_.ok() && !held_.Append(piece)) held_.Release();
+  }
+
+ private:
+  HeldText& held_;
+  bool in_held_ = false;
+  std::string aside_;
+  uint64_t bytes_ = 0;
+};
 
 WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras* extras,
                                  SharedStringsWriter& strings, const WorksheetWriteContext& ctx,
@@ -94,224 +114,253 @@ WorksheetWriter::WorksheetWriter(const host::Worksheet& sheet, const SheetExtras
 // The sizing pass: counts the part's bytes, fixes every string's index in the shared table, and
 // keeps the text it makes when the part turns out smaller than `keep_below`.
 void WorksheetWriter::Measure(uint64_t keep_below) {
-  sheet_.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
-    rows_.push_back({r, &rd});
-  });
-  CountSink count{whole_, keep_below, keep_below > 0, 0, {}};
-  if (count.keeping) {
-    // Room for what a sheet of these cells is likely to take: never touched beyond the text,
-    // and grown without copying it again.
-    whole_.reserve(std::min<uint64_t>(keep_below, head_.size() + 64 * sheet_.cells().CellCount()));
-    whole_ = head_;
-  }
-  for (const auto& [r, rd] : rows_) WriteRow(count, r, *rd, true);
+  // The room is only reserved: a part far smaller than the limit takes no more than its text.
+  if (keep_below > head_.size() + tail_.size()) whole_ = HeldText(keep_below);
+  MeasureOut out(whole_);
+  out.Add(head_);
+  sheet_.cells().ForEachRow(1, host::kMaxRows,
+                            [&](int32_t r, const RowData& rd) { WriteRow(out, r, rd, true); });
   shared_groups_.clear();
-  size_ = head_.size() + count.bytes + tail_.size();
-  if (count.keeping && size_ < keep_below) {
-    whole_ += tail_;
-    kept_ = true;
-  } else {
-    whole_ = std::string();
-  }
+  size_ = out.bytes() + tail_.size();
+  kept_ = whole_.ok() && size_ < keep_below && whole_.Append(tail_);
+  if (!kept_) whole_.Release();
 }
 
-template <typename Sink>
-void WorksheetWriter::WriteRow(Sink& k, int32_t r, const RowData& rd, bool sizing) {
-  char row_digits[12];
-  const auto row_end = std::to_chars(row_digits, row_digits + sizeof row_digits, r).ptr;
-  const std::string_view row_text(row_digits, row_end - row_digits);
-  // Which cells go out, decided first so that an empty row can be left out or closed at once.
-  const auto written = [&](const Cell& c) {
-    return !(c.type == ValueType::kEmpty && c.style == host::kDefaultStyle &&
-             IsBareCell(sheet_, rd, r, c));
-  };
-  const bool any = std::any_of(rd.cells.begin(), rd.cells.end(), written);
+template <typename Out>
+void WorksheetWriter::WriteRow(Out& out, int32_t r, const RowData& rd, bool sizing) {
+  // Which cells go out, and whether all of them take the quick path, decided first so that an
+  // empty row can be left out or closed at once.
+  size_t quick = 0;
+  bool slow = false;
+  for (const Cell& c : rd.cells) {
+    if (IsQuickCell(c)) {
+      ++quick;
+    } else if (!IsBareCell(sheet_, rd, r, c)) {
+      slow = true;
+      break;
+    }
+  }
+  const bool any = quick > 0 || slow;
   const bool attrs = rd.has_style || rd.height >= 0 || rd.hidden || rd.file_extras;
   if (!any && !attrs) return;
-  WriteRowTag(k, row_text, rd);
-  if (!any) {
-    k.Put("/>"sv);
+  RowText row;
+  row.size = std::to_chars(row.text, row.text + sizeof row.text, r).ptr - row.text;
+  height_.clear();
+  if (rd.height >= 0) AppendNumber(height_, std::min(rd.height, 409.5f));
+  const std::string_view row_attrs = RowAttrs(rd);
+  const size_t tags_most = kRowTagsMost + height_.size() + row_attrs.size();
+  if (!slow) {
+    char* p = WriteRowTag(out.Room(tags_most + quick * kQuickCellMost), row, rd, row_attrs);
+    if (!any) {
+      out.Done(Put(p, "/>"));
+      return;
+    }
+    *p++ = '>';
+    for (const Cell& c : rd.cells) {
+      if (IsQuickCell(c)) p = WriteQuickCell(p, row, c, sizing);
+    }
+    out.Done(Put(p, "</row>"));
     return;
   }
-  k.Put('>');
+  row_.resize(tags_most);
+  row_.resize(WriteRowTag(row_.data(), row, rd, row_attrs) - row_.data());
+  row_ += '>';
   for (const Cell& c : rd.cells) {
-    if (written(c)) WriteCell(k, r, row_text, c, sizing);
+    if (!IsBareCell(sheet_, rd, r, c)) WriteCell(row_, r, row, c, sizing);
   }
-  k.Put("</row>"sv);
+  row_ += "</row>"sv;
+  out.Add(row_);
+}
+
+std::string_view WorksheetWriter::RowAttrs(const RowData& rd) {
+  const std::string_view other = XmlExtrasOf(rd.file_extras);
+  if (other.empty()) return {};
+  // Rows of a sheet mostly share their other attributes: check each text once.
+  if (other != checked_attrs_) {
+    checked_attrs_ = other;
+    declared_attrs_ = DeclaredAttrs(other, root_attrs_);
+  }
+  return declared_attrs_;
 }
 
 // <row r=".." and the row's attributes, left open for its cells.
-template <typename Sink>
-void WorksheetWriter::WriteRowTag(Sink& k, std::string_view row_text, const RowData& rd) {
-  k.Put("<row r=\""sv);
-  k.Put(row_text);
-  k.Put('"');
+char* WorksheetWriter::WriteRowTag(char* p, const RowText& row, const RowData& rd,
+                                   std::string_view attrs) {
+  p = Put(p, "<row r=\"");
+  std::memcpy(p, row.text, 8);
+  p += row.size;
+  *p++ = '"';
   if (rd.has_style) {
-    k.Put(" s=\""sv);
-    k.With([&](std::string& o) { AppendInt(o, rd.style); });
-    k.Put("\" customFormat=\"1\""sv);
+    p = Put(p, " s=\"");
+    p = std::to_chars(p, p + 10, rd.style).ptr;
+    p = Put(p, "\" customFormat=\"1\"");
   }
   if (rd.height >= 0) {
-    k.Put(" ht=\""sv);
-    k.With([&](std::string& o) { AppendNumber(o, std::min(rd.height, 409.5f)); });
-    k.Put("\" customHeight=\"1\""sv);
+    p = Put(p, " ht=\"");
+    p = Put(p, height_);
+    p = Put(p, "\" customHeight=\"1\"");
   }
-  if (rd.hidden) k.Put(" hidden=\"1\""sv);
-  if (const std::string_view other = XmlExtrasOf(rd.file_extras); !other.empty()) {
-    // Rows of a sheet mostly share their other attributes: check each text once.
-    if (other != checked_attrs_) {
-      checked_attrs_ = other;
-      declared_attrs_ = DeclaredAttrs(other, root_attrs_);
-    }
-    k.Put(declared_attrs_);
-  }
+  if (rd.hidden) p = Put(p, " hidden=\"1\"");
+  return Put(p, attrs);
 }
 
-template <typename Sink>
-void WorksheetWriter::WriteCell(Sink& k, int32_t r, std::string_view row_text, const Cell& c,
-                                bool sizing) {
-  if (c.col >= column_names_.size()) {
-    const size_t old = column_names_.size();
-    column_names_.resize(c.col + 1);
-    for (size_t n = std::max<size_t>(old, 1); n < column_names_.size(); ++n)
-      column_names_[n] = ColumnName(static_cast<int32_t>(n));
+bool WorksheetWriter::IsQuickCell(const Cell& c) const {
+  if (c.has_extra() || c.col < 1 || c.col > host::kMaxColumns) return false;
+  if (c.type == ValueType::kText) return !WrittenInPlace(c, nullptr);
+  return c.type == ValueType::kNumber && c.v.number == std::floor(c.v.number) &&
+         std::fabs(c.v.number) < 1e15;
+}
+
+// <c r=".." s=".." t="s"><v>index</v></c> or <c r=".." s=".."><v>number</v></c>, as the
+// general path below would write them, into room the caller made.
+char* WorksheetWriter::WriteQuickCell(char* p, const RowText& row, const Cell& c, bool sizing) {
+  const ColumnText& column = Column(c.col);
+  p = Put(p, "<c r=\"");
+  std::memcpy(p, column.text, 4);
+  p += column.size;
+  std::memcpy(p, row.text, 8);
+  p += row.size;
+  if (c.style != host::kDefaultStyle) {
+    p = Put(p, "\" s=\"");
+    p = std::to_chars(p, p + 10, c.style).ptr;
   }
-  // Most cells of a big sheet are a plain text of the shared table: written in one piece.
-  if (c.type == ValueType::kText && !c.has_extra() && !WrittenInPlace(c, nullptr)) {
-    WriteSharedTextCell(k, row_text, c, SharedStringIndex(c, nullptr, sizing));
+  if (c.type == ValueType::kText) {
+    p = Put(p, "\" t=\"s\"><v>");
+    p = std::to_chars(p, p + 10, SharedStringIndex(c, nullptr, sizing)).ptr;
+  } else {
+    p = Put(p, "\"><v>");
+    p = std::to_chars(p, p + 20, static_cast<int64_t>(c.v.number)).ptr;
+  }
+  return Put(p, "</v></c>");
+}
+
+const WorksheetWriter::ColumnText& WorksheetWriter::Column(uint16_t col) {
+  if (col >= columns_.size()) {
+    const size_t old = columns_.size();
+    columns_.resize(col + 1);
+    for (size_t n = std::max<size_t>(old, 1); n < columns_.size(); ++n) {
+      const std::string name = ColumnName(static_cast<int32_t>(n));
+      columns_[n].size = std::min(name.size(), sizeof columns_[n].text);
+      std::memcpy(columns_[n].text, name.data(), columns_[n].size);
+    }
+  }
+  return columns_[col];
+}
+
+void WorksheetWriter::WriteCell(std::string& o, int32_t r, const RowText& row, const Cell& c,
+                                bool sizing) {
+  // Most cells of a big sheet take the quick path even in a row that does not.
+  if (IsQuickCell(c)) {
+    const size_t old = o.size();
+    o.resize(old + kQuickCellMost);
+    o.resize(WriteQuickCell(o.data() + old, row, c, sizing) - o.data());
     return;
   }
   const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
   const bool has_formula = extra && !extra->formula.empty();
-  k.Put("<c r=\""sv);
-  k.Put(column_names_[c.col]);
-  k.Put(row_text);
-  k.Put('"');
+  o += "<c r=\""sv;
+  if (c.col <= host::kMaxColumns) {
+    const ColumnText& column = Column(c.col);
+    o.append(column.text, column.size);
+  } else {
+    o += ColumnName(c.col);
+  }
+  o += row.view();
+  o += '"';
   if (c.style != host::kDefaultStyle) {
-    k.Put(" s=\""sv);
-    k.With([&](std::string& o) { AppendInt(o, c.style); });
-    k.Put('"');
+    o += " s=\""sv;
+    AppendInt(o, c.style);
+    o += '"';
   }
   switch (c.type) {
     case ValueType::kText:
-      k.Put(has_formula                ? " t=\"str\""sv
-            : WrittenInPlace(c, extra) ? " t=\"inlineStr\""sv
-                                       : " t=\"s\""sv);
+      o += has_formula                ? " t=\"str\""sv
+           : WrittenInPlace(c, extra) ? " t=\"inlineStr\""sv
+                                      : " t=\"s\""sv;
       break;
     case ValueType::kBoolean:
-      k.Put(" t=\"b\""sv);
+      o += " t=\"b\""sv;
       break;
     case ValueType::kError:
-      k.Put(" t=\"e\""sv);
+      o += " t=\"e\""sv;
       break;
     default:
       break;
   }
   if (extra && extra->value_extras)
-    k.Put(DeclaredAttrs(XmlExtrasOf(extra->value_extras), root_attrs_));
-  if (extra && extra->phonetic && extra->phonetic->visible) k.Put(" ph=\"1\""sv);
+    o += DeclaredAttrs(XmlExtrasOf(extra->value_extras), root_attrs_);
+  if (extra && extra->phonetic && extra->phonetic->visible) o += " ph=\"1\""sv;
   if (c.type == ValueType::kEmpty && !has_formula) {
-    k.Put("/>"sv);
+    o += "/>"sv;
     return;
   }
-  k.Put('>');
-  if (has_formula) WriteFormula(k, r, c.col, *extra);
-  WriteValue(k, c, extra, has_formula, sizing);
-  k.Put("</c>"sv);
+  o += '>';
+  if (has_formula) WriteFormula(o, r, c.col, *extra);
+  WriteValue(o, c, extra, has_formula, sizing);
+  o += "</c>"sv;
 }
 
-// <c r=".." s=".." t="s"><v>index</v></c>, as WriteCell writes it piece by piece.
-template <typename Sink>
-void WorksheetWriter::WriteSharedTextCell(Sink& k, std::string_view row_text, const Cell& c,
-                                          uint32_t index) {
-  // At most 60 bytes: column (3) + row (7) + style and index (10 each) + the tags (30). The copy
-  // is bounded all the same, so no text given here can run past the buffer.
-  char cell[96];
-  char* p = cell;
-  auto put = [&p, &cell](std::string_view piece) {
-    const size_t n = std::min<size_t>(piece.size(), cell + sizeof cell - p);
-    std::memcpy(p, piece.data(), n);
-    p += n;
-  };
-  put("<c r=\""sv);
-  put(column_names_[c.col]);
-  put(row_text);
-  if (c.style != host::kDefaultStyle) {
-    put("\" s=\""sv);
-    p = std::to_chars(p, cell + sizeof cell, c.style).ptr;
-  }
-  put("\" t=\"s\"><v>"sv);
-  p = std::to_chars(p, cell + sizeof cell, index).ptr;
-  put("</v></c>"sv);
-  k.Put(std::string_view(cell, p - cell));
-}
-
-template <typename Sink>
-void WorksheetWriter::WriteFormula(Sink& k, int32_t r, int32_t col, const host::CellExtra& extra) {
+void WorksheetWriter::WriteFormula(std::string& o, int32_t r, int32_t col,
+                                   const host::CellExtra& extra) {
   const std::string_view attrs = XmlExtrasOf(extra.formula_extras);
   if (attrs.find(" t=\"shared\"") == std::string_view::npos) {
-    k.Put("<f"sv);
-    k.Put(attrs);
-    k.Put('>');
+    o += "<f"sv;
+    o += attrs;
+    o += '>';
   } else if (SharedChild(r, col, attrs, extra.formula)) {
-    k.Put("<f"sv);
-    k.Put(attrs);
-    k.Put("/>"sv);
+    o += "<f"sv;
+    o += attrs;
+    o += "/>"sv;
     return;
   } else if (const auto master = SharedMaster(r, col, attrs, extra.formula); !master.empty()) {
-    k.Put("<f"sv);
-    k.Put(master);
-    k.Put('>');
+    o += "<f"sv;
+    o += master;
+    o += '>';
   } else {
     // A cell whose group no longer holds: the formula in full.
-    k.Put("<f>"sv);
+    o += "<f>"sv;
   }
-  k.With([&](std::string& o) { AppendEscaped(o, extra.formula); });
-  k.Put("</f>"sv);
+  AppendEscaped(o, extra.formula);
+  o += "</f>"sv;
 }
 
-template <typename Sink>
-void WorksheetWriter::WriteValue(Sink& k, const Cell& c, const host::CellExtra* extra,
+void WorksheetWriter::WriteValue(std::string& o, const Cell& c, const host::CellExtra* extra,
                                  bool has_formula, bool sizing) {
   switch (c.type) {
     case ValueType::kNumber:
-      k.Put("<v>"sv);
-      k.With([&](std::string& o) { AppendCellValue(o, c.v.number); });
-      k.Put("</v>"sv);
+      o += "<v>"sv;
+      AppendCellValue(o, c.v.number);
+      o += "</v>"sv;
       break;
     case ValueType::kText: {
       const std::string_view text = sheet_.strings().Get(c.v.text);
       if (!has_formula && WrittenInPlace(c, extra)) {
-        k.Put("<is>"sv);
-        k.With([&](std::string& o) {
-          if (extra)
-            AppendStringItemBody(o, text, extra->runs, extra->phonetic);
-          else
-            AppendStringItemBody(o, text, {}, std::nullopt);
-        });
-        k.Put("</is>"sv);
+        o += "<is>"sv;
+        if (extra)
+          AppendStringItemBody(o, text, extra->runs, extra->phonetic);
+        else
+          AppendStringItemBody(o, text, {}, std::nullopt);
+        o += "</is>"sv;
         break;
       }
       const bool spaced = has_formula && !text.empty() &&
                           (text.front() == ' ' || text.back() == ' ' || text.front() == '\n' ||
                            text.back() == '\n');
-      k.Put(spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv);
-      if (has_formula) {
-        k.With([&](std::string& o) { AppendCellText(o, text); });
-      } else {
-        const uint32_t index = SharedStringIndex(c, extra, sizing);
-        k.With([&](std::string& o) { AppendInt(o, index); });
-      }
-      k.Put("</v>"sv);
+      o += spaced ? "<v xml:space=\"preserve\">"sv : "<v>"sv;
+      if (has_formula)
+        AppendCellText(o, text);
+      else
+        AppendInt(o, SharedStringIndex(c, extra, sizing));
+      o += "</v>"sv;
       break;
     }
     case ValueType::kBoolean:
-      k.Put(c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv);
+      o += c.v.boolean ? "<v>1</v>"sv : "<v>0</v>"sv;
       break;
     case ValueType::kError:
-      k.Put("<v>"sv);
-      k.Put(host::CellErrorText(c.v.error));
-      k.Put("</v>"sv);
+      o += "<v>"sv;
+      o += host::CellErrorText(c.v.error);
+      o += "</v>"sv;
       break;
     default:
       break;
@@ -344,12 +393,8 @@ uint32_t WorksheetWriter::SharedStringIndex(const Cell& c, const host::CellExtra
 }
 
 bool WorksheetWriter::Next(std::string& out, size_t piece) {
-  if (kept_ && stage_ == 0) {
-    if (out.empty())
-      out.swap(whole_);
-    else
-      out += whole_;
-    whole_ = std::string();
+  if (kept_) {
+    if (stage_ == 0) out += whole_.view();
     stage_ = 2;
     return false;
   }
@@ -357,11 +402,20 @@ bool WorksheetWriter::Next(std::string& out, size_t piece) {
     out += head_;
     stage_ = 1;
   }
-  TextSink sink{out};
+  StringOut sink{out};
   const size_t start = out.size();
-  while (stage_ == 1 && next_row_ < rows_.size()) {
-    WriteRow(sink, rows_[next_row_].first, *rows_[next_row_].second, false);
-    ++next_row_;
+  const host::CellStore& cells = sheet_.cells();
+  while (stage_ == 1 && next_row_ <= host::kMaxRows) {
+    const int32_t r = next_row_++;
+    const RowData* rd = cells.FindRow(r);
+    if (!rd) {
+      // No block of rows here: on to the next one.
+      next_row_ = (r - 1) / host::CellStore::kBlockRows * host::CellStore::kBlockRows +
+                  host::CellStore::kBlockRows + 1;
+      continue;
+    }
+    if (rd->Empty()) continue;
+    WriteRow(sink, r, *rd, false);
     if (out.size() - start >= piece) return true;
   }
   if (stage_ == 1) {

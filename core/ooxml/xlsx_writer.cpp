@@ -4,6 +4,8 @@
 #include <deque>
 #include <map>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "core/host/host_error.h"
 #include "core/ooxml/comments_part.h"
@@ -218,13 +220,10 @@ class XlsxWriter {
     const KeptStrings* kept = extras_ ? extras_->shared_strings.get() : nullptr;
     if (!options_.keep_string_table || !kept || kept->pool != &workbook_.strings()) return;
     const std::vector<uint32_t>& ids = kept->plain_ids;
-    std::vector<uint32_t> item_of(workbook_.strings().size(), 0);  // pool id -> first item + 1
-    for (size_t item = 0; item < ids.size(); ++item) {
-      if (ids[item] != 0 && ids[item] <= item_of.size() && item_of[ids[item] - 1] == 0)
-        item_of[ids[item] - 1] = static_cast<uint32_t>(item) + 1;
-    }
+    std::vector<uint32_t> item_of =
+        SharedStringsWriter::FirstItems(ids, workbook_.strings().size());
     std::vector<bool> used(ids.size(), false);
-    uint64_t used_items = 0, in_place_bytes = 0;
+    uint64_t used_items = 0, in_place_bytes = 0, references = 0;
     for (int i = 1; i <= workbook_.SheetCount(); ++i) {
       const host::Worksheet& sheet = workbook_.Sheet(i);
       sheet.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const host::RowData& rd) {
@@ -237,7 +236,10 @@ class XlsxWriter {
           const uint32_t item = c.v.text < item_of.size() ? item_of[c.v.text] : 0;
           if (rich || item == 0) {
             in_place_bytes += workbook_.strings().Get(c.v.text).size() + 32;
-          } else if (!used[item - 1]) {
+            continue;
+          }
+          ++references;
+          if (!used[item - 1]) {
             used[item - 1] = true;
             ++used_items;
           }
@@ -245,8 +247,36 @@ class XlsxWriter {
       });
     }
     if (in_place_bytes > kept->part.size / 32 || ids.size() - used_items > ids.size() / 16) return;
-    strings_.CarryTable(ids);
+    strings_.CarryTable(std::move(item_of), static_cast<uint32_t>(ids.size()));
     kept_strings_ = kept;
+    StartTableEdit(references);
+  }
+
+  // Every cell that refers to the kept table was just counted: the table's start is edited on
+  // another core while the sheets are written. PassOnStringTable takes the result only when the
+  // sheets made as many references; what the edit threw is thrown there, as if made there.
+  void StartTableEdit(uint64_t references) {
+    table_edit_references_ = references;
+    try {
+      table_edit_thread_ = std::jthread([this, references] {
+        try {
+          table_edit_ = EditTableCounts(references);
+        } catch (...) {
+          table_edit_error_ = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: the edit is made when the table is passed on.
+    }
+  }
+
+  // The kept table with its counts written anew: only its first blocks are compressed again.
+  std::optional<CompressedPart> EditTableCounts(uint64_t references) const {
+    const std::string count = std::to_string(references);
+    const std::string unique = std::to_string(kept_strings_->plain_ids.size());
+    return EditPartStart(kept_strings_->part, [&](std::string_view start) {
+      return TableCountsEdit(start, count, unique);
+    });
   }
 
   // The sheet list in file order: the worksheets of the model, each chart or dialog sheet after
@@ -289,12 +319,16 @@ class XlsxWriter {
     const uint64_t keep_below = std::min(kWholePartLimit, whole_allowance_) + 1;
     WorksheetWriter& writer = *writers_.emplace_back(
         std::make_unique<WorksheetWriter>(sheet, own, strings_, ctx, keep_below));
-    if (writer.kept()) whole_allowance_ -= writer.size();
-    entries_.push_back({part,
-                        {},
-                        true,
-                        [&writer](std::string& out) { return writer.Next(out, 1 << 20); },
-                        writer.size()});
+    if (writer.kept()) {
+      whole_allowance_ -= writer.size();
+      entries_.push_back({part, writer.whole(), true, {}, 0, nullptr, true});
+    } else {
+      entries_.push_back({part,
+                          {},
+                          true,
+                          [&writer](std::string& out) { return writer.Next(out, 1 << 20); },
+                          writer.size()});
+    }
     used_.insert(Lower(part));
     types_.SetOverride(part, content_type::kWorksheet);
     if (!rels.empty()) Add(RelsPartName(part), WriteRelationships(rels));
@@ -421,15 +455,19 @@ class XlsxWriter {
                               RelativeTarget(workbook_part_, sst_part), false});
   }
 
-  // The kept table with its counts written anew: only its first blocks are compressed again.
-  // Should its bits not allow that, it is inflated and written whole; its items are the same.
+  // The kept table with its counts written anew (see EditTableCounts). Should its bits not allow
+  // that, it is inflated and written whole; its items are the same.
   void PassOnStringTable(const std::string& part) {
-    const std::string count = std::to_string(strings_.count());
-    const std::string unique = std::to_string(kept_strings_->plain_ids.size());
-    auto edit = [&](std::string_view start) -> std::optional<StartEdit> {
-      return TableCountsEdit(start, count, unique);
-    };
-    if (std::optional<CompressedPart> amended = EditPartStart(kept_strings_->part, edit)) {
+    std::optional<CompressedPart> amended;
+    const bool started = table_edit_thread_.joinable();
+    if (started) table_edit_thread_.join();
+    if (started && table_edit_references_ == strings_.count()) {
+      if (table_edit_error_) std::rethrow_exception(table_edit_error_);
+      amended = std::move(table_edit_);
+    } else {
+      amended = EditTableCounts(strings_.count());
+    }
+    if (amended) {
       passed_on_.push_back(std::move(*amended));
       entries_.push_back({part, {}, true, {}, passed_on_.back().size, &passed_on_.back()});
       used_.insert(Lower(part));
@@ -437,7 +475,8 @@ class XlsxWriter {
       return;
     }
     std::string xml = InflatePart(kept_strings_->part);
-    const std::optional<StartEdit> change = TableCountsEdit(xml, count, unique);
+    const std::optional<StartEdit> change = TableCountsEdit(
+        xml, std::to_string(strings_.count()), std::to_string(kept_strings_->plain_ids.size()));
     if (!change) Refuse("its shared strings could not be written again.");
     xml.replace(0, change->length, change->text);
     Add(part, std::move(xml), content_type::kSharedStrings);
@@ -558,6 +597,13 @@ class XlsxWriter {
   int active_tab_ = 0;
   TabView tabs_;
   std::vector<DefinedName> names_;
+
+  // The kept table's edit made beside the sheets (StartTableEdit). The thread is the last
+  // member, so that it is joined before what it writes goes, should a save fail on its way.
+  uint64_t table_edit_references_ = 0;
+  std::optional<CompressedPart> table_edit_;
+  std::exception_ptr table_edit_error_;
+  std::jthread table_edit_thread_;
 };
 
 }  // namespace

@@ -258,6 +258,53 @@ TEST(XlsxWrite, ExactPartsOfASmallWorkbook) {
   EXPECT_NE(vml.find("width:108pt;height:59.25pt"), std::string::npos) << vml;
 }
 
+// Rows whose cells are all plain strings and whole numbers are written by a quicker path than
+// the others: both, side by side and at the last row and column, give the same cells.
+TEST(XlsxWrite, ExactCellsOfEveryKindOnEitherPath) {
+  host::Workbook book("rows.xlsx");
+  host::Worksheet& s = book.AddSheet("Sheet1", 1);
+  Style bold;
+  bold.font.bold = true;
+  const host::StyleId b = book.styles().Intern(bold);
+  s.SetText(7, 1, "x");
+  s.SetNumber(7, 2, -0.0);
+  s.SetNumber(7, 3, 1e15);
+  s.SetNumber(7, 4, 999999999999999.0);
+  s.SetNumber(7, 5, -2.5);
+  s.SetValue(7, 6, host::CellValue::Boolean(true));
+  s.SetStyle(7, 7, b);
+  s.SetText(7, 8, "y");
+  s.ObtainExtra(7, 8).formula = "A7&\"y\"";
+  s.SetText(7, 9, "x");
+  s.SetStyle(7, 9, b);
+  s.SetRowHeight(8, 500);
+  host::RowData& styled = s.cells().ObtainRow(8);
+  styled.hidden = true;
+  styled.has_style = true;
+  styled.style = b;
+  s.SetNumber(8, 2, -999999999999999.0);
+  s.SetText(8, 3, "y");
+  s.SetRowHeight(9, 20);
+  s.SetText(host::kMaxRows, host::kMaxColumns, "x");
+  s.SetNumber(host::kMaxRows, 1, 7);
+  s.SetStyle(host::kMaxRows, 1, b);
+  const std::string sheet = Part(WriteXlsx(book), "xl/worksheets/sheet1.xml");
+  const size_t from = sheet.find("<sheetData>");
+  ASSERT_NE(from, std::string::npos);
+  EXPECT_EQ(sheet.substr(from, sheet.find("</sheetData>") + 12 - from),
+            "<sheetData><row r=\"7\"><c r=\"A7\" t=\"s\"><v>0</v></c><c r=\"B7\"><v>0</v></c>"
+            "<c r=\"C7\"><v>1E+15</v></c><c r=\"D7\"><v>999999999999999</v></c>"
+            "<c r=\"E7\"><v>-2.5</v></c><c r=\"F7\" t=\"b\"><v>1</v></c><c r=\"G7\" s=\"1\"/>"
+            "<c r=\"H7\" t=\"str\"><f>A7&amp;\"y\"</f><v>y</v></c>"
+            "<c r=\"I7\" s=\"1\" t=\"s\"><v>0</v></c></row>"
+            "<row r=\"8\" s=\"1\" customFormat=\"1\" ht=\"409.5\" customHeight=\"1\" hidden=\"1\">"
+            "<c r=\"B8\" s=\"1\"><v>-999999999999999</v></c>"
+            "<c r=\"C8\" s=\"1\" t=\"s\"><v>1</v></c></row>"
+            "<row r=\"9\" ht=\"20\" customHeight=\"1\"/>"
+            "<row r=\"1048576\"><c r=\"A1048576\" s=\"1\"><v>7</v></c>"
+            "<c r=\"XFD1048576\" t=\"s\"><v>0</v></c></row></sheetData>");
+}
+
 TEST(XlsxWrite, RenamedMovedAndRemovedSheetsKeepNamesConsistent) {
   TESSARIN_REQUIRE_CORPUS();
   auto book = ReadXlsx(ReadFileBytes(CorpusDir() + "/xlnt__19_defined_names.xlsx"), "names.xlsx");
@@ -395,6 +442,7 @@ TEST(XlsxWrite, SheetKeptWholeIsTheTextWrittenInPieces) {
     WorksheetWriter writer(sheet, nullptr, b, ctx, keep_below);
     EXPECT_EQ(writer.kept(), keep_below > pieces.size());
     EXPECT_EQ(writer.size(), pieces.size());
+    EXPECT_EQ(writer.whole(), writer.kept() ? pieces : "");
     std::string out;
     while (writer.Next(out, 1)) {
     }
