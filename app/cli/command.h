@@ -13,6 +13,9 @@ struct Streams {
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
+  // True when the process ends once the command returns (the program's own main): a command may
+  // then leave a big model to the exit, which gives its memory back at once.
+  bool process_ends = false;
 };
 
 // Whole-number options are decimal: the option parser alone would read "0x10" as 16 and "010"

@@ -195,7 +195,14 @@ int CreateCommand::Run(Streams& streams) {
   if (const int code = SaveRecord(job); code != 0) return code;
   ReportTest(job);
   WarnLongQuestions(job);
-  return PrintPdf(job);
+  const int code = PrintPdf(job);
+  if (streams.process_ends) {
+    // Freeing a big book's model row by row takes longer than the exit giving it all back at
+    // once. The book's lock is let go as always.
+    job.lock.reset();
+    static_cast<void>(job.session.release());
+  }
+  return code;
 }
 
 // Options that contradict each other or cannot be a code, before any file is touched.

@@ -28,6 +28,6 @@ int main(int argc, char** argv) {
   if (argc == 1) OpenWindowInGraphicalSession();
   std::ios::sync_with_stdio(false);
   tessarin::cli::InitMessages();
-  tessarin::cli::Streams streams{std::cin, std::cout, std::cerr};
+  tessarin::cli::Streams streams{std::cin, std::cout, std::cerr, true};
   return tessarin::cli::RunCommandLine(argc, argv, streams);
 }

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -280,21 +281,43 @@ HostError NoWeight(int64_t row) {
 
 // Orders rows[0, n) by falling weight, rows of equal weight keeping their order: a radix sort,
 // a byte of the weight at a time, skipping the bytes every weight shares (weights take few
-// values, mostly below 2^17). Every row must have a weight.
+// values, often only one). Every row must have a weight.
 void SortByFallingWeight(int32_t* rows, int32_t n, const std::vector<int32_t>& weights) {
-  if (n <= 1) return;
-  // The key in the high half sorts ascending as the weight falls; the row rides in the low half.
-  std::vector<uint64_t> items(n), sorted(n);
+  // The key sorts ascending as the weight falls.
+  const auto key = [&weights](int32_t row) {
+    return ~(static_cast<uint32_t>(weights[row]) ^ 0x80000000u);
+  };
+  uint32_t in_every = ~0u, in_any = 0;
   for (int32_t i = 0; i < n; ++i) {
-    const uint32_t key = ~(static_cast<uint32_t>(weights[rows[i]]) ^ 0x80000000u);
-    items[i] = uint64_t{key} << 32 | static_cast<uint32_t>(rows[i]);
+    in_every &= key(rows[i]);
+    in_any |= key(rows[i]);
+  }
+  const uint32_t differing = in_every ^ in_any;
+  if (differing == 0) return;
+
+  // The key in the high half, the row riding in the low half.
+  auto items = std::make_unique_for_overwrite<uint64_t[]>(n);
+  auto sorted = std::make_unique_for_overwrite<uint64_t[]>(n);
+  for (int32_t i = 0; i < n; ++i) {
+    items[i] = uint64_t{key(rows[i])} << 32 | static_cast<uint32_t>(rows[i]);
   }
   for (int shift = 32; shift < 64; shift += 8) {
-    std::array<int32_t, 257> start{};
-    for (uint64_t item : items) ++start[((item >> shift) & 0xFF) + 1];
-    if (start[((items[0] >> shift) & 0xFF) + 1] == n) continue;
-    for (int b = 1; b <= 256; ++b) start[b] += start[b - 1];
-    for (uint64_t item : items) sorted[start[(item >> shift) & 0xFF]++] = item;
+    if (((differing >> (shift - 32)) & 0xFF) == 0) continue;
+    const auto digit = [shift](uint64_t item) { return (item >> shift) & 0xFF; };
+    // Four counts per digit, so that a long run of one digit does not wait on one counter.
+    std::array<std::array<int32_t, 256>, 4> counts{};
+    int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      for (int lane = 0; lane < 4; ++lane) ++counts[lane][digit(items[i + lane])];
+    }
+    for (; i < n; ++i) ++counts[0][digit(items[i])];
+    std::array<int32_t, 256> next;
+    int32_t total = 0;
+    for (int d = 0; d < 256; ++d) {
+      next[d] = total;
+      for (int lane = 0; lane < 4; ++lane) total += counts[lane][d];
+    }
+    for (i = 0; i < n; ++i) sorted[next[digit(items[i])]++] = items[i];
     items.swap(sorted);
   }
   for (int32_t i = 0; i < n; ++i) rows[i] = static_cast<int32_t>(static_cast<uint32_t>(items[i]));
@@ -328,6 +351,10 @@ void KanjiForm1::Exchange(int32_t n, int passes) {
 void KanjiForm1::OrderCandidates(int32_t start, int32_t end) {
   const std::vector<int32_t>& weights = module_.QuestionWeight;
   candidates_.assign(1, 0);
+  if (start >= 0 && start <= end) {
+    candidates_.reserve(1 +
+                        std::min(static_cast<size_t>(int64_t{end} - start) + 1, weights.size()));
+  }
   for (int64_t row = start; row <= end; ++row) {
     if (row < 0 || row >= static_cast<int64_t>(weights.size())) throw NoWeight(row);
     if (weights[row] >= 0) candidates_.push_back(static_cast<int32_t>(row));

@@ -60,13 +60,19 @@ class RowReader {
     const host::Cell* cell = Find(col);
     if (cell == nullptr || cell->type == host::ValueType::kEmpty) return {};
     if (cell->type == host::ValueType::kText) return strings_.Get(cell->v.text);
-    scratch_ = CellText(sheet_, row_, col);
-    return scratch_;
+    return ConvertedText(col);
   }
   // NumericValue of the cell's value.
   std::optional<double> Number(int32_t col) const;
 
  private:
+  // A number, Boolean or error value as text: rare in the columns walked, so kept out of line.
+  [[gnu::cold]] std::string_view ConvertedText(int32_t col) {
+    scratch_ = CellText(sheet_, row_, col);
+    return scratch_;
+  }
+  [[gnu::cold]] std::optional<double> ConvertedNumber(int32_t col) const;
+
   const host::Cell* Find(int32_t col) const {
     // Most rows hold a few neighbouring cells: a column outside them needs no search.
     if (cells_ == nullptr || cells_->cells.empty() || cells_->cells.front().col > col ||
@@ -107,6 +113,10 @@ inline std::optional<double> RowReader::Number(int32_t col) const {
   const host::Cell* cell = Find(col);
   if (cell == nullptr || cell->type == host::ValueType::kEmpty) return 0.0;
   if (cell->type == host::ValueType::kNumber) return cell->v.number;
+  return ConvertedNumber(col);
+}
+
+inline std::optional<double> RowReader::ConvertedNumber(int32_t col) const {
   return NumericValue(sheet_.worksheet().Value(row_, col));
 }
 
