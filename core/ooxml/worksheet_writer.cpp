@@ -73,7 +73,7 @@ class WorksheetWriter::MeasureOut {
   explicit MeasureOut(HeldText& held) : held_(held) {}
   uint64_t bytes() const { return bytes_; }
   char* Room(size_t n) {
-    in_held_ = held_.ok() && n <= held_.room();
+    in_held_ = held_.ok() && held_.Reserve(n);
     if (in_held_) return held_.end();
     if (aside_.size() < n) aside_.resize(n);
     return aside_.data();
@@ -172,7 +172,11 @@ void WorksheetWriter::Measure(uint64_t keep_below) {
   shared_groups_.clear();
   size_ = out.bytes() + tail_.size();
   kept_ = whole_.ok() && size_ < keep_below && whole_.Append(tail_);
-  if (!kept_) whole_.Release();
+  // Many sheets may be kept at once: each keeps its text, not its reservation.
+  if (kept_)
+    whole_.Fit();
+  else
+    whole_.Release();
 }
 
 // The first row of the second half, when the sizing pass may run in two: every string index is

@@ -28,6 +28,8 @@ TEST(HeldText, AppendsWithinItsRoomAndRefusesBeyondIt) {
   EXPECT_EQ(text.view(), "0123");
   EXPECT_EQ(text.room(), 6u);
   // Written in place, then taken.
+  EXPECT_FALSE(text.Reserve(7));
+  ASSERT_TRUE(text.Reserve(6));
   std::memcpy(text.end(), "456789", 6);
   text.Advance(6);
   EXPECT_EQ(text.view(), "0123456789");
@@ -35,9 +37,29 @@ TEST(HeldText, AppendsWithinItsRoomAndRefusesBeyondIt) {
   EXPECT_TRUE(text.Append(""));
 }
 
+TEST(HeldText, FittedKeepsItsTextAndNoMoreRoom) {
+  HeldText text(64u << 20);
+  ASSERT_TRUE(text.Append("0123456789"));
+  text.Fit();
+  EXPECT_EQ(text.view(), "0123456789");
+  EXPECT_LT(text.capacity(), 1u << 20);
+  EXPECT_TRUE(text.Append(std::string(text.room(), 'x')));  // what is left of its memory
+  EXPECT_FALSE(text.Append("y"));
+  // The same once the text has moved into reserved room.
+  HeldText big(64u << 20);
+  const std::string line(3u << 20, 'z');
+  ASSERT_TRUE(big.Append(line));
+  big.Fit();
+  EXPECT_EQ(big.view(), line);
+  EXPECT_LT(big.capacity(), (3u << 20) + 8192);
+  EXPECT_TRUE(big.Append(std::string(big.room(), 'x')));
+  EXPECT_FALSE(big.Append("y"));
+}
+
 TEST(HeldText, MovesAndReleasesItsRoom) {
   HeldText a(1 << 20);
   ASSERT_TRUE(a.Append("kept"));
+  EXPECT_TRUE(a.ok());
   HeldText b(std::move(a));
   EXPECT_FALSE(a.ok());
   EXPECT_EQ(b.view(), "kept");
