@@ -17,7 +17,7 @@ namespace {
 constexpr size_t kLargePage = size_t{2} << 20;
 // Past this a text is moved, once, into reserved room: below it a copy costs little, and many
 // small parts (a workbook of thousands of sheets) take no system calls and no page of their own.
-constexpr size_t kOnHeap = size_t{1} << 20;
+constexpr size_t kOnHeap = size_t{256} << 10;
 
 size_t PageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
 

@@ -7,7 +7,7 @@
 namespace tessarin::ooxml {
 
 // Room for up to `capacity` bytes of text. A small text lives on the heap; one that grows past
-// 1 MiB moves once into room reserved as address space for the whole capacity, where memory is
+// 256 KiB moves once into room reserved as address space for the whole capacity, where memory is
 // taken page by page as the text reaches it (in large pages past the first few MiB, where the
 // system allows) and the text never moves again. One owner, one thread.
 class HeldText {

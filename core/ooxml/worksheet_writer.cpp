@@ -89,10 +89,10 @@ class WorksheetWriter::MeasureOut {
     if (held_.ok() && !held_.Append(piece)) held_.Release();
   }
   // Rows measured elsewhere: `bytes` of them, held in `text` unless it gave up holding them.
-  // They are moved a few MiB at a time, each piece's memory given back once copied, so that
+  // They are moved half a MiB at a time, each piece's memory given back once copied, so that
   // they are never held twice.
   void Add(uint64_t bytes, HeldText& text) {
-    constexpr size_t kPiece = size_t{2} << 20;
+    constexpr size_t kPiece = size_t{512} << 10;
     bytes_ += bytes;
     if (!held_.ok()) return;
     if (!text.ok() || text.size() > held_.room()) return held_.Release();
