@@ -3,7 +3,9 @@
 #include "core/ooxml/held_text.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -52,6 +54,12 @@ bool HeldText::Append(std::string_view text) {
   if (!text.empty()) std::memcpy(base_ + size_, text.data(), text.size());
   size_ += text.size();
   return true;
+}
+
+void HeldText::GiveBack(size_t prefix) {
+  const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const size_t whole = std::min(prefix, size_) / page * page;
+  if (base_ && whole > 0) madvise(base_, whole, MADV_DONTNEED);
 }
 
 void HeldText::Release() {

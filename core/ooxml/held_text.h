@@ -31,6 +31,9 @@ class HeldText {
   void Advance(size_t n) { size_ += n; }
   // Appends `text`; false, changing nothing, when it does not fit.
   bool Append(std::string_view text);
+  // Gives back the memory of the whole pages among the first `prefix` bytes, which must not be
+  // read again; the rest of the text, and the room, stay.
+  void GiveBack(size_t prefix);
   // Gives the room back; ok() is then false.
   void Release();
 

@@ -84,23 +84,37 @@ class WorksheetWriter {
     size_t size = 0;
     std::string_view view() const { return {text, size}; }
   };
+  // What writing rows keeps from one row to the next: one for each thread writing rows.
+  struct RowScratch {
+    std::string checked_attrs, declared_attrs;  // the last row attributes checked, and what stays
+    std::string height;                         // the height of the row being written, as text
+    std::string row;                            // a row written cell by cell
+    std::vector<ColumnText> columns;
+    // References to the carried string table counted here rather than added (see Measure).
+    bool counting = false;
+    uint64_t references = 0;
+  };
 
   void Measure(uint64_t keep_below);
+  int32_t SplitRow() const;
   template <typename Out>
-  void WriteRow(Out& out, int32_t row, const host::RowData& data, bool sizing);
+  void WriteRow(Out& out, RowScratch& s, int32_t row, const host::RowData& data, bool sizing);
   // The kept attributes a row tag ends with (checked once per distinct text).
-  std::string_view RowAttrs(const host::RowData& data);
-  char* WriteRowTag(char* p, const RowText& row, const host::RowData& data, std::string_view attrs);
+  std::string_view RowAttrs(RowScratch& s, const host::RowData& data);
+  char* WriteRowTag(char* p, const RowScratch& s, const RowText& row, const host::RowData& data,
+                    std::string_view attrs);
   // Plain shared strings and whole numbers: written straight into room made for the row.
   bool IsQuickCell(const host::Cell& cell) const;
-  char* WriteQuickCell(char* p, const RowText& row, const host::Cell& cell, bool sizing);
-  void WriteCell(std::string& out, int32_t row, const RowText& row_text, const host::Cell& cell,
-                 bool sizing);
+  char* WriteQuickCell(char* p, RowScratch& s, const RowText& row, const host::Cell& cell,
+                       bool sizing);
+  void WriteCell(std::string& out, RowScratch& s, int32_t row, const RowText& row_text,
+                 const host::Cell& cell, bool sizing);
   void WriteFormula(std::string& out, int32_t row, int32_t col, const host::CellExtra& extra);
-  void WriteValue(std::string& out, const host::Cell& cell, const host::CellExtra* extra,
-                  bool has_formula, bool sizing);
-  const ColumnText& Column(uint16_t col);
-  uint32_t SharedStringIndex(const host::Cell& cell, const host::CellExtra* extra, bool sizing);
+  void WriteValue(std::string& out, RowScratch& s, const host::Cell& cell,
+                  const host::CellExtra* extra, bool has_formula, bool sizing);
+  static const ColumnText& Column(RowScratch& s, uint16_t col);
+  uint32_t SharedStringIndex(RowScratch& s, const host::Cell& cell, const host::CellExtra* extra,
+                             bool sizing);
   bool WrittenInPlace(const host::Cell& cell, const host::CellExtra* extra) const;
   // Shared formulas: a master (the first cell of its range) opens its group and returns the
   // attributes to write, "" if it is no longer a master; a member is written as a bare
@@ -118,11 +132,8 @@ class WorksheetWriter {
   std::string head_, tail_;
   HeldText whole_;  // the whole part, when it was kept
   bool kept_ = false;
-  std::string root_attrs_;                      // namespaces the part declares
-  std::string checked_attrs_, declared_attrs_;  // the last row attributes checked, and what stays
-  std::string height_;                          // the height of the row being written, as text
-  std::string row_;                             // a row written cell by cell
-  std::vector<ColumnText> columns_;
+  std::string root_attrs_;  // namespaces the part declares
+  RowScratch scratch_;
   std::vector<uint32_t> rich_indices_;
   std::map<std::string, SharedGroup> shared_groups_;
   size_t next_rich_ = 0;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <system_error>
+#include <thread>
 
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -86,6 +88,19 @@ class WorksheetWriter::MeasureOut {
     bytes_ += piece.size();
     if (held_.ok() && !held_.Append(piece)) held_.Release();
   }
+  // Rows measured elsewhere: `bytes` of them, held in `text` unless it gave up holding them.
+  // They are moved a few MiB at a time, each piece's memory given back once copied, so that
+  // they are never held twice.
+  void Add(uint64_t bytes, HeldText& text) {
+    constexpr size_t kPiece = size_t{2} << 20;
+    bytes_ += bytes;
+    if (!held_.ok()) return;
+    if (!text.ok() || text.size() > held_.room()) return held_.Release();
+    for (size_t at = 0; at < text.size(); at += kPiece) {
+      held_.Append(text.view().substr(at, kPiece));
+      text.GiveBack(at + kPiece);
+    }
+  }
 
  private:
   HeldText& held_;
@@ -118,16 +133,66 @@ void WorksheetWriter::Measure(uint64_t keep_below) {
   if (keep_below > head_.size() + tail_.size()) whole_ = HeldText(keep_below);
   MeasureOut out(whole_);
   out.Add(head_);
-  sheet_.cells().ForEachRow(1, host::kMaxRows,
-                            [&](int32_t r, const RowData& rd) { WriteRow(out, r, rd, true); });
+  // A big sheet is measured in two halves at once where no row depends on the rows before it:
+  // the rows from `split` on by a second thread into room of their own, put after the first.
+  int32_t split = whole_.ok() ? SplitRow() : 0;
+  HeldText second;
+  MeasureOut second_out(second);
+  RowScratch second_scratch;
+  std::exception_ptr second_error;
+  std::jthread helper;  // last, so that it is joined before what it uses goes
+  if (split > 0) {
+    second = HeldText(keep_below);
+    second_scratch.counting = true;
+    try {
+      helper = std::jthread([&] {
+        try {
+          sheet_.cells().ForEachRow(split, host::kMaxRows, [&](int32_t r, const RowData& rd) {
+            WriteRow(second_out, second_scratch, r, rd, true);
+          });
+        } catch (...) {
+          second_error = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      split = 0;  // no thread to be had: one pass does it all
+    }
+  }
+  scratch_.counting = split > 0;
+  sheet_.cells().ForEachRow(
+      1, split > 0 ? split - 1 : host::kMaxRows,
+      [&](int32_t r, const RowData& rd) { WriteRow(out, scratch_, r, rd, true); });
+  if (split > 0) {
+    helper.join();
+    if (second_error) std::rethrow_exception(second_error);
+    strings_.CountReferences(scratch_.references + second_scratch.references);
+    scratch_.counting = false;
+    out.Add(second_out.bytes(), second);
+  }
   shared_groups_.clear();
   size_ = out.bytes() + tail_.size();
   kept_ = whole_.ok() && size_ < keep_below && whole_.Append(tail_);
   if (!kept_) whole_.Release();
 }
 
+// The first row of the second half, when the sizing pass may run in two: every string index is
+// fixed (the table is carried), no shared formula group may span the halves, and there are
+// rows enough to pay for a thread. 0 otherwise.
+int32_t WorksheetWriter::SplitRow() const {
+  constexpr int32_t kSplitRows = 16384;
+  if (!strings_.carried() || std::thread::hardware_concurrency() < 2) return 0;
+  const int32_t last = sheet_.cells().MaxRow();
+  if (last < kSplitRows) return 0;
+  bool shared = false;
+  sheet_.ForEachExtra([&](int32_t, int32_t, const host::CellExtra& e) {
+    shared = shared || (!e.formula.empty() &&
+                        XmlExtrasOf(e.formula_extras).find(" t=\"shared\"") != std::string::npos);
+  });
+  return shared ? 0 : last / 2 + 1;
+}
+
 template <typename Out>
-void WorksheetWriter::WriteRow(Out& out, int32_t r, const RowData& rd, bool sizing) {
+void WorksheetWriter::WriteRow(Out& out, RowScratch& s, int32_t r, const RowData& rd, bool sizing) {
   // Which cells go out, and whether all of them take the quick path, decided first so that an
   // empty row can be left out or closed at once.
   size_t quick = 0;
@@ -145,47 +210,48 @@ void WorksheetWriter::WriteRow(Out& out, int32_t r, const RowData& rd, bool sizi
   if (!any && !attrs) return;
   RowText row;
   row.size = std::to_chars(row.text, row.text + sizeof row.text, r).ptr - row.text;
-  height_.clear();
-  if (rd.height >= 0) AppendNumber(height_, std::min(rd.height, 409.5f));
-  const std::string_view row_attrs = RowAttrs(rd);
-  const size_t tags_most = kRowTagsMost + height_.size() + row_attrs.size();
+  s.height.clear();
+  if (rd.height >= 0) AppendNumber(s.height, std::min(rd.height, 409.5f));
+  const std::string_view row_attrs = RowAttrs(s, rd);
+  const size_t tags_most = kRowTagsMost + s.height.size() + row_attrs.size();
   if (!slow) {
-    char* p = WriteRowTag(out.Room(tags_most + quick * kQuickCellMost), row, rd, row_attrs);
+    char* p = WriteRowTag(out.Room(tags_most + quick * kQuickCellMost), s, row, rd, row_attrs);
     if (!any) {
       out.Done(Put(p, "/>"));
       return;
     }
     *p++ = '>';
     for (const Cell& c : rd.cells) {
-      if (IsQuickCell(c)) p = WriteQuickCell(p, row, c, sizing);
+      if (IsQuickCell(c)) p = WriteQuickCell(p, s, row, c, sizing);
     }
     out.Done(Put(p, "</row>"));
     return;
   }
-  row_.resize(tags_most);
-  row_.resize(WriteRowTag(row_.data(), row, rd, row_attrs) - row_.data());
-  row_ += '>';
+  std::string& text = s.row;
+  text.resize(tags_most);
+  text.resize(WriteRowTag(text.data(), s, row, rd, row_attrs) - text.data());
+  text += '>';
   for (const Cell& c : rd.cells) {
-    if (!IsBareCell(sheet_, rd, r, c)) WriteCell(row_, r, row, c, sizing);
+    if (!IsBareCell(sheet_, rd, r, c)) WriteCell(text, s, r, row, c, sizing);
   }
-  row_ += "</row>"sv;
-  out.Add(row_);
+  text += "</row>"sv;
+  out.Add(text);
 }
 
-std::string_view WorksheetWriter::RowAttrs(const RowData& rd) {
+std::string_view WorksheetWriter::RowAttrs(RowScratch& s, const RowData& rd) {
   const std::string_view other = XmlExtrasOf(rd.file_extras);
   if (other.empty()) return {};
   // Rows of a sheet mostly share their other attributes: check each text once.
-  if (other != checked_attrs_) {
-    checked_attrs_ = other;
-    declared_attrs_ = DeclaredAttrs(other, root_attrs_);
+  if (other != s.checked_attrs) {
+    s.checked_attrs = other;
+    s.declared_attrs = DeclaredAttrs(other, root_attrs_);
   }
-  return declared_attrs_;
+  return s.declared_attrs;
 }
 
 // <row r=".." and the row's attributes, left open for its cells.
-char* WorksheetWriter::WriteRowTag(char* p, const RowText& row, const RowData& rd,
-                                   std::string_view attrs) {
+char* WorksheetWriter::WriteRowTag(char* p, const RowScratch& s, const RowText& row,
+                                   const RowData& rd, std::string_view attrs) {
   p = Put(p, "<row r=\"");
   std::memcpy(p, row.text, 8);
   p += row.size;
@@ -197,7 +263,7 @@ char* WorksheetWriter::WriteRowTag(char* p, const RowText& row, const RowData& r
   }
   if (rd.height >= 0) {
     p = Put(p, " ht=\"");
-    p = Put(p, height_);
+    p = Put(p, s.height);
     p = Put(p, "\" customHeight=\"1\"");
   }
   if (rd.hidden) p = Put(p, " hidden=\"1\"");
@@ -213,8 +279,9 @@ bool WorksheetWriter::IsQuickCell(const Cell& c) const {
 
 // <c r=".." s=".." t="s"><v>index</v></c> or <c r=".." s=".."><v>number</v></c>, as the
 // general path below would write them, into room the caller made.
-char* WorksheetWriter::WriteQuickCell(char* p, const RowText& row, const Cell& c, bool sizing) {
-  const ColumnText& column = Column(c.col);
+char* WorksheetWriter::WriteQuickCell(char* p, RowScratch& s, const RowText& row, const Cell& c,
+                                      bool sizing) {
+  const ColumnText& column = Column(s, c.col);
   p = Put(p, "<c r=\"");
   std::memcpy(p, column.text, 4);
   p += column.size;
@@ -226,7 +293,7 @@ char* WorksheetWriter::WriteQuickCell(char* p, const RowText& row, const Cell& c
   }
   if (c.type == ValueType::kText) {
     p = Put(p, "\" t=\"s\"><v>");
-    p = std::to_chars(p, p + 10, SharedStringIndex(c, nullptr, sizing)).ptr;
+    p = std::to_chars(p, p + 10, SharedStringIndex(s, c, nullptr, sizing)).ptr;
   } else {
     p = Put(p, "\"><v>");
     p = std::to_chars(p, p + 20, static_cast<int64_t>(c.v.number)).ptr;
@@ -234,33 +301,34 @@ char* WorksheetWriter::WriteQuickCell(char* p, const RowText& row, const Cell& c
   return Put(p, "</v></c>");
 }
 
-const WorksheetWriter::ColumnText& WorksheetWriter::Column(uint16_t col) {
-  if (col >= columns_.size()) {
-    const size_t old = columns_.size();
-    columns_.resize(col + 1);
-    for (size_t n = std::max<size_t>(old, 1); n < columns_.size(); ++n) {
+const WorksheetWriter::ColumnText& WorksheetWriter::Column(RowScratch& s, uint16_t col) {
+  std::vector<ColumnText>& columns = s.columns;
+  if (col >= columns.size()) {
+    const size_t old = columns.size();
+    columns.resize(col + 1);
+    for (size_t n = std::max<size_t>(old, 1); n < columns.size(); ++n) {
       const std::string name = ColumnName(static_cast<int32_t>(n));
-      columns_[n].size = std::min(name.size(), sizeof columns_[n].text);
-      std::memcpy(columns_[n].text, name.data(), columns_[n].size);
+      columns[n].size = std::min(name.size(), sizeof columns[n].text);
+      std::memcpy(columns[n].text, name.data(), columns[n].size);
     }
   }
-  return columns_[col];
+  return columns[col];
 }
 
-void WorksheetWriter::WriteCell(std::string& o, int32_t r, const RowText& row, const Cell& c,
-                                bool sizing) {
+void WorksheetWriter::WriteCell(std::string& o, RowScratch& s, int32_t r, const RowText& row,
+                                const Cell& c, bool sizing) {
   // Most cells of a big sheet take the quick path even in a row that does not.
   if (IsQuickCell(c)) {
     const size_t old = o.size();
     o.resize(old + kQuickCellMost);
-    o.resize(WriteQuickCell(o.data() + old, row, c, sizing) - o.data());
+    o.resize(WriteQuickCell(o.data() + old, s, row, c, sizing) - o.data());
     return;
   }
   const host::CellExtra* extra = c.has_extra() ? sheet_.Extra(r, c.col) : nullptr;
   const bool has_formula = extra && !extra->formula.empty();
   o += "<c r=\""sv;
   if (c.col <= host::kMaxColumns) {
-    const ColumnText& column = Column(c.col);
+    const ColumnText& column = Column(s, c.col);
     o.append(column.text, column.size);
   } else {
     o += ColumnName(c.col);
@@ -296,7 +364,7 @@ void WorksheetWriter::WriteCell(std::string& o, int32_t r, const RowText& row, c
   }
   o += '>';
   if (has_formula) WriteFormula(o, r, c.col, *extra);
-  WriteValue(o, c, extra, has_formula, sizing);
+  WriteValue(o, s, c, extra, has_formula, sizing);
   o += "</c>"sv;
 }
 
@@ -324,8 +392,8 @@ void WorksheetWriter::WriteFormula(std::string& o, int32_t r, int32_t col,
   o += "</f>"sv;
 }
 
-void WorksheetWriter::WriteValue(std::string& o, const Cell& c, const host::CellExtra* extra,
-                                 bool has_formula, bool sizing) {
+void WorksheetWriter::WriteValue(std::string& o, RowScratch& s, const Cell& c,
+                                 const host::CellExtra* extra, bool has_formula, bool sizing) {
   switch (c.type) {
     case ValueType::kNumber:
       o += "<v>"sv;
@@ -350,7 +418,7 @@ void WorksheetWriter::WriteValue(std::string& o, const Cell& c, const host::Cell
       if (has_formula)
         AppendCellText(o, text);
       else
-        AppendInt(o, SharedStringIndex(c, extra, sizing));
+        AppendInt(o, SharedStringIndex(s, c, extra, sizing));
       o += "</v>"sv;
       break;
     }
@@ -382,10 +450,15 @@ bool WorksheetWriter::WrittenInPlace(const Cell& c, const host::CellExtra* extra
 }
 
 // The sizing pass adds each text to the shared table; the writing pass finds the same index.
-uint32_t WorksheetWriter::SharedStringIndex(const Cell& c, const host::CellExtra* extra,
-                                            bool sizing) {
+uint32_t WorksheetWriter::SharedStringIndex(RowScratch& s, const Cell& c,
+                                            const host::CellExtra* extra, bool sizing) {
   const bool rich = IsRich(extra);
   if (!sizing) return rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
+  // Rows measured on two threads only look the carried table up, and count what they found.
+  if (s.counting && !rich) {
+    ++s.references;
+    return strings_.IndexOf(c.v.text);
+  }
   if (!rich) return strings_.Add(c.v.text);
   const uint32_t index = strings_.AddRich(sheet_.strings().Get(c.v.text), *extra);
   rich_indices_.push_back(index);
@@ -415,7 +488,7 @@ bool WorksheetWriter::Next(std::string& out, size_t piece) {
       continue;
     }
     if (rd->Empty()) continue;
-    WriteRow(sink, r, *rd, false);
+    WriteRow(sink, scratch_, r, *rd, false);
     if (out.size() - start >= piece) return true;
   }
   if (stage_ == 1) {

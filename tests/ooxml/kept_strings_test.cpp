@@ -8,9 +8,11 @@
 
 #include "core/host/cell.h"
 #include "core/host/workbook.h"
+#include "core/ooxml/extras.h"
 #include "core/ooxml/package.h"
 #include "core/ooxml/part_compression.h"
 #include "core/ooxml/shared_strings_part.h"
+#include "core/ooxml/worksheet_part.h"
 #include "core/ooxml/xlsx.h"
 #include "tests/ooxml/xlsx_test_util.h"
 
@@ -222,6 +224,42 @@ TEST(KeptStringTable, IsWrittenAnewWhenTheCellsNoLongerFitIt) {
     EXPECT_EQ(Part(saved, "xl/worksheets/sheet1.xml").find("inlineStr"), std::string::npos);
     testing::ExpectSameModel(*wb, *ReadXlsx(saved, "big.xlsx"));
   }
+}
+
+// With the table carried, a big sheet is measured in two halves at once: what it holds is the
+// text one pass writes, row by row, with every reference counted once.
+TEST(KeptStringTable, SheetMeasuredInTwoHalvesIsTheTextWrittenInOne) {
+  auto wb = BigBook(40000);
+  host::Worksheet& q = wb->Sheet(1);
+  q.SetText(3, 4, "新しい問題");  // in place, in either half
+  q.SetText(30000, 4, "後半の新しい問題");
+  q.SetNumber(30001, 17, 3);
+  q.SetRowHeight(30002, 30);
+  host::Font bold = wb->default_font();
+  bold.bold = true;
+  q.ObtainExtra(39999, 4).runs = {{0, 1, bold}};
+  q.ObtainExtra(20001, 5).formula = "\"答1\"";
+  const std::vector<uint32_t>& ids = PackageExtrasOf(*wb)->shared_strings->plain_ids;
+  auto carried = [&] {
+    auto writer = std::make_unique<SharedStringsWriter>(wb->strings());
+    writer->CarryTable(SharedStringsWriter::FirstItems(ids, wb->strings().size()),
+                       static_cast<uint32_t>(ids.size()));
+    return writer;
+  };
+  WorksheetWriteContext ctx;
+  ctx.ns = &Namespaces::Transitional();
+  auto halves = carried(), one = carried();
+  const WorksheetWriter kept(q, nullptr, *halves, ctx, 64u << 20);
+  WorksheetWriter streamed(q, nullptr, *one, ctx);
+  std::string pieces;
+  while (streamed.Next(pieces, 1 << 16)) {
+  }
+  ASSERT_TRUE(kept.kept());
+  EXPECT_EQ(kept.whole(), pieces);
+  EXPECT_EQ(halves->count(), one->count());
+  EXPECT_EQ(halves->count(), 80000u - 4);
+  EXPECT_NE(pieces.find("<c r=\"D30000\" t=\"inlineStr\"><is><t>後半の新しい問題</t></is></c>"),
+            std::string::npos);
 }
 
 TEST(KeptStringTable, SavedTwiceKeepsMeaningTheSame) {
