@@ -445,15 +445,17 @@ std::string KanjiForm1::SourceNote(const int32_t& row) const { return SourceNote
 namespace {
 
 // The nearest row at or above `row` whose cell in `col` is not empty, 0 when there is none.
-// `walked` (may be null) remembers the answers of earlier walks on an unchanged column: a walk
-// that comes down to a row walked from before takes that row's answer, so many notes from a
-// long column without entries cost one pass instead of one pass each.
+// `walked` (may be null) remembers earlier walks on an unchanged column, each as the row it
+// started from and its answer: every row from the answer (row 1 for none) to the start has that
+// answer, and a walk that comes down to a start takes its answer. So the notes of a test cost
+// one pass over the column, however their rows are ordered.
 int32_t NearestEntry(const host::Sheet& sheet, int col, int32_t row,
                      std::map<int32_t, int32_t>* walked) {
   int32_t known_row = 0;
   int32_t known_answer = 0;
   if (walked != nullptr) {
-    auto at = walked->upper_bound(row);
+    auto at = walked->lower_bound(row);
+    if (at != walked->end() && at->second <= row) return at->second;
     if (at != walked->begin()) std::tie(known_row, known_answer) = *std::prev(at);
   }
   workbook::RowReader cells(sheet);
