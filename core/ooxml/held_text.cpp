@@ -100,13 +100,6 @@ void HeldText::Fit() {
   capacity_ = taken_ = keep;
 }
 
-void HeldText::GiveBack(size_t prefix) {
-  if (!mapped_) return;
-  const size_t page = PageSize();
-  const size_t whole = std::min(prefix, size_) / page * page;
-  if (whole > 0) madvise(base_, whole, MADV_DONTNEED);
-}
-
 void HeldText::Release() {
   if (mapped_)
     munmap(base_, taken_);

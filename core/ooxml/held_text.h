@@ -38,9 +38,6 @@ class HeldText {
   bool Append(std::string_view text);
   // Gives back the room past the memory the text takes: a finished text keeps no reservation.
   void Fit();
-  // Gives back the memory of the whole pages among the first `prefix` bytes, which must not be
-  // read again; the rest of the text, and the room, stay.
-  void GiveBack(size_t prefix);
   // Gives the room back; ok() is then false.
   void Release();
 

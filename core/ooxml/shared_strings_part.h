@@ -151,11 +151,8 @@ class SharedStringsWriter {
   // References added so far.
   uint64_t count() const { return count_; }
   uint32_t Add(uint32_t pool_id);
-  // The index Add gave `pool_id`; only for strings added before, or carried.
+  // The index Add gave `pool_id`; only for strings added before.
   uint32_t IndexOf(uint32_t pool_id) const { return index_[pool_id] - 1; }
-  // Counts `n` references to carried items looked up with IndexOf instead of added: rows
-  // measured on several threads, which may call IndexOf and Carries at once, never Add.
-  void CountReferences(uint64_t n) { count_ += n; }
   uint32_t AddRich(std::string_view text, const host::CellExtra& extra);
   bool empty() const { return unique_ == 0; }
   // The whole part. Hands its items over (a big table is not held twice), so it is called

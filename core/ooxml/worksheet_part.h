@@ -84,19 +84,15 @@ class WorksheetWriter {
     size_t size = 0;
     std::string_view view() const { return {text, size}; }
   };
-  // What writing rows keeps from one row to the next: one for each thread writing rows.
+  // What writing rows keeps from one row to the next.
   struct RowScratch {
     std::string checked_attrs, declared_attrs;  // the last row attributes checked, and what stays
     std::string height;                         // the height of the row being written, as text
     std::string row;                            // a row written cell by cell
     std::vector<ColumnText> columns;
-    // References to the carried string table counted here rather than added (see Measure).
-    bool counting = false;
-    uint64_t references = 0;
   };
 
   void Measure(uint64_t keep_below);
-  int32_t SplitRow() const;
   template <typename Out>
   void WriteRow(Out& out, RowScratch& s, int32_t row, const host::RowData& data, bool sizing);
   // The kept attributes a row tag ends with (checked once per distinct text).

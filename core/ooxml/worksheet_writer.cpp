@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <map>
-#include <system_error>
-#include <thread>
 
 #include "core/host/workbook.h"
 #include "core/ooxml/page_breaks.h"
@@ -88,19 +86,6 @@ class WorksheetWriter::MeasureOut {
     bytes_ += piece.size();
     if (held_.ok() && !held_.Append(piece)) held_.Release();
   }
-  // Rows measured elsewhere: `bytes` of them, held in `text` unless it gave up holding them.
-  // They are moved half a MiB at a time, each piece's memory given back once copied, so that
-  // they are never held twice.
-  void Add(uint64_t bytes, HeldText& text) {
-    constexpr size_t kPiece = size_t{512} << 10;
-    bytes_ += bytes;
-    if (!held_.ok()) return;
-    if (!text.ok() || text.size() > held_.room()) return held_.Release();
-    for (size_t at = 0; at < text.size(); at += kPiece) {
-      held_.Append(text.view().substr(at, kPiece));
-      text.GiveBack(at + kPiece);
-    }
-  }
 
  private:
   HeldText& held_;
@@ -133,42 +118,9 @@ void WorksheetWriter::Measure(uint64_t keep_below) {
   if (keep_below > head_.size() + tail_.size()) whole_ = HeldText(keep_below);
   MeasureOut out(whole_);
   out.Add(head_);
-  // A big sheet is measured in two halves at once where no row depends on the rows before it:
-  // the rows from `split` on by a second thread into room of their own, put after the first.
-  int32_t split = whole_.ok() ? SplitRow() : 0;
-  HeldText second;
-  MeasureOut second_out(second);
-  RowScratch second_scratch;
-  std::exception_ptr second_error;
-  std::jthread helper;  // last, so that it is joined before what it uses goes
-  if (split > 0) {
-    second = HeldText(keep_below);
-    second_scratch.counting = true;
-    try {
-      helper = std::jthread([&] {
-        try {
-          sheet_.cells().ForEachRow(split, host::kMaxRows, [&](int32_t r, const RowData& rd) {
-            WriteRow(second_out, second_scratch, r, rd, true);
-          });
-        } catch (...) {
-          second_error = std::current_exception();
-        }
-      });
-    } catch (const std::system_error&) {
-      split = 0;  // no thread to be had: one pass does it all
-    }
-  }
-  scratch_.counting = split > 0;
-  sheet_.cells().ForEachRow(
-      1, split > 0 ? split - 1 : host::kMaxRows,
-      [&](int32_t r, const RowData& rd) { WriteRow(out, scratch_, r, rd, true); });
-  if (split > 0) {
-    helper.join();
-    if (second_error) std::rethrow_exception(second_error);
-    strings_.CountReferences(scratch_.references + second_scratch.references);
-    scratch_.counting = false;
-    out.Add(second_out.bytes(), second);
-  }
+  sheet_.cells().ForEachRow(1, host::kMaxRows, [&](int32_t r, const RowData& rd) {
+    WriteRow(out, scratch_, r, rd, true);
+  });
   shared_groups_.clear();
   size_ = out.bytes() + tail_.size();
   kept_ = whole_.ok() && size_ < keep_below && whole_.Append(tail_);
@@ -177,22 +129,6 @@ void WorksheetWriter::Measure(uint64_t keep_below) {
     whole_.Fit();
   else
     whole_.Release();
-}
-
-// The first row of the second half, when the sizing pass may run in two: every string index is
-// fixed (the table is carried), no shared formula group may span the halves, and there are
-// rows enough to pay for a thread. 0 otherwise.
-int32_t WorksheetWriter::SplitRow() const {
-  constexpr int32_t kSplitRows = 16384;
-  if (!strings_.carried() || std::thread::hardware_concurrency() < 2) return 0;
-  const int32_t last = sheet_.cells().MaxRow();
-  if (last < kSplitRows) return 0;
-  bool shared = false;
-  sheet_.ForEachExtra([&](int32_t, int32_t, const host::CellExtra& e) {
-    shared = shared || (!e.formula.empty() &&
-                        XmlExtrasOf(e.formula_extras).find(" t=\"shared\"") != std::string::npos);
-  });
-  return shared ? 0 : last / 2 + 1;
 }
 
 template <typename Out>
@@ -458,11 +394,6 @@ uint32_t WorksheetWriter::SharedStringIndex(RowScratch& s, const Cell& c,
                                             const host::CellExtra* extra, bool sizing) {
   const bool rich = IsRich(extra);
   if (!sizing) return rich ? rich_indices_[next_rich_++] : strings_.IndexOf(c.v.text);
-  // Rows measured on two threads only look the carried table up, and count what they found.
-  if (s.counting && !rich) {
-    ++s.references;
-    return strings_.IndexOf(c.v.text);
-  }
   if (!rich) return strings_.Add(c.v.text);
   const uint32_t index = strings_.AddRich(sheet_.strings().Get(c.v.text), *extra);
   rich_indices_.push_back(index);

@@ -226,9 +226,9 @@ TEST(KeptStringTable, IsWrittenAnewWhenTheCellsNoLongerFitIt) {
   }
 }
 
-// With the table carried, a big sheet is measured in two halves at once: what it holds is the
-// text one pass writes, row by row, with every reference counted once.
-TEST(KeptStringTable, SheetMeasuredInTwoHalvesIsTheTextWrittenInOne) {
+// With the table carried, a big sheet kept whole while it is measured is the text written
+// again piece by piece, with every reference counted once.
+TEST(KeptStringTable, SheetKeptWholeIsTheTextWrittenInPieces) {
   auto wb = BigBook(40000);
   host::Worksheet& q = wb->Sheet(1);
   q.SetText(3, 4, "新しい問題");  // in place, in either half
@@ -248,16 +248,16 @@ TEST(KeptStringTable, SheetMeasuredInTwoHalvesIsTheTextWrittenInOne) {
   };
   WorksheetWriteContext ctx;
   ctx.ns = &Namespaces::Transitional();
-  auto halves = carried(), one = carried();
-  const WorksheetWriter kept(q, nullptr, *halves, ctx, 64u << 20);
+  auto whole = carried(), one = carried();
+  const WorksheetWriter kept(q, nullptr, *whole, ctx, 64u << 20);
   WorksheetWriter streamed(q, nullptr, *one, ctx);
   std::string pieces;
   while (streamed.Next(pieces, 1 << 16)) {
   }
   ASSERT_TRUE(kept.kept());
   EXPECT_EQ(kept.whole(), pieces);
-  EXPECT_EQ(halves->count(), one->count());
-  EXPECT_EQ(halves->count(), 80000u - 4);
+  EXPECT_EQ(whole->count(), one->count());
+  EXPECT_EQ(whole->count(), 80000u - 4);
   EXPECT_NE(pieces.find("<c r=\"D30000\" t=\"inlineStr\"><is><t>後半の新しい問題</t></is></c>"),
             std::string::npos);
 }
