@@ -42,6 +42,8 @@ StyleId Background(const Worksheet& sheet, const RowData& rd, int32_t col) {
 }
 
 bool HasTextSection(std::string_view code) {
+  // Most cells keep the default code: asked for every cell of a column, it is answered at once.
+  if (code == "General") return false;
   return code.find('@') != std::string_view::npos || code.find(';') != std::string_view::npos;
 }
 

@@ -1,6 +1,7 @@
 // Tests of the model's storage: the string pool and the cell store.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/host/cell_store.h"
@@ -63,6 +64,24 @@ TEST(CellStore, RowsTypedLikeTheRowAboveAllocateOnce) {
   EXPECT_EQ(store.FindRow(2)->cells[18].col, 25);
   EXPECT_EQ(store.CellCount(), 38u);
   EXPECT_EQ(store.MaxRow(), 2);
+}
+
+TEST(CellStore, FindsEachCellOfFullAndGappedRows) {
+  CellStore store;
+  // Row 1 full from column 3; row 2 with gaps, so a cell's place is not its offset from the first.
+  for (int c = 3; c <= 12; ++c) store.Obtain(1, c, kDefaultStyle);
+  for (int c : {2, 3, 5, 6, 9, 40}) store.Obtain(2, c, kDefaultStyle);
+  for (int row = 1; row <= 2; ++row) {
+    for (int c = 1; c <= 45; ++c) {
+      const RowData& rd = *store.FindRow(row);
+      const bool held = std::any_of(rd.cells.begin(), rd.cells.end(),
+                                    [c](const Cell& cell) { return cell.col == c; });
+      const Cell* found = store.Find(row, c);
+      ASSERT_EQ(found != nullptr, held) << row << "," << c;
+      if (found) EXPECT_EQ(found->col, c);
+    }
+  }
+  EXPECT_EQ(store.Find(3, 1), nullptr);
 }
 
 }  // namespace
