@@ -48,8 +48,9 @@ size_t BackHeapWithHugePages(size_t reserve) {
     if (!p) break;
     held.push_back(p);
   }
-  const auto end = reinterpret_cast<uintptr_t>(sbrk(0));
   for (void* p : held) std::free(p);
+  // Read after the blocks are given back: freeing them may trim the heap down to `reserve`.
+  const auto end = reinterpret_cast<uintptr_t>(sbrk(0));
   const uintptr_t low = (reinterpret_cast<uintptr_t>(before) + kHugePage - 1) & ~(kHugePage - 1);
   const uintptr_t high = end & ~(kHugePage - 1);
   if (before == reinterpret_cast<char*>(-1) || high <= low) return 0;
