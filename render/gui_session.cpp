@@ -1,9 +1,15 @@
 // A process-wide QGuiApplication for command-line printing.
 #include "render/gui_session.h"
 
+#include <dlfcn.h>
+
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 namespace tessarin::render {
 
@@ -18,9 +24,34 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
   if (previous_handler) previous_handler(type, context, message);
 }
 
+// The thread loading the platform's libraries ahead; waited for before the application is made,
+// and at the latest when the process ends.
+struct Preloading {
+  std::thread thread;
+  void Wait() {
+    if (thread.joinable()) thread.join();
+  }
+  ~Preloading() { Wait(); }
+};
+Preloading preloading;
+
 }  // namespace
 
+void PreloadGuiPlatform() {
+  if (QCoreApplication::instance() || preloading.thread.joinable() || !GuiApplicationIsSafe())
+    return;
+  const std::string plugin =
+      QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() + "/platforms/libqoffscreen.so";
+  try {
+    // Kept open: Qt opens the same file and finds it loaded. Should it fail, Qt tries and says.
+    preloading.thread = std::thread([plugin] { dlopen(plugin.c_str(), RTLD_LAZY | RTLD_LOCAL); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the application loads it when made.
+  }
+}
+
 void EnsureGuiApplication() {
+  preloading.Wait();
   if (QCoreApplication::instance()) return;
   previous_handler = qInstallMessageHandler(QuietHandler);
   // A printing command must work over ssh and in CI: no display needed.

@@ -185,6 +185,8 @@ int CreateCommand::Run(Streams& streams) {
   // The whole book is read, changed and written again by this one short process: its model is
   // built in huge pages, and memory freed on the way is kept for the next use.
   host::BackHeapWithHugePages(size_t{64} << 20);
+  // Qt's platform libraries load while the book is read: they are needed after the test is made.
+  render::PreloadGuiPlatform();
   Job job(streams);
   for (int (CreateCommand::*step)(Job&) :
        {&CreateCommand::CheckOptions, &CreateCommand::ChooseTarget,
