@@ -460,7 +460,6 @@ void CreateCommand::ReportTest(const Job& job) {
   }
 }
 
-// Questions that print too small to read, each named by its row on the question sheet.
 namespace {
 
 // The test's questions that print too small, measured with the fonts they print in.
@@ -491,6 +490,7 @@ void CreateCommand::StartLongQuestionCheck(Job& job) {
   }
 }
 
+// Questions that print too small to read, each named by its row on the question sheet.
 void CreateCommand::WarnLongQuestions(Job& job) {
   std::vector<testgen::LongQuestion> found;
   if (job.long_questions.valid()) {

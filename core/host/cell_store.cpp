@@ -45,15 +45,8 @@ const Cell* CellStore::Find(int32_t row, int32_t col) const {
 }
 
 Cell* CellStore::Find(int32_t row, int32_t col) {
-  RowData* rd = FindRow(row);
-  if (!rd || rd->cells.empty()) return nullptr;
-  // Appends and reads in column order hit the last cell; check it before searching.
-  if (rd->cells.back().col == col) return &rd->cells.back();
-  // A row filled from its first column on holds the cell at its offset from there.
-  const size_t offset = static_cast<size_t>(col) - static_cast<size_t>(rd->cells.front().col);
-  if (offset < rd->cells.size() && rd->cells[offset].col == col) return &rd->cells[offset];
-  auto it = LowerBoundCol(rd->cells, col);
-  return (it != rd->cells.end() && it->col == col) ? &*it : nullptr;
+  const RowData* rd = FindRow(row);
+  return rd ? const_cast<Cell*>(FindInRow(*rd, col)) : nullptr;
 }
 
 void CellStore::GrowRow(int32_t row, RowData& rd) {

@@ -1,6 +1,7 @@
 // CellStore: the sparse cells of one sheet, rows in fixed-size blocks, cells sorted by column.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -90,6 +91,20 @@ inline std::vector<Cell>::iterator LowerBoundCol(std::vector<Cell>& cells, int32
   }
   (void)end;
   return it;
+}
+
+// The cell of column `col` in the row `rd`, or null.
+inline const Cell* FindInRow(const RowData& rd, int32_t col) {
+  const std::vector<Cell>& cells = rd.cells;
+  if (cells.empty()) return nullptr;
+  // Appends and reads in column order hit the last cell; check it before searching.
+  if (cells.back().col == col) return &cells.back();
+  // A row filled from its first column on holds the cell at its offset from there.
+  const size_t offset = static_cast<size_t>(col) - static_cast<size_t>(cells.front().col);
+  if (offset < cells.size() && cells[offset].col == col) return &cells[offset];
+  const auto it = std::lower_bound(cells.begin(), cells.end(), col,
+                                   [](const Cell& c, int32_t wanted) { return c.col < wanted; });
+  return it != cells.end() && it->col == col ? &*it : nullptr;
 }
 
 template <typename F>

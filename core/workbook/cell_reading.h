@@ -2,7 +2,6 @@
 // numbers where the runtime would see one.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,15 +73,7 @@ class RowReader {
   [[gnu::cold]] std::optional<double> ConvertedNumber(int32_t col) const;
 
   const host::Cell* Find(int32_t col) const {
-    // Most rows hold a few neighbouring cells: a column outside them needs no search.
-    if (cells_ == nullptr || cells_->cells.empty() || cells_->cells.front().col > col ||
-        cells_->cells.back().col < col) {
-      return nullptr;
-    }
-    const auto at =
-        std::lower_bound(cells_->cells.begin(), cells_->cells.end(), col,
-                         [](const host::Cell& cell, int32_t c) { return cell.col < c; });
-    return at->col == col ? &*at : nullptr;
+    return cells_ ? host::FindInRow(*cells_, col) : nullptr;
   }
 
   host::Sheet sheet_;

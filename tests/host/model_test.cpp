@@ -78,7 +78,9 @@ TEST(CellStore, FindsEachCellOfFullAndGappedRows) {
                                     [c](const Cell& cell) { return cell.col == c; });
       const Cell* found = store.Find(row, c);
       ASSERT_EQ(found != nullptr, held) << row << "," << c;
-      if (found) EXPECT_EQ(found->col, c);
+      if (found) {
+        EXPECT_EQ(found->col, c);
+      }
     }
   }
   EXPECT_EQ(store.Find(3, 1), nullptr);
